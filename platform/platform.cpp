@@ -1,0 +1,20 @@
+#include "platform/platform.h"
+
+#include <cstdlib>
+
+namespace tw {
+
+namespace {
+Platform* g_platform = nullptr;
+}
+
+Platform& Plat() {
+  // Reaching the platform before the entry point set one is a programming
+  // error; fail at once rather than on a null object later.
+  if (!g_platform) std::abort();
+  return *g_platform;
+}
+
+void SetPlatform(Platform* platform) { g_platform = platform; }
+
+}  // namespace tw

@@ -1,0 +1,244 @@
+// The Windows API subset Tidewell calls, as one interface.
+//
+// Everything above platform/ reaches Windows through Plat(): on Windows that is
+// the real API (platform/win32), in native tests a simulated machine
+// (platform/sim). Methods mirror the Win32 calls they stand for: same
+// arguments, same status codes, same out-parameter rules, so the code above can
+// be read against the Windows documentation. Texts are UTF-16.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+using Text = std::u16string;
+
+// Handle values. 0 is "no handle" for all three kinds (the Win32 backend maps
+// INVALID_HANDLE_VALUE of a failed search or snapshot to 0).
+using HKey = std::uintptr_t;
+using FindHandle = std::uintptr_t;
+using ProcessHandle = std::uintptr_t;
+
+namespace win {
+// Win32 error codes the code above looks at.
+constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorPathNotFound = 3;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorInvalidHandle = 6;
+constexpr long kErrorSharingViolation = 32;
+constexpr long kErrorFileExists = 80;
+constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorDirNotEmpty = 145;
+constexpr long kErrorAlreadyExists = 183;
+constexpr long kErrorMoreData = 234;
+constexpr long kErrorNoMoreItems = 259;
+constexpr long kErrorProcNotFound = 127;
+constexpr long kErrorKeyDeleted = 1018;
+
+// Predefined registry roots.
+constexpr HKey kHKeyClassesRoot = 0x80000000u;
+constexpr HKey kHKeyCurrentUser = 0x80000001u;
+constexpr HKey kHKeyLocalMachine = 0x80000002u;
+constexpr HKey kHKeyUsers = 0x80000003u;
+
+// Registry access masks.
+constexpr std::uint32_t kKeyQueryValue = 0x0001;
+constexpr std::uint32_t kKeyRead = 0x20019;
+constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
+constexpr std::uint32_t kKeyWow64_32Key = 0x0200;
+
+// Registry value types.
+constexpr std::uint32_t kRegNone = 0;
+constexpr std::uint32_t kRegSz = 1;
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+constexpr std::uint32_t kRegMultiSz = 7;
+constexpr std::uint32_t kRegQword = 11;
+
+// File attributes.
+constexpr std::uint32_t kFileAttributeReadOnly = 0x0001;
+constexpr std::uint32_t kFileAttributeHidden = 0x0002;
+constexpr std::uint32_t kFileAttributeSystem = 0x0004;
+constexpr std::uint32_t kFileAttributeDirectory = 0x0010;
+constexpr std::uint32_t kFileAttributeArchive = 0x0020;
+constexpr std::uint32_t kFileAttributeNormal = 0x0080;
+constexpr std::uint32_t kFileAttributeReparsePoint = 0x0400;
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+
+// Process access rights.
+constexpr std::uint32_t kProcessTerminate = 0x0001;
+constexpr std::uint32_t kProcessVmRead = 0x0010;
+constexpr std::uint32_t kProcessQueryInformation = 0x0400;
+
+// OSVERSIONINFOEXA and OSVERSIONINFOA sizes, and the values GetVersionExA reports.
+constexpr std::uint32_t kOsVersionInfoExASize = 156;
+constexpr std::uint32_t kOsVersionInfoASize = 148;
+constexpr std::uint32_t kVerPlatformWin32Nt = 2;
+constexpr std::uint8_t kVerNtWorkstation = 1;
+
+// Shell special folders (CSIDL values).
+constexpr int kCsidlStartup = 7;
+constexpr int kCsidlDesktopDirectory = 16;
+constexpr int kCsidlAppData = 26;
+constexpr int kCsidlLocalAppData = 28;
+constexpr int kCsidlWindows = 36;
+constexpr int kCsidlProgramFiles = 38;
+}  // namespace win
+
+// WIN32_FIND_DATAW, the parts the code reads.
+struct FindData {
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;
+  Text name;           // cFileName
+  Text alternateName;  // cAlternateFileName (8.3 form, empty when the name is already 8.3)
+};
+
+// PROCESSENTRY32W, the parts the code reads.
+struct ProcessEntry {
+  std::uint32_t processId = 0;
+  std::uint32_t parentProcessId = 0;
+  Text exeFile;  // szExeFile: the executable's file name, without folder
+};
+
+// OSVERSIONINFOEXA. `size` is dwOSVersionInfoSize: kOsVersionInfoExASize asks
+// for the whole record, kOsVersionInfoASize for the plain OSVERSIONINFOA part
+// (servicePackMajor onwards then stay as they were).
+struct OsVersionInfo {
+  std::uint32_t size = win::kOsVersionInfoExASize;
+  std::uint32_t majorVersion = 0;
+  std::uint32_t minorVersion = 0;
+  std::uint32_t buildNumber = 0;
+  std::uint32_t platformId = 0;
+  std::string csdVersion;
+  std::uint16_t servicePackMajor = 0;
+  std::uint16_t servicePackMinor = 0;
+  std::uint16_t suiteMask = 0;
+  std::uint8_t productType = 0;
+};
+
+// VS_FIXEDFILEINFO's file version.
+struct FileVersion {
+  std::uint32_t fileVersionMS = 0;
+  std::uint32_t fileVersionLS = 0;
+};
+
+// Functions that older Windows versions lack and that are looked up by name at
+// run time ("kernel32.dll" and "Advapi32.dll").
+enum class Export {
+  IsWow64Process,
+  GetSystemWow64DirectoryW,
+  Wow64DisableWow64FsRedirection,
+  Wow64RevertWow64FsRedirection,
+  RegDeleteKeyExW,
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // ---- Registry (advapi32). Status results are Win32 error codes. An empty
+  // value name means the key's default value. Name lengths are in characters,
+  // data sizes in bytes, as in the API; on entry they give the buffer size.
+  virtual long RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) = 0;
+  // Creates the key and its missing parents (fixtures, tests, restoring a backup).
+  virtual long RegCreateKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) = 0;
+  // Any out pointer may be null.
+  virtual long RegQueryInfoKey(HKey key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyLen,
+                               std::uint32_t* values, std::uint32_t* maxValueNameLen,
+                               std::uint32_t* maxValueLen) = 0;
+  // nameChars: in, buffer size in characters including the NUL; out, length
+  // without the NUL. ERROR_MORE_DATA when the name does not fit,
+  // ERROR_NO_MORE_ITEMS past the last subkey.
+  virtual long RegEnumKeyEx(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameChars) = 0;
+  // As RegEnumValueW. type, data and dataBytes may be null (data null: only the size is asked for).
+  virtual long RegEnumValue(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameChars,
+                            std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataBytes) = 0;
+  // As RegQueryValueExW: with data null, ERROR_SUCCESS and the size; with a
+  // buffer too small, ERROR_MORE_DATA and the size needed.
+  virtual long RegQueryValueEx(HKey key, const Text& name, std::uint32_t* type, std::uint8_t* data,
+                               std::uint32_t* dataBytes) = 0;
+  virtual long RegSetValueEx(HKey key, const Text& name, std::uint32_t type, const std::uint8_t* data,
+                             std::uint32_t dataBytes) = 0;
+  // RegDeleteKeyW: deletes a key without subkeys, in the process's default view.
+  virtual long RegDeleteKey(HKey root, const Text& subKey) = 0;
+  // RegDeleteKeyExW with the view bits of samDesired; ERROR_PROC_NOT_FOUND
+  // when advapi32 has no such export (HasExport(Export::RegDeleteKeyExW) false).
+  virtual long RegDeleteKeyEx(HKey root, const Text& subKey, std::uint32_t samDesired) = 0;
+  virtual long RegDeleteValue(HKey key, const Text& name) = 0;
+  virtual long RegCloseKey(HKey key) = 0;
+
+  // ---- Files (kernel32). Failures set the thread's last error.
+  virtual std::uint32_t GetFileAttributes(const Text& path) = 0;
+  virtual bool SetFileAttributes(const Text& path, std::uint32_t attributes) = 0;
+  // Returns 0 when the search cannot be started (no entry matched included).
+  virtual FindHandle FindFirstFile(const Text& pattern, FindData* data) = 0;
+  virtual bool FindNextFile(FindHandle find, FindData* data) = 0;
+  virtual bool FindClose(FindHandle find) = 0;
+  virtual bool DeleteFile(const Text& path) = 0;
+  virtual bool RemoveDirectory(const Text& path) = 0;
+  virtual bool CreateDirectory(const Text& path) = 0;
+  virtual bool CopyFile(const Text& from, const Text& to, bool failIfExists) = 0;
+  // Whole-file write (create or truncate) and read, as CreateFileW + WriteFile/ReadFile.
+  virtual bool WriteFileBytes(const Text& path, const std::string& bytes) = 0;
+  virtual bool ReadFileBytes(const Text& path, std::string* bytes) = 0;
+  // As the API: the length copied without the NUL, or the size needed
+  // (with the NUL) when the buffer is too small, or 0 on failure.
+  virtual std::uint32_t GetLongPathName(const Text& path, char16_t* buffer, std::uint32_t chars) = 0;
+  virtual std::uint32_t GetShortPathName(const Text& path, char16_t* buffer, std::uint32_t chars) = 0;
+  virtual std::uint32_t GetSystemDirectory(char16_t* buffer, std::uint32_t chars) = 0;
+  virtual std::uint32_t GetLastError() = 0;
+
+  // ---- Shell (shell32): SHGetSpecialFolderLocation(no window, csidl) then
+  // SHGetPathFromIDListW into `buffer` (260 characters, zeroed by the caller).
+  // False when the folder cannot be resolved.
+  virtual bool GetSpecialFolderPath(int csidl, char16_t* buffer) = 0;
+  // ShellExecuteW with no owner window and SW_SHOWNORMAL; the result as the API
+  // gives it (above 32 on success).
+  virtual std::intptr_t ShellExecute(const Text& verb, const Text& file, const Text& parameters,
+                                     const Text& directory) = 0;
+
+  // ---- Own module and version resource.
+  // GetModuleFileNameW(NULL): the path of the running executable.
+  virtual std::uint32_t GetModuleFileName(char16_t* buffer, std::uint32_t chars) = 0;
+  // GetFileVersionInfoSizeW, GetFileVersionInfoW and VerQueryValueW(L"\\");
+  // false when the file has no version resource.
+  virtual bool GetFileVersion(const Text& path, FileVersion* version) = 0;
+
+  // ---- Processes (kernel32, psapi).
+  // CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS) walked with Process32FirstW
+  // and Process32NextW; the snapshot is closed before returning. False when no
+  // snapshot could be taken.
+  virtual bool SnapshotProcesses(std::vector<ProcessEntry>* entries) = 0;
+  virtual ProcessHandle OpenProcess(std::uint32_t access, std::uint32_t processId) = 0;  // 0 on failure
+  // GetModuleFileNameExW(process, no module): the main module's path.
+  virtual std::uint32_t GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) = 0;
+  virtual bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode) = 0;
+  virtual bool CloseHandle(ProcessHandle handle) = 0;
+
+  // ---- System environment (kernel32). The four WOW64 calls and
+  // RegDeleteKeyExW exist only when HasExport says so; called anyway they fail.
+  virtual bool HasExport(Export which) = 0;
+  // IsWow64Process(GetCurrentProcess(), &flag): false when the call fails.
+  virtual bool IsWow64Process(bool* wow64) = 0;
+  virtual std::uint32_t GetSystemWow64Directory(char16_t* buffer, std::uint32_t chars) = 0;
+  // File-system redirection of the calling thread; the slot is the caller's.
+  virtual bool Wow64DisableWow64FsRedirection(void** oldValue) = 0;
+  virtual bool Wow64RevertWow64FsRedirection(void* oldValue) = 0;
+  // GetVersionExA; `info->size` selects the record (see OsVersionInfo).
+  virtual bool GetVersionEx(OsVersionInfo* info) = 0;
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // GetTickCount64: milliseconds since start; the simulated machine's virtual clock.
+  virtual std::uint64_t GetTickCount() = 0;
+};
+
+// The platform the process works on. Set once at start (the program's entry,
+// a test's set-up) before any other thread runs; read from every thread.
+Platform& Plat();
+void SetPlatform(Platform* platform);
+
+}  // namespace tw
