@@ -1,0 +1,31 @@
+// What the conformance cases need from the machine they run on beyond the
+// platform interface: a scratch folder and a helper program to run. One
+// implementation sets up the simulated machine, the other the real API under
+// Wine (or Windows).
+#pragma once
+
+#include "platform/platform.h"
+
+namespace tw::bench {
+
+enum class Kind { Simulated, Real };
+
+Kind BenchKind();
+inline bool IsReal() { return BenchKind() == Kind::Real; }
+
+// An existing folder, empty when a test starts, ending in "\".
+Text ScratchFolder();
+
+// Full path of an executable that runs for about a minute when started and
+// does nothing else; copies of it may be made with CopyFile and started with
+// ShellExecute.
+Text SleeperExe();
+
+// Registry key path (no leading or trailing "\") under which a test may create
+// and delete keys in HKLM and HKCU, in both views; it is emptied between tests.
+Text ScratchKeyPath();
+
+// Name of the test currently running, for unique names.
+Text CurrentTestName();
+
+}  // namespace tw::bench
