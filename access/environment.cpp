@@ -1,0 +1,113 @@
+#include "access/environment.h"
+
+#include <vector>
+
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::uint32_t kModulePathChars = 32768;
+
+Text ModulePathOf(ProcessHandle process) {
+  std::u16string buffer(kModulePathChars, u'\0');
+  const std::uint32_t len = Plat().GetModuleFileNameEx(process, &buffer[0], kModulePathChars);
+  if (len == 0 || len > kModulePathChars) return Text();
+  return Text(buffer.c_str());
+}
+
+}  // namespace
+
+bool IsWow64() {
+  if (!Plat().HasExport(Export::IsWow64Process)) return false;
+  bool wow64 = false;
+  if (!Plat().IsWow64Process(&wow64)) throw Wow64Error();
+  return wow64;
+}
+
+int GetWindowsBitness() {
+  if (IsWow64()) return 1;
+  if (!Plat().HasExport(Export::GetSystemWow64DirectoryW)) return -1;
+  char16_t buffer[261] = {};
+  return Plat().GetSystemWow64Directory(buffer, 260) != 0 ? 2 : 0;
+}
+
+bool DisableFsRedirection(RedirectionSlot* slot) {
+  if (!IsWow64()) return true;
+  try {
+    if (Plat().HasExport(Export::Wow64DisableWow64FsRedirection)) {
+      Plat().Wow64DisableWow64FsRedirection(slot);
+    }
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+bool RevertFsRedirection(RedirectionSlot slot) {
+  if (!IsWow64()) return true;
+  try {
+    if (Plat().HasExport(Export::Wow64RevertWow64FsRedirection)) {
+      Plat().Wow64RevertWow64FsRedirection(slot);
+    }
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+bool IsProcessRunning(const Text& exeName) {
+  std::vector<ProcessEntry> entries;
+  if (!Plat().SnapshotProcesses(&entries)) return false;
+  const Text wanted = UpperAscii(exeName);
+  for (const ProcessEntry& entry : entries) {
+    if (UpperAscii(entry.exeFile) == wanted) return true;
+  }
+  return false;
+}
+
+bool KillProcessByPath(const Text& exePath) {
+  std::vector<ProcessEntry> entries;
+  if (!Plat().SnapshotProcesses(&entries)) return false;
+  const Text upperPath = UpperAscii(exePath);
+  const Text wanted = Trim(exePath);
+  for (const ProcessEntry& entry : entries) {
+    // Quick filter on the file name before the process is opened.
+    if (!Contains(upperPath, UpperAscii(Trim(entry.exeFile)))) continue;
+    Text modulePath;
+    {
+      UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead,
+                                             entry.processId));
+      if (!query) continue;
+      modulePath = ModulePathOf(query.get());
+    }
+    if (!SameTextAscii(Trim(modulePath), wanted)) continue;
+    UniqueProcess terminate(Plat().OpenProcess(win::kProcessTerminate, entry.processId));
+    if (terminate) Plat().TerminateProcess(terminate.get(), 0);
+    return true;
+  }
+  return false;
+}
+
+Text GetWindowsVersionName() {
+  OsVersionInfo info;
+  info.size = win::kOsVersionInfoExASize;
+  if (!Plat().GetVersionEx(&info)) {
+    info = OsVersionInfo();
+    info.size = win::kOsVersionInfoASize;
+    if (!Plat().GetVersionEx(&info)) return Text();
+  }
+  if (info.platformId != win::kVerPlatformWin32Nt) return Text();
+  if (info.majorVersion <= 4) return Text();
+  if (info.majorVersion == 6) {
+    const bool workstation = info.productType == win::kVerNtWorkstation;
+    if (info.minorVersion == 0) return workstation ? u"Windows Vista" : u"Windows Server 2008";
+    if (info.minorVersion == 1) return workstation ? u"Windows 7" : u"Windows Server 2008 R2";
+    return u"Windows 7 later";
+  }
+  if (info.majorVersion == 5 && info.minorVersion == 1) return u"Windows XP";
+  return Text();
+}
+
+}  // namespace tw

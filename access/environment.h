@@ -1,0 +1,46 @@
+// WOW64 facts and switches, the Windows version name and two process helpers.
+#pragma once
+
+#include <stdexcept>
+
+#include "access/text_rules.h"
+
+namespace tw {
+
+// The one error the access layer raises: IsWow64Process itself failed.
+class Wow64Error : public std::runtime_error {
+ public:
+  Wow64Error() : std::runtime_error("IsWow64Process: bad process handle") {}
+};
+
+// True when this process runs under WOW64; false when the system has no
+// IsWow64Process. Throws Wow64Error when the call fails.
+bool IsWow64();
+
+// 1: 32-bit process on 64-bit Windows; 2: not under WOW64 but the system has
+// a WOW64 system folder (a 64-bit process); 0: 32-bit Windows; -1: no WOW64
+// support at all. Lets Wow64Error through.
+int GetWindowsBitness();
+
+// The caller's slot for one disable/revert pair on one thread.
+using RedirectionSlot = void*;
+
+// Turn the calling thread's file-system redirection of the system folder off
+// and back on. Outside WOW64 they do nothing. False only when the call
+// itself faulted; Wow64Error passes through.
+bool DisableFsRedirection(RedirectionSlot* slot);
+bool RevertFsRedirection(RedirectionSlot slot);
+
+// True when a running process has exactly this executable file name (no
+// folder), compared ASCII case-insensitively.
+bool IsProcessRunning(const Text& exeName);
+
+// Terminates the first process whose main module is this file. True when one
+// was found and TerminateProcess was called for it.
+bool KillProcessByPath(const Text& exePath);
+
+// "Windows XP", "Windows Vista", "Windows Server 2008", "Windows 7",
+// "Windows Server 2008 R2", "Windows 7 later" or an empty text.
+Text GetWindowsVersionName();
+
+}  // namespace tw

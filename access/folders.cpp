@@ -1,0 +1,133 @@
+#include "access/folders.h"
+
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::uint32_t kFolderChars = 260;
+constexpr std::uint32_t kSystemDirChars = 256;
+constexpr std::uint32_t kLongPathChars = 4096;
+
+Text SpecialFolder(int csidl) {
+  char16_t buffer[kFolderChars + 1] = {};
+  if (!Plat().GetSpecialFolderPath(csidl, buffer)) buffer[0] = 0;
+  buffer[kFolderChars] = 0;
+  return WithTrailingBackslash(Text(buffer));
+}
+
+bool IsDirectoryLink(std::uint32_t attributes) {
+  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
+  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
+}
+
+}  // namespace
+
+Text GetSystemDir() {
+  char16_t buffer[kSystemDirChars + 1] = {};
+  const std::uint32_t len = Plat().GetSystemDirectory(buffer, kSystemDirChars);
+  if (len == 0 || len >= kSystemDirChars) buffer[0] = 0;
+  return WithTrailingBackslash(Text(buffer));
+}
+
+Text GetStartupDir() { return SpecialFolder(win::kCsidlStartup); }
+Text GetDesktopDir() { return SpecialFolder(win::kCsidlDesktopDirectory); }
+Text GetProgramFilesDir() { return SpecialFolder(win::kCsidlProgramFiles); }
+Text GetWindowsDir() { return SpecialFolder(win::kCsidlWindows); }
+Text GetAppDataDir() { return SpecialFolder(win::kCsidlAppData); }
+Text GetLocalAppDataDir() { return SpecialFolder(win::kCsidlLocalAppData); }
+
+ProgramFilesPair GetProgramFilesPair() {
+  ProgramFilesPair pair;
+  pair.programFiles = GetProgramFilesDir();
+  if (pair.programFiles.empty() || !Contains(pair.programFiles, u"86")) return pair;
+  // "C:\Program Files (x86)\" -> "C:\Program Files\". Only a folder that
+  // really carries "(x86)\" has a native twin; any other folder with "86" in
+  // its name gives no second folder.
+  const Text upper = UpperAscii(pair.programFiles);
+  const Text marker = u"(X86)\\";
+  Text native;
+  bool replaced = false;
+  std::size_t from = 0;
+  for (std::size_t at = upper.find(marker); at != Text::npos; at = upper.find(marker, from)) {
+    native += pair.programFiles.substr(from, at - from) + u" ";
+    from = at + marker.size();
+    replaced = true;
+  }
+  if (!replaced) return pair;
+  native += pair.programFiles.substr(from);
+  pair.programFiles64 = WithTrailingBackslash(Trim(native));
+  return pair;
+}
+
+bool IsDirectory(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) != 0;
+}
+
+Text GetLongPath(const Text& path) {
+  std::u16string buffer(kLongPathChars, u'\0');
+  std::uint32_t len = Plat().GetLongPathName(path, &buffer[0], kLongPathChars);
+  if (len >= kLongPathChars) {
+    // Longer than the usual buffer: ask again with the size the call named.
+    buffer.assign(len + 1, u'\0');
+    len = Plat().GetLongPathName(path, &buffer[0], len + 1);
+    if (len >= buffer.size()) return Text();
+  }
+  if (len == 0) return Text();
+  return Text(buffer.c_str());
+}
+
+void DeleteFolderTree(const Text& path) {
+  if (IsDirectoryLink(Plat().GetFileAttributes(path))) {
+    Plat().RemoveDirectory(path);
+    return;
+  }
+  const Text dir = WithTrailingBackslash(path);
+  {
+    FindData entry;
+    UniqueFind find(Plat().FindFirstFile(dir + u"*.*", &entry));
+    if (!find) return;
+    do {
+      const Text child = dir + entry.name;
+      if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
+        if (entry.name == u"." || entry.name == u"..") continue;
+        // A link is removed as such; walking it would delete its target.
+        if ((entry.attributes & win::kFileAttributeReparsePoint) == 0) DeleteFolderTree(child);
+        Plat().RemoveDirectory(child);
+      } else {
+        Plat().DeleteFile(child);
+      }
+    } while (Plat().FindNextFile(find.get(), &entry));
+  }
+  Plat().RemoveDirectory(path);
+}
+
+void DeleteFileOrFolder(const Text& path) {
+  if (IsDirectory(path)) {
+    DeleteFolderTree(path);
+  } else {
+    Plat().DeleteFile(path);
+  }
+}
+
+VersionNumber GetOwnFileVersion() {
+  VersionNumber number;
+  std::u16string buffer(1024, u'\0');
+  std::uint32_t len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
+  while (len >= buffer.size() && buffer.size() < 32768) {
+    buffer.assign(buffer.size() * 2, u'\0');
+    len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
+  }
+  if (len == 0 || len >= buffer.size()) return number;
+  FileVersion version;
+  if (!Plat().GetFileVersion(Text(buffer.c_str()), &version)) return number;
+  number.major = std::uint16_t(version.fileVersionMS >> 16);
+  number.minor = std::uint16_t(version.fileVersionMS & 0xFFFF);
+  number.release = std::uint16_t(version.fileVersionLS >> 16);
+  number.build = std::uint16_t(version.fileVersionLS & 0xFFFF);
+  return number;
+}
+
+}  // namespace tw

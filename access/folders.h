@@ -1,0 +1,50 @@
+// Well-known folders, the folder test, long paths and deletion of files and
+// folder trees. Folder texts always end with "\"; a folder that cannot be
+// resolved comes out as "\" alone, which no real path equals. Deletions
+// report nothing: what is in use, read-only or protected stays.
+#pragma once
+
+#include <cstdint>
+
+#include "access/text_rules.h"
+
+namespace tw {
+
+Text GetSystemDir();        // GetSystemDirectoryW
+Text GetStartupDir();       // CSIDL_STARTUP
+Text GetDesktopDir();       // CSIDL_DESKTOPDIRECTORY
+Text GetProgramFilesDir();  // CSIDL_PROGRAM_FILES: the (x86) folder under WOW64
+Text GetWindowsDir();       // CSIDL_WINDOWS
+Text GetAppDataDir();       // CSIDL_APPDATA
+Text GetLocalAppDataDir();  // CSIDL_LOCAL_APPDATA
+
+struct ProgramFilesPair {
+  Text programFiles;    // as the process sees it
+  Text programFiles64;  // the native folder on 64-bit Windows, else empty
+};
+ProgramFilesPair GetProgramFilesPair();
+
+// True when the path names an existing directory (a directory link included).
+bool IsDirectory(const Text& path);
+
+// The long form of a path that may hold 8.3 components; empty when the path
+// does not exist.
+Text GetLongPath(const Text& path);
+
+// Deletes everything below the folder, then the folder. A directory reparse
+// point (junction, directory symbolic link), inside the tree or given as the
+// path, is removed as a link and never walked, so nothing outside the tree
+// is touched. Attributes are left as they are: a read-only file stays, and so
+// do the folders on its way up.
+void DeleteFolderTree(const Text& path);
+
+// A folder as DeleteFolderTree, anything else with DeleteFileW.
+void DeleteFileOrFolder(const Text& path);
+
+struct VersionNumber {
+  std::uint16_t major = 0, minor = 0, release = 0, build = 0;
+};
+// The file version of the running executable; 0.0.0.0 without a version resource.
+VersionNumber GetOwnFileVersion();
+
+}  // namespace tw

@@ -1,0 +1,413 @@
+#include "access/registry.h"
+
+#include <cstring>
+
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::uint32_t kSubKeyNameChars = 255;
+constexpr std::uint32_t kValueNameChars = 16383;
+constexpr std::uint32_t kSmallValueChars = 255;
+
+UniqueRegKey OpenKey(HKey root, const Text& path, ViewFlag view) {
+  UniqueRegKey key;
+  if (root == 0) return key;
+  HKey opened = 0;
+  if (Plat().RegOpenKeyEx(root, path, RegAccessMask(view), &opened) == win::kErrorSuccess) {
+    key.reset(opened);
+  }
+  return key;
+}
+
+// A path taken from a registry line: one leading and one trailing "\" turned
+// into blanks, then trimmed.
+Text NormaliseLinePath(const Text& path) {
+  Text p(path);
+  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
+  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
+  return Trim(p);
+}
+
+// RegEnumKeyExW for one index, growing the buffer when a name does not fit.
+// False past the last subkey or on any other failure.
+bool EnumSubKeyName(HKey key, std::uint32_t index, std::uint32_t chars, Text* name) {
+  if (chars == 0) chars = 1;
+  for (;;) {
+    std::u16string buffer(chars, u'\0');
+    std::uint32_t len = chars;
+    long rc = Plat().RegEnumKeyEx(key, index, &buffer[0], &len);
+    if (rc == win::kErrorMoreData) {
+      chars *= 2;
+      if (chars > (1u << 20)) return false;
+      continue;
+    }
+    if (rc != win::kErrorSuccess) return false;
+    if (len > chars) len = chars;
+    buffer.resize(len);
+    *name = buffer.c_str();  // up to the first NUL
+    return true;
+  }
+}
+
+// RegEnumValueW for the name of one value, growing the buffer on demand.
+// Returns the status of the enumeration.
+long EnumValueName(HKey key, std::uint32_t index, Text* name) {
+  std::uint32_t chars = kValueNameChars + 1;
+  for (;;) {
+    std::u16string buffer(chars, u'\0');
+    std::uint32_t len = chars;
+    long rc = Plat().RegEnumValue(key, index, &buffer[0], &len, nullptr, nullptr, nullptr);
+    if (rc == win::kErrorMoreData && chars < (1u << 20)) {
+      chars *= 2;
+      continue;
+    }
+    if (rc == win::kErrorSuccess) {
+      if (len > chars) len = chars;
+      buffer.resize(len);
+      *name = buffer.c_str();
+    }
+    return rc;
+  }
+}
+
+// Reads one value of an open key as text. The size is asked for first; data
+// of 256 bytes or more gets a buffer sized from it, smaller data the fixed
+// 255-character buffer. The buffer is zeroed and the text is its content up
+// to the first NUL, so data without a terminating NUL and data of any type
+// read the same way. A value that grows between the calls is read again.
+bool ReadValueText(HKey key, const Text& name, Text* text) {
+  text->clear();
+  std::uint32_t size = 0;
+  long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, &size);
+  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+  std::size_t chars = (rc == win::kErrorMoreData || size >= 256) ? std::size_t(size) + 2 : kSmallValueChars;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::u16string buffer(chars, u'\0');
+    std::uint32_t bytes = std::uint32_t(chars * sizeof(char16_t));
+    rc = Plat().RegQueryValueEx(key, name, nullptr, reinterpret_cast<std::uint8_t*>(&buffer[0]), &bytes);
+    if (rc == win::kErrorMoreData) {
+      chars = std::size_t(bytes) / 2 + 2;
+      continue;
+    }
+    if (rc == win::kErrorSuccess) *text = buffer.c_str();
+    break;
+  }
+  return true;
+}
+
+// Appends the trimmed names of the subkeys of an open key.
+void AppendSubKeyNames(HKey key, TextList* names) {
+  Text name;
+  for (std::uint32_t index = 0; EnumSubKeyName(key, index, kSubKeyNameChars + 1, &name); ++index) {
+    names->push_back(Trim(name));
+  }
+}
+
+void AppendSubKeyNames(HKey root, const Text& path, TextList* names, ViewFlag view) {
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (key) AppendSubKeyNames(key.get(), names);
+}
+
+std::uint32_t SubKeyCount(HKey key, std::uint32_t* longestName) {
+  std::uint32_t count = 0;
+  std::uint32_t longest = 0;
+  if (Plat().RegQueryInfoKey(key, &count, &longest, nullptr, nullptr, nullptr) != win::kErrorSuccess) {
+    count = 0;
+    longest = 0;
+  }
+  if (longestName) *longestName = longest;
+  return count;
+}
+
+bool FindSubKeyIn(HKey root, const Text& path, const Text& wanted, const Text& nameAsGiven, Text* found,
+                  ViewFlag view) {
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (!key) return false;
+  const std::uint32_t count = SubKeyCount(key.get(), nullptr);
+  Text name;
+  for (std::uint32_t index = 0; index < count; ++index) {
+    if (!EnumSubKeyName(key.get(), index, kSubKeyNameChars + 1, &name)) continue;
+    name = Trim(name);
+    if (UpperAscii(name) == wanted) {
+      *found = path + nameAsGiven + u"\\";
+      return true;
+    }
+    const Text child = path + name + u"\\";
+    bool hasChildren = false;
+    {
+      UniqueRegKey childKey = OpenKey(root, child, view);
+      if (childKey) hasChildren = SubKeyCount(childKey.get(), nullptr) > 0;
+    }
+    if (hasChildren && FindSubKeyIn(root, child, wanted, nameAsGiven, found, view)) return true;
+  }
+  return false;
+}
+
+bool ListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (!key) return false;
+  std::uint32_t longest = 0;
+  const std::uint32_t count = SubKeyCount(key.get(), &longest);
+  Text name;
+  // Names are used as read: the key path must reach the key exactly.
+  for (std::uint32_t index = count; index-- > 0;) {
+    if (!EnumSubKeyName(key.get(), index, longest + 1, &name)) continue;
+    const Text child = path + u"\\" + name;
+    ListKeyTree(root, child, list, view);
+    list->push_back(child);
+  }
+  return true;
+}
+
+bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view) {
+  {
+    UniqueRegKey key = OpenKey(root, path, view);
+    if (!key) return false;
+    std::uint32_t longest = 0;
+    const std::uint32_t count = SubKeyCount(key.get(), &longest);
+    Text name;
+    // From the highest index down, so the indexes still to come stay valid
+    // while subkeys disappear.
+    for (std::uint32_t index = count; index-- > 0;) {
+      if (!EnumSubKeyName(key.get(), index, longest + 1, &name)) return false;
+      if (!DeleteKeyTree(root, path + u"\\" + name, view)) return false;
+    }
+  }
+  // RegDeleteKeyW acts in the process's default view; for the 64-bit view the
+  // key must be deleted with RegDeleteKeyExW, or a key of the same path in
+  // the 32-bit view would go instead.
+  if (view == kView64 && Plat().HasExport(Export::RegDeleteKeyExW)) {
+    return Plat().RegDeleteKeyEx(root, path, RegAccessMask(view)) == win::kErrorSuccess;
+  }
+  return Plat().RegDeleteKey(root, path) == win::kErrorSuccess;
+}
+
+bool SplitText(const Text& text, char16_t separator, TextList* items) {
+  items->clear();
+  Text item;
+  char16_t quote = 0;
+  const auto flush = [&]() {
+    if (!item.empty()) items->push_back(item);
+    item.clear();
+  };
+  for (char16_t c : text) {
+    if (quote != 0) {
+      item += c;
+      if (c == quote) quote = 0;
+    } else if (c == separator || c == u'\r' || c == u'\n') {
+      flush();
+    } else {
+      if (c == u'\'' || c == u'"') quote = c;
+      item += c;
+    }
+  }
+  flush();
+  return !items->empty();
+}
+
+int HexDigit(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+const Text kInstallerUserData = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
+
+TextList VariantsOf(const Text& path) {
+  TextList variants;
+  Wow6432Variants(path, true, &variants);
+  return variants;
+}
+
+Text JoinedWithBars(const TextList& names) {
+  Text text;
+  for (const Text& name : names) text += u"|" + name;
+  return text;
+}
+
+}  // namespace
+
+std::uint32_t RegAccessMask(ViewFlag view) {
+  return view == kView64 ? (win::kKeyAllAccess | win::kKeyWow64_64Key) : win::kKeyAllAccess;
+}
+
+HKey RegRootFromText(const Text& rootText) {
+  if (rootText == u"HKLM") return win::kHKeyLocalMachine;
+  if (rootText == u"HKCU") return win::kHKeyCurrentUser;
+  if (rootText == u"HKU") return win::kHKeyUsers;
+  if (rootText == u"HKCR") return win::kHKeyClassesRoot;
+  return 0;
+}
+
+bool RegKeyExists(HKey root, const Text& path, ViewFlag view) { return bool(OpenKey(root, path, view)); }
+
+bool RegReadString(HKey root, const Text& path, const Text& name, Text* text, ViewFlag view) {
+  text->clear();
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (!key) return false;
+  return ReadValueText(key.get(), name, text);
+}
+
+void RegEnumSubKeys(HKey root, const Text& path, TextList* names, ViewFlag view) {
+  names->clear();
+  AppendSubKeyNames(root, path, names, view);
+}
+
+void RegEnumUserHives(TextList* names, ViewFlag view) {
+  AppendSubKeyNames(win::kHKeyUsers, Text(), names, view);
+}
+
+bool RegEnumValueNames(HKey root, const Text& path, TextList* names, ViewFlag view) {
+  names->clear();
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (!key) return false;
+  Text name;
+  for (std::uint32_t index = 0;; ++index) {
+    const long rc = EnumValueName(key.get(), index, &name);
+    if (rc == win::kErrorNoMoreItems) break;
+    if (rc != win::kErrorSuccess) break;
+    Text trimmed = Trim(name);
+    if (!trimmed.empty()) names->push_back(trimmed);
+  }
+  return true;
+}
+
+bool RegEnumValues(HKey root, const Text& path, TextList* names, ViewFlag view, TextList* data) {
+  names->clear();
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (!key) return false;
+  Text name;
+  Text value;
+  for (std::uint32_t index = 0;; ++index) {
+    const long rc = EnumValueName(key.get(), index, &name);
+    if (rc != win::kErrorSuccess) break;
+    Text trimmed = Trim(name);
+    if (trimmed.empty()) continue;
+    // The value is read under its name as stored, blanks included.
+    if (!ReadValueText(key.get(), name, &value)) continue;
+    names->push_back(trimmed);
+    data->push_back(Trim(value));
+  }
+  return true;
+}
+
+void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, ViewFlag view) {
+  found->clear();
+  FindSubKeyIn(root, path, UpperAscii(Trim(name)), name, found, view);
+}
+
+bool RegListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {
+  if (Trim(path).empty()) return false;
+  return ListKeyTree(root, NormaliseLinePath(path), list, view);
+}
+
+bool RegDeleteKeyTree(HKey root, const Text& path, ViewFlag view) {
+  if (Trim(path).empty()) return false;
+  const Text normalised = NormaliseLinePath(path);
+  if (normalised.empty()) return false;
+  return DeleteKeyTree(root, normalised, view);
+}
+
+bool RegRemoveValue(HKey root, const Text& path, const Text& name, ViewFlag view) {
+  const Text normalised = NormaliseLinePath(path);
+  if (normalised.empty()) return false;
+  UniqueRegKey key = OpenKey(root, normalised, view);
+  if (!key) return false;
+  return Plat().RegDeleteValue(key.get(), name) == win::kErrorSuccess;
+}
+
+bool Wow6432Variants(const Text& path, bool includeSelf, TextList* list) {
+  if (path.empty() || path.find(u'\\') == Text::npos) return false;
+  list->clear();
+  if (includeSelf) list->push_back(path);
+  TextList components;
+  SplitByBackslash(path, &components);
+  std::size_t position = 0;  // counted from 1, as the insertion rule states it
+  for (std::size_t i = 0; i + 1 < components.size(); ++i) {
+    position += components[i].size() + 1;
+    Text copy(path);
+    const std::size_t at = position - 1 <= copy.size() ? position - 1 : copy.size();
+    copy.insert(at, u"\\Wow6432Node");
+    list->push_back(copy);
+  }
+  return true;
+}
+
+void InstallerUserDataSids(TextList* sids, ViewFlag view) {
+  for (const Text& variant : VariantsOf(kInstallerUserData)) {
+    AppendSubKeyNames(win::kHKeyLocalMachine, variant + u"\\", sids, view);
+  }
+}
+
+void RegSubKeyLines(HKey root, const Text& path, TextList* lines, ViewFlag view) {
+  lines->clear();
+  TextList names;
+  for (const Text& variant : VariantsOf(path)) {
+    RegEnumSubKeys(root, variant, &names, view);
+    const Text text = JoinedWithBars(names);
+    if (!text.empty()) lines->push_back(variant + text);
+  }
+}
+
+void RegValueNameLines(HKey root, const Text& path, TextList* lines, ViewFlag view) {
+  lines->clear();
+  TextList names;
+  for (const Text& variant : VariantsOf(path)) {
+    RegEnumValueNames(root, variant, &names, view);
+    const Text text = JoinedWithBars(names);
+    if (!text.empty()) lines->push_back(variant + text);
+  }
+}
+
+void RegListKeyTreeAllViews(HKey root, const Text& path, TextList* list, ViewFlag view) {
+  list->clear();
+  for (const Text& variant : VariantsOf(path)) RegListKeyTree(root, variant, list, view);
+}
+
+void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* list, int* count) {
+  *count = 0;
+  if (list) list->clear();
+  for (const Text& variant : VariantsOf(path)) {
+    if (!RegKeyExists(root, variant, view)) continue;
+    ++*count;
+    if (list) list->push_back(variant);
+  }
+}
+
+bool SplitByBar(const Text& text, TextList* items) { return SplitText(text, u'|', items); }
+bool SplitByBackslash(const Text& text, TextList* items) { return SplitText(text, u'\\', items); }
+bool SplitByComma(const Text& text, TextList* items) { return SplitText(text, u',', items); }
+
+bool IsIntegerText(const Text& input) {
+  const Text text = Trim(input);
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  bool hex = false;
+  if (i < text.size() && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
+    hex = true;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= text.size()) return false;
+  std::uint64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const int digit = hex ? HexDigit(text[i]) : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
+    if (digit < 0) return false;
+    value = value * (hex ? 16 : 10) + std::uint64_t(digit);
+    if (value > 0xFFFFFFFFull) return false;
+  }
+  if (hex) return true;
+  return negative ? value <= 2147483648ull : value <= 2147483647ull;
+}
+
+}  // namespace tw

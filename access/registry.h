@@ -1,0 +1,100 @@
+// Registry access and the registry line notation.
+//
+// A registry line names a key ("HKLM|SOFTWARE\Vendor\App") or one value of a
+// key ("HKLM|SOFTWARE\Vendor\App|InstallDir"). Every operation takes a view
+// flag: 1 opens keys in the 64-bit view (KEY_WOW64_64KEY), anything else in
+// the process's default view. Keys are opened with KEY_ALL_ACCESS, also for
+// reading. Failures are results: a key that cannot be opened gives false, an
+// empty list or an empty text; nothing here throws.
+#pragma once
+
+#include <cstdint>
+
+#include "access/text_rules.h"
+#include "platform/platform.h"
+
+namespace tw {
+
+using ViewFlag = std::uint8_t;
+constexpr ViewFlag kViewDefault = 0;
+constexpr ViewFlag kView64 = 1;
+
+// KEY_ALL_ACCESS, with KEY_WOW64_64KEY for the view flag 1.
+std::uint32_t RegAccessMask(ViewFlag view);
+
+// "HKLM", "HKCU", "HKU", "HKCR" (exact, case-sensitive) to the root key; 0
+// for anything else, which no key opens under.
+HKey RegRootFromText(const Text& rootText);
+
+bool RegKeyExists(HKey root, const Text& path, ViewFlag view);
+
+// One value's data as text, whatever its type: the bytes read as UTF-16 up to
+// the first NUL. An empty name reads the default value. Returns false (and
+// an empty text) when the key cannot be opened or the value does not exist.
+bool RegReadString(HKey root, const Text& path, const Text& name, Text* text, ViewFlag view);
+
+// Clears `names`, then the trimmed names of the immediate subkeys in index order.
+void RegEnumSubKeys(HKey root, const Text& path, TextList* names, ViewFlag view);
+
+// Appends the trimmed names of the loaded user hives (subkeys of HKEY_USERS).
+void RegEnumUserHives(TextList* names, ViewFlag view);
+
+// Clears `names`, then the trimmed value names in index order, without
+// names that are empty after trimming. False when the key cannot be opened.
+bool RegEnumValueNames(HKey root, const Text& path, TextList* names, ViewFlag view);
+
+// Clears `names` (not `data`); for each value with a non-blank name appends
+// the trimmed name and the trimmed data text. False when the key cannot be opened.
+bool RegEnumValues(HKey root, const Text& path, TextList* names, ViewFlag view, TextList* data);
+
+// Depth-first, pre-order search below `path` (which ends in "\") for a subkey
+// called `name` (ASCII case-insensitive); `found` is the key path of the first
+// one plus "\" (with `name` as given), or empty.
+void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, ViewFlag view);
+
+// Appends the full paths of every key below `path`, each key after its own
+// descendants, last subkey first. False when the path is blank or the key
+// cannot be opened. One leading and one trailing "\" are ignored.
+bool RegListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view);
+
+// Deletes the key and everything below it, bottom-up. True when the key is gone.
+bool RegDeleteKeyTree(HKey root, const Text& path, ViewFlag view);
+
+// Deletes one named value. True when it was deleted.
+bool RegRemoveValue(HKey root, const Text& path, const Text& name, ViewFlag view);
+
+// The path itself (when includeSelf) and one copy per inner level with
+// "\Wow6432Node" inserted after that level. False, list untouched, when the
+// path is empty or holds no "\".
+bool Wow6432Variants(const Text& path, bool includeSelf, TextList* list);
+
+// Appends the subkey names (user SIDs) of every variant of the Installer's
+// UserData key under HKLM; a SID present under two variants appears twice.
+void InstallerUserDataSids(TextList* sids, ViewFlag view);
+
+// Clears `lines`; per variant of `path` that has subkeys (values) one line:
+// the variant path, then "|" and a name for each subkey (named value).
+void RegSubKeyLines(HKey root, const Text& path, TextList* lines, ViewFlag view);
+void RegValueNameLines(HKey root, const Text& path, TextList* lines, ViewFlag view);
+
+// Clears `list`, then RegListKeyTree over every variant of `path` in turn.
+void RegListKeyTreeAllViews(HKey root, const Text& path, TextList* list, ViewFlag view);
+
+// The number of variants of `path` that exist, and those variants when `list`
+// is given (it is cleared first).
+void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* list, int* count);
+
+// Splitting rule: cut at every separator and at every CR and LF; a single or
+// double quote opens a stretch up to the same quote (or the end) inside which
+// nothing cuts, the quotes staying in the item; empty items are dropped;
+// items are not trimmed. True when at least one item resulted.
+bool SplitByBar(const Text& text, TextList* items);
+bool SplitByBackslash(const Text& text, TextList* items);
+bool SplitByComma(const Text& text, TextList* items);
+
+// The trimmed text is a 32-bit integer: optional sign, then decimal digits
+// (signed 32-bit range) or hexadecimal digits after "$", "x", "X", "0x" or
+// "0X" (32 bits).
+bool IsIntegerText(const Text& text);
+
+}  // namespace tw
