@@ -4,6 +4,8 @@
 // Wine (or Windows).
 #pragma once
 
+#include <string>
+
 #include "platform/platform.h"
 
 namespace tw::bench {
@@ -27,5 +29,23 @@ Text ScratchKeyPath();
 
 // Name of the test currently running, for unique names.
 Text CurrentTestName();
+
+// The bitness class the machine under test should report (1: a 32-bit
+// process on 64-bit Windows, 2: a 64-bit process).
+int ExpectedBitness();
+
+// A folder tree with a directory link inside it, made fresh for the calling
+// test: `tree` holds files, a subfolder and `linkInsideTree`, a directory
+// link to a folder outside the tree that holds `fileInTarget`;
+// `linkToTarget` is a second link, outside the tree, to the same folder.
+// Where the machine cannot make links, `tree` is empty and `whyNot` says why.
+struct LinkLayout {
+  Text tree;
+  Text linkInsideTree;
+  Text linkToTarget;
+  Text fileInTarget;
+  std::string whyNot;
+};
+LinkLayout PrepareLinkLayout();
 
 }  // namespace tw::bench

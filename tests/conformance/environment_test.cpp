@@ -1,0 +1,115 @@
+// WOW64 facts, redirection switches, the version name and the process helpers
+// against the machine under test.
+#include <gtest/gtest.h>
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "tests/conformance/conformance_util.h"
+
+namespace tw {
+namespace {
+
+using namespace testutil;
+
+TEST(Wow64, BitnessAndRedirectionSwitches) {
+  const int bitness = GetWindowsBitness();
+  EXPECT_EQ(bench::ExpectedBitness(), bitness);
+  EXPECT_EQ(bitness == 1, IsWow64());
+
+  RedirectionSlot slot = nullptr;
+  EXPECT_TRUE(DisableFsRedirection(&slot));
+  // With redirection off the system folder is the real one; the switches
+  // must leave ordinary paths alone.
+  EXPECT_TRUE(IsDirectory(GetSystemDir()));
+  EXPECT_TRUE(IsDirectory(GetWindowsDir()));
+  EXPECT_TRUE(RevertFsRedirection(slot));
+  EXPECT_TRUE(IsDirectory(GetSystemDir()));
+}
+
+TEST(VersionName, MatchesTheVersionTheSystemReports) {
+  OsVersionInfo info;
+  ASSERT_TRUE(Plat().GetVersionEx(&info));
+  ASSERT_EQ(win::kVerPlatformWin32Nt, info.platformId);
+  const Text name = GetWindowsVersionName();
+  if (info.majorVersion >= 10) {
+    EXPECT_EQ(u"", name);
+  } else if (info.majorVersion == 6 && info.minorVersion >= 2) {
+    EXPECT_EQ(u"Windows 7 later", name);
+  } else {
+    EXPECT_FALSE(name.empty()) << info.majorVersion << "." << info.minorVersion;
+  }
+}
+
+// Counts live processes whose main module is `path`.
+int ProcessesRunning(const Text& path) {
+  std::vector<ProcessEntry> entries;
+  if (!Plat().SnapshotProcesses(&entries)) return -1;
+  int count = 0;
+  for (const ProcessEntry& entry : entries) {
+    UniqueProcess process(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
+    if (!process) continue;
+    char16_t buffer[1024] = {};
+    if (Plat().GetModuleFileNameEx(process.get(), buffer, 1024) == 0) continue;
+    if (SameTextAscii(GetLongPath(buffer), GetLongPath(path))) ++count;
+  }
+  return count;
+}
+
+bool WaitForCount(const Text& path, int wanted) {
+  for (int i = 0; i < 200; ++i) {
+    if (ProcessesRunning(path) == wanted) return true;
+    Plat().Sleep(50);
+  }
+  return false;
+}
+
+void Start(const Text& path) {
+  ASSERT_GT(Plat().ShellExecute(u"open", path, u"", u""), 32) << U8(path);
+}
+
+TEST(Processes, RunningByNameAndKillByPath) {
+  const Text dir = bench::ScratchFolder();
+  MakeDir(dir + u"a");
+  MakeDir(dir + u"b");
+  MakeDir(dir + u"c");
+  const Text name = u"tw_sleeper_" + bench::CurrentTestName().substr(0, 8) + u".exe";
+  const Text a = GetLongPath(dir + u"a") + u"\\" + name;
+  const Text b = GetLongPath(dir + u"b") + u"\\" + name;
+  const Text c = GetLongPath(dir + u"c") + u"\\" + name;
+  ASSERT_TRUE(Plat().CopyFile(bench::SleeperExe(), a, false));
+  ASSERT_TRUE(Plat().CopyFile(bench::SleeperExe(), b, false));
+  ASSERT_TRUE(Plat().CopyFile(bench::SleeperExe(), c, false));
+
+  EXPECT_FALSE(IsProcessRunning(name));
+  Start(a);
+  Start(a);
+  Start(b);
+  ASSERT_TRUE(WaitForCount(a, 2));
+  ASSERT_TRUE(WaitForCount(b, 1));
+
+  EXPECT_TRUE(IsProcessRunning(name));
+  EXPECT_TRUE(IsProcessRunning(UpperAscii(name)));
+  EXPECT_FALSE(IsProcessRunning(name.substr(3)));  // the whole file name only
+  EXPECT_FALSE(IsProcessRunning(u""));
+
+  // Same file name, other folder: nothing is terminated.
+  EXPECT_FALSE(KillProcessByPath(c));
+  EXPECT_EQ(2, ProcessesRunning(a));
+  EXPECT_EQ(1, ProcessesRunning(b));
+
+  // One of the two processes of a; b keeps running. Case and blanks around
+  // the path do not matter.
+  EXPECT_TRUE(KillProcessByPath(u"  " + UpperAscii(a) + u" "));
+  EXPECT_TRUE(WaitForCount(a, 1));
+  EXPECT_EQ(1, ProcessesRunning(b));
+
+  EXPECT_TRUE(KillProcessByPath(a));
+  EXPECT_TRUE(KillProcessByPath(b));
+  EXPECT_TRUE(WaitForCount(a, 0));
+  EXPECT_TRUE(WaitForCount(b, 0));
+  EXPECT_FALSE(KillProcessByPath(a));
+  EXPECT_FALSE(IsProcessRunning(name));
+}
+
+}  // namespace
+}  // namespace tw
