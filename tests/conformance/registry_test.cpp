@@ -100,9 +100,13 @@ TEST(RegistryEnum, SubKeysValueNamesAndValues) {
   ASSERT_EQ(names.size() + 1, values.size()) << U8(names) << U8(values);
   EXPECT_EQ(u"kept", values[0]);  // the data list is appended to, not cleared
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (names[i] == u"First") EXPECT_EQ(u"one", values[i + 1]);
-    if (names[i] == u"Spaced") EXPECT_EQ(u"two", values[i + 1]);
-    if (names[i] == u"Num") EXPECT_EQ(u"3", values[i + 1]);
+    if (names[i] == u"First") {
+      EXPECT_EQ(u"one", values[i + 1]);
+    } else if (names[i] == u"Spaced") {
+      EXPECT_EQ(u"two", values[i + 1]);
+    } else if (names[i] == u"Num") {
+      EXPECT_EQ(u"3", values[i + 1]);
+    }
   }
 
   names = {u"poison"};

@@ -1,0 +1,311 @@
+// A simulated Windows machine behind the platform interface: registry, file
+// system, processes, shell and system facts, with the status codes and
+// out-parameter rules of the real calls. It has state; tests configure it
+// through the set-up methods below and then let the code under test work on
+// it through Platform. Every method may be called from any thread (one
+// internal lock); the last error and file-system redirection are per thread,
+// as on Windows. Time is virtual: Sleep advances the clock, nothing waits.
+//
+// Set-up methods take literal paths: registry paths from the root with no
+// view redirection (HKCU means HKU\<current user SID>, HKCR means
+// HKLM\SOFTWARE\Classes), file paths with no System32 redirection.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/file_tree.h"
+#include "platform/sim/registry_tree.h"
+#include "platform/sim/registry_views.h"
+
+namespace tw::sim {
+
+enum class Preset {
+  Windows10x64,        // 64-bit Windows 10, 32-bit process (WOW64); the default
+  Windows10x64Native,  // 64-bit Windows 10, 64-bit process
+  Windows81x64,        // Windows 8.1, WOW64
+  Windows7x64,         // Windows 7 SP1, WOW64
+  Windows7x86,         // 32-bit Windows 7 SP1
+  Server2008R2x64,     // Windows Server 2008 R2 SP1, WOW64
+  WindowsXPx86,        // 32-bit Windows XP SP3: no RegDeleteKeyExW, no redirection switches
+};
+
+// One ShellExecuteW call as the machine received it.
+struct Launch {
+  Text verb;
+  Text file;
+  Text parameters;
+  Text directory;
+  std::uint32_t processId = 0;  // the process it started, 0 when none
+};
+
+class SimMachine : public Platform {
+ public:
+  static constexpr std::uint64_t kForever = ~0ull;
+  static constexpr std::intptr_t kLaunchSucceeded = 42;
+
+  explicit SimMachine(Preset preset = Preset::Windows10x64);
+  SimMachine(const SimMachine&) = delete;
+  SimMachine& operator=(const SimMachine&) = delete;
+
+  static SimMachine Windows10x64() { return SimMachine(Preset::Windows10x64); }
+  static SimMachine Windows10x64Native() { return SimMachine(Preset::Windows10x64Native); }
+  static SimMachine Windows7x64() { return SimMachine(Preset::Windows7x64); }
+  static SimMachine Windows7x86() { return SimMachine(Preset::Windows7x86); }
+  static SimMachine WindowsXPx86() { return SimMachine(Preset::WindowsXPx86); }
+
+  // ---- Machine facts.
+  Bitness GetBitness() const { return bitness_; }
+  Text CurrentUserSid() const { return userSid_; }
+  Text WindowsFolder() const { return windowsDir_; }
+  Text ProgramPath() const;  // the running executable (GetModuleFileNameW)
+
+  // ---- Registry set-up (literal paths, see above).
+  void CreateKey(HKey root, const Text& path);
+  void SetValue(HKey root, const Text& path, const Text& name, std::uint32_t type, const std::string& bytes);
+  void SetString(HKey root, const Text& path, const Text& name, const Text& text, bool withNul = true);
+  void SetExpandString(HKey root, const Text& path, const Text& name, const Text& text);
+  void SetDword(HKey root, const Text& path, const Text& name, std::uint32_t value);
+  void SetMultiString(HKey root, const Text& path, const Text& name, const std::vector<Text>& items);
+  // The key and everything below it refuse opens that ask for any write right
+  // (a non-administrator under HKLM); read-only opens still succeed.
+  void DenyFullAccess(HKey root, const Text& path);
+  // Makes `path` a registry link to `target` (both from the top of root's tree).
+  void CreateKeyLink(HKey root, const Text& path, const Text& target);
+  bool RemoveKeyTree(HKey root, const Text& path);
+  bool KeyExists(HKey root, const Text& path) const;
+  bool ValueExists(HKey root, const Text& path, const Text& name) const;
+  // The stored type and bytes; false when the value does not exist.
+  bool ReadValue(HKey root, const Text& path, const Text& name, std::uint32_t* type, std::string* bytes) const;
+  std::vector<Text> SubKeyNames(HKey root, const Text& path) const;
+
+  // ---- File set-up (literal paths).
+  void AddDrive(char16_t letter);
+  void AddDirectory(const Text& path, std::uint32_t attributes = 0);
+  void AddFile(const Text& path, const std::string& bytes = "", std::uint32_t attributes = 0);
+  void SetShortName(const Text& path, const Text& shortName);
+  // A junction: a directory reparse point at `path` standing for `target`.
+  void AddDirectoryLink(const Text& path, const Text& target);
+  void SetFileVersion(const Text& path, std::uint16_t major, std::uint16_t minor, std::uint16_t release,
+                      std::uint16_t build);
+  bool Exists(const Text& path) const;
+  // An open handle on the file that shares reading only: DeleteFile and
+  // writes fail with ERROR_SHARING_VIOLATION until Release, or until process
+  // `owner` (when given) ends.
+  void HoldOpen(const Text& path, std::uint32_t owner = 0);
+  void Release(const Text& path);
+
+  // ---- Processes.
+  std::uint32_t StartProcess(const Text& path, std::uint64_t runsForMs = kForever,
+                             std::uint32_t parentId = 0);
+  void SetCannotBeOpened(std::uint32_t processId, bool cannot = true);
+  bool IsAlive(std::uint32_t processId) const;
+  std::size_t ProcessCount() const;  // live processes, the system's and our own included
+  std::uint32_t OwnProcessId() const { return ownPid_; }
+  std::vector<std::uint32_t> ProcessesRunning(const Text& path) const;
+
+  // ---- Shell.
+  std::vector<Launch> Launches() const;
+  // ShellExecute of this file (compared case-insensitively) returns `result` (<= 32) and starts nothing.
+  void SetLaunchFailure(const Text& file, std::intptr_t result);
+  void SetLaunchRunTime(const Text& file, std::uint64_t runsForMs);
+  void SetDefaultLaunchRunTime(std::uint64_t runsForMs);
+
+  // ---- Environment.
+  void SetSpecialFolder(int csidl, const Text& path);
+  void SetSpecialFolderUnresolvable(int csidl);
+  void SetSystemDirectoryText(const Text& text);
+  void SetProgramPath(const Text& path);
+  void SetExport(Export which, bool present);
+  void SetIsWow64ProcessFails(bool fails);
+  void SetVersion(const OsVersionInfo& info);
+  void SetRefusesVersionInfoEx(bool refuses);
+  void AdvanceClock(std::uint64_t milliseconds);
+
+  // Handles currently open, to check that code closes what it opens.
+  std::size_t OpenKeyHandles() const;
+  std::size_t OpenFindHandles() const;
+  std::size_t OpenProcessHandles() const;
+
+  // ---- Platform.
+  long RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) override;
+  long RegCreateKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) override;
+  long RegQueryInfoKey(HKey key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyLen, std::uint32_t* values,
+                       std::uint32_t* maxValueNameLen, std::uint32_t* maxValueLen) override;
+  long RegEnumKeyEx(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameChars) override;
+  long RegEnumValue(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameChars,
+                    std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataBytes) override;
+  long RegQueryValueEx(HKey key, const Text& name, std::uint32_t* type, std::uint8_t* data,
+                       std::uint32_t* dataBytes) override;
+  long RegSetValueEx(HKey key, const Text& name, std::uint32_t type, const std::uint8_t* data,
+                     std::uint32_t dataBytes) override;
+  long RegDeleteKey(HKey root, const Text& subKey) override;
+  long RegDeleteKeyEx(HKey root, const Text& subKey, std::uint32_t samDesired) override;
+  long RegDeleteValue(HKey key, const Text& name) override;
+  long RegCloseKey(HKey key) override;
+
+  std::uint32_t GetFileAttributes(const Text& path) override;
+  bool SetFileAttributes(const Text& path, std::uint32_t attributes) override;
+  FindHandle FindFirstFile(const Text& pattern, FindData* data) override;
+  bool FindNextFile(FindHandle find, FindData* data) override;
+  bool FindClose(FindHandle find) override;
+  bool DeleteFile(const Text& path) override;
+  bool RemoveDirectory(const Text& path) override;
+  bool CreateDirectory(const Text& path) override;
+  bool CopyFile(const Text& from, const Text& to, bool failIfExists) override;
+  bool WriteFileBytes(const Text& path, const std::string& bytes) override;
+  bool ReadFileBytes(const Text& path, std::string* bytes) override;
+  std::uint32_t GetLongPathName(const Text& path, char16_t* buffer, std::uint32_t chars) override;
+  std::uint32_t GetShortPathName(const Text& path, char16_t* buffer, std::uint32_t chars) override;
+  std::uint32_t GetSystemDirectory(char16_t* buffer, std::uint32_t chars) override;
+  std::uint32_t GetLastError() override;
+
+  bool GetSpecialFolderPath(int csidl, char16_t* buffer) override;
+  std::intptr_t ShellExecute(const Text& verb, const Text& file, const Text& parameters,
+                             const Text& directory) override;
+  std::uint32_t GetModuleFileName(char16_t* buffer, std::uint32_t chars) override;
+  bool GetFileVersion(const Text& path, FileVersion* version) override;
+
+  bool SnapshotProcesses(std::vector<ProcessEntry>* entries) override;
+  ProcessHandle OpenProcess(std::uint32_t access, std::uint32_t processId) override;
+  std::uint32_t GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) override;
+  bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode) override;
+  bool CloseHandle(ProcessHandle handle) override;
+
+  bool HasExport(Export which) override;
+  bool IsWow64Process(bool* wow64) override;
+  std::uint32_t GetSystemWow64Directory(char16_t* buffer, std::uint32_t chars) override;
+  bool Wow64DisableWow64FsRedirection(void** oldValue) override;
+  bool Wow64RevertWow64FsRedirection(void* oldValue) override;
+  bool GetVersionEx(OsVersionInfo* info) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t GetTickCount() override;
+
+ private:
+  // ---- Registry internals.
+  struct KeyRef {
+    std::shared_ptr<RegNode> node;     // plain key; for a classes key the HKCU part
+    std::shared_ptr<RegNode> machine;  // classes key: the HKLM part
+    bool classes = false;
+    std::vector<Text> classesPath;     // classes key: path below HKCR
+    std::uint32_t access = win::kKeyAllAccess;
+    // Merged subkey list of a classes key, rebuilt when either part changes.
+    std::vector<Text> merged;
+    std::uint64_t mergedUserGen = ~0ull, mergedMachineGen = ~0ull;
+    const RegNode* mergedUser = nullptr;
+    const RegNode* mergedMachine = nullptr;
+  };
+  KeyRef* LookUpKey(HKey key, KeyRef* scratch);
+  bool IsDeleted(const KeyRef& ref) const;
+  RegNode* ValueHolder(const KeyRef& ref) const;
+  long OpenBelow(const KeyRef& base, const std::vector<Text>& path, std::uint32_t access, bool create,
+                 KeyRef* out);
+  long OpenPath(HKey root, const Text& subKey, std::uint32_t access, bool create, KeyRef* out);
+  long DeleteKeyIn(HKey root, const Text& subKey, std::uint32_t viewAccess);
+  HKey NewKeyHandle(KeyRef ref);
+  const std::vector<Text>& MergedSubKeys(KeyRef& ref);
+  std::vector<const RegValue*> VisibleValues(const KeyRef& ref) const;
+  std::shared_ptr<RegNode> LiteralKey(HKey root, const Text& path) const;
+  std::shared_ptr<RegNode> LiteralCreate(HKey root, const Text& path);
+
+  // ---- File internals.
+  struct FindState {
+    std::vector<FindData> dots;  // "." and ".." when listed
+    std::vector<std::shared_ptr<FsNode>> entries;
+    std::size_t next = 0;
+    Text pattern;
+  };
+  struct Hold {
+    std::weak_ptr<FsNode> node;
+    std::uint32_t owner = 0;
+  };
+  struct ThreadState {
+    std::uint32_t lastError = 0;
+    bool redirectionOff = false;
+    std::map<std::uintptr_t, bool> redirectionTokens;  // token -> state it replaced
+  };
+  ThreadState& Thread();
+  bool Fail(std::uint32_t error);
+  // Parsed, with the calling thread's System32 redirection applied;
+  // `redirectedAt` receives the index of the component it replaced (npos if none).
+  ParsedPath Effective(const Text& path, std::size_t* redirectedAt = nullptr);
+  // Finds the entry or sets the last error as the file API does.
+  bool Locate(const ParsedPath& path, WalkResult* walk);
+  bool InUseByProcess(const FsNode* node) const;
+  bool HeldOpen(const FsNode* node) const;
+  bool FillFind(FindState& state, FindData* data);
+  std::shared_ptr<FsNode> LiteralEntry(const Text& path) const;
+  std::uint32_t ConvertPath(const Text& path, bool toShort, char16_t* buffer, std::uint32_t chars);
+
+  static bool FileNameOfHasNoExtension(const Text& path);
+
+  // ---- Process internals.
+  struct Process {
+    std::uint32_t pid = 0;
+    std::uint32_t parent = 0;
+    Text path;
+    std::shared_ptr<FsNode> image;
+    bool cannotOpen = false;
+    std::uint64_t endsAt = kForever;
+    bool alive = true;
+  };
+  struct ProcessRef {
+    std::uint32_t pid = 0;
+    std::uint32_t access = 0;
+  };
+  std::uint32_t Start(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId);
+  void Reap();
+  void End(Process& process);
+  Process* Live(std::uint32_t pid);
+
+  // ---- Layout.
+  void BuildDefaultRegistry();
+  void BuildDefaultFiles(bool xpProfiles);
+  void ApplyPreset(Preset preset);
+
+  mutable std::mutex mutex_;
+  Bitness bitness_ = Bitness::Wow64;
+
+  RegistryTree registry_;
+  Text userSid_ = u"S-1-5-21-0-0-0-1000";
+  std::map<HKey, KeyRef> keys_;
+  HKey nextKey_ = 0x1000;
+
+  FileTree files_;
+  Text windowsDir_ = u"C:\\Windows";
+  std::map<FindHandle, FindState> finds_;
+  FindHandle nextFind_ = 0x20000;
+  std::vector<Hold> holds_;
+  std::map<std::thread::id, ThreadState> threads_;
+  std::uintptr_t nextToken_ = 0x7000;
+
+  std::map<std::uint32_t, Process> processes_;
+  std::map<ProcessHandle, ProcessRef> processHandles_;
+  std::uint32_t nextPid_ = 1200;
+  ProcessHandle nextProcessHandle_ = 0x300;
+  std::uint32_t ownPid_ = 0;
+  Text programPath_;
+  std::uint64_t clock_ = 0;
+
+  std::vector<Launch> launches_;
+  std::map<Text, std::intptr_t> launchFailures_;  // by upper-cased file
+  std::map<Text, std::uint64_t> launchRunTimes_;  // by upper-cased file
+  std::uint64_t defaultRunTime_ = kForever;
+
+  std::map<int, std::optional<Text>> specialFolders_;
+  Text systemDirText_;
+  std::set<Export> exports_;
+  bool isWow64ProcessFails_ = false;
+  OsVersionInfo version_;
+  bool refusesVersionEx_ = false;
+};
+
+}  // namespace tw::sim

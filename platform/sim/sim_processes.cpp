@@ -1,0 +1,148 @@
+// The process table of the simulated machine: snapshots, process handles,
+// termination, and processes whose virtual run time ends.
+#include <algorithm>
+
+#include "platform/sim/sim_machine.h"
+#include "platform/sim/text_fold.h"
+
+namespace tw::sim {
+
+namespace {
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorPartialCopy = 299;
+
+Text FileNameOf(const Text& path) {
+  std::size_t slash = path.find_last_of(u"\\/");
+  return slash == Text::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
+std::uint32_t SimMachine::Start(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId) {
+  Process process;
+  process.pid = nextPid_;
+  nextPid_ += 4;
+  process.parent = parentId;
+  process.path = path;
+  process.image = LiteralEntry(path);
+  process.endsAt = runsForMs == kForever ? kForever : clock_ + runsForMs;
+  std::uint32_t pid = process.pid;
+  processes_.emplace(pid, std::move(process));
+  Reap();
+  return pid;
+}
+
+void SimMachine::End(Process& process) {
+  process.alive = false;
+  process.image.reset();
+  holds_.erase(std::remove_if(holds_.begin(), holds_.end(),
+                              [&](const Hold& hold) { return hold.owner == process.pid; }),
+               holds_.end());
+}
+
+void SimMachine::Reap() {
+  for (auto& entry : processes_)
+    if (entry.second.alive && entry.second.endsAt != kForever && entry.second.endsAt <= clock_) End(entry.second);
+}
+
+SimMachine::Process* SimMachine::Live(std::uint32_t pid) {
+  auto it = processes_.find(pid);
+  return it != processes_.end() && it->second.alive ? &it->second : nullptr;
+}
+
+std::uint32_t SimMachine::StartProcess(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return Start(path, runsForMs, parentId ? parentId : ownPid_);
+}
+
+void SimMachine::SetCannotBeOpened(std::uint32_t processId, bool cannot) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = processes_.find(processId);
+  if (it != processes_.end()) it->second.cannotOpen = cannot;
+}
+
+bool SimMachine::IsAlive(std::uint32_t processId) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = processes_.find(processId);
+  return it != processes_.end() && it->second.alive;
+}
+
+std::size_t SimMachine::ProcessCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<std::size_t>(std::count_if(processes_.begin(), processes_.end(),
+                                                [](const auto& entry) { return entry.second.alive; }));
+}
+
+std::vector<std::uint32_t> SimMachine::ProcessesRunning(const Text& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::uint32_t> pids;
+  for (const auto& entry : processes_)
+    if (entry.second.alive && EqualNoCase(entry.second.path, path)) pids.push_back(entry.first);
+  return pids;
+}
+
+std::size_t SimMachine::OpenProcessHandles() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return processHandles_.size();
+}
+
+bool SimMachine::SnapshotProcesses(std::vector<ProcessEntry>* entries) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!entries) return Fail(win::kErrorInvalidParameter);
+  entries->clear();
+  for (const auto& entry : processes_) {
+    if (!entry.second.alive) continue;
+    ProcessEntry out;
+    out.processId = entry.first;
+    out.parentProcessId = entry.second.parent;
+    out.exeFile = FileNameOf(entry.second.path);
+    entries->push_back(std::move(out));
+  }
+  return true;
+}
+
+ProcessHandle SimMachine::OpenProcess(std::uint32_t access, std::uint32_t processId) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Process* process = processId ? Live(processId) : nullptr;
+  if (!process) return Fail(win::kErrorInvalidParameter), 0;
+  if (process->cannotOpen) return Fail(win::kErrorAccessDenied), 0;
+  ProcessHandle handle = nextProcessHandle_;
+  nextProcessHandle_ += 4;
+  processHandles_[handle] = ProcessRef{processId, access};
+  return handle;
+}
+
+std::uint32_t SimMachine::GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = processHandles_.find(process);
+  if (it == processHandles_.end()) return Fail(win::kErrorInvalidHandle), 0;
+  constexpr std::uint32_t kNeeded = win::kProcessQueryInformation | win::kProcessVmRead;
+  if ((it->second.access & kNeeded) != kNeeded) return Fail(win::kErrorAccessDenied), 0;
+  Process* target = Live(it->second.pid);
+  if (!target) return Fail(kErrorPartialCopy), 0;  // its modules are gone
+  if (!buffer || chars == 0) return Fail(kErrorInsufficientBuffer), 0;
+  const Text& path = target->path;
+  std::uint32_t length = static_cast<std::uint32_t>(std::min<std::size_t>(path.size(), chars - 1));
+  std::copy(path.begin(), path.begin() + length, buffer);
+  buffer[length] = 0;
+  if (length < path.size()) Fail(kErrorInsufficientBuffer);
+  return length;
+}
+
+bool SimMachine::TerminateProcess(ProcessHandle process, std::uint32_t) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = processHandles_.find(process);
+  if (it == processHandles_.end()) return Fail(win::kErrorInvalidHandle);
+  if (!(it->second.access & win::kProcessTerminate)) return Fail(win::kErrorAccessDenied);
+  Process* target = Live(it->second.pid);
+  if (!target) return Fail(win::kErrorAccessDenied);  // already ended
+  End(*target);
+  return true;
+}
+
+bool SimMachine::CloseHandle(ProcessHandle handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!processHandles_.erase(handle)) return Fail(win::kErrorInvalidHandle);
+  return true;
+}
+
+}  // namespace tw::sim
