@@ -383,6 +383,11 @@ bool SplitByBackslash(const Text& text, TextList* items) { return SplitText(text
 bool SplitByComma(const Text& text, TextList* items) { return SplitText(text, u',', items); }
 
 bool IsIntegerText(const Text& input) {
+  std::int32_t ignored = 0;
+  return ParseIntegerText(input, &ignored);
+}
+
+bool ParseIntegerText(const Text& input, std::int32_t* result) {
   const Text text = Trim(input);
   std::size_t i = 0;
   bool negative = false;
@@ -406,8 +411,10 @@ bool IsIntegerText(const Text& input) {
     value = value * (hex ? 16 : 10) + std::uint64_t(digit);
     if (value > 0xFFFFFFFFull) return false;
   }
-  if (hex) return true;
-  return negative ? value <= 2147483648ull : value <= 2147483647ull;
+  if (!hex && value > (negative ? 2147483648ull : 2147483647ull)) return false;
+  const std::uint32_t bits = std::uint32_t(value);
+  *result = std::int32_t(negative ? 0u - bits : bits);
+  return true;
 }
 
 }  // namespace tw

@@ -96,5 +96,8 @@ bool SplitByComma(const Text& text, TextList* items);
 // (signed 32-bit range) or hexadecimal digits after "$", "x", "X", "0x" or
 // "0X" (32 bits).
 bool IsIntegerText(const Text& text);
+// The same test, giving the value (a hexadecimal number above 0x7FFFFFFF
+// wraps to a negative one, as a 32-bit conversion does).
+bool ParseIntegerText(const Text& text, std::int32_t* value);
 
 }  // namespace tw

@@ -232,6 +232,9 @@ class Platform {
   // GetVersionExA; `info->size` selects the record (see OsVersionInfo).
   virtual bool GetVersionEx(OsVersionInfo* info) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST): two steps
+  // above normal, the highest level below time-critical.
+  virtual void RaiseThreadPriority() = 0;
   // GetTickCount64: milliseconds since start; the simulated machine's virtual clock.
   virtual std::uint64_t GetTickCount() = 0;
 };

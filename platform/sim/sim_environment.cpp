@@ -109,6 +109,8 @@ bool SimMachine::GetVersionEx(OsVersionInfo* info) {
 
 void SimMachine::Sleep(std::uint32_t milliseconds) { AdvanceClock(milliseconds); }
 
+void SimMachine::RaiseThreadPriority() { ++raisedPriorities_; }
+
 std::uint64_t SimMachine::GetTickCount() {
   std::lock_guard<std::mutex> lock(mutex_);
   return clock_;

@@ -11,6 +11,7 @@
 // HKLM\SOFTWARE\Classes), file paths with no System32 redirection.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -129,6 +130,8 @@ class SimMachine : public Platform {
   void SetVersion(const OsVersionInfo& info);
   void SetRefusesVersionInfoEx(bool refuses);
   void AdvanceClock(std::uint64_t milliseconds);
+  // How many times a thread raised its priority (workers do at their start).
+  int RaisedThreadPriorities() const { return raisedPriorities_.load(); }
 
   // Handles currently open, to check that code closes what it opens.
   std::size_t OpenKeyHandles() const;
@@ -187,6 +190,7 @@ class SimMachine : public Platform {
   bool Wow64RevertWow64FsRedirection(void* oldValue) override;
   bool GetVersionEx(OsVersionInfo* info) override;
   void Sleep(std::uint32_t milliseconds) override;
+  void RaiseThreadPriority() override;
   std::uint64_t GetTickCount() override;
 
  private:
@@ -299,6 +303,7 @@ class SimMachine : public Platform {
   std::map<Text, std::intptr_t> launchFailures_;  // by upper-cased file
   std::map<Text, std::uint64_t> launchRunTimes_;  // by upper-cased file
   std::uint64_t defaultRunTime_ = kForever;
+  std::atomic<int> raisedPriorities_{0};
 
   std::map<int, std::optional<Text>> specialFolders_;
   Text systemDirText_;

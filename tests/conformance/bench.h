@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -44,6 +45,7 @@ struct LinkLayout {
   Text linkInsideTree;
   Text linkToTarget;
   Text fileInTarget;
+  std::vector<Text> filesInTree;  // ordinary files of the tree, to be deleted
   std::string whyNot;
 };
 LinkLayout PrepareLinkLayout();

@@ -54,6 +54,7 @@ LinkLayout PrepareLinkLayout() {
   g_machine->AddDirectory(layout.tree + u"\\sub");
   g_machine->AddFile(layout.tree + u"\\sub\\file.txt", "x");
   g_machine->AddFile(layout.tree + u"\\top.txt", "x");
+  layout.filesInTree = {layout.tree + u"\\sub\\file.txt", layout.tree + u"\\top.txt"};
   g_machine->AddDirectoryLink(layout.linkInsideTree, base + u"outside");
   g_machine->AddDirectoryLink(layout.linkToTarget, base + u"outside");
   return layout;

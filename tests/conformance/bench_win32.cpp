@@ -5,12 +5,20 @@
 // from the scratch folder or the sleeper's own path.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "platform/handles.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/conformance/bench.h"
+
+// Directory links cannot be made through the platform interface: on Wine
+// CreateSymbolicLinkW reports success and makes nothing, so the bench starts
+// the host's ln to make them (and rm to remove them). The API header
+// undefines the names that would clash with the interface's methods.
+#include "platform/win32/win32_api.h"
 
 namespace tw::bench {
 
@@ -74,7 +82,8 @@ void RemoveTree(const Text& folder) {
       if (entry.attributes & win::kFileAttributeDirectory) {
         if (!(entry.attributes & win::kFileAttributeReparsePoint)) RemoveTree(path);
         Plat().SetFileAttributes(path, win::kFileAttributeNormal);
-        Plat().RemoveDirectory(path);
+        // A host symbolic link may only go as a file.
+        if (!Plat().RemoveDirectory(path)) Plat().DeleteFile(path);
       } else {
         Plat().SetFileAttributes(path, win::kFileAttributeNormal);
         Plat().DeleteFile(path);
@@ -103,6 +112,104 @@ void StopLeftoverProcesses() {
     if (!ours) continue;
     UniqueProcess victim(Plat().OpenProcess(win::kProcessTerminate, entry.processId));
     if (victim) Plat().TerminateProcess(victim.get(), 1);
+  }
+}
+
+// True inside Wine, whose ntdll exports its own version query.
+bool RunsOnWine() {
+  return win32::LookUpExport<FARPROC>(L"ntdll.dll", "wine_get_version") != nullptr;
+}
+
+// Waits up to five seconds for a path to appear.
+bool AwaitPath(const Text& path) {
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    if (Exists(path)) return true;
+    Plat().Sleep(20);
+  }
+  return false;
+}
+
+// Waits up to five seconds for a path to disappear.
+bool AwaitGone(const Text& path) {
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    if (!Exists(path)) return true;
+    Plat().Sleep(20);
+  }
+  return false;
+}
+
+// Starts a program of the Wine host with `folder` as its current directory.
+// Wine runs a Unix program given to CreateProcessW as a Unix process of its
+// own, in the Unix folder of the current directory, and hands back no handle
+// to wait on; callers wait for the effect instead.
+bool StartHostProgram(const wchar_t* program, const Text& arguments, const Text& folder, std::string* whyNot) {
+  Text command = arguments;
+  for (char16_t& c : command) {
+    if (c == u'\\') c = u'/';
+  }
+  std::wstring commandLine = std::wstring(program) + L" " + reinterpret_cast<const wchar_t*>(command.c_str());
+  std::wstring path = std::wstring(L"Z:") + program;
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, win32::Wide(folder),
+                        &startup, &process)) {
+    if (whyNot) *whyNot = "cannot start the host's " + std::string(program, program + std::wcslen(program)) +
+                          " (error " + std::to_string(::GetLastError()) + ")";
+    return false;
+  }
+  win32::OwnedHandle processHandle(process.hProcess);
+  win32::OwnedHandle threadHandle(process.hThread);
+  return true;
+}
+
+// Makes `folder`\`linkName` a directory link to `target` (relative to folder).
+bool MakeDirectoryLink(const Text& folder, const Text& linkName, const Text& target, std::string* whyNot) {
+  const Text link = folder + linkName;
+  if (RunsOnWine()) {
+    if (!StartHostProgram(L"/bin/ln", u"-s \"" + target + u"\" \"" + linkName + u"\"", folder, whyNot)) {
+      return false;
+    }
+    if (!AwaitPath(link)) {
+      *whyNot = "the host's ln made no link";
+      return false;
+    }
+    return true;
+  }
+  Text absoluteTarget = folder + target;
+  if (!::CreateSymbolicLinkW(win32::Wide(link), win32::Wide(absoluteTarget), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+      !Exists(link)) {
+    *whyNot = "CreateSymbolicLinkW failed (error " + std::to_string(::GetLastError()) +
+              "); making links needs the privilege or developer mode";
+    return false;
+  }
+  return true;
+}
+
+// Removes a scratch folder. Wine 8 can neither remove a host symbolic link
+// with RemoveDirectoryW nor with DeleteFileW, so what the API leaves there
+// goes with the host's rm, which never follows a link.
+void RemoveScratchFolder(const Text& folder) {
+  RemoveTree(folder);
+  if (!Exists(folder)) return;
+  if (RunsOnWine()) {
+    Text trimmed = folder.substr(0, folder.size() - 1);
+    std::size_t cut = trimmed.rfind(u'\\');
+    if (cut != Text::npos &&
+        StartHostProgram(L"/bin/rm", u"-rf \"" + trimmed.substr(cut + 1) + u"\"", trimmed.substr(0, cut + 1),
+                         nullptr)) {
+      AwaitGone(folder);
+    }
+    return;
+  }
+  // TerminateProcess returns before the process is gone and its executable
+  // file released; retry for a while.
+  for (int attempt = 0; attempt < 40 && Exists(folder); ++attempt) {
+    Plat().Sleep(50);
+    RemoveTree(folder);
   }
 }
 
@@ -161,21 +268,13 @@ class ScratchListener : public testing::EmptyTestEventListener {
     Text root = ScratchRoot();
     if (root.empty()) return;
     g_scratchFolder = root + g_testName + u"\\";
-    RemoveTree(g_scratchFolder);
+    RemoveScratchFolder(g_scratchFolder);
     CreateFolders(g_scratchFolder);
   }
 
   void OnTestEnd(const testing::TestInfo&) override {
     StopLeftoverProcesses();
-    if (!g_scratchFolder.empty()) {
-      // TerminateProcess returns before the process is gone and its
-      // executable file released; retry for a while.
-      RemoveTree(g_scratchFolder);
-      for (int attempt = 0; attempt < 40 && Exists(g_scratchFolder); ++attempt) {
-        Plat().Sleep(50);
-        RemoveTree(g_scratchFolder);
-      }
-    }
+    if (!g_scratchFolder.empty()) RemoveScratchFolder(g_scratchFolder);
     CleanScratchKeys();
     g_scratchFolder.clear();
     g_testName.clear();
@@ -193,6 +292,44 @@ Text SleeperExe() { return ModuleFolder() + FromAscii(TW_SLEEPER_EXE); }
 Text ScratchKeyPath() { return u"SOFTWARE\\TidewellTest\\" + g_testName; }
 
 Text CurrentTestName() { return g_testName; }
+
+// The 64-bit build runs as a native process; the 32-bit one runs under WOW64
+// when Windows (or Wine's prefix) is 64-bit, which the environment tells a
+// WOW64 process through PROCESSOR_ARCHITEW6432.
+int ExpectedBitness() {
+  if (sizeof(void*) == 8) return 2;
+  return std::getenv("PROCESSOR_ARCHITEW6432") != nullptr ? 1 : 0;
+}
+
+LinkLayout PrepareLinkLayout() {
+  LinkLayout layout;
+  const Text scratch = ScratchFolder();
+  if (scratch.empty()) {
+    layout.whyNot = "no scratch folder";
+    return layout;
+  }
+  const Text tree = scratch + u"LinkTree";
+  const Text target = scratch + u"LinkTarget";
+  Plat().CreateDirectory(tree);
+  Plat().CreateDirectory(tree + u"\\Sub");
+  Plat().WriteFileBytes(tree + u"\\a.txt", "a");
+  Plat().WriteFileBytes(tree + u"\\Sub\\b.txt", "b");
+  Plat().CreateDirectory(target);
+  Plat().WriteFileBytes(target + u"\\kept.txt", "kept");
+
+  std::string whyNot;
+  if (!MakeDirectoryLink(tree + u"\\", u"ToTarget", u"..\\LinkTarget", &whyNot) ||
+      !MakeDirectoryLink(scratch, u"TargetLink", u"LinkTarget", &whyNot)) {
+    layout.whyNot = whyNot;
+    return layout;
+  }
+  layout.tree = tree;
+  layout.linkInsideTree = tree + u"\\ToTarget";
+  layout.linkToTarget = scratch + u"TargetLink";
+  layout.fileInTarget = target + u"\\kept.txt";
+  layout.filesInTree = {tree + u"\\a.txt", tree + u"\\Sub\\b.txt"};
+  return layout;
+}
 
 }  // namespace tw::bench
 

@@ -1,0 +1,158 @@
+// The icon steps of the inventory worker: the look-up tables loaded once per
+// scan, the fallback for entries without a DisplayIcon value, and the
+// resolution of an icon text into an existing file and an index.
+#include "inventory/inventory_scan.h"
+
+namespace tw {
+
+namespace {
+
+const Text kMachineProducts = u"SOFTWARE\\Classes\\Installer\\Products\\";
+const Text kAppPaths = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+const Text kClasses = u"SOFTWARE\\Classes\\";
+
+// True when `piece`, the first comma piece of an icon text, trimmed, names
+// an existing file (and not a folder).
+bool FirstPieceIsFile(const Text& text) {
+  TextList pieces;
+  if (!SplitByComma(text, &pieces)) return false;
+  const Text first = Trim(pieces[0]);
+  return !IsDirectory(first) && FileExists(first);
+}
+
+}  // namespace
+
+void ZRU_Thread_GetInstalledSoftwareList::AddProductIcon(const Text& productName, const Text& productIcon) {
+  if (productName.empty() || productIcon.empty()) return;
+  mpr_SDLMap_InstalledSoftwareICO.emplace(Trim(LowerAscii(productName)), Trim(productIcon));
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
+  const ViewFlag view = view64 ? kView64 : kViewDefault;
+  TextList lines;
+  TextList pieces;
+  Text icon;
+  Text name;
+
+  RegSubKeyLines(win::kHKeyLocalMachine, kMachineProducts, &lines, view);
+  for (const Text& line : lines) {
+    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+      const Text key = pieces[0] + pieces[i] + u"\\";
+      if (RegReadString(win::kHKeyLocalMachine, key, u"ProductIcon", &icon, view) &&
+          RegReadString(win::kHKeyLocalMachine, key, u"ProductName", &name, view)) {
+        AddProductIcon(name, icon);
+      }
+    }
+  }
+
+  TextList users;
+  RegEnumUserHives(&users, kViewDefault);
+  TextList products;
+  for (const Text& user : users) {
+    const Text base = user + u"\\Software\\Microsoft\\Installer\\Products";
+    RegEnumSubKeys(win::kHKeyUsers, base + u"\\", &products, kViewDefault);
+    for (const Text& product : products) {
+      const Text key = base + u"\\" + product + u"\\";
+      if (RegReadString(win::kHKeyUsers, key, u"ProductIcon", &icon, kViewDefault) &&
+          RegReadString(win::kHKeyUsers, key, u"ProductName", &name, kViewDefault)) {
+        AddProductIcon(name, icon);
+      }
+    }
+  }
+
+  mpr_strlist_InstalledSoftwareExeName.clear();
+  exeNamesSeen_.clear();
+  RegSubKeyLines(win::kHKeyLocalMachine, kAppPaths, &lines, view);
+  for (const Text& line : lines) {
+    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+      if (exeNamesSeen_.insert(UpperAscii(pieces[i])).second) mpr_strlist_InstalledSoftwareExeName.push_back(pieces[i]);
+    }
+  }
+
+  mpr_strlist_InstalledSoftwareDefICO.clear();
+  defaultIconsSeen_.clear();
+  RegSubKeyLines(win::kHKeyLocalMachine, kClasses, &lines, view);
+  for (const Text& line : lines) {
+    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+      const Text key = pieces[0] + pieces[i] + u"\\DefaultIcon";
+      if (!RegKeyExists(win::kHKeyLocalMachine, key, view)) continue;
+      if (!RegReadString(win::kHKeyLocalMachine, key, Text(), &icon, view)) continue;
+      const Text text = Trim(icon);
+      const Text upper = UpperAscii(text);
+      if (text.empty() || Contains(upper, u"%SYSTEMROOT%") || !Contains(text, u"\\") ||
+          Contains(upper, u"\\WINDOWS")) {
+        continue;
+      }
+      if (defaultIconsSeen_.insert(upper).second) mpr_strlist_InstalledSoftwareDefICO.push_back(text);
+    }
+  }
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_FindFallbackIcon(const Text& displayName,
+                                                                    const Text& installLocation,
+                                                                    Text& displayIcon) const {
+  auto product = mpr_SDLMap_InstalledSoftwareICO.find(LowerAscii(displayName));
+  if (product != mpr_SDLMap_InstalledSoftwareICO.end()) {
+    displayIcon = product->second;
+    return;
+  }
+  if (installLocation.empty()) return;
+  const Text folder = WithTrailingBackslash(installLocation);
+  for (const Text& exe : mpr_strlist_InstalledSoftwareExeName) {
+    if (FileExists(folder + exe)) {
+      displayIcon = folder + exe;
+      return;
+    }
+  }
+  const Text upperFolder = UpperAscii(folder);
+  for (const Text& icon : mpr_strlist_InstalledSoftwareDefICO) {
+    if (Contains(UpperAscii(icon), upperFolder)) {
+      displayIcon = icon;
+      return;
+    }
+  }
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ResolveDisplayIcon(Text& displayIcon,
+                                                                      std::int32_t& iconIndex) const {
+  const Text upper = UpperAscii(displayIcon);
+  if (Contains(upper, u"%APPDATA%")) {
+    ReplaceFirstNoCase(displayIcon, u"%APPDATA%\\", folders.appDataDir);
+  } else if (Contains(upper, u"%LOCALAPPDATA%\\")) {
+    ReplaceFirstNoCase(displayIcon, u"%LOCALAPPDATA%\\", folders.localAppDataDir);
+  } else if (Contains(upper, u"%PROGRAMFILES%\\") && !folders.programFiles.programFiles.empty()) {
+    for (const Text& programFiles : {folders.programFiles.programFiles, folders.programFiles.programFiles64}) {
+      if (programFiles.empty()) continue;
+      Text candidate = displayIcon;
+      ReplaceFirstNoCase(candidate, u"%PROGRAMFILES%\\", programFiles);
+      if (FirstPieceIsFile(candidate)) {
+        displayIcon = candidate;
+        break;
+      }
+    }
+  }
+
+  const Text msiexec = folders.systemDir + u"msiexec.exe";
+  if (!Contains(displayIcon, u":\\")) {
+    displayIcon = msiexec;
+    return;
+  }
+  TextList pieces;
+  SplitByComma(displayIcon, &pieces);
+  Text file = pieces.empty() ? Text() : Trim(pieces[0]);
+  if (!file.empty() && file.front() == u'"') {
+    for (char16_t& c : file) {
+      if (c == u'"') c = u' ';
+    }
+    file = Trim(file);
+  }
+  if (!FileExists(file)) file = msiexec;
+  std::int32_t number = 0;
+  if (pieces.size() >= 2 && ParseIntegerText(pieces[1], &number)) iconIndex = number;
+  displayIcon = file;
+}
+
+}  // namespace tw

@@ -1,0 +1,90 @@
+// The installed-software model: one record per program, the inventory that
+// owns them (indexed by lower-case name, with the list of names the window
+// shows), and the library of folder names by which a program can be
+// recognised on disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "access/text_rules.h"
+
+namespace tw {
+
+// An icon index of 65535 means the DisplayIcon text gave no index.
+constexpr std::int32_t kNoIconIndex = 65535;
+
+class ZRU_InstalledSoftware {
+ public:
+  ZRU_InstalledSoftware() = default;
+  virtual ~ZRU_InstalledSoftware() = default;
+
+  Text mpu_str_Name;
+  Text mpu_str_Name_low;  // the ASCII lower-casing of mpu_str_Name: the record's key
+  Text mpu_str_Publisher;
+  Text mpu_str_InstallLocation;  // ends in "\" when set by the scan
+  Text mpu_str_UninstallString;
+  Text mpu_str_DisplayIcon;
+  std::int32_t mpu_int_DisplayIcon_ID = 0;
+  Text mpu_str_DisplayVersion;
+  Text mpu_str_InstallRegPath;  // key line of the uninstall entry; empty for Installer-only records
+  std::int32_t mpu_int_Is64Bit = 0;  // 1: read through the 64-bit view
+
+  // Filled by the trace; owned by the record.
+  TextList mpu_SDLarry_AXCFiles;
+  TextList mpu_SDLarry_Folders;
+  TextList mpu_SDLarry_Files;
+  TextList mpu_SDLarry_Registry;
+
+  // Borrowed from the library entry whose key matched the name; never owned.
+  const TextList* mpu_SDLarry_Lib_FolderName = nullptr;
+};
+
+class ZRU_InstalledSoftwareList {
+ public:
+  // Every record, in the order added; owns them.
+  std::vector<std::unique_ptr<ZRU_InstalledSoftware>> mpu_SDLarry_InstalledSoftware;
+  // Keys of the records the window shows, in display order.
+  TextList mpu_list_InstalledSoftwareName;
+  // Each record under its mpu_str_Name_low; not owning.
+  std::unordered_map<Text, ZRU_InstalledSoftware*> mpu_SDLMap_InstalledSoftware;
+  bool mpu_bool_IsSearch = false;
+
+  // Adds a new record, or merges it into the one that has its key: only an
+  // empty install folder and an empty uninstall command of the existing
+  // record are filled; the new record is then destroyed.
+  void mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoftware> record);
+  // Empties everything, destroying every record.
+  void mpu_Clean();
+  // Empties the name list only; records and map stay.
+  void mpu_Search_Clean();
+  // Destroys the name list, then every record, then the map.
+  void mpu_Free();
+
+  // The record under a key, or null.
+  ZRU_InstalledSoftware* Find(const Text& nameLow) const;
+};
+
+class ZRU_SoftwareInstall_Lib {
+ public:
+  virtual ~ZRU_SoftwareInstall_Lib() = default;
+  TextList mpu_SDLarry_Lib_FoldersName;  // folder names (or trailing fragments of folder paths)
+};
+
+// Keyed by a lower-case fragment of a program name. Nothing fills it yet; its
+// match still runs for every record and its result is still consulted.
+class ZRU_Software_Lib {
+ public:
+  std::unordered_map<Text, std::unique_ptr<ZRU_SoftwareInstall_Lib>> mpu_SDLMap_Lib_SoftwareName;
+
+  void mpu_InitLib();
+  void mpu_Free();
+
+  // Sets the record's mpu_SDLarry_Lib_FolderName to the folder list of the
+  // last key (in the map's order) that occurs in its lower-case name, or none.
+  void MatchRecord(ZRU_InstalledSoftware& record) const;
+};
+
+}  // namespace tw

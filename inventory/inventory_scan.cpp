@@ -1,0 +1,258 @@
+#include "inventory/inventory_scan.h"
+
+#include "access/environment.h"
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+const Text kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Values of an entry are read into a 255-character buffer. Data that does
+// not fit (more than 510 bytes) is treated as missing rather than cut: a cut
+// path would name some other folder.
+constexpr std::uint32_t kValueBufferChars = 255;
+constexpr std::uint32_t kValueBufferBytes = kValueBufferChars * 2;
+
+// The size of a value's data, or false when the value is missing.
+bool ValueSize(HKey key, const Text& name, std::uint32_t* size) {
+  *size = 0;
+  const long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, size);
+  return rc == win::kErrorSuccess || rc == win::kErrorMoreData;
+}
+
+bool ReadEntryValue(HKey key, const Text& name, Text* text) {
+  text->clear();
+  std::uint32_t size = 0;
+  if (!ValueSize(key, name, &size) || size > kValueBufferBytes) return false;
+  char16_t buffer[kValueBufferChars + 1] = {};
+  std::uint32_t bytes = kValueBufferBytes;
+  if (Plat().RegQueryValueEx(key, name, nullptr, reinterpret_cast<std::uint8_t*>(buffer), &bytes) ==
+      win::kErrorSuccess) {
+    *text = buffer;
+  }
+  return true;
+}
+
+Text ValueOrEmpty(HKey key, const Text& name) {
+  Text text;
+  ReadEntryValue(key, name, &text);
+  return text;
+}
+
+// Turns redirection of the system folder off for this thread while alive.
+class RedirectionOff {
+ public:
+  RedirectionOff() { DisableFsRedirection(&slot_); }
+  ~RedirectionOff() {
+    try {
+      RevertFsRedirection(slot_);
+    } catch (...) {
+      // IsWow64 failing here already failed when redirection was turned off.
+    }
+  }
+  RedirectionOff(const RedirectionOff&) = delete;
+  RedirectionOff& operator=(const RedirectionOff&) = delete;
+
+ private:
+  RedirectionSlot slot_ = nullptr;
+};
+
+}  // namespace
+
+ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
+    ZRU_InstalledSoftwareList** class_param_SWL, ZRU_Software_Lib** class_param_SWLib,
+    const Text& str_param_CurrentAppPath)
+    : mpr_pclass_SWL(class_param_SWL),
+      mpr_pclass_SWLib(class_param_SWLib),
+      mpr_str_CurrentAppPath(str_param_CurrentAppPath) {
+  SetHighPriority();
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::Execute() {
+  Report(mpu_dword_cb_TGS_GetSoftwareList_Start);
+  Plat().Sleep(pauseMs);
+  mpr_SDLMap_InstalledSoftwareICO.clear();
+  mpr_strlist_InstalledSoftwareDefICO.clear();
+  mpr_strlist_InstalledSoftwareExeName.clear();
+  switch (GetWindowsBitness()) {
+    case 1: {
+      RedirectionOff off;
+      Scan(true);
+      break;
+    }
+    case 2:
+      Scan(true);
+      break;
+    case 0:
+      Scan(false);
+      break;
+    default:
+      break;  // no WOW64 support at all: nothing is scanned
+  }
+  SortOrdinal((*mpr_pclass_SWL)->mpu_list_InstalledSoftwareName);
+  Plat().Sleep(pauseMs);
+  Deliver();
+  mpr_SDLMap_InstalledSoftwareICO.clear();
+  mpr_strlist_InstalledSoftwareDefICO.clear();
+  mpr_strlist_InstalledSoftwareExeName.clear();
+  Plat().Sleep(pauseMs);
+  endReported_ = true;
+  Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::OnUnexpectedError() {
+  if (!endReported_) Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::Scan(bool view64) {
+  folders = SystemFolders::Current();
+  mpr_pro_LoadIconSources(view64);
+  mpr_pro_ScanUninstallRoot(win::kHKeyLocalMachine, view64);
+  mpr_pro_ScanUninstallRoot(win::kHKeyCurrentUser, view64);
+  mpr_pro_ScanInstallerProducts(view64);
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::Deliver() {
+  ZRU_InstalledSoftwareList& list = **mpr_pclass_SWL;
+  for (const Text& key : list.mpu_list_InstalledSoftwareName) {
+    const ZRU_InstalledSoftware* record = list.Find(key);
+    if (!record) continue;
+    mpr_str_Software_Name = record->mpu_str_Name;
+    mpr_str_Software_Publisher = record->mpu_str_Publisher;
+    mpr_str_Software_Version = record->mpu_str_DisplayVersion;
+    mpr_str_Software_DisplayIcon = record->mpu_str_DisplayIcon;
+    mpr_int_Software_DisplayIcon_ID = record->mpu_int_DisplayIcon_ID;
+    if (mpu_dword_cb_TGS_GetSoftwareList) {
+      Report([this] {
+        mpu_dword_cb_TGS_GetSoftwareList(mpr_str_Software_Name.c_str(), mpr_str_Software_Publisher.c_str(),
+                                         mpr_str_Software_Version.c_str(), mpr_str_Software_DisplayIcon.c_str(),
+                                         mpr_int_Software_DisplayIcon_ID);
+      });
+    }
+  }
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanUninstallRoot(HKey root, bool view64) {
+  TextList variants;
+  Wow6432Variants(kUninstallKey, true, &variants);
+  for (const Text& variant : variants) ScanUninstallKey(root, variant, view64);
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::ScanUninstallKey(HKey root, const Text& keyPath, bool view64) {
+  const std::uint32_t access = RegAccessMask(view64 ? kView64 : kViewDefault);
+  UniqueRegKey key;
+  if (Plat().RegOpenKeyEx(root, keyPath, access, key.put()) != win::kErrorSuccess) return;
+  std::uint32_t count = 0;
+  if (Plat().RegQueryInfoKey(key.get(), &count, nullptr, nullptr, nullptr, nullptr) != win::kErrorSuccess) return;
+  for (std::uint32_t index = 0; index < count; ++index) {
+    char16_t name[kValueBufferChars + 1] = {};
+    std::uint32_t chars = kValueBufferChars + 1;
+    if (Plat().RegEnumKeyEx(key.get(), index, name, &chars) != win::kErrorSuccess) continue;
+    const EntrySource source{true, root, keyPath, Text(name)};
+    if (IsExcludedName(source.subKey)) continue;
+    UniqueRegKey entry;
+    if (Plat().RegOpenKeyEx(key.get(), Trim(source.subKey), access, entry.put()) != win::kErrorSuccess) continue;
+    ReadSoftwareEntry(entry.get(), source, view64);
+  }
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const EntrySource& source, bool view64) {
+  Text displayName;
+  if (ReadEntryValue(key, u"DisplayName", &displayName) && source.uninstallEntry && IsExcludedName(displayName)) {
+    return;
+  }
+  const Text publisher = ValueOrEmpty(key, u"Publisher");
+  const Text displayVersion = ValueOrEmpty(key, u"DisplayVersion");
+
+  Text installLocation = ValueOrEmpty(key, u"InstallLocation");
+  Text installSource;
+  if (Trim(installLocation).empty() && ReadEntryValue(key, u"InstallSource", &installSource)) {
+    installLocation = Trim(installSource);
+    if (!Contains(UpperAscii(installLocation), u"PROGRAM FILES")) installLocation.clear();
+  }
+  if (Trim(installLocation).empty()) installLocation = ValueOrEmpty(key, u"Inno Setup: App Path");
+  if (!Trim(installLocation).empty()) NormalizeInstallLocation(installLocation, folders);
+
+  Text uninstallString;
+  std::uint32_t uninstallSize = 0;
+  if (ValueSize(key, u"UninstallString", &uninstallSize)) {
+    if (uninstallSize >= kValueBufferBytes) return;  // not listed at all
+    ReadEntryValue(key, u"UninstallString", &uninstallString);
+    if (Trim(installLocation).empty()) installLocation = LocationFromUninstallString(uninstallString, folders);
+  }
+  if (!installLocation.empty()) {
+    installLocation = WithTrailingBackslash(installLocation);
+    if (IsGuardedSystemFolder(installLocation, folders)) installLocation.clear();
+  }
+  if (Trim(uninstallString).empty()) uninstallString = ValueOrEmpty(key, u"UninstallPath");
+  Text localPackage;
+  if (Trim(uninstallString).empty() && ReadEntryValue(key, u"LocalPackage", &localPackage)) {
+    uninstallString = Contains(LowerAscii(localPackage), u":\\windows\\installer\\") ? localPackage : Text();
+  }
+  if (!Trim(uninstallString).empty()) ExpandUserFolders(uninstallString, folders);
+
+  Text displayIcon = ValueOrEmpty(key, u"DisplayIcon");
+  if (displayIcon.empty()) mpr_pro_FindFallbackIcon(displayName, installLocation, displayIcon);
+
+  if (source.uninstallEntry && Contains(UpperAscii(displayName), u"PARROT") && !displayIcon.empty()) {
+    // The program's folder is taken from its icon. An icon text without a
+    // folder part leaves folder and command as they are.
+    const std::size_t end = displayIcon.find_last_of(u"\\:");
+    if (end != Text::npos) {
+      installLocation = WithTrailingBackslash(displayIcon.substr(0, end + 1));
+      uninstallString = installLocation + u"Uninstall.exe";
+    }
+  }
+
+  std::int32_t iconIndex = kNoIconIndex;
+  mpr_pro_ResolveDisplayIcon(displayIcon, iconIndex);
+  if (iconIndex < 0) iconIndex = 0;
+
+  if (displayName.empty()) return;
+
+  auto record = std::make_unique<ZRU_InstalledSoftware>();
+  record->mpu_str_Name = Trim(displayName);
+  record->mpu_str_Name_low = LowerAscii(record->mpu_str_Name);
+  record->mpu_str_Publisher = Trim(publisher);
+  record->mpu_str_InstallLocation = Trim(installLocation);
+  record->mpu_str_UninstallString = Trim(uninstallString);
+  record->mpu_str_DisplayIcon = Trim(displayIcon);
+  record->mpu_str_DisplayVersion = Trim(displayVersion);
+  record->mpu_int_DisplayIcon_ID = iconIndex;
+  record->mpu_int_Is64Bit = view64 ? 1 : 0;
+  if (source.uninstallEntry) {
+    const Text rootText = source.root == win::kHKeyLocalMachine ? u"HKLM|" : u"HKCU|";
+    record->mpu_str_InstallRegPath = Trim(rootText + source.keyPath + Trim(source.subKey));
+  }
+  if (mpr_pclass_SWLib && *mpr_pclass_SWLib) (*mpr_pclass_SWLib)->MatchRecord(*record);
+  (*mpr_pclass_SWL)->mpu_AddOrMerge(std::move(record));
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanInstallerProducts(bool view64) {
+  const ViewFlag view = view64 ? kView64 : kViewDefault;
+  TextList sids;
+  InstallerUserDataSids(&sids, view);
+  TextList lines;
+  TextList pieces;
+  for (const Text& sid : sids) {
+    const Text products = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\" + sid + u"\\Products\\";
+    RegSubKeyLines(win::kHKeyLocalMachine, products, &lines, view);
+    for (const Text& line : lines) {
+      if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
+      for (std::size_t i = 1; i < pieces.size(); ++i) {
+        // Always under the path built from the SID, whichever variant listed the product.
+        const Text entryPath = Trim(products + pieces[i] + u"\\InstallProperties\\");
+        UniqueRegKey entry;
+        if (Plat().RegOpenKeyEx(win::kHKeyLocalMachine, entryPath, RegAccessMask(view), entry.put()) !=
+            win::kErrorSuccess) {
+          continue;
+        }
+        ReadSoftwareEntry(entry.get(), EntrySource{false, win::kHKeyLocalMachine, Text(), Text()}, view64);
+      }
+    }
+  }
+}
+
+}  // namespace tw

@@ -1,0 +1,59 @@
+// Shell folders and launching (shell32), the own module and version resources
+// (kernel32, version).
+#include "platform/win32/win32_platform.h"
+
+#include <vector>
+
+#include "platform/win32/win32_api.h"
+
+namespace tw {
+
+namespace {
+
+using win32::Wide;
+
+// ShellExecuteW takes null for "no verb" (the default one), "no parameters"
+// and "the current folder".
+const wchar_t* NullWhenEmpty(const Text& text) { return text.empty() ? nullptr : Wide(text); }
+
+}  // namespace
+
+bool Win32Platform::GetSpecialFolderPath(int csidl, char16_t* buffer) {
+  win32::OwnedIdList list;
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, list.Put())) || !list.Valid()) return false;
+  // SHGetPathFromIDListW writes at most MAX_PATH (260) characters.
+  return ::SHGetPathFromIDListW(list.Get(), Wide(buffer)) != FALSE;
+}
+
+std::intptr_t Win32Platform::ShellExecute(const Text& verb, const Text& file, const Text& parameters,
+                                          const Text& directory) {
+  HINSTANCE result = ::ShellExecuteW(nullptr, NullWhenEmpty(verb), Wide(file), NullWhenEmpty(parameters),
+                                     NullWhenEmpty(directory), SW_SHOWNORMAL);
+  return reinterpret_cast<std::intptr_t>(result);
+}
+
+std::uint32_t Win32Platform::GetModuleFileName(char16_t* buffer, std::uint32_t chars) {
+  return ::GetModuleFileNameW(nullptr, Wide(buffer), chars);
+}
+
+bool Win32Platform::GetFileVersion(const Text& path, FileVersion* version) {
+  DWORD ignored = 0;
+  DWORD size = ::GetFileVersionInfoSizeW(Wide(path), &ignored);
+  if (size == 0) return false;
+  std::vector<BYTE> block(size);
+  if (!::GetFileVersionInfoW(Wide(path), 0, size, block.data())) return false;
+  void* fixed = nullptr;
+  UINT fixedBytes = 0;
+  if (!::VerQueryValueW(block.data(), L"\\", &fixed, &fixedBytes) || fixed == nullptr ||
+      fixedBytes < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+  if (version) {
+    version->fileVersionMS = info->dwFileVersionMS;
+    version->fileVersionLS = info->dwFileVersionLS;
+  }
+  return true;
+}
+
+}  // namespace tw

@@ -1,0 +1,133 @@
+# Shared functions of the scripts; sourced, not run.
+# shellcheck shell=bash
+
+TW_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+tw_log() { printf '[tidewell] %s\n' "$*" >&2; }
+tw_die() { tw_log "error: $*"; exit 1; }
+
+# ---- Wine ----------------------------------------------------------------
+
+# The 64-bit loader. Debian's `wine` launcher runs the 32-bit loader, so the
+# 64-bit one is looked up by itself.
+tw_find_wine64() {
+  local candidate
+  for candidate in "${TIDEWELL_WINE64:-}" /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
+                   "$(command -v wine64 2>/dev/null || true)" /opt/wine-stable/bin/wine64; do
+    if [[ -n "$candidate" && -x "$candidate" ]]; then printf '%s\n' "$candidate"; return 0; fi
+  done
+  return 1
+}
+
+tw_find_wine32() {
+  local candidate
+  for candidate in "${TIDEWELL_WINE32:-}" /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine \
+                   /opt/wine-stable/bin/wine; do
+    if [[ -n "$candidate" && -x "$candidate" ]]; then printf '%s\n' "$candidate"; return 0; fi
+  done
+  return 1
+}
+
+# The server binary itself: Debian's wineserver wrapper always adds -p0.
+tw_find_wineserver() {
+  local candidate
+  for candidate in "${TIDEWELL_WINESERVER:-}" /usr/lib/wine/wineserver64 /usr/lib/x86_64-linux-gnu/wine/wineserver \
+                   /opt/wine-stable/bin/wineserver "$(command -v wineserver 2>/dev/null || true)"; do
+    if [[ -n "$candidate" && -x "$candidate" ]]; then printf '%s\n' "$candidate"; return 0; fi
+  done
+  return 1
+}
+
+# True when this host can run 32-bit Windows programs: the 32-bit loader is an
+# i386 ELF binary, which a kernel without 32-bit emulation refuses to start.
+tw_can_run_32bit() {
+  local loader
+  loader=$(tw_find_wine32) || return 1
+  timeout 20 "$loader" --version >/dev/null 2>&1
+}
+
+# "i386", "x86_64" or "" for a PE file, from the machine field of its header.
+tw_pe_machine() {
+  local file=$1 offset machine
+  offset=$(od -An -t u4 -j 60 -N 4 "$file" 2>/dev/null | tr -d ' ') || return 0
+  [[ -n "$offset" ]] || return 0
+  machine=$(od -An -t x2 -j $((offset + 4)) -N 2 "$file" 2>/dev/null | tr -d ' ')
+  case "$machine" in
+    014c) echo i386 ;;
+    8664) echo x86_64 ;;
+  esac
+}
+
+tw_wine_env() {
+  export WINEPREFIX=$1
+  export WINEARCH=win64
+  export WINEDEBUG=${WINEDEBUG:--all}
+  # No Mono or Gecko: nothing here needs them, and their installers would ask.
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
+}
+
+# A fresh prefix at $1: removed, made again with wineboot -i, and its server
+# kept running (wineserver -p) until tw_wine_stop.
+tw_wine_fresh_prefix() {
+  local prefix=$1 wine64 server started
+  wine64=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found (install wine64)"
+  server=$(tw_find_wineserver) || tw_die "no wineserver found"
+  tw_wine_env "$prefix"
+  if [[ -d "$prefix" ]]; then
+    "$server" -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+  fi
+  mkdir -p "$(dirname "$prefix")"
+  started=$(date +%s.%N)
+  "$wine64" wineboot -i >/dev/null 2>&1 || tw_die "wineboot -i failed for $prefix"
+  "$server" -w >/dev/null 2>&1 || true
+  "$server" -p >/dev/null 2>&1 || true
+  tw_log "Wine prefix $prefix ready in $(tw_seconds_since "$started") s"
+}
+
+tw_wine_stop() {
+  local server
+  server=$(tw_find_wineserver) || return 0
+  [[ -n "${WINEPREFIX:-}" ]] || return 0
+  "$server" -k >/dev/null 2>&1 || true
+}
+
+# ---- X display -------------------------------------------------------------
+
+TW_XVFB_PID=
+
+# Starts Xvfb on a free display when no display is set.
+tw_xvfb_start() {
+  if [[ -n "${DISPLAY:-}" ]]; then return 0; fi
+  command -v Xvfb >/dev/null || tw_die "DISPLAY is not set and Xvfb is not installed"
+  local display=99
+  while [[ -e /tmp/.X${display}-lock || -e /tmp/.X11-unix/X${display} ]]; do
+    display=$((display + 1))
+  done
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  TW_XVFB_PID=$!
+  local tries=0
+  until [[ -e /tmp/.X11-unix/X${display} ]]; do
+    tries=$((tries + 1))
+    if (( tries > 100 )) || ! kill -0 "$TW_XVFB_PID" 2>/dev/null; then tw_die "Xvfb did not start on :$display"; fi
+    sleep 0.1
+  done
+  export DISPLAY=":$display"
+  tw_log "Xvfb on $DISPLAY"
+}
+
+tw_xvfb_stop() {
+  if [[ -n "$TW_XVFB_PID" ]]; then
+    kill "$TW_XVFB_PID" 2>/dev/null || true
+    wait "$TW_XVFB_PID" 2>/dev/null || true
+    TW_XVFB_PID=
+  fi
+}
+
+# ---- Timing ------------------------------------------------------------------
+
+tw_seconds_since() {
+  local now
+  now=$(date +%s.%N)
+  awk -v a="$1" -v b="$now" 'BEGIN { printf "%.1f", b - a }'
+}

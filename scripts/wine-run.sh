@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs one Windows executable under Wine, passing its arguments and exit code
+# through: ctest's emulator for the MinGW builds.
+#
+# The prefix is $WINEPREFIX when set (the test command sets a fresh one), else
+# "wineprefix" in the build folder that holds the executable, made on first use.
+set -euo pipefail
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+[[ $# -ge 1 ]] || tw_die "usage: wine-run.sh PROGRAM.exe [ARGUMENTS...]"
+exe=$1
+shift
+
+if [[ -z "${WINEPREFIX:-}" ]]; then
+  dir=$(cd "$(dirname "$exe")" && pwd)
+  while [[ "$dir" != / && ! -f "$dir/CMakeCache.txt" ]]; do dir=$(dirname "$dir"); done
+  [[ -f "$dir/CMakeCache.txt" ]] || tw_die "no build folder above $exe; set WINEPREFIX"
+  prefix="$dir/wineprefix"
+  tw_wine_env "$prefix"
+  if [[ ! -f "$prefix/system.reg" ]]; then
+    # ctest may start several tests at once; one of them makes the prefix.
+    exec 9>"$dir/wineprefix.lock"
+    flock 9
+    [[ -f "$prefix/system.reg" ]] || tw_wine_fresh_prefix "$prefix"
+    flock -u 9
+  fi
+else
+  tw_wine_env "$WINEPREFIX"
+fi
+
+case "$(tw_pe_machine "$exe")" in
+  i386)
+    loader=$(tw_find_wine32) || tw_die "no 32-bit Wine loader for $exe"
+    ;;
+  *)
+    loader=$(tw_find_wine64) || tw_die "no 64-bit Wine loader for $exe"
+    ;;
+esac
+
+# The output goes through files: processes that Wine starts on the way (its
+# services, the desktop) inherit the standard handles and outlive the program,
+# and a pipe held open by them would keep ctest waiting for its end.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+"$loader" "$exe" "$@" </dev/null >"$out" 2>"$err" || status=$?
+cat "$out"
+cat "$err" >&2
+exit "$status"
