@@ -53,12 +53,10 @@ bool HeadlessHandOver::PumpUntil(const std::function<bool()>& done, std::chrono:
     const bool finished = done();
     lock.lock();
     if (finished) return true;
-    if (!queued_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
-      lock.unlock();
-      const bool late = done();
-      lock.lock();
-      return late;
-    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // `done` may turn true without a queued call (a worker that ended), so
+    // look again after a short wait even when nothing arrives.
+    queued_.wait_for(lock, std::chrono::milliseconds(2), [&] { return !queue_.empty(); });
   }
 }
 

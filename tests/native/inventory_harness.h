@@ -1,0 +1,96 @@
+// Runs the inventory worker on a simulated machine and records its reports.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "inventory/inventory_scan.h"
+#include "platform/sim/sim_machine.h"
+#include "workers/headless_handover.h"
+
+namespace tw::testing_inventory {
+
+struct Delivered {
+  Text name, publisher, version, icon;
+  std::int32_t index;
+};
+
+struct Reports {
+  std::vector<std::string> events;  // "start", "program", "end"
+  std::vector<Delivered> programs;
+  std::uint64_t startTick = 0, endTick = 0;
+  bool ended = false;
+};
+
+Reports& CurrentReports();
+
+inline std::uint32_t TW_STDCALL OnStart() {
+  CurrentReports().events.push_back("start");
+  CurrentReports().startTick = Plat().GetTickCount();
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnProgram(const char16_t* name, const char16_t* publisher, const char16_t* version,
+                                          const char16_t* icon, std::int32_t index) {
+  CurrentReports().events.push_back("program");
+  CurrentReports().programs.push_back({name, publisher, version, icon, index});
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnEnd() {
+  CurrentReports().events.push_back("end");
+  CurrentReports().endTick = Plat().GetTickCount();
+  CurrentReports().ended = true;
+  return 0;
+}
+
+// A simulated machine with the access layer and a headless hand-over on it,
+// and the inventory a scan fills.
+class InventoryFixture : public ::testing::Test {
+ protected:
+  explicit InventoryFixture(sim::Preset preset = sim::Preset::Windows10x64) : machine(preset) {
+    SetPlatform(&machine);
+    SetHandOver(&handOver);
+    CurrentReports() = Reports();
+    list = &inventory;
+    library = &lib;
+  }
+  ~InventoryFixture() override {
+    SetHandOver(nullptr);
+    SetPlatform(nullptr);
+  }
+
+  // Starts a scan and serves its reports until the end report.
+  void RunScan(std::uint32_t pauseMs = 0) {
+    auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list, &library, u"C:\\Tools\\Tidewell\\");
+    scan->pauseMs = pauseMs;
+    scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnStart;
+    scan->mpu_dword_cb_TGS_GetSoftwareList = OnProgram;
+    scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnEnd;
+    list->mpu_bool_IsSearch = false;
+    scan->Start();
+    ASSERT_TRUE(handOver.PumpUntil([] { return CurrentReports().ended; }));
+    // The worker frees itself after its end report; wait until it has.
+    ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+  }
+
+  const ZRU_InstalledSoftware* Record(const Text& name) const { return inventory.Find(LowerAscii(name)); }
+
+  // An uninstall entry under root and one of the key variants.
+  Text Entry(const Text& subKey, const Text& variant = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") {
+    return variant + subKey;
+  }
+  void AddEntry(HKey root, const Text& path, std::initializer_list<std::pair<Text, Text>> values) {
+    machine.CreateKey(root, path);
+    for (const auto& value : values) machine.SetString(root, path, value.first, value.second);
+  }
+
+  sim::SimMachine machine;
+  HeadlessHandOver handOver;
+  ZRU_InstalledSoftwareList inventory;
+  ZRU_Software_Lib lib;
+  ZRU_InstalledSoftwareList* list = nullptr;
+  ZRU_Software_Lib* library = nullptr;
+};
+
+}  // namespace tw::testing_inventory

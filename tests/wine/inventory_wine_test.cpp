@@ -1,0 +1,360 @@
+// The inventory scan on the real registry of a Wine prefix into which
+// tests/fixtures/install-fixtures.sh has installed the fixture programs: NSIS
+// installers writing the native and the 32-bit view, a per-user program under
+// HKEY_CURRENT_USER, and two Windows Installer packages installed by msiexec.
+//
+// The scan runs once per process, the way the window runs it: created on a
+// worker thread, reports handed over synchronously to this (the "GUI")
+// thread, which pumps until the end report. The tests then check what was
+// delivered and the records left in the inventory.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "access/text_rules.h"
+#include "inventory/installed_software.h"
+#include "inventory/inventory_scan.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
+#include "workers/callbacks.h"
+#include "workers/handover.h"
+#include "workers/headless_handover.h"
+
+namespace {
+
+using tw::Text;
+
+enum class Kind { Start, Program, End };
+
+struct Report {
+  Kind kind;
+  Text name, publisher, version, iconPath;
+  std::int32_t iconIndex = 0;
+};
+
+std::vector<Report> g_reports;
+bool g_endSeen = false;
+
+std::uint32_t TW_STDCALL OnStart() {
+  g_reports.push_back({Kind::Start, {}, {}, {}, {}, 0});
+  return 0;
+}
+
+std::uint32_t TW_STDCALL OnProgram(const char16_t* name, const char16_t* publisher, const char16_t* version,
+                                   const char16_t* iconPath, std::int32_t iconIndex) {
+  g_reports.push_back({Kind::Program, name, publisher, version, iconPath, iconIndex});
+  return 0;
+}
+
+std::uint32_t TW_STDCALL OnEnd() {
+  g_reports.push_back({Kind::End, {}, {}, {}, {}, 0});
+  g_endSeen = true;
+  return 0;
+}
+
+tw::HeadlessHandOver* g_handOver = nullptr;
+tw::ZRU_InstalledSoftwareList* g_list = nullptr;
+tw::ZRU_Software_Lib* g_lib = nullptr;
+bool g_pumpFinished = false;
+
+std::string U8(const Text& text) { return tw::ToUtf8(text); }
+Text U16(const char* text) { return tw::FromUtf8(text); }
+
+Text WithSlash(Text folder) {
+  if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
+  return folder;
+}
+
+Text SpecialFolder(int csidl) {
+  char16_t buffer[260] = {};
+  if (!tw::Plat().GetSpecialFolderPath(csidl, buffer)) return Text();
+  return WithSlash(buffer);
+}
+
+Text SystemMsiexec() {
+  char16_t buffer[260] = {};
+  std::uint32_t length = tw::Plat().GetSystemDirectory(buffer, 260);
+  return WithSlash(Text(buffer, length)) + u"msiexec.exe";
+}
+
+// 64-bit Windows keeps the 32-bit Program Files folder in the environment of
+// every process; the legacy fixture's installer takes its folder from there.
+Text ProgramFilesX86() {
+  const char* value = std::getenv("ProgramFiles(x86)");
+  return WithSlash(U16(value ? value : "C:\\Program Files (x86)"));
+}
+
+Text ModuleFolder() {
+  char16_t buffer[1024] = {};
+  Text path(buffer, tw::Plat().GetModuleFileName(buffer, 1024));
+  return path.substr(0, path.rfind(u'\\') + 1);
+}
+
+// The native Program Files folder. A 32-bit process under WOW64 gets the
+// (x86) folder for CSIDL_PROGRAM_FILES; ProgramW6432 names the native one for
+// either kind of process.
+Text ProgramFilesNative() {
+  const char* value = std::getenv("ProgramW6432");
+  return value ? WithSlash(U16(value)) : SpecialFolder(tw::win::kCsidlProgramFiles);
+}
+
+bool FileExists(const Text& path) {
+  std::uint32_t attributes = tw::Plat().GetFileAttributes(path);
+  return attributes != tw::win::kInvalidFileAttributes && !(attributes & tw::win::kFileAttributeDirectory);
+}
+
+// One registry value as text, read straight from the API in the 64-bit view;
+// false when the key or the value is missing.
+bool ReadValue(tw::HKey root, const Text& path, const Text& name, Text* text) {
+  tw::HKey key = 0;
+  if (tw::Plat().RegOpenKeyEx(root, path, tw::win::kKeyRead | tw::win::kKeyWow64_64Key, &key) !=
+      tw::win::kErrorSuccess) {
+    return false;
+  }
+  std::uint8_t data[2048] = {};
+  std::uint32_t bytes = sizeof data - 2;
+  std::uint32_t type = 0;
+  long status = tw::Plat().RegQueryValueEx(key, name, &type, data, &bytes);
+  tw::Plat().RegCloseKey(key);
+  if (status != tw::win::kErrorSuccess) return false;
+  const char16_t* chars = reinterpret_cast<const char16_t*>(data);
+  text->assign(chars, std::char_traits<char16_t>::length(chars));
+  return true;
+}
+
+const Text kUninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const Text kUninstall32 = u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+const Text kInstallerCode = u"{6E1C9A52-3B7D-4F08-9A61-2C5D7E8F0A13}";
+const Text kInstallerPacked = u"25A9C1E6D7B380F4A916C2D5E7F8A031";
+const Text kOrphanCode = u"{A4D2E7B9-0C61-4E35-B8F2-93E5C1A7D026}";
+
+class WineInventory : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    g_list = new tw::ZRU_InstalledSoftwareList;
+    g_lib = new tw::ZRU_Software_Lib;
+    g_lib->mpu_InitLib();
+    auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&g_list, &g_lib, ModuleFolder());
+    scan->pauseMs = 0;
+    scan->mpu_dword_cb_TGS_GetSoftwareList = &OnProgram;
+    scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnStart;
+    scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnEnd;
+    g_list->mpu_bool_IsSearch = false;
+    scan->Start();
+    g_pumpFinished = g_handOver->PumpUntil([] { return g_endSeen; }, std::chrono::milliseconds(120000));
+  }
+
+  void SetUp() override { ASSERT_TRUE(g_pumpFinished) << "the scan sent no end report within two minutes"; }
+
+  // The delivered program report of a name (as delivered), or null.
+  static const Report* Delivered(const char* name) {
+    for (const Report& report : g_reports) {
+      if (report.kind == Kind::Program && report.name == U16(name)) return &report;
+    }
+    return nullptr;
+  }
+
+  static const tw::ZRU_InstalledSoftware* Record(const char* name) {
+    return g_list->Find(tw::LowerAscii(U16(name)));
+  }
+};
+
+#define ASSERT_RECORD(var, name)                                               \
+  const tw::ZRU_InstalledSoftware* var = Record(name);                       \
+  ASSERT_NE(var, nullptr) << "no record for " << name << " in the inventory"; \
+  ASSERT_NE(Delivered(name), nullptr) << name << " was not delivered under that name"
+
+TEST_F(WineInventory, ReportsComeInOrderAndMatchTheInventory) {
+  ASSERT_GE(g_reports.size(), 2u);
+  EXPECT_EQ(g_reports.front().kind, Kind::Start);
+  EXPECT_EQ(g_reports.back().kind, Kind::End);
+  int starts = 0, ends = 0;
+  for (const Report& report : g_reports) {
+    starts += report.kind == Kind::Start;
+    ends += report.kind == Kind::End;
+  }
+  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(ends, 1);
+
+  // One report per key of the name list, in its order, which is ordinal by
+  // lower-case name; each carries its record's fields.
+  std::vector<Text> deliveredKeys;
+  for (const Report& report : g_reports) {
+    if (report.kind != Kind::Program) continue;
+    deliveredKeys.push_back(tw::LowerAscii(report.name));
+    const tw::ZRU_InstalledSoftware* record = g_list->Find(deliveredKeys.back());
+    ASSERT_NE(record, nullptr) << "delivered " << U8(report.name) << " has no record";
+    EXPECT_EQ(report.name, record->mpu_str_Name);
+    EXPECT_EQ(report.publisher, record->mpu_str_Publisher);
+    EXPECT_EQ(report.version, record->mpu_str_DisplayVersion);
+    EXPECT_EQ(report.iconPath, record->mpu_str_DisplayIcon);
+    EXPECT_EQ(report.iconIndex, record->mpu_int_DisplayIcon_ID);
+  }
+  EXPECT_EQ(deliveredKeys, g_list->mpu_list_InstalledSoftwareName);
+  for (std::size_t i = 1; i < deliveredKeys.size(); ++i) {
+    EXPECT_LT(deliveredKeys[i - 1], deliveredKeys[i])
+        << "out of order or twice: " << U8(deliveredKeys[i - 1]) << " / " << U8(deliveredKeys[i]);
+  }
+  EXPECT_EQ(g_list->mpu_SDLarry_InstalledSoftware.size(), deliveredKeys.size());
+
+  for (const char* fixture : {"Tidewell Fixture Installer", "Tidewell Fixture Legacy", "Tidewell Fixture Orphan",
+                              "Tidewell Fixture Pair", "Tidewell Fixture Per-User", "Tidewell Fixture Quoted"}) {
+    EXPECT_NE(Delivered(fixture), nullptr) << fixture << " was not delivered";
+  }
+}
+
+// What holds for every record a scan makes on 64-bit Windows, the prefix's own
+// entries included.
+TEST_F(WineInventory, EveryRecordIs64BitWithAnExistingIcon) {
+  const Text msiexec = SystemMsiexec();
+  ASSERT_TRUE(FileExists(msiexec)) << U8(msiexec);
+  for (const auto& record : g_list->mpu_SDLarry_InstalledSoftware) {
+    SCOPED_TRACE(U8(record->mpu_str_Name));
+    EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+    EXPECT_EQ(record->mpu_str_Name_low, tw::LowerAscii(record->mpu_str_Name));
+    EXPECT_EQ(record->mpu_str_Name, tw::Trim(record->mpu_str_Name));
+    EXPECT_FALSE(record->mpu_str_Name.empty());
+    EXPECT_TRUE(FileExists(record->mpu_str_DisplayIcon) || record->mpu_str_DisplayIcon == msiexec)
+        << U8(record->mpu_str_DisplayIcon);
+    EXPECT_TRUE(record->mpu_int_DisplayIcon_ID >= 0) << record->mpu_int_DisplayIcon_ID;
+    if (!record->mpu_str_InstallLocation.empty()) {
+      EXPECT_EQ(record->mpu_str_InstallLocation.back(), u'\\') << U8(record->mpu_str_InstallLocation);
+    }
+    const Text& regPath = record->mpu_str_InstallRegPath;
+    EXPECT_TRUE(regPath.empty() || tw::StartsWith(regPath, u"HKLM|") || tw::StartsWith(regPath, u"HKCU|"))
+        << U8(regPath);
+  }
+}
+
+// Wow6432Node entry without InstallLocation: the folder comes from the quoted
+// uninst.exe path, the icon from a quoted DisplayIcon with ",0".
+TEST_F(WineInventory, ThirtyTwoBitEntryTakesItsFolderFromTheUninstallCommand) {
+  ASSERT_RECORD(record, "Tidewell Fixture Legacy");
+  const Text folder = ProgramFilesX86() + u"Tidewell Fixture Legacy\\";
+  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "1.4.2");
+  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
+  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"uninst.exe\" /S"));
+  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"legacy.exe"));
+  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, 0);
+  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall32 + u"TidewellFixtureLegacy"));
+  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+}
+
+// Native-view entry with InstallLocation in quotes and no DisplayIcon: the
+// folder is unquoted, and the executable registered under App Paths that lies
+// in it becomes the icon, with no index.
+TEST_F(WineInventory, QuotedLocationIsUnquotedAndAppPathsGivesTheIcon) {
+  ASSERT_RECORD(record, "Tidewell Fixture Quoted");
+  const Text folder = ProgramFilesNative() + u"Tidewell Fixture Quoted\\";
+  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "2.0");
+  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
+  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"uninstall.exe\""));
+  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"TidewellQuoted.exe"));
+  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, tw::kNoIconIndex);
+  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall + u"TidewellFixtureQuoted"));
+}
+
+// HKCU entry whose uninstall command and icon start with %LOCALAPPDATA%: both
+// are expanded, the folder comes from unins000.exe, and the negative icon
+// resource id gives index 0.
+TEST_F(WineInventory, PerUserEntryExpandsTheLocalAppDataToken) {
+  ASSERT_RECORD(record, "Tidewell Fixture Per-User");
+  const Text local = SpecialFolder(tw::win::kCsidlLocalAppData);
+  ASSERT_FALSE(local.empty());
+  const Text folder = local + u"Programs\\Tidewell Fixture Per-User\\";
+  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "0.9.1-beta");
+  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
+  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"unins000.exe\" /S"));
+  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"peruser.exe"));
+  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, 0);
+  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKCU|" + kUninstall + u"TidewellFixturePerUser"));
+  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+}
+
+// msiexec's uninstall entry has no DisplayIcon and no InstallLocation; the
+// icon comes from the product's ProductIcon, the entry's fields win over the
+// InstallProperties record of the same name, and the MsiExec command names
+// no uninstaller, so there is no folder.
+TEST_F(WineInventory, InstallerProductGetsItsProductIcon) {
+  ASSERT_RECORD(record, "Tidewell Fixture Installer");
+  Text entryIcon;
+  ASSERT_FALSE(ReadValue(tw::win::kHKeyLocalMachine, kUninstall32 + kInstallerCode, u"DisplayIcon", &entryIcon))
+      << "msiexec wrote DisplayIcon " << U8(entryIcon) << "; the ProductIcon fallback is not exercised";
+  Text productIcon;
+  ASSERT_TRUE(ReadValue(tw::win::kHKeyLocalMachine, u"SOFTWARE\\Classes\\Installer\\Products\\" + kInstallerPacked,
+                        u"ProductIcon", &productIcon));
+  EXPECT_TRUE(tw::EndsWith(tw::LowerAscii(productIcon),
+                           u"\\installer\\" + tw::LowerAscii(kInstallerCode) + u"\\installer_fixture.exe"))
+      << U8(productIcon);
+
+  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "2.5.0");
+  EXPECT_EQ(U8(record->mpu_str_InstallLocation), "");
+  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"MsiExec.exe /I" + kInstallerCode));
+  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(productIcon));
+  EXPECT_TRUE(FileExists(record->mpu_str_DisplayIcon));
+  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, tw::kNoIconIndex);
+  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall32 + kInstallerCode));
+  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+}
+
+// A product that only UserData\S-1-5-18\Products\...\InstallProperties knows:
+// listed with no registry path, and with msiexec.exe as its icon since it has
+// neither DisplayIcon, ProductIcon nor a folder to look into.
+TEST_F(WineInventory, InstallerOnlyProductIsListedWithoutRegistryPath) {
+  Text leftover;
+  ASSERT_FALSE(ReadValue(tw::win::kHKeyLocalMachine, kUninstall32 + kOrphanCode, u"DisplayName", &leftover))
+      << "the orphan still has its uninstall entry";
+  ASSERT_RECORD(record, "Tidewell Fixture Orphan");
+  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "1.0.7");
+  EXPECT_EQ(U8(record->mpu_str_InstallLocation), "");
+  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"MsiExec.exe /I" + kOrphanCode));
+  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(SystemMsiexec()));
+  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, tw::kNoIconIndex);
+  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), "");
+  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+}
+
+// Two entries whose names differ only in ASCII case make one record. The
+// native-view one is met first and keeps its name, publisher, version, icon,
+// uninstall command and registry path; the 32-bit one only fills the empty
+// install folder.
+TEST_F(WineInventory, CaseVariantEntriesMergeIntoTheFirst) {
+  ASSERT_RECORD(record, "Tidewell Fixture Pair");
+  EXPECT_EQ(Delivered("TIDEWELL FIXTURE PAIR"), nullptr);
+  int reports = 0;
+  for (const Report& report : g_reports) {
+    reports += report.kind == Kind::Program && tw::LowerAscii(report.name) == u"tidewell fixture pair";
+  }
+  EXPECT_EQ(reports, 1);
+
+  const Text folder = ProgramFilesNative() + u"Tidewell Fixture Pair\\";
+  EXPECT_EQ(U8(record->mpu_str_Name), "Tidewell Fixture Pair");
+  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "3.0.1");
+  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
+  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"pair-remove.exe\" /S"));
+  // %ProgramFiles% resolves to the folder that holds the file.
+  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"pair.exe"));
+  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, 1);
+  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall + u"TidewellFixturePair"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static tw::Win32Platform platform;
+  tw::SetPlatform(&platform);
+  static tw::HeadlessHandOver handOver;
+  tw::SetHandOver(&handOver);
+  g_handOver = &handOver;
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
