@@ -66,6 +66,11 @@ bool IsDirectory(const Text& path) {
   return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) != 0;
 }
 
+bool FileExists(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) == 0;
+}
+
 Text GetLongPath(const Text& path) {
   std::u16string buffer(kLongPathChars, u'\0');
   std::uint32_t len = Plat().GetLongPathName(path, &buffer[0], kLongPathChars);

@@ -27,6 +27,9 @@ ProgramFilesPair GetProgramFilesPair();
 // True when the path names an existing directory (a directory link included).
 bool IsDirectory(const Text& path);
 
+// True when the path names an existing file; false for folders.
+bool FileExists(const Text& path);
+
 // The long form of a path that may hold 8.3 components; empty when the path
 // does not exist.
 Text GetLongPath(const Text& path);

@@ -1,7 +1,5 @@
 #include "inventory/entry_rules.h"
 
-#include "platform/platform.h"
-
 namespace tw {
 
 SystemFolders SystemFolders::Current() {
@@ -36,11 +34,6 @@ void ExpandUserFolders(Text& text, const SystemFolders& folders) {
     return;
   }
   if (Contains(upper, u"%LOCALAPPDATA%\\")) ReplaceFirstNoCase(text, u"%LOCALAPPDATA%\\", folders.localAppDataDir);
-}
-
-bool FileExists(const Text& path) {
-  const std::uint32_t attributes = Plat().GetFileAttributes(path);
-  return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) == 0;
 }
 
 void NormalizeInstallLocation(Text& location, const SystemFolders& folders) {

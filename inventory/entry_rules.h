@@ -45,7 +45,4 @@ Text LocationFromUninstallString(const Text& command, const SystemFolders& folde
 // under a Windows folder, or either Program Files folder itself.
 bool IsGuardedSystemFolder(const Text& folder, const SystemFolders& folders);
 
-// True when the path names an existing file (false for folders).
-bool FileExists(const Text& path);
-
 }  // namespace tw

@@ -21,5 +21,7 @@ class GuiHandOver {
 // before any worker starts.
 GuiHandOver& HandOver();
 void SetHandOver(GuiHandOver* handOver);
+// The hand-over set now, or null.
+GuiHandOver* CurrentHandOver();
 
 }  // namespace tw

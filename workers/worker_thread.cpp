@@ -1,6 +1,7 @@
 #include "workers/worker_thread.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "platform/platform.h"
@@ -13,7 +14,13 @@ std::atomic<int> g_running{0};
 GuiHandOver* g_handOver = nullptr;
 }  // namespace
 
-GuiHandOver& HandOver() { return *g_handOver; }
+GuiHandOver& HandOver() {
+  // A worker reporting before the entry point set a hand-over is a
+  // programming error; fail at once.
+  if (!g_handOver) std::abort();
+  return *g_handOver;
+}
+GuiHandOver* CurrentHandOver() { return g_handOver; }
 void SetHandOver(GuiHandOver* handOver) { g_handOver = handOver; }
 
 int WorkerThread::Running() { return g_running.load(); }

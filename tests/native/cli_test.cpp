@@ -1,0 +1,79 @@
+// tidewell-cli on the simulated machine: its usage errors, the list command's
+// output, and JSON text for any UTF-16 input.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/cli/commands.h"
+#include "app/cli/json.h"
+#include "platform/sim/sim_machine.h"
+
+namespace tw {
+namespace {
+
+struct CliResult {
+  int code;
+  std::string out, err;
+};
+
+CliResult RunTool(std::vector<Text> args) {
+  std::ostringstream out, err;
+  const int code = cli::RunCli(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
+
+TEST(CliJson, EscapesEveryUtf16Text) {
+  EXPECT_EQ("\"plain\"", cli::JsonString(u"plain"));
+  EXPECT_EQ("\"q\\\"b\\\\s\"", cli::JsonString(u"q\"b\\s"));
+  EXPECT_EQ("\"\\n\\r\\t\\b\\f\\u0001\\u001f\"", cli::JsonString(Text(u"\n\r\t\b\f\x01\x1f")));
+  EXPECT_EQ("\"\\u0000\"", cli::JsonString(Text(1, u'\0')));
+  EXPECT_EQ("\"\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\"", cli::JsonString(u"\u00e9\u4e2d\U0001F600"));
+  EXPECT_EQ("\"a\\ud800b\"", cli::JsonString(Text(u"a") + char16_t(0xD800) + u"b"));
+  EXPECT_EQ("\"\\udc00\\ud83d\"", cli::JsonString(Text{char16_t(0xDC00), char16_t(0xD83D)}));
+  EXPECT_EQ("{\"a\":\"x\",\"n\":-3}", cli::JsonObject().Add("a", Text(u"x")).Add("n", std::int64_t(-3)).str());
+  EXPECT_EQ("[\"a\",\"b\"]", cli::JsonArray({u"a", u"b"}));
+}
+
+TEST(CliUsage, HelpUnknownCommandsAndArguments) {
+  CliResult help = RunTool({u"--help"});
+  EXPECT_EQ(0, help.code);
+  EXPECT_NE(std::string::npos, help.out.find("list"));
+  EXPECT_TRUE(help.err.empty());
+
+  for (const auto& args : std::vector<std::vector<Text>>{{}, {u"frobnicate"}, {u"list", u"--extra"}, {u"--help", u"x"}}) {
+    CliResult bad = RunTool(args);
+    EXPECT_EQ(2, bad.code);
+    EXPECT_TRUE(bad.out.empty());
+    EXPECT_EQ(1, Lines(bad.err)) << bad.err;
+  }
+}
+
+TEST(CliList, OneObjectPerProgramInDeliveryOrder) {
+  sim::SimMachine machine;
+  SetPlatform(&machine);
+  const Text uninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  machine.SetString(win::kHKeyLocalMachine, uninstall + u"b", u"DisplayName", u"Beta \"Tool\"");
+  machine.SetString(win::kHKeyLocalMachine, uninstall + u"b", u"UninstallString",
+                    u"\"C:\\Program Files\\Beta\\unins000.exe\"");
+  machine.SetString(win::kHKeyCurrentUser, uninstall + u"a", u"DisplayName", Text(u"alpha") + char16_t(0xD800));
+  CliResult list = RunTool({u"list"});
+  SetPlatform(nullptr);
+  ASSERT_EQ(0, list.code) << list.err;
+  ASSERT_EQ(2, Lines(list.out)) << list.out;
+  const std::string first = list.out.substr(0, list.out.find('\n'));
+  const std::string second = list.out.substr(list.out.find('\n') + 1);
+  EXPECT_EQ(0u, first.find("{\"name\":\"alpha\\ud800\",\"name_low\":\"alpha\\ud800\""));
+  EXPECT_NE(std::string::npos, first.find("\"install_reg_path\":\"HKCU|SOFTWARE\\\\Microsoft"));
+  EXPECT_NE(std::string::npos, second.find("\"name\":\"Beta \\\"Tool\\\"\""));
+  EXPECT_NE(std::string::npos, second.find("\"install_location\":\"C:\\\\Program Files\\\\Beta\\\\\""));
+  EXPECT_NE(std::string::npos, second.find("\"display_icon_id\":65535"));
+  EXPECT_NE(std::string::npos, second.find("\"is64\":1}"));
+  for (const char* field : {"publisher", "version", "uninstall_string", "display_icon"}) {
+    EXPECT_NE(std::string::npos, second.find(std::string("\"") + field + "\":")) << field;
+  }
+}
+
+}  // namespace
+}  // namespace tw
