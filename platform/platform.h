@@ -82,6 +82,16 @@ constexpr std::uint32_t kVerPlatformWin32Nt = 2;
 constexpr std::uint8_t kVerNtWorkstation = 1;
 
 // Shell special folders (CSIDL values).
+constexpr int kCsidlPersonal = 5;  // Documents
+constexpr int kCsidlStartMenu = 11;
+constexpr int kCsidlMyMusic = 13;
+constexpr int kCsidlMyVideo = 14;
+constexpr int kCsidlCommonStartMenu = 22;
+constexpr int kCsidlCommonAppData = 35;  // ProgramData
+constexpr int kCsidlMyPictures = 39;
+constexpr int kCsidlProfile = 40;
+constexpr int kCsidlProgramFilesCommon = 43;
+constexpr int kCsidlProgramFilesCommonX86 = 44;
 constexpr int kCsidlStartup = 7;
 constexpr int kCsidlDesktopDirectory = 16;
 constexpr int kCsidlAppData = 26;

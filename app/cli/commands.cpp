@@ -2,8 +2,10 @@
 
 #include <functional>
 
+#include "access/folder_guard.h"
 #include "app/cli/json.h"
 #include "inventory/inventory_scan.h"
+#include "trace/trace_scan.h"
 #include "workers/headless_handover.h"
 
 namespace tw::cli {
@@ -21,6 +23,13 @@ const char kHelp[] =
     "           with the fields name, name_low, publisher, version,\n"
     "           install_location, uninstall_string, display_icon,\n"
     "           display_icon_id, install_reg_path and is64.\n"
+    "  analyze NAME\n"
+    "           Trace the listed program NAME (its display name, in any ASCII\n"
+    "           letter case) and print one JSON object: the folders and files\n"
+    "           and the registry lines as the trace delivers them, the counts\n"
+    "           it reported, and the mode.\n"
+    "  analyze --folder DIR\n"
+    "           The same for a Force Remove of the folder DIR.\n"
     "  --help   Show this text.\n";
 
 // The worker reports through plain procedures; they reach the running
@@ -83,21 +92,158 @@ bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library,
   return ended;
 }
 
+// What one trace run reported.
+struct TraceRun {
+  TextList rows;        // the file and folder list, as delivered
+  TextList registry;    // the registry lines, as delivered
+  std::uint32_t fileFolderReports = 0, lastFileFolderCount = 0;
+  std::uint32_t registryReports = 0, lastRegistryCount = 0;
+  bool ended = false;
+};
+TraceRun* g_trace = nullptr;
+
+std::uint32_t TW_STDCALL OnTraceStart() { return 0; }
+std::uint32_t TW_STDCALL OnTraceEnd() {
+  g_trace->ended = true;
+  return 0;
+}
+std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t*, std::uint32_t count) {
+  ++g_trace->fileFolderReports;
+  g_trace->lastFileFolderCount = count;
+  return 0;
+}
+std::uint32_t TW_STDCALL OnRegCount(const char16_t*, std::uint32_t count) {
+  ++g_trace->registryReports;
+  g_trace->lastRegistryCount = count;
+  return 0;
+}
+std::uint32_t TW_STDCALL OnFileFolderRow(const char16_t* path) {
+  g_trace->rows.push_back(path);
+  return 0;
+}
+std::uint32_t TW_STDCALL OnRegRow(const char16_t* line) {
+  g_trace->registry.push_back(line);
+  return 0;
+}
+
+// Runs the trace worker to its end with its wait set to zero. `nameLow` is the
+// inventory key of a listed program (mode 1), or empty with `folder` set for
+// a Force Remove (mode 2).
+bool RunTrace(ZRU_InstalledSoftwareList** list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
+              TraceRun* run) {
+  g_trace = run;
+  auto* trace = new ZRU_Thread_Uninstaller(list);
+  trace->pauseMs = 0;
+  trace->mpu_int_UninstallMode = nameLow.empty() ? 2 : 1;
+  trace->mpu_dword_cb_TU_Start = OnTraceStart;
+  trace->mpu_dword_cb_TU_End = OnTraceEnd;
+  trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
+  trace->mpu_dword_cb_TU_RegCount = OnRegCount;
+  trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderRow;
+  trace->mpu_dword_cb_TU_RegList = OnRegRow;
+  if (nameLow.empty()) {
+    trace->mpu_str_UserSelInstalledFilePath = folder;
+    trace->mpu_pro_SetUninstallSoftware();
+  } else {
+    trace->mpu_pro_SetUninstallSoftware(nameLow);
+  }
+  trace->Start();
+  const bool ended = handOver.PumpUntil([run] { return run->ended; }, std::chrono::minutes(30));
+  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+  g_trace = nullptr;
+  return ended;
+}
+
+// Sets up the hand-over and an inventory for one command, and puts back what
+// was there before.
+class CommandSession {
+ public:
+  CommandSession() : previous_(CurrentHandOver()), list_(&inventory_), library_(&lib_) {
+    SetHandOver(&handOver_);
+    lib_.mpu_InitLib();
+  }
+  ~CommandSession() { SetHandOver(previous_); }
+  HeadlessHandOver& handOver() { return handOver_; }
+  ZRU_InstalledSoftwareList** list() { return &list_; }
+  ZRU_Software_Lib** library() { return &library_; }
+
+ private:
+  GuiHandOver* previous_;
+  HeadlessHandOver handOver_;
+  ZRU_InstalledSoftwareList inventory_;
+  ZRU_Software_Lib lib_;
+  ZRU_InstalledSoftwareList* list_;
+  ZRU_Software_Lib* library_;
+};
+
+int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  Text name;
+  Text folder;
+  bool forceRemove = false;
+  if (args.size() == 3 && args[1] == u"--folder") {
+    forceRemove = true;
+    folder = args[2];
+  } else if (args.size() == 2 && !StartsWith(args[1], u"--")) {
+    name = args[1];
+  } else {
+    err << "tidewell-cli: usage: analyze NAME | analyze --folder DIR\n";
+    return kUsageError;
+  }
+  CommandSession session;
+  Text nameLow;
+  if (forceRemove) {
+    if (folder.empty()) {
+      err << "tidewell-cli: Tidewell needs to collect necessary information to initiate the Force Remove process. "
+             "Please specify the program install directory.\n";
+      return kUsageError;
+    }
+    if (IsRefusedTraceFolder(folder)) {
+      Text message = TraceFolderRefusalMessage(folder);
+      for (char16_t& c : message) {
+        if (c == u'\r' || c == u'\n') c = u' ';
+      }
+      err << "tidewell-cli: " << ToUtf8(message) << "\n";
+      return kUsageError;
+    }
+  } else {
+    if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+      err << "tidewell-cli: the inventory scan did not finish\n";
+      return 1;
+    }
+    nameLow = LowerAscii(Trim(name));
+    if (!(*session.list())->Find(nameLow)) {
+      err << "tidewell-cli: no installed program is called \"" << ToUtf8(name) << "\"\n";
+      return kUsageError;
+    }
+  }
+  TraceRun run;
+  if (!RunTrace(session.list(), nameLow, folder, session.handOver(), &run)) {
+    err << "tidewell-cli: the trace did not finish\n";
+    return 1;
+  }
+  const ZRU_InstalledSoftware* record = nameLow.empty() ? nullptr : (*session.list())->Find(nameLow);
+  out << JsonObject()
+             .Add("mode", std::int64_t(forceRemove ? 2 : 1))
+             .Add("name", record ? record->mpu_str_Name : Text())
+             .Add("install_location", record ? record->mpu_str_InstallLocation : Trim(folder))
+             .AddRaw("files_folders", JsonArray(run.rows))
+             .AddRaw("registry", JsonArray(run.registry))
+             .Add("file_folder_reports", std::int64_t(run.fileFolderReports))
+             .Add("file_folder_count", std::int64_t(run.lastFileFolderCount))
+             .Add("registry_reports", std::int64_t(run.registryReports))
+             .Add("registry_count", std::int64_t(run.lastRegistryCount))
+             .str()
+      << "\n";
+  return 0;
+}
+
 int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
   if (args.size() > 1) {
     err << "tidewell-cli: list takes no arguments (got \"" << ToUtf8(args[1]) << "\")\n";
     return kUsageError;
   }
-  HeadlessHandOver handOver;
-  GuiHandOver* previous = CurrentHandOver();
-  SetHandOver(&handOver);
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_Software_Lib library;
-  library.mpu_InitLib();
-  ZRU_InstalledSoftwareList* list = &inventory;
-  ZRU_Software_Lib* lib = &library;
-  const bool ended = ScanInventory(&list, &lib, handOver, &out);
-  SetHandOver(previous);
+  CommandSession session;
+  const bool ended = ScanInventory(session.list(), session.library(), session.handOver(), &out);
   out.flush();
   if (!ended) {
     err << "tidewell-cli: the inventory scan did not finish\n";
@@ -123,6 +269,7 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
     return 0;
   }
   if (command == u"list") return ListCommand(args, out, err);
+  if (command == u"analyze") return AnalyzeCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";
   return kUsageError;
 }

@@ -31,6 +31,13 @@ SimMachine::SimMachine(Preset preset) {
   processes_.emplace(4, Process{4, 0, u"System", nullptr, true, kForever, true});
   std::uint32_t explorer = Start(windowsDir_ + u"\\explorer.exe", kForever, 0);
   ownPid_ = Start(programPath_, kForever, explorer);
+
+  // The profile list names every user's profile folder, as Windows keeps it.
+  const Text profileList = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+  SetExpandString(win::kHKeyLocalMachine, profileList + userSid_, u"ProfileImagePath",
+                  *specialFolders_[win::kCsidlProfile]);
+  SetExpandString(win::kHKeyLocalMachine, profileList + u"S-1-5-18", u"ProfileImagePath",
+                  u"%systemroot%\\system32\\config\\systemprofile");
 }
 
 void SimMachine::ApplyPreset(Preset preset) {
@@ -164,6 +171,32 @@ void SimMachine::BuildDefaultFiles(bool xpProfiles) {
   specialFolders_[win::kCsidlWindows] = windows;
   specialFolders_[win::kCsidlProgramFiles] =
       bitness_ == Bitness::Wow64 ? Text(u"C:\\Program Files (x86)") : Text(u"C:\\Program Files");
+  // As a 32-bit process sees them: under WOW64 the "common" Program Files
+  // folder is the (x86) one too.
+  specialFolders_[win::kCsidlProgramFilesCommon] = bitness_ == Bitness::Wow64
+                                                       ? Text(u"C:\\Program Files (x86)\\Common Files")
+                                                       : Text(u"C:\\Program Files\\Common Files");
+  if (wow) specialFolders_[win::kCsidlProgramFilesCommonX86] = Text(u"C:\\Program Files (x86)\\Common Files");
+  specialFolders_[win::kCsidlProfile] = profile;
+  const Text startMenu = xpProfiles ? profile + u"\\Start Menu" : roaming + u"\\Microsoft\\Windows\\Start Menu";
+  specialFolders_[win::kCsidlStartMenu] = startMenu;
+  dir(startMenu);
+  if (xpProfiles) {
+    specialFolders_[win::kCsidlPersonal] = profile + u"\\My Documents";
+    const Text allUsers = u"C:\\Documents and Settings\\All Users";
+    specialFolders_[win::kCsidlCommonAppData] = allUsers + u"\\Application Data";
+    specialFolders_[win::kCsidlCommonStartMenu] = allUsers + u"\\Start Menu";
+    dir(allUsers + u"\\Application Data");
+    dir(allUsers + u"\\Start Menu");
+  } else {
+    specialFolders_[win::kCsidlPersonal] = profile + u"\\Documents";
+    specialFolders_[win::kCsidlMyPictures] = profile + u"\\Pictures";
+    specialFolders_[win::kCsidlMyMusic] = profile + u"\\Music";
+    specialFolders_[win::kCsidlMyVideo] = profile + u"\\Videos";
+    specialFolders_[win::kCsidlCommonAppData] = Text(u"C:\\ProgramData");
+    specialFolders_[win::kCsidlCommonStartMenu] = Text(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
+    dir(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
+  }
 }
 
 }  // namespace tw::sim

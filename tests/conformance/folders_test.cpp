@@ -149,7 +149,9 @@ TEST(FileSystem, DeleteFolderTreeNeverWalksALink) {
   ASSERT_TRUE(IsDirectory(layout.linkToTarget));
   DeleteFileOrFolder(layout.linkToTarget);
   EXPECT_TRUE(PathExists(layout.fileInTarget));
-  if (!bench::IsReal()) EXPECT_FALSE(PathExists(layout.linkToTarget));
+  if (!bench::IsReal()) {
+    EXPECT_FALSE(PathExists(layout.linkToTarget));
+  }
 }
 
 TEST(OwnVersion, ReadFromTheRunningExecutable) {

@@ -1,0 +1,116 @@
+#include "access/folder_guard.h"
+
+#include <algorithm>
+
+#include "access/folders.h"
+#include "access/registry.h"
+#include "platform/platform.h"
+
+namespace tw {
+
+namespace {
+
+const Text kProfileList = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// A folder text from the lookups, or empty when it could not be resolved
+// (the lookups give "\" then).
+Text Resolved(const Text& folder) { return folder.size() > 1 ? folder : Text(); }
+
+Text SpecialFolderOrEmpty(int csidl) {
+  char16_t buffer[261] = {};
+  if (!Plat().GetSpecialFolderPath(csidl, buffer)) return Text();
+  return Resolved(WithTrailingBackslash(Text(buffer)));
+}
+
+// Profile paths are stored with %SystemDrive% or %SystemRoot% in them.
+Text ExpandSystemTokens(Text path) {
+  const Text windows = GetWindowsDir();
+  if (windows.size() > 3) {
+    const Text root = windows.substr(0, windows.size() - 1);
+    for (const auto& token : {std::make_pair(Text(u"%SYSTEMROOT%"), root),
+                              std::make_pair(Text(u"%SYSTEMDRIVE%"), windows.substr(0, 2))}) {
+      for (std::size_t at = UpperAscii(path).find(token.first); at != Text::npos;
+           at = UpperAscii(path).find(token.first)) {
+        path.replace(at, token.first.size(), token.second);
+      }
+    }
+  }
+  return path;
+}
+
+TextList ProfileFolders() {
+  TextList profiles;
+  const Text own = SpecialFolderOrEmpty(win::kCsidlProfile);
+  if (!own.empty()) profiles.push_back(own);
+  TextList sids;
+  RegEnumSubKeys(win::kHKeyLocalMachine, kProfileList, &sids, kView64);
+  Text path;
+  for (const Text& sid : sids) {
+    if (!RegReadString(win::kHKeyLocalMachine, kProfileList + u"\\" + sid, u"ProfileImagePath", &path, kView64)) {
+      continue;
+    }
+    path = Trim(ExpandSystemTokens(path));
+    if (path.size() > 3) profiles.push_back(WithTrailingBackslash(path));
+  }
+  return profiles;
+}
+
+Text ParentFolder(const Text& folder) {
+  if (folder.size() < 2) return Text();
+  const std::size_t slash = folder.rfind(u'\\', folder.size() - 2);
+  return slash == Text::npos ? Text() : folder.substr(0, slash + 1);
+}
+
+}  // namespace
+
+TextList ProtectedFolders() {
+  TextList folders = {GetSystemDir(), GetStartupDir(), GetDesktopDir(), GetProgramFilesDir(), GetWindowsDir(),
+                      GetAppDataDir(), GetLocalAppDataDir()};
+  const ProgramFilesPair pair = GetProgramFilesPair();
+  folders.push_back(pair.programFiles);
+  folders.push_back(pair.programFiles64);
+  if (!pair.programFiles64.empty()) folders.push_back(pair.programFiles64 + u"Common Files\\");
+  if (!pair.programFiles.empty()) folders.push_back(pair.programFiles + u"Common Files\\");
+  for (int csidl : {win::kCsidlProgramFilesCommon, win::kCsidlProgramFilesCommonX86, win::kCsidlCommonAppData,
+                    win::kCsidlCommonStartMenu, win::kCsidlPersonal, win::kCsidlMyPictures, win::kCsidlMyMusic,
+                    win::kCsidlMyVideo, win::kCsidlStartMenu, win::kCsidlProfile}) {
+    folders.push_back(SpecialFolderOrEmpty(csidl));
+  }
+  for (const Text& profile : ProfileFolders()) {
+    folders.push_back(profile);
+    folders.push_back(ParentFolder(profile));  // the Users folder
+    for (const char16_t* known :
+         {u"Desktop", u"Documents", u"Downloads", u"Pictures", u"Music", u"Videos", u"AppData\\", u"AppData\\Roaming",
+          u"AppData\\Local", u"AppData\\LocalLow", u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+          u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
+          u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"}) {
+      folders.push_back(WithTrailingBackslash(profile + known));
+    }
+  }
+  TextList result;
+  for (const Text& folder : folders) {
+    const Text resolved = Resolved(folder);
+    if (resolved.size() <= 3) continue;  // drive roots are refused by length anyway
+    const Text upper = UpperAscii(WithTrailingBackslash(resolved));
+    if (std::find(result.begin(), result.end(), upper) == result.end()) result.push_back(upper);
+  }
+  return result;
+}
+
+bool IsRefusedTraceFolder(const Text& folder) {
+  if (folder.size() <= 3) return true;
+  const Text upper = UpperAscii(WithTrailingBackslash(folder));
+  if (Contains(upper, u":\\WINDOWS\\")) return true;
+  const TextList protectedFolders = ProtectedFolders();
+  return std::find(protectedFolders.begin(), protectedFolders.end(), upper) != protectedFolders.end();
+}
+
+Text TraceFolderRefusalMessage(const Text& folder) {
+  return u"As " + folder +
+         u" directory is highly associated with Windows system and files,\r\n"
+         u" we do not recommend to scan this directory to avoid any risk of damaging your system performance and "
+         u"stability. \r\n"
+         u"Please select the appropriate directory where the program has been installed.";
+}
+
+}  // namespace tw

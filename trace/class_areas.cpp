@@ -1,0 +1,202 @@
+// Registry areas of the trace that work on class registrations: file types
+// and extensions (HKLM and HKCR), the Installer folder and shared DLL lists,
+// and the COM chain from type libraries to classes, interfaces and the shell
+// and browser lists that name classes.
+#include "trace/trace_scan.h"
+
+namespace tw {
+
+namespace {
+
+constexpr HKey kLM = win::kHKeyLocalMachine;
+constexpr HKey kCR = win::kHKeyClassesRoot;
+
+ViewFlag ViewOf(bool is64) { return is64 ? kView64 : kViewDefault; }
+
+// The lines of RegSubKeyLines / RegValueNameLines taken apart: the variant
+// path and the names after it. Lines with fewer than two pieces give nothing.
+struct VariantNames {
+  Text variant;
+  TextList names;
+};
+
+std::vector<VariantNames> SplitLines(const TextList& lines) {
+  std::vector<VariantNames> out;
+  TextList pieces;
+  for (const Text& line : lines) {
+    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
+    out.push_back({pieces[0], TextList(pieces.begin() + 1, pieces.end())});
+  }
+  return out;
+}
+
+std::vector<VariantNames> SubKeys(HKey root, const Text& path, ViewFlag view) {
+  TextList lines;
+  RegSubKeyLines(root, path, &lines, view);
+  return SplitLines(lines);
+}
+
+std::vector<VariantNames> ValueNames(HKey root, const Text& path, ViewFlag view) {
+  TextList lines;
+  RegValueNameLines(root, path, &lines, view);
+  return SplitLines(lines);
+}
+
+bool ReadDefault(HKey root, const Text& key, Text* text, ViewFlag view) {
+  return RegReadString(root, key, Text(), text, view);
+}
+
+bool IsIn(const std::unordered_set<Text>& set, const Text& text) { return set.count(UpperAscii(text)) != 0; }
+
+// The ProgID key that belongs with a class found under `classVariant` (a
+// variant of SOFTWARE\Classes\CLSID\): directly under that variant's Classes
+// key, where ProgIDs live; a Wow6432Node level below Classes shares the
+// ProgIDs of Classes itself.
+Text ClassesKeyOf(const Text& classVariant) {
+  Text classes = classVariant.substr(0, classVariant.size() - Text(u"CLSID\\").size());
+  const Text wow = u"Wow6432Node\\";
+  if (EndsWith(UpperAscii(classes), u"CLASSES\\WOW6432NODE\\")) classes.resize(classes.size() - wow.size());
+  return classes;
+}
+
+}  // namespace
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  matchedFileTypes_.clear();
+  Text value;
+  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\", view)) {
+    for (const Text& name : line.names) {
+      if (name.empty() || name[0] == u'.') continue;
+      const Text key = line.variant + name;
+      if (!ReadDefault(kLM, key + u"\\Shell\\Open\\Command\\", &value, view) &&
+          !ReadDefault(kLM, key + u"\\DefaultIcon\\", &value, view)) {
+        continue;
+      }
+      if (mpr_func_IsSoftwarePath(value)) {
+        matchedFileTypes_.insert(UpperAscii(name));
+        mpr_pro_AddRegEntry(u"HKLM|" + key);
+      }
+    }
+    for (const Text& name : line.names) {
+      if (name.empty() || name[0] != u'.') continue;
+      const Text key = line.variant + name;
+      if (ReadDefault(kLM, key + u"\\", &value, view) && IsIn(matchedFileTypes_, value)) {
+        mpr_pro_AddRegEntry(u"HKLM|" + key);
+      }
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKCR(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  Text value;
+  for (const VariantNames& line : SubKeys(kCR, u"\\", view)) {
+    for (const Text& name : line.names) {
+      if (name.empty() || name[0] == u'.') continue;
+      const Text key = line.variant + name;
+      const Text command = key + u"\\Shell\\Open\\Command\\";
+      bool read = ReadDefault(kCR, command, &value, view) || ReadDefault(kCR, command.substr(1), &value, view);
+      if (!read) read = ReadDefault(kCR, key + u"\\DefaultIcon\\", &value, view);
+      if (read && mpr_func_IsSoftwarePath(value)) mpr_pro_AddRegEntry(u"HKCR|" + key);
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path,
+                                                       ViewFlag view) {
+  for (const VariantNames& line : ValueNames(root, path, view)) {
+    for (const Text& name : line.names) {
+      if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(rootText + u"|" + line.variant + u"|" + name);
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  RecordValueNamesInFolders(kLM, u"HKLM", u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", view);
+  RecordValueNamesInFolders(kLM, u"HKLM", u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", view);
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  matchedTypeLibs_.clear();
+  matchedClasses_.clear();
+  matchedInterfaces_.clear();
+  Text value;
+  Text found;
+
+  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\TypeLib\\", view)) {
+    for (const Text& name : line.names) {
+      RegFindSubKey(kLM, line.variant + name + u"\\", u"win32", &found, view);
+      if (found.empty()) continue;
+      if (ReadDefault(kLM, found, &value, view) && mpr_func_IsSoftwarePath(Trim(value))) {
+        matchedTypeLibs_.insert(UpperAscii(name));
+        mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
+      }
+    }
+  }
+
+  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\CLSID\\", view)) {
+    for (const Text& name : line.names) {
+      const Text key = line.variant + name;
+      Text server;
+      if (!ReadDefault(kLM, key + u"\\InprocServer32\\", &server, view)) {
+        ReadDefault(kLM, key + u"\\LocalServer32\\", &server, view);
+      }
+      bool recorded = false;
+      if (!server.empty()) {
+        if (mpr_func_IsSoftwarePath(Trim(server))) {
+          matchedClasses_.insert(UpperAscii(name));
+          mpr_pro_AddRegEntry(u"HKLM|" + key);
+          recorded = true;
+        }
+      } else if (ReadDefault(kLM, key + u"\\TypeLib\\", &value, view) && !value.empty() &&
+                 IsIn(matchedTypeLibs_, value)) {
+        matchedClasses_.insert(UpperAscii(name));
+        mpr_pro_AddRegEntry(u"HKLM|" + key);
+        recorded = true;
+      }
+      if (recorded && ReadDefault(kLM, key + u"\\ProgID\\", &value, view)) {
+        const Text progId = Trim(value);
+        const Text progIdKey = ClassesKeyOf(line.variant) + progId;
+        if (!progId.empty() && RegKeyExists(kLM, progIdKey, view)) mpr_pro_AddRegEntry(u"HKLM|" + progIdKey);
+      }
+    }
+  }
+
+  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\Interface\\", view)) {
+    for (const Text& name : line.names) {
+      const Text key = line.variant + name;
+      if (!ReadDefault(kLM, key + u"\\ProxyStubClsid32\\", &value, view)) {
+        ReadDefault(kLM, key + u"\\ProxyStubClsid\\", &value, view);
+      }
+      if (!value.empty() && IsIn(matchedClasses_, value)) {
+        matchedInterfaces_.insert(UpperAscii(name));
+        mpr_pro_AddRegEntry(u"HKLM|" + key);
+      }
+      if (ReadDefault(kLM, key + u"\\TypeLib\\", &value, view) && !value.empty() && IsIn(matchedTypeLibs_, value) &&
+          matchedInterfaces_.insert(UpperAscii(name)).second) {
+        mpr_pro_AddRegEntry(u"HKLM|" + key);
+      }
+    }
+  }
+
+  for (const Text& list : {Text(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"),
+                           Text(u"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar")}) {
+    for (const VariantNames& line : ValueNames(kLM, list, view)) {
+      for (const Text& name : line.names) {
+        if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + u"|" + name);
+      }
+    }
+  }
+
+  for (const VariantNames& line :
+       SubKeys(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\", view)) {
+    for (const Text& name : line.names) {
+      if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
+    }
+  }
+}
+
+}  // namespace tw

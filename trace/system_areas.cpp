@@ -1,0 +1,191 @@
+// Registry areas of the trace outside the class registrations: Windows
+// Installer products and components, compatibility layers, MUI caches,
+// Shared Components, elevation policies and the Run lists.
+#include <algorithm>
+
+#include "trace/trace_scan.h"
+
+namespace tw {
+
+namespace {
+
+constexpr HKey kLM = win::kHKeyLocalMachine;
+constexpr HKey kCU = win::kHKeyCurrentUser;
+constexpr HKey kUsers = win::kHKeyUsers;
+const Text kUserData = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\";
+
+ViewFlag ViewOf(bool is64) { return is64 ? kView64 : kViewDefault; }
+
+struct VariantNames {
+  Text variant;
+  TextList names;
+};
+
+std::vector<VariantNames> SubKeys(HKey root, const Text& path, ViewFlag view) {
+  TextList lines;
+  RegSubKeyLines(root, path, &lines, view);
+  std::vector<VariantNames> out;
+  TextList pieces;
+  for (const Text& line : lines) {
+    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
+    out.push_back({pieces[0], TextList(pieces.begin() + 1, pieces.end())});
+  }
+  return out;
+}
+
+TextList UserHives(ViewFlag view) {
+  TextList hives;
+  RegEnumUserHives(&hives, view);
+  return hives;
+}
+
+TextList Sids(ViewFlag view) {
+  TextList sids;
+  InstallerUserDataSids(&sids, view);
+  return sids;
+}
+
+}  // namespace
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  const Text command = UpperAscii(Trim(mpr_class_UninstallSoftware->mpu_str_UninstallString));
+  Text location;
+  Text uninstall;
+  TextList patches;
+  for (const Text& sid : Sids(view)) {
+    const Text products = kUserData + sid + u"\\Products\\";
+    const Text patchesPath = kUserData + sid + u"\\Patches\\";
+    const Text componentsPath = kUserData + sid + u"\\Components\\";
+    const std::vector<VariantNames> productLines = SubKeys(kLM, products, view);
+    const std::vector<VariantNames> componentLines = SubKeys(kLM, componentsPath, view);
+    for (const VariantNames& line : productLines) {
+      for (const Text& product : line.names) {
+        const Text properties = line.variant + product + u"\\InstallProperties\\";
+        if (!RegReadString(kLM, properties, u"InstallLocation", &location, view)) continue;
+        bool marked = false;
+        if (mpr_func_IsSoftwarePath(Trim(location))) {
+          marked = true;
+          mpr_pro_AddRegEntry(u"HKLM|" + line.variant + product);
+        }
+        if (!RegReadString(kLM, properties, u"UninstallString", &uninstall, view)) continue;
+        // A program without an uninstall command never claims the products
+        // whose command is blank.
+        if (!command.empty() && command == UpperAscii(Trim(uninstall))) {
+          marked = true;
+          mpr_pro_AddRegEntry(u"HKLM|" + line.variant + product);
+        }
+        if (!marked) continue;
+        RegEnumSubKeys(kLM, line.variant + product + u"\\Patches\\", &patches, view);
+        for (const Text& patch : patches) mpr_pro_AddRegEntry(u"HKLM|" + patchesPath + patch);
+        Text ignored;
+        for (const VariantNames& components : componentLines) {
+          for (const Text& component : components.names) {
+            if (RegReadString(kLM, components.variant + component, product, &ignored, view)) {
+              mpr_pro_AddRegEntry(u"HKLM|" + components.variant + component);
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  TextList productCodes;  // upper-cased, for the case-blind "once per product"
+  TextList valueNames;
+  Text data;
+  for (const Text& sid : Sids(view)) {
+    const Text products = kUserData + sid + u"\\Products\\";
+    for (const VariantNames& line : SubKeys(kLM, kUserData + sid + u"\\Components\\", view)) {
+      for (const Text& component : line.names) {
+        const Text key = line.variant + component;
+        RegEnumValueNames(kLM, key, &valueNames, view);
+        if (valueNames.size() != 1 || Trim(valueNames[0]).empty()) continue;
+        const Text& productCode = valueNames[0];
+        if (!RegReadString(kLM, key, productCode, &data, view) || !mpr_func_IsSoftwarePath(Trim(data))) continue;
+        mpr_pro_AddRegEntry(u"HKLM|" + key);
+        const Text upper = UpperAscii(productCode);
+        if (std::find(productCodes.begin(), productCodes.end(), upper) == productCodes.end()) {
+          productCodes.push_back(upper);
+          mpr_pro_AddRegEntry(u"HKLM|" + products + productCode);
+        }
+      }
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegAppCompatLayers(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  TextList names;
+  for (const Text& hive : UserHives(view)) {
+    const Text key = hive + u"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+    RegEnumValueNames(kUsers, key, &names, view);
+    for (const Text& name : names) {
+      if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(u"HKU|" + key + u"|" + name);
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegMuiCache(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  const Text muiCache = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache\\";
+  RecordValueNamesInFolders(kCU, u"HKCU", muiCache, view);
+  RecordValueNamesInFolders(kLM, u"HKLM", muiCache, view);
+  TextList names;
+  for (const Text& hive : UserHives(view)) {
+    const Text key = hive + u"\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache\\";
+    RegEnumValueNames(kUsers, key, &names, view);
+    for (const Text& name : names) {
+      if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(u"HKU|" + key + u"|" + name);
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegSharedComponents(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  TextList keys;
+  RegListKeyTreeAllViews(kCU, u"Software\\Shared Components", &keys, view);
+  TextList names;
+  for (const Text& key : keys) {
+    TextList data;
+    RegEnumValues(kCU, key, &names, view, &data);
+    for (const Text& text : data) {
+      if (mpr_func_IsSoftwarePath(Trim(text))) {
+        mpr_pro_AddRegEntry(u"HKCU|" + key);
+        break;
+      }
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  Text appPath;
+  for (const VariantNames& line :
+       SubKeys(kLM, u"SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\", view)) {
+    for (const Text& name : line.names) {
+      if (RegReadString(kLM, line.variant + name, u"AppPath", &appPath, view) &&
+          mpr_func_IsSoftwarePath(Trim(appPath))) {
+        mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
+      }
+    }
+  }
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
+    TextList variants;
+    int count = 0;
+    RegExistingVariants(root.first, run, view, &variants, &count);
+    for (const Text& key : variants) {
+      TextList names;
+      TextList data;
+      RegEnumValues(root.first, key, &names, view, &data);
+      for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
+        if (mpr_func_IsSoftwarePath(Trim(data[i]))) mpr_pro_AddRegEntry(root.second + u"|" + key + u"|" + names[i]);
+      }
+    }
+  }
+}
+
+}  // namespace tw

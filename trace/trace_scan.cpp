@@ -1,0 +1,217 @@
+#include "trace/trace_scan.h"
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "platform/handles.h"
+#include "trace/path_match.h"
+
+namespace tw {
+
+ZRU_Thread_Uninstaller::ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList** class_param_SWL)
+    : mpr_pclass_SWL(class_param_SWL) {}
+
+ZRU_Thread_Uninstaller::~ZRU_Thread_Uninstaller() = default;
+
+void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName) {
+  forceRemoveRecord_.reset();
+  mpr_class_UninstallSoftware = (*mpr_pclass_SWL)->Find(str_param_SoftwareName);
+}
+
+void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware() {
+  forceRemoveRecord_ = std::make_unique<ZRU_InstalledSoftware>();
+  forceRemoveRecord_->mpu_str_InstallLocation = Trim(mpu_str_UserSelInstalledFilePath);
+  forceRemoveRecord_->mpu_int_DisplayIcon_ID = kNoIconIndex;
+  int bitness = 0;
+  try {
+    bitness = GetWindowsBitness();
+  } catch (const Wow64Error&) {
+    bitness = 0;  // the view cannot be told; the default view is read
+  }
+  forceRemoveRecord_->mpu_int_Is64Bit = (bitness == 1 || bitness == 2) ? 1 : 0;
+  mpr_class_UninstallSoftware = forceRemoveRecord_.get();
+}
+
+void ZRU_Thread_Uninstaller::Execute() {
+  Report(mpu_dword_cb_TU_Start);
+  Plat().Sleep(pauseMs);
+  mpr_pro_ScanFilesFolders();
+  if (mpr_class_UninstallSoftware) {
+    mpr_pro_AddRegEntry(mpr_class_UninstallSoftware->mpu_str_InstallRegPath);
+    const bool is64 = mpr_class_UninstallSoftware->mpu_int_Is64Bit == 1;
+    mpr_pro_ScanRegClassesHKLM(is64);
+    mpr_pro_ScanRegClassesHKCR(is64);
+    mpr_pro_ScanRegInstallerFoldersSharedDLLs(is64);
+    mpr_pro_ScanRegCOM(is64);
+    mpr_pro_ScanRegInstallerProducts(is64);
+    mpr_pro_ScanRegInstallerComponents(is64);
+    mpr_pro_ScanRegAppCompatLayers(is64);
+    mpr_pro_ScanRegMuiCache(is64);
+    mpr_pro_ScanRegSharedComponents(is64);
+    mpr_pro_ScanRegElevationPolicyRun(is64);
+    DeliverLists();
+  }
+  forceRemoveRecord_.reset();
+  endReported_ = true;
+  Report(mpu_dword_cb_TU_End);
+}
+
+void ZRU_Thread_Uninstaller::OnUnexpectedError() {
+  if (!endReported_) Report(mpu_dword_cb_TU_End);
+}
+
+void ZRU_Thread_Uninstaller::DeliverLists() {
+  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+  SortOrdinal(record.mpu_SDLarry_Folders);
+  SortOrdinal(record.mpu_SDLarry_Files);
+  TextList rows;
+  for (const TextList* list : {&record.mpu_SDLarry_Folders, &record.mpu_SDLarry_Files}) {
+    for (const Text& row : *list) {
+      if (rows.size() == kTraceDisplayRows) break;
+      rows.push_back(row);
+    }
+  }
+  for (const Text& row : rows) {
+    mpr_str_FilesFolders_Path = row;
+    if (mpu_dword_cb_TU_FileFolderList) Report([this] { mpu_dword_cb_TU_FileFolderList(mpr_str_FilesFolders_Path.c_str()); });
+  }
+  SortOrdinal(record.mpu_SDLarry_Registry);
+  for (const Text& line : record.mpu_SDLarry_Registry) {
+    mpr_str_RegistryEntries_Path = line;
+    if (mpu_dword_cb_TU_RegList) Report([this] { mpu_dword_cb_TU_RegList(mpr_str_RegistryEntries_Path.c_str()); });
+  }
+}
+
+// ---- Recording.
+
+void ZRU_Thread_Uninstaller::ReportFileFolder(const Text& path, std::int32_t count) {
+  mpr_str_FilesFolders_Path = path;
+  mpr_dword_FilesFolders_Count = count;
+  if (!mpu_dword_cb_TU_FileFolderCount) return;
+  Report([this] {
+    mpu_dword_cb_TU_FileFolderCount(mpr_str_FilesFolders_Path.c_str(), std::uint32_t(mpr_dword_FilesFolders_Count));
+  });
+}
+
+void ZRU_Thread_Uninstaller::ReportRegistry(const Text& line, std::uint32_t count) {
+  mpr_str_RegistryEntries_Path = line;
+  mpr_dword_RegistryEntries_Count = count;
+  if (!mpu_dword_cb_TU_RegCount) return;
+  Report([this] { mpu_dword_cb_TU_RegCount(mpr_str_RegistryEntries_Path.c_str(), mpr_dword_RegistryEntries_Count); });
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_AddFolder(const Text& path) {
+  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+  record.mpu_SDLarry_Folders.push_back(Trim(path));
+  ReportFileFolder(path, std::int32_t(record.mpu_SDLarry_Files.size() + record.mpu_SDLarry_Folders.size()));
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_AddFile(const Text& path) {
+  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+  record.mpu_SDLarry_Files.push_back(path);
+  ReportFileFolder(path, std::int32_t(record.mpu_SDLarry_Files.size() + record.mpu_SDLarry_Folders.size()));
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
+  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+  record.mpu_SDLarry_Registry.push_back(line);
+  ReportRegistry(line, std::uint32_t(record.mpu_SDLarry_Registry.size()));
+}
+
+bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
+  return IsPathInFolders(text, mpr_class_UninstallSoftware->mpu_SDLarry_Folders);
+}
+
+// ---- The file and folder trace.
+
+void ZRU_Thread_Uninstaller::ModuleTest(const Text& path) {
+  const Text upper = UpperAscii(path);
+  if (Contains(upper, u".DLL") || Contains(upper, u".EXE") || Contains(upper, u".AX") || Contains(upper, u".OCX")) {
+    const std::size_t slash = path.rfind(u'\\');
+    mpr_class_UninstallSoftware->mpu_SDLarry_AXCFiles.push_back(
+        Trim(slash == Text::npos ? path : path.substr(slash + 1)));
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
+  if (!mpr_class_UninstallSoftware) return;
+  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+  record.mpu_SDLarry_Folders.clear();
+  record.mpu_SDLarry_AXCFiles.clear();
+  record.mpu_SDLarry_Files.clear();
+  record.mpu_SDLarry_Registry.clear();
+  if (!record.mpu_str_InstallLocation.empty()) {
+    record.mpu_SDLarry_Folders.push_back(record.mpu_str_InstallLocation);
+    ReportFileFolder(record.mpu_str_InstallLocation, 1);
+    mpr_pro_ScanFolder(record.mpu_str_InstallLocation);
+    return;
+  }
+  if (record.mpu_SDLarry_Lib_FolderName && !record.mpu_SDLarry_Lib_FolderName->empty()) {
+    bool match = false;
+    mpr_pro_ScanDriveForLibFolders(GetSystemDir().substr(0, 3), *record.mpu_SDLarry_Lib_FolderName, match);
+  }
+}
+
+namespace {
+
+bool IsLink(const FindData& entry) {
+  return (entry.attributes & win::kFileAttributeReparsePoint) != 0;
+}
+
+}  // namespace
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanFolder(const Text& folder) {
+  const Text base = WithTrailingBackslash(folder);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(base + u"*.*", &entry));
+  if (!find) return;
+  do {
+    if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
+      if (entry.name == u"." || entry.name == u"..") continue;
+      const Text sub = base + entry.name;
+      // A junction or directory link is recorded but never walked: its
+      // target lies outside the program's tree (and may contain the tree).
+      if (!IsLink(entry)) mpr_pro_ScanFolder(sub);
+      mpr_pro_AddFolder(sub);
+    } else {
+      const Text path = base + entry.name;
+      ModuleTest(path);
+      mpr_pro_AddFile(path);
+    }
+  } while (Plat().FindNextFile(find.get(), &entry));
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanDriveForLibFolders(const Text& folder, const TextList& names, bool& match) {
+  const Text base = WithTrailingBackslash(folder);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(base + u"*.*", &entry));
+  if (!find) return;
+  do {
+    const Text sub = base + entry.name;
+    if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
+      if (entry.name == u"." || entry.name == u"..") continue;
+      const Text lowerSub = LowerAscii(sub) + u"\\";
+      for (const Text& name : names) {
+        if (Contains(lowerSub, LowerAscii(name) + u"\\")) {
+          match = true;
+          mpr_pro_AddFolder(sub);
+          break;
+        }
+        match = false;
+      }
+      // Links are treated as in the install folder walk: a matching link is
+      // recorded, none is walked.
+      if (!IsLink(entry)) mpr_pro_ScanDriveForLibFolders(sub, names, match);
+    } else if (match) {
+      const Text lowerPath = LowerAscii(sub) + u"\\";
+      for (const Text& name : names) {
+        if (Contains(lowerPath, LowerAscii(name) + u"\\")) {
+          ModuleTest(sub);
+          mpr_pro_AddFile(sub);
+          break;
+        }
+      }
+    }
+  } while (Plat().FindNextFile(find.get(), &entry));
+}
+
+}  // namespace tw

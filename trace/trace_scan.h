@@ -1,0 +1,100 @@
+// The trace worker: finds what one program put on the machine, the folders
+// and files of its install folder and the registry keys and values that
+// refer to them, and reports each item as it is found, then the sorted
+// lists. It only reads; nothing is changed.
+//
+// Modes: 1 traces a record of the inventory (chosen by its lower-case name),
+// 2 (Force Remove) a temporary record made from a folder the user picked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_set>
+
+#include "access/registry.h"
+#include "inventory/installed_software.h"
+#include "workers/worker_thread.h"
+
+namespace tw {
+
+// At most this many folder and file rows are delivered in the end list.
+constexpr std::size_t kTraceDisplayRows = 3000;
+
+class ZRU_Thread_Uninstaller : public WorkerThread {
+ public:
+  explicit ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList** class_param_SWL);
+  ~ZRU_Thread_Uninstaller() override;
+
+  CbText mpu_dword_cb_TU_FileFolderList = nullptr;
+  CbTextCount mpu_dword_cb_TU_FileFolderCount = nullptr;
+  CbText mpu_dword_cb_TU_RegList = nullptr;
+  CbTextCount mpu_dword_cb_TU_RegCount = nullptr;
+  CbNoArgs mpu_dword_cb_TU_Start = nullptr;
+  CbNoArgs mpu_dword_cb_TU_End = nullptr;
+
+  Text mpu_str_UserSelInstalledFilePath;
+  std::int32_t mpu_int_UninstallMode = -1;
+
+  // The wait after the start report; the command-line front end sets 0.
+  std::uint32_t pauseMs = 3000;
+
+  // Mode 1: the record the inventory holds under this lower-case name.
+  void mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName);
+  // Mode 2: a temporary record for mpu_str_UserSelInstalledFilePath, read in
+  // the 64-bit view on 64-bit Windows as the inventory reads every entry.
+  void mpu_pro_SetUninstallSoftware();
+
+  // The record being traced (for tests and the front ends), or null.
+  const ZRU_InstalledSoftware* Record() const { return mpr_class_UninstallSoftware; }
+
+  // ---- The steps, public so that they can be checked one by one.
+  void mpr_pro_ScanFilesFolders();
+  bool mpr_func_IsSoftwarePath(const Text& text) const;
+  void mpr_pro_ScanRegClassesHKLM(bool is64);
+  void mpr_pro_ScanRegClassesHKCR(bool is64);
+  void mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64);
+  void mpr_pro_ScanRegCOM(bool is64);
+  void mpr_pro_ScanRegInstallerProducts(bool is64);
+  void mpr_pro_ScanRegInstallerComponents(bool is64);
+  void mpr_pro_ScanRegAppCompatLayers(bool is64);
+  void mpr_pro_ScanRegMuiCache(bool is64);
+  void mpr_pro_ScanRegSharedComponents(bool is64);
+  void mpr_pro_ScanRegElevationPolicyRun(bool is64);
+
+ protected:
+  void Execute() override;
+  void OnUnexpectedError() override;
+
+ private:
+  void mpr_pro_ScanFolder(const Text& folder);
+  void mpr_pro_ScanDriveForLibFolders(const Text& folder, const TextList& names, bool& match);
+  void mpr_pro_AddFolder(const Text& path);
+  void mpr_pro_AddFile(const Text& path);
+  void mpr_pro_AddRegEntry(const Text& line);
+  void ModuleTest(const Text& path);
+  void ReportFileFolder(const Text& path, std::int32_t count);
+  void ReportRegistry(const Text& line, std::uint32_t count);
+  void DeliverLists();
+
+  // Value lines of every variant of `path` whose (trimmed) value name passes
+  // the membership test.
+  void RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path, ViewFlag view);
+
+  Text mpr_str_FilesFolders_Path;
+  std::int32_t mpr_dword_FilesFolders_Count = 0;
+  Text mpr_str_RegistryEntries_Path;
+  std::uint32_t mpr_dword_RegistryEntries_Count = 0;
+  ZRU_InstalledSoftware* mpr_class_UninstallSoftware = nullptr;
+  ZRU_InstalledSoftwareList** mpr_pclass_SWL;
+  std::unique_ptr<ZRU_InstalledSoftware> forceRemoveRecord_;  // mode 2 only
+  bool endReported_ = false;
+
+  // Working lists, upper-cased: file types of the HKLM class area, and the
+  // COM area's type libraries, classes and interfaces.
+  std::unordered_set<Text> matchedFileTypes_;
+  std::unordered_set<Text> matchedTypeLibs_;
+  std::unordered_set<Text> matchedClasses_;
+  std::unordered_set<Text> matchedInterfaces_;
+};
+
+}  // namespace tw
