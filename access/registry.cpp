@@ -381,6 +381,9 @@ void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* l
 bool SplitByBar(const Text& text, TextList* items) { return SplitText(text, u'|', items); }
 bool SplitByBackslash(const Text& text, TextList* items) { return SplitText(text, u'\\', items); }
 bool SplitByComma(const Text& text, TextList* items) { return SplitText(text, u',', items); }
+bool SplitByCharacter(const Text& text, char16_t separator, TextList* items) {
+  return SplitText(text, separator, items);
+}
 
 bool IsIntegerText(const Text& input) {
   std::int32_t ignored = 0;

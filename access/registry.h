@@ -91,6 +91,8 @@ void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* l
 bool SplitByBar(const Text& text, TextList* items);
 bool SplitByBackslash(const Text& text, TextList* items);
 bool SplitByComma(const Text& text, TextList* items);
+// The same rule with any separator (a blank, "/", "-" for command lines).
+bool SplitByCharacter(const Text& text, char16_t separator, TextList* items);
 
 // The trimmed text is a 32-bit integer: optional sign, then decimal digits
 // (signed 32-bit range) or hexadecimal digits after "$", "x", "X", "0x" or

@@ -81,6 +81,14 @@ constexpr std::uint32_t kOsVersionInfoASize = 148;
 constexpr std::uint32_t kVerPlatformWin32Nt = 2;
 constexpr std::uint8_t kVerNtWorkstation = 1;
 
+// Message box flags and answers.
+constexpr std::uint32_t kMbIconError = 16;        // MB_ICONERROR | MB_OK
+constexpr std::uint32_t kMbQuestionYesNo = 36;    // MB_ICONQUESTION | MB_YESNO
+constexpr std::uint32_t kMbIconInformation = 64;  // MB_ICONINFORMATION | MB_OK
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
 // Shell special folders (CSIDL values).
 constexpr int kCsidlPersonal = 5;  // Documents
 constexpr int kCsidlStartMenu = 11;
@@ -207,10 +215,19 @@ class Platform {
   // SHGetPathFromIDListW into `buffer` (260 characters, zeroed by the caller).
   // False when the folder cannot be resolved.
   virtual bool GetSpecialFolderPath(int csidl, char16_t* buffer) = 0;
-  // ShellExecuteW with no owner window and SW_SHOWNORMAL; the result as the API
-  // gives it (above 32 on success).
-  virtual std::intptr_t ShellExecute(const Text& verb, const Text& file, const Text& parameters,
-                                     const Text& directory) = 0;
+  // ShellExecuteW with SW_SHOWNORMAL; the result as the API gives it (above
+  // 32 on success). `ownerWindow` is an HWND value, 0 for none.
+  virtual std::intptr_t ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file,
+                                     const Text& parameters, const Text& directory) = 0;
+  // WinExec of a command line in the ANSI code page, with SW_SHOWNORMAL.
+  virtual std::uint32_t WinExec(const std::string& ansiCommandLine) = 0;
+  // The text in the system's ANSI code page; characters it cannot hold are
+  // replaced (WideCharToMultiByte with CP_ACP).
+  virtual std::string ToAnsiCodePage(const Text& text) = 0;
+
+  // ---- Window messages (user32): MessageBoxW with no owner window, which a
+  // worker thread may show too; the answer (IDOK, IDYES, IDNO ...).
+  virtual int MessageBox(const Text& caption, const Text& text, std::uint32_t flags) = 0;
 
   // ---- Own module and version resource.
   // GetModuleFileNameW(NULL): the path of the running executable.

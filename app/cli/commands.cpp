@@ -2,10 +2,14 @@
 
 #include <functional>
 
+
 #include "access/folder_guard.h"
+#include "access/message_box.h"
 #include "app/cli/json.h"
 #include "inventory/inventory_scan.h"
 #include "trace/trace_scan.h"
+#include "uninstall/launch.h"
+#include "uninstall/watch.h"
 #include "workers/headless_handover.h"
 
 namespace tw::cli {
@@ -30,7 +34,14 @@ const char kHelp[] =
     "           it reported, and the mode.\n"
     "  analyze --folder DIR\n"
     "           The same for a Force Remove of the folder DIR.\n"
-    "  --help   Show this text.\n";
+    "  uninstall NAME\n"
+    "           Trace NAME as analyze does, run its own uninstaller and watch\n"
+    "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
+    "           then the traced leftovers as analyze prints them.\n"
+    "  --help   Show this text.\n"
+    "\n"
+    "Run it from an elevated prompt: what it reads and runs needs the rights\n"
+    "of an administrator.\n";
 
 // The worker reports through plain procedures; they reach the running
 // command through this pointer, set while the command serves its reports.
@@ -176,52 +187,8 @@ class CommandSession {
   ZRU_Software_Lib* library_;
 };
 
-int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
-  Text name;
-  Text folder;
-  bool forceRemove = false;
-  if (args.size() == 3 && args[1] == u"--folder") {
-    forceRemove = true;
-    folder = args[2];
-  } else if (args.size() == 2 && !StartsWith(args[1], u"--")) {
-    name = args[1];
-  } else {
-    err << "tidewell-cli: usage: analyze NAME | analyze --folder DIR\n";
-    return kUsageError;
-  }
-  CommandSession session;
-  Text nameLow;
-  if (forceRemove) {
-    if (folder.empty()) {
-      err << "tidewell-cli: Tidewell needs to collect necessary information to initiate the Force Remove process. "
-             "Please specify the program install directory.\n";
-      return kUsageError;
-    }
-    if (IsRefusedTraceFolder(folder)) {
-      Text message = TraceFolderRefusalMessage(folder);
-      for (char16_t& c : message) {
-        if (c == u'\r' || c == u'\n') c = u' ';
-      }
-      err << "tidewell-cli: " << ToUtf8(message) << "\n";
-      return kUsageError;
-    }
-  } else {
-    if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
-      err << "tidewell-cli: the inventory scan did not finish\n";
-      return 1;
-    }
-    nameLow = LowerAscii(Trim(name));
-    if (!(*session.list())->Find(nameLow)) {
-      err << "tidewell-cli: no installed program is called \"" << ToUtf8(name) << "\"\n";
-      return kUsageError;
-    }
-  }
-  TraceRun run;
-  if (!RunTrace(session.list(), nameLow, folder, session.handOver(), &run)) {
-    err << "tidewell-cli: the trace did not finish\n";
-    return 1;
-  }
-  const ZRU_InstalledSoftware* record = nameLow.empty() ? nullptr : (*session.list())->Find(nameLow);
+void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware* record, const Text& folder,
+                const TraceRun& run) {
   out << JsonObject()
              .Add("mode", std::int64_t(forceRemove ? 2 : 1))
              .Add("name", record ? record->mpu_str_Name : Text())
@@ -234,6 +201,152 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
              .Add("registry_count", std::int64_t(run.lastRegistryCount))
              .str()
       << "\n";
+}
+
+// A message on one line, for the console.
+std::string OneLine(Text text) {
+  for (char16_t& c : text) {
+    if (c == u'\r' || c == u'\n') c = u' ';
+  }
+  return ToUtf8(text);
+}
+
+// The folder a Force Remove may trace; false (with the message on `err`)
+// when it is missing or refused.
+bool CheckTraceFolder(const Text& folder, std::ostream& err) {
+  if (folder.empty()) {
+    err << "tidewell-cli: Tidewell needs to collect necessary information to initiate the Force Remove process. "
+           "Please specify the program install directory.\n";
+    return false;
+  }
+  if (IsRefusedTraceFolder(folder)) {
+    err << "tidewell-cli: " << OneLine(TraceFolderRefusalMessage(folder)) << "\n";
+    return false;
+  }
+  return true;
+}
+
+// Scans the inventory and finds NAME in it (as the inventory keys names:
+// trimmed, ASCII lower-case). 0 when found, else the exit code.
+int FindProgram(CommandSession& session, const Text& name, Text* nameLow, std::ostream& err) {
+  if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+    err << "tidewell-cli: the inventory scan did not finish\n";
+    return 1;
+  }
+  *nameLow = LowerAscii(Trim(name));
+  if (!(*session.list())->Find(*nameLow)) {
+    err << "tidewell-cli: no installed program is called \"" << ToUtf8(name) << "\"\n";
+    return kUsageError;
+  }
+  return 0;
+}
+
+int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  const bool forceRemove = args.size() == 3 && args[1] == u"--folder";
+  if (!forceRemove && !(args.size() == 2 && !StartsWith(args[1], u"--"))) {
+    err << "tidewell-cli: usage: analyze NAME | analyze --folder DIR\n";
+    return kUsageError;
+  }
+  CommandSession session;
+  Text nameLow;
+  const Text folder = forceRemove ? args[2] : Text();
+  if (forceRemove) {
+    if (!CheckTraceFolder(folder, err)) return kUsageError;
+  } else if (const int code = FindProgram(session, args[1], &nameLow, err)) {
+    return code;
+  }
+  TraceRun run;
+  if (!RunTrace(session.list(), nameLow, folder, session.handOver(), &run)) {
+    err << "tidewell-cli: the trace did not finish\n";
+    return 1;
+  }
+  PrintTrace(out, forceRemove, forceRemove ? nullptr : (*session.list())->Find(nameLow), folder, run);
+  return 0;
+}
+
+// ---- The watch's reports, printed as they come.
+struct WatchRun {
+  std::ostream* out = nullptr;
+  std::uint64_t started = 0;
+  bool ended = false;
+};
+WatchRun* g_watchRun = nullptr;
+
+void PrintWatchEvent(const char* event, std::int64_t step) {
+  JsonObject line;
+  line.Add("event", FromUtf8(event));
+  if (step) line.Add("step", step);
+  line.Add("elapsed_ms", std::int64_t(Plat().GetTickCount() - g_watchRun->started));
+  *g_watchRun->out << line.str() << "\n";
+  g_watchRun->out->flush();
+}
+std::uint32_t TW_STDCALL OnWatchStart() {
+  PrintWatchEvent("watch_start", 0);
+  return 0;
+}
+std::uint32_t TW_STDCALL OnWatchEnd() {
+  PrintWatchEvent("watch_end", 0);
+  g_watchRun->ended = true;
+  return 0;
+}
+std::uint32_t TW_STDCALL OnStepStart(std::int32_t step) {
+  PrintWatchEvent("step_start", step);
+  return 0;
+}
+std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
+  PrintWatchEvent("step_end", step);
+  return 0;
+}
+
+// Starts the program's own uninstaller and watches it, with the watch's own
+// timing, as the window does: the launch first, the watch a second later.
+bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out) {
+  const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
+  WatchRun run;
+  run.out = &out;
+  run.started = Plat().GetTickCount();
+  g_watchRun = &run;
+  (new ZRU_Thread_ShellCallUninstall(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1))->Start();
+  session.handOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
+  auto* watch = new ZRU_Thread_ShellExeUninstaller(session.list());
+  watch->mpu_dword_cb_SHTU_Start = OnWatchStart;
+  watch->mpu_dword_cb_SHTU_End = OnWatchEnd;
+  watch->mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
+  watch->mpu_dword_cb_SHTU_StepTip_End = OnStepEnd;
+  watch->mpu_pro_SetUninstallSoftware(nameLow);
+  watch->Start();
+  const bool ended = session.handOver().PumpUntil([&run] { return run.ended; }, std::chrono::minutes(5));
+  session.handOver().PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+  g_watchRun = nullptr;
+  return ended;
+}
+
+int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2 || StartsWith(args[1], u"--")) {
+    err << "tidewell-cli: usage: uninstall NAME\n";
+    return kUsageError;
+  }
+  CommandSession session;
+  Text nameLow;
+  if (const int code = FindProgram(session, args[1], &nameLow, err)) return code;
+  TraceRun trace;
+  if (!RunTrace(session.list(), nameLow, Text(), session.handOver(), &trace)) {
+    err << "tidewell-cli: the trace did not finish\n";
+    return 1;
+  }
+  // Messages the workers raise (the launch's diagnostics) go to the console
+  // and are answered OK.
+  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t) {
+    err << "tidewell-cli: " << OneLine(text) << "\n";
+    return win::kIdOk;
+  });
+  const bool watched = RunUninstaller(session, nameLow, out);
+  SetMessageHandler(nullptr);
+  if (!watched) {
+    err << "tidewell-cli: the watch did not finish\n";
+    return 1;
+  }
+  PrintTrace(out, false, (*session.list())->Find(nameLow), Text(), trace);
   return 0;
 }
 
@@ -270,6 +383,7 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
   }
   if (command == u"list") return ListCommand(args, out, err);
   if (command == u"analyze") return AnalyzeCommand(args, out, err);
+  if (command == u"uninstall") return UninstallCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";
   return kUsageError;
 }

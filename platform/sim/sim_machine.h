@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,7 @@ enum class Preset {
 
 // One ShellExecuteW call as the machine received it.
 struct Launch {
+  std::uintptr_t ownerWindow = 0;
   Text verb;
   Text file;
   Text parameters;
@@ -115,6 +117,19 @@ class SimMachine : public Platform {
 
   // ---- Shell.
   std::vector<Launch> Launches() const;
+  // WinExec calls, their command lines as received (ANSI code page bytes).
+  // A command whose first token names an existing file starts it.
+  std::vector<std::string> WinExecs() const;
+
+  // ---- Message boxes: every box shown, and the answers to give. Without a
+  // queued answer an OK box answers IDOK and a question IDYES.
+  struct ShownMessage {
+    Text caption, text;
+    std::uint32_t flags;
+    std::thread::id thread;
+  };
+  std::vector<ShownMessage> Messages() const;
+  void QueueMessageAnswer(int answer);
   // ShellExecute of this file (compared case-insensitively) returns `result` (<= 32) and starts nothing.
   void SetLaunchFailure(const Text& file, std::intptr_t result);
   void SetLaunchRunTime(const Text& file, std::uint64_t runsForMs);
@@ -172,8 +187,11 @@ class SimMachine : public Platform {
   std::uint32_t GetLastError() override;
 
   bool GetSpecialFolderPath(int csidl, char16_t* buffer) override;
-  std::intptr_t ShellExecute(const Text& verb, const Text& file, const Text& parameters,
-                             const Text& directory) override;
+  std::intptr_t ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file,
+                             const Text& parameters, const Text& directory) override;
+  std::uint32_t WinExec(const std::string& ansiCommandLine) override;
+  std::string ToAnsiCodePage(const Text& text) override;
+  int MessageBox(const Text& caption, const Text& text, std::uint32_t flags) override;
   std::uint32_t GetModuleFileName(char16_t* buffer, std::uint32_t chars) override;
   bool GetFileVersion(const Text& path, FileVersion* version) override;
 
@@ -300,6 +318,9 @@ class SimMachine : public Platform {
   std::uint64_t clock_ = 0;
 
   std::vector<Launch> launches_;
+  std::vector<std::string> winExecs_;
+  std::vector<ShownMessage> messages_;
+  std::deque<int> messageAnswers_;
   std::map<Text, std::intptr_t> launchFailures_;  // by upper-cased file
   std::map<Text, std::uint64_t> launchRunTimes_;  // by upper-cased file
   std::uint64_t defaultRunTime_ = kForever;

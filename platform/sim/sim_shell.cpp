@@ -38,10 +38,10 @@ bool SimMachine::GetSpecialFolderPath(int csidl, char16_t* buffer) {
   return true;
 }
 
-std::intptr_t SimMachine::ShellExecute(const Text& verb, const Text& file, const Text& parameters,
-                                       const Text& directory) {
+std::intptr_t SimMachine::ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file,
+                                       const Text& parameters, const Text& directory) {
   std::lock_guard<std::mutex> lock(mutex_);
-  launches_.push_back(Launch{verb, file, parameters, directory, 0});
+  launches_.push_back(Launch{ownerWindow, verb, file, parameters, directory, 0});
   Text name = Unquoted(file);
   auto failure = launchFailures_.find(Upcase(name));
   if (failure != launchFailures_.end()) return failure->second;
@@ -83,6 +83,61 @@ bool SimMachine::FileNameOfHasNoExtension(const Text& path) {
   std::size_t slash = path.find_last_of(u"\\/");
   Text name = slash == Text::npos ? path : path.substr(slash + 1);
   return name.find(u'.') == Text::npos;
+}
+
+std::uint32_t SimMachine::WinExec(const std::string& ansiCommandLine) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  winExecs_.push_back(ansiCommandLine);
+  // The program is the first token: a quoted path, or up to the first blank.
+  std::string program;
+  if (!ansiCommandLine.empty() && ansiCommandLine[0] == '"') {
+    const std::size_t close = ansiCommandLine.find('"', 1);
+    program = ansiCommandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  } else {
+    program = ansiCommandLine.substr(0, ansiCommandLine.find(' '));
+  }
+  Text path(program.begin(), program.end());
+  WalkResult walk = files_.Walk(Effective(path));
+  if (!walk.node || walk.node->IsDirectory()) return 2;  // ERROR_FILE_NOT_FOUND
+  std::uint64_t runs = defaultRunTime_;
+  auto time = launchRunTimes_.find(Upcase(path));
+  if (time != launchRunTimes_.end()) runs = time->second;
+  Start(path, runs, ownPid_);
+  return 33;  // above 31: started
+}
+
+std::string SimMachine::ToAnsiCodePage(const Text& text) {
+  // Windows-1252 as far as it matches Latin-1; anything else becomes "?",
+  // as WideCharToMultiByte's default character.
+  std::string out;
+  for (char16_t c : text) out += (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) ? char(c) : '?';
+  return out;
+}
+
+int SimMachine::MessageBox(const Text& caption, const Text& text, std::uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.push_back(ShownMessage{caption, text, flags, std::this_thread::get_id()});
+  if (!messageAnswers_.empty()) {
+    const int answer = messageAnswers_.front();
+    messageAnswers_.pop_front();
+    return answer;
+  }
+  return (flags & 0xF) == 4 ? win::kIdYes : win::kIdOk;  // MB_YESNO
+}
+
+std::vector<SimMachine::ShownMessage> SimMachine::Messages() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return messages_;
+}
+
+void SimMachine::QueueMessageAnswer(int answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  messageAnswers_.push_back(answer);
+}
+
+std::vector<std::string> SimMachine::WinExecs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return winExecs_;
 }
 
 std::vector<Launch> SimMachine::Launches() const {

@@ -25,11 +25,29 @@ bool Win32Platform::GetSpecialFolderPath(int csidl, char16_t* buffer) {
   return ::SHGetPathFromIDListW(list.Get(), Wide(buffer)) != FALSE;
 }
 
-std::intptr_t Win32Platform::ShellExecute(const Text& verb, const Text& file, const Text& parameters,
-                                          const Text& directory) {
-  HINSTANCE result = ::ShellExecuteW(nullptr, NullWhenEmpty(verb), Wide(file), NullWhenEmpty(parameters),
+std::intptr_t Win32Platform::ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file,
+                                          const Text& parameters, const Text& directory) {
+  HINSTANCE result = ::ShellExecuteW(reinterpret_cast<HWND>(ownerWindow), NullWhenEmpty(verb), Wide(file), NullWhenEmpty(parameters),
                                      NullWhenEmpty(directory), SW_SHOWNORMAL);
   return reinterpret_cast<std::intptr_t>(result);
+}
+
+std::uint32_t Win32Platform::WinExec(const std::string& ansiCommandLine) {
+  return ::WinExec(ansiCommandLine.c_str(), SW_SHOWNORMAL);
+}
+
+std::string Win32Platform::ToAnsiCodePage(const Text& text) {
+  if (text.empty()) return std::string();
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, Wide(text), static_cast<int>(text.size()), nullptr, 0,
+                                          nullptr, nullptr);
+  if (bytes <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, Wide(text), static_cast<int>(text.size()), &out[0], bytes, nullptr, nullptr);
+  return out;
+}
+
+int Win32Platform::MessageBox(const Text& caption, const Text& text, std::uint32_t flags) {
+  return ::MessageBoxW(nullptr, Wide(text), Wide(caption), flags);
 }
 
 std::uint32_t Win32Platform::GetModuleFileName(char16_t* buffer, std::uint32_t chars) {

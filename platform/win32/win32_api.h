@@ -58,6 +58,7 @@
 #undef RemoveDirectory
 #undef SetFileAttributes
 #undef ShellExecute
+#undef MessageBox
 
 #include <utility>
 

@@ -48,8 +48,11 @@ class Win32Platform : public Platform {
 
   // Shell, own module and version resource (shell.cpp).
   bool GetSpecialFolderPath(int csidl, char16_t* buffer) override;
-  std::intptr_t ShellExecute(const Text& verb, const Text& file, const Text& parameters,
+  std::intptr_t ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file, const Text& parameters,
                              const Text& directory) override;
+  std::uint32_t WinExec(const std::string& ansiCommandLine) override;
+  std::string ToAnsiCodePage(const Text& text) override;
+  int MessageBox(const Text& caption, const Text& text, std::uint32_t flags) override;
   std::uint32_t GetModuleFileName(char16_t* buffer, std::uint32_t chars) override;
   bool GetFileVersion(const Text& path, FileVersion* version) override;
 

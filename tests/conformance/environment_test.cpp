@@ -64,7 +64,7 @@ bool WaitForCount(const Text& path, int wanted) {
 }
 
 void Start(const Text& path) {
-  ASSERT_GT(Plat().ShellExecute(u"open", path, u"", u""), 32) << U8(path);
+  ASSERT_GT(Plat().ShellExecute(0, u"open", path, u"", u""), 32) << U8(path);
 }
 
 TEST(Processes, RunningByNameAndKillByPath) {

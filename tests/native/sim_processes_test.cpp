@@ -72,13 +72,13 @@ TEST(SimProcesses, ShellExecuteRecordsLaunchesAndStartsExistingFiles) {
   SimMachine m;
   m.AddFile(u"C:\\Program Files (x86)\\App\\unins000.exe");
   m.SetLaunchRunTime(u"C:\\Program Files (x86)\\App\\unins000.exe", 3000);
-  std::intptr_t result = m.ShellExecute(u"open", u"\"C:\\Program Files (x86)\\App\\unins000.exe\"", u"/S", u"");
+  std::intptr_t result = m.ShellExecute(0, u"open", u"\"C:\\Program Files (x86)\\App\\unins000.exe\"", u"/S", u"");
   EXPECT_GT(result, 32);
-  EXPECT_EQ(m.ShellExecute(u"runas", u"C:\\Nowhere\\x.exe", u"", u""), 2);
+  EXPECT_EQ(m.ShellExecute(0, u"runas", u"C:\\Nowhere\\x.exe", u"", u""), 2);
   // A bare name is found in the system folder, which a 32-bit process sees as SysWOW64.
-  EXPECT_GT(m.ShellExecute(u"Open", u"MsiExec.exe", u"/X{1}", u""), 32);
+  EXPECT_GT(m.ShellExecute(0, u"Open", u"MsiExec.exe", u"/X{1}", u""), 32);
   m.SetLaunchFailure(u"C:\\Program Files (x86)\\App\\unins000.exe", 5);
-  EXPECT_EQ(m.ShellExecute(u"open", u"C:\\Program Files (x86)\\App\\unins000.exe", u"", u""), 5);
+  EXPECT_EQ(m.ShellExecute(0, u"open", u"C:\\Program Files (x86)\\App\\unins000.exe", u"", u""), 5);
 
   std::vector<Launch> launches = m.Launches();
   ASSERT_EQ(launches.size(), 4u);

@@ -1,0 +1,112 @@
+#include "uninstall/launch.h"
+
+#include "access/environment.h"
+#include "access/message_box.h"
+#include "access/registry.h"
+#include "platform/platform.h"
+
+namespace tw {
+
+namespace {
+
+Text TrimRight(const Text& text) {
+  std::size_t end = text.size();
+  while (end > 0 && text[end - 1] <= 32) --end;
+  return text.substr(0, end);
+}
+
+void Fallback(const Text& command) { Plat().WinExec(Plat().ToAnsiCodePage(Trim(command))); }
+
+void Launch(std::uintptr_t owner, const Text& command, const Text& file, const Text& parameters) {
+  if (Plat().ShellExecute(owner, u"Open", file, parameters, Text()) <= 32) Fallback(command);
+}
+
+Text Joined(const TextList& items, std::size_t from, const Text& before, const Text& after) {
+  Text text;
+  for (std::size_t i = from; i < items.size(); ++i) text += before + items[i] + after;
+  return text;
+}
+
+// Cases 12 and 13: the command cut at "-".
+void LaunchDashed(std::uintptr_t owner, const Text& command, bool doubleDash) {
+  TextList items;
+  SplitByCharacter(command, u'-', &items);
+  Text parameters;
+  if (items.size() < 2) {
+    ShowMessage(u"9 cmd is error ! ", 0);
+  } else {
+    parameters = Joined(items, 1, u"-", Text());
+  }
+  if (items.empty()) return;
+  Launch(owner, command, TrimRight(items[0]), doubleDash ? u"-" + parameters : parameters);
+}
+
+}  // namespace
+
+void RunUninstallCommand(std::uintptr_t owner, const Text& command) {
+  const Text upper = UpperAscii(command);
+  if (Contains(upper, u"MCUIHOST.EXE") || Contains(upper, u"STARTUPGUARD.EXE") || Contains(upper, u"STARTU~1.EXE")) {
+    Fallback(command);
+    return;
+  }
+  TextList tokens;
+  if (!SplitByCharacter(command, u' ', &tokens)) return;  // empty or blank: nothing to run
+  const Text first = UpperAscii(tokens[0]);
+  if (Contains(first, u"MSIEXEC.EXE") || first == u"MSIEXEC" || first == u"RUNDLL32.EXE" || first == u"RUNDLL32" ||
+      first == u"REGSVR32" || Contains(first, u"UNWISE.EXE")) {
+    Launch(owner, command, tokens[0], Joined(tokens, 1, Text(), u" "));
+    return;
+  }
+  const bool hasSlash = Contains(command, u"/");
+  if (!hasSlash && !Contains(upper, u".EXE -")) {
+    if (Contains(upper, u".EXE UNINSTALL") && EndsWith(upper, u"UNINSTALL")) {
+      Text file = upper;
+      for (std::size_t at = file.find(u"UNINSTALL"); at != Text::npos; at = file.find(u"UNINSTALL")) {
+        file.erase(at, 9);
+      }
+      Launch(owner, command, Trim(file), u"UNINSTALL");
+    } else {
+      Launch(owner, command, Trim(command), Text());
+    }
+    return;
+  }
+  if (hasSlash) {
+    TextList items;
+    SplitByCharacter(command, u'/', &items);
+    if (items.size() < 2) {
+      Text unquoted = command;
+      for (char16_t& c : unquoted) {
+        if (c == u'"') c = u' ';
+      }
+      SplitByCharacter(unquoted, u'/', &items);
+    }
+    Text parameters;
+    if (items.size() < 2) {
+      ShowMessage(u"8 cmd is error ! ", 0);
+      if (items.empty()) return;
+    } else {
+      parameters = Joined(items, 1, u"/", Text());
+    }
+    Launch(owner, command, TrimRight(items[0]), Trim(parameters));
+    return;
+  }
+  LaunchDashed(owner, command, Contains(upper, u".EXE --"));
+}
+
+ZRU_Thread_ShellCallUninstall::ZRU_Thread_ShellCallUninstall(std::uintptr_t handle_param_App,
+                                                             const Text& str_param_Uninstall, bool bool_param_IsWow64)
+    : mpr_handle_App(handle_param_App), mpr_str_Uninstall(str_param_Uninstall), mpr_bool_IsWow64(bool_param_IsWow64) {}
+
+void ZRU_Thread_ShellCallUninstall::Execute() {
+  RedirectionSlot slot = nullptr;
+  if (mpr_bool_IsWow64) DisableFsRedirection(&slot);
+  try {
+    RunUninstallCommand(mpr_handle_App, mpr_str_Uninstall);
+  } catch (...) {
+    if (mpr_bool_IsWow64) RevertFsRedirection(slot);
+    throw;
+  }
+  if (mpr_bool_IsWow64) RevertFsRedirection(slot);
+}
+
+}  // namespace tw

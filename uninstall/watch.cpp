@@ -1,0 +1,95 @@
+#include "uninstall/watch.h"
+
+#include <stdexcept>
+
+#include "access/environment.h"
+#include "platform/platform.h"
+
+namespace tw {
+
+namespace {
+constexpr int kPasses = 5;
+constexpr std::uint32_t kPassMs = 1000;
+}  // namespace
+
+Text ExeNameOfCommand(const Text& command) {
+  if (command.empty()) return Text();
+  const Text text = Trim(command);
+  const std::size_t exe = UpperAscii(text).find(u".EXE");
+  if (exe == Text::npos || exe == 0) return Text();
+  for (std::size_t i = exe; i-- > 0;) {
+    const char16_t c = text[i];
+    if (c == u'\\' || c == u'"' || c == u' ') return text.substr(i + 1, exe + 4 - (i + 1));
+  }
+  return text.substr(0, exe + 4);
+}
+
+const TextList& ZRU_Thread_ShellExeUninstaller::WatchedNames() {
+  static const TextList names = {u"MsiExec.exe", u"unins000.exe", u"unins001.exe",  u"uninst.exe",
+                                 u"Setup.exe",   u"uninstall.exe", u"install.exe", u"UNWISE.EXE"};
+  return names;
+}
+
+ZRU_Thread_ShellExeUninstaller::ZRU_Thread_ShellExeUninstaller(ZRU_InstalledSoftwareList** class_param_SWL)
+    : mpr_pclass_SWL(class_param_SWL) {}
+
+void ZRU_Thread_ShellExeUninstaller::mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName) {
+  mpr_class_UninstallSoftware = (*mpr_pclass_SWL)->mpu_SDLMap_InstalledSoftware.at(str_param_SoftwareName);
+}
+
+void ZRU_Thread_ShellExeUninstaller::ReportStep(CbStep callback, std::int32_t step) {
+  mpr_int_StepType = step;
+  if (callback) Report([this, callback] { callback(mpr_int_StepType); });
+}
+
+void ZRU_Thread_ShellExeUninstaller::Execute() {
+  Report(mpu_dword_cb_SHTU_Start);
+  Plat().Sleep(2000);
+  ReportStep(mpu_dword_cb_SHTU_StepTip_Start, 2);
+
+  // Phase A: the well-known names, five passes whatever is found.
+  bool found = false;
+  Text watched;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    for (const Text& name : WatchedNames()) {
+      watched = name;
+      if (IsProcessRunning(name)) {
+        found = true;
+        break;
+      }
+    }
+    Plat().Sleep(kPassMs);
+  }
+  // Phase B: the executable the command names.
+  if (!found) {
+    watched = mpr_class_UninstallSoftware ? ExeNameOfCommand(mpr_class_UninstallSoftware->mpu_str_UninstallString)
+                                          : Text();
+    for (int pass = 0; pass < kPasses; ++pass) {
+      if (!watched.empty() && IsProcessRunning(watched)) {
+        found = true;
+        break;
+      }
+      Plat().Sleep(kPassMs);
+    }
+  }
+  // Phase C: wait while it runs.
+  if (found) {
+    for (int pass = 0; pass < kPasses; ++pass) {
+      if (!IsProcessRunning(watched)) break;
+      Plat().Sleep(kPassMs);
+    }
+  }
+  ReportStep(mpu_dword_cb_SHTU_StepTip_End, 2);
+  Plat().Sleep(5000);
+  ReportStep(mpu_dword_cb_SHTU_StepTip_Start, 3);
+  ReportStep(mpu_dword_cb_SHTU_StepTip_End, 3);
+  Plat().Sleep(5000);
+  endReported_ = true;
+  Report(mpu_dword_cb_SHTU_End);
+}
+
+void ZRU_Thread_ShellExeUninstaller::OnUnexpectedError() {
+  if (!endReported_) Report(mpu_dword_cb_SHTU_End);
+}
+
+}  // namespace tw

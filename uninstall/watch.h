@@ -1,0 +1,49 @@
+// The bounded watch that follows the launch of a program's own uninstaller:
+// it looks for the uninstaller in the process list (well-known uninstaller
+// names first, then the executable its command names), waits while it runs,
+// and drives the two steps of the waiting page. It lasts about 17 to 26
+// seconds whatever the uninstaller does; the user decides when it really
+// finished.
+#pragma once
+
+#include <cstdint>
+
+#include "inventory/installed_software.h"
+#include "workers/worker_thread.h"
+
+namespace tw {
+
+// The executable file name an uninstall command runs ("unins000.exe" for
+// "\"C:\Program Files\App\unins000.exe\" /SILENT"), or empty.
+Text ExeNameOfCommand(const Text& command);
+
+class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
+ public:
+  explicit ZRU_Thread_ShellExeUninstaller(ZRU_InstalledSoftwareList** class_param_SWL);
+
+  CbNoArgs mpu_dword_cb_SHTU_Start = nullptr;
+  CbNoArgs mpu_dword_cb_SHTU_End = nullptr;
+  CbStep mpu_dword_cb_SHTU_StepTip_Start = nullptr;
+  CbStep mpu_dword_cb_SHTU_StepTip_End = nullptr;
+
+  // The record the inventory holds under this key; throws std::out_of_range
+  // (before the thread is started) when it holds none.
+  void mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName);
+
+  // The names looked for first, in this order.
+  static const TextList& WatchedNames();
+
+ protected:
+  void Execute() override;
+  void OnUnexpectedError() override;
+
+ private:
+  void ReportStep(CbStep callback, std::int32_t step);
+
+  std::int32_t mpr_int_StepType = 0;
+  const ZRU_InstalledSoftware* mpr_class_UninstallSoftware = nullptr;
+  ZRU_InstalledSoftwareList** mpr_pclass_SWL;
+  bool endReported_ = false;
+};
+
+}  // namespace tw
