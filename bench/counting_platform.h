@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -21,6 +23,8 @@ class CountingPlatform : public Platform {
     registry_ = 0;
     files_ = 0;
   }
+  // When set, every path asked for with GetFileAttributes is appended here.
+  std::vector<Text>* attributePaths = nullptr;
 
   long RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) override {
     ++registry_;
@@ -73,6 +77,7 @@ class CountingPlatform : public Platform {
 
   std::uint32_t GetFileAttributes(const Text& path) override {
     ++files_;
+    if (attributePaths) attributePaths->push_back(path);
     return inner_.GetFileAttributes(path);
   }
   bool SetFileAttributes(const Text& path, std::uint32_t attributes) override {
@@ -130,9 +135,9 @@ class CountingPlatform : public Platform {
   }
   std::uint32_t GetLastError() override { return inner_.GetLastError(); }
   bool GetSpecialFolderPath(int csidl, char16_t* buffer) override { return inner_.GetSpecialFolderPath(csidl, buffer); }
-  std::intptr_t ShellExecute(const Text& verb, const Text& file, const Text& parameters,
-                             const Text& directory) override {
-    return inner_.ShellExecute(verb, file, parameters, directory);
+  std::intptr_t ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file,
+                             const Text& parameters, const Text& directory) override {
+    return inner_.ShellExecute(ownerWindow, verb, file, parameters, directory);
   }
   std::uint32_t GetModuleFileName(char16_t* buffer, std::uint32_t chars) override {
     return inner_.GetModuleFileName(buffer, chars);
@@ -162,6 +167,11 @@ class CountingPlatform : public Platform {
   void Sleep(std::uint32_t milliseconds) override { inner_.Sleep(milliseconds); }
   void RaiseThreadPriority() override { inner_.RaiseThreadPriority(); }
   std::uint64_t GetTickCount() override { return inner_.GetTickCount(); }
+  std::uint32_t WinExec(const std::string& ansiCommandLine) override { return inner_.WinExec(ansiCommandLine); }
+  std::string ToAnsiCodePage(const Text& text) override { return inner_.ToAnsiCodePage(text); }
+  int MessageBox(const Text& caption, const Text& text, std::uint32_t flags) override {
+    return inner_.MessageBox(caption, text, flags);
+  }
 
  private:
   Platform& inner_;

@@ -73,12 +73,14 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
 
   mpr_strlist_InstalledSoftwareDefICO.clear();
   defaultIconsSeen_.clear();
+  defaultIconsUpper_.clear();
+  defaultIconsByFolderName_.clear();
   RegSubKeyLines(win::kHKeyLocalMachine, kClasses, &lines, view);
   for (const Text& line : lines) {
     if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
     for (std::size_t i = 1; i < pieces.size(); ++i) {
+      // Opening the key is its exists test: a missing key reads nothing.
       const Text key = pieces[0] + pieces[i] + u"\\DefaultIcon";
-      if (!RegKeyExists(win::kHKeyLocalMachine, key, view)) continue;
       if (!RegReadString(win::kHKeyLocalMachine, key, Text(), &icon, view)) continue;
       const Text text = Trim(icon);
       const Text upper = UpperAscii(text);
@@ -86,7 +88,19 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
           Contains(upper, u"\\WINDOWS")) {
         continue;
       }
-      if (defaultIconsSeen_.insert(upper).second) mpr_strlist_InstalledSoftwareDefICO.push_back(text);
+      if (defaultIconsSeen_.insert(upper).second) {
+        const std::size_t position = mpr_strlist_InstalledSoftwareDefICO.size();
+        mpr_strlist_InstalledSoftwareDefICO.push_back(text);
+        defaultIconsUpper_.push_back(upper);
+        std::unordered_set<Text> names;
+        for (std::size_t at = upper.find(u'\\'); at != Text::npos;) {
+          const std::size_t next = upper.find(u'\\', at + 1);
+          if (next == Text::npos) break;
+          const Text name = upper.substr(at + 1, next - at - 1);
+          if (names.insert(name).second) defaultIconsByFolderName_[name].push_back(position);
+          at = next;
+        }
+      }
     }
   }
 }
@@ -108,7 +122,22 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_FindFallbackIcon(const Text& d
     }
   }
   const Text upperFolder = UpperAscii(folder);
-  for (const Text& icon : mpr_strlist_InstalledSoftwareDefICO) {
+  const TextList& icons = mpr_strlist_InstalledSoftwareDefICO;
+  // The first text that contains the folder. With the tables of the load,
+  // only the texts holding the folder's last name between two "\" can.
+  const std::size_t last = upperFolder.size() >= 2 ? upperFolder.rfind(u'\\', upperFolder.size() - 2) : Text::npos;
+  if (defaultIconsUpper_.size() == icons.size() && last != Text::npos) {
+    auto candidates = defaultIconsByFolderName_.find(upperFolder.substr(last + 1, upperFolder.size() - last - 2));
+    if (candidates == defaultIconsByFolderName_.end()) return;
+    for (std::size_t i : candidates->second) {
+      if (Contains(defaultIconsUpper_[i], upperFolder)) {
+        displayIcon = icons[i];
+        return;
+      }
+    }
+    return;
+  }
+  for (const Text& icon : icons) {
     if (Contains(UpperAscii(icon), upperFolder)) {
       displayIcon = icon;
       return;

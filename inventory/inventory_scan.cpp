@@ -22,16 +22,21 @@ bool ValueSize(HKey key, const Text& name, std::uint32_t* size) {
   return rc == win::kErrorSuccess || rc == win::kErrorMoreData;
 }
 
-bool ReadEntryValue(HKey key, const Text& name, Text* text) {
-  text->clear();
-  std::uint32_t size = 0;
-  if (!ValueSize(key, name, &size) || size > kValueBufferBytes) return false;
+// Reads a value whose size is known to fit the buffer.
+void ReadIntoBuffer(HKey key, const Text& name, Text* text) {
   char16_t buffer[kValueBufferChars + 1] = {};
   std::uint32_t bytes = kValueBufferBytes;
   if (Plat().RegQueryValueEx(key, name, nullptr, reinterpret_cast<std::uint8_t*>(buffer), &bytes) ==
       win::kErrorSuccess) {
     *text = buffer;
   }
+}
+
+bool ReadEntryValue(HKey key, const Text& name, Text* text) {
+  text->clear();
+  std::uint32_t size = 0;
+  if (!ValueSize(key, name, &size) || size > kValueBufferBytes) return false;
+  ReadIntoBuffer(key, name, text);
   return true;
 }
 
@@ -73,9 +78,7 @@ ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
 void ZRU_Thread_GetInstalledSoftwareList::Execute() {
   Report(mpu_dword_cb_TGS_GetSoftwareList_Start);
   Plat().Sleep(pauseMs);
-  mpr_SDLMap_InstalledSoftwareICO.clear();
-  mpr_strlist_InstalledSoftwareDefICO.clear();
-  mpr_strlist_InstalledSoftwareExeName.clear();
+  ClearIconTables();
   switch (GetWindowsBitness()) {
     case 1: {
       RedirectionOff off;
@@ -94,12 +97,20 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
   SortOrdinal((*mpr_pclass_SWL)->mpu_list_InstalledSoftwareName);
   Plat().Sleep(pauseMs);
   Deliver();
-  mpr_SDLMap_InstalledSoftwareICO.clear();
-  mpr_strlist_InstalledSoftwareDefICO.clear();
-  mpr_strlist_InstalledSoftwareExeName.clear();
+  ClearIconTables();
   Plat().Sleep(pauseMs);
   endReported_ = true;
   Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+}
+
+void ZRU_Thread_GetInstalledSoftwareList::ClearIconTables() {
+  mpr_SDLMap_InstalledSoftwareICO.clear();
+  mpr_strlist_InstalledSoftwareDefICO.clear();
+  mpr_strlist_InstalledSoftwareExeName.clear();
+  exeNamesSeen_.clear();
+  defaultIconsSeen_.clear();
+  defaultIconsUpper_.clear();
+  defaultIconsByFolderName_.clear();
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::OnUnexpectedError() {
@@ -179,7 +190,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
   std::uint32_t uninstallSize = 0;
   if (ValueSize(key, u"UninstallString", &uninstallSize)) {
     if (uninstallSize >= kValueBufferBytes) return;  // not listed at all
-    ReadEntryValue(key, u"UninstallString", &uninstallString);
+    ReadIntoBuffer(key, u"UninstallString", &uninstallString);
     if (Trim(installLocation).empty()) installLocation = LocationFromUninstallString(uninstallString, folders);
   }
   if (!installLocation.empty()) {

@@ -79,6 +79,11 @@ class ZRU_Thread_GetInstalledSoftwareList : public WorkerThread {
   // Upper-cased members of the two name lists, for their "each once" rule.
   std::unordered_set<Text> exeNamesSeen_;
   std::unordered_set<Text> defaultIconsSeen_;
+  TextList defaultIconsUpper_;  // mpr_strlist_InstalledSoftwareDefICO upper-cased, in its order
+  // Positions in that list of the texts that hold each folder name between
+  // two "\": a folder "...\NAME\" can only occur in those.
+  std::unordered_map<Text, std::vector<std::size_t>> defaultIconsByFolderName_;
+  void ClearIconTables();
   bool endReported_ = false;
 };
 
