@@ -224,6 +224,8 @@ class Platform {
   // The text in the system's ANSI code page; characters it cannot hold are
   // replaced (WideCharToMultiByte with CP_ACP).
   virtual std::string ToAnsiCodePage(const Text& text) = 0;
+  // The reverse (MultiByteToWideChar with CP_ACP).
+  virtual Text FromAnsiCodePage(const std::string& bytes) = 0;
 
   // ---- Window messages (user32): MessageBoxW with no owner window, which a
   // worker thread may show too; the answer (IDOK, IDYES, IDNO ...).

@@ -114,6 +114,12 @@ std::string SimMachine::ToAnsiCodePage(const Text& text) {
   return out;
 }
 
+Text SimMachine::FromAnsiCodePage(const std::string& bytes) {
+  Text out;
+  for (char c : bytes) out += char16_t(static_cast<unsigned char>(c));
+  return out;
+}
+
 int SimMachine::MessageBox(const Text& caption, const Text& text, std::uint32_t flags) {
   std::lock_guard<std::mutex> lock(mutex_);
   messages_.push_back(ShownMessage{caption, text, flags, std::this_thread::get_id()});

@@ -46,6 +46,15 @@ std::string Win32Platform::ToAnsiCodePage(const Text& text) {
   return out;
 }
 
+Text Win32Platform::FromAnsiCodePage(const std::string& bytes) {
+  if (bytes.empty()) return Text();
+  const int chars = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  if (chars <= 0) return Text();
+  Text out(static_cast<std::size_t>(chars), u'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), Wide(&out[0]), chars);
+  return out;
+}
+
 int Win32Platform::MessageBox(const Text& caption, const Text& text, std::uint32_t flags) {
   return ::MessageBoxW(nullptr, Wide(text), Wide(caption), flags);
 }
