@@ -97,7 +97,9 @@ TextList ProtectedFolders() {
   return result;
 }
 
-bool IsRefusedTraceFolder(const Text& folder) {
+bool IsRefusedTraceFolder(const Text& text) {
+  // The trace works on the folder trimmed, so that is what is judged.
+  const Text folder = Trim(text);
   if (folder.size() <= 3) return true;
   const Text upper = UpperAscii(WithTrailingBackslash(folder));
   if (Contains(upper, u":\\WINDOWS\\")) return true;

@@ -13,8 +13,8 @@ namespace tw {
 // Menu and its Startup folder, application data roaming and local).
 TextList ProtectedFolders();
 
-// The Force Remove refusal: true when the folder is a drive root (3
-// characters or fewer), equals a protected folder (upper-cased, with "\"
+// The Force Remove refusal: true when the folder, trimmed, is a drive root
+// (3 characters or fewer), equals a protected folder (upper-cased, with "\"
 // appended), or lies below any ":\Windows\".
 bool IsRefusedTraceFolder(const Text& folder);
 

@@ -3,6 +3,7 @@
 // and the COM chain from type libraries to classes, interfaces and the shell
 // and browser lists that name classes.
 #include "trace/trace_scan.h"
+#include "trace/variant_lines.h"
 
 namespace tw {
 
@@ -10,37 +11,6 @@ namespace {
 
 constexpr HKey kLM = win::kHKeyLocalMachine;
 constexpr HKey kCR = win::kHKeyClassesRoot;
-
-ViewFlag ViewOf(bool is64) { return is64 ? kView64 : kViewDefault; }
-
-// The lines of RegSubKeyLines / RegValueNameLines taken apart: the variant
-// path and the names after it. Lines with fewer than two pieces give nothing.
-struct VariantNames {
-  Text variant;
-  TextList names;
-};
-
-std::vector<VariantNames> SplitLines(const TextList& lines) {
-  std::vector<VariantNames> out;
-  TextList pieces;
-  for (const Text& line : lines) {
-    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
-    out.push_back({pieces[0], TextList(pieces.begin() + 1, pieces.end())});
-  }
-  return out;
-}
-
-std::vector<VariantNames> SubKeys(HKey root, const Text& path, ViewFlag view) {
-  TextList lines;
-  RegSubKeyLines(root, path, &lines, view);
-  return SplitLines(lines);
-}
-
-std::vector<VariantNames> ValueNames(HKey root, const Text& path, ViewFlag view) {
-  TextList lines;
-  RegValueNameLines(root, path, &lines, view);
-  return SplitLines(lines);
-}
 
 bool ReadDefault(HKey root, const Text& key, Text* text, ViewFlag view) {
   return RegReadString(root, key, Text(), text, view);
@@ -65,7 +35,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
   const ViewFlag view = ViewOf(is64);
   matchedFileTypes_.clear();
   Text value;
-  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\", view)) {
     for (const Text& name : line.names) {
       if (name.empty() || name[0] == u'.') continue;
       const Text key = line.variant + name;
@@ -91,7 +61,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKCR(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text value;
-  for (const VariantNames& line : SubKeys(kCR, u"\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kCR, u"\\", view)) {
     for (const Text& name : line.names) {
       if (name.empty() || name[0] == u'.') continue;
       const Text key = line.variant + name;
@@ -105,7 +75,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKCR(bool is64) {
 
 void ZRU_Thread_Uninstaller::RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path,
                                                        ViewFlag view) {
-  for (const VariantNames& line : ValueNames(root, path, view)) {
+  for (const VariantNames& line : ValueNamesOfVariants(root, path, view)) {
     for (const Text& name : line.names) {
       if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(rootText + u"|" + line.variant + u"|" + name);
     }
@@ -126,7 +96,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   Text value;
   Text found;
 
-  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\TypeLib\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\TypeLib\\", view)) {
     for (const Text& name : line.names) {
       RegFindSubKey(kLM, line.variant + name + u"\\", u"win32", &found, view);
       if (found.empty()) continue;
@@ -137,7 +107,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
     }
   }
 
-  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\CLSID\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\CLSID\\", view)) {
     for (const Text& name : line.names) {
       const Text key = line.variant + name;
       Text server;
@@ -165,7 +135,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
     }
   }
 
-  for (const VariantNames& line : SubKeys(kLM, u"SOFTWARE\\Classes\\Interface\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\Interface\\", view)) {
     for (const Text& name : line.names) {
       const Text key = line.variant + name;
       if (!ReadDefault(kLM, key + u"\\ProxyStubClsid32\\", &value, view)) {
@@ -184,7 +154,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
 
   for (const Text& list : {Text(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"),
                            Text(u"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar")}) {
-    for (const VariantNames& line : ValueNames(kLM, list, view)) {
+    for (const VariantNames& line : ValueNamesOfVariants(kLM, list, view)) {
       for (const Text& name : line.names) {
         if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + u"|" + name);
       }
@@ -192,7 +162,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   }
 
   for (const VariantNames& line :
-       SubKeys(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\", view)) {
+       SubKeysOfVariants(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\", view)) {
     for (const Text& name : line.names) {
       if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
     }

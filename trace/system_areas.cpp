@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "trace/trace_scan.h"
+#include "trace/variant_lines.h"
 
 namespace tw {
 
@@ -13,25 +14,6 @@ constexpr HKey kLM = win::kHKeyLocalMachine;
 constexpr HKey kCU = win::kHKeyCurrentUser;
 constexpr HKey kUsers = win::kHKeyUsers;
 const Text kUserData = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\";
-
-ViewFlag ViewOf(bool is64) { return is64 ? kView64 : kViewDefault; }
-
-struct VariantNames {
-  Text variant;
-  TextList names;
-};
-
-std::vector<VariantNames> SubKeys(HKey root, const Text& path, ViewFlag view) {
-  TextList lines;
-  RegSubKeyLines(root, path, &lines, view);
-  std::vector<VariantNames> out;
-  TextList pieces;
-  for (const Text& line : lines) {
-    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
-    out.push_back({pieces[0], TextList(pieces.begin() + 1, pieces.end())});
-  }
-  return out;
-}
 
 TextList UserHives(ViewFlag view) {
   TextList hives;
@@ -57,8 +39,8 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
     const Text products = kUserData + sid + u"\\Products\\";
     const Text patchesPath = kUserData + sid + u"\\Patches\\";
     const Text componentsPath = kUserData + sid + u"\\Components\\";
-    const std::vector<VariantNames> productLines = SubKeys(kLM, products, view);
-    const std::vector<VariantNames> componentLines = SubKeys(kLM, componentsPath, view);
+    const std::vector<VariantNames> productLines = SubKeysOfVariants(kLM, products, view);
+    const std::vector<VariantNames> componentLines = SubKeysOfVariants(kLM, componentsPath, view);
     for (const VariantNames& line : productLines) {
       for (const Text& product : line.names) {
         const Text properties = line.variant + product + u"\\InstallProperties\\";
@@ -98,7 +80,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
   Text data;
   for (const Text& sid : Sids(view)) {
     const Text products = kUserData + sid + u"\\Products\\";
-    for (const VariantNames& line : SubKeys(kLM, kUserData + sid + u"\\Components\\", view)) {
+    for (const VariantNames& line : SubKeysOfVariants(kLM, kUserData + sid + u"\\Components\\", view)) {
       for (const Text& component : line.names) {
         const Text key = line.variant + component;
         RegEnumValueNames(kLM, key, &valueNames, view);
@@ -164,7 +146,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text appPath;
   for (const VariantNames& line :
-       SubKeys(kLM, u"SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\", view)) {
+       SubKeysOfVariants(kLM, u"SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\", view)) {
     for (const Text& name : line.names) {
       if (RegReadString(kLM, line.variant + name, u"AppPath", &appPath, view) &&
           mpr_func_IsSoftwarePath(Trim(appPath))) {
