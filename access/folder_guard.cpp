@@ -71,7 +71,10 @@ TextList ProtectedFolders() {
   folders.push_back(pair.programFiles64);
   if (!pair.programFiles64.empty()) folders.push_back(pair.programFiles64 + u"Common Files\\");
   if (!pair.programFiles.empty()) folders.push_back(pair.programFiles + u"Common Files\\");
-  for (int csidl : {win::kCsidlProgramFilesCommon, win::kCsidlProgramFilesCommonX86, win::kCsidlCommonAppData,
+  // CSIDL_PROGRAM_FILESX86 names the (x86) folder also in a 64-bit process,
+  // whose CSIDL_PROGRAM_FILES is the native one.
+  for (int csidl : {win::kCsidlProgramFilesX86, win::kCsidlProgramFilesCommon, win::kCsidlProgramFilesCommonX86,
+                    win::kCsidlCommonAppData,
                     win::kCsidlCommonStartMenu, win::kCsidlPersonal, win::kCsidlMyPictures, win::kCsidlMyMusic,
                     win::kCsidlMyVideo, win::kCsidlStartMenu, win::kCsidlProfile}) {
     folders.push_back(SpecialFolderOrEmpty(csidl));

@@ -7,7 +7,8 @@
 namespace tw {
 
 // Upper-cased folders, each ending with "\": the system, Windows, Startup and
-// desktop folders, both Program Files folders and their Common Files,
+// desktop folders, both Program Files folders (also for a 64-bit process,
+// through CSIDL_PROGRAM_FILESX86) and their Common Files,
 // ProgramData, the Users folder, and every user profile with its known
 // folders (Documents, Downloads, Pictures, Music, Videos, Desktop, the Start
 // Menu and its Startup folder, application data roaming and local).

@@ -98,6 +98,7 @@ constexpr int kCsidlCommonStartMenu = 22;
 constexpr int kCsidlCommonAppData = 35;  // ProgramData
 constexpr int kCsidlMyPictures = 39;
 constexpr int kCsidlProfile = 40;
+constexpr int kCsidlProgramFilesX86 = 42;
 constexpr int kCsidlProgramFilesCommon = 43;
 constexpr int kCsidlProgramFilesCommonX86 = 44;
 constexpr int kCsidlStartup = 7;

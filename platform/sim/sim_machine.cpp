@@ -176,7 +176,10 @@ void SimMachine::BuildDefaultFiles(bool xpProfiles) {
   specialFolders_[win::kCsidlProgramFilesCommon] = bitness_ == Bitness::Wow64
                                                        ? Text(u"C:\\Program Files (x86)\\Common Files")
                                                        : Text(u"C:\\Program Files\\Common Files");
-  if (wow) specialFolders_[win::kCsidlProgramFilesCommonX86] = Text(u"C:\\Program Files (x86)\\Common Files");
+  if (wow) {
+    specialFolders_[win::kCsidlProgramFilesX86] = Text(u"C:\\Program Files (x86)");
+    specialFolders_[win::kCsidlProgramFilesCommonX86] = Text(u"C:\\Program Files (x86)\\Common Files");
+  }
   specialFolders_[win::kCsidlProfile] = profile;
   const Text startMenu = xpProfiles ? profile + u"\\Start Menu" : roaming + u"\\Microsoft\\Windows\\Start Menu";
   specialFolders_[win::kCsidlStartMenu] = startMenu;
