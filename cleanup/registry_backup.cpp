@@ -1,0 +1,353 @@
+#include "cleanup/registry_backup.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+const Text kWow6432Node = u"Wow6432Node";
+const Text kCrLf = u"\r\n";
+// Where regedit breaks a long hex line: no line longer than this.
+constexpr std::size_t kLineWidth = 80;
+
+TextList Components(const Text& path) {
+  TextList parts;
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t end = path.find(u'\\', at);
+    if (end == Text::npos) end = path.size();
+    if (end > at) parts.push_back(path.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
+Text JoinComponents(const TextList& parts) {
+  Text path;
+  for (const Text& part : parts) {
+    if (!path.empty()) path += u"\\";
+    path += part;
+  }
+  return path;
+}
+
+bool IsRedirectedClassesSubtree(const Text& name) {
+  for (const char16_t* redirected : {u"CLSID", u"Interface", u"DirectShow", u"Media Type", u"MediaFoundation"}) {
+    if (SameTextAscii(name, redirected)) return true;
+  }
+  return false;
+}
+
+// Inserts Wow6432Node before parts[at] when that part is a redirected
+// class subtree.
+void RedirectClasses(TextList& parts, std::size_t at) {
+  if (parts.size() > at && IsRedirectedClassesSubtree(parts[at])) {
+    parts.insert(parts.begin() + static_cast<std::ptrdiff_t>(at), kWow6432Node);
+  }
+}
+
+// A path taken from a registry line: one leading and one trailing "\" off,
+// as the deletion reads it (access/registry.h).
+Text LinePath(const Text& path) {
+  Text p(path);
+  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
+  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
+  return Trim(p);
+}
+
+std::uint32_t ViewBits(ViewFlag view) { return view == kView64 ? win::kKeyWow64_64Key : 0; }
+
+Text Escaped(const Text& text) {
+  Text out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    if (c == u'\\' || c == u'"') out += u'\\';
+    out += c;
+  }
+  return out;
+}
+
+Text HexByte(std::uint8_t byte) {
+  static const char16_t kDigits[] = u"0123456789abcdef";
+  return Text{kDigits[byte >> 4], kDigits[byte & 15]};
+}
+
+// A REG_SZ that regedit's "..." form gives back byte for byte: whole UTF-16
+// units, one NUL at the very end and none before it, no line breaks.
+bool IsPlainString(const std::string& data, Text* text) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  Text units(data.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<std::uint8_t>(data[2 * i]) |
+                                     (static_cast<std::uint8_t>(data[2 * i + 1]) << 8));
+  }
+  if (units.back() != u'\0') return false;
+  units.pop_back();
+  if (units.find_first_of(Text(u"\r\n", 2) + Text(1, u'\0')) != Text::npos) return false;
+  *text = units;
+  return true;
+}
+
+}  // namespace
+
+Text RegFileRootName(HKey root) {
+  switch (root) {
+    case win::kHKeyLocalMachine:
+      return u"HKEY_LOCAL_MACHINE";
+    case win::kHKeyCurrentUser:
+      return u"HKEY_CURRENT_USER";
+    case win::kHKeyUsers:
+      return u"HKEY_USERS";
+    case win::kHKeyClassesRoot:
+      return u"HKEY_CLASSES_ROOT";
+    default:
+      return Text();
+  }
+}
+
+Text RedirectedKeyPath(HKey root, const Text& path) {
+  TextList parts = Components(LinePath(path));
+  if (parts.empty()) return JoinComponents(parts);
+  switch (root) {
+    case win::kHKeyLocalMachine:
+      if (!SameTextAscii(parts[0], u"SOFTWARE")) break;
+      if (parts.size() >= 2 && SameTextAscii(parts[1], kWow6432Node)) break;
+      if (parts.size() >= 2 && SameTextAscii(parts[1], u"Classes")) {
+        // The Classes key is shared between the views but for a few subtrees.
+        RedirectClasses(parts, 2);
+      } else {
+        parts.insert(parts.begin() + 1, kWow6432Node);
+      }
+      break;
+    case win::kHKeyClassesRoot:
+      RedirectClasses(parts, 0);
+      break;
+    case win::kHKeyCurrentUser:
+      if (parts.size() >= 2 && SameTextAscii(parts[0], u"Software") && SameTextAscii(parts[1], u"Classes")) {
+        RedirectClasses(parts, 2);
+      }
+      break;
+    case win::kHKeyUsers:
+      if (parts.size() >= 2 && EndsWith(UpperAscii(parts[0]), u"_CLASSES")) {
+        RedirectClasses(parts, 1);
+      } else if (parts.size() >= 3 && SameTextAscii(parts[1], u"Software") && SameTextAscii(parts[2], u"Classes")) {
+        RedirectClasses(parts, 3);
+      }
+      break;
+    default:
+      break;
+  }
+  return JoinComponents(parts);
+}
+
+Text RegFileValueLine(const Text& name, std::uint32_t type, const std::string& data) {
+  Text line = name.empty() ? Text(u"@") : u"\"" + Escaped(name) + u"\"";
+  line += u"=";
+  Text text;
+  if (type == win::kRegSz && IsPlainString(data, &text)) return line + u"\"" + Escaped(text) + u"\"";
+  if (type == win::kRegDword && data.size() == 4) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(data[static_cast<std::size_t>(i)]);
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(value));
+    return line + u"dword:" + FromUtf8(digits);
+  }
+  if (type == win::kRegBinary) {
+    line += u"hex:";
+  } else {
+    char kind[16];
+    std::snprintf(kind, sizeof kind, "hex(%x):", static_cast<unsigned>(type));
+    line += FromUtf8(kind);
+  }
+  Text out;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    Text piece = HexByte(static_cast<std::uint8_t>(data[i]));
+    if (i + 1 < data.size()) piece += u",";
+    // Room for the piece and, on a line that goes on, the closing "\".
+    if (line.size() + piece.size() + 1 > kLineWidth && line.size() > 2) {
+      out += line + u"\\" + kCrLf;
+      line = u"  ";
+    }
+    line += piece;
+  }
+  return out + line;
+}
+
+RegistryBackup::RegistryBackup(ViewFlag view, bool redirected) : view_(view), redirected_(redirected) {
+  text_ = u"Windows Registry Editor Version 5.00" + kCrLf + kCrLf;
+}
+
+Text RegistryBackup::ExportedPath(HKey root, const Text& path) const {
+  const Text rootName = RegFileRootName(root);
+  const Text keyPath = redirected_ ? RedirectedKeyPath(root, path) : JoinComponents(Components(LinePath(path)));
+  return keyPath.empty() ? rootName : rootName + u"\\" + keyPath;
+}
+
+bool RegistryBackup::Covered(HKey root, const Text& path) const {
+  const Text upper = UpperAscii(ExportedPath(root, path)) + u"\\";
+  for (const Added& added : keys_) {
+    if (added.root == root && StartsWith(upper, added.upperPath)) return true;
+  }
+  return false;
+}
+
+bool RegistryBackup::AddKey(HKey root, const Text& path) {
+  if (RegFileRootName(root).empty()) return false;
+  if (Covered(root, path)) return true;
+  UniqueRegKey key;
+  if (Plat().RegOpenKeyEx(root, LinePath(path), win::kKeyRead | ViewBits(view_), key.put()) != win::kErrorSuccess) {
+    return false;
+  }
+  const Text exported = ExportedPath(root, path);
+  WriteKey(key.get(), exported, 0);
+  keys_.push_back({root, UpperAscii(exported) + u"\\"});
+  return true;
+}
+
+bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name) {
+  if (RegFileRootName(root).empty()) return false;
+  if (Covered(root, path)) return true;
+  UniqueRegKey key;
+  if (Plat().RegOpenKeyEx(root, LinePath(path), win::kKeyQueryValue | ViewBits(view_), key.put()) !=
+      win::kErrorSuccess) {
+    return false;
+  }
+  std::uint32_t type = 0, size = 0;
+  if (Plat().RegQueryValueEx(key.get(), name, &type, nullptr, &size) != win::kErrorSuccess) return false;
+  std::string data(size, '\0');
+  for (;;) {
+    std::uint32_t bytes = static_cast<std::uint32_t>(data.size());
+    const long rc = Plat().RegQueryValueEx(key.get(), name, &type,
+                                           reinterpret_cast<std::uint8_t*>(data.empty() ? nullptr : &data[0]), &bytes);
+    if (rc == win::kErrorMoreData) {
+      data.assign(bytes, '\0');
+      continue;
+    }
+    if (rc != win::kErrorSuccess) return false;
+    data.resize(bytes);
+    break;
+  }
+  text_ += u"[" + ExportedPath(root, path) + u"]" + kCrLf + RegFileValueLine(name, type, data) + kCrLf + kCrLf;
+  ++sections_;
+  return true;
+}
+
+void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, int depth) {
+  text_ += u"[" + exportedPath + u"]" + kCrLf;
+  ++sections_;
+  std::uint32_t subKeys = 0, maxSubKey = 0, values = 0, maxName = 0, maxData = 0;
+  Plat().RegQueryInfoKey(open, &subKeys, &maxSubKey, &values, &maxName, &maxData);
+
+  // The default value first, as regedit writes it; then the others in index order.
+  std::vector<std::pair<Text, std::pair<std::uint32_t, std::string>>> entries;
+  for (std::uint32_t index = 0;; ++index) {
+    std::u16string name(maxName + 1, u'\0');
+    std::string data(maxData, '\0');
+    long rc;
+    std::uint32_t nameChars, type, bytes;
+    for (;;) {
+      nameChars = static_cast<std::uint32_t>(name.size());
+      bytes = static_cast<std::uint32_t>(data.size());
+      type = 0;
+      rc = Plat().RegEnumValue(open, index, &name[0], &nameChars, &type,
+                               reinterpret_cast<std::uint8_t*>(data.empty() ? nullptr : &data[0]), &bytes);
+      if (rc != win::kErrorMoreData || name.size() > (1u << 16)) break;
+      // A value written since the key's sizes were read: grow both buffers.
+      name.assign(name.size() * 2, u'\0');
+      data.assign(std::max<std::size_t>(bytes, data.size() * 2 + 16), '\0');
+    }
+    if (rc != win::kErrorSuccess) break;
+    entries.push_back({name.substr(0, nameChars), {type, data.substr(0, bytes)}});
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& entry : entries) {
+      if (entry.first.empty() != (pass == 0)) continue;
+      text_ += RegFileValueLine(entry.first, entry.second.first, entry.second.second) + kCrLf;
+    }
+  }
+  text_ += kCrLf;
+
+  TextList names;
+  for (std::uint32_t index = 0;; ++index) {
+    std::u16string name(maxSubKey + 1, u'\0');
+    std::uint32_t chars = static_cast<std::uint32_t>(name.size());
+    long rc = Plat().RegEnumKeyEx(open, index, &name[0], &chars);
+    if (rc == win::kErrorMoreData) {
+      name.assign(256 + name.size() * 2, u'\0');
+      chars = static_cast<std::uint32_t>(name.size());
+      rc = Plat().RegEnumKeyEx(open, index, &name[0], &chars);
+    }
+    if (rc != win::kErrorSuccess) break;
+    names.push_back(name.substr(0, chars));
+  }
+  // Registry paths are at most 512 levels deep; a loop through a link ends here.
+  if (depth >= 512) return;
+  for (const Text& name : names) {
+    UniqueRegKey child;
+    if (Plat().RegOpenKeyEx(open, name, win::kKeyRead | ViewBits(view_), child.put()) != win::kErrorSuccess) {
+      continue;
+    }
+    WriteKey(child.get(), exportedPath + u"\\" + name, depth + 1);
+  }
+}
+
+std::string RegistryBackup::FileBytes() const {
+  std::string bytes = "\xFF\xFE";
+  bytes.reserve(2 + text_.size() * 2);
+  for (char16_t c : text_) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+Text BackupTimeStamp() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  char text[32] = "0000-00-00 00-00-00";
+  if (local) std::strftime(text, sizeof text, "%Y-%m-%d %H-%M-%S", local);
+  return FromUtf8(text);
+}
+
+Text BackupFileName(const Text& stamp, const Text& programName) {
+  Text program;
+  for (char16_t c : Trim(programName)) {
+    const bool bad = c < 32 || Text(u"\\/:*?\"<>|").find(c) != Text::npos;
+    program += bad ? u'_' : c;
+  }
+  if (program.size() > 100) program.resize(100);
+  while (!program.empty() && (program.back() == u'.' || program.back() == u' ')) program.pop_back();
+  if (program.empty()) program = u"Leftovers";
+  return stamp + u" " + program + u".reg";
+}
+
+Text BackupFolder() {
+  char16_t buffer[4097] = {};
+  const std::uint32_t len = Plat().GetModuleFileName(buffer, 4096);
+  if (len == 0 || len >= 4096) return Text();
+  const Text path(buffer, len);
+  const std::size_t slash = path.rfind(u'\\');
+  return slash == Text::npos ? Text() : path.substr(0, slash + 1) + u"Backups\\";
+}
+
+Text WriteBackupFile(const RegistryBackup& backup, const Text& folder, const Text& fileName) {
+  if (folder.empty()) return Text();
+  const Text dir = WithTrailingBackslash(folder);
+  Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
+  const Text stem = EndsWith(fileName, u".reg") ? fileName.substr(0, fileName.size() - 4) : fileName;
+  Text path = dir + stem + u".reg";
+  for (int n = 2; Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; ++n) {
+    if (n > 999) return Text();
+    path = dir + stem + u" (" + FromUtf8(std::to_string(n)) + u").reg";
+  }
+  if (!Plat().WriteFileBytes(path, backup.FileBytes())) return Text();
+  std::string check;
+  if (!Plat().ReadFileBytes(path, &check) || check != backup.FileBytes()) return Text();
+  return path;
+}
+
+}  // namespace tw

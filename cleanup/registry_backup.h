@@ -1,0 +1,101 @@
+// A backup of the registry entries the leftover deletion is about to remove,
+// as a .reg file that regedit imports ("regedit /s file.reg"), so that a
+// mistaken deletion can be undone.
+//
+// The file: UTF-16 little-endian with a byte-order mark, CR LF line ends, the
+// header "Windows Registry Editor Version 5.00", then one section per key
+// ("[HKEY_LOCAL_MACHINE\SOFTWARE\Vendor\App]") with its values, each section
+// followed by an empty line. Values keep their type and their exact bytes:
+//   "Name"="text"            REG_SZ ending in one NUL, without CR or LF
+//   "Name"=dword:0000002a    REG_DWORD of 4 bytes
+//   "Name"=hex:01,02         REG_BINARY
+//   "Name"=hex(N):..         any other type or size (hex(2) REG_EXPAND_SZ,
+//                            hex(7) REG_MULTI_SZ, hex(b) REG_QWORD, hex(1)
+//                            for a string regedit could not write back as is)
+// The default value is written as @=..., "\" and '"' in names and strings as
+// "\\" and "\"". Long hex data is continued with ",\" and two spaces, as
+// regedit itself writes it.
+//
+// Paths. The regedit that Windows starts for a .reg file is the 64-bit one
+// on 64-bit Windows, which does not redirect. A key read through the 32-bit
+// view (the default view of a 32-bit process under WOW64) is therefore
+// written under the path the redirector gave it: HKLM\SOFTWARE\X as
+// HKLM\SOFTWARE\Wow6432Node\X, and the redirected class subtrees (CLSID,
+// Interface, DirectShow, Media Type, MediaFoundation) of the Classes key of
+// HKLM\SOFTWARE, of a user's Software\Classes and of HKCR below Wow6432Node.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "access/registry.h"
+#include "access/text_rules.h"
+
+namespace tw {
+
+// "HKEY_LOCAL_MACHINE" and so on for the four roots; empty for anything else.
+Text RegFileRootName(HKey root);
+
+// The key path as the 64-bit view sees it after the 32-bit view's
+// redirection (see above). A path that already names Wow6432Node below the
+// redirected level is left as it is, as the redirector leaves it.
+Text RedirectedKeyPath(HKey root, const Text& path);
+
+// The .reg text of the entries added, in the order added. Keys are read
+// through `view` when they are added; `redirected` says whether that view is
+// the redirected 32-bit one, whose paths are to be written in their
+// redirected form. A key or value that cannot be read adds nothing; a key
+// below one already added is not written twice.
+class RegistryBackup {
+ public:
+  RegistryBackup(ViewFlag view, bool redirected);
+
+  // The key with all its values and subkeys. False when it cannot be opened.
+  bool AddKey(HKey root, const Text& path);
+  // One value of a key, under its key's section. False when it does not exist.
+  bool AddValue(HKey root, const Text& path, const Text& name);
+
+  bool Empty() const { return sections_ == 0; }
+  // The file's text, header included, without the byte-order mark.
+  const Text& Content() const { return text_; }
+  // The file's bytes: FF FE, then the text in UTF-16 little-endian.
+  std::string FileBytes() const;
+
+ private:
+  void WriteKey(HKey open, const Text& exportedPath, int depth);
+  Text ExportedPath(HKey root, const Text& path) const;
+  bool Covered(HKey root, const Text& path) const;
+
+  ViewFlag view_;
+  bool redirected_;
+  Text text_;
+  int sections_ = 0;
+  struct Added {
+    HKey root;
+    Text upperPath;  // with a trailing "\"
+  };
+  std::vector<Added> keys_;
+};
+
+// One value line of a .reg file (without the CR LF): `name` empty for the
+// default value.
+Text RegFileValueLine(const Text& name, std::uint32_t type, const std::string& data);
+
+// "2026-12-09 10-45-00" for the local time now.
+Text BackupTimeStamp();
+
+// "<stamp> <program>.reg", with the characters that a file name cannot hold
+// (\ / : * ? " < > |, control characters) replaced by "_", trailing dots and
+// spaces dropped, and the program part cut to 100 characters. Without a
+// program name the part reads "Leftovers".
+Text BackupFileName(const Text& stamp, const Text& programName);
+
+// The "Backups" folder beside the running executable, ending in "\".
+Text BackupFolder();
+
+// Writes the backup as `folder` + `fileName` (creating the folder; a name
+// that exists already gets " (2)", " (3)" ... before ".reg"). The path
+// written, or empty when the file could not be written.
+Text WriteBackupFile(const RegistryBackup& backup, const Text& folder, const Text& fileName);
+
+}  // namespace tw

@@ -1,0 +1,148 @@
+// The pending-uninstall state: small files in the program's own folder that
+// carry an unfinished uninstall across a restart of Tidewell or of Windows.
+//
+//   SIConfig.txt  two lines: the program's display name, its publisher
+//   SLF_FI.txt    one file path per line, in report order
+//   SLF_FL.txt    one folder path per line, in report order
+//   SLF_RG.txt    one registry line per line
+//   SLF_TY.txt    the uninstall type: "1" for a 64-bit program, else "0"
+//   AppLogo.ico   the program's 32 x 32 picture (only when it had one)
+//
+// Text files are written as UTF-8 with a byte-order mark, so names and paths
+// outside the ANSI code page survive; every line ends with CR LF and an empty
+// list is a file of 0 bytes. Reading also takes UTF-16 (little- or big-endian,
+// by its mark) and, without a mark, the ANSI code page, which is what files
+// of earlier versions hold.
+//
+// An uninstall is pending while at least one of the three list files exists;
+// SIConfig.txt, the type file and AppLogo.ico alone do not make it pending.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/text_rules.h"
+#include "cleanup/app_logo.h"
+
+namespace tw {
+
+inline constexpr char16_t kStateConfigFile[] = u"SIConfig.txt";
+inline constexpr char16_t kStateFilesFile[] = u"SLF_FI.txt";
+inline constexpr char16_t kStateFoldersFile[] = u"SLF_FL.txt";
+inline constexpr char16_t kStateRegistryFile[] = u"SLF_RG.txt";
+inline constexpr char16_t kStateLogoFile[] = u"AppLogo.ico";
+inline constexpr char16_t kStateTypeFile[] = u"SLF_TY.txt";
+
+// Every state file, in the order DeletePendingState removes them.
+const std::vector<Text>& StateFileNames();
+
+// ---- The text format, on bytes.
+
+// The lines as a state file's bytes: a UTF-8 byte-order mark, then each line
+// followed by CR LF. No lines give no bytes at all (not even the mark).
+// UTF-8 cannot carry a lone surrogate (an unpaired UTF-16 code unit, which a
+// Windows file name may hold); it is written as U+FFFD. A line that itself
+// holds CR or LF would come back as several lines; entries never do.
+std::string EncodeStateLines(const TextList& lines);
+
+// The lines of a state file's bytes. A UTF-8 mark (EF BB BF) selects UTF-8,
+// FF FE UTF-16 little-endian, FE FF UTF-16 big-endian; without a mark the
+// bytes are in the ANSI code page (converted through the platform). CR LF, CR
+// and LF each end a line; a last line without a break is still a line; no
+// bytes, or a mark alone, give no lines. Invalid UTF-8 and an odd last byte
+// of UTF-16 become U+FFFD.
+TextList DecodeStateLines(const std::string& bytes);
+
+// ---- One state file.
+
+enum class StateFileRead {
+  kRead,        // *lines holds the file's lines
+  kMissing,     // nothing of that name; *lines unchanged
+  kUnreadable,  // something of that name exists (a file, or a folder) but could not be read; *lines unchanged
+};
+
+// Reads the text file at `path` into *lines, replacing what it held.
+StateFileRead ReadStateFile(const Text& path, TextList* lines);
+
+// Creates or replaces the text file at `path`; false when it cannot be
+// written (a missing or read-only folder, a read-only or locked file).
+bool WriteStateFile(const Text& path, const TextList& lines);
+
+// ---- The whole state. `programFolder` is the folder of the executable,
+// with or without its trailing "\".
+
+struct PendingState {
+  Text name;       // SIConfig.txt line 1
+  Text publisher;  // SIConfig.txt line 2, possibly empty
+  TextList files;
+  TextList folders;
+  TextList registry;
+  int uninstallType = 0;           // mpr_int_UninstallType: 1 for a 64-bit program
+  std::optional<LogoPixels> logo;  // none: no AppLogo.ico is written
+};
+
+struct StateWriteResult {
+  // The state files that could not be written (or, for a stale AppLogo.ico,
+  // removed), by file name in writing order. Empty when everything is saved.
+  std::vector<Text> failed;
+  bool Ok() const { return failed.empty(); }
+};
+
+// Writes the state, creating or replacing each file, in this order:
+// SIConfig.txt, the type file, AppLogo.ico, then SLF_FI.txt, SLF_FL.txt and
+// SLF_RG.txt. The list files come last because they are what makes the
+// uninstall pending: a write cut short never leaves a pending state whose
+// name, type or picture is missing. Without a logo an existing AppLogo.ico is
+// deleted, so that the picture of an earlier program is not shown for this
+// one. Every file is tried even when an earlier one fails; a file that fails
+// keeps whatever it held before (it may then be stale or cut short), and the
+// result names it.
+StateWriteResult WritePendingState(const Text& programFolder, const PendingState& state);
+
+struct LoadedState {
+  // SIConfig.txt's lines as read, when the file exists and could be read
+  // (the leftover deletion looks at how many lines there are).
+  std::optional<TextList> config;
+  Text name;       // config line 1; empty when missing
+  Text publisher;  // config line 2; empty when missing
+  // Each list only when its file exists and could be read; otherwise the
+  // caller keeps the list it has.
+  std::optional<TextList> files;
+  std::optional<TextList> folders;
+  std::optional<TextList> registry;
+  // The type file's number; 0 when the file is missing, unreadable or holds
+  // something else than a number.
+  int uninstallType = 0;
+  // The picture when AppLogo.ico exists and decodes.
+  std::optional<LogoPixels> logo;
+  // State files that exist but could not be read, by file name in reading
+  // order: a text file that cannot be opened, an AppLogo.ico that is no
+  // 32 x 32 icon this reader takes, a type file without a number. Empty when
+  // everything present was read.
+  std::vector<Text> unreadable;
+  bool Ok() const { return unreadable.empty(); }
+};
+
+// Reads whatever of the state exists. Missing files are no failure.
+LoadedState ReadPendingState(const Text& programFolder);
+
+// True when SLF_FI.txt, SLF_FL.txt or SLF_RG.txt exists in the folder (a 0-byte
+// file counts).
+bool IsUninstallPending(const Text& programFolder);
+
+// Deletes every state file: SLF_FI.txt, SLF_FL.txt, SLF_RG.txt, SIConfig.txt,
+// AppLogo.ico, then the type file. A file that does not exist is skipped;
+// attributes are left as they are. Returns the files that still exist
+// afterwards (read-only, in use, or a folder of that name), by name; empty
+// when the state is gone.
+std::vector<Text> DeletePendingState(const Text& programFolder);
+
+// A one-line message naming the files of a failed write or read and the
+// folder, for a message box or the console, e.g.
+// "The uninstall state could not be saved in C:\Tools\: SLF_FI.txt, SLF_RG.txt".
+// Empty when `files` is empty.
+Text DescribeStateWriteFailure(const Text& programFolder, const std::vector<Text>& files);
+Text DescribeStateReadFailure(const Text& programFolder, const std::vector<Text>& files);
+
+}  // namespace tw

@@ -1,0 +1,254 @@
+// The leftover deletion on the real Win32 API in a Wine prefix: a leftover
+// tree with a running executable and registry keys in both views is deleted,
+// its neighbours stay, and the .reg backup brings the registry entries back
+// through the prefix's own regedit. A tampered list naming the system folder
+// and the Run key is refused.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "access/registry.h"
+#include "cleanup/leftover_deletion.h"
+#include "platform/handles.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
+
+namespace {
+
+using tw::Text;
+using tw::TextList;
+constexpr tw::HKey kLM = tw::win::kHKeyLocalMachine;
+constexpr tw::HKey kCU = tw::win::kHKeyCurrentUser;
+constexpr std::uint32_t k64 = tw::win::kKeyWow64_64Key;
+constexpr std::uint32_t k32 = tw::win::kKeyWow64_32Key;
+
+std::string U8(const Text& text) { return tw::ToUtf8(text); }
+
+class PlatformEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { tw::SetPlatform(&platform_); }
+
+ private:
+  tw::Win32Platform platform_;
+};
+::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new PlatformEnvironment);
+
+Text ModuleFolder() {
+  char16_t buffer[1024] = {};
+  const std::uint32_t len = tw::Plat().GetModuleFileName(buffer, 1023);
+  const Text path(buffer, len);
+  return path.substr(0, path.rfind(u'\\') + 1);
+}
+
+bool Exists(const Text& path) { return tw::Plat().GetFileAttributes(path) != tw::win::kInvalidFileAttributes; }
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
+
+void SetValue(tw::HKey root, const Text& path, std::uint32_t view, const Text& name, std::uint32_t type,
+              const std::string& bytes) {
+  tw::UniqueRegKey key;
+  ASSERT_EQ(tw::win::kErrorSuccess, tw::Plat().RegCreateKeyEx(root, path, tw::win::kKeyAllAccess | view, key.put()))
+      << U8(path);
+  ASSERT_EQ(tw::win::kErrorSuccess,
+            tw::Plat().RegSetValueEx(key.get(), name, type, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     static_cast<std::uint32_t>(bytes.size())));
+}
+
+std::string Utf16Bytes(const Text& text, bool withNul = true) {
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  if (withNul) bytes += std::string(2, '\0');
+  return bytes;
+}
+
+// The type and bytes of a value through an explicit view; false when it is missing.
+bool ReadValue(tw::HKey root, const Text& path, std::uint32_t view, const Text& name, std::uint32_t* type,
+               std::string* bytes) {
+  tw::UniqueRegKey key;
+  if (tw::Plat().RegOpenKeyEx(root, path, tw::win::kKeyRead | view, key.put()) != tw::win::kErrorSuccess) return false;
+  std::uint32_t size = 0;
+  if (tw::Plat().RegQueryValueEx(key.get(), name, type, nullptr, &size) != tw::win::kErrorSuccess) return false;
+  bytes->assign(size, '\0');
+  return tw::Plat().RegQueryValueEx(key.get(), name, type, reinterpret_cast<std::uint8_t*>(bytes->empty() ? nullptr : &(*bytes)[0]),
+                                    &size) == tw::win::kErrorSuccess;
+}
+
+bool KeyExists(tw::HKey root, const Text& path, std::uint32_t view) {
+  tw::UniqueRegKey key;
+  return tw::Plat().RegOpenKeyEx(root, path, tw::win::kKeyRead | view, key.put()) == tw::win::kErrorSuccess;
+}
+
+struct Expected {
+  tw::HKey root;
+  Text path;
+  std::uint32_t view;
+  Text name;
+  std::uint32_t type;
+  std::string bytes;
+};
+
+const Text kRoot = u"C:\\TidewellDeletionTest\\";
+const Text kKey = u"SOFTWARE\\TidewellDeletionTest";
+const Text kNeighbourKey = u"SOFTWARE\\TidewellDeletionNeighbour";
+const Text kUserKey = u"Software\\TidewellDeletionTest";
+
+class WineDeletion : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    tw::KillProcessByPath(kRoot + u"App\\twdel_app.exe");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    tw::DeleteFolderTree(kRoot);
+    for (std::uint32_t view : {k64, k32}) {
+      const tw::ViewFlag flag = view == k64 ? tw::kView64 : tw::kViewDefault;
+      if (view == k32 && tw::GetWindowsBitness() == 2) {
+        // A 64-bit process reaches the 32-bit keys by their literal path.
+        tw::RegDeleteKeyTree(kLM, u"SOFTWARE\\Wow6432Node\\TidewellDeletionTest", tw::kView64);
+        continue;
+      }
+      tw::RegDeleteKeyTree(kLM, kKey, flag);
+      tw::RegDeleteKeyTree(kLM, kNeighbourKey, flag);
+    }
+    tw::RegDeleteKeyTree(kLM, kNeighbourKey, tw::kView64);
+    tw::RegDeleteKeyTree(kCU, kUserKey, tw::kView64);
+    for (const Text& file : backups_) tw::Plat().DeleteFile(file);
+  }
+
+  std::vector<Text> backups_;
+};
+
+TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
+  // Files: a running executable, a tree, a file of its own; a neighbour folder.
+  const Text app = kRoot + u"App\\";
+  const Text exe = app + u"twdel_app.exe";
+  const Text state = kRoot + u"State\\";
+  for (const Text& dir : {kRoot, app, app + u"data\\", app + u"data\\deep\\", kRoot + u"Neighbour\\", state}) {
+    tw::Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
+  }
+  const Text sleeper = ModuleFolder() + u"..\\tw_sleeper.exe";
+  ASSERT_TRUE(tw::Plat().CopyFile(sleeper, exe, false)) << U8(sleeper);
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(app + u"data\\deep\\a.txt", "a"));
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(app + u"b.dll", "b"));
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(kRoot + u"Neighbour\\n.txt", "n"));
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(kRoot + u"loose.ini", "l"));
+  ASSERT_GT(tw::Plat().ShellExecute(0, u"open", exe, u"", app), 32);
+  ASSERT_TRUE(WaitFor([] { return tw::IsProcessRunning(u"twdel_app.exe"); }, std::chrono::milliseconds(10000)));
+
+  // Registry: the 64-bit key with typed values and a subkey, its 32-bit
+  // twin, a user value beside one that stays, and a neighbour key.
+  const std::vector<Expected> restored = {
+      {kLM, kKey, k64, u"", tw::win::kRegSz, Utf16Bytes(u"default \"quoted\" C:\\x")},
+      {kLM, kKey, k64, u"Expand", tw::win::kRegExpandSz, Utf16Bytes(u"%ProgramFiles%\\App")},
+      {kLM, kKey, k64, u"Multi", tw::win::kRegMultiSz, Utf16Bytes(u"one") + Utf16Bytes(u"two") + std::string(2, '\0')},
+      {kLM, kKey, k64, u"Count", tw::win::kRegDword, std::string("\x2a\x00\x00\x00", 4)},
+      {kLM, kKey, k64, u"Big", tw::win::kRegQword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+      {kLM, kKey, k64, u"Blob", tw::win::kRegBinary, std::string(120, '\x5a')},
+      {kLM, kKey + u"\\Sub\\Deeper", k64, u"Level", tw::win::kRegSz, Utf16Bytes(u"2")},
+      {kLM, kKey, k32, u"View", tw::win::kRegSz, Utf16Bytes(u"32-bit")},
+      {kCU, kUserKey, 0, u"Gone", tw::win::kRegSz, Utf16Bytes(u"value")},
+  };
+  for (const Expected& e : restored) SetValue(e.root, e.path, e.view, e.name, e.type, e.bytes);
+  SetValue(kCU, kUserKey, 0, u"Stays", tw::win::kRegSz, Utf16Bytes(u"kept"));
+  SetValue(kLM, kNeighbourKey, k64, u"N", tw::win::kRegSz, Utf16Bytes(u"n"));
+  ASSERT_TRUE(KeyExists(kLM, u"SOFTWARE\\Wow6432Node\\TidewellDeletionTest", k64))
+      << "the 32-bit view is not SOFTWARE\\Wow6432Node in this prefix";
+
+  tw::DeletionRequest request;
+  request.folders = {app};
+  request.files = {exe, app + u"b.dll", kRoot + u"loose.ini"};
+  request.registry = {u"HKLM|" + kKey, u"HKLM|SOFTWARE\\Wow6432Node\\TidewellDeletionTest",
+                      u"HKCU|" + kUserKey + u"|Gone"};
+  request.programFolder = state;
+  request.uninstallType = 1;
+  request.programName = u"Deletion Test";
+  const tw::DeletionReport report = tw::DeleteLeftovers(request);
+  if (!report.backupFile.empty()) backups_.push_back(report.backupFile);
+
+  EXPECT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
+  EXPECT_EQ(u"All leftovers have been completely removed.", report.message);
+  EXPECT_GE(report.terminatedProcesses, 1);
+  EXPECT_TRUE(WaitFor([] { return !tw::IsProcessRunning(u"twdel_app.exe"); }, std::chrono::milliseconds(5000)));
+  for (const Text& gone : {app, exe, kRoot + u"loose.ini"}) EXPECT_FALSE(Exists(gone)) << U8(gone);
+  EXPECT_TRUE(Exists(kRoot + u"Neighbour\\n.txt"));
+  EXPECT_FALSE(KeyExists(kLM, kKey, k64));
+  EXPECT_FALSE(KeyExists(kLM, kKey, k32));
+  EXPECT_TRUE(KeyExists(kLM, kNeighbourKey, k64));
+  std::uint32_t type = 0;
+  std::string bytes;
+  EXPECT_FALSE(ReadValue(kCU, kUserKey, 0, u"Gone", &type, &bytes));
+  EXPECT_TRUE(ReadValue(kCU, kUserKey, 0, u"Stays", &type, &bytes));
+
+  // The backup, imported by the prefix's regedit, brings everything back.
+  ASSERT_FALSE(report.backupFile.empty());
+  ASSERT_TRUE(Exists(report.backupFile)) << U8(report.backupFile);
+  EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(report.backupFile), tw::UpperAscii(ModuleFolder() + u"Backups\\")));
+  ASSERT_GT(tw::Plat().ShellExecute(0, u"open", u"regedit.exe", u"/s \"" + report.backupFile + u"\"", u""), 32);
+  const auto allBack = [&] {
+    for (const Expected& e : restored) {
+      std::uint32_t t = 0;
+      std::string b;
+      if (!ReadValue(e.root, e.path, e.view, e.name, &t, &b)) return false;
+    }
+    return true;
+  };
+  EXPECT_TRUE(WaitFor(allBack, std::chrono::milliseconds(60000)));
+  WaitFor([] { return !tw::IsProcessRunning(u"regedit.exe"); }, std::chrono::milliseconds(30000));
+  for (const Expected& e : restored) {
+    SCOPED_TRACE(U8(e.path + u"|" + e.name));
+    ASSERT_TRUE(ReadValue(e.root, e.path, e.view, e.name, &type, &bytes));
+    EXPECT_EQ(e.type, type);
+    EXPECT_EQ(e.bytes, bytes);
+  }
+  // The 32-bit value came back in the 32-bit view only.
+  EXPECT_FALSE(ReadValue(kLM, kKey, k64, u"View", &type, &bytes));
+}
+
+TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
+  const Text system = tw::GetSystemDir();
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  SetValue(kLM, run, k64, u"TidewellDeletionProbe", tw::win::kRegSz, Utf16Bytes(u"x"));
+  tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
+  const Text state = kRoot + u"State";
+  tw::Plat().CreateDirectory(state);
+
+  tw::DeletionRequest request;
+  request.folders = {u"C:\\windows\\system32", u"C:\\WINDOWS\\", u"C:\\"};
+  request.registry = {u"HKLM|" + run, u"HKLM|SOFTWARE\\Wow6432Node", u"HKCU|Software"};
+  request.programFolder = state;
+  request.uninstallType = 1;
+  const tw::DeletionReport report = tw::DeleteLeftovers(request);
+
+  EXPECT_TRUE(Exists(system + u"kernel32.dll")) << U8(system);
+  EXPECT_TRUE(Exists(system + u"regedit.exe") || Exists(tw::GetWindowsDir() + u"regedit.exe"));
+  std::uint32_t type = 0;
+  std::string bytes;
+  EXPECT_TRUE(ReadValue(kLM, run, k64, u"TidewellDeletionProbe", &type, &bytes));
+  EXPECT_EQ(request.folders, report.refusedPaths);
+  EXPECT_EQ(request.registry, report.refusedRegistry);
+  EXPECT_EQ(tw::DeletionOutcome::kIncomplete, report.outcome);
+  EXPECT_EQ(3u, report.RemainingPathCount());
+  EXPECT_EQ(3u, report.remainingRegistry.size());
+  EXPECT_TRUE(report.backupFile.empty());
+
+  tw::UniqueRegKey key;
+  if (tw::Plat().RegOpenKeyEx(kLM, run, tw::win::kKeyAllAccess | k64, key.put()) == tw::win::kErrorSuccess) {
+    tw::Plat().RegDeleteValue(key.get(), u"TidewellDeletionProbe");
+  }
+}
+
+}  // namespace
