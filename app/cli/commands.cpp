@@ -3,7 +3,14 @@
 #include <functional>
 
 
+#include <iostream>
+#include <string>
+
 #include "access/folder_guard.h"
+#include "access/environment.h"
+#include "access/folders.h"
+#include "cleanup/leftover_deletion.h"
+#include "cleanup/state_files.h"
 #include "access/message_box.h"
 #include "app/cli/json.h"
 #include "inventory/inventory_scan.h"
@@ -38,6 +45,13 @@ const char kHelp[] =
     "           Trace NAME as analyze does, run its own uninstaller and watch\n"
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
+    "  uninstall NAME --delete-leftovers [--yes]\n"
+    "           The same, then delete the leftovers (asking first unless --yes)\n"
+    "           and print what was removed and what remains. A registry backup\n"
+    "           (.reg) is written to the Backups folder beside the program first.\n"
+    "  force-remove DIR [--yes]\n"
+    "           Trace the folder DIR (refused for system and shared folders),\n"
+    "           print the leftovers and delete them as above.\n"
     "  --help   Show this text.\n"
     "\n"
     "Run it from an elevated prompt: what it reads and runs needs the rights\n"
@@ -107,6 +121,10 @@ bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library,
 struct TraceRun {
   TextList rows;        // the file and folder list, as delivered
   TextList registry;    // the registry lines, as delivered
+  // The complete lists, gathered as the window gathers them: every reported
+  // path sorted into folders and files as it is found, every distinct
+  // (ASCII case-blind) non-empty registry line of the delivery.
+  TextList folders, files, distinctRegistry;
   std::uint32_t fileFolderReports = 0, lastFileFolderCount = 0;
   std::uint32_t registryReports = 0, lastRegistryCount = 0;
   bool ended = false;
@@ -118,7 +136,8 @@ std::uint32_t TW_STDCALL OnTraceEnd() {
   g_trace->ended = true;
   return 0;
 }
-std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t*, std::uint32_t count) {
+std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t* path, std::uint32_t count) {
+  (IsDirectory(path) ? g_trace->folders : g_trace->files).push_back(path);
   ++g_trace->fileFolderReports;
   g_trace->lastFileFolderCount = count;
   return 0;
@@ -134,6 +153,12 @@ std::uint32_t TW_STDCALL OnFileFolderRow(const char16_t* path) {
 }
 std::uint32_t TW_STDCALL OnRegRow(const char16_t* line) {
   g_trace->registry.push_back(line);
+  const Text text(line);
+  if (text.empty()) return 0;
+  for (const Text& known : g_trace->distinctRegistry) {
+    if (SameTextAscii(known, text)) return 0;
+  }
+  g_trace->distinctRegistry.push_back(text);
   return 0;
 }
 
@@ -272,6 +297,15 @@ struct WatchRun {
 };
 WatchRun* g_watchRun = nullptr;
 
+// What the end of the watch's first step saves as the pending state, as the
+// window does, so that an interrupted uninstall can be finished in Tidewell.
+struct StateToSave {
+  Text folder;
+  PendingState state;
+  std::ostream* err = nullptr;
+};
+StateToSave* g_stateToSave = nullptr;
+
 void PrintWatchEvent(const char* event, std::int64_t step) {
   JsonObject line;
   line.Add("event", FromUtf8(event));
@@ -295,6 +329,13 @@ std::uint32_t TW_STDCALL OnStepStart(std::int32_t step) {
 }
 std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
   PrintWatchEvent("step_end", step);
+  if (step == 2 && g_stateToSave) {
+    const StateWriteResult written = WritePendingState(g_stateToSave->folder, g_stateToSave->state);
+    if (!written.Ok()) {
+      *g_stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(g_stateToSave->folder, written.failed))
+                          << "\n";
+    }
+  }
   return 0;
 }
 
@@ -321,33 +362,142 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
   return ended;
 }
 
+// The folder of the running executable, where the pending state lies.
+Text OwnFolder() {
+  char16_t buffer[32768] = {};
+  const std::uint32_t length = Plat().GetModuleFileName(buffer, 32768);
+  const Text path(buffer, length < 32768 ? length : 0);
+  return path.substr(0, path.rfind(u'\\') + 1);
+}
+
+// Console answers for the questions the deletion path asks; every other
+// message is printed and answered OK.
+int ConsoleMessage(std::ostream& err, const Text& text, std::uint32_t flags) {
+  err << "tidewell-cli: " << OneLine(text);
+  if (flags != win::kMbQuestionYesNo) {
+    err << "\n";
+    return win::kIdOk;
+  }
+  err << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return win::kIdNo;
+  return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? win::kIdYes : win::kIdNo;
+}
+
+// Asks (unless `yes`), deletes what the trace found and prints the report.
+int DeleteTraced(const TraceRun& trace, const Text& programName, int uninstallType, bool yes, bool keepState,
+                 std::ostream& out) {
+  if (!yes && !AskYesNo(u"Are you sure you want to delete all leftovers?")) {
+    out << JsonObject().Add("deleted", std::int64_t(0)).str() << "\n";
+    return 1;
+  }
+  DeletionRequest request;
+  request.folders = trace.folders;
+  request.files = trace.files;
+  request.registry = trace.distinctRegistry;
+  request.programFolder = OwnFolder();
+  request.uninstallType = uninstallType;
+  request.programName = programName;
+  const DeletionReport report = DeleteLeftovers(request);
+  if (keepState) KeepRemainingAsPendingState(request.programFolder, uninstallType, report);
+  static const char* const kOutcomes[] = {"complete", "incomplete", "withheld", "failed"};
+  out << JsonObject()
+             .Add("outcome", FromUtf8(kOutcomes[static_cast<int>(report.outcome)]))
+             .Add("message", report.message)
+             .AddRaw("removed_paths", JsonArray(report.removedPaths))
+             .AddRaw("removed_registry", JsonArray(report.removedRegistry))
+             .AddRaw("remaining_folders", JsonArray(report.remainingFolders))
+             .AddRaw("remaining_files", JsonArray(report.remainingFiles))
+             .AddRaw("remaining_registry", JsonArray(report.remainingRegistry))
+             .AddRaw("refused_paths", JsonArray(report.refusedPaths))
+             .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
+             .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
+             .Add("backup_file", report.backupFile)
+             .str()
+      << "\n";
+  return report.outcome == DeletionOutcome::kComplete ? 0 : 1;
+}
+
 int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 2 || StartsWith(args[1], u"--")) {
-    err << "tidewell-cli: usage: uninstall NAME\n";
+  bool deleteLeftovers = false;
+  bool yes = false;
+  Text name;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == u"--delete-leftovers") {
+      deleteLeftovers = true;
+    } else if (args[i] == u"--yes") {
+      yes = true;
+    } else if (!StartsWith(args[i], u"--") && name.empty()) {
+      name = args[i];
+    } else {
+      name.clear();
+      break;
+    }
+  }
+  if (name.empty() || (yes && !deleteLeftovers)) {
+    err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes]]\n";
     return kUsageError;
   }
   CommandSession session;
   Text nameLow;
-  if (const int code = FindProgram(session, args[1], &nameLow, err)) return code;
+  if (const int code = FindProgram(session, name, &nameLow, err)) return code;
   TraceRun trace;
   if (!RunTrace(session.list(), nameLow, Text(), session.handOver(), &trace)) {
     err << "tidewell-cli: the trace did not finish\n";
     return 1;
   }
-  // Messages the workers raise (the launch's diagnostics) go to the console
-  // and are answered OK.
-  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t) {
-    err << "tidewell-cli: " << OneLine(text) << "\n";
-    return win::kIdOk;
-  });
+  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
+  const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
+  StateToSave save;
+  save.folder = OwnFolder();
+  save.state.name = record->mpu_str_Name;
+  save.state.publisher = record->mpu_str_Publisher;
+  save.state.files = trace.files;
+  save.state.folders = trace.folders;
+  save.state.registry = trace.distinctRegistry;
+  save.state.uninstallType = record->mpu_int_Is64Bit;
+  save.err = &err;
+  g_stateToSave = deleteLeftovers ? &save : nullptr;
   const bool watched = RunUninstaller(session, nameLow, out);
-  SetMessageHandler(nullptr);
+  g_stateToSave = nullptr;
+  int code = 0;
   if (!watched) {
     err << "tidewell-cli: the watch did not finish\n";
+    code = 1;
+  } else {
+    PrintTrace(out, false, record, Text(), trace);
+    if (deleteLeftovers) code = DeleteTraced(trace, record->mpu_str_Name, record->mpu_int_Is64Bit, yes, true, out);
+  }
+  SetMessageHandler(nullptr);
+  return code;
+}
+
+int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  const bool yes = args.size() == 3 && args[2] == u"--yes";
+  if (!(args.size() == 2 || yes) || StartsWith(args[1], u"--")) {
+    err << "tidewell-cli: usage: force-remove DIR [--yes]\n";
+    return kUsageError;
+  }
+  const Text folder = args[1];
+  if (!CheckTraceFolder(folder, err)) return kUsageError;
+  CommandSession session;
+  TraceRun trace;
+  if (!RunTrace(session.list(), Text(), folder, session.handOver(), &trace)) {
+    err << "tidewell-cli: the trace did not finish\n";
     return 1;
   }
-  PrintTrace(out, false, (*session.list())->Find(nameLow), Text(), trace);
-  return 0;
+  PrintTrace(out, true, nullptr, folder, trace);
+  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
+  // The trace read the 64-bit view on 64-bit Windows; the deletion follows it.
+  int bitness = 0;
+  try {
+    bitness = GetWindowsBitness();
+  } catch (const Wow64Error&) {
+    bitness = 0;
+  }
+  const int code = DeleteTraced(trace, Trim(folder), (bitness == 1 || bitness == 2) ? 1 : 0, yes, false, out);
+  SetMessageHandler(nullptr);
+  return code;
 }
 
 int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
@@ -384,6 +534,7 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
   if (command == u"list") return ListCommand(args, out, err);
   if (command == u"analyze") return AnalyzeCommand(args, out, err);
   if (command == u"uninstall") return UninstallCommand(args, out, err);
+  if (command == u"force-remove") return ForceRemoveCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";
   return kUsageError;
 }

@@ -77,3 +77,38 @@ TEST(CliList, OneObjectPerProgramInDeliveryOrder) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST(CliForceRemove, TracesDeletesAndReports) {
+  sim::SimMachine machine;
+  SetPlatform(&machine);
+  machine.AddFile(u"C:\\Program Files\\Gone\\gone.exe", "MZ");
+  machine.AddFile(u"C:\\Program Files\\Gone\\data\\a.dat", "d");
+  machine.AddFile(u"C:\\Program Files\\Gone Too\\keep.exe", "MZ");
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  machine.SetString(win::kHKeyLocalMachine, run, u"Gone", u"\"C:\\Program Files\\Gone\\gone.exe\" /tray");
+  machine.SetString(win::kHKeyLocalMachine, run, u"Other", u"\"C:\\Program Files\\Gone Too\\keep.exe\"");
+
+  CliResult refused = RunTool({u"force-remove", u"C:\\Windows\\System32\\Gone", u"--yes"});
+  EXPECT_EQ(2, refused.code);
+  EXPECT_NE(std::string::npos, refused.err.find("highly associated with Windows"));
+
+  CliResult result = RunTool({u"force-remove", u"C:\\Program Files\\Gone", u"--yes"});
+  ASSERT_EQ(0, result.code) << result.err << result.out;
+  EXPECT_NE(std::string::npos, result.out.find("\"outcome\":\"complete\""));
+  EXPECT_NE(std::string::npos, result.out.find("All leftovers have been completely removed."));
+  EXPECT_FALSE(machine.Exists(u"C:\\Program Files\\Gone"));
+  EXPECT_FALSE(machine.ValueExists(win::kHKeyLocalMachine, run, u"Gone"));
+  EXPECT_TRUE(machine.ValueExists(win::kHKeyLocalMachine, run, u"Other"));
+  EXPECT_TRUE(machine.Exists(u"C:\\Program Files\\Gone Too\\keep.exe"));
+  EXPECT_TRUE(machine.Exists(u"C:\\Program Files"));
+  SetPlatform(nullptr);
+
+  EXPECT_EQ(2, RunTool({u"uninstall", u"Gone", u"--yes"}).code);
+  EXPECT_EQ(2, RunTool({u"force-remove"}).code);
+}
+
+}  // namespace
+}  // namespace tw
