@@ -1,0 +1,205 @@
+// The registry areas built on class registrations: file types and the
+// extensions naming them (HKLM and HKCR), the Installer folder and shared DLL
+// lists, and the COM chain from type libraries through classes and
+// interfaces to the shell and browser lists that name classes.
+#include <gtest/gtest.h>
+
+#include "tests/native/trace_harness.h"
+
+namespace tw::testing_trace {
+namespace {
+
+const Text kClasses = u"SOFTWARE\\Classes\\";
+const Text kFooExe = u"C:\\Program Files\\Foo\\foo.exe";
+
+class TraceClassAreas : public TraceFixture {
+ protected:
+  TraceClassAreas() {
+    machine.AddFile(kFooExe, "MZ");
+    machine.AddFile(u"C:\\Program Files\\FooBar\\bar.exe", "MZ");
+  }
+  void Default(HKey root, const Text& key, const Text& value) { machine.SetString(root, key, u"", value); }
+  void TraceFoo() {
+    AddProgram(u"Foo", u"C:\\Program Files\\Foo\\");
+    TraceProgram(u"Foo");
+  }
+  bool AnyLineContains(const Text& part) const {
+    for (const Text& line : Found()) {
+      if (Contains(line, part)) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(TraceClassAreas, FileTypesInTheFolderAndTheExtensionsNamingThem) {
+  Default(kLM, kClasses + u"Foo.Document\\Shell\\Open\\Command", u"\"" + kFooExe + u"\" \"%1\"");
+  Default(kLM, kClasses + u".foo", u"foo.document");
+  Default(kLM, kClasses + u".fo2", u"FOO.DOCUMENT");
+  Default(kLM, kClasses + u"Foo.Icon\\DefaultIcon", kFooExe + u",1");
+  Default(kLM, kClasses + u"Short.Document\\Shell\\Open\\Command", u"C:\\PROGRA~1\\Foo\\foo.exe /open \"%1\"");
+  // A command that misses wins over an icon that would match.
+  Default(kLM, kClasses + u"Mixed.Document\\Shell\\Open\\Command", u"C:\\Elsewhere\\x.exe");
+  Default(kLM, kClasses + u"Mixed.Document\\DefaultIcon", kFooExe + u",2");
+  Default(kLM, kClasses + u".mix", u"Mixed.Document");
+  Default(kLM, kClasses + u"Bar.Document\\Shell\\Open\\Command", u"C:\\Program Files\\FooBar\\bar.exe \"%1\"");
+  Default(kLM, kClasses + u".bar", u"Bar.Document");
+  // A short-name piece that does not exist: the value names nothing.
+  Default(kLM, kClasses + u"Stale.Document\\Shell\\Open\\Command", u"C:\\Program Files\\Foo\\~stale\\x.exe");
+  // An extension of the 32-bit classes naming a type matched in the plain ones.
+  Default(kLM, kClasses + u"Wow6432Node\\.foo32", u"Foo.Document");
+  // A type only the user registered: seen through HKCR, with no extensions.
+  Default(kCU, u"Software\\Classes\\User.Document\\Shell\\Open\\Command", kFooExe);
+  Default(kCU, u"Software\\Classes\\.usr", u"User.Document");
+  TraceFoo();
+
+  for (const Text& line : {u"Foo.Document", u"Foo.Icon", u"Short.Document", u".foo", u".fo2"}) {
+    EXPECT_EQ(1, Times(u"HKLM|" + kClasses + line)) << U8(line);
+  }
+  for (const Text& line : {u"Mixed.Document", u".mix", u"Bar.Document", u".bar", u"Stale.Document", u"User.Document"}) {
+    EXPECT_EQ(0, Times(u"HKLM|" + kClasses + line)) << U8(line);
+  }
+  const Text wowExtension = u"HKLM|SOFTWARE\\Wow6432Node\\Classes\\.foo32";
+  EXPECT_EQ(1, Times(wowExtension)) << Joined(Found());
+
+  // Extensions come after every file type of their variant.
+  for (const Text& type : {u"Foo.Document", u"Foo.Icon", u"Short.Document"}) {
+    for (const Text& extension : {u".foo", u".fo2"}) {
+      EXPECT_LT(FoundAt(u"HKLM|" + kClasses + type), FoundAt(u"HKLM|" + kClasses + extension));
+    }
+  }
+  EXPECT_LT(FoundAt(u"HKLM|" + kClasses + u".foo"), FoundAt(wowExtension));
+
+  // HKEY_CLASSES_ROOT: the machine's and the user's file types, no extensions.
+  for (const Text& type : {u"Foo.Document", u"Foo.Icon", u"Short.Document", u"User.Document"}) {
+    EXPECT_EQ(1, Times(u"HKCR|\\" + type)) << U8(type);
+    EXPECT_LT(FoundAt(wowExtension), FoundAt(u"HKCR|\\" + type));
+  }
+  for (const Text& type : {u"Mixed.Document", u"Bar.Document", u"Stale.Document", u".foo", u".usr"}) {
+    EXPECT_EQ(0, Times(u"HKCR|\\" + type)) << U8(type);
+  }
+  EXPECT_FALSE(AnyLineContains(u".usr")) << Joined(Found());
+}
+
+TEST_F(TraceClassAreas, InstallerFoldersAndSharedDllsByValueName) {
+  const Text folders = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
+  const Text shared = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  machine.SetString(kLM, folders, u"C:\\Program Files\\Foo\\", u"");
+  machine.SetString(kLM, folders, u"C:\\Program Files\\Foo\\Data\\", u"");
+  machine.SetString(kLM, folders, u"C:\\Program Files\\FooBar\\", u"");
+  machine.SetDword(kLM, shared, u"C:\\Program Files\\Foo\\foo.dll", 1);
+  machine.SetDword(kLM, shared, u"C:\\Windows\\System32\\x.dll", 3);
+  // The data is never looked at.
+  machine.SetString(kLM, shared, u"C:\\Elsewhere\\y.dll", kFooExe);
+  TraceFoo();
+  EXPECT_EQ(1, Times(u"HKLM|" + folders + u"|C:\\Program Files\\Foo\\"));
+  EXPECT_EQ(1, Times(u"HKLM|" + folders + u"|C:\\Program Files\\Foo\\Data\\"));
+  EXPECT_EQ(0, Times(u"HKLM|" + folders + u"|C:\\Program Files\\FooBar\\"));
+  EXPECT_EQ(1, Times(u"HKLM|" + shared + u"|C:\\Program Files\\Foo\\foo.dll"));
+  EXPECT_EQ(0, Times(u"HKLM|" + shared + u"|C:\\Windows\\System32\\x.dll"));
+  EXPECT_EQ(0, Times(u"HKLM|" + shared + u"|C:\\Elsewhere\\y.dll"));
+  EXPECT_LT(FoundAt(u"HKLM|" + folders + u"|C:\\Program Files\\Foo\\"),
+            FoundAt(u"HKLM|" + shared + u"|C:\\Program Files\\Foo\\foo.dll"));
+}
+
+TEST_F(TraceClassAreas, ComChainFromTypeLibrariesToShellLists) {
+  const Text typeLib = kClasses + u"TypeLib\\";
+  Default(kLM, typeLib + u"{T1}\\1.0\\0\\win32", u"  C:\\Program Files\\Foo\\foo.tlb  ");
+  Default(kLM, typeLib + u"{T2}\\1.0\\0\\win32", u"C:\\Other\\o.tlb");
+  Default(kLM, typeLib + u"{T3}\\1.0\\0\\win64", u"C:\\Program Files\\Foo\\foo64.tlb");
+  // Only the first win32 key found depth-first counts.
+  Default(kLM, typeLib + u"{T4}\\1.0\\0\\win32", u"C:\\Other\\o.tlb");
+  Default(kLM, typeLib + u"{T4}\\2.0\\0\\win32", u"C:\\Program Files\\Foo\\foo.tlb");
+
+  const Text clsid = kClasses + u"CLSID\\";
+  Default(kLM, clsid + u"{C1}\\InprocServer32", u"C:\\Program Files\\Foo\\foo.dll");
+  Default(kLM, clsid + u"{C1}\\ProgID", u"Foo.Object");
+  machine.CreateKey(kLM, kClasses + u"Foo.Object\\CLSID");
+  Default(kLM, clsid + u"{C2}\\LocalServer32", u"\"" + kFooExe + u"\" /automation");
+  Default(kLM, clsid + u"{C2}\\ProgID", u"Missing.Object");
+  // A server outside the folder: its type library is not consulted.
+  Default(kLM, clsid + u"{C3}\\InprocServer32", u"C:\\Other\\o.dll");
+  Default(kLM, clsid + u"{C3}\\LocalServer32", kFooExe);
+  Default(kLM, clsid + u"{C3}\\TypeLib", u"{T1}");
+  Default(kLM, clsid + u"{C4}\\TypeLib", u"{t1}");
+  Default(kLM, clsid + u"{C4}\\ProgID", u"   ");
+  Default(kLM, clsid + u"{C5}\\TypeLib", u"{T2}");
+
+  const Text iface = kClasses + u"Interface\\";
+  Default(kLM, iface + u"{I1}\\ProxyStubClsid32", u"{c1}");
+  Default(kLM, iface + u"{I2}\\ProxyStubClsid", u"{C2}");
+  Default(kLM, iface + u"{I3}\\TypeLib", u"{T1}");
+  Default(kLM, iface + u"{I4}\\ProxyStubClsid32", u"{C1}");
+  Default(kLM, iface + u"{I4}\\TypeLib", u"{T1}");
+  Default(kLM, iface + u"{I5}\\ProxyStubClsid32", u"{C5}");
+  Default(kLM, iface + u"{I5}\\TypeLib", u"{T2}");
+  // The 32-bit proxy value is read; the other one only when it is missing.
+  Default(kLM, iface + u"{I6}\\ProxyStubClsid32", u"{C3}");
+  Default(kLM, iface + u"{I6}\\ProxyStubClsid", u"{C1}");
+
+  const Text approved = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+  machine.SetString(kLM, approved, u"{c1}", u"Foo shell extension");
+  machine.SetString(kLM, approved, u"{C5}", u"Other extension");
+  const Text toolbar = u"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
+  machine.SetString(kLM, toolbar, u"{C2}", u"");
+  machine.SetString(kLM, toolbar, u"{C3}", u"");
+  const Text bho = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\";
+  machine.CreateKey(kLM, bho + u"{c4}");
+  machine.CreateKey(kLM, bho + u"{C5}");
+  TraceFoo();
+
+  const auto line = [](const Text& path) { return u"HKLM|" + path; };
+  EXPECT_EQ(1, Times(line(typeLib + u"{T1}"))) << Joined(Found());
+  for (const Text& name : {u"{T2}", u"{T3}", u"{T4}"}) EXPECT_EQ(0, Times(line(typeLib + name))) << U8(name);
+
+  for (const Text& name : {u"{C1}", u"{C2}", u"{C4}"}) EXPECT_EQ(1, Times(line(clsid + name))) << U8(name);
+  for (const Text& name : {u"{C3}", u"{C5}"}) EXPECT_EQ(0, Times(line(clsid + name))) << U8(name);
+  // The ProgID key right after its class, under the Classes key.
+  EXPECT_EQ(1, Times(line(kClasses + u"Foo.Object")));
+  EXPECT_EQ(FoundAt(line(clsid + u"{C1}")) + 1, FoundAt(line(kClasses + u"Foo.Object")));
+  EXPECT_FALSE(AnyLineContains(u"Missing.Object"));
+  for (const Text& name : {u"{I1}", u"{I2}", u"{I3}", u"{I4}"}) EXPECT_EQ(1, Times(line(iface + name))) << U8(name);
+  for (const Text& name : {u"{I5}", u"{I6}"}) EXPECT_EQ(0, Times(line(iface + name))) << U8(name);
+
+  EXPECT_EQ(1, Times(line(approved + u"|{c1}")));
+  EXPECT_EQ(0, Times(line(approved + u"|{C5}")));
+  EXPECT_EQ(1, Times(line(toolbar + u"|{C2}")));
+  EXPECT_EQ(0, Times(line(toolbar + u"|{C3}")));
+  EXPECT_EQ(1, Times(line(bho + u"{c4}")));
+  EXPECT_EQ(0, Times(line(bho + u"{C5}")));
+
+  // Each step after the one whose lists it uses.
+  EXPECT_LT(FoundAt(line(typeLib + u"{T1}")), FoundAt(line(clsid + u"{C1}")));
+  EXPECT_LT(FoundAt(line(clsid + u"{C4}")), FoundAt(line(iface + u"{I1}")));
+  EXPECT_LT(FoundAt(line(iface + u"{I4}")), FoundAt(line(approved + u"|{c1}")));
+  EXPECT_LT(FoundAt(line(approved + u"|{c1}")), FoundAt(line(toolbar + u"|{C2}")));
+  EXPECT_LT(FoundAt(line(toolbar + u"|{C2}")), FoundAt(line(bho + u"{c4}")));
+}
+
+TEST_F(TraceClassAreas, ProgIdOfAThirtyTwoBitClassLivesUnderTheSharedClassesKey) {
+  const Text wowClsid = kClasses + u"Wow6432Node\\CLSID\\";
+  Default(kLM, wowClsid + u"{C6}\\InprocServer32", u"C:\\Program Files\\Foo\\foo32.dll");
+  Default(kLM, wowClsid + u"{C6}\\ProgID", u"Foo.Wow");
+  machine.CreateKey(kLM, kClasses + u"Foo.Wow");
+  TraceFoo();
+  const Text classLine = u"HKLM|" + wowClsid + u"{C6}";
+  const Text progIdLine = u"HKLM|" + kClasses + u"Foo.Wow";
+  EXPECT_EQ(1, Times(classLine)) << Joined(Found());
+  EXPECT_EQ(1, Times(progIdLine)) << Joined(Found());
+  EXPECT_EQ(FoundAt(classLine) + 1, FoundAt(progIdLine));
+  EXPECT_EQ(0, Times(u"HKLM|" + wowClsid + u"Foo.Wow"));
+  EXPECT_EQ(0, Times(u"HKLM|" + kClasses + u"Wow6432Node\\Foo.Wow"));
+}
+
+TEST_F(TraceClassAreas, NothingMatchesOutsideTheFolder) {
+  Default(kLM, kClasses + u"Bar.Document\\Shell\\Open\\Command", u"C:\\Program Files\\FooBar\\bar.exe");
+  Default(kLM, kClasses + u"CLSID\\{B1}\\InprocServer32", u"C:\\Program Files\\FooBar\\bar.dll");
+  Default(kLM, kClasses + u"TypeLib\\{B2}\\1.0\\0\\win32", u"C:\\Program Files\\FooBar\\bar.tlb");
+  machine.SetDword(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                   u"C:\\Program Files\\FooBar\\bar.dll", 1);
+  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Program Files\\Foo\\");
+  TraceProgram(u"Foo");
+  EXPECT_EQ(TextList{foo->mpu_str_InstallRegPath}, Found()) << Joined(Found());
+}
+
+}  // namespace
+}  // namespace tw::testing_trace

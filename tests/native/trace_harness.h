@@ -1,0 +1,193 @@
+// Runs the trace worker on a simulated machine and records every report it
+// makes: the running file/folder and registry counts, the end lists, and the
+// start and end reports with the virtual clock at each.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "inventory/installed_software.h"
+#include "platform/sim/sim_machine.h"
+#include "trace/trace_scan.h"
+#include "workers/headless_handover.h"
+
+namespace tw::testing_trace {
+
+constexpr HKey kLM = win::kHKeyLocalMachine;
+constexpr HKey kCU = win::kHKeyCurrentUser;
+constexpr HKey kCR = win::kHKeyClassesRoot;
+constexpr HKey kUsers = win::kHKeyUsers;
+
+struct Counted {
+  Text text;
+  std::uint32_t count;
+};
+
+struct TraceLog {
+  // "start", "ff" (file/folder count), "reg" (registry count), "fflist",
+  // "reglist", "end", in arrival order.
+  std::vector<std::string> events;
+  std::vector<Counted> fileFolderCounts;
+  std::vector<Counted> registryCounts;
+  TextList fileFolderList;
+  TextList registryList;
+  std::uint64_t startTick = 0, endTick = 0;
+  int ends = 0;
+  bool ended = false;
+  // A receiver that fails: the registry count report with this number
+  // (1-based) throws; 0 never does.
+  std::uint32_t throwAtRegistryReport = 0;
+  std::uint32_t throwAtFileFolderReport = 0;
+};
+
+inline TraceLog& Log() {
+  static TraceLog log;
+  return log;
+}
+
+inline std::uint32_t TW_STDCALL OnStart() {
+  Log().events.push_back("start");
+  Log().startTick = Plat().GetTickCount();
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnEnd() {
+  Log().events.push_back("end");
+  Log().endTick = Plat().GetTickCount();
+  ++Log().ends;
+  Log().ended = true;
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t* text, std::uint32_t count) {
+  Log().events.push_back("ff");
+  Log().fileFolderCounts.push_back({text, count});
+  if (Log().throwAtFileFolderReport == Log().fileFolderCounts.size()) throw std::runtime_error("receiver failed");
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnRegCount(const char16_t* text, std::uint32_t count) {
+  Log().events.push_back("reg");
+  Log().registryCounts.push_back({text, count});
+  if (Log().throwAtRegistryReport == Log().registryCounts.size()) throw std::runtime_error("receiver failed");
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnFileFolderList(const char16_t* text) {
+  Log().events.push_back("fflist");
+  Log().fileFolderList.push_back(text);
+  return 0;
+}
+inline std::uint32_t TW_STDCALL OnRegList(const char16_t* text) {
+  Log().events.push_back("reglist");
+  Log().registryList.push_back(text);
+  return 0;
+}
+
+inline int CountOf(const TextList& list, const Text& item) {
+  return int(std::count(list.begin(), list.end(), item));
+}
+
+inline TextList Texts(const std::vector<Counted>& reports) {
+  TextList out;
+  for (const Counted& report : reports) out.push_back(report.text);
+  return out;
+}
+
+// Position of the first report of `line` among the registry count reports,
+// or -1.
+inline int FoundAt(const Text& line) {
+  const TextList found = Texts(Log().registryCounts);
+  const auto at = std::find(found.begin(), found.end(), line);
+  return at == found.end() ? -1 : int(at - found.begin());
+}
+
+// A simulated machine with a headless hand-over, an inventory to put
+// records into, and runs of the trace worker in either mode.
+class TraceFixture : public ::testing::Test {
+ protected:
+  explicit TraceFixture(sim::Preset preset = sim::Preset::Windows10x64) : machine(preset) {
+    SetPlatform(&machine);
+    SetHandOver(&handOver);
+    Log() = TraceLog();
+    list = &inventory;
+  }
+  ~TraceFixture() override {
+    SetHandOver(nullptr);
+    SetPlatform(nullptr);
+  }
+
+  // A listed program as the inventory would hold it.
+  ZRU_InstalledSoftware* AddProgram(const Text& name, const Text& installLocation, const Text& uninstallString = u"",
+                                    std::int32_t is64 = 1) {
+    auto record = std::make_unique<ZRU_InstalledSoftware>();
+    record->mpu_str_Name = name;
+    record->mpu_str_Name_low = LowerAscii(name);
+    record->mpu_str_InstallLocation = installLocation;
+    record->mpu_str_UninstallString = uninstallString;
+    record->mpu_int_DisplayIcon_ID = kNoIconIndex;
+    record->mpu_str_InstallRegPath = u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+    record->mpu_int_Is64Bit = is64;
+    inventory.mpu_AddOrMerge(std::move(record));
+    return inventory.Find(LowerAscii(name));
+  }
+
+  // A worker with every callback set.
+  ZRU_Thread_Uninstaller* NewTrace(std::uint32_t pauseMs = 0) {
+    auto* trace = new ZRU_Thread_Uninstaller(&list);
+    trace->pauseMs = pauseMs;
+    trace->mpu_dword_cb_TU_Start = OnStart;
+    trace->mpu_dword_cb_TU_End = OnEnd;
+    trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
+    trace->mpu_dword_cb_TU_RegCount = OnRegCount;
+    trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderList;
+    trace->mpu_dword_cb_TU_RegList = OnRegList;
+    return trace;
+  }
+
+  // Starts the worker and serves its reports until it has ended and freed
+  // itself.
+  void Run(ZRU_Thread_Uninstaller* trace) {
+    trace->Start();
+    ASSERT_TRUE(handOver.PumpUntil([] { return Log().ended; }, std::chrono::seconds(60)));
+    ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+  }
+
+  // Mode 1: the listed program under its lower-case name.
+  void TraceProgram(const Text& name, std::uint32_t pauseMs = 0) {
+    ZRU_Thread_Uninstaller* trace = NewTrace(pauseMs);
+    trace->mpu_int_UninstallMode = 1;
+    trace->mpu_pro_SetUninstallSoftware(LowerAscii(name));
+    Run(trace);
+  }
+
+  // Mode 2: a Force Remove of a picked folder.
+  void ForceRemove(const Text& folder, std::uint32_t pauseMs = 0) {
+    ZRU_Thread_Uninstaller* trace = NewTrace(pauseMs);
+    trace->mpu_int_UninstallMode = 2;
+    trace->mpu_str_UserSelInstalledFilePath = folder;
+    trace->mpu_pro_SetUninstallSoftware();
+    Run(trace);
+  }
+
+  // The registry lines found, in the order found (count reports).
+  TextList Found() const { return Texts(Log().registryCounts); }
+  int Times(const Text& line) const { return CountOf(Found(), line); }
+
+  sim::SimMachine machine;
+  HeadlessHandOver handOver;
+  ZRU_InstalledSoftwareList inventory;
+  ZRU_InstalledSoftwareList* list = nullptr;
+};
+
+inline std::string U8(const Text& text) { return ToUtf8(text); }
+
+inline std::string Joined(const TextList& list) {
+  std::string out;
+  for (const Text& item : list) out += "  " + ToUtf8(item) + "\n";
+  return out;
+}
+
+}  // namespace tw::testing_trace
