@@ -48,3 +48,15 @@ if(TARGET tidewell-cli)
     ENVIRONMENT "${TW_UNINSTALL_ENV}"
     TIMEOUT 120)
 endif()
+
+# The whole road on the command line: trace, the program's own uninstaller,
+# the watch, the leftover deletion with its backup, and the backup restored.
+if(TARGET tidewell-cli)
+  add_test(NAME wine_cli_delete_leftovers
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_cli_delete.sh $<TARGET_FILE:tidewell-cli>)
+  set_tests_properties(wine_cli_delete_leftovers PROPERTIES
+    FIXTURES_REQUIRED wine_removable
+    RESOURCE_LOCK wine_uninstall_watch
+    ENVIRONMENT "${TW_UNINSTALL_ENV}"
+    TIMEOUT 150)
+endif()
