@@ -14,6 +14,7 @@
 #include "access/folders.h"
 #include "access/registry.h"
 #include "cleanup/leftover_deletion.h"
+#include "cleanup/state_files.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
@@ -226,10 +227,21 @@ TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
   const Text state = kRoot + u"State";
   tw::Plat().CreateDirectory(state);
 
+  // The lists come from state files edited by hand, as anyone with write
+  // access to the program folder could: plain text without a mark.
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(state + u"\\" + tw::kStateFoldersFile,
+                                        "C:\\windows\\system32\r\nC:\\WINDOWS\\\r\nC:\\\r\n"));
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(
+      state + u"\\" + tw::kStateRegistryFile,
+      "HKLM|" + tw::ToUtf8(run) + "\r\nHKLM|SOFTWARE\\Wow6432Node\r\nHKCU|Software\r\n"));
+  const tw::LoadedState loaded = tw::ReadPendingState(state + u"\\");
+  ASSERT_TRUE(loaded.folders && loaded.registry);
+
   tw::DeletionRequest request;
-  request.folders = {u"C:\\windows\\system32", u"C:\\WINDOWS\\", u"C:\\"};
-  request.registry = {u"HKLM|" + run, u"HKLM|SOFTWARE\\Wow6432Node", u"HKCU|Software"};
-  request.programFolder = state;
+  request.folders = *loaded.folders;
+  request.registry = *loaded.registry;
+  ASSERT_EQ((TextList{u"C:\\windows\\system32", u"C:\\WINDOWS\\", u"C:\\"}), request.folders);
+  request.programFolder = state + u"\\";
   request.uninstallType = 1;
   const tw::DeletionReport report = tw::DeleteLeftovers(request);
 
