@@ -60,9 +60,10 @@ Text NormalizePathValue(const Text& value) {
   return result;
 }
 
-bool IsPathInFolders(const Text& value, const TextList& folders) {
-  const Text normalised = NormalizePathValue(value);
-  if (normalised.empty()) return false;
+namespace {
+
+// The membership test on a value already normalised.
+bool NormalisedInFolders(const Text& normalised, const TextList& folders) {
   TextList pieces;
   SplitByBackslash(normalised, &pieces);
   std::size_t shortPiece = Text::npos;
@@ -91,6 +92,43 @@ bool IsPathInFolders(const Text& value, const TextList& folders) {
     if (ContainsFolder(upperCompare, UpperAscii(WithoutTrailingBackslashes(folderText)))) return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool IsPathInFolders(const Text& value, const TextList& folders) {
+  const Text normalised = NormalizePathValue(value);
+  return !normalised.empty() && NormalisedInFolders(normalised, folders);
+}
+
+FolderMatcher::FolderMatcher(const TextList& folders) : folders_(folders) {
+  std::unordered_set<std::size_t> lengths;
+  for (const Text& folder : folders) {
+    const Text upper = UpperAscii(WithoutTrailingBackslashes(folder));
+    if (upper.empty()) continue;
+    upperFolders_.insert(upper);
+    lengths.insert(upper.size());
+  }
+  lengths_.assign(lengths.begin(), lengths.end());
+}
+
+bool FolderMatcher::Matches(const Text& value) const {
+  const Text normalised = NormalizePathValue(value);
+  if (normalised.empty()) return false;
+  // A short name left after normalising compares piece by piece.
+  if (Contains(normalised, u"~")) return NormalisedInFolders(normalised, folders_);
+  const Text upper = UpperAscii(normalised);
+  const auto endsWithFolder = [this](const Text& text, std::size_t end) {
+    for (std::size_t length : lengths_) {
+      if (length <= end && upperFolders_.count(text.substr(end - length, length))) return true;
+    }
+    return false;
+  };
+  for (std::size_t at = upper.find(u'\\'); at != Text::npos; at = upper.find(u'\\', at + 1)) {
+    if (endsWithFolder(upper, at)) return true;
+  }
+  const Text trimmed = Trim(upper);
+  return endsWithFolder(trimmed, trimmed.size());
 }
 
 }  // namespace tw

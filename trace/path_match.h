@@ -3,6 +3,9 @@
 // folder-membership test.
 #pragma once
 
+#include <unordered_set>
+#include <vector>
+
 #include "access/text_rules.h"
 
 namespace tw {
@@ -20,5 +23,19 @@ Text NormalizePathValue(const Text& value);
 // short name is left after normalising, only the pieces after it are
 // compared, against the pieces of each folder at the same positions.
 bool IsPathInFolders(const Text& value, const TextList& folders);
+
+// The same test for many values against one folder list: the folders are
+// upper-cased once and looked up by length at every "" of the value instead
+// of searched one by one.
+class FolderMatcher {
+ public:
+  explicit FolderMatcher(const TextList& folders);
+  bool Matches(const Text& value) const;
+
+ private:
+  TextList folders_;
+  std::unordered_set<Text> upperFolders_;  // upper-cased, without trailing ""
+  std::vector<std::size_t> lengths_;       // their distinct lengths
+};
 
 }  // namespace tw

@@ -118,14 +118,37 @@ void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
 }
 
 bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
-  return IsPathInFolders(text, mpr_class_UninstallSoftware->mpu_SDLarry_Folders);
+  const TextList& folders = mpr_class_UninstallSoftware->mpu_SDLarry_Folders;
+  if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != folders.size()) {
+    matcher_ = std::make_unique<FolderMatcher>(folders);
+    matcherRecord_ = mpr_class_UninstallSoftware;
+    matcherFolders_ = folders.size();
+  }
+  return matcher_->Matches(text);
 }
 
 // ---- The file and folder trace.
 
+namespace {
+
+// `upperPart` (upper case) occurs in `text` compared under ASCII upper-casing,
+// without building an upper-cased copy of every path.
+bool ContainsUpper(const Text& text, const char16_t* upperPart) {
+  const std::size_t length = std::char_traits<char16_t>::length(upperPart);
+  for (std::size_t at = text.find(u'.'); at != Text::npos && at + length <= text.size(); at = text.find(u'.', at + 1)) {
+    std::size_t i = 1;
+    while (i < length && UpperAscii(text[at + i]) == upperPart[i]) ++i;
+    if (i == length) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void ZRU_Thread_Uninstaller::ModuleTest(const Text& path) {
-  const Text upper = UpperAscii(path);
-  if (Contains(upper, u".DLL") || Contains(upper, u".EXE") || Contains(upper, u".AX") || Contains(upper, u".OCX")) {
+  // Every pattern starts with ".", which the search steps through.
+  if (ContainsUpper(path, u".DLL") || ContainsUpper(path, u".EXE") || ContainsUpper(path, u".AX") ||
+      ContainsUpper(path, u".OCX")) {
     const std::size_t slash = path.rfind(u'\\');
     mpr_class_UninstallSoftware->mpu_SDLarry_AXCFiles.push_back(
         Trim(slash == Text::npos ? path : path.substr(slash + 1)));
@@ -139,6 +162,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   record.mpu_SDLarry_AXCFiles.clear();
   record.mpu_SDLarry_Files.clear();
   record.mpu_SDLarry_Registry.clear();
+  matcher_.reset();
   if (!record.mpu_str_InstallLocation.empty()) {
     record.mpu_SDLarry_Folders.push_back(record.mpu_str_InstallLocation);
     ReportFileFolder(record.mpu_str_InstallLocation, 1);

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "access/registry.h"
+#include "trace/path_match.h"
 #include "inventory/installed_software.h"
 #include "workers/worker_thread.h"
 
@@ -95,6 +96,12 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   std::unordered_set<Text> matchedTypeLibs_;
   std::unordered_set<Text> matchedClasses_;
   std::unordered_set<Text> matchedInterfaces_;
+
+  // The membership test's folders, prepared for the record's folder list as
+  // it stands (the list only grows, during the file trace).
+  mutable std::unique_ptr<FolderMatcher> matcher_;
+  mutable const ZRU_InstalledSoftware* matcherRecord_ = nullptr;
+  mutable std::size_t matcherFolders_ = 0;
 };
 
 }  // namespace tw
