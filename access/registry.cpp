@@ -343,24 +343,28 @@ void InstallerUserDataSids(TextList* sids, ViewFlag view) {
   }
 }
 
-void RegSubKeyLines(HKey root, const Text& path, TextList* lines, ViewFlag view) {
+namespace {
+
+// One line per variant that has names: the variant, then "|" and each name.
+template <typename ListNames>
+void VariantLines(HKey root, const Text& path, TextList* lines, ViewFlag view, ListNames listNames) {
   lines->clear();
   TextList names;
   for (const Text& variant : VariantsOf(path)) {
-    RegEnumSubKeys(root, variant, &names, view);
+    listNames(root, variant, &names, view);
     const Text text = JoinedWithBars(names);
     if (!text.empty()) lines->push_back(variant + text);
   }
 }
 
+}  // namespace
+
+void RegSubKeyLines(HKey root, const Text& path, TextList* lines, ViewFlag view) {
+  VariantLines(root, path, lines, view, RegEnumSubKeys);
+}
+
 void RegValueNameLines(HKey root, const Text& path, TextList* lines, ViewFlag view) {
-  lines->clear();
-  TextList names;
-  for (const Text& variant : VariantsOf(path)) {
-    RegEnumValueNames(root, variant, &names, view);
-    const Text text = JoinedWithBars(names);
-    if (!text.empty()) lines->push_back(variant + text);
-  }
+  VariantLines(root, path, lines, view, RegEnumValueNames);
 }
 
 void RegListKeyTreeAllViews(HKey root, const Text& path, TextList* list, ViewFlag view) {

@@ -98,11 +98,10 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegAppCompatLayers(bool is64) {
-  const ViewFlag view = ViewOf(is64);
+void ZRU_Thread_Uninstaller::RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view) {
   TextList names;
   for (const Text& hive : UserHives(view)) {
-    const Text key = hive + u"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+    const Text key = hive + keyBelowHive;
     RegEnumValueNames(kUsers, key, &names, view);
     for (const Text& name : names) {
       if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(u"HKU|" + key + u"|" + name);
@@ -110,19 +109,16 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegAppCompatLayers(bool is64) {
   }
 }
 
+void ZRU_Thread_Uninstaller::mpr_pro_ScanRegAppCompatLayers(bool is64) {
+  RecordUserValueNamesInFolders(u"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers", ViewOf(is64));
+}
+
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegMuiCache(bool is64) {
   const ViewFlag view = ViewOf(is64);
   const Text muiCache = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache\\";
   RecordValueNamesInFolders(kCU, u"HKCU", muiCache, view);
   RecordValueNamesInFolders(kLM, u"HKLM", muiCache, view);
-  TextList names;
-  for (const Text& hive : UserHives(view)) {
-    const Text key = hive + u"\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache\\";
-    RegEnumValueNames(kUsers, key, &names, view);
-    for (const Text& name : names) {
-      if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(u"HKU|" + key + u"|" + name);
-    }
-  }
+  RecordUserValueNamesInFolders(u"\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache\\", view);
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegSharedComponents(bool is64) {

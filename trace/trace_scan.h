@@ -80,6 +80,9 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // Value lines of every variant of `path` whose (trimmed) value name passes
   // the membership test.
   void RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path, ViewFlag view);
+  // Value lines under HKU of `keyBelowHive` in every loaded user hive whose
+  // (trimmed) value name passes the membership test.
+  void RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view);
 
   Text mpr_str_FilesFolders_Path;
   std::int32_t mpr_dword_FilesFolders_Count = 0;
