@@ -44,6 +44,7 @@
 #include "access/environment.h"
 #include "access/registry.h"
 #include "access/text_rules.h"
+#include "bench/counting_handover.h"
 #include "bench/counting_platform.h"
 #include "inventory/installed_software.h"
 #include "platform/platform.h"
@@ -378,22 +379,6 @@ std::uint32_t TW_STDCALL OnRegList(const char16_t*) {
   ++g_reports.registryList;
   return 0;
 }
-
-// Counts the hand-overs on their way to the headless one.
-class CountingHandOver : public GuiHandOver {
- public:
-  explicit CountingHandOver(HeadlessHandOver& inner) : inner_(inner) {}
-  void RunOnGuiThread(const std::function<void()>& call) override {
-    ++count_;
-    inner_.RunOnGuiThread(call);
-  }
-  std::uint64_t Count() const { return count_.load(); }
-  void Reset() { count_ = 0; }
-
- private:
-  HeadlessHandOver& inner_;
-  std::atomic<std::uint64_t> count_{0};
-};
 
 struct Context {
   HeadlessHandOver* handOver = nullptr;

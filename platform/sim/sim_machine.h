@@ -236,6 +236,9 @@ class SimMachine : public Platform {
   HKey NewKeyHandle(KeyRef ref);
   const std::vector<Text>& MergedSubKeys(KeyRef& ref);
   std::vector<const RegValue*> VisibleValues(const KeyRef& ref) const;
+  // The hive a literal set-up path starts in, and the path's parts below it
+  // (HKCU is the user's HKU key, HKCR the machine's SOFTWARE\Classes).
+  RegNode* LiteralBase(HKey root, const Text& path, std::vector<Text>* parts) const;
   std::shared_ptr<RegNode> LiteralKey(HKey root, const Text& path) const;
   std::shared_ptr<RegNode> LiteralCreate(HKey root, const Text& path);
 

@@ -399,36 +399,34 @@ std::size_t SimMachine::OpenKeyHandles() const {
 
 // ---- Set-up on literal paths.
 
-std::shared_ptr<RegNode> SimMachine::LiteralKey(HKey root, const Text& path) const {
-  std::vector<Text> parts = LiteralParts(path);
+RegNode* SimMachine::LiteralBase(HKey root, const Text& path, std::vector<Text>* parts) const {
+  *parts = LiteralParts(path);
   switch (root) {
     case win::kHKeyLocalMachine:
-      return registry_.Find(registry_.Machine(), parts);
+      return registry_.Machine();
     case win::kHKeyUsers:
-      return registry_.Find(registry_.Users(), parts);
+      return registry_.Users();
     case win::kHKeyCurrentUser:
-      return registry_.Find(registry_.Users(), Concat({userSid_}, parts));
+      *parts = Concat({userSid_}, *parts);
+      return registry_.Users();
     case win::kHKeyClassesRoot:
-      return registry_.Find(registry_.Machine(), Concat({u"SOFTWARE", u"Classes"}, parts));
+      *parts = Concat({u"SOFTWARE", u"Classes"}, *parts);
+      return registry_.Machine();
     default:
       return nullptr;
   }
 }
 
+std::shared_ptr<RegNode> SimMachine::LiteralKey(HKey root, const Text& path) const {
+  std::vector<Text> parts;
+  RegNode* base = LiteralBase(root, path, &parts);
+  return base ? registry_.Find(base, parts) : nullptr;
+}
+
 std::shared_ptr<RegNode> SimMachine::LiteralCreate(HKey root, const Text& path) {
-  std::vector<Text> parts = LiteralParts(path);
-  switch (root) {
-    case win::kHKeyLocalMachine:
-      return registry_.Create(registry_.Machine(), parts);
-    case win::kHKeyUsers:
-      return registry_.Create(registry_.Users(), parts);
-    case win::kHKeyCurrentUser:
-      return registry_.Create(registry_.Users(), Concat({userSid_}, parts));
-    case win::kHKeyClassesRoot:
-      return registry_.Create(registry_.Machine(), Concat({u"SOFTWARE", u"Classes"}, parts));
-    default:
-      return nullptr;
-  }
+  std::vector<Text> parts;
+  RegNode* base = LiteralBase(root, path, &parts);
+  return base ? registry_.Create(base, parts) : nullptr;
 }
 
 void SimMachine::CreateKey(HKey root, const Text& path) {
