@@ -1,0 +1,64 @@
+// The about window (product name, version of the running executable, home
+// page and support address as links, a legal line) and the why-use window
+// (a fixed explanatory text). Both are modal, opened from the main window's
+// header.
+#pragma once
+
+#include <memory>
+
+#include "ui/toolkit/toolkit.h"
+
+namespace tw::ui {
+
+// This product's own addresses and legal line.
+extern const char16_t kHomePageUrl[];
+extern const char16_t kSupportEmail[];
+extern const char16_t kLegalNotice[];
+
+class TForm_TW_About {
+ public:
+  explicit TForm_TW_About(Toolkit& toolkit);
+  Window& GetWindow() { return *mpr_Window; }
+
+  void FormShow();
+  void LB_TW_About_HomepageClick();
+  void LB_TW_About_EmailClick();
+  void LB_TW_About_HomepageMouseEnter();
+  void LB_TW_About_HomepageMouseLeave();
+  void LB_TW_About_EmailMouseEnter();
+  void LB_TW_About_EmailMouseLeave();
+  void Bn_TW_About_CloseClick();
+
+  Label* LB_TW_About_Name = nullptr;
+  Label* LB_TW_About_Version = nullptr;
+  Label* LB_TW_About_Homepage = nullptr;
+  Label* LB_TW_About_Email = nullptr;
+  Label* LB_TW_About_Legal = nullptr;
+  ImageButton* Bn_TW_About_Close = nullptr;
+
+ private:
+  Toolkit& mpr_Toolkit;
+  std::unique_ptr<Window> mpr_Window;
+};
+
+class TForm_TW_WhyUse {
+ public:
+  explicit TForm_TW_WhyUse(Toolkit& toolkit);
+  Window& GetWindow() { return *mpr_Window; }
+
+  void Bn_TW_WhyUse_CloseClick();
+  void Bn_TW_WhyUse_IKnowClick();
+  // The explanatory text, exactly as shown.
+  static Text DescribeText();
+
+  Label* LB_TW_WhyUse_Title = nullptr;
+  Label* LB_TW_WhyUse_Describe = nullptr;
+  ImageButton* Bn_TW_WhyUse_Close = nullptr;
+  ImageButton* Bn_TW_WhyUse_IKnow = nullptr;
+
+ private:
+  Toolkit& mpr_Toolkit;
+  std::unique_ptr<Window> mpr_Window;
+};
+
+}  // namespace tw::ui
