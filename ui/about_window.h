@@ -29,6 +29,7 @@ class TForm_TW_About {
   void LB_TW_About_EmailMouseLeave();
   void Bn_TW_About_CloseClick();
 
+  Panel* Image_TW_About_BG = nullptr;  // the background, holding the rest
   Label* LB_TW_About_Name = nullptr;
   Label* LB_TW_About_Version = nullptr;
   Label* LB_TW_About_Homepage = nullptr;
@@ -51,6 +52,7 @@ class TForm_TW_WhyUse {
   // The explanatory text, exactly as shown.
   static Text DescribeText();
 
+  Panel* Image_TW_WhyUse_BG = nullptr;  // the background, holding the rest
   Label* LB_TW_WhyUse_Title = nullptr;
   Label* LB_TW_WhyUse_Describe = nullptr;
   ImageButton* Bn_TW_WhyUse_Close = nullptr;

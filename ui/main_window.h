@@ -50,6 +50,10 @@ class TForm_TW {
   // FormCreate.
   explicit TForm_TW(Toolkit& toolkit);
   ~TForm_TW();
+  // Frees an inventory and a library that a window closed while a worker
+  // still held their address had to leave behind; does nothing while a
+  // worker runs. For the end of the process and for tests.
+  static void FreeAbandonedModel();
   TForm_TW(const TForm_TW&) = delete;
   TForm_TW& operator=(const TForm_TW&) = delete;
 
@@ -111,6 +115,9 @@ class TForm_TW {
   void Ed_TW_Step1_SearchEnter();
   void Ed_TW_Step1_SearchKeyDown(int virtualKey);
   void Bn_TW_RefreshClick();
+  // Switches the program list to grouped display and creates its thirteen
+  // groups in table order (called by FormShow).
+  void CreateSoftwareGroups();
 
   // ---- Wizard pages (main_window_wizard.cpp).
   void Bn_TW_RunAanlysisClick();
@@ -248,6 +255,9 @@ class TForm_TW {
   Text mpr_str_SoftwareIcon;
   std::int32_t mpr_int_SoftwareIcon_ID = 0;
   std::int32_t mpr_int_SoftwareList_ICOWH = 0;
+  // True from the inventory's start report to its end report: the posted
+  // WM_SHOWLOADING only opens the loading window while the inventory runs.
+  bool mpr_bool_InventoryRunning = false;
 
  private:
   // Layout, split by page (each in the file of its page's subject).

@@ -14,8 +14,8 @@
 namespace tw::ui::art {
 
 // The brand's colours (values 0x00BBGGRR as the layout gives colours).
-constexpr Colour kPageColour = 16184047;     // red 239, green 241, blue 246
-constexpr Colour kListPanelColour = 16776443;  // red 251, green 251, blue 255
+constexpr Colour kPageColour = 16184047;     // red 239, green 242, blue 246
+constexpr Colour kListPanelColour = 16776443;  // red 251, green 252, blue 255
 constexpr Colour kSearchPanelColour = 13616824;  // red 184, green 198, blue 207
 constexpr Colour kTextGrey = 5395026;        // red, green, blue 82
 constexpr Colour kIdleGrey = 8421504;        // red, green, blue 128

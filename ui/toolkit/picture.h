@@ -31,7 +31,7 @@ struct Picture {
 };
 
 // A colour as the window layout gives it: the value 0x00BBGGRR (red in the
-// low byte), e.g. 16776443 for red 251, green 251, blue 255.
+// low byte), e.g. 16776443 for red 251, green 252, blue 255.
 using Colour = std::uint32_t;
 
 constexpr Colour RgbColour(int red, int green, int blue) {

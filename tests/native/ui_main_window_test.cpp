@@ -1,0 +1,212 @@
+// The main window's start, header, function switch, close question and the
+// close while a worker still runs.
+#include <gtest/gtest.h>
+
+#include "cleanup/state_files.h"
+#include "tests/native/ui_harness.h"
+
+namespace tw::testing_ui {
+namespace {
+
+class MainWindow : public UiFixture {
+ protected:
+  // Counts the loading window's showings (its own onShow still runs).
+  void CountLoadingShows() {
+    auto previous = loading->GetWindow().onShow;
+    loading->GetWindow().onShow = [this, previous] {
+      ++loadingShows;
+      if (previous) previous();
+    };
+  }
+  void PutStateFile(const Text& name) { machine.AddFile(StatePath(name), ""); }
+  int loadingShows = 0;
+};
+
+TEST_F(MainWindow, StartShowsTheProgramsPageAndLoadsTheListUnderTheLoadingWindow) {
+  AddProgram({u"Alpha Tool", u"Alpha Inc.", u"1.0", u"C:\\Program Files\\Alpha", {u"alpha.exe"}});
+  AddProgram({u"Beta", u"Beta Ltd", u"2.0", u"C:\\Program Files\\Beta", {u"beta.exe"}});
+  Start(false);
+  form->MainWindow().MoveClientTo(101, 37);
+  CountLoadingShows();
+
+  EXPECT_EQ(-1, form->mpr_int_UninstallMode);
+  EXPECT_EQ(programFolder, form->mpr_str_CurrentAppPath);
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_FALSE(form->Bn_TW_DesktopApp->Enabled());
+  EXPECT_TRUE(form->Bn_TW_ForceRemove->Enabled());
+  EXPECT_FALSE(form->Panel_TW_SoftwareInfo->Visible());
+  EXPECT_EQ(u"Search...", form->Ed_TW_Step1_Search->GetText());
+  EXPECT_EQ(8421504u, form->Ed_TW_Step1_Search->TextColour());
+  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+
+  ASSERT_TRUE(WaitInventory());
+  EXPECT_EQ(1, loadingShows);
+  EXPECT_FALSE(loading->GetWindow().Showing());
+  // Centred over the main window: 462 x 125, halves 231 and 62.5, which
+  // rounds to the even 62.
+  int x = 0, y = 0;
+  loading->GetWindow().ClientOrigin(&x, &y);
+  EXPECT_EQ(101 + 512 - 231, x);
+  EXPECT_EQ(37 + 384 - 62, y);
+  EXPECT_GE(RowOf(u"Alpha Tool"), 0);
+  EXPECT_GE(RowOf(u"Beta"), 0);
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+}
+
+TEST_F(MainWindow, LayoutOfTheHeaderAndThePageSkeleton) {
+  Start();
+  EXPECT_EQ((Bounds{0, 0, 1024, 172}), form->Image_TW_BG->GetBounds());
+  EXPECT_EQ(u"Tidewell", form->LB_TW_Name->GetText());
+  EXPECT_TRUE(form->LB_TW_Name->GetFont().bold);
+  EXPECT_EQ(33, form->LB_TW_Name->GetFont().height);
+  EXPECT_EQ((Bounds{0, 172, 1024, 596}), form->Panel_TW_BG_Pages->GetBounds());
+  EXPECT_EQ((Bounds{0, 0, 1024, 579}), form->PC_TW_Function->GetBounds());
+  EXPECT_EQ((Bounds{0, 579, 1024, 17}), form->Image_TW_BottomStrip->GetBounds());
+  EXPECT_EQ((Bounds{0, 130, 775, 449}), form->PC_TW_Step2_Report->GetBounds());
+  EXPECT_EQ(u"Files/Folders path", form->LV_TW_Step3_FilesFolders->ColumnTitle());
+  EXPECT_EQ(u"Registry path", form->LV_TW_Step2_RegistryEntries->ColumnTitle());
+  // The state pictures: Step 2 the red warning, Step 3 the orange one.
+  EXPECT_EQ(form->imagelist_uninstallstate_logo->Get(0), form->Image_TW_Step2_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(form->imagelist_uninstallstate_logo->Get(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_NE(form->imagelist_uninstallstate_logo->Get(0), form->imagelist_uninstallstate_logo->Get(1));
+  EXPECT_TRUE(form->ED_TW_ForceRemove_SelSoftwareFilePath->ReadOnly());
+}
+
+TEST_F(MainWindow, HeaderButtonsAndDrag) {
+  Start();
+  form->MainWindow().MoveClientTo(0, 0);
+  ASSERT_TRUE(Click(ids::Bn_TW_Min));
+  EXPECT_EQ(1, toolkit.Minimized());
+
+  ASSERT_TRUE(toolkit.MouseDown(form->Image_TW_BG, 2));
+  EXPECT_EQ(0, toolkit.DragCount());
+  ASSERT_TRUE(toolkit.MouseDown(form->Image_TW_BG, 1));
+  EXPECT_EQ(1, toolkit.DragCount());
+
+  ASSERT_TRUE(Click(ids::Bn_TW_About));
+  EXPECT_TRUE(about->GetWindow().ShowingModal());
+  int x = 0, y = 0;
+  about->GetWindow().ClientOrigin(&x, &y);
+  EXPECT_EQ(512 - 290, x);
+  EXPECT_EQ(384 - 157, y);
+  EXPECT_EQ(0u, LabelText(ids::LB_TW_About_Version).find(u"Version: "));
+  about->GetWindow().Close();
+
+  ASSERT_TRUE(Click(ids::Bn_TW_Support));
+  EXPECT_TRUE(whyUse->GetWindow().ShowingModal());
+  whyUse->GetWindow().ClientOrigin(&x, &y);
+  EXPECT_EQ(512 - 342, x);
+  EXPECT_EQ(384 - 255, y);
+}
+
+TEST_F(MainWindow, FunctionSwitchAndItsRefusals) {
+  Start();
+  const Text refusal =
+      u"Switching failed: Current uninstall hasn't Completed. if you want to switch to it, please finish or cancel "
+      u"the uninstall first.";
+  form->ED_TW_ForceRemove_SelSoftwareFilePath->SetText(u"C:\\Old");
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+  EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
+  EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+  EXPECT_TRUE(form->Bn_TW_DesktopApp->Enabled());
+  EXPECT_FALSE(form->Bn_TW_ForceRemove->Enabled());
+  EXPECT_EQ(0u, MessageCount());
+
+  ASSERT_TRUE(Click(ids::Bn_TW_DesktopApp));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_FALSE(form->Bn_TW_DesktopApp->Enabled());
+
+  // The programs function is active already.
+  form->Bn_TW_DesktopAppClick();
+  ASSERT_EQ(1u, MessageCount());
+  EXPECT_EQ(refusal, LastMessage());
+  EXPECT_EQ(16u, LastFlags());
+
+  // Force Remove is refused while any later step shows; nothing changes.
+  for (Container* step : {form->TS_TW_Step_Analyzing, form->TS_TW_Step2, form->TS_TW_Step_WaitUninstalling,
+                          form->TS_TW_Step3}) {
+    form->PC_TW_Step->SetActivePage(step);
+    const std::size_t before = MessageCount();
+    ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+    ASSERT_EQ(before + 1, MessageCount());
+    EXPECT_EQ(refusal, LastMessage());
+    EXPECT_TRUE(OnStep(step));
+    EXPECT_TRUE(form->Bn_TW_ForceRemove->Enabled());
+  }
+}
+
+class CloseButton : public MainWindow {};
+
+TEST_F(CloseButton, ClosesWithoutQuestionOffTheLeftoversPageEvenWithAPendingUninstall) {
+  Start();
+  PutStateFile(kStateFilesFile);
+  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  closed = true;
+  EXPECT_EQ(0u, MessageCount());
+  EXPECT_FALSE(form->MainWindow().Showing());
+  EXPECT_EQ(nullptr, Form_TW);
+}
+
+TEST_F(CloseButton, ClosesWithoutQuestionOnTheLeftoversPageWhenNoListFileExists) {
+  Start();
+  PutStateFile(kStateConfigFile);
+  PutStateFile(kStateLogoFile);
+  form->PC_TW_Step->SetActivePage(form->TS_TW_Step3);
+  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  closed = true;
+  EXPECT_EQ(0u, MessageCount());
+  EXPECT_FALSE(form->MainWindow().Showing());
+}
+
+TEST_F(CloseButton, AsksOnTheLeftoversPageWhileAnyListFileExistsAndOnlyNoStops) {
+  Start();
+  PutStateFile(kStateRegistryFile);
+  form->PC_TW_Step->SetActivePage(form->TS_TW_Step3);
+  Answer(win::kIdNo);
+  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  ASSERT_EQ(1u, MessageCount());
+  EXPECT_EQ(
+      u"The current uninstall process has not yet completed.\r\nThe associated program files and registry entries "
+      u"may lead to Windows slowdown and occupy unnecessary drive space.\r\nAre you sure you want to exit Tidewell "
+      u"now?",
+      LastMessage());
+  EXPECT_EQ(36u, LastFlags());
+  EXPECT_TRUE(form->MainWindow().Showing());
+  EXPECT_EQ(form.get(), Form_TW);
+
+  Answer(win::kIdYes);
+  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  closed = true;
+  EXPECT_FALSE(form->MainWindow().Showing());
+  EXPECT_TRUE(StateFileExists(kStateRegistryFile));  // it brings the leftovers back at the next start
+}
+
+TEST_F(MainWindow, ClosingWhileTheInventoryRunsDropsItsLateReports) {
+  for (int i = 0; i < 5; ++i) {
+    const Text name = u"Program " + Text(1, char16_t(u'A' + i));
+    AddProgram({name, u"Vendor", u"1", u"C:\\Apps\\" + name, {u"main.exe"}});
+  }
+  Start(false);
+  ASSERT_EQ(1, WorkerThread::Running());
+  CloseWindow();
+  EXPECT_EQ(nullptr, Form_TW);
+  // The worker still holds the inventory's address: it is not freed yet.
+  ASSERT_NE(nullptr, gv_InstalledSoftwareList);
+
+  ASSERT_TRUE(PumpUntil([] { return WorkerThread::Running() == 0; }));
+  EXPECT_EQ(0, form->LV_TW_InstalledSoftware->Count());
+  EXPECT_FALSE(loading->GetWindow().Showing());
+  TForm_TW::FreeAbandonedModel();
+  EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
+  EXPECT_EQ(nullptr, gv_SoftwareLib);
+}
+
+TEST_F(MainWindow, ClosingWithNoWorkerFreesTheModelAtOnce) {
+  Start();
+  CloseWindow();
+  EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
+  EXPECT_EQ(nullptr, gv_SoftwareLib);
+}
+
+}  // namespace
+}  // namespace tw::testing_ui

@@ -1,0 +1,515 @@
+// The installed-programs page: vendor groups, how each kind of icon path
+// becomes a row, the icon cache and size lock, the scaling through
+// rsicon.bmp, the details panel, the search and Refresh.
+#include <gtest/gtest.h>
+
+#include "cleanup/app_logo.h"
+#include "tests/native/ui_harness.h"
+#include "ui/bitmap_file.h"
+
+namespace tw::testing_ui {
+namespace {
+
+// ---------------------------------------------------------------- groups
+
+TEST(ProgramGroups, LastMatchingRuleDecides) {
+  const struct {
+    const char16_t* name;
+    const char16_t* publisher;
+    int group;
+  } cases[] = {
+      {u"Some Tool", u"Some Vendor", 1},
+      {u"Some Tool", u"microsoft corporation", 8},
+      {u"Microsoft Office Professional Plus 2010", u"", 7},
+      {u"Microsoft .NET Framework 4.8", u"Microsoft Corporation", 9},
+      {u"Windows Driver Package - Intel (e1express) Net", u"Intel", 11},
+      {u"Microsoft Visual C++ 2010 x86 Redistributable", u"Microsoft Corporation", 10},
+      {u"Security Update for Windows (KB2553347)", u"Microsoft Corporation", 12},
+      // The publisher rules come later in the order and still win over it.
+      {u"Security Update for Windows (KB2553347)", u"Nvidia", 15},
+      {u"Security Update for Windows (KB2553347) v2", u"", 1},
+      {u"Security Update (kb2553347)", u"", 12},
+      {u"AMD Catalyst Control Center", u"", 14},
+      {u"AMD Fuel", u"ATI", 14},
+      {u"Radeon Settings", u"Advanced Micro Devices, Inc.", 14},
+      {u"Microsoft Office Click-to-Run", u"Advanced Micro Devices, Inc.", 14},
+      {u"PhysX", u"NVIDIA Corporation", 15},
+      {u"Adobe Reader", u"Adobe Systems", 3},
+      {u"Adobe AIR", u"HP Inc.", 1},
+      {u"iTunes", u"Apple Inc.", 2},
+      {u"HP Support Assistant", u"Hewlett-Packard Company", 6},
+      {u"Java 8 Update 391", u"Oracle Corporation", 4},
+      {u"VirtualBox", u"Oracle Corporation", 1},
+      {u"Java Runtime", u"Some Vendor", 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.group, TForm_TW::mpr_func_GetSoftwareGroupID(c.name, c.publisher)) << U8(c.name) << " / " << U8(c.publisher);
+  }
+}
+
+// ---------------------------------------------------------------- rows
+
+class ProgramRows : public UiFixture {
+ protected:
+  void SetUp() override { Start(); }
+
+  // One per-program report as the inventory gives it; the row's index, or -1
+  // when the program got no row.
+  int AddRow(const Text& name, const Text& icon, std::int32_t index = kNoIconIndex, const Text& publisher = u"") {
+    form->mpr_str_SoftwareName = name;
+    form->mpr_str_SoftwarePublisher = publisher;
+    form->mpr_str_SoftwareVersion = u"1.0";
+    form->mpr_str_SoftwareIcon = icon;
+    form->mpr_int_SoftwareIcon_ID = index;
+    const int before = List()->Count();
+    form->mpu_prosyncb_InstallerSoftwarelist();
+    if (List()->Count() == before) return -1;
+    EXPECT_EQ(before + 1, List()->Count());
+    EXPECT_EQ(name, List()->Caption(before));
+    return before;
+  }
+  IconList* List() { return form->LV_TW_InstalledSoftware; }
+  Picture RowPicture(int row) { return form->IL_TW_SoftwareIcon->Get(List()->Image(row)); }
+  // What the shell gives for a file, asked while it exists.
+  Picture ShellIconOf(const Text& path) {
+    const bool existed = machine.Exists(path);
+    if (!existed) machine.AddFile(path, "MZ");
+    std::optional<Picture> icon = toolkit.ShellFileIcon(path, 0x4102);
+    if (!existed) machine.DeleteFile(path);
+    return icon.value_or(Picture());
+  }
+  static Picture Opaque(int side, Pixel fill) { return Picture(side, side, 0xFF000000u | fill); }
+};
+
+TEST_F(ProgramRows, ExecutablesAndLibraries) {
+  machine.AddDirectory(u"C:\\Apps");
+  machine.AddFile(u"C:\\Apps\\tool.exe", "MZ");
+  machine.AddFile(u"C:\\Apps\\ctl.ocx", "MZ");
+  machine.AddFile(u"C:\\Apps\\res.dll", "MZ");
+  machine.AddFile(u"C:\\Apps\\plain.dll", "MZ");
+
+  int row = AddRow(u"Tool", u"C:\\Apps\\tool.exe");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(0x4102u, toolkit.LastShellIconFlags());
+  EXPECT_EQ(*toolkit.ShellFileIcon(u"C:\\Apps\\tool.exe", 0x4102), RowPicture(row));
+
+  row = AddRow(u"Control", u"C:\\Apps\\CTL.OCX");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(0x4102u, toolkit.LastShellIconFlags());
+  EXPECT_FALSE(RowPicture(row).Empty());
+
+  row = AddRow(u"Library with index", u"C:\\Apps\\res.dll", 3);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(3, toolkit.LastExtractIndex());
+  EXPECT_EQ(*toolkit.ExtractFileIcon(u"C:\\Apps\\res.dll", 3), RowPicture(row));
+
+  row = AddRow(u"Library without index", u"C:\\Apps\\plain.dll");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(0x4100u, toolkit.LastShellIconFlags());
+  EXPECT_FALSE(RowPicture(row).Empty());
+
+  // The shell has no icon for a file that is not there: a row without a picture.
+  row = AddRow(u"Gone", u"C:\\Apps\\gone.exe");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(-1, List()->Image(row));
+}
+
+TEST_F(ProgramRows, PlaceholdersStandInForSecurityProducts) {
+  machine.AddDirectory(u"C:\\Sec");
+  const Picture mcafee = form->IL_TW_NoShowSoftwareICO->Get(0);
+  const Picture bitdefender = form->IL_TW_NoShowSoftwareICO->Get(1);
+  ASSERT_FALSE(mcafee.Empty());
+  ASSERT_NE(mcafee, bitdefender);
+
+  int row = AddRow(u"McAfee Total Protection", u"C:\\Sec\\a.dll");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(mcafee, RowPicture(row));
+  row = AddRow(u"mcafee antivirus plus", u"C:\\Sec\\b.dll");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(mcafee, RowPicture(row));
+  row = AddRow(u"Bitdefender Total Security", u"C:\\Sec\\c.dll");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(bitdefender, RowPicture(row));
+  // An icon file of Bitdefender's is not even read.
+  row = AddRow(u"Bitdefender Agent", u"C:\\Sec\\missing.ico");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(bitdefender, RowPicture(row));
+  // With an icon index the library's own icon is asked for, whatever the name.
+  machine.AddFile(u"C:\\Sec\\d.dll", "MZ");
+  row = AddRow(u"McAfee Internet Security", u"C:\\Sec\\d.dll", 0);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(*toolkit.ExtractFileIcon(u"C:\\Sec\\d.dll", 0), RowPicture(row));
+}
+
+TEST_F(ProgramRows, IconFiles) {
+  machine.AddDirectory(u"C:\\Icons");
+  LogoPixels logo;
+  for (int i = 0; i < kLogoSide * kLogoSide; ++i) logo.bgra[static_cast<std::size_t>(i)] = 0xFF000000u | (i * 977u);
+  machine.AddFile(u"C:\\Icons\\app.ico", EncodeLogoIcon(logo));
+  machine.AddFile(u"C:\\Icons\\ProductIcon", EncodeLogoIcon(logo));
+  machine.AddFile(u"C:\\Icons\\broken.ico", "not an icon at all, just some bytes");
+
+  int row = AddRow(u"With icon file", u"C:\\Icons\\app.ico");
+  ASSERT_GE(row, 0);
+  Picture expected(kLogoSide, kLogoSide);
+  std::copy(logo.bgra.begin(), logo.bgra.end(), expected.pixels.begin());
+  EXPECT_EQ(expected, RowPicture(row));
+
+  row = AddRow(u"Icon without extension", u"C:\\Icons\\ProductIcon");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(expected, RowPicture(row));
+
+  // An icon file that cannot be read or decoded costs the program its row,
+  // and is tried again next time (nothing is cached for it).
+  EXPECT_EQ(-1, AddRow(u"Missing icon file", u"C:\\Icons\\missing.ico"));
+  EXPECT_EQ(-1, AddRow(u"Broken icon file", u"C:\\Icons\\broken.ico"));
+  EXPECT_EQ(0u, form->mpr_Dic_SoftwareList_ImageInfo.count(u"C:\\Icons\\missing.ico"));
+  EXPECT_EQ(0u, form->mpr_Dic_SoftwareList_ImageInfo.count(u"C:\\Icons\\broken.ico"));
+
+  // Neither an executable nor an icon: a row without a picture.
+  machine.AddFile(u"C:\\Icons\\readme.txt", "text");
+  row = AddRow(u"No icon", u"C:\\Icons\\readme.txt");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(-1, List()->Image(row));
+}
+
+TEST_F(ProgramRows, InstallerIconsAreReadThroughAnExecutableCopy) {
+  const Text folder = u"C:\\Windows\\Installer\\{11111111-2222-3333-4444-555555555555}";
+  const Text productIcon = folder + u"\\ARPPRODUCTICON";
+  const Text namedIcon = u"C:\\Data\\Icon_Product.exe";
+  machine.AddDirectory(folder);
+  machine.AddDirectory(u"C:\\Data");
+  machine.AddFile(productIcon, "icon data");
+  machine.AddFile(namedIcon, "icon data");
+
+  for (const Text& path : {productIcon, namedIcon}) {
+    const Picture copyIcon = ShellIconOf(path + u".EXE");
+    ASSERT_NE(copyIcon, ShellIconOf(path)) << "the copy must give a picture of its own";
+    const int row = AddRow(u"Installer product " + path, path);
+    ASSERT_GE(row, 0) << U8(path);
+    EXPECT_EQ(copyIcon, RowPicture(row)) << U8(path);
+    EXPECT_EQ(0x4102u, toolkit.LastShellIconFlags());
+    EXPECT_FALSE(machine.Exists(path + u".EXE")) << "the copy is deleted";
+    EXPECT_TRUE(machine.Exists(path)) << "the original stays";
+  }
+
+  // The product's icon file is gone: the row stays, without a picture.
+  const int row = AddRow(u"Installer product without icon", folder + u"\\gone");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(-1, List()->Image(row));
+}
+
+TEST_F(ProgramRows, OneLookupPerIconFile) {
+  machine.AddDirectory(u"C:\\Shared");
+  machine.AddFile(u"C:\\Shared\\icons.dll", "MZ");
+  const int pictures = form->IL_TW_SoftwareIcon->Count();
+  const int first = AddRow(u"First", u"C:\\Shared\\icons.dll", 1);
+  const int second = AddRow(u"Second", u"C:\\Shared\\icons.dll", 2);
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  EXPECT_EQ(1, toolkit.LastExtractIndex()) << "the second program's index is never asked for";
+  EXPECT_EQ(List()->Image(first), List()->Image(second));
+  EXPECT_EQ(pictures + 1, form->IL_TW_SoftwareIcon->Count());
+  // The key is the path exactly as given: another spelling is another lookup.
+  const int third = AddRow(u"Third", u"C:\\SHARED\\icons.dll", 2);
+  ASSERT_GE(third, 0);
+  EXPECT_EQ(2, toolkit.LastExtractIndex());
+  EXPECT_NE(List()->Image(first), List()->Image(third));
+}
+
+TEST_F(ProgramRows, IconSizeLock) {
+  machine.AddDirectory(u"C:\\Lock");
+  machine.AddFile(u"C:\\Lock\\a.exe", "MZ");
+  machine.AddFile(u"C:\\Lock\\b.exe", "MZ");
+  form->mpr_int_SoftwareList_ICOWH = 0;
+  ASSERT_GE(AddRow(u"A", u"C:\\Lock\\a.exe"), 0);
+  EXPECT_EQ(32, form->mpr_int_SoftwareList_ICOWH);
+  // A list fixed at another size takes no icon of 32 pixels.
+  form->mpr_int_SoftwareList_ICOWH = 48;
+  EXPECT_EQ(-1, AddRow(u"B", u"C:\\Lock\\b.exe"));
+  // A picture already in the cache is not measured again.
+  EXPECT_GE(AddRow(u"A again", u"C:\\Lock\\a.exe"), 0);
+}
+
+TEST_F(ProgramRows, LargeIconsAreScaledThroughATemporaryBitmap) {
+  machine.AddDirectory(u"C:\\Big");
+  // An icon file whose first image is 48 x 48.
+  std::string ico = EncodeLogoIcon(LogoPixels());
+  ico[6] = 48;
+  ico[7] = 48;
+  machine.AddFile(u"C:\\Big\\big.ico", ico);
+  const int row = AddRow(u"Big", u"C:\\Big\\big.ico");
+  ASSERT_GE(row, 0);
+  const Picture picture = RowPicture(row);
+  EXPECT_EQ(32, picture.width);
+  EXPECT_EQ(32, picture.height);
+  EXPECT_FALSE(machine.Exists(programFolder + u"rsicon.bmp"));
+
+  // No folder to write the temporary bitmap in: no row.
+  form->mpr_str_CurrentAppPath = u"C:\\Nowhere\\";
+  machine.AddFile(u"C:\\Big\\other.ico", ico);
+  EXPECT_EQ(-1, AddRow(u"Big elsewhere", u"C:\\Big\\other.ico"));
+}
+
+TEST_F(ProgramRows, ScalingKeepsTheShapeAndMasksTheBackground) {
+  // 48 x 48: transparent around a red square in the middle (16..31).
+  Picture icon(48, 48, 0);
+  for (int y = 16; y < 32; ++y)
+    for (int x = 16; x < 32; ++x) icon.At(x, y) = 0xFFFF0000u;
+  ASSERT_TRUE(TForm_TW::mpr_pro_ScaleIconTo32(&icon, programFolder));
+  ASSERT_EQ(32, icon.width);
+  ASSERT_EQ(32, icon.height);
+  EXPECT_FALSE(machine.Exists(programFolder + u"rsicon.bmp"));
+  // The white the icon was drawn on is the bitmap's transparent colour.
+  EXPECT_EQ(0u, icon.At(0, 31) >> 24);
+  EXPECT_EQ(0u, icon.At(31, 0) >> 24);
+  EXPECT_EQ(0xFFFF0000u, icon.At(15, 15));  // source pixels 22..23: inside the square
+  EXPECT_EQ(0u, icon.At(5, 15) >> 24);
+
+  // Unwritable folder: false and the icon as it was.
+  Picture kept = Opaque(40, 0x123456);
+  const Picture before = kept;
+  EXPECT_FALSE(TForm_TW::mpr_pro_ScaleIconTo32(&kept, u"C:\\Nowhere"));
+  EXPECT_EQ(before, kept);
+  // A temporary file held open by another program cannot be replaced.
+  machine.AddFile(programFolder + u"rsicon.bmp", "old");
+  machine.HoldOpen(programFolder + u"rsicon.bmp");
+  EXPECT_FALSE(TForm_TW::mpr_pro_ScaleIconTo32(&kept, programFolder));
+  machine.Release(programFolder + u"rsicon.bmp");
+}
+
+// ---------------------------------------------------------------- bitmap file
+
+TEST(BitmapFile, RoundTripsAndRowOrder) {
+  Picture picture(3, 2);  // 3 pixels: rows of 9 bytes padded to 12 at 24 bpp
+  const Pixel pixels[] = {0xFF102030u, 0xFF405060u, 0xFF708090u, 0xFFA0B0C0u, 0xFFD0E0F0u, 0xFF010203u};
+  std::copy(std::begin(pixels), std::end(pixels), picture.pixels.begin());
+
+  const std::string bytes24 = EncodeBitmapFile(picture, 24);
+  ASSERT_EQ(14u + 40u + 2u * 12u, bytes24.size());
+  // Bottom-up: the file's first row is the picture's last, in B, G, R order.
+  EXPECT_EQ('\xC0', bytes24[54]);
+  EXPECT_EQ('\xB0', bytes24[55]);
+  EXPECT_EQ('\xA0', bytes24[56]);
+  Picture back;
+  ASSERT_TRUE(DecodeBitmapFile(bytes24, &back));
+  EXPECT_EQ(picture, back);
+
+  picture.At(1, 1) = 0x80D0E0F0u;
+  ASSERT_TRUE(DecodeBitmapFile(EncodeBitmapFile(picture, 32), &back));
+  EXPECT_EQ(picture, back);
+
+  // A 32 bpp file without any alpha is drawn opaque.
+  Picture noAlpha(2, 2, 0x00112233u);
+  ASSERT_TRUE(DecodeBitmapFile(EncodeBitmapFile(noAlpha, 32), &back));
+  EXPECT_EQ(Picture(2, 2, 0xFF112233u), back);
+
+  // Top-down files (negative height) come back the right way up.
+  std::string topDown = bytes24;
+  const std::int32_t negative = -2;
+  for (int i = 0; i < 4; ++i) topDown[22 + i] = static_cast<char>((static_cast<std::uint32_t>(negative) >> (8 * i)) & 0xFF);
+  ASSERT_TRUE(DecodeBitmapFile(topDown, &back));
+  EXPECT_EQ(0xFFA0B0C0u, back.At(0, 0));
+}
+
+TEST(BitmapFile, RefusesWhatItCannotRead) {
+  const std::string good = EncodeBitmapFile(Picture(4, 4, 0xFF000000u), 24);
+  Picture untouched(1, 1, 7);
+  auto refused = [&](std::string bytes) {
+    Picture picture = untouched;
+    return !DecodeBitmapFile(bytes, &picture) && picture == untouched;
+  };
+  EXPECT_TRUE(refused(good.substr(0, good.size() - 1)));  // truncated pixels
+  EXPECT_TRUE(refused(good.substr(0, 30)));               // truncated header
+  std::string bad = good;
+  bad[0] = 'X';
+  EXPECT_TRUE(refused(bad));
+  bad = good;
+  bad[30] = 1;  // BI_RLE8
+  EXPECT_TRUE(refused(bad));
+  bad = good;
+  bad[28] = 8;  // 8 bpp
+  EXPECT_TRUE(refused(bad));
+  bad = good;
+  bad[18] = 0;  // width 0
+  EXPECT_TRUE(refused(bad));
+  EXPECT_TRUE(EncodeBitmapFile(Picture(), 24).empty());
+  EXPECT_TRUE(EncodeBitmapFile(Picture(2, 2), 16).empty());
+}
+
+// ---------------------------------------------------------------- the page
+
+class ProgramsPage : public UiFixture {
+ protected:
+  IconList* List() { return form->LV_TW_InstalledSoftware; }
+  void AddNamed(const Text& name, const Text& publisher = u"Some Vendor") {
+    AddProgram(ProgramSetup(name, publisher, u"1.0", u"C:\\Program Files\\" + name));
+  }
+  TextList Captions() {
+    TextList captions;
+    for (int row = 0; row < List()->Count(); ++row) captions.push_back(List()->Caption(row));
+    return captions;
+  }
+  void Search(const Text& text) {
+    Edit* box = form->Ed_TW_Step1_Search;
+    ASSERT_TRUE(toolkit.Focus(box));
+    box->SetText(text);
+    ASSERT_TRUE(Click(ids::Bn_TW_Step1_Search));
+  }
+};
+
+TEST_F(ProgramsPage, LayoutAndGroups) {
+  Start();
+  EXPECT_EQ((Bounds{0, 0, 775, 579}), form->FPanel_TW_ListViewBG->GetBounds());
+  EXPECT_EQ((Bounds{0, 529, 775, 50}), form->Panel_TW_Search->GetBounds());
+  EXPECT_EQ((Bounds{32, 13, 340, 21}), form->Ed_TW_Step1_Search->GetBounds());
+  EXPECT_EQ((Bounds{352, 15, 18, 18}), form->Bn_TW_Step1_Search->GetBounds());
+  EXPECT_EQ((Bounds{775, 284, 249, 54}), form->Bn_TW_Refresh->GetBounds());
+  EXPECT_EQ((Bounds{829, 406, 150, 150}), form->Bn_TW_RunAanlysis->GetBounds());
+  EXPECT_EQ((Bounds{32, 84, 32, 32}), form->Image_TW_SoftwareLogo->GetBounds());
+  EXPECT_EQ(Text(u"Search..."), form->Ed_TW_Step1_Search->GetText());
+  EXPECT_EQ(8421504u, form->Ed_TW_Step1_Search->TextColour());
+
+  const std::vector<int> groups = List()->GroupIds();
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 14, 15}), groups);
+  EXPECT_EQ(Text(u"Oracle Jave"), List()->GroupHeader(4));
+  EXPECT_EQ(Text(u"Other Microsoft Programs"), List()->GroupHeader(8));
+}
+
+TEST_F(ProgramsPage, ClickFillsTheDetails) {
+  AddNamed(u"Alpha Editor", u"Alpha Soft");
+  AddProgram(ProgramSetup(u"Bare Tool", u"", u"", u"C:\\Program Files\\Bare"));
+  Start();
+
+  ASSERT_TRUE(SelectProgram(u"Alpha Editor"));
+  ASSERT_NE(nullptr, gv_SelInstalledSoftware);
+  EXPECT_EQ(Text(u"alpha editor"), gv_SelInstalledSoftware->mpu_str_Name_low);
+  EXPECT_EQ(Text(u"Alpha Editor"), LabelText(ids::LB_TW_Step1_Software_Name));
+  EXPECT_FALSE(form->LB_TW_Step1_Software_Name->WordWrap());
+  EXPECT_EQ(Text(u"Version: 1.0"), LabelText(ids::LB_TW_Software_Ver));
+  EXPECT_EQ(Text(u"Publisher: Alpha Soft"), LabelText(ids::LB_TW_Software_Publisher));
+  EXPECT_EQ(u"Install Location: " + gv_SelInstalledSoftware->mpu_str_InstallLocation,
+            LabelText(ids::LB_TW_Software_InstallLocation));
+  EXPECT_EQ((Bounds{0, 0, 775, 369}), List()->GetBounds());
+  EXPECT_EQ((Bounds{0, 369, 775, 160}), form->Panel_TW_SoftwareInfo->GetBounds());
+  const Picture picture = form->IL_TW_SoftwareIcon->Get(List()->Image(RowOf(u"Alpha Editor")));
+  EXPECT_EQ(picture, form->Image_TW_SoftwareLogo->GetPicture());
+  EXPECT_EQ(picture, form->Image_TW_Step_Analyzing_SoftwareLogo->GetPicture());
+  EXPECT_EQ(picture, form->Image_TW_Step2_SoftwareLogo->GetPicture());
+
+  ASSERT_TRUE(SelectProgram(u"Bare Tool"));
+  EXPECT_EQ(Text(u"Version: N/A"), LabelText(ids::LB_TW_Software_Ver));
+  EXPECT_EQ(Text(u"Publisher: N/A"), LabelText(ids::LB_TW_Software_Publisher));
+
+  // A click beside the rows: no selection, no details.
+  ASSERT_TRUE(toolkit.ClickRow(List(), -1));
+  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  EXPECT_EQ((Bounds{0, 0, 775, 529}), List()->GetBounds());
+  EXPECT_EQ(1, form->Panel_TW_SoftwareInfo->GetBounds().height);
+}
+
+TEST_F(ProgramsPage, SearchBoxFocusAndEnter) {
+  AddNamed(u"Office Tools");
+  Start();
+  Edit* box = form->Ed_TW_Step1_Search;
+  ASSERT_TRUE(toolkit.Focus(box));
+  EXPECT_EQ(Text(), box->GetText());
+  EXPECT_EQ(0u, box->TextColour());
+  box->SetText(u"office");
+  ASSERT_TRUE(toolkit.Focus(box));
+  EXPECT_EQ(Text(u"office"), box->GetText()) << "typed text stays on the next focus";
+
+  const std::size_t shown = MessageCount();
+  ASSERT_TRUE(toolkit.KeyDown(box, 65));
+  EXPECT_EQ(shown, MessageCount());
+  box->SetText(u"no such thing");
+  ASSERT_TRUE(toolkit.KeyDown(box, 13));
+  EXPECT_EQ(Text(u"Sorry, no software found."), LastMessage());
+}
+
+TEST_F(ProgramsPage, SearchMessagesLeaveTheListAlone) {
+  AddNamed(u"Alpha Editor");
+  AddNamed(u"Beta Player");
+  Start();
+  const TextList all = Captions();
+  ASSERT_EQ(2u, all.size());
+
+  // The untouched idle text, and blanks only.
+  ASSERT_TRUE(Click(ids::Bn_TW_Step1_Search));
+  EXPECT_EQ(Text(u"Please enter the program keywords, such as Adobe Photoshop, Office 2010..."), LastMessage());
+  EXPECT_EQ(64u, LastFlags());
+  const std::size_t shown = MessageCount();
+  Search(u"   \t ");
+  EXPECT_EQ(shown + 1, MessageCount());
+  EXPECT_EQ(Text(u"Please enter the program keywords, such as Adobe Photoshop, Office 2010..."), LastMessage());
+
+  Search(u"gamma");
+  EXPECT_EQ(Text(u"Sorry, no software found."), LastMessage());
+  EXPECT_EQ(64u, LastFlags());
+  EXPECT_EQ(all, Captions());
+  EXPECT_FALSE(gv_InstalledSoftwareList->mpu_bool_IsSearch);
+}
+
+TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
+  AddNamed(u"Microsoft Office Professional", u"Microsoft Corporation");
+  AddNamed(u"LibreOffice", u"The Document Foundation");
+  AddNamed(u"Beta Player");
+  AddNamed(u"office helper", u"Adobe Systems");
+  Start();
+  ASSERT_TRUE(SelectProgram(u"Beta Player"));
+  ZRU_InstalledSoftware* selected = gv_SelInstalledSoftware;
+  ASSERT_NE(nullptr, selected);
+
+  const std::size_t shown = MessageCount();
+  Search(u"  OFFice ");
+  EXPECT_EQ(shown, MessageCount());
+  EXPECT_EQ((TextList{u"LibreOffice", u"Microsoft Office Professional", u"office helper"}), Captions());
+  EXPECT_EQ(1, List()->Group(RowOf(u"LibreOffice")));
+  EXPECT_EQ(7, List()->Group(RowOf(u"Microsoft Office Professional")));
+  EXPECT_EQ(3, List()->Group(RowOf(u"office helper")));
+  EXPECT_TRUE(gv_InstalledSoftwareList->mpu_bool_IsSearch);
+  EXPECT_EQ(selected, gv_SelInstalledSoftware);
+
+  // The records stay: a second search again looks at every program.
+  Search(u"player");
+  EXPECT_EQ((TextList{u"Beta Player"}), Captions());
+  EXPECT_NE(-1, List()->Image(0)) << "the cached picture is used again";
+}
+
+TEST_F(ProgramsPage, UnreadableIconFileStaysMissing) {
+  AddNamed(u"Broken Icon");
+  AddNamed(u"Fine Program");
+  machine.AddFile(u"C:\\Program Files\\Broken Icon\\app.ico", "garbage");
+  machine.SetString(kLM, kUninstallKey + u"Broken Icon", u"DisplayIcon", u"C:\\Program Files\\Broken Icon\\app.ico");
+  Start();
+  EXPECT_EQ(-1, RowOf(u"Broken Icon"));
+  EXPECT_NE(-1, RowOf(u"Fine Program"));
+  Search(u"icon");
+  EXPECT_EQ(0, List()->Count());
+  EXPECT_TRUE(gv_InstalledSoftwareList->mpu_bool_IsSearch) << "the record matched; only its row is missing";
+}
+
+TEST_F(ProgramsPage, RefreshAfterAClick) {
+  AddNamed(u"Alpha Editor");
+  AddNamed(u"Beta Player");
+  Start();
+  ASSERT_TRUE(SelectProgram(u"Alpha Editor"));
+  Search(u"beta");
+  ASSERT_EQ(1, List()->Count());
+
+  ASSERT_TRUE(Click(ids::Bn_TW_Refresh));
+  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  EXPECT_EQ(0, List()->Count());
+  EXPECT_TRUE(form->mpr_Dic_SoftwareList_ImageInfo.empty());
+  EXPECT_EQ(0, form->IL_TW_SoftwareIcon->Count());
+  EXPECT_EQ(1, form->Panel_TW_SoftwareInfo->GetBounds().height);
+  EXPECT_FALSE(form->Panel_TW_SoftwareInfo->Visible());
+
+  ASSERT_TRUE(WaitInventory());
+  EXPECT_EQ((TextList{u"Alpha Editor", u"Beta Player"}), Captions());
+  EXPECT_FALSE(gv_InstalledSoftwareList->mpu_bool_IsSearch);
+  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+}
+
+}  // namespace
+}  // namespace tw::testing_ui

@@ -1,0 +1,284 @@
+// The loading window with its restart, and the about and why-use windows.
+#include <gtest/gtest.h>
+
+#include "access/text_rules.h"
+#include "platform/sim/sim_machine.h"
+#include "ui/about_window.h"
+#include "ui/control_ids.h"
+#include "ui/loading_window.h"
+#include "ui/toolkit/headless/headless_toolkit.h"
+
+namespace tw::testing_ui {
+namespace {
+
+using namespace tw::ui;
+
+std::string U8(const Text& text) { return ToUtf8(text); }
+
+class SecondaryWindows : public ::testing::Test {
+ protected:
+  explicit SecondaryWindows(sim::Preset preset = sim::Preset::Windows10x64) : machine(preset) {
+    SetPlatform(&machine);
+    const Text exe = machine.ProgramPath();
+    folder = exe.substr(0, exe.find_last_of(u'\\') + 1);
+  }
+  ~SecondaryWindows() override { SetPlatform(nullptr); }
+
+  template <typename T>
+  T* Get(int id) {
+    T* control = toolkit.FindAs<T>(id);
+    EXPECT_NE(nullptr, control) << "no control " << id;
+    return control;
+  }
+  void ExpectLabel(int id, const Bounds& at, const Text& text) {
+    Label* label = Get<Label>(id);
+    if (label == nullptr) return;
+    EXPECT_EQ(at.left, label->GetBounds().left) << id;
+    EXPECT_EQ(at.top, label->GetBounds().top) << id;
+    if (at.width != 0) {
+      EXPECT_EQ(at, label->GetBounds()) << id;
+    }
+    EXPECT_EQ(text, label->GetText()) << id;
+    EXPECT_EQ(5395026u, label->TextColour()) << id;
+  }
+  void ExpectAt(int id, const Bounds& at) {
+    Control* control = toolkit.Find(id);
+    ASSERT_NE(nullptr, control) << id;
+    EXPECT_EQ(at, control->GetBounds()) << id;
+  }
+
+  sim::SimMachine machine;
+  HeadlessToolkit toolkit;
+  Text folder;  // the executable's folder, with "\"
+};
+
+// ---------------------------------------------------------------- loading
+
+TEST_F(SecondaryWindows, LoadingWindowLayoutAndAnimation) {
+  TForm_TW_Loading loading(toolkit);
+  Window& window = loading.GetWindow();
+  EXPECT_EQ(462, window.ClientWidth());
+  EXPECT_EQ(125, window.ClientHeight());
+  EXPECT_EQ(Text(u"Loading"), window.Title());
+  ExpectAt(ids::Image_Form_Loading_BG, {0, 0, 462, 125});
+  ExpectAt(ids::Image_ZRU_Loading, {14, 17, 48, 48});
+  ExpectAt(ids::Bn_TW_Restart, {351, 86, 96, 25});
+  ExpectLabel(ids::Label_ZRU_LoadingTips, {81, 28, 339, 26},
+              u"Analyzing and loading the information of installed program, please wait patiently...");
+  ExpectLabel(ids::Label_ZRU_RestartTips, {14, 85, 329, 26},
+              u"Note: If you see no respond in a long time, you may click the button on the right side to "
+              u"restart the program. ");
+  EXPECT_TRUE(loading.Label_ZRU_RestartTips->WordWrap());
+
+  EXPECT_FALSE(loading.Image_ZRU_Loading->Animating());
+  window.ShowModal();
+  EXPECT_TRUE(loading.Image_ZRU_Loading->Animating());
+  window.Close();
+  EXPECT_FALSE(loading.Image_ZRU_Loading->Animating());
+}
+
+TEST(RestartVerb, ElevatesFromVistaOn) {
+  for (const char16_t* name :
+       {u"Windows Vista", u"Windows Server 2008", u"Windows 7", u"Windows Server 2008 R2", u"Windows 7 later"}) {
+    EXPECT_EQ(Text(u"runas"), TForm_TW_Loading::RestartVerb(name)) << U8(name);
+  }
+  for (const char16_t* name : {u"Windows XP", u"", u"windows 7", u"Windows 10"}) {
+    EXPECT_EQ(Text(u"open"), TForm_TW_Loading::RestartVerb(name)) << U8(name);
+  }
+}
+
+struct RestartCase {
+  sim::Preset preset;
+  const char16_t* verb;
+};
+
+class Restart : public SecondaryWindows, public ::testing::WithParamInterface<RestartCase> {
+ protected:
+  Restart() : SecondaryWindows(GetParam().preset) {}
+};
+
+TEST_P(Restart, StartsTdwlWithTheVersionsVerbThenEnds) {
+  machine.AddFile(folder + u"TDWL.exe", "MZ");
+  TForm_TW_Loading loading(toolkit);
+  loading.GetWindow().ShowModal();
+  ASSERT_TRUE(toolkit.Click(loading.Bn_TW_Restart));
+
+  const auto messages = machine.Messages();
+  ASSERT_EQ(1u, messages.size());
+  EXPECT_EQ(Text(u"Are you sure you want to restart Tidewell now?"), messages[0].text);
+  EXPECT_EQ(Text(u"Tidewell"), messages[0].caption);
+  EXPECT_EQ(36u, messages[0].flags);
+  const auto launches = machine.Launches();
+  ASSERT_EQ(1u, launches.size());
+  EXPECT_EQ(Text(GetParam().verb), launches[0].verb);
+  EXPECT_EQ(folder + u"TDWL.exe", launches[0].file);
+  EXPECT_EQ(0u, launches[0].ownerWindow);
+  EXPECT_EQ(Text(), launches[0].parameters);
+  EXPECT_EQ(Text(), launches[0].directory);
+  EXPECT_TRUE(toolkit.Terminated());
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Restart,
+                         ::testing::Values(RestartCase{sim::Preset::Windows7x64, u"runas"},
+                                           RestartCase{sim::Preset::Server2008R2x64, u"runas"},
+                                           RestartCase{sim::Preset::Windows81x64, u"runas"},
+                                           RestartCase{sim::Preset::Windows10x64, u"open"},
+                                           RestartCase{sim::Preset::WindowsXPx86, u"open"}));
+
+TEST_F(SecondaryWindows, RestartAnsweredNoOrWithoutTdwl) {
+  TForm_TW_Loading loading(toolkit);
+  loading.GetWindow().ShowModal();
+  machine.AddFile(folder + u"TDWL.exe", "MZ");
+  machine.QueueMessageAnswer(win::kIdNo);
+  loading.Bn_TW_RestartClick();
+  EXPECT_TRUE(machine.Launches().empty());
+  EXPECT_FALSE(toolkit.Terminated());
+  EXPECT_TRUE(loading.GetWindow().Showing());
+  EXPECT_TRUE(loading.Image_ZRU_Loading->Animating());
+
+  // Under another name and no TDWL.exe beside it: nothing starts, the
+  // application ends all the same.
+  machine.DeleteFile(folder + u"TDWL.exe");
+  machine.AddFile(folder + u"renamed.exe", "MZ");
+  machine.SetProgramPath(folder + u"renamed.exe");
+  loading.Bn_TW_RestartClick();
+  EXPECT_TRUE(machine.Launches().empty());
+  EXPECT_TRUE(toolkit.Terminated());
+}
+
+TEST_F(SecondaryWindows, RestartEndsEvenWhenTheStartFails) {
+  machine.AddFile(folder + u"TDWL.exe", "MZ");
+  machine.SetLaunchFailure(folder + u"TDWL.exe", 5);
+  TForm_TW_Loading loading(toolkit);
+  loading.Bn_TW_RestartClick();
+  EXPECT_EQ(1u, machine.Launches().size());
+  EXPECT_EQ(1u, machine.Messages().size()) << "a failed start is not reported";
+  EXPECT_TRUE(toolkit.Terminated());
+}
+
+// ---------------------------------------------------------------- about
+
+TEST_F(SecondaryWindows, AboutLayoutAndVersionLine) {
+  machine.SetFileVersion(machine.ProgramPath(), 2, 8, 0, 1);
+  TForm_TW_About about(toolkit);
+  Window& window = about.GetWindow();
+  EXPECT_EQ(580, window.ClientWidth());
+  EXPECT_EQ(314, window.ClientHeight());
+  ExpectAt(ids::Image_TW_About_BG, {0, 0, 580, 314});
+  ExpectAt(ids::Bn_TW_About_Close, {559, 5, 16, 16});
+  ExpectLabel(ids::LB_TW_About_Name, {128, 57, 0, 0}, u"Tidewell");
+  EXPECT_TRUE(about.LB_TW_About_Name->GetFont().bold);
+  ExpectLabel(ids::LB_TW_About_Homepage, {40, 157, 0, 0}, kHomePageUrl);
+  ExpectLabel(ids::LB_TW_About_Email, {40, 181, 0, 0}, kSupportEmail);
+  ExpectLabel(ids::LB_TW_About_Legal, {40, 287, 0, 0}, kLegalNotice);
+  EXPECT_TRUE(about.LB_TW_About_Homepage->GetFont().italic);
+  EXPECT_TRUE(about.LB_TW_About_Email->GetFont().italic);
+
+  window.ShowModal();
+  ExpectLabel(ids::LB_TW_About_Version, {40, 133, 0, 0}, u"Version: 2.8.0.1");
+  ASSERT_TRUE(toolkit.Click(about.Bn_TW_About_Close));
+  EXPECT_FALSE(window.Showing());
+
+  // Shown again after the executable changed: the line is read each time.
+  machine.SetFileVersion(machine.ProgramPath(), 10, 0, 65535, 7);
+  window.ShowModal();
+  EXPECT_EQ(Text(u"Version: 10.0.65535.7"), about.LB_TW_About_Version->GetText());
+}
+
+TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
+  TForm_TW_About about(toolkit);
+  about.GetWindow().ShowModal();
+  const Text url = kHomePageUrl;
+
+  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Homepage));
+  auto launches = machine.Launches();
+  ASSERT_EQ(1u, launches.size());
+  EXPECT_EQ(Text(u"open"), launches[0].verb);
+  EXPECT_EQ(url, launches[0].file);
+  EXPECT_EQ(Text(), launches[0].parameters);
+  EXPECT_EQ(about.GetWindow().NativeHandle(), launches[0].ownerWindow);
+
+  // No default browser, no Internet Explorer: Chrome, which can be started.
+  machine.SetLaunchFailure(url, 31);
+  machine.SetLaunchFailure(u"iexplore.exe", 2);
+  machine.AddFile(machine.WindowsFolder() + u"\\Chrome.exe", "MZ");
+  machine.AddFile(machine.WindowsFolder() + u"\\firefox.exe", "MZ");
+  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Homepage));
+  launches = machine.Launches();
+  ASSERT_EQ(4u, launches.size());
+  EXPECT_EQ(url, launches[1].file);
+  EXPECT_EQ(Text(u"iexplore.exe"), launches[2].file);
+  EXPECT_EQ(url, launches[2].parameters);
+  EXPECT_EQ(Text(u"Chrome.exe"), launches[3].file);
+  EXPECT_EQ(url, launches[3].parameters);
+  EXPECT_EQ(Text(u"open"), launches[3].verb);
+
+  // Nothing starts: all three are tried, nothing is said.
+  machine.SetLaunchFailure(u"Chrome.exe", 2);
+  machine.SetLaunchFailure(u"firefox.exe", 2);
+  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Homepage));
+  launches = machine.Launches();
+  ASSERT_EQ(8u, launches.size());
+  EXPECT_EQ(Text(u"firefox.exe"), launches[7].file);
+  EXPECT_TRUE(machine.Messages().empty());
+}
+
+TEST_F(SecondaryWindows, EmailLinkAndHoverLook) {
+  TForm_TW_About about(toolkit);
+  about.GetWindow().ShowModal();
+  machine.SetLaunchFailure(Text(u"mailto:") + kSupportEmail, 2);
+  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Email));
+  const auto launches = machine.Launches();
+  ASSERT_EQ(1u, launches.size()) << "no fallback for the mail link";
+  EXPECT_EQ(Text(u"mailto:support@tidewell.app"), launches[0].file);
+  EXPECT_TRUE(machine.Messages().empty());
+
+  for (Label* link : {about.LB_TW_About_Homepage, about.LB_TW_About_Email}) {
+    ASSERT_TRUE(toolkit.MouseEnter(link));
+    EXPECT_TRUE(link->GetFont().underline);
+    EXPECT_EQ(16711680u, link->TextColour());
+    ASSERT_TRUE(toolkit.Click(link));
+    ASSERT_TRUE(toolkit.MouseLeave(link));
+    EXPECT_FALSE(link->GetFont().underline);
+    EXPECT_TRUE(link->GetFont().italic) << "leaving keeps the link's own style";
+    EXPECT_EQ(5395026u, link->TextColour());
+  }
+}
+
+// ---------------------------------------------------------------- why use
+
+TEST_F(SecondaryWindows, WhyUseWindow) {
+  TForm_TW_WhyUse whyUse(toolkit);
+  Window& window = whyUse.GetWindow();
+  EXPECT_EQ(684, window.ClientWidth());
+  EXPECT_EQ(510, window.ClientHeight());
+  ExpectAt(ids::Image_TW_WhyUse_BG, {0, 0, 684, 510});
+  ExpectAt(ids::Bn_TW_WhyUse_Close, {662, 6, 16, 16});
+  ExpectAt(ids::Bn_TW_WhyUse_IKnow, {476, 432, 185, 41});
+  ExpectLabel(ids::LB_TW_WhyUse_Title, {179, 64, 0, 0}, u"Why use Tidewell?");
+  EXPECT_TRUE(whyUse.LB_TW_WhyUse_Title->GetFont().bold);
+  ExpectLabel(ids::LB_TW_WhyUse_Describe, {179, 123, 482, 288}, TForm_TW_WhyUse::DescribeText());
+  EXPECT_TRUE(whyUse.LB_TW_WhyUse_Describe->WordWrap());
+
+  // Two paragraphs: CR LF twice between them, CR LF at the end, and the
+  // text's own typography kept.
+  const Text text = TForm_TW_WhyUse::DescribeText();
+  const std::size_t gap = text.find(u"\r\n\r\n");
+  ASSERT_NE(Text::npos, gap);
+  EXPECT_TRUE(EndsWith(text.substr(0, gap), u"the installation of other software."));
+  EXPECT_TRUE(StartsWith(text.substr(gap + 4), u"Tidewell team has been devoted"));
+  EXPECT_TRUE(EndsWith(text, u"safe system environment.\r\n"));
+  EXPECT_EQ(text.find(u"\r\n"), gap);
+  EXPECT_EQ(gap + 4 + text.substr(gap + 4).find(u"\r\n"), text.size() - 2);
+  EXPECT_NE(Text::npos, text.find(u"\u2018program residue analysis engine\u2019"));
+  EXPECT_NE(Text::npos, text.find(u"application/program/software  without leaving"));
+
+  for (ImageButton* button : {whyUse.Bn_TW_WhyUse_Close, whyUse.Bn_TW_WhyUse_IKnow}) {
+    window.ShowModal();
+    ASSERT_TRUE(toolkit.Click(button));
+    EXPECT_FALSE(window.Showing());
+  }
+}
+
+}  // namespace
+}  // namespace tw::testing_ui

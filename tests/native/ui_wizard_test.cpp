@@ -1,0 +1,367 @@
+// The wizard pages end to end on the simulated machine: analysis, report,
+// uninstall and wait, leftovers and their deletion, Force Remove, and the
+// resume of a pending uninstall at start-up.
+#include <gtest/gtest.h>
+
+#include "access/folders.h"
+#include "cleanup/state_files.h"
+#include "tests/native/ui_harness.h"
+
+namespace tw::testing_ui {
+namespace {
+
+const Text kFoo = u"C:\\Program Files\\Foo App";
+const Text kBar = u"C:\\Program Files\\Bar";
+
+class Wizard : public UiFixture {
+ protected:
+  Picture StateImage(int index) const { return form->imagelist_uninstallstate_logo->Get(index); }
+
+  void AddFooAndBar() {
+    AddProgram({u"Foo App", u"Foo Vendor", u"1.0", kFoo, {u"bin\\core.dll", u"readme.txt"}});
+    machine.CreateKey(kLM, u"SOFTWARE\\Foo Vendor\\Foo App");
+    machine.SetString(kLM, u"SOFTWARE\\Foo Vendor\\Foo App", u"InstallDir", kFoo + u"\\");
+    AddProgram({u"Bar", u"Bar Ltd", u"2.0", kBar, {u"keep.txt"}});
+  }
+
+  bool BackupWritten() {
+    FindData data;
+    const FindHandle find = machine.FindFirstFile(programFolder + u"Backups\\*.reg", &data);
+    if (find == 0) return false;
+    machine.FindClose(find);
+    return true;
+  }
+
+  // Puts the folder into the Force Remove box through the picker.
+  void PickFolder(const Text& folder) {
+    if (ActiveFunction() != form->TS_TW_ForceRemove) {
+      ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+    }
+    toolkit.QueueFolderPick(folder);
+    ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
+    ASSERT_EQ(folder, form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+  }
+};
+
+TEST_F(Wizard, RunAnalysisWithoutSelectionOnlyTellsTheUser) {
+  AddFooAndBar();
+  Start();
+  ASSERT_TRUE(Click(ids::Bn_TW_RunAanlysis));
+  ASSERT_EQ(1u, MessageCount());
+  EXPECT_EQ(u"Please select the program you want to uninstall on the right.", LastMessage());
+  EXPECT_EQ(64u, LastFlags());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_EQ(0, WorkerThread::Running());
+}
+
+TEST_F(Wizard, UninstallEndToEnd) {
+  AddFooAndBar();
+  Start();
+  ASSERT_TRUE(SelectProgram(u"Foo App"));
+  ASSERT_TRUE(Click(ids::Bn_TW_RunAanlysis));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
+  EXPECT_TRUE(form->Image_TW_Step_Analyzing_Logo->Animating());
+  EXPECT_EQ(u"Foo App", LabelText(ids::LB_TW_Step_Analyzing_Software_Name));
+  EXPECT_EQ(u"0", LabelText(ids::LB_TW_Step_Analyzing_Files_Count));
+  EXPECT_EQ(1, form->mpr_int_UninstallMode);
+  EXPECT_EQ(1, form->mpr_int_UninstallType);  // a native entry on 64-bit Windows
+  ASSERT_TRUE(WaitWorkers());
+
+  // Step 2: the report.
+  ASSERT_TRUE(OnStep(form->TS_TW_Step2));
+  const TextList files = Rows(form->LV_TW_Step2_FilesFolders);
+  EXPECT_NE(files.end(), std::find(files.begin(), files.end(), kFoo + u"\\bin\\core.dll"));
+  const TextList registry = Rows(form->LV_TW_Step2_RegistryEntries);
+  EXPECT_NE(registry.end(), std::find(registry.begin(), registry.end(), u"HKLM|" + kUninstallKey + u"Foo App"));
+  EXPECT_EQ(0u, LabelText(ids::LB_TW_Step2_Report_Tip).find(u"Analysis completed. "));
+  ASSERT_TRUE(Click(ids::Bn_TW_Step2_Registrylist));
+  EXPECT_EQ(form->TS_TW_Step2_RegstryList, form->PC_TW_Step2_Report->ActivePage());
+
+  // Complete Uninstall: the question, the launch, the wait.
+  const std::uint64_t before = machine.GetTickCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+  ASSERT_EQ(1u, MessageCount());
+  EXPECT_EQ(u"Are you sure you want to uninstall Foo App ?", LastMessage());
+  EXPECT_EQ(36u, LastFlags());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
+  EXPECT_GE(machine.GetTickCount() - before, 1000u);
+  ASSERT_TRUE(WaitWorkers());
+  ASSERT_EQ(1u, machine.Launches().size());
+  EXPECT_NE(Text::npos, machine.Launches()[0].file.find(u"uninst.exe"));
+  EXPECT_TRUE(IsUninstallPending(programFolder));
+  EXPECT_TRUE(form->Bn_TW_Step_WaitUnintalling_SacnLeftovers->Enabled());
+  EXPECT_FALSE(form->Image_TW_Step_WaitUninstalling_Run->Visible());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
+
+  // Scan Leftovers: Step 3 with the files tab.
+  ASSERT_TRUE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
+  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_EQ(form->TS_TW_Step3_FilesList, form->PC_TW_Step3_Report->ActivePage());
+  EXPECT_EQ(u"Foo App", LabelText(ids::LB_TW_Step3_Software_Name));
+  EXPECT_EQ(u"Publisher: Foo Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
+  EXPECT_EQ(files.size(), std::size_t(form->LV_TW_Step3_FilesFolders->Count()));
+
+  // Delete Leftovers.
+  const std::size_t asked = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  const auto shown = MessagesSince(asked);
+  ASSERT_EQ(2u, shown.size());
+  EXPECT_EQ(u"Are you sure you want to delete all leftovers?", shown[0].text);
+  EXPECT_EQ(36u, shown[0].flags);
+  EXPECT_EQ(u"All leftovers have been completely removed.", shown[1].text);
+  EXPECT_EQ(64u, shown[1].flags);
+  EXPECT_FALSE(machine.Exists(kFoo + u"\\bin\\core.dll"));
+  EXPECT_FALSE(machine.Exists(kFoo));
+  EXPECT_FALSE(machine.KeyExists(kLM, kUninstallKey + u"Foo App"));
+  EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
+  EXPECT_TRUE(machine.KeyExists(kLM, kUninstallKey + u"Bar"));
+  EXPECT_TRUE(BackupWritten());
+  for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
+  EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+
+  // Back with empty lists asks nothing and reloads the list.
+  const std::size_t afterDeletion = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  EXPECT_EQ(afterDeletion, MessageCount());
+  ASSERT_TRUE(WaitInventory());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_EQ(-1, RowOf(u"Foo App"));
+  ASSERT_GE(RowOf(u"Bar"), 0);
+
+  // A new analysis puts the orange warning back.
+  ASSERT_TRUE(AnalyseProgram(u"Bar"));
+  EXPECT_EQ(StateImage(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+}
+
+TEST_F(Wizard, ReportPageRefusalsAndBack) {
+  AddFooAndBar();
+  Start();
+  ASSERT_TRUE(AnalyseProgram(u"Foo App"));
+  ASSERT_TRUE(OnStep(form->TS_TW_Step2));
+
+  Answer(win::kIdNo);
+  ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+  EXPECT_EQ(u"Are you sure you want to uninstall Foo App ?", LastMessage());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step2));
+  EXPECT_TRUE(machine.Launches().empty());
+  EXPECT_EQ(0, WorkerThread::Running());
+
+  form->LV_TW_Step2_FilesFolders->Clear();
+  form->LV_TW_Step2_RegistryEntries->Clear();
+  ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+  EXPECT_EQ(u"Program encountered problem during the uninstallation.", LastMessage());
+  EXPECT_EQ(16u, LastFlags());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step2));
+
+  ASSERT_TRUE(Click(ids::Bn_TW_Step2toStpe1));
+  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  ASSERT_TRUE(WaitInventory());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_GE(RowOf(u"Foo App"), 0);
+}
+
+TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
+  Start();
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  EXPECT_EQ(
+      u"Tidewell needs to collect necessary information to initiate the Force Remove process. Please specify the "
+      u"program install directory.",
+      LastMessage());
+  EXPECT_EQ(64u, LastFlags());
+
+  Text windows = GetWindowsDir();
+  windows.pop_back();
+  Text programFiles = GetProgramFilesDir();
+  programFiles.pop_back();
+  for (const Text& folder : {Text(u"C:\\"), Text(u"D:\\"), windows, UpperAscii(programFiles), programFiles + u"\\",
+                             Text(u"C:\\Windows\\System32\\Foo"), Text(u"D:\\windows\\Foo")}) {
+    SCOPED_TRACE(U8(folder));
+    form->ED_TW_ForceRemove_SelSoftwareFilePath->SetText(folder);
+    const std::size_t before = MessageCount();
+    ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+    ASSERT_EQ(before + 1, MessageCount());
+    EXPECT_EQ(u"As " + folder +
+                  u" directory is highly associated with Windows system and files,\r\n we do not recommend to scan "
+                  u"this directory to avoid any risk of damaging your system performance and stability. \r\nPlease "
+                  u"select the appropriate directory where the program has been installed.",
+              LastMessage());
+    EXPECT_EQ(64u, LastFlags());
+    EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
+    EXPECT_EQ(-1, form->mpr_int_UninstallMode);
+  }
+
+  // A folder below Program Files is accepted and asked about; No starts nothing.
+  PickFolder(u"C:\\Program Files\\Foo");
+  Answer(win::kIdNo);
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  EXPECT_EQ(u"Are you sure to scan and analyze the associated program install information of C:\\Program Files\\Foo "
+            u"directory?",
+            LastMessage());
+  EXPECT_EQ(36u, LastFlags());
+  EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
+  EXPECT_EQ(0, WorkerThread::Running());
+
+  // A cancelled picker empties the box.
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
+  EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+}
+
+TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {
+  const Text folder = u"C:\\Program Files\\Foo";
+  machine.AddDirectory(folder);
+  // Found in this order, delivered sorted: "B.txt" before "a.txt".
+  machine.AddFile(folder + u"\\a.txt", "a");
+  machine.AddFile(folder + u"\\B.txt", "b");
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  machine.CreateKey(kLM, run);
+  machine.SetString(kLM, run, u"FooKeep", folder + u"\\a.txt");
+  machine.SetString(kLM, run, u"FooGo", folder + u"\\B.txt");
+  Start();
+  PickFolder(folder);
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
+  EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step_Analyzing_Software_Name));
+  EXPECT_EQ(StateImage(3), form->Image_TW_Step_Analyzing_SoftwareLogo->GetPicture());
+  EXPECT_EQ(2, form->mpr_int_UninstallMode);
+  EXPECT_EQ(1, form->mpr_int_UninstallType);
+  ASSERT_TRUE(WaitWorkers());
+
+  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step3_Software_Name));
+  EXPECT_EQ(u"Publisher: N/A", LabelText(ids::LB_TW_Step3_Software_Publisher));
+  EXPECT_EQ(StateImage(3), form->Image_TW_Step3_SoftwareLogo->GetPicture());
+  EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
+
+  // The rows do not stand in the order the entries were found in.
+  EXPECT_EQ((TextList{folder + u"\\a.txt", folder + u"\\B.txt"}), form->mpr_strlist_LF_Files);
+  const TextList shown = Rows(form->LV_TW_Step3_FilesFolders);
+  EXPECT_EQ((TextList{folder, folder + u"\\B.txt", folder + u"\\a.txt"}), shown);
+
+  // Untick a.txt and the registry row of the FooKeep value.
+  ReportList* files = form->LV_TW_Step3_FilesFolders;
+  ReportList* registry = form->LV_TW_Step3_RegistryEntries;
+  int filesUnticked = 0;
+  for (int row = 0; row < files->Count(); ++row)
+    if (files->RowText(row) == folder + u"\\a.txt") {
+      files->SetChecked(row, false);
+      ++filesUnticked;
+    }
+  ASSERT_EQ(1, filesUnticked);
+  int registryUnticked = 0;
+  for (int row = 0; row < registry->Count(); ++row)
+    if (EndsWith(registry->RowText(row), u"|FooKeep")) {
+      registry->SetChecked(row, false);
+      ++registryUnticked;
+    }
+  ASSERT_EQ(1, registryUnticked);
+
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  EXPECT_TRUE(machine.Exists(folder + u"\\a.txt"));
+  EXPECT_FALSE(machine.Exists(folder + u"\\B.txt"));
+  EXPECT_TRUE(machine.ValueExists(kLM, run, u"FooKeep"));
+  EXPECT_FALSE(machine.ValueExists(kLM, run, u"FooGo"));
+  EXPECT_FALSE(IsUninstallPending(programFolder));  // a Force Remove leaves no pending uninstall
+  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+
+  // Back returns to the Force Remove page.
+  Answer(win::kIdYes);
+  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
+  ASSERT_TRUE(Click(ids::Bn_TW_DesktopApp));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+}
+
+class Resume : public Wizard {
+ protected:
+  // A pending uninstall of `files` files in C:\Old, left by an earlier run.
+  void LeavePendingState(int fileCount, int registryCount, bool onDisk) {
+    PendingState state;
+    state.name = u"Old App";
+    state.publisher = u"Old Vendor";
+    state.uninstallType = 1;
+    state.folders = {u"C:\\Old"};
+    if (onDisk) machine.AddDirectory(u"C:\\Old");
+    for (int i = 0; i < fileCount; ++i) {
+      const std::string digits = std::to_string(10000 + i);
+      const Text path = u"C:\\Old\\f" + Text(digits.begin(), digits.end()) + u".dat";
+      state.files.push_back(path);
+      if (onDisk) machine.AddFile(path, "x");
+    }
+    for (int i = 0; i < registryCount; ++i) {
+      const std::string digits = std::to_string(i);
+      state.registry.push_back(u"HKLM|SOFTWARE\\Old\\K" + Text(digits.begin(), digits.end()));
+    }
+    ASSERT_TRUE(WritePendingState(programFolder, state).Ok());
+  }
+};
+
+TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
+  AddProgram({u"Some Tool", u"Vendor", u"1", u"C:\\Apps\\Some Tool", {u"tool.exe"}});
+  LeavePendingState(4000, 3200, false);
+  Start();
+  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_EQ(form->TS_TW_Step3_FilesList, form->PC_TW_Step3_Report->ActivePage());
+  EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(u"C:\\Old", form->LV_TW_Step3_FilesFolders->RowText(0));
+  EXPECT_EQ(3200, form->LV_TW_Step3_RegistryEntries->Count());
+  EXPECT_EQ(4000u, form->mpr_strlist_LF_Files.size());
+  EXPECT_EQ(u"Old App", LabelText(ids::LB_TW_Step3_Software_Name));
+  EXPECT_EQ(u"Publisher: Old Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
+  EXPECT_EQ(-1, form->mpr_int_UninstallMode);
+  EXPECT_EQ(1, form->mpr_int_UninstallType);
+
+  // Back asks while rows remain; No keeps everything.
+  Answer(win::kIdNo);
+  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  EXPECT_EQ(36u, LastFlags());
+  EXPECT_NE(Text::npos, LastMessage().find(u"Are you sure you want to cancel the current uninstall process?"));
+  EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_TRUE(IsUninstallPending(programFolder));
+
+  // Yes cancels the uninstall: the selection and the state go, the page stays.
+  gv_SelInstalledSoftware = gv_InstalledSoftwareList->Find(u"some tool");
+  ASSERT_NE(nullptr, gv_SelInstalledSoftware);
+  Answer(win::kIdYes);
+  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_FALSE(IsUninstallPending(programFolder));
+  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_TRUE(form->mpr_strlist_LF_Files.empty());
+}
+
+TEST_F(Resume, DeletionTakesEveryEntryAlsoPastTheRowsShown) {
+  LeavePendingState(3100, 1, true);
+  Start();
+  ASSERT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  EXPECT_FALSE(machine.Exists(u"C:\\Old\\f13099.dat"));
+  EXPECT_FALSE(machine.Exists(u"C:\\Old"));
+  EXPECT_FALSE(IsUninstallPending(programFolder));
+  EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
+}
+
+TEST_F(Resume, IncompleteDeletionKeepsWhatRemainsPending) {
+  LeavePendingState(3, 0, true);
+  machine.HoldOpen(u"C:\\Old\\f10001.dat");
+  Start();
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  EXPECT_TRUE(machine.Exists(u"C:\\Old\\f10001.dat"));
+  EXPECT_FALSE(machine.Exists(u"C:\\Old\\f10000.dat"));
+  // The page and the state now hold only what could not be removed.
+  const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
+  EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), u"C:\\Old\\f10001.dat"));
+  EXPECT_EQ(rows.end(), std::find(rows.begin(), rows.end(), u"C:\\Old\\f10000.dat"));
+  EXPECT_TRUE(IsUninstallPending(programFolder));
+  const LoadedState kept = ReadPendingState(programFolder);
+  ASSERT_TRUE(kept.files.has_value());
+  EXPECT_EQ(TextList{u"C:\\Old\\f10001.dat"}, *kept.files);
+  EXPECT_EQ(form->imagelist_uninstallstate_logo->Get(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+}
+
+}  // namespace
+}  // namespace tw::testing_ui

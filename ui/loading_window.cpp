@@ -1,0 +1,91 @@
+#include "ui/loading_window.h"
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "access/message_box.h"
+#include "platform/platform.h"
+#include "ui/artwork/artwork.h"
+#include "ui/control_ids.h"
+
+namespace tw::ui {
+
+namespace {
+
+// The restart always starts this name from the program's folder, whatever
+// the running executable is called.
+const Text kRestartFileName = u"TDWL.exe";
+
+// The running executable's folder, ending in "\"; empty when unknown.
+Text OwnFolder() {
+  Text buffer(1024, u'\0');
+  std::uint32_t length = Plat().GetModuleFileName(&buffer[0], static_cast<std::uint32_t>(buffer.size()));
+  while (length >= buffer.size() && buffer.size() < 32768) {
+    buffer.assign(buffer.size() * 2, u'\0');
+    length = Plat().GetModuleFileName(&buffer[0], static_cast<std::uint32_t>(buffer.size()));
+  }
+  if (length == 0 || length >= buffer.size()) return {};
+  buffer.resize(length);
+  const std::size_t slash = buffer.find_last_of(u"\\/:");
+  return slash == Text::npos ? Text() : buffer.substr(0, slash + 1);
+}
+
+}  // namespace
+
+TForm_TW_Loading::TForm_TW_Loading(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
+  mpr_Window = toolkit.CreateSecondaryWindow(ids::kLoadingWindow, u"Loading", 462, 125);
+  mpr_Window->onShow = [this] { FormShow(); };
+  mpr_Window->onClose = [this] { FormClose(); };
+
+  Image_Form_Loading_BG = mpr_Window->AddPanel(ids::Image_Form_Loading_BG, {0, 0, 462, 125}, RgbColour(255, 255, 255));
+  Image_Form_Loading_BG->SetBackgroundPicture(art::LoadingBackground());
+
+  Image_ZRU_Loading = Image_Form_Loading_BG->AddPictureBox(ids::Image_ZRU_Loading, {14, 17, 48, 48});
+  Image_ZRU_Loading->SetFrames(art::LoadingFrames(), art::kAnimationIntervalMs);
+
+  Label_ZRU_LoadingTips = Image_Form_Loading_BG->AddLabel(
+      ids::Label_ZRU_LoadingTips, {81, 28, 339, 26},
+      u"Analyzing and loading the information of installed program, please wait patiently...");
+  Label_ZRU_RestartTips = Image_Form_Loading_BG->AddLabel(
+      ids::Label_ZRU_RestartTips, {14, 85, 329, 26},
+      u"Note: If you see no respond in a long time, you may click the button on the right side to restart the "
+      u"program. ");
+  for (Label* label : {Label_ZRU_LoadingTips, Label_ZRU_RestartTips}) {
+    label->SetWordWrap(true);
+    label->SetTextColour(art::kTextGrey);
+  }
+
+  Bn_TW_Restart = Image_Form_Loading_BG->AddImageButton(ids::Bn_TW_Restart, {351, 86, 96, 25}, u"Restart");
+  Bn_TW_Restart->SetPictures(art::ButtonPictures(toolkit, art::Button::kRestart, 96, 25));
+  Bn_TW_Restart->onClick = [this] { Bn_TW_RestartClick(); };
+}
+
+void TForm_TW_Loading::FormShow() { Image_ZRU_Loading->StartAnimation(); }
+
+void TForm_TW_Loading::FormClose() { Image_ZRU_Loading->StopAnimation(); }
+
+Text TForm_TW_Loading::RestartVerb(const Text& windowsVersionName) {
+  // From Vista on, a program that asks for administrator rights in its
+  // manifest is started elevated only through the "runas" verb.
+  static const char16_t* const kElevating[] = {u"Windows Vista", u"Windows Server 2008", u"Windows 7",
+                                               u"Windows Server 2008 R2", u"Windows 7 later"};
+  for (const char16_t* name : kElevating) {
+    if (windowsVersionName == name) return u"runas";
+  }
+  return u"open";
+}
+
+void TForm_TW_Loading::Bn_TW_RestartClick() {
+  if (ShowMessage(FormatMessageText(u"Are you sure you want to restart %s now?", u"Tidewell"),
+                  win::kMbQuestionYesNo) == win::kIdNo) {
+    return;
+  }
+  const Text folder = OwnFolder();
+  if (!folder.empty()) {
+    const Text next = folder + kRestartFileName;
+    if (FileExists(next)) Plat().ShellExecute(0, RestartVerb(GetWindowsVersionName()), next, u"", u"");
+  }
+  // A worker still running is abandoned with the process.
+  mpr_Toolkit.Terminate();
+}
+
+}  // namespace tw::ui

@@ -1,0 +1,437 @@
+// Step 1: the installed programs as icon rows in vendor groups, the details
+// panel of the clicked program, the search and Refresh.
+#include <algorithm>
+#include <cmath>
+
+#include "access/folders.h"
+#include "access/message_box.h"
+#include "access/text_rules.h"
+#include "platform/platform.h"
+#include "ui/artwork/artwork.h"
+#include "ui/bitmap_file.h"
+#include "ui/control_ids.h"
+#include "ui/main_window.h"
+
+namespace tw::ui {
+
+namespace {
+
+constexpr Colour kBlack = 0;
+const Text kIdleSearchText = u"Search...";
+const Text kScaleFileName = u"rsicon.bmp";
+
+// SHGetFileInfoW flags: SHGFI_ICON | SHGFI_SYSICONINDEX, and with SHGFI_OPENICON.
+constexpr std::uint32_t kShellIconFlags = 0x4100;
+constexpr std::uint32_t kShellOpenIconFlags = 0x4102;
+
+// Step 1 page geometry: the list panel on the left, the buttons' strip right of it.
+constexpr int kPageWidth = 1024;
+constexpr int kPageHeight = 579;
+constexpr int kListPanelWidth = 775;
+constexpr int kSearchPanelHeight = 50;
+constexpr int kInfoPanelHeight = 160;
+
+struct GroupRow {
+  int id;
+  const char16_t* header;
+};
+constexpr GroupRow kGroups[] = {
+    {1, u"Installed Programs"},
+    {2, u"Apple"},
+    {3, u"Adobe"},
+    {4, u"Oracle Jave"},
+    {6, u"Hewlett-Packard"},
+    {7, u"Microsoft Office"},
+    {8, u"Other Microsoft Programs"},
+    {9, u".Net Framework"},
+    {10, u"Visual C++"},
+    {11, u"Windows Driver Package"},
+    {12, u"Microsoft Hotfix"},
+    {14, u"Advanced Micro Devices"},
+    {15, u"Nvidia"},
+};
+
+// Plain substring test after upper-casing both sides by the ASCII rule;
+// `upperText` is already upper-cased.
+bool HasUpper(const Text& upperText, const char16_t* literal) { return Contains(upperText, UpperAscii(Text(literal))); }
+
+std::uint32_t Channel(Pixel p, int shift) { return (p >> shift) & 0xFFu; }
+
+Pixel MakePixel(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// The icon drawn at its own size onto a white bitmap of the same size.
+Picture DrawOnWhite(const Picture& icon) {
+  Picture canvas(icon.width, icon.height);
+  for (std::size_t i = 0; i < icon.pixels.size(); ++i) {
+    const Pixel p = icon.pixels[i];
+    const std::uint32_t a = Channel(p, 24);
+    auto over = [a](std::uint32_t c) { return (c * a + 255u * (255u - a) + 127u) / 255u; };
+    canvas.pixels[i] = MakePixel(255, over(Channel(p, 16)), over(Channel(p, 8)), over(Channel(p, 0)));
+  }
+  return canvas;
+}
+
+// Stretches the picture over a width x height one, each target pixel the
+// area-weighted mean of the source pixels it covers (so a shrink keeps thin
+// lines as lighter lines instead of dropping them).
+Picture Stretch(const Picture& source, int width, int height) {
+  Picture out(width, height);
+  const double scaleX = static_cast<double>(source.width) / width;
+  const double scaleY = static_cast<double>(source.height) / height;
+  for (int y = 0; y < height; ++y) {
+    const double top = y * scaleY;
+    const double bottom = (y + 1) * scaleY;
+    for (int x = 0; x < width; ++x) {
+      const double left = x * scaleX;
+      const double right = (x + 1) * scaleX;
+      double sum[4] = {0, 0, 0, 0};
+      double total = 0;
+      for (int sy = static_cast<int>(top); sy < source.height && sy < bottom; ++sy) {
+        const double wy = std::min<double>(bottom, sy + 1) - std::max<double>(top, sy);
+        if (wy <= 0) continue;
+        for (int sx = static_cast<int>(left); sx < source.width && sx < right; ++sx) {
+          const double wx = std::min<double>(right, sx + 1) - std::max<double>(left, sx);
+          if (wx <= 0) continue;
+          const double w = wx * wy;
+          const Pixel p = source.At(sx, sy);
+          for (int c = 0; c < 4; ++c) sum[c] += w * Channel(p, 24 - 8 * c);
+          total += w;
+        }
+      }
+      std::uint32_t v[4] = {0, 0, 0, 0};
+      if (total > 0) {
+        for (int c = 0; c < 4; ++c) v[c] = static_cast<std::uint32_t>(std::lround(sum[c] / total));
+      }
+      out.At(x, y) = MakePixel(v[0], v[1], v[2], v[3]);
+    }
+  }
+  return out;
+}
+
+// A masked image list's picture: every pixel of the mask colour (the colour
+// of the bottom-left pixel, what a bitmap's transparent colour is taken
+// from) comes back transparent.
+Picture MaskedByBottomLeft(const Picture& bitmap) {
+  Picture out = bitmap;
+  const Pixel mask = bitmap.At(0, bitmap.height - 1) & 0x00FFFFFFu;
+  for (Pixel& p : out.pixels) {
+    if ((p & 0x00FFFFFFu) == mask) {
+      p = 0;
+    } else {
+      p |= 0xFF000000u;
+    }
+  }
+  return out;
+}
+
+void SourceOver(Picture& target, const Picture& source, int left, int top) {
+  for (int y = 0; y < source.height; ++y) {
+    const int ty = top + y;
+    if (ty < 0 || ty >= target.height) continue;
+    for (int x = 0; x < source.width; ++x) {
+      const int tx = left + x;
+      if (tx < 0 || tx >= target.width) continue;
+      const Pixel s = source.At(x, y);
+      const Pixel d = target.At(tx, ty);
+      const std::uint32_t a = Channel(s, 24);
+      auto mix = [a](std::uint32_t sc, std::uint32_t dc) { return (sc * a + dc * (255u - a) + 127u) / 255u; };
+      const std::uint32_t outA = a + (Channel(d, 24) * (255u - a) + 127u) / 255u;
+      target.At(tx, ty) =
+          MakePixel(outA, mix(Channel(s, 16), Channel(d, 16)), mix(Channel(s, 8), Channel(d, 8)), mix(Channel(s, 0), Channel(d, 0)));
+    }
+  }
+}
+
+}  // namespace
+
+void TForm_TW::BuildStep1Page() {
+  Toolkit& toolkit = mpr_Toolkit;
+
+  // The strip right of the list is part of the page's own background, so the
+  // two buttons sit on the page at their page coordinates.
+  Picture pageBackground(kPageWidth, kPageHeight, OpaquePixel(art::kPageColour));
+  SourceOver(pageBackground, art::Step1SidePanel(), kListPanelWidth, 0);
+  TS_TW_Step1->SetBackgroundColour(art::kPageColour);
+  TS_TW_Step1->SetBackgroundPicture(pageBackground);
+
+  IL_TW_SoftwareIcon = toolkit.CreateImageList(kListIconSide, kListIconSide);
+  IL_TW_NoShowSoftwareICO = toolkit.CreateImageList(kListIconSide, kListIconSide);
+  IL_TW_NoShowSoftwareICO->Add(art::PlaceholderIcon(0));
+  IL_TW_NoShowSoftwareICO->Add(art::PlaceholderIcon(1));
+
+  FPanel_TW_ListViewBG =
+      TS_TW_Step1->AddPanel(ids::FPanel_TW_ListViewBG, {0, 0, kListPanelWidth, kPageHeight}, art::kListPanelColour);
+
+  // Stacked from the top: the list, the details panel, the search strip. The
+  // details start hidden: the list then reaches down to the search strip.
+  const int searchTop = kPageHeight - kSearchPanelHeight;
+  LV_TW_InstalledSoftware = FPanel_TW_ListViewBG->AddIconList(ids::LV_TW_InstalledSoftware,
+                                                              {0, 0, kListPanelWidth, searchTop});
+  LV_TW_InstalledSoftware->SetImageList(IL_TW_SoftwareIcon.get());
+  LV_TW_InstalledSoftware->onClick = [this] { LV_TW_InstalledSoftwareClick(); };
+
+  Panel_TW_SoftwareInfo = FPanel_TW_ListViewBG->AddPanel(
+      ids::Panel_TW_SoftwareInfo, {0, searchTop - kInfoPanelHeight, kListPanelWidth, kInfoPanelHeight},
+      art::kListPanelColour);
+  Image_TW_SoftwareLogo = Panel_TW_SoftwareInfo->AddPictureBox(ids::Image_TW_SoftwareLogo, {32, 84, 32, 32});
+  LB_TW_Step1_Software_Name = Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Step1_Software_Name, {32, 32, 705, 32}, u"");
+  Font nameFont;
+  nameFont.height = 20;
+  nameFont.bold = true;
+  LB_TW_Step1_Software_Name->SetFont(nameFont);
+  LB_TW_Step1_Software_Name->SetTextColour(art::kTextGrey);
+  LB_TW_Software_Ver = Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Software_Ver, {80, 82, 0, 0}, u"");
+  LB_TW_Software_Publisher = Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Software_Publisher, {80, 105, 0, 0}, u"");
+  LB_TW_Software_InstallLocation =
+      Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Software_InstallLocation, {80, 128, 0, 0}, u"");
+  for (Label* label : {LB_TW_Software_Ver, LB_TW_Software_Publisher, LB_TW_Software_InstallLocation}) {
+    label->SetTextColour(art::kTextGrey);
+  }
+
+  Panel_TW_Search = FPanel_TW_ListViewBG->AddPanel(ids::Panel_TW_Search,
+                                                   {0, searchTop, kListPanelWidth, kSearchPanelHeight},
+                                                   art::kSearchPanelColour);
+  Ed_TW_Step1_Search = Panel_TW_Search->AddEdit(ids::Ed_TW_Step1_Search, {32, 13, 340, 21});
+  Ed_TW_Step1_Search->onFocus = [this] { Ed_TW_Step1_SearchEnter(); };
+  Ed_TW_Step1_Search->onKeyDown = [this](int key) { Ed_TW_Step1_SearchKeyDown(key); };
+  Bn_TW_Step1_Search = Panel_TW_Search->AddImageButton(ids::Bn_TW_Step1_Search, {352, 15, 18, 18}, u"Search");
+  Bn_TW_Step1_Search->SetPictures(art::ButtonPictures(toolkit, art::Button::kSearch, 18, 18));
+  Bn_TW_Step1_Search->onClick = [this] { Bn_TW_Step1_SearchClick(); };
+
+  Bn_TW_Refresh = TS_TW_Step1->AddImageButton(ids::Bn_TW_Refresh, {775, 284, 249, 54}, u"Refresh");
+  Bn_TW_Refresh->SetPictures(art::ButtonPictures(toolkit, art::Button::kRefresh, 249, 54));
+  Bn_TW_Refresh->onClick = [this] { Bn_TW_RefreshClick(); };
+  Bn_TW_RunAanlysis = TS_TW_Step1->AddImageButton(ids::Bn_TW_RunAanlysis, {829, 406, 150, 150}, u"Run Analysis");
+  Bn_TW_RunAanlysis->SetPictures(art::ButtonPictures(toolkit, art::Button::kRunAnalysis, 150, 150));
+  Bn_TW_RunAanlysis->onClick = [this] { Bn_TW_RunAanlysisClick(); };
+}
+
+void TForm_TW::CreateSoftwareGroups() {
+  LV_TW_InstalledSoftware->EnableGroups();
+  const std::vector<int> existing = LV_TW_InstalledSoftware->GroupIds();
+  for (const GroupRow& group : kGroups) {
+    if (std::find(existing.begin(), existing.end(), group.id) != existing.end()) continue;
+    LV_TW_InstalledSoftware->AddGroup(group.id, group.header);
+  }
+}
+
+int TForm_TW::mpr_func_GetSoftwareGroupID(const Text& name, const Text& publisher) {
+  const Text n = UpperAscii(name);
+  const Text p = UpperAscii(publisher);
+  // Every rule that matches replaces the result of those before it.
+  int group = 1;
+  if (HasUpper(p, u"Microsoft")) group = 8;
+  if (HasUpper(n, u"Microsoft Office")) group = 7;
+  if (HasUpper(n, u".Net Framework")) group = 9;
+  if (HasUpper(n, u"Windows Driver Package")) group = 11;
+  if (HasUpper(n, u"Visual C++")) group = 10;
+  if (!name.empty() && name.back() == u')' && HasUpper(n, u"(KB")) group = 12;
+  if (HasUpper(n, u"AMD Catalyst Control Center") || HasUpper(n, u"AMD Fuel")) group = 14;
+  if (HasUpper(p, u"Advanced Micro Devices")) group = 14;
+  if (HasUpper(p, u"Nvidia")) group = 15;
+  if (HasUpper(p, u"Adobe")) group = 3;
+  if (HasUpper(p, u"Apple")) group = 2;
+  if (HasUpper(p, u"Hewlett-Packard")) group = 6;
+  if (HasUpper(p, u"Oracle") && HasUpper(n, u"Java")) group = 4;
+  return group;
+}
+
+bool TForm_TW::mpr_pro_ScaleIconTo32(Picture* icon, const Text& folder) {
+  if (icon == nullptr || icon->Empty()) return false;
+  const Text file = WithTrailingBackslash(folder) + kScaleFileName;
+
+  const Picture canvas = DrawOnWhite(*icon);
+  if (!SaveBitmapFile(file, canvas, 24)) {
+    Plat().DeleteFile(file);
+    return false;
+  }
+  const Picture stretched = Stretch(canvas, kListIconSide, kListIconSide);
+  Picture loaded;
+  const bool ok = SaveBitmapFile(file, stretched, 24) && LoadBitmapFile(file, &loaded) &&
+                  loaded.width == kListIconSide && loaded.height == kListIconSide;
+  Plat().DeleteFile(file);
+  if (!ok) return false;
+  *icon = MaskedByBottomLeft(loaded);
+  return true;
+}
+
+void TForm_TW::mpu_prosyncb_InstallerSoftwarelist() {
+  const Text& path = mpr_str_SoftwareIcon;
+  const Text upperPath = UpperAscii(path);
+  const Text upperName = UpperAscii(mpr_str_SoftwareName);
+
+  int image = -1;
+  bool newIcon = false;
+  Picture icon;  // empty: the row shows no picture
+
+  const auto cached = mpr_Dic_SoftwareList_ImageInfo.find(path);
+  if (cached != mpr_Dic_SoftwareList_ImageInfo.end()) {
+    image = cached->second;
+  } else {
+    newIcon = true;
+    // Each rule gives a picture, none (an icon handle of 0: no picture), or
+    // fails (the file cannot be read as an icon: no row at all).
+    std::optional<Picture> got;
+    bool failed = false;
+    const bool bitdefender = HasUpper(upperName, u"Bitdefender");
+    if (HasUpper(upperPath, u"Icon_Product") ||
+        (HasUpper(upperPath, u"\\Installer\\") && !HasUpper(upperPath, u".EXE"))) {
+      // Windows Installer keeps product icons without an extension; the shell
+      // only reads the icon of such a file under an executable's name.
+      if (FileExists(path)) {
+        const Text copy = path + u".EXE";
+        Plat().CopyFile(path, copy, false);
+        if (FileExists(copy)) {
+          got = mpr_Toolkit.ShellFileIcon(copy, kShellOpenIconFlags);
+          Plat().DeleteFile(copy);
+        }
+      }
+    } else if (HasUpper(upperPath, u".EXE") || HasUpper(upperPath, u".OCX")) {
+      got = mpr_Toolkit.ShellFileIcon(path, kShellOpenIconFlags);
+    } else if (HasUpper(upperPath, u".DLL")) {
+      if (mpr_int_SoftwareIcon_ID != kNoIconIndex) {
+        got = mpr_Toolkit.ExtractFileIcon(path, mpr_int_SoftwareIcon_ID);
+      } else if (HasUpper(upperName, u"McAfee Internet Security") || HasUpper(upperName, u"McAfee AntiVirus Plus") ||
+                 HasUpper(upperName, u"McAfee Total Protection")) {
+        got = IL_TW_NoShowSoftwareICO->Get(0);
+      } else if (bitdefender) {
+        got = IL_TW_NoShowSoftwareICO->Get(1);
+      } else {
+        got = mpr_Toolkit.ShellFileIcon(path, kShellIconFlags);
+      }
+    } else if (HasUpper(upperPath, u".ICO")) {
+      if (bitdefender) {
+        got = IL_TW_NoShowSoftwareICO->Get(1);
+      } else {
+        got = mpr_Toolkit.LoadIconFile(path);
+        failed = !got.has_value();
+      }
+    } else if (HasUpper(upperPath, u"ICO") && (EndsWith(upperPath, u"ICON") || EndsWith(upperPath, u"ICO"))) {
+      got = mpr_Toolkit.LoadIconFile(path);
+      failed = !got.has_value();
+    }
+    if (failed) return;
+    if (got) icon = std::move(*got);
+
+    if (!icon.Empty()) {
+      if ((icon.width != kListIconSide || icon.height != kListIconSide) &&
+          !mpr_pro_ScaleIconTo32(&icon, mpr_str_CurrentAppPath)) {
+        return;
+      }
+      // The first icon of a load fixes the size of every picture in the list.
+      if (mpr_int_SoftwareList_ICOWH == 0) {
+        if (icon.height >= kListIconSide) {
+          mpr_int_SoftwareList_ICOWH = icon.height;
+          if (IL_TW_SoftwareIcon->Width() != icon.height || IL_TW_SoftwareIcon->Height() != icon.height) {
+            IL_TW_SoftwareIcon->SetSize(icon.height, icon.height);
+          }
+        }
+      } else if (icon.height != mpr_int_SoftwareList_ICOWH || icon.width != mpr_int_SoftwareList_ICOWH) {
+        return;
+      }
+    }
+  }
+
+  // The toolkit's rows take their picture when they are made, so the new
+  // picture goes into the image list first.
+  if (newIcon) {
+    // An empty picture is refused (-1) like any other the list will not take.
+    image = icon.Empty() ? -1 : IL_TW_SoftwareIcon->Add(icon);
+    mpr_Dic_SoftwareList_ImageInfo[path] = image;
+  }
+  LV_TW_InstalledSoftware->AddItem(mpr_str_SoftwareName,
+                                   mpr_func_GetSoftwareGroupID(mpr_str_SoftwareName, mpr_str_SoftwarePublisher),
+                                   image);
+}
+
+void TForm_TW::LV_TW_InstalledSoftwareClick() {
+  const int row = LV_TW_InstalledSoftware->Selected();
+  ZRU_InstalledSoftware* record =
+      (row < 0 || gv_InstalledSoftwareList == nullptr)
+          ? nullptr
+          : gv_InstalledSoftwareList->Find(LowerAscii(LV_TW_InstalledSoftware->Caption(row)));
+  gv_SelInstalledSoftware = record;
+  if (record == nullptr) {
+    mpr_pro_ShowSoftwareInfo(false);
+    return;
+  }
+
+  const Picture picture = IL_TW_SoftwareIcon->Get(LV_TW_InstalledSoftware->Image(row));
+  for (PictureBox* box : {Image_TW_SoftwareLogo, Image_TW_Step_Analyzing_SoftwareLogo, Image_TW_Step2_SoftwareLogo}) {
+    if (box != nullptr) box->SetPicture(picture);
+  }
+  LB_TW_Step1_Software_Name->SetWordWrap(false);
+  LB_TW_Step1_Software_Name->SetText(record->mpu_str_Name);
+  auto line = [](const char16_t* title, const Text& value) {
+    return Text(title) + (value.empty() ? Text(u"N/A") : value);
+  };
+  LB_TW_Software_Ver->SetText(line(u"Version: ", record->mpu_str_DisplayVersion));
+  LB_TW_Software_Publisher->SetText(line(u"Publisher: ", record->mpu_str_Publisher));
+  LB_TW_Software_InstallLocation->SetText(line(u"Install Location: ", record->mpu_str_InstallLocation));
+  mpr_pro_ShowSoftwareInfo(true);
+}
+
+void TForm_TW::Ed_TW_Step1_SearchEnter() {
+  if (Ed_TW_Step1_Search->GetText() == kIdleSearchText) {
+    Ed_TW_Step1_Search->SetText(u"");
+    Ed_TW_Step1_Search->SetTextColour(kBlack);
+  }
+}
+
+void TForm_TW::Ed_TW_Step1_SearchKeyDown(int virtualKey) {
+  constexpr int kVkReturn = 13;
+  if (virtualKey == kVkReturn) Bn_TW_Step1_SearchClick();
+}
+
+void TForm_TW::Bn_TW_Step1_SearchClick() {
+  const Text wanted = Trim(Ed_TW_Step1_Search->GetText());
+  if (wanted.empty() || wanted == kIdleSearchText) {
+    ShowMessage(u"Please enter the program keywords, such as Adobe Photoshop, Office 2010...",
+                win::kMbIconInformation);
+    return;
+  }
+  if (gv_InstalledSoftwareList == nullptr) return;
+  ZRU_InstalledSoftwareList& inventory = *gv_InstalledSoftwareList;
+
+  const Text lowered = LowerAscii(wanted);
+  bool matched = false;
+  for (const auto& entry : inventory.mpu_SDLMap_InstalledSoftware) {
+    if (!Contains(entry.first, lowered)) continue;
+    if (!matched) {
+      matched = true;
+      LV_TW_InstalledSoftware->Clear();
+      inventory.mpu_Search_Clean();
+      inventory.mpu_bool_IsSearch = true;
+    }
+    inventory.mpu_list_InstalledSoftwareName.push_back(entry.second->mpu_str_Name_low);
+  }
+  if (!matched) {
+    ShowMessage(u"Sorry, no software found.", win::kMbIconInformation);
+    return;
+  }
+
+  SortOrdinal(inventory.mpu_list_InstalledSoftwareName);
+  // The rows are built by the same handler as during a load; it copies what
+  // it is given before it processes waiting messages.
+  const TextList keys = inventory.mpu_list_InstalledSoftwareName;
+  for (const Text& key : keys) {
+    const ZRU_InstalledSoftware* record = inventory.Find(key);
+    if (record == nullptr) continue;
+    mpu_pro_cb_InstallerSoftwarelist(record->mpu_str_Name, record->mpu_str_Publisher, record->mpu_str_DisplayVersion,
+                                     record->mpu_str_DisplayIcon, record->mpu_int_DisplayIcon_ID);
+  }
+}
+
+void TForm_TW::Bn_TW_RefreshClick() {
+  LV_TW_InstalledSoftware->Clear();
+  if (gv_InstalledSoftwareList != nullptr) gv_InstalledSoftwareList->mpu_Clean();
+  std::unordered_map<Text, std::int32_t>().swap(mpr_Dic_SoftwareList_ImageInfo);
+  IL_TW_SoftwareIcon->Clear();
+  gv_SelInstalledSoftware = nullptr;
+  mpr_pro_ShowSoftwareInfo(false);
+  mpr_pro_StartGetSoftwareList();
+}
+
+}  // namespace tw::ui

@@ -1,0 +1,558 @@
+// The pages that follow the choice of a program or a folder: the analysis,
+// its report, the wait for the program's own uninstaller, the leftovers and
+// the Force Remove page.
+#include <stdexcept>
+#include <unordered_map>
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "access/message_box.h"
+#include "cleanup/leftover_deletion.h"
+#include "cleanup/state_files.h"
+#include "platform/platform.h"
+#include "trace/trace_scan.h"
+#include "ui/artwork/artwork.h"
+#include "ui/bridge.h"
+#include "ui/control_ids.h"
+#include "ui/main_window.h"
+#include "uninstall/launch.h"
+#include "uninstall/watch.h"
+
+namespace tw::ui {
+
+namespace {
+
+constexpr std::uint32_t kInformation = 64;
+constexpr std::uint32_t kError = 16;
+
+const Text kCancelQuestion =
+    u"The current uninstall process has not yet completed.\r\n"
+    u"The associated program files and registry entries may lead to Windows slowdown and occupy unnecessary drive "
+    u"space.\r\n"
+    u"Are you sure you want to cancel the current uninstall process?";
+
+const Text kProtectedFolder =
+    u"As %s directory is highly associated with Windows system and files,\r\n"
+    u" we do not recommend to scan this directory to avoid any risk of damaging your system performance and "
+    u"stability. \r\n"
+    u"Please select the appropriate directory where the program has been installed.";
+
+Font BoldFont(int height) {
+  Font font;
+  font.height = height;
+  font.bold = true;
+  return font;
+}
+
+ImageButton* AddButton(Toolkit& toolkit, Container* parent, int id, const Bounds& bounds, const Text& caption,
+                       art::Button look) {
+  ImageButton* button = parent->AddImageButton(id, bounds, caption);
+  button->SetPictures(art::ButtonPictures(toolkit, look, bounds.width, bounds.height));
+  return button;
+}
+
+Label* AddText(Container* parent, int id, const Bounds& bounds, const Text& text) {
+  Label* label = parent->AddLabel(id, bounds, text);
+  label->SetTextColour(art::kTextGrey);
+  return label;
+}
+
+// The folder's own name: the text after its last "\" or ":" (a trailing "\"
+// is not part of the name).
+Text LastComponent(Text path) {
+  while (path.size() > 1 && path.back() == u'\\') path.pop_back();
+  const std::size_t at = path.find_last_of(u"\\:");
+  return at == Text::npos ? path : path.substr(at + 1);
+}
+
+// Ticks of the rows of a report list by their text. A text shown in an
+// unticked row is unticked, whatever else shows it.
+std::unordered_map<Text, bool> TicksByText(ReportList* list) {
+  std::unordered_map<Text, bool> ticks;
+  for (int row = 0; row < list->Count(); ++row) {
+    const bool checked = list->Checked(row);
+    auto inserted = ticks.emplace(list->RowText(row), checked);
+    if (!inserted.second && !checked) inserted.first->second = false;
+  }
+  return ticks;
+}
+
+bool TickOf(const std::unordered_map<Text, bool>& ticks, const Text& entry) {
+  const auto found = ticks.find(entry);
+  return found == ticks.end() || found->second;  // not shown: the page shows at most 3000 rows
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- layout
+
+void TForm_TW::BuildAnalyzingPage() {
+  Panel_TW_Step_Analyzing =
+      TS_TW_Step_Analyzing->AddPanel(ids::Panel_TW_Step_Analyzing, {0, 0, 1024, 579}, art::kPageColour);
+  Panel* page = Panel_TW_Step_Analyzing;
+  Image_TW_Step_Analyzing_Logo = page->AddPictureBox(ids::Image_TW_Step_Analyzing_Logo, {431, 40, 162, 162});
+  Image_TW_Step_Analyzing_Logo->SetFrames(art::AnalysisFrames(), art::kAnimationIntervalMs);
+  Image_TW_Step_Analyzing_SoftwareLogo =
+      page->AddPictureBox(ids::Image_TW_Step_Analyzing_SoftwareLogo, {496, 103, 32, 32});
+  LB_TW_Step_Analyzing_Software_Name =
+      AddText(page, ids::LB_TW_Step_Analyzing_Software_Name, {0, 250, 1024, 24}, u"");
+  LB_TW_Step_Analyzing_Software_Name->SetAlignment(Align::kCentre);
+  LB_TW_Step_Analyzing_Software_Name->SetFont(BoldFont(19));
+  LB_TW_Step_Analyzing_Tip =
+      AddText(page, ids::LB_TW_Step_Analyzing_Tip, {112, 346, 0, 0},
+              u"The program's installation information is being analyzed, please wait...");
+  LB_TW_Step_Analying_Files = AddText(page, ids::LB_TW_Step_Analying_Files, {112, 397, 300, 33}, u"Files/Folders");
+  LB_TW_Step_Analyzing_Registry =
+      AddText(page, ids::LB_TW_Step_Analyzing_Registry, {612, 397, 300, 33}, u"Registry Entries");
+  LB_TW_Step_Analyzing_Files_Count = AddText(page, ids::LB_TW_Step_Analyzing_Files_Count, {112, 460, 300, 40}, u"0");
+  LB_TW_Step_Analyzing_Registry_Count =
+      AddText(page, ids::LB_TW_Step_Analyzing_Registry_Count, {612, 460, 300, 40}, u"0");
+  for (Label* label : {LB_TW_Step_Analying_Files, LB_TW_Step_Analyzing_Registry})
+    label->SetFont(BoldFont(16));
+  for (Label* label : {LB_TW_Step_Analyzing_Files_Count, LB_TW_Step_Analyzing_Registry_Count})
+    label->SetFont(BoldFont(29));
+  for (Label* label : {LB_TW_Step_Analying_Files, LB_TW_Step_Analyzing_Registry, LB_TW_Step_Analyzing_Files_Count,
+                       LB_TW_Step_Analyzing_Registry_Count})
+    label->SetAlignment(Align::kCentre);
+}
+
+namespace {
+
+// Step 2 and Step 3 share their form: the program's picture with a state
+// picture over its corner, the name, a line below it, two tab-like buttons
+// over a page control of two report lists, Back and the page's big button.
+struct ReportPageControls {
+  PictureBox* logo;
+  PictureBox* state;
+  Label* name;
+  Label* line;
+  ImageButton* files;
+  ImageButton* registry;
+  PageControl* pages;
+  Container* filesPage;
+  Container* registryPage;
+  ReportList* filesList;
+  ReportList* registryList;
+};
+
+struct ReportPageIds {
+  int logo, state, name, line, files, registry, pages, filesPage, registryPage, filesList, registryList;
+};
+
+ReportPageControls BuildReportPage(Toolkit& toolkit, Container* page, const ReportPageIds& id, const Text& line) {
+  ReportPageControls c{};
+  c.logo = page->AddPictureBox(id.logo, {55, 27, 32, 32});
+  c.state = page->AddPictureBox(id.state, {83, 58, 30, 30});
+  c.name = AddText(page, id.name, {160, 16, 601, 32}, u"");
+  c.name->SetWordWrap(true);
+  c.name->SetFont(BoldFont(19));
+  c.line = AddText(page, id.line, {160, 60, 0, 0}, line);
+  c.files = AddButton(toolkit, page, id.files, {0, 93, 146, 36}, u"Files/Folders", art::Button::kReportFiles);
+  c.registry =
+      AddButton(toolkit, page, id.registry, {146, 93, 161, 36}, u"Registry Entries", art::Button::kReportRegistry);
+  c.pages = page->AddPageControl(id.pages, {0, 130, 775, 449});
+  c.filesPage = c.pages->AddPage(id.filesPage);
+  c.registryPage = c.pages->AddPage(id.registryPage);
+  c.filesList = c.filesPage->AddReportList(id.filesList, {0, 0, 775, 449}, u"Files/Folders path");
+  c.registryList = c.registryPage->AddReportList(id.registryList, {0, 0, 775, 449}, u"Registry path");
+  // Until one of the tabs is first clicked both are enabled and the files
+  // list shows.
+  c.pages->SetActivePage(c.filesPage);
+  return c;
+}
+
+}  // namespace
+
+void TForm_TW::BuildStep2Page() {
+  const ReportPageControls c = BuildReportPage(
+      mpr_Toolkit, TS_TW_Step2,
+      {ids::Image_TW_Step2_SoftwareLogo, ids::Image_TW_Step2_UninstallState_Logo, ids::LB_TW_Step2_Software_Name,
+       ids::LB_TW_Step2_Report_Tip, ids::Bn_TW_Step2_Fileslist, ids::Bn_TW_Step2_Registrylist,
+       ids::PC_TW_Step2_Report, ids::TS_TW_Step2_FilesList, ids::TS_TW_Step2_RegstryList,
+       ids::LV_TW_Step2_FilesFolders, ids::LV_TW_Step2_RegistryEntries},
+      u"");
+  Image_TW_Step2_SoftwareLogo = c.logo;
+  Image_TW_Step2_UninstallState_Logo = c.state;
+  LB_TW_Step2_Software_Name = c.name;
+  LB_TW_Step2_Report_Tip = c.line;
+  Bn_TW_Step2_Fileslist = c.files;
+  Bn_TW_Step2_Registrylist = c.registry;
+  PC_TW_Step2_Report = c.pages;
+  TS_TW_Step2_FilesList = c.filesPage;
+  TS_TW_Step2_RegstryList = c.registryPage;
+  LV_TW_Step2_FilesFolders = c.filesList;
+  LV_TW_Step2_RegistryEntries = c.registryList;
+  Image_TW_Step2_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(0));
+  Bn_TW_Step2_Fileslist->onClick = [this] { Bn_TW_Step2_FileslistClick(); };
+  Bn_TW_Step2_Registrylist->onClick = [this] { Bn_TW_Step2_RegistrylistClick(); };
+
+  Bn_TW_Step2toStpe1 =
+      AddButton(mpr_Toolkit, TS_TW_Step2, ids::Bn_TW_Step2toStpe1, {775, 284, 249, 54}, u"Back", art::Button::kBack);
+  Bn_TW_Step2toStpe1->onClick = [this] { Bn_TW_Step2toStpe1Click(); };
+  Bn_TW_CompleteUninstall = AddButton(mpr_Toolkit, TS_TW_Step2, ids::Bn_TW_CompleteUninstall, {832, 404, 150, 150},
+                                      u"Complete Uninstall", art::Button::kCompleteUninstall);
+  Bn_TW_CompleteUninstall->onClick = [this] { Bn_TW_CompleteUninstallClick(); };
+}
+
+void TForm_TW::BuildWaitPage() {
+  Container* page = TS_TW_Step_WaitUninstalling;
+  LB_TW_Step_WaitUninstalling_Title =
+      AddText(page, ids::LB_TW_Step_WaitUninstalling_Title, {273, 96, 644, 58},
+              u"Please wait while Tidewell initializes the uninstall process.");
+  LB_TW_Step_WaitUninstalling_Title->SetWordWrap(true);
+  LB_TW_Step_WaitUninstalling_Title->SetFont(BoldFont(19));
+  Image_TW_Cafe = page->AddPictureBox(ids::Image_TW_Cafe, {87, 56, 145, 145});
+  Image_TW_Cafe->SetPicture(art::CafePicture());
+
+  Image_TW_Step_WaitUninstalling_1 = page->AddPictureBox(ids::Image_TW_Step_WaitUninstalling_1, {203, 232, 40, 40});
+  Image_TW_Step_WaitUninstalling_1->SetPicture(art::WaitStepPicture(1));
+  LB_TW_Step_WaitUninstalling_1 = AddText(
+      page, ids::LB_TW_Step_WaitUninstalling_1, {273, 235, 596, 32},
+      u"Locate and launch the original uninstall program. Please choose to restart later if it asks to reboost your "
+      u"Windows, or launch Tidewell again after startup.");
+  LB_TW_Step_WaitUninstalling_1->SetWordWrap(true);
+
+  Image_TW_Step_WaitUninstalling_2 = page->AddPictureBox(ids::Image_TW_Step_WaitUninstalling_2, {203, 312, 40, 40});
+  Image_TW_Step_WaitUninstalling_2->SetPicture(art::WaitStepPicture(2));
+  LB_TW_Step_WaitUninstalling_2 =
+      AddText(page, ids::LB_TW_Step_WaitUninstalling_2, {273, 315, 592, 32},
+              u"The original uninstall process is complete. Please click Scan Leftovers button to thoroughly search "
+              u"the program's leftover files, folders and registry entries.");
+  LB_TW_Step_WaitUninstalling_2->SetWordWrap(true);
+
+  // The marker stands beside the step that is running; it shows only while
+  // the watch runs.
+  Image_TW_Step_WaitUninstalling_Run =
+      page->AddPictureBox(ids::Image_TW_Step_WaitUninstalling_Run, {146, 313, 35, 35});
+  Image_TW_Step_WaitUninstalling_Run->SetFrames(art::WaitMarkerFrames(), art::kAnimationIntervalMs);
+  Image_TW_Step_WaitUninstalling_Run->SetVisible(false);
+
+  Bn_TW_Step_WaitUnintalling_SacnLeftovers =
+      AddButton(mpr_Toolkit, page, ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers, {384, 421, 256, 53},
+                u"Scan Leftovers", art::Button::kScanLeftovers);
+  Bn_TW_Step_WaitUnintalling_SacnLeftovers->onClick = [this] { Bn_TW_Step_WaitUnintalling_SacnLeftoversClick(); };
+}
+
+void TForm_TW::BuildStep3Page() {
+  const ReportPageControls c = BuildReportPage(
+      mpr_Toolkit, TS_TW_Step3,
+      {ids::Image_TW_Step3_SoftwareLogo, ids::Image_TW_Step3_UninstallState_Logo, ids::LB_TW_Step3_Software_Name,
+       ids::LB_TW_Step3_Software_Publisher, ids::Bn_TW_Step3_Fileslist, ids::Bn_TW_Step3_Registrylist,
+       ids::PC_TW_Step3_Report, ids::TS_TW_Step3_FilesList, ids::TS_TW_Step3_RegstryList,
+       ids::LV_TW_Step3_FilesFolders, ids::LV_TW_Step3_RegistryEntries},
+      u"Publisher: ");
+  Image_TW_Step3_SoftwareLogo = c.logo;
+  Image_TW_Step3_UninstallState_Logo = c.state;
+  LB_TW_Step3_Software_Name = c.name;
+  LB_TW_Step3_Software_Publisher = c.line;
+  Bn_TW_Step3_Fileslist = c.files;
+  Bn_TW_Step3_Registrylist = c.registry;
+  PC_TW_Step3_Report = c.pages;
+  TS_TW_Step3_FilesList = c.filesPage;
+  TS_TW_Step3_RegstryList = c.registryPage;
+  LV_TW_Step3_FilesFolders = c.filesList;
+  LV_TW_Step3_RegistryEntries = c.registryList;
+  Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
+  Bn_TW_Step3_Fileslist->onClick = [this] { Bn_TW_Step3_FileslistClick(); };
+  Bn_TW_Step3_Registrylist->onClick = [this] { Bn_TW_Step3_RegistrylistClick(); };
+
+  Bn_TW_Step3toStpe1 =
+      AddButton(mpr_Toolkit, TS_TW_Step3, ids::Bn_TW_Step3toStpe1, {775, 284, 249, 54}, u"Back", art::Button::kBack);
+  Bn_TW_Step3toStpe1->onClick = [this] { Bn_TW_Step3toStpe1Click(); };
+  Bn_TW_DeleteLeftovers = AddButton(mpr_Toolkit, TS_TW_Step3, ids::Bn_TW_DeleteLeftovers, {829, 406, 150, 150},
+                                    u"Delete Leftovers", art::Button::kDeleteLeftovers);
+  Bn_TW_DeleteLeftovers->onClick = [this] { Bn_TW_DeleteLeftoversClick(); };
+}
+
+void TForm_TW::BuildForceRemovePage() {
+  Panel_ForceRemove_BG = TS_TW_ForceRemove->AddPanel(ids::Panel_ForceRemove_BG, {0, 0, 1024, 579}, art::kPageColour);
+  Panel* page = Panel_ForceRemove_BG;
+  Image_TW_ForceRemove_Logo = page->AddPictureBox(ids::Image_TW_ForceRemove_Logo, {99, 99, 145, 145});
+  Image_TW_ForceRemove_Logo->SetPicture(art::ForceRemovePicture());
+  LB_TW_ForceRemove_Title = AddText(page, ids::LB_TW_ForceRemove_Title, {283, 108, 0, 0}, u"Force Remove Wizard");
+  LB_TW_ForceRemove_Title->SetFont(BoldFont(24));
+  LB_TW_ForceRemove_Describe = AddText(
+      page, ids::LB_TW_ForceRemove_Describe, {283, 158, 635, 48},
+      u"If the program you want to uninstall is not listed in Tidewell, you can type the program's installation "
+      u"directory in the box below, and click Scan button. Tidewell will thoroughly scan and remove the program "
+      u"according to the directory you provide.");
+  LB_TW_ForceRemove_Describe->SetWordWrap(true);
+  ED_TW_ForceRemove_SelSoftwareFilePath = page->AddEdit(ids::ED_TW_ForceRemove_SelSoftwareFilePath, {136, 283, 665, 21});
+  ED_TW_ForceRemove_SelSoftwareFilePath->SetReadOnly(true);
+  Bn_TW_ForceRemove_SelSoftwareFilePath =
+      AddButton(mpr_Toolkit, page, ids::Bn_TW_ForceRemove_SelSoftwareFilePath, {816, 281, 75, 25}, u"Browse...",
+                art::Button::kBrowse);
+  Bn_TW_ForceRemove_SelSoftwareFilePath->onClick = [this] { Bn_TW_ForceRemove_SelSoftwareFilePathClick(); };
+  Bn_TW_ForceRemove_Scan =
+      AddButton(mpr_Toolkit, page, ids::Bn_TW_ForceRemove_Scan, {398, 424, 227, 52}, u"Scan", art::Button::kScan);
+  Bn_TW_ForceRemove_Scan->onClick = [this] { Bn_TW_ForceRemove_ScanClick(); };
+}
+
+// ---------------------------------------------------------------- analysis
+
+void TForm_TW::Bn_TW_RunAanlysisClick() {
+  if (!gv_SelInstalledSoftware) {
+    ShowMessage(u"Please select the program you want to uninstall on the right.", kInformation);
+    return;
+  }
+  mpr_str_SelUnstallSoftware = gv_SelInstalledSoftware->mpu_str_Name;
+  mpr_str_SelUnstallSoftware_PU = gv_SelInstalledSoftware->mpu_str_Publisher;
+  mpr_int_UninstallType = gv_SelInstalledSoftware->mpu_int_Is64Bit;
+  mpr_int_UninstallMode = 1;
+  mpr_pro_StartUninstallerThread();
+}
+
+void TForm_TW::mpr_pro_StartUninstallerThread() {
+  auto* worker = new ZRU_Thread_Uninstaller(&gv_InstalledSoftwareList);
+  worker->mpu_int_UninstallMode = mpr_int_UninstallMode;
+  worker->mpu_dword_cb_TU_Start = CBGUI_TU_Start;
+  worker->mpu_dword_cb_TU_End = CBGUI_TU_End;
+  worker->mpu_dword_cb_TU_FileFolderList = CBGUI_TU_FileFolderList;
+  worker->mpu_dword_cb_TU_FileFolderCount = CBGUI_TU_FileFolderCount;
+  worker->mpu_dword_cb_TU_RegList = CBGUI_TU_RegList;
+  worker->mpu_dword_cb_TU_RegCount = CBGUI_TU_RegCount;
+  if (mpr_int_UninstallMode == 2) {
+    worker->mpu_str_UserSelInstalledFilePath = mpr_str_SelCustomUinstallPath;
+    worker->mpu_pro_SetUninstallSoftware();
+  } else {
+    worker->mpu_pro_SetUninstallSoftware(gv_SelInstalledSoftware ? gv_SelInstalledSoftware->mpu_str_Name_low
+                                                                  : Text());
+  }
+
+  Image_TW_Step_Analyzing_Logo->StartAnimation();
+  LB_TW_Step_Analyzing_Files_Count->SetText(u"0");
+  LB_TW_Step_Analyzing_Registry_Count->SetText(u"0");
+  PC_TW_Step->SetActivePage(TS_TW_Step_Analyzing);
+  if (mpr_int_UninstallMode == 2) {
+    LB_TW_Step_Analyzing_Software_Name->SetText(LastComponent(mpr_str_SelCustomUinstallPath));
+    PC_TW_Function->SetActivePage(TS_TW_DestopApp);
+    Image_TW_Step_Analyzing_SoftwareLogo->SetPicture(imagelist_uninstallstate_logo->Get(3));
+  } else {
+    LB_TW_Step_Analyzing_Software_Name->SetText(mpr_str_SelUnstallSoftware);
+  }
+  worker->Start();
+}
+
+void TForm_TW::Bn_TW_Step2_FileslistClick() {
+  Bn_TW_Step2_Fileslist->SetEnabled(false);
+  Bn_TW_Step2_Registrylist->SetEnabled(true);
+  PC_TW_Step2_Report->SetActivePage(TS_TW_Step2_FilesList);
+}
+
+void TForm_TW::Bn_TW_Step2_RegistrylistClick() {
+  Bn_TW_Step2_Registrylist->SetEnabled(false);
+  Bn_TW_Step2_Fileslist->SetEnabled(true);
+  PC_TW_Step2_Report->SetActivePage(TS_TW_Step2_RegstryList);
+}
+
+void TForm_TW::Bn_TW_Step3_FileslistClick() {
+  Bn_TW_Step3_Fileslist->SetEnabled(false);
+  Bn_TW_Step3_Registrylist->SetEnabled(true);
+  PC_TW_Step3_Report->SetActivePage(TS_TW_Step3_FilesList);
+}
+
+void TForm_TW::Bn_TW_Step3_RegistrylistClick() {
+  Bn_TW_Step3_Registrylist->SetEnabled(false);
+  Bn_TW_Step3_Fileslist->SetEnabled(true);
+  PC_TW_Step3_Report->SetActivePage(TS_TW_Step3_RegstryList);
+}
+
+void TForm_TW::Bn_TW_Step2toStpe1Click() {
+  gv_SelInstalledSoftware = nullptr;
+  PC_TW_Step->SetActivePage(TS_TW_Step1);
+  Bn_TW_RefreshClick();
+}
+
+// ---------------------------------------------------------------- uninstall
+
+bool TForm_TW::mpr_func_ConfirmAndLaunchUninstall() {
+  const ZRU_InstalledSoftware* record = gv_SelInstalledSoftware;
+  if (!record) return false;
+  if (ShowMessage(FormatMessageText(u"Are you sure you want to uninstall %s ?", record->mpu_str_Name),
+                  win::kMbQuestionYesNo) == win::kIdNo)
+    return false;
+  mpr_str_SelUnstallSoftware = record->mpu_str_Name;
+  mpr_str_SelUnstallSoftware_PU = record->mpu_str_Publisher;
+  auto* launch = new ZRU_Thread_ShellCallUninstall(mpr_Toolkit.ApplicationHandle(), record->mpu_str_UninstallString,
+                                                   record->mpu_int_Is64Bit == 1);
+  launch->Start();
+  return true;
+}
+
+void TForm_TW::Bn_TW_CompleteUninstallClick() {
+  if ((LV_TW_Step2_FilesFolders->Count() == 0 && LV_TW_Step2_RegistryEntries->Count() == 0) ||
+      !gv_SelInstalledSoftware) {
+    ShowMessage(u"Program encountered problem during the uninstallation.", kError);
+    return;
+  }
+  const Text key = gv_SelInstalledSoftware->mpu_str_Name_low;
+  if (!mpr_func_ConfirmAndLaunchUninstall()) return;
+  // Gives the launched uninstaller a moment to appear in the process list
+  // before the watch looks for it; the window does not repaint meanwhile.
+  Plat().Sleep(1000);
+  PC_TW_Step->SetActivePage(TS_TW_Step_WaitUninstalling);
+
+  auto* watch = new ZRU_Thread_ShellExeUninstaller(&gv_InstalledSoftwareList);
+  watch->mpu_dword_cb_SHTU_Start = CBGUI_SHTU_Start;
+  watch->mpu_dword_cb_SHTU_End = CBGUI_SHTU_End;
+  watch->mpu_dword_cb_SHTU_StepTip_Start = CBGUI_SHTU_StepTip_Start;
+  watch->mpu_dword_cb_SHTU_StepTip_End = CBGUI_SHTU_StepTip_End;
+  try {
+    watch->mpu_pro_SetUninstallSoftware(key);
+  } catch (const std::out_of_range&) {
+    // The record is gone from the inventory, so there is nothing to watch:
+    // the page goes straight to the state the watch's end gives it. The
+    // uninstall becomes pending now, the leftovers page is filled, and Scan
+    // Leftovers is enabled for when the user has finished with the
+    // program's own uninstaller.
+    delete watch;
+    mpu_pro_cb_SHTU_UninstallSoftware_Start();
+    mpu_pro_cb_UninstallStepTip_End(2);
+    mpu_pro_cb_SHTU_UninstallSoftware_End();
+    return;
+  }
+  watch->Start();
+}
+
+void TForm_TW::Bn_TW_Step_WaitUnintalling_SacnLeftoversClick() {
+  Bn_TW_Step3_FileslistClick();
+  PC_TW_Step->SetActivePage(TS_TW_Step3);
+}
+
+// ---------------------------------------------------------------- leftovers
+
+void TForm_TW::Bn_TW_Step3toStpe1Click() {
+  if (LV_TW_Step3_FilesFolders->Count() > 0 || LV_TW_Step3_RegistryEntries->Count() > 0) {
+    if (ShowMessage(kCancelQuestion, win::kMbQuestionYesNo) == win::kIdNo) return;
+  }
+  gv_SelInstalledSoftware = nullptr;
+  // The question says the uninstall is cancelled, so it is: the state files
+  // go and the leftovers are forgotten. Otherwise the refresh that follows
+  // would find the state on disk and bring this page straight back.
+  DeletePendingState(mpr_str_CurrentAppPath);
+  LV_TW_Step3_FilesFolders->Clear();
+  LV_TW_Step3_RegistryEntries->Clear();
+  mpr_strlist_LF_Files.clear();
+  mpr_strlist_LF_Folders.clear();
+  mpr_strlist_LF_Registry.clear();
+  mpr_strlist_SIConfigItem.clear();
+  if (mpr_int_UninstallMode == 1) {
+    PC_TW_Step->SetActivePage(TS_TW_Step1);
+    Bn_TW_RefreshClick();
+  } else if (mpr_int_UninstallMode == 2) {
+    PC_TW_Function->SetActivePage(TS_TW_ForceRemove);
+  }
+}
+
+void TForm_TW::Bn_TW_DeleteLeftoversClick() {
+  if (ShowMessage(u"Are you sure you want to delete all leftovers?", win::kMbQuestionYesNo) == win::kIdNo) return;
+
+  DeletionRequest request;
+  request.folders = mpr_strlist_LF_Folders;
+  request.files = mpr_strlist_LF_Files;
+  request.registry = mpr_strlist_LF_Registry;
+  // The rows of the page need not stand in the order of the lists (a Force
+  // Remove trace delivers its rows sorted), so each entry takes the tick of
+  // the row that shows it.
+  const auto fileTicks = TicksByText(LV_TW_Step3_FilesFolders);
+  for (const TextList* list : {&request.folders, &request.files})
+    for (const Text& path : *list) request.fileTicks.push_back(TickOf(fileTicks, path));
+  const auto registryTicks = TicksByText(LV_TW_Step3_RegistryEntries);
+  for (const Text& line : request.registry) request.registryTicks.push_back(TickOf(registryTicks, line));
+  request.programFolder = mpr_str_CurrentAppPath;
+  request.uninstallType = mpr_int_UninstallType;
+  // Names the registry backup; a Force Remove is named after its folder, not
+  // after whatever program was analysed before it.
+  request.programName =
+      mpr_int_UninstallMode == 2 ? LB_TW_Step3_Software_Name->GetText() : mpr_str_SelUnstallSoftware;
+
+  const DeletionReport report = DeleteLeftovers(request);
+  switch (report.outcome) {
+    case DeletionOutcome::kComplete:
+    case DeletionOutcome::kWithheld:
+      ClearReportLists();
+      // The page's rows are gone; so are the lists behind them, or a second
+      // click would take every entry as ticked, unticked ones included.
+      mpr_strlist_LF_Folders.clear();
+      mpr_strlist_LF_Files.clear();
+      mpr_strlist_LF_Registry.clear();
+      Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
+      ShowDeletionMessage(report);
+      break;
+    case DeletionOutcome::kIncomplete: {
+      ShowDeletionMessage(report);
+      mpr_strlist_LF_Folders = report.remainingFolders;
+      mpr_strlist_LF_Files = report.remainingFiles;
+      mpr_strlist_LF_Registry = report.remainingRegistry;
+      LV_TW_Step3_FilesFolders->Clear();
+      LV_TW_Step3_RegistryEntries->Clear();
+      std::size_t rows = 0;
+      for (const TextList* list : {&mpr_strlist_LF_Folders, &mpr_strlist_LF_Files}) {
+        for (const Text& path : *list) {
+          if (rows == kTraceDisplayRows) break;
+          LV_TW_Step3_FilesFolders->AddRow(path);
+          ++rows;
+        }
+      }
+      for (const Text& line : mpr_strlist_LF_Registry) LV_TW_Step3_RegistryEntries->AddRow(line);
+      // A Force Remove never leaves a pending uninstall behind.
+      if (mpr_int_UninstallMode != 2) {
+        const StateWriteResult kept =
+            KeepRemainingAsPendingState(mpr_str_CurrentAppPath, mpr_int_UninstallType, report);
+        if (!kept.Ok()) ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, kept.failed), kError);
+      }
+      break;
+    }
+    case DeletionOutcome::kFailed:
+      ShowDeletionMessage(report);
+      break;
+  }
+}
+
+// ---------------------------------------------------------------- Force Remove
+
+void TForm_TW::Bn_TW_ForceRemove_SelSoftwareFilePathClick() {
+  const std::optional<Text> folder =
+      mpr_Toolkit.PickFolder(*mpr_Window, u"Select the folder the program is installed in");
+  ED_TW_ForceRemove_SelSoftwareFilePath->SetText(folder ? *folder : Text());
+}
+
+void TForm_TW::Bn_TW_ForceRemove_ScanClick() {
+  const Text folder = ED_TW_ForceRemove_SelSoftwareFilePath->GetText();
+  mpr_str_SelCustomUinstallPath = folder;
+  if (folder.empty()) {
+    ShowMessage(u"Tidewell needs to collect necessary information to initiate the Force Remove process. Please "
+                u"specify the program install directory.",
+                kInformation);
+    return;
+  }
+
+  const Text upper = UpperAscii(folder);
+  const Text withSlash = WithTrailingBackslash(upper);
+  bool refused = folder.size() <= 3 || Contains(upper, u":\\WINDOWS\\");
+  for (const Text& system : {GetSystemDir(), GetStartupDir(), GetDesktopDir(), GetProgramFilesDir(), GetWindowsDir()})
+    if (withSlash == UpperAscii(system)) refused = true;
+  if (refused) {
+    ShowMessage(FormatMessageText(kProtectedFolder, folder), kInformation);
+    return;
+  }
+  if (ShowMessage(FormatMessageText(
+                      u"Are you sure to scan and analyze the associated program install information of %s directory?",
+                      folder),
+                  win::kMbQuestionYesNo) == win::kIdNo)
+    return;
+
+  mpr_int_UninstallMode = 2;
+  // The trace reads a Force Remove record in the 64-bit view on 64-bit
+  // Windows, so the deletion must work in that view too.
+  int bitness = 0;
+  try {
+    bitness = GetWindowsBitness();
+  } catch (const Wow64Error&) {
+    bitness = 0;
+  }
+  mpr_int_UninstallType = (bitness == 1 || bitness == 2) ? 1 : 0;
+  mpr_pro_StartUninstallerThread();
+}
+
+}  // namespace tw::ui
