@@ -1,53 +1,41 @@
-// tidewell.exe: the program entry. Sets the process on the real Windows API,
-// opens the main window and runs the message loop until it closes.
+// tidewell.exe: the program entry. Puts the process on the real Windows API,
+// sets up COM and the common controls for the windows, the hand-over that
+// brings worker reports to this (the GUI) thread, and runs the application.
+#include "platform/win32/handover_window.h"
+#include "platform/win32/win32_api.h"
 #include "platform/win32/win32_platform.h"
 
-#include "platform/win32/win32_api.h"
+#include <commctrl.h>
+#include <objbase.h>
 
-namespace {
+#include "ui/application.h"
+#include "ui/toolkit/win32/win32_toolkit.h"
+#include "workers/handover.h"
+#include "workers/worker_thread.h"
 
-constexpr wchar_t kWindowClass[] = L"TidewellMainWindow";
-constexpr wchar_t kTitle[] = L"Tidewell";
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_DESTROY:
-      ::PostQuitMessage(0);
-      return 0;
-    default:
-      return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
-bool RegisterMainWindowClass(HINSTANCE instance) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = MainWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  windowClass.lpszClassName = kWindowClass;
-  return ::RegisterClassExW(&windowClass) != 0;
-}
-
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static tw::Win32Platform platform;
   tw::SetPlatform(&platform);
 
-  if (!RegisterMainWindowClass(instance)) return 1;
-  HWND window = ::CreateWindowExW(0, kWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  800, 560, nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) return 1;
-  ::ShowWindow(window, showCommand);
-  ::UpdateWindow(window);
+  // The folder picker's shell dialog wants a single-threaded apartment.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
 
-  MSG message;
-  // GetMessageW returns -1 on an error and 0 for WM_QUIT.
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+  int result = 1;
+  {
+    tw::Win32HandOver handOver;
+    if (handOver.IsValid()) {
+      tw::SetHandOver(&handOver);
+      tw::ui::Win32Toolkit toolkit;
+      result = tw::ui::RunApplication(toolkit);
+      // A worker still running (the window was closed during a load, or a
+      // restart ended the application) is abandoned with the process: it
+      // must not find the hand-over and the platform torn down under it.
+      if (tw::WorkerThread::Running() != 0) ::ExitProcess(static_cast<UINT>(result));
+      tw::SetHandOver(nullptr);
+    }
   }
-  return static_cast<int>(message.wParam);
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  return result;
 }
