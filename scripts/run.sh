@@ -4,6 +4,14 @@
 # i686 build where this host can run 32-bit programs, else the x86_64 build of
 # the same sources. Returns when the program exits.
 #
+# The first run prepares the prefix with programs to look at and remove
+# (tests/fixtures/prepare-gui-prefix.sh): programs of four vendors in three
+# groups, two programs whose own uninstallers remove everything, one whose
+# uninstaller leaves leftovers behind, and one MSI package. Later runs keep
+# the prefix as the last run left it; TIDEWELL_RUN_RESET=1 makes it anew.
+# tidewell.exe runs as C:\Tidewell\tidewell.exe in the prefix, so that its
+# state files and its Backups folder stay there too.
+#
 # TIDEWELL_RUN_SECONDS=N ends the program after N seconds, saving a picture of
 # the screen to $TIDEWELL_SCREENSHOT first when that is set.
 set -euo pipefail
@@ -20,10 +28,13 @@ else
   loader=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
   tw_log "this host cannot run 32-bit programs; running the x86_64 build"
 fi
-"$TW_ROOT/scripts/build.sh" "$folder" -- tidewell
+# The sleeper helper is the program file the prepared programs install.
+"$TW_ROOT/scripts/build.sh" "$folder" -- tidewell tw_sleeper
 
-exe="$TW_ROOT/build/$folder/app/tidewell.exe"
-prefix="$TW_ROOT/build/$folder/wineprefix-run"
+build="$TW_ROOT/build/$folder"
+exe="$build/app/tidewell.exe"
+payload="$build/tests/tw_sleeper.exe"
+prefix="$build/wineprefix-run"
 
 cleanup() {
   tw_wine_stop
@@ -32,22 +43,27 @@ cleanup() {
 trap cleanup EXIT
 
 tw_xvfb_start
-if [[ -f "$prefix/system.reg" ]]; then
+if [[ -f "$prefix/system.reg" && "${TIDEWELL_RUN_RESET:-}" != 1 ]]; then
   tw_wine_env "$prefix"
 else
   tw_wine_fresh_prefix "$prefix"
 fi
+WINEPREFIX=$prefix bash "$TW_ROOT/tests/fixtures/prepare-gui-prefix.sh" --once "$build/run-programs" "$payload"
 
-tw_log "starting $exe"
+mkdir -p "$prefix/drive_c/Tidewell"
+cp -f "$exe" "$prefix/drive_c/Tidewell/tidewell.exe"
+program='C:\Tidewell\tidewell.exe'
+
+tw_log "starting $program in $prefix"
 if [[ -n "${TIDEWELL_RUN_SECONDS:-}" ]]; then
-  "$loader" "$exe" &
-  program=$!
+  "$loader" "$program" &
+  running=$!
   sleep "$TIDEWELL_RUN_SECONDS"
   if [[ -n "${TIDEWELL_SCREENSHOT:-}" ]]; then
     import -window root "$TIDEWELL_SCREENSHOT" && tw_log "screenshot saved to $TIDEWELL_SCREENSHOT"
   fi
   tw_wine_stop
-  wait "$program" 2>/dev/null || true
+  wait "$running" 2>/dev/null || true
 else
-  "$loader" "$exe"
+  "$loader" "$program"
 fi

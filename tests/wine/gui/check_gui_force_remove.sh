@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Force Remove through the windows: the folder of "Tidewell Fixture Removable
+# CLI" picked with the folder picker, confirmed, traced, shown on Step 3 and
+# deleted; Back returns to the Force Remove page. Then a folder below
+# C:\windows\system32 is refused with its message and nothing starts.
+#
+# Usage: check_gui_force_remove.sh tidewell.exe gui_driver.exe ARTIFACT_DIR
+set -euo pipefail
+# shellcheck source=tests/wine/gui/lib_gui.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib_gui.sh"
+gui_init "$@"
+
+target_dos='C:\Program Files (x86)\Tidewell Fixture Removable CLI'
+target="$WINEPREFIX/drive_c/Program Files (x86)/Tidewell Fixture Removable CLI"
+[[ -f "$target/removable-cli.exe" ]] || tw_die "not installed: $target"
+system_dos='C:\windows\system32\Foo'
+system_folder="$WINEPREFIX/drive_c/windows/system32/Foo"
+
+gui_start
+gui_wait_inventory
+
+# ---- The Force Remove page ------------------------------------------------------
+drv click Bn_TW_ForceRemove
+drv wait-visible TS_TW_ForceRemove 10
+drv expect-text LB_TW_ForceRemove_Describe "If the program you want to uninstall is not listed in Tidewell" 5 >/dev/null
+drv click Bn_TW_ForceRemove_SelSoftwareFilePath
+drv type-folder "$target_dos" 20
+drv expect-text ED_TW_ForceRemove_SelSoftwareFilePath "Tidewell Fixture Removable CLI" 5 >/dev/null
+picked=$(drv text ED_TW_ForceRemove_SelSoftwareFilePath)
+gui_shot force-remove
+
+# ---- Scan: confirmed, traced, Step 3 ---------------------------------------------
+drv click Bn_TW_ForceRemove_Scan
+drv expect-message "Are you sure to scan and analyze the associated program install information of $picked directory?" \
+  yes 10 >/dev/null
+drv wait-visible TS_TW_Step_Analyzing 10
+drv expect-text LB_TW_Step_Analyzing_Software_Name "Tidewell Fixture Removable CLI" 5 >/dev/null
+gui_shot force-remove-analyzing
+drv wait-visible TS_TW_Step3 60
+drv expect-text LB_TW_Step3_Software_Name "Tidewell Fixture Removable CLI" 5 >/dev/null
+drv expect-text LB_TW_Step3_Software_Publisher "Publisher: N/A" 5 >/dev/null
+gui_rows LV_TW_Step3_FilesFolders >"$GUI_WORK/files.txt"
+for file in removable-cli.exe notes.txt uninstall.exe; do
+  expect_line "$GUI_WORK/files.txt" "$target_dos\\$file" "the Force Remove Step 3 list"
+done
+# No pending state in this mode: nothing brings it back after a restart.
+[[ ! -e "$GUI_DIR/SLF_FI.txt" && ! -e "$GUI_DIR/SIConfig.txt" ]] || gui_fail "Force Remove wrote pending-uninstall files"
+gui_shot force-remove-step3
+
+drv click Bn_TW_DeleteLeftovers
+drv expect-message "Are you sure you want to delete all leftovers?" yes 10 >/dev/null
+drv expect-message "All leftovers have been completely removed." ok 60 >/dev/null
+[[ ! -e "$target" ]] || gui_fail "left behind: $(find "$target" | head -5 | tr '\n' ' ')"
+[[ -f "$WINEPREFIX/drive_c/Program Files (x86)/Tidewell Fixture Removable MSI/removable-msi.exe" ]] ||
+  gui_fail "another program's files were deleted"
+
+# Back (lists empty, no question) returns to the Force Remove page.
+drv click Bn_TW_Step3toStpe1
+drv expect-no-message 2
+drv wait-visible TS_TW_ForceRemove 10
+
+# ---- A system folder is refused ----------------------------------------------------
+mkdir -p "$system_folder"
+trap 'status=$?; rmdir "$system_folder" 2>/dev/null; (exit $status); gui_cleanup' EXIT
+drv click Bn_TW_ForceRemove_SelSoftwareFilePath
+drv type-folder "$system_dos" 20
+picked=$(drv text ED_TW_ForceRemove_SelSoftwareFilePath)
+[[ "${picked,,}" == "${system_dos,,}" ]] || gui_fail "the folder box reads '$picked' after picking $system_dos"
+drv click Bn_TW_ForceRemove_Scan
+refusal=$(drv expect-message "As $picked directory is highly associated with Windows system and files," ok 10)
+[[ "$refusal" == *"we do not recommend to scan this directory"* ]] || gui_fail "the refusal reads '$refusal'"
+drv expect-no-message 2
+drv wait-visible TS_TW_ForceRemove 5
+[[ -d "$system_folder" ]] || gui_fail "the refused folder was touched"
+
+drv click Bn_TW_Close
+drv expect-no-message 2
+gui_wait_exit
+tw_log "Force Remove: $target_dos traced and deleted, $system_dos refused"

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# An uninstall left on the leftovers page survives closing Tidewell: removes
+# "Tidewell Fixture Removable" through the windows up to Step 3, closes the
+# window there (No keeps it open, Yes closes it), starts tidewell.exe again
+# and expects it to open on Step 3 with the same rows, then deletes the
+# leftovers, after which the state files are gone and Close asks nothing.
+#
+# Usage: check_gui_resume.sh tidewell.exe gui_driver.exe ARTIFACT_DIR
+set -euo pipefail
+# shellcheck source=tests/wine/gui/lib_gui.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib_gui.sh"
+gui_init "$@"
+
+name="Tidewell Fixture Removable"
+folder="$WINEPREFIX/drive_c/Program Files/Tidewell Fixture Removable"
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TidewellFixtureRemovable'
+[[ -f "$folder/removable.exe" ]] || tw_die "not installed: $folder"
+
+step3_rows() {
+  { gui_rows LV_TW_Step3_FilesFolders; gui_rows LV_TW_Step3_RegistryEntries; } | sort >"$1"
+  [[ -s "$1" ]] || gui_fail "the Step 3 lists are empty"
+}
+
+gui_start
+gui_wait_inventory
+drv click-program "$name"
+drv click Bn_TW_RunAanlysis
+drv wait-visible TS_TW_Step2 60
+drv click Bn_TW_CompleteUninstall
+drv expect-message "Are you sure you want to uninstall $name ?" yes 10 >/dev/null
+drv wait-visible TS_TW_Step_WaitUninstalling 15
+drv wait-enabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 90
+! reg_exists "$entry" || gui_fail "the program's own uninstaller did not remove its entry"
+drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
+drv wait-visible TS_TW_Step3 10
+step3_rows "$GUI_WORK/before.txt"
+grep -qF 'Tidewell Fixture Removable\removable.exe' "$GUI_WORK/before.txt" ||
+  gui_fail "Step 3 does not list the program file: $(tr '\n' ';' <"$GUI_WORK/before.txt")"
+
+# ---- Close on Step 3 with the state on disk: asked; No keeps the window ----------
+drv click Bn_TW_Close
+drv expect-message "Are you sure you want to exit Tidewell now?" no 10 >/dev/null
+drv wait-visible TS_TW_Step3 5
+drv click Bn_TW_Close
+drv expect-message "The current uninstall process has not yet completed." yes 10 >/dev/null
+gui_wait_exit
+for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt; do
+  [[ -f "$GUI_DIR/$state" ]] || gui_fail "closing removed $state"
+done
+
+# ---- Started again: the inventory ends on Step 3 with the same rows --------------
+gui_start
+gui_wait_inventory
+drv wait-visible TS_TW_Step3 15
+drv expect-text LB_TW_Step3_Software_Name "$name" 5 >/dev/null
+drv expect-text LB_TW_Step3_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
+step3_rows "$GUI_WORK/after.txt"
+cmp -s "$GUI_WORK/before.txt" "$GUI_WORK/after.txt" ||
+  gui_fail "Step 3 after the restart differs: $(diff "$GUI_WORK/before.txt" "$GUI_WORK/after.txt" | tr '\n' ';')"
+gui_shot step3-resumed
+
+drv click Bn_TW_DeleteLeftovers
+drv expect-message "Are you sure you want to delete all leftovers?" yes 10 >/dev/null
+drv expect-message "All leftovers have been completely removed." ok 60 >/dev/null
+[[ ! -e "$folder" ]] || gui_fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"
+for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt AppLogo.ico; do
+  [[ ! -e "$GUI_DIR/$state" ]] || gui_fail "$state is still there after the deletion"
+done
+
+# Nothing pending any more: Close on Step 3 asks nothing.
+drv click Bn_TW_Close
+drv expect-no-message 2
+gui_wait_exit
+tw_log "the uninstall of $name resumed on Step 3 after a restart with the same rows, and was finished"

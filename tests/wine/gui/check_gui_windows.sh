@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The windows of tidewell.exe in the prefix of the fixture programs
+# (tests/fixtures/install-fixtures.sh): the loading window over the main
+# window during the inventory, the program list with every fixture in its
+# group, the details panel of a clicked program, the search, Refresh, the
+# about and why-use windows, the Force Remove page and the messages of the
+# first page. Saves screenshots of the main window, the loading window, the
+# about and the why-use window into ARTIFACT_DIR.
+#
+# Usage: check_gui_windows.sh tidewell.exe gui_driver.exe ARTIFACT_DIR VERSION
+set -euo pipefail
+# shellcheck source=tests/wine/gui/lib_gui.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib_gui.sh"
+
+[[ $# -eq 4 ]] || tw_die "usage: check_gui_windows.sh tidewell.exe gui_driver.exe ARTIFACT_DIR VERSION"
+version=$4
+gui_init "$@"
+
+# The fixture programs every inventory must list; all of them are published
+# by "Tidewell Fixtures", which no vendor rule matches: group 1.
+fixtures=(
+  "Tidewell Fixture Installer"
+  "Tidewell Fixture Legacy"
+  "Tidewell Fixture Orphan"
+  "Tidewell Fixture Pair"
+  "Tidewell Fixture Per-User"
+  "Tidewell Fixture Quoted"
+  "Tidewell Trace Foo"
+  "Tidewell Trace FooBar"
+  "Tidewell Trace Msi"
+)
+
+check_full_list() {
+  local file=$1 name previous="" key
+  for name in "${fixtures[@]}"; do
+    expect_line "$file" "$name"$'\t'"1" "the program list"
+  done
+  # Within a group the rows come in the inventory's sorted (lower-case) order.
+  while IFS=$'\t' read -r name group; do
+    [[ "$group" == 1 ]] || continue
+    key=$(LC_ALL=C tr '[:upper:]' '[:lower:]' <<<"$name")
+    if [[ -n "$previous" ]] && ! LC_ALL=C expr "$previous" \< "$key" >/dev/null; then
+      gui_fail "the program list is not sorted: '$previous' before '$key'"
+    fi
+    previous=$key
+  done <"$file"
+}
+
+# ---- Start: the loading window over the main window --------------------------
+gui_start
+drv wait-visible TS_TW_Step1 10
+drv wait-disabled Bn_TW_DesktopApp 5
+drv wait-enabled Bn_TW_ForceRemove 5
+drv expect-text Ed_TW_Step1_Search "Search..." 5 >/dev/null
+drv wait-window TidewellWindow Loading 30 >/dev/null
+drv expect-centred TidewellWindow Loading >/dev/null
+drv expect-text Label_ZRU_LoadingTips "Analyzing and loading the information of installed program" 5 >/dev/null
+gui_shot loading-window
+drv wait-gone TidewellWindow Loading 90
+
+# ---- The list, and the details of a clicked program ---------------------------
+gui_programs "$GUI_WORK/list.txt"
+check_full_list "$GUI_WORK/list.txt"
+all_rows=$(wc -l <"$GUI_WORK/list.txt")
+hidden_height=$(gui_height Panel_TW_SoftwareInfo)
+(( hidden_height <= 1 )) || gui_fail "the details panel is $hidden_height pixels high before any click"
+
+drv click-program "Tidewell Fixture Legacy"
+drv expect-text LB_TW_Step1_Software_Name "Tidewell Fixture Legacy" 5 >/dev/null
+drv expect-text LB_TW_Software_Ver "Version: 1.4.2" 5 >/dev/null
+drv expect-text LB_TW_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
+drv expect-text LB_TW_Software_InstallLocation 'Install Location: C:\Program Files (x86)\Tidewell Fixture Legacy\' 5 >/dev/null
+[[ $(gui_height Panel_TW_SoftwareInfo) -eq 160 ]] || gui_fail "the details panel is not shown at 160 pixels after the click"
+gui_shot main-window
+
+# A second click shows the other program's fields (a per-user entry, whose
+# version is not a dotted number).
+drv click-program "Tidewell Fixture Per-User"
+drv expect-text LB_TW_Software_Ver "Version: 0.9.1-beta" 5 >/dev/null
+
+# ---- Search -------------------------------------------------------------------
+drv type Ed_TW_Step1_Search "TRACE"
+drv click Bn_TW_Step1_Search
+gui_wait_program_count 3 "$GUI_WORK/search.txt"
+for name in "Tidewell Trace Foo" "Tidewell Trace FooBar" "Tidewell Trace Msi"; do
+  expect_line "$GUI_WORK/search.txt" "$name"$'\t'"1" "the list after searching for TRACE"
+done
+[[ "$(cut -f1 "$GUI_WORK/search.txt" | tr '\n' ';')" == "Tidewell Trace Foo;Tidewell Trace FooBar;Tidewell Trace Msi;" ]] ||
+  gui_fail "the search results are not in sorted order: $(cut -f1 "$GUI_WORK/search.txt" | tr '\n' ';')"
+gui_shot search-results
+
+# No match keeps the rows; blanks ask for keywords.
+drv type Ed_TW_Step1_Search "no such program anywhere"
+drv click Bn_TW_Step1_Search
+drv expect-message "Sorry, no software found." ok 10 >/dev/null
+gui_wait_program_count 3 "$GUI_WORK/search.txt"
+drv type Ed_TW_Step1_Search "   "
+drv click Bn_TW_Step1_Search
+drv expect-message "Please enter the program keywords, such as Adobe Photoshop, Office 2010..." ok 10 >/dev/null
+
+# ---- Refresh: the loading window again, the full list, no selection -----------
+drv click Bn_TW_Refresh
+gui_wait_inventory
+gui_wait_program_count "$all_rows" "$GUI_WORK/refreshed.txt"
+check_full_list "$GUI_WORK/refreshed.txt"
+(( $(gui_height Panel_TW_SoftwareInfo) <= 1 )) || gui_fail "the details panel is still shown after Refresh"
+drv click Bn_TW_RunAanlysis
+drv expect-message "Please select the program you want to uninstall on the right." ok 10 >/dev/null
+
+# ---- About and why-use windows -------------------------------------------------
+drv click Bn_TW_About
+drv wait-window TidewellWindow id:LB_TW_About_Version 10 >/dev/null
+drv expect-centred TidewellWindow id:LB_TW_About_Version >/dev/null
+shown=$(drv text LB_TW_About_Version)
+[[ "$shown" == "Version: $version" ]] || gui_fail "the about window shows '$shown', expected 'Version: $version'"
+drv expect-text LB_TW_About_Name "Tidewell" 5 >/dev/null
+gui_shot about-window
+drv click Bn_TW_About_Close
+drv wait-gone TidewellWindow id:LB_TW_About_Version 10
+
+drv click Bn_TW_Support
+drv wait-window TidewellWindow id:LB_TW_WhyUse_Describe 10 >/dev/null
+drv expect-centred TidewellWindow id:LB_TW_WhyUse_Describe >/dev/null
+drv expect-text LB_TW_WhyUse_Title "Why use Tidewell?" 5 >/dev/null
+drv expect-text LB_TW_WhyUse_Describe "program residue analysis engine" 5 >/dev/null
+gui_shot why-use-window
+drv click Bn_TW_WhyUse_IKnow
+drv wait-gone TidewellWindow id:LB_TW_WhyUse_Describe 10
+
+# ---- Force Remove page and back ----------------------------------------------------
+drv click Bn_TW_ForceRemove
+drv wait-visible TS_TW_ForceRemove 10
+drv wait-hidden TS_TW_Step1 5
+drv wait-enabled Bn_TW_DesktopApp 5
+drv wait-disabled Bn_TW_ForceRemove 5
+drv expect-text LB_TW_ForceRemove_Title "Force Remove Wizard" 5 >/dev/null
+drv click Bn_TW_ForceRemove_Scan
+drv expect-message "Please specify the program install directory." ok 10 >/dev/null
+drv click Bn_TW_DesktopApp
+drv wait-visible TS_TW_Step1 10
+drv wait-disabled Bn_TW_DesktopApp 5
+
+# ---- Close on the first page: no question ----------------------------------------
+drv click Bn_TW_Close
+drv expect-no-message 2
+gui_wait_exit
+tw_log "GUI windows: list of $all_rows programs, details, search, refresh, about, why-use, Force Remove page; screenshots in $GUI_ARTIFACTS"
