@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ file
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386
-  xvfb nsis wixl googletest imagemagick
+  xvfb nsis wixl googletest imagemagick python3
 )
 
 missing=()

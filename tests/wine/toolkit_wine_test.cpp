@@ -686,6 +686,13 @@ TEST_F(ToolkitTest, IconsOfFilesComeBackAsPictures) {
   EXPECT_GE(shell->width, 16);
   EXPECT_TRUE(std::any_of(shell->pixels.begin(), shell->pixels.end(), [](Pixel p) { return (p >> 24) != 0; }));
   EXPECT_TRUE(toolkit.ExtractFileIcon(u"C:\\windows\\notepad.exe", 0).has_value());
+  // A program with an icon of its own shows that icon, not the shell's
+  // picture for unknown files (which Wine's shell hands out for everything).
+  const auto unknown = toolkit.ShellFileIcon(u"C:\\windows\\win.ini", 0x4102);
+  const auto program = toolkit.ShellFileIcon(u"C:\\windows\\notepad.exe", 0x4102);
+  ASSERT_TRUE(unknown.has_value());
+  ASSERT_TRUE(program.has_value());
+  EXPECT_NE(*unknown, *program);
   EXPECT_FALSE(toolkit.ExtractFileIcon(u"C:\\windows\\win.ini", 0).has_value());
   EXPECT_FALSE(toolkit.ExtractFileIcon(u"C:\\windows\\notepad.exe", 9999).has_value());
 

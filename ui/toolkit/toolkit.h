@@ -315,7 +315,8 @@ class Toolkit {
   virtual std::optional<Picture> LoadIconFile(const Text& path) = 0;
 
   // ---- Text for the artwork: draws `text` into the picture within `box`
-  // (anti-aliased, vertically centred, on one line). Headless draws nothing.
+  // (anti-aliased, vertically centred, on one line; a text wider than the box
+  // is drawn in a smaller size until it fits). Headless draws nothing.
   virtual void DrawText(Picture& picture, const Bounds& box, const Text& text, const Font& font,
                         Colour colour, Align align) = 0;
 };

@@ -16,6 +16,8 @@
 //   expect-message SUBSTRING yes|no|ok [SECONDS]
 //                                        a message box of Tidewell with that text, answered
 //   expect-no-message [SECONDS]          no message box comes up within the time
+//   wait-no-message [SECONDS]            every message box is gone (an answered box
+//                                        takes Wine a moment to go away)
 //   report-rows CONTROL                  "[x] text" or "[ ] text" per row of a report list
 //   wait-visible|wait-hidden|wait-enabled|wait-disabled CONTROL [SECONDS]
 //   type-folder PATH [SECONDS]           fills the folder picker and confirms it
@@ -632,6 +634,12 @@ int ExpectNoMessage(int argc, char** argv) {
   return 0;
 }
 
+int WaitNoMessage(int argc, char** argv) {
+  double seconds = Seconds(argc, argv, 2, 10);
+  if (!WaitFor(seconds, [] { return FindMessageBox().window == nullptr; })) Fail("a message box is still up");
+  return 0;
+}
+
 int ReportRows(int argc, char** argv) {
   Need(argc, 3, "report-rows CONTROL");
   for (const ListRow& row : ReadRows(ControlOrFail(argv[2]), 1)) {
@@ -722,6 +730,7 @@ int main(int argc, char** argv) {
   if (command == "click") return Click(argc, argv);
   if (command == "expect-message") return ExpectMessage(argc, argv);
   if (command == "expect-no-message") return ExpectNoMessage(argc, argv);
+  if (command == "wait-no-message") return WaitNoMessage(argc, argv);
   if (command == "report-rows") return ReportRows(argc, argv);
   if (command == "wait-visible" || command == "wait-hidden" || command == "wait-enabled" ||
       command == "wait-disabled")

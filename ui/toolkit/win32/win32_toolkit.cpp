@@ -178,6 +178,17 @@ std::optional<Picture> Win32Toolkit::ShellFileIcon(const Text& path, std::uint32
   SHFILEINFOW info = {};
   ::SHGetFileInfoW(Wide(path), 0, &info, sizeof info, SHGFI_ICON | flags);
   if (info.hIcon == nullptr) return std::nullopt;
+  // Index 0 of the system image list is the shell's "unknown file" picture.
+  // Windows never gives it for a file with an icon of its own, but Wine 8's
+  // shell does so for every file; the file's own first icon is then what
+  // Windows would have shown.
+  if ((flags & SHGFI_SYSICONINDEX) != 0 && info.iIcon == 0) {
+    HICON own = nullptr;
+    if (::ExtractIconExW(Wide(path), 0, &own, nullptr, 1) > 0 && own != nullptr) {
+      ::DestroyIcon(info.hIcon);
+      info.hIcon = own;
+    }
+  }
   std::optional<Picture> picture = FromIcon(info.hIcon);
   ::DestroyIcon(info.hIcon);
   return picture;
@@ -217,11 +228,25 @@ void Win32Toolkit::DrawText(Picture& picture, const Bounds& box, const Text& tex
   Canvas coverage(picture.width, picture.height);
   if (!coverage.Valid()) return;
   coverage.Fill(0);
-  Font shape = font;
-  HFONT handle = ::CreateFontW(-shape.height, 0, 0, 0, shape.bold ? FW_BOLD : FW_NORMAL, shape.italic, shape.underline,
-                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                               DEFAULT_PITCH | FF_DONTCARE, Wide(shape.face));
   HDC dc = coverage.Dc();
+  const auto makeFont = [&font](int height) {
+    return ::CreateFontW(-height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, font.underline, FALSE,
+                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, Wide(font.face));
+  };
+  // A caption wider than its box is drawn smaller until it fits (the font
+  // in use may be wider than the one the picture was laid out for).
+  HFONT handle = nullptr;
+  for (int height = font.height;; --height) {
+    handle = makeFont(height);
+    if (handle == nullptr || height <= 7) break;
+    HGDIOBJ old = ::SelectObject(dc, handle);
+    RECT measured = {0, 0, 0, 0};
+    ::DrawTextW(dc, Wide(text), static_cast<int>(text.size()), &measured, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+    ::SelectObject(dc, old);
+    if (measured.right - measured.left <= box.width) break;
+    ::DeleteObject(handle);
+  }
   HGDIOBJ previous = ::SelectObject(dc, handle != nullptr ? handle : DefaultFont());
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, RGB(255, 255, 255));
