@@ -270,6 +270,9 @@ class TForm_TW {
   void BuildForceRemovePage();
   // Empties the four report lists.
   void ClearReportLists();
+  // Appends the rows of the Step 3 lists for what mpr_strlist_LF_Folders,
+  // mpr_strlist_LF_Files and mpr_strlist_LF_Registry hold.
+  void AppendStep3Rows();
 
   Toolkit& mpr_Toolkit;
   std::unique_ptr<Window> mpr_Window;

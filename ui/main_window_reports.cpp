@@ -218,6 +218,14 @@ void TForm_TW::mpr_pro_LoadPendingUninstall() {
   // read, also after a restart.
   if (state.files || state.folders || state.registry) mpr_int_UninstallType = state.uninstallType;
 
+  AppendStep3Rows();
+  if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
+  if (!state.Ok()) ShowMessage(DescribeStateReadFailure(mpr_str_CurrentAppPath, state.unreadable), 16);
+}
+
+void TForm_TW::AppendStep3Rows() {
+  // Folders first, then files, at most as many rows as a trace delivers; the
+  // lists behind the rows keep everything.
   std::size_t rows = 0;
   for (const TextList* list : {&mpr_strlist_LF_Folders, &mpr_strlist_LF_Files}) {
     for (const Text& path : *list) {
@@ -227,8 +235,6 @@ void TForm_TW::mpr_pro_LoadPendingUninstall() {
     }
   }
   for (const Text& line : mpr_strlist_LF_Registry) LV_TW_Step3_RegistryEntries->AddRow(line);
-  if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
-  if (!state.Ok()) ShowMessage(DescribeStateReadFailure(mpr_str_CurrentAppPath, state.unreadable), 16);
 }
 
 }  // namespace tw::ui

@@ -486,15 +486,7 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
       mpr_strlist_LF_Registry = report.remainingRegistry;
       LV_TW_Step3_FilesFolders->Clear();
       LV_TW_Step3_RegistryEntries->Clear();
-      std::size_t rows = 0;
-      for (const TextList* list : {&mpr_strlist_LF_Folders, &mpr_strlist_LF_Files}) {
-        for (const Text& path : *list) {
-          if (rows == kTraceDisplayRows) break;
-          LV_TW_Step3_FilesFolders->AddRow(path);
-          ++rows;
-        }
-      }
-      for (const Text& line : mpr_strlist_LF_Registry) LV_TW_Step3_RegistryEntries->AddRow(line);
+      AppendStep3Rows();
       // A Force Remove never leaves a pending uninstall behind.
       if (mpr_int_UninstallMode != 2) {
         const StateWriteResult kept =
