@@ -15,7 +15,7 @@ const char16_t kLegalNotice[] = u"Copyright (C) 2026 The Tidewell developers. Al
 
 namespace {
 
-// ShellExecuteW reports success with a value above 32.
+// ShellExecuteW results below 32 are errors; 32 and above count as started.
 constexpr std::intptr_t kShellExecuteOk = 32;
 
 Label* AddGreyLabel(Container& parent, int id, int left, int top, const Text& text) {

@@ -2,6 +2,7 @@
 // panel of the clicked program, the search and Refresh.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "access/folders.h"
 #include "access/message_box.h"
@@ -23,6 +24,12 @@ const Text kScaleFileName = u"rsicon.bmp";
 // SHGetFileInfoW flags: SHGFI_ICON | SHGFI_SYSICONINDEX, and with SHGFI_OPENICON.
 constexpr std::uint32_t kShellIconFlags = 0x4100;
 constexpr std::uint32_t kShellOpenIconFlags = 0x4102;
+
+// Counts the times the program list was emptied for new rows (a search with
+// matches, a Refresh). Every row a search adds lets waiting window messages
+// through, so the user can search again, refresh or close the window before
+// the search has added all its rows; the older search then stops.
+std::uint64_t g_listRun = 0;
 
 // Step 1 page geometry: the list panel on the left, the buttons' strip right of it.
 constexpr int kPageWidth = 1024;
@@ -280,12 +287,15 @@ void TForm_TW::mpu_prosyncb_InstallerSoftwarelist() {
         (HasUpper(upperPath, u"\\Installer\\") && !HasUpper(upperPath, u".EXE"))) {
       // Windows Installer keeps product icons without an extension; the shell
       // only reads the icon of such a file under an executable's name.
+      // A file of the copy's name that was there before is not ours: it is
+      // neither overwritten nor deleted, and its icon is read as it stands.
       if (FileExists(path)) {
         const Text copy = path + u".EXE";
-        Plat().CopyFile(path, copy, false);
+        const bool existed = FileExists(copy);
+        if (!existed) Plat().CopyFile(path, copy, true);
         if (FileExists(copy)) {
           got = mpr_Toolkit.ShellFileIcon(copy, kShellOpenIconFlags);
-          Plat().DeleteFile(copy);
+          if (!existed) Plat().DeleteFile(copy);
         }
       }
     } else if (HasUpper(upperPath, u".EXE") || HasUpper(upperPath, u".OCX")) {
@@ -413,10 +423,13 @@ void TForm_TW::Bn_TW_Step1_SearchClick() {
   }
 
   SortOrdinal(inventory.mpu_list_InstalledSoftwareName);
+  const std::uint64_t run = ++g_listRun;
   // The rows are built by the same handler as during a load; it copies what
   // it is given before it processes waiting messages.
   const TextList keys = inventory.mpu_list_InstalledSoftwareName;
   for (const Text& key : keys) {
+    // A close frees the inventory; a Refresh or a newer search owns the list.
+    if (mpr_bool_Closed || run != g_listRun || gv_InstalledSoftwareList != &inventory) break;
     const ZRU_InstalledSoftware* record = inventory.Find(key);
     if (record == nullptr) continue;
     mpu_pro_cb_InstallerSoftwarelist(record->mpu_str_Name, record->mpu_str_Publisher, record->mpu_str_DisplayVersion,
@@ -425,6 +438,7 @@ void TForm_TW::Bn_TW_Step1_SearchClick() {
 }
 
 void TForm_TW::Bn_TW_RefreshClick() {
+  ++g_listRun;
   LV_TW_InstalledSoftware->Clear();
   if (gv_InstalledSoftwareList != nullptr) gv_InstalledSoftwareList->mpu_Clean();
   std::unordered_map<Text, std::int32_t>().swap(mpr_Dic_SoftwareList_ImageInfo);

@@ -199,6 +199,21 @@ TEST_F(ProgramRows, InstallerIconsAreReadThroughAnExecutableCopy) {
   EXPECT_EQ(-1, List()->Image(row));
 }
 
+TEST_F(ProgramRows, AnInstallerIconCopyNeverReplacesAFileOfItsName) {
+  const Text folder = u"C:\\Windows\\Installer\\{22222222-2222-3333-4444-555555555555}";
+  const Text productIcon = folder + u"\\ARPPRODUCTICON";
+  machine.AddDirectory(folder);
+  machine.AddFile(productIcon, "icon data");
+  machine.AddFile(productIcon + u".EXE", "somebody else's program");
+
+  const int row = AddRow(u"Installer product beside a namesake", productIcon);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(ShellIconOf(productIcon + u".EXE"), RowPicture(row));
+  std::string bytes;
+  ASSERT_TRUE(Plat().ReadFileBytes(productIcon + u".EXE", &bytes)) << "the namesake is kept";
+  EXPECT_EQ("somebody else's program", bytes);
+}
+
 TEST_F(ProgramRows, OneLookupPerIconFile) {
   machine.AddDirectory(u"C:\\Shared");
   machine.AddFile(u"C:\\Shared\\icons.dll", "MZ");
@@ -367,6 +382,20 @@ TEST_F(ProgramsPage, LayoutAndGroups) {
   EXPECT_EQ((Bounds{775, 284, 249, 54}), form->Bn_TW_Refresh->GetBounds());
   EXPECT_EQ((Bounds{829, 406, 150, 150}), form->Bn_TW_RunAanlysis->GetBounds());
   EXPECT_EQ((Bounds{32, 84, 32, 32}), form->Image_TW_SoftwareLogo->GetBounds());
+  EXPECT_EQ((Bounds{32, 32, 705, 32}), form->LB_TW_Step1_Software_Name->GetBounds());
+  const struct {
+    Label* label;
+    int top;
+  } lines[] = {{form->LB_TW_Software_Ver, 82}, {form->LB_TW_Software_Publisher, 105},
+               {form->LB_TW_Software_InstallLocation, 128}};
+  for (const auto& line : lines) {
+    EXPECT_EQ(80, line.label->GetBounds().left);
+    EXPECT_EQ(line.top, line.label->GetBounds().top);
+  }
+  auto background = [](Panel* panel) { return dynamic_cast<headless::HPanel&>(*panel).BackgroundColour(); };
+  EXPECT_EQ(16776443u, background(form->FPanel_TW_ListViewBG));
+  EXPECT_EQ(16776443u, background(form->Panel_TW_SoftwareInfo));
+  EXPECT_EQ(13616824u, background(form->Panel_TW_Search));
   EXPECT_EQ(Text(u"Search..."), form->Ed_TW_Step1_Search->GetText());
   EXPECT_EQ(8421504u, form->Ed_TW_Step1_Search->TextColour());
 
@@ -474,6 +503,46 @@ TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
   Search(u"player");
   EXPECT_EQ((TextList{u"Beta Player"}), Captions());
   EXPECT_NE(-1, List()->Image(0)) << "the cached picture is used again";
+}
+
+// Each row a search adds lets waiting messages through; a Refresh, a newer
+// search or a close that comes in between stops the older search.
+TEST_F(ProgramsPage, SearchStopsWhenOvertakenMidway) {
+  AddNamed(u"Office Alpha");
+  AddNamed(u"Office Beta");
+  AddNamed(u"Office Gamma");
+  AddNamed(u"Player One");
+  Start();
+  constexpr std::uint32_t kInterrupt = 0x465;
+  std::function<void()> interrupt;
+  Window& window = form->MainWindow();
+  const auto own = window.onUserMessage;
+  window.onUserMessage = [&](std::uint32_t message) {
+    if (message == kInterrupt)
+      interrupt();
+    else if (own)
+      own(message);
+  };
+  const TextList all = Captions();
+  ASSERT_EQ(4u, all.size());
+
+  interrupt = [&] { ASSERT_TRUE(Click(ids::Bn_TW_Refresh)); };
+  window.PostUserMessage(kInterrupt);
+  Search(u"office");
+  ASSERT_TRUE(WaitInventory());
+  EXPECT_EQ(all, Captions()) << "the reloaded list, without rows of the older search";
+
+  interrupt = [&] { Search(u"player"); };
+  window.PostUserMessage(kInterrupt);
+  Search(u"office");
+  EXPECT_EQ((TextList{u"Player One"}), Captions());
+
+  interrupt = [&] { CloseWindow(); };
+  window.PostUserMessage(kInterrupt);
+  Search(u"office");
+  EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
+  EXPECT_EQ((TextList{u"Office Alpha"}), Captions()) << "nothing is read from the freed inventory";
+  window.onUserMessage = own;
 }
 
 TEST_F(ProgramsPage, UnreadableIconFileStaysMissing) {

@@ -263,6 +263,7 @@ TEST_F(SecondaryWindows, WhyUseWindow) {
   // Two paragraphs: CR LF twice between them, CR LF at the end, and the
   // text's own typography kept.
   const Text text = TForm_TW_WhyUse::DescribeText();
+  EXPECT_EQ(1173u, text.size()) << "a character dropped or doubled";
   const std::size_t gap = text.find(u"\r\n\r\n");
   ASSERT_NE(Text::npos, gap);
   EXPECT_TRUE(EndsWith(text.substr(0, gap), u"the installation of other software."));
