@@ -28,6 +28,7 @@ int RunApplication(Toolkit& toolkit) {
   // abandoned with the process; its late reports find no window. The
   // secondary windows go first: Windows destroys owned windows with their
   // owner.
+  form->SetSecondaryWindows(nullptr, nullptr, nullptr);
   whyUse.reset();
   about.reset();
   loading.reset();

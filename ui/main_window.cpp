@@ -208,8 +208,11 @@ void TForm_TW::FormShow() {
 void TForm_TW::FormClose() {
   if (mpr_bool_Closed) return;
   mpr_bool_Closed = true;
-  // Late reports of a worker still running are dropped from here on.
+  // Late reports of a worker still running are dropped from here on, its end
+  // report included: a WM_SHOWLOADING still queued must not open a loading
+  // window that nothing would close.
   if (Form_TW == this) Form_TW = nullptr;
+  mpr_bool_InventoryRunning = false;
   gv_SelInstalledSoftware = nullptr;
   mpr_Dic_SoftwareList_ImageInfo.clear();
   mpr_strlist_SIConfigItem.clear();
@@ -289,7 +292,7 @@ void TForm_TW::WMShowLoading() {
   // The message is posted by the inventory's start report; when the
   // inventory has already ended by the time it arrives there is nothing to
   // wait for, and a loading window opened now would never be closed.
-  if (!mpr_Loading || !mpr_bool_InventoryRunning) return;
+  if (!mpr_Loading || !mpr_bool_InventoryRunning || mpr_bool_Closed) return;
   Window& loading = mpr_Loading->GetWindow();
   if (loading.Showing()) return;
   CentreOnMainWindow(loading);

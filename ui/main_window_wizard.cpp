@@ -390,6 +390,10 @@ void TForm_TW::Bn_TW_CompleteUninstallClick() {
   // Gives the launched uninstaller a moment to appear in the process list
   // before the watch looks for it; the window does not repaint meanwhile.
   Plat().Sleep(1000);
+  // Scan Leftovers stays off until the watch's end report, also in the
+  // moment before its start report arrives: a click then would lead on to
+  // Back and a refresh that frees the record the watch is looking at.
+  Bn_TW_Step_WaitUnintalling_SacnLeftovers->SetEnabled(false);
   PC_TW_Step->SetActivePage(TS_TW_Step_WaitUninstalling);
 
   auto* watch = new ZRU_Thread_ShellExeUninstaller(&gv_InstalledSoftwareList);
@@ -446,6 +450,15 @@ void TForm_TW::Bn_TW_Step3toStpe1Click() {
 
 void TForm_TW::Bn_TW_DeleteLeftoversClick() {
   if (ShowMessage(u"Are you sure you want to delete all leftovers?", win::kMbQuestionYesNo) == win::kIdNo) return;
+
+  // The deletion reads SIConfig.txt again on its own for the publisher test;
+  // the window takes its lines and publisher before the file goes with the
+  // rest of the state.
+  TextList config;
+  if (ReadStateFile(mpr_str_CurrentAppPath + kStateConfigFile, &config) == StateFileRead::kRead) {
+    mpr_strlist_SIConfigItem = config;
+    if (config.size() == 2) mpr_str_SelUnstallSoftware_PU = config[1];
+  }
 
   DeletionRequest request;
   request.folders = mpr_strlist_LF_Folders;

@@ -203,9 +203,15 @@ TEST_F(MainWindow, ClosingWhileTheInventoryRunsDropsItsLateReports) {
 
 TEST_F(MainWindow, ClosingWithNoWorkerFreesTheModelAtOnce) {
   Start();
+  // An inventory's start report whose WM_SHOWLOADING is still queued when
+  // the window closes: its end report will be dropped, so the loading window
+  // must not open.
+  form->mpu_pro_cb_InstallerSoftwarelist_Start();
   CloseWindow();
   EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
   EXPECT_EQ(nullptr, gv_SoftwareLib);
+  toolkit.ProcessMessages();
+  EXPECT_FALSE(loading->GetWindow().Showing());
 }
 
 }  // namespace

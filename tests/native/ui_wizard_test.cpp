@@ -85,6 +85,9 @@ TEST_F(Wizard, UninstallEndToEnd) {
   EXPECT_EQ(36u, LastFlags());
   EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
   EXPECT_GE(machine.GetTickCount() - before, 1000u);
+  // The watch has not reported yet; Scan Leftovers is off all the same.
+  EXPECT_FALSE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
   ASSERT_TRUE(WaitWorkers());
   ASSERT_EQ(1u, machine.Launches().size());
   EXPECT_NE(Text::npos, machine.Launches()[0].file.find(u"uninst.exe"));
@@ -231,6 +234,12 @@ TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {
   ASSERT_TRUE(WaitWorkers());
 
   ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  // Desktop App stays enabled after a Force Remove analysis, and is refused.
+  const std::size_t beforeSwitch = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_DesktopApp));
+  ASSERT_EQ(beforeSwitch + 1, MessageCount());
+  EXPECT_EQ(0u, LastMessage().find(u"Switching failed: "));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
   EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step3_Software_Name));
   EXPECT_EQ(u"Publisher: N/A", LabelText(ids::LB_TW_Step3_Software_Publisher));
   EXPECT_EQ(StateImage(3), form->Image_TW_Step3_SoftwareLogo->GetPicture());
@@ -343,6 +352,42 @@ TEST_F(Resume, DeletionTakesEveryEntryAlsoPastTheRowsShown) {
   EXPECT_FALSE(machine.Exists(u"C:\\Old"));
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
+}
+
+TEST_F(Resume, MicrosoftsLeftoversStayButTheUninstallEndsAndASecondClickTouchesNothing) {
+  PendingState state;
+  state.name = u"Old Tool";
+  state.publisher = u"Microsoft Corporation";
+  state.files = {u"C:\\Old\\tool.exe"};
+  state.registry = {u"HKLM|SOFTWARE\\Old"};
+  machine.AddDirectory(u"C:\\Old");
+  machine.AddFile(u"C:\\Old\\tool.exe", "MZ");
+  machine.CreateKey(kLM, u"SOFTWARE\\Old");
+  ASSERT_TRUE(WritePendingState(programFolder, state).Ok());
+  Start();
+  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_EQ(u"", form->mpr_str_SelUnstallSoftware_PU);  // the resume fills only the labels
+
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  EXPECT_EQ(u"Microsoft Corporation", form->mpr_str_SelUnstallSoftware_PU);
+  EXPECT_EQ((TextList{u"Old Tool", u"Microsoft Corporation"}), form->mpr_strlist_SIConfigItem);
+  EXPECT_TRUE(machine.Exists(u"C:\\Old\\tool.exe"));
+  EXPECT_TRUE(machine.KeyExists(kLM, u"SOFTWARE\\Old"));
+  for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
+  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
+  EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(64u, LastFlags());
+  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+
+  // Nothing is left to take: the second deletion asks, touches nothing and
+  // says it is done.
+  const std::size_t before = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_EQ(before + 2, MessageCount());
+  EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
+  EXPECT_TRUE(machine.Exists(u"C:\\Old\\tool.exe"));
+  EXPECT_TRUE(machine.KeyExists(kLM, u"SOFTWARE\\Old"));
 }
 
 TEST_F(Resume, IncompleteDeletionKeepsWhatRemainsPending) {
