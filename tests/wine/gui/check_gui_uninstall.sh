@@ -70,13 +70,13 @@ tip=$(drv text LB_TW_Step2_Report_Tip)
 [[ "$tip" == "Analysis completed. $files files/folders and $entries registry entries found." ]] ||
   gui_fail "the Step 2 tip reads '$tip' for $files file/folder rows and $entries registry rows"
 
+drv wait-visible LV_TW_Step2_FilesFolders 5
+gui_shot step2-files
+
 # While an uninstall is under way the Force Remove function is refused.
 drv click Bn_TW_ForceRemove
 drv expect-message "Switching failed: Current uninstall hasn't Completed." ok 10 >/dev/null
 drv wait-visible TS_TW_Step2 5
-
-drv wait-visible LV_TW_Step2_FilesFolders 5
-gui_shot step2-files
 drv click Bn_TW_Step2_Registrylist
 drv wait-visible LV_TW_Step2_RegistryEntries 5
 drv wait-hidden LV_TW_Step2_FilesFolders 5

@@ -108,8 +108,10 @@ gui_wait_exit() {
 # boxes lie over it) as ARTIFACT_DIR/NAME.png.
 gui_shot() {
   local name=$1 geometry
-  # A box just answered is still on the screen for a moment under Wine.
+  # A box just answered is still on the screen for a moment under Wine (its
+  # window goes first, the picture of it a little later).
   "$GUI_WINE" "$GUI_DRIVER" wait-no-message 10 </dev/null >/dev/null 2>&1 || true
+  sleep 1
   geometry=$("$GUI_WINE" "$GUI_DRIVER" geometry TidewellMain Tidewell </dev/null 2>/dev/null) || geometry=
   local crop=()
   if [[ -n "$geometry" ]]; then crop=(-crop "$geometry" +repage); fi
