@@ -23,6 +23,11 @@ done
 
 jobs=${TIDEWELL_JOBS:-2}
 build_type=${TIDEWELL_BUILD_TYPE:-Release}
+# A compiler cache where the host has one (it is not installed by the set-up).
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 
 for folder in "${folders[@]}"; do
   case "$folder" in
@@ -32,7 +37,7 @@ for folder in "${folders[@]}"; do
   esac
   dir="$TW_ROOT/build/$folder"
   started=$(date +%s.%N)
-  cmake -S "$TW_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "${toolchain[@]}" >/dev/null
+  cmake -S "$TW_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "${toolchain[@]}" "${launcher[@]}" >/dev/null
   ninja -C "$dir" -j "$jobs" "${targets[@]}"
   tw_log "built $folder in $(tw_seconds_since "$started") s"
 done

@@ -38,10 +38,32 @@ tw_find_wineserver() {
   return 1
 }
 
-# True when this host can run 32-bit Windows programs: the 32-bit loader is an
-# i386 ELF binary, which a kernel without 32-bit emulation refuses to start.
+# True when the kernel runs 32-bit (i386) programs. A kernel built without
+# 32-bit emulation refuses every i386 ELF file ("Exec format error"), whatever
+# is installed, so this runs one: a 96-byte static i386 ELF executable that
+# does nothing but exit with status 42 (mov eax,1; mov ebx,42; int 0x80).
+tw_host_runs_i386() {
+  local probe status
+  probe=$(mktemp "${TMPDIR:-/tmp}/tw-i386-probe.XXXXXX") || return 1
+  printf '%b' \
+    '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
+    '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
+    '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00' \
+    '\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
+    '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
+    '\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [[ $status -eq 42 ]]
+}
+
+# True when this host can run 32-bit Windows programs: it runs i386 programs
+# and Wine's 32-bit loader is installed and starts.
 tw_can_run_32bit() {
   local loader
+  tw_host_runs_i386 || return 1
   loader=$(tw_find_wine32) || return 1
   timeout 20 "$loader" --version >/dev/null 2>&1
 }
