@@ -58,6 +58,9 @@ bool RevertFsRedirection(RedirectionSlot slot) {
 }
 
 bool IsProcessRunning(const Text& exeName) {
+  // A process that is still starting can show in a snapshot without a name
+  // (Wine lists one so): an empty name names no program.
+  if (exeName.empty()) return false;
   std::vector<ProcessEntry> entries;
   if (!Plat().SnapshotProcesses(&entries)) return false;
   const Text wanted = UpperAscii(exeName);
@@ -75,14 +78,12 @@ bool KillProcessByPath(const Text& exePath) {
   for (const ProcessEntry& entry : entries) {
     // Quick filter on the file name before the process is opened.
     if (!Contains(upperPath, UpperAscii(Trim(entry.exeFile)))) continue;
-    Text modulePath;
-    {
-      UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead,
-                                             entry.processId));
-      if (!query) continue;
-      modulePath = ModulePathOf(query.get());
-    }
-    if (!SameTextAscii(Trim(modulePath), wanted)) continue;
+    // The query handle stays open until the process is terminated: it keeps
+    // the process object, and so its ID, from going to a process started
+    // after the snapshot.
+    UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
+    if (!query) continue;
+    if (!SameTextAscii(Trim(ModulePathOf(query.get())), wanted)) continue;
     UniqueProcess terminate(Plat().OpenProcess(win::kProcessTerminate, entry.processId));
     if (terminate) Plat().TerminateProcess(terminate.get(), 0);
     return true;

@@ -107,6 +107,31 @@ tw_wine_fresh_prefix() {
   tw_log "Wine prefix $prefix ready in $(tw_seconds_since "$started") s"
 }
 
+# The prefixes the test suites make in a build folder: the main one and
+# those of the suites that run apart (beside the prefixes of run.sh and of
+# the benchmarks, which are not the suites').
+tw_test_prefixes() {
+  local prefix
+  for prefix in "$1"/*prefix*/ "$1"/tests/wine/*prefix*/; do
+    prefix=${prefix%/}
+    case "${prefix##*/}" in wineprefix-run|bench-prefix) continue ;; esac
+    [[ -d "$prefix" ]] && printf '%s\n' "$prefix"
+  done
+  return 0
+}
+
+# Stops the servers of the test prefixes of a build folder; with --remove
+# also removes the prefixes, so that the next run makes them anew.
+tw_wine_stop_all() {
+  local server prefix remove=0
+  if [[ "$1" == --remove ]]; then remove=1; shift; fi
+  server=$(tw_find_wineserver) || return 0
+  while IFS= read -r prefix; do
+    WINEPREFIX=$prefix "$server" -k >/dev/null 2>&1 || true
+    if (( remove )); then rm -rf "$prefix"; fi
+  done < <(tw_test_prefixes "$1")
+}
+
 tw_wine_stop() {
   local server
   server=$(tw_find_wineserver) || return 0

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds all three folders and runs every test: the native suite with ctest,
-# then the Windows suites with ctest under Wine (x86_64 always, i686 where this
+# Builds all three folders and runs every test: the native suite with ctest
+# (also built with AddressSanitizer and UndefinedBehaviorSanitizer, in
+# build/native-asan), then the Windows suites with ctest under Wine (x86_64 always, i686 where this
 # host can run 32-bit programs), each in a fresh 64-bit prefix. Also checks
 # that the shipped tidewell.exe is a 32-bit GUI program with its manifest and
 # version record. Runs every suite even when one fails; exits non-zero when
@@ -17,7 +18,7 @@ fail() { failures+=("$1"); tw_log "FAILED: $1"; }
 
 # ---- Builds ------------------------------------------------------------------
 built=()
-for folder in native win32 win64; do
+for folder in native native-asan win32 win64; do
   if "$TW_ROOT/scripts/build.sh" "$folder"; then built+=("$folder"); else fail "build of $folder"; fi
 done
 is_built() { [[ " ${built[*]} " == *" $1 "* ]]; }
@@ -54,13 +55,21 @@ run_ctest() {
 
 run_wine_suite() {
   local label=$1 folder=$2
+  tw_wine_stop_all --remove "$TW_ROOT/build/$folder"
   tw_wine_fresh_prefix "$TW_ROOT/build/$folder/wineprefix"
   run_ctest "$label" "$TW_ROOT/build/$folder"
   tw_wine_stop
+  tw_wine_stop_all "$TW_ROOT/build/$folder"
   unset WINEPREFIX
 }
 
 if is_built native; then run_ctest "native" "$TW_ROOT/build/native"; fi
+if is_built native-asan; then
+  # Any finding ends its test with a failure; leaks count as findings.
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_ctest "native (ASan, UBSan)" "$TW_ROOT/build/native-asan"
+fi
 
 cleanup() {
   tw_wine_stop

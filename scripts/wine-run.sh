@@ -3,7 +3,7 @@
 # through: ctest's emulator for the MinGW builds.
 #
 # The prefix is $WINEPREFIX when set (the test command sets a fresh one), else
-# "wineprefix" in the build folder that holds the executable, made on first use.
+# "wineprefix" in the build folder that holds the executable.
 set -euo pipefail
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -12,21 +12,24 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 exe=$1
 shift
 
+# The prefix is made on first use; ctest may start several tests at once, and
+# one of them makes it while the others wait on a lock beside it.
 if [[ -z "${WINEPREFIX:-}" ]]; then
   dir=$(cd "$(dirname "$exe")" && pwd)
   while [[ "$dir" != / && ! -f "$dir/CMakeCache.txt" ]]; do dir=$(dirname "$dir"); done
   [[ -f "$dir/CMakeCache.txt" ]] || tw_die "no build folder above $exe; set WINEPREFIX"
   prefix="$dir/wineprefix"
-  tw_wine_env "$prefix"
-  if [[ ! -f "$prefix/system.reg" ]]; then
-    # ctest may start several tests at once; one of them makes the prefix.
-    exec 9>"$dir/wineprefix.lock"
-    flock 9
-    [[ -f "$prefix/system.reg" ]] || tw_wine_fresh_prefix "$prefix"
-    flock -u 9
-  fi
 else
-  tw_wine_env "$WINEPREFIX"
+  prefix=$WINEPREFIX
+fi
+tw_wine_env "$prefix"
+if [[ ! -f "$prefix/system.reg" ]]; then
+  mkdir -p "$(dirname "$prefix")"
+  exec 9>"$prefix.lock"
+  flock 9
+  [[ -f "$prefix/system.reg" ]] || tw_wine_fresh_prefix "$prefix"
+  flock -u 9
+  exec 9>&-
 fi
 
 case "$(tw_pe_machine "$exe")" in
@@ -48,4 +51,9 @@ status=0
 "$loader" "$exe" "$@" </dev/null >"$out" 2>"$err" || status=$?
 cat "$out"
 cat "$err" >&2
+# Every script test runs its Windows commands through here: a failure names
+# the command and its exit code beside the standard error printed above.
+if (( status != 0 )); then
+  tw_log "command failed with exit code $status: $exe $*"
+fi
 exit "$status"

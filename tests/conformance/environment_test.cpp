@@ -55,6 +55,16 @@ int ProcessesRunning(const Text& path) {
   return count;
 }
 
+// The processes a snapshot shows, one "id name" a line: printed with every
+// failed assertion about processes, so a failure says what was running.
+std::string SeenProcesses() {
+  std::vector<ProcessEntry> entries;
+  if (!Plat().SnapshotProcesses(&entries)) return "(no snapshot)";
+  std::string text = "processes seen:";
+  for (const ProcessEntry& entry : entries) text += "\n  " + std::to_string(entry.processId) + " \"" + U8(entry.exeFile) + "\"";
+  return text;
+}
+
 bool WaitForCount(const Text& path, int wanted) {
   for (int i = 0; i < 200; ++i) {
     if (ProcessesRunning(path) == wanted) return true;
@@ -80,35 +90,35 @@ TEST(Processes, RunningByNameAndKillByPath) {
   ASSERT_TRUE(Plat().CopyFile(bench::SleeperExe(), b, false));
   ASSERT_TRUE(Plat().CopyFile(bench::SleeperExe(), c, false));
 
-  EXPECT_FALSE(IsProcessRunning(name));
+  EXPECT_FALSE(IsProcessRunning(name)) << SeenProcesses();
   Start(a);
   Start(a);
   Start(b);
-  ASSERT_TRUE(WaitForCount(a, 2));
-  ASSERT_TRUE(WaitForCount(b, 1));
+  ASSERT_TRUE(WaitForCount(a, 2)) << SeenProcesses();
+  ASSERT_TRUE(WaitForCount(b, 1)) << SeenProcesses();
 
-  EXPECT_TRUE(IsProcessRunning(name));
-  EXPECT_TRUE(IsProcessRunning(UpperAscii(name)));
-  EXPECT_FALSE(IsProcessRunning(name.substr(3)));  // the whole file name only
-  EXPECT_FALSE(IsProcessRunning(u""));
+  EXPECT_TRUE(IsProcessRunning(name)) << SeenProcesses();
+  EXPECT_TRUE(IsProcessRunning(UpperAscii(name))) << SeenProcesses();
+  EXPECT_FALSE(IsProcessRunning(name.substr(3))) << SeenProcesses();  // the whole file name only
+  EXPECT_FALSE(IsProcessRunning(u"")) << SeenProcesses();
 
   // Same file name, other folder: nothing is terminated.
-  EXPECT_FALSE(KillProcessByPath(c));
-  EXPECT_EQ(2, ProcessesRunning(a));
-  EXPECT_EQ(1, ProcessesRunning(b));
+  EXPECT_FALSE(KillProcessByPath(c)) << SeenProcesses();
+  EXPECT_EQ(2, ProcessesRunning(a)) << SeenProcesses();
+  EXPECT_EQ(1, ProcessesRunning(b)) << SeenProcesses();
 
   // One of the two processes of a; b keeps running. Case and blanks around
   // the path do not matter.
-  EXPECT_TRUE(KillProcessByPath(u"  " + UpperAscii(a) + u" "));
-  EXPECT_TRUE(WaitForCount(a, 1));
-  EXPECT_EQ(1, ProcessesRunning(b));
+  EXPECT_TRUE(KillProcessByPath(u"  " + UpperAscii(a) + u" ")) << SeenProcesses();
+  EXPECT_TRUE(WaitForCount(a, 1)) << SeenProcesses();
+  EXPECT_EQ(1, ProcessesRunning(b)) << SeenProcesses();
 
-  EXPECT_TRUE(KillProcessByPath(a));
-  EXPECT_TRUE(KillProcessByPath(b));
-  EXPECT_TRUE(WaitForCount(a, 0));
-  EXPECT_TRUE(WaitForCount(b, 0));
-  EXPECT_FALSE(KillProcessByPath(a));
-  EXPECT_FALSE(IsProcessRunning(name));
+  EXPECT_TRUE(KillProcessByPath(a)) << SeenProcesses();
+  EXPECT_TRUE(KillProcessByPath(b)) << SeenProcesses();
+  EXPECT_TRUE(WaitForCount(a, 0)) << SeenProcesses();
+  EXPECT_TRUE(WaitForCount(b, 0)) << SeenProcesses();
+  EXPECT_FALSE(KillProcessByPath(a)) << SeenProcesses();
+  EXPECT_FALSE(IsProcessRunning(name)) << SeenProcesses();
 }
 
 }  // namespace
