@@ -14,6 +14,7 @@ namespace {
 
 struct Member {
   std::uint32_t pid = 0;
+  Text exeFile;
   // Held until the follow ends: while a handle is open Windows does not give
   // the process's ID to a new process, so a parent ID that names a member
   // always means that member.
@@ -23,6 +24,13 @@ struct Member {
   std::uint32_t code = 0;
   int endOrder = 0;
 };
+
+// The Windows shell is never part of an uninstall: uninstallers end and
+// restart explorer.exe to let go of their shell extensions, and under Wine
+// the first process that opens a window starts explorer.exe as the desktop.
+// Either runs for the rest of the session, and waiting for it would turn
+// every such uninstall into a time-out.
+bool IsShell(const Text& exeFile) { return SameTextAscii(exeFile, u"explorer.exe"); }
 
 std::set<std::uint32_t> RunningIds() {
   std::set<std::uint32_t> ids;
@@ -98,6 +106,9 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
     std::set<std::uint32_t> present;
     for (const ProcessEntry& entry : entries) present.insert(entry.processId);
     for (auto& member : members) {
+      for (const ProcessEntry& entry : entries) {
+        if (member->exeFile.empty() && entry.processId == member->pid) member->exeFile = entry.exeFile;
+      }
       // Without a handle a member has ended when the list no longer has it.
       if (!member->ended && !member->handle && listed && !present.count(member->pid)) {
         member->ended = true;
@@ -121,9 +132,10 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
           known = known || member->pid == entry.processId;
           parentIsMember = parentIsMember || member->pid == entry.parentProcessId;
         }
-        if (known || !parentIsMember) continue;
+        if (known || !parentIsMember || IsShell(entry.exeFile)) continue;
         auto child = std::make_unique<Member>();
         child->pid = entry.processId;
+        child->exeFile = entry.exeFile;
         child->handle.reset(OpenToFollow(entry.processId));
         members.push_back(std::move(child));
         grew = adopted = true;
@@ -144,6 +156,7 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
     result.exitCode = first.code;
     const Member* last = nullptr;
     for (const auto& member : members) {
+      if (!member->ended) result.stillRunning.push_back(member->exeFile);
       if (member->ended && (!last || member->endOrder > last->endOrder)) last = member.get();
       if (first.ended && member.get() != &first && (!member->ended || member->endOrder > first.endOrder)) {
         result.handedOver = true;

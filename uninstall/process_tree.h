@@ -2,8 +2,9 @@
 // process the shell started, every process it starts, and theirs, found in
 // the process list by their parent process ID. An uninstaller that copies
 // itself to a temporary folder, starts the copy and ends at once (as NSIS
-// uninstallers do) is followed through the copy; the follow ends when every
-// process of the tree has ended, or when the time-out passes (the processes
+// uninstallers do) is followed through the copy. The shell (explorer.exe),
+// which uninstallers restart and which then runs on, is not followed. The
+// follow ends when every process of the tree has ended, or when the time-out passes (the processes
 // then run on).
 #pragma once
 
@@ -27,6 +28,7 @@ struct FollowedTree {
   bool lastExitCodeKnown = false;
   std::uint32_t lastExitCode = 0;
   int processes = 0;               // processes followed, the started one included
+  TextList stillRunning;           // at a time-out: the file names of the tree's running processes
   std::uint64_t elapsedMs = 0;     // from the launch to the end of the follow
 };
 

@@ -244,6 +244,9 @@ Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, c
     result.outcome = "timed_out";
     result.message = u"the uninstaller still ran after " + FromUtf8(std::to_string(options.timeoutSeconds)) +
                      u" seconds; it was left running";
+    Text running;
+    for (const Text& name : tree.stillRunning) running += (running.empty() ? u" (" : u", ") + name;
+    if (!running.empty()) result.message += running + u")";
     return result;
   }
   // An NSIS uninstaller hands its work to a copy of itself and ends at once

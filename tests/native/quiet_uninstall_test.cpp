@@ -121,6 +121,8 @@ TEST(ProcessTree, FollowsTheCopyThatRunsOnAfterItsParentEnded) {
   // copy starts a helper and ends after 5 s with 2.
   machine.AddLaunchChild(uninstaller, copy, 1000, 5000, 2);
   machine.AddLaunchChild(copy, u"C:\\Windows\\System32\\helper.exe", 500, 1000, 0);
+  // The shell it restarts runs on and is no part of the uninstall.
+  machine.AddLaunchChild(uninstaller, u"C:\\Windows\\explorer.exe", 200, sim::SimMachine::kForever);
   // Neither a process that ran before nor one that another program starts
   // meanwhile belongs to the tree.
   machine.StartProcess(u"C:\\Windows\\System32\\svchost.exe");
