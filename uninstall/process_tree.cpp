@@ -117,7 +117,9 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
       if (!member->ended) allEnded = false;
     }
     // An ID that left the list may come back on a new process.
-    for (auto it = before.begin(); it != before.end();) it = present.count(*it) ? std::next(it) : before.erase(it);
+    for (auto it = before.begin(); listed && it != before.end();) {
+      it = present.count(*it) ? std::next(it) : before.erase(it);
+    }
 
     // Every process a member starts appears in a list taken after the
     // member ended, unless it ended too; so when all members had ended
@@ -130,7 +132,7 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
         bool known = false, parentIsMember = false;
         for (const auto& member : members) {
           known = known || member->pid == entry.processId;
-          parentIsMember = parentIsMember || member->pid == entry.parentProcessId;
+          parentIsMember = parentIsMember || (member->pid != 0 && member->pid == entry.parentProcessId);
         }
         if (known || !parentIsMember || IsShell(entry.exeFile)) continue;
         auto child = std::make_unique<Member>();
