@@ -174,6 +174,19 @@ class CountingPlatform : public Platform {
     return inner_.MessageBox(caption, text, flags);
   }
 
+  // Quiet uninstalls: passed through, not counted.
+  bool ShellExecuteEx(const Text& verb, const Text& file, const Text& parameters, const Text& directory,
+                      ProcessHandle* process, std::uint32_t* processId) override {
+    return inner_.ShellExecuteEx(verb, file, parameters, directory, process, processId);
+  }
+  bool HasProcessEnded(ProcessHandle process) override { return inner_.HasProcessEnded(process); }
+  bool GetExitCodeProcess(ProcessHandle process, std::uint32_t* exitCode) override {
+    return inner_.GetExitCodeProcess(process, exitCode);
+  }
+  bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) override {
+    return inner_.ReadFileHead(path, maxBytes, bytes);
+  }
+
  private:
   Platform& inner_;
   std::atomic<std::uint64_t> registry_{0};

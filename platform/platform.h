@@ -74,6 +74,9 @@ constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr std::uint32_t kProcessTerminate = 0x0001;
 constexpr std::uint32_t kProcessVmRead = 0x0010;
 constexpr std::uint32_t kProcessQueryInformation = 0x0400;
+constexpr std::uint32_t kProcessQueryLimitedInformation = 0x1000;  // Vista and later
+constexpr std::uint32_t kSynchronize = 0x00100000;
+constexpr std::uint32_t kStillActive = 259;  // GetExitCodeProcess of a running process
 
 // OSVERSIONINFOEXA and OSVERSIONINFOA sizes, and the values GetVersionExA reports.
 constexpr std::uint32_t kOsVersionInfoExASize = 156;
@@ -267,6 +270,25 @@ class Platform {
   virtual void RaiseThreadPriority() = 0;
   // GetTickCount64: milliseconds since start; the simulated machine's virtual clock.
   virtual std::uint64_t GetTickCount() = 0;
+
+  // ---- Quiet uninstalls: a launch that hands back the process it started,
+  // the end and exit code of a process, and the head of a file (to recognise
+  // an uninstaller by what it carries).
+  // ShellExecuteExW with SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC |
+  // SEE_MASK_FLAG_NO_UI and SW_SHOWNORMAL. True when the shell started it;
+  // `process` then holds the new process's handle (the caller closes it) and
+  // `processId` its ID, both 0 when no new process was made (a document opened
+  // in a running program). False with the thread's last error set otherwise.
+  virtual bool ShellExecuteEx(const Text& verb, const Text& file, const Text& parameters, const Text& directory,
+                              ProcessHandle* process, std::uint32_t* processId) = 0;
+  // WaitForSingleObject(process, 0) == WAIT_OBJECT_0: the process has ended.
+  // False also when the handle is not one (the caller cannot tell it ended).
+  virtual bool HasProcessEnded(ProcessHandle process) = 0;
+  // GetExitCodeProcess: kStillActive while it runs.
+  virtual bool GetExitCodeProcess(ProcessHandle process, std::uint32_t* exitCode) = 0;
+  // At most `maxBytes` from the start of the file, opened for reading with
+  // every sharing mode allowed. False when it cannot be opened or read.
+  virtual bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

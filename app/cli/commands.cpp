@@ -12,7 +12,9 @@
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
 #include "access/message_box.h"
+#include "app/cli/export.h"
 #include "app/cli/json.h"
+#include "app/cli/quiet_uninstall.h"
 #include "inventory/inventory_scan.h"
 #include "trace/trace_scan.h"
 #include "uninstall/launch.h"
@@ -49,9 +51,21 @@ const char kHelp[] =
     "           The same, then delete the leftovers (asking first unless --yes)\n"
     "           and print what was removed and what remains. A registry backup\n"
     "           (.reg) is written to the Backups folder beside the program first.\n"
+    "  uninstall NAME... [--publisher P] --quiet [--timeout SECONDS]\n"
+    "            [--delete-leftovers --yes]\n"
+    "           Remove each program in turn with its quiet uninstall command\n"
+    "           (QuietUninstallString, or the silent switches of a Windows\n"
+    "           Installer, NSIS or Inno Setup uninstaller; any other is refused),\n"
+    "           following its processes to their end or the time-out (1800 s).\n"
+    "           One JSON line per program; exit code 0, 3010 (restart needed)\n"
+    "           or 1 (some failed). See docs/cli.md.\n"
+    "  export --format json|csv|html FILE\n"
+    "           Write the inventory, with the fields of list, to FILE.\n"
     "  force-remove DIR [--yes]\n"
     "           Trace the folder DIR (refused for system and shared folders),\n"
     "           print the leftovers and delete them as above.\n"
+    "  --version\n"
+    "           Print the version as JSON.\n"
     "  --help   Show this text.\n"
     "\n"
     "Run it from an elevated prompt: what it reads and runs needs the rights\n"
@@ -533,6 +547,9 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
   }
   if (command == u"list") return ListCommand(args, out, err);
   if (command == u"analyze") return AnalyzeCommand(args, out, err);
+  if (command == u"--version") return VersionCommand(args, out, err);
+  if (command == u"export") return ExportCommand(args, out, err);
+  if (command == u"uninstall" && IsQuietUninstall(args)) return QuietUninstallCommand(args, out, err);
   if (command == u"uninstall") return UninstallCommand(args, out, err);
   if (command == u"force-remove") return ForceRemoveCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";

@@ -135,6 +135,21 @@ class SimMachine : public Platform {
   void SetLaunchRunTime(const Text& file, std::uint64_t runsForMs);
   void SetDefaultLaunchRunTime(std::uint64_t runsForMs);
 
+  // ---- Quiet uninstalls: exit codes and the processes a process starts.
+  // A process of `file` (a full path or a bare file name, compared
+  // case-insensitively) started from now on ends with this exit code.
+  void SetLaunchExitCode(const Text& file, std::uint32_t exitCode);
+  // A process of `parentFile` started from now on starts `childPath`
+  // `startsAfterMs` into its own run, with its own run time and exit code;
+  // at the parent's last moment when that equals the parent's run time (an
+  // uninstaller that starts a copy of itself and ends). The child's
+  // snapshot entry keeps the parent's ID after the parent ended, as
+  // Windows keeps it. A child follows the rules of its own file.
+  void AddLaunchChild(const Text& parentFile, const Text& childPath, std::uint64_t startsAfterMs,
+                      std::uint64_t runsForMs, std::uint32_t exitCode = 0);
+  // The parent process ID a process was started with; 0 for none.
+  std::uint32_t ParentOf(std::uint32_t processId) const;
+
   // ---- Environment.
   void SetSpecialFolder(int csidl, const Text& path);
   void SetSpecialFolderUnresolvable(int csidl);
@@ -212,6 +227,13 @@ class SimMachine : public Platform {
   void RaiseThreadPriority() override;
   std::uint64_t GetTickCount() override;
 
+  // Quiet uninstalls (sim_quiet_launch.cpp).
+  bool ShellExecuteEx(const Text& verb, const Text& file, const Text& parameters, const Text& directory,
+                      ProcessHandle* process, std::uint32_t* processId) override;
+  bool HasProcessEnded(ProcessHandle process) override;
+  bool GetExitCodeProcess(ProcessHandle process, std::uint32_t* exitCode) override;
+  bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) override;
+
  private:
   // ---- Registry internals.
   struct KeyRef {
@@ -282,12 +304,28 @@ class SimMachine : public Platform {
     bool cannotOpen = false;
     std::uint64_t endsAt = kForever;
     bool alive = true;
+    std::uint32_t exitCode = 0;  // what GetExitCodeProcess gives once it ended
   };
+  // Quiet uninstalls: a child a process starts at a given moment of its run.
+  struct ChildRule {
+    Text path;
+    std::uint64_t startsAfterMs = 0, runsForMs = 0;
+    std::uint32_t exitCode = 0;
+  };
+  struct PendingChild {
+    std::uint32_t parent = 0;
+    std::uint64_t at = 0;
+    ChildRule rule;
+  };
+  // The rules of a file looked up by its full path and by its bare name.
+  template <typename Value>
+  static const Value* RuleFor(const std::map<Text, Value>& rules, const Text& path);
   struct ProcessRef {
     std::uint32_t pid = 0;
     std::uint32_t access = 0;
   };
-  std::uint32_t Start(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId);
+  std::uint32_t Start(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId,
+                      std::uint64_t startsAt = kForever);  // kForever: now
   void Reap();
   void End(Process& process);
   Process* Live(std::uint32_t pid);
@@ -328,6 +366,9 @@ class SimMachine : public Platform {
   std::map<Text, std::intptr_t> launchFailures_;  // by upper-cased file
   std::map<Text, std::uint64_t> launchRunTimes_;  // by upper-cased file
   std::uint64_t defaultRunTime_ = kForever;
+  std::map<Text, std::uint32_t> launchExitCodes_;          // by upper-cased path or name
+  std::map<Text, std::vector<ChildRule>> launchChildren_;  // by upper-cased path or name
+  std::vector<PendingChild> pendingChildren_;
   std::atomic<int> raisedPriorities_{0};
 
   std::map<int, std::optional<Text>> specialFolders_;

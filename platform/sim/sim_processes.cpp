@@ -17,17 +17,30 @@ Text FileNameOf(const Text& path) {
 }
 }  // namespace
 
-std::uint32_t SimMachine::Start(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId) {
+template <typename Value>
+const Value* SimMachine::RuleFor(const std::map<Text, Value>& rules, const Text& path) {
+  auto found = rules.find(Upcase(path));
+  if (found == rules.end()) found = rules.find(Upcase(FileNameOf(path)));
+  return found == rules.end() ? nullptr : &found->second;
+}
+
+std::uint32_t SimMachine::Start(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId,
+                               std::uint64_t startsAt) {
+  const std::uint64_t now = startsAt == kForever ? clock_ : startsAt;
   Process process;
   process.pid = nextPid_;
   nextPid_ += 4;
   process.parent = parentId;
   process.path = path;
   process.image = LiteralEntry(path);
-  process.endsAt = runsForMs == kForever ? kForever : clock_ + runsForMs;
+  process.endsAt = runsForMs == kForever ? kForever : now + runsForMs;
+  if (const std::uint32_t* code = RuleFor(launchExitCodes_, path)) process.exitCode = *code;
+  if (const std::vector<ChildRule>* children = RuleFor(launchChildren_, path)) {
+    for (const ChildRule& rule : *children) pendingChildren_.push_back(PendingChild{process.pid, now + rule.startsAfterMs, rule});
+  }
   std::uint32_t pid = process.pid;
   processes_.emplace(pid, std::move(process));
-  Reap();
+  if (startsAt == kForever) Reap();
   return pid;
 }
 
@@ -39,9 +52,35 @@ void SimMachine::End(Process& process) {
                holds_.end());
 }
 
+// Ends and child starts that are due, in the order of their moments; at one
+// moment a child starts before its parent ends, since a process that ends
+// can no longer start anything.
 void SimMachine::Reap() {
-  for (auto& entry : processes_)
-    if (entry.second.alive && entry.second.endsAt != kForever && entry.second.endsAt <= clock_) End(entry.second);
+  for (;;) {
+    auto child = pendingChildren_.end();
+    for (auto it = pendingChildren_.begin(); it != pendingChildren_.end(); ++it) {
+      if (it->at <= clock_ && (child == pendingChildren_.end() || it->at < child->at)) child = it;
+    }
+    Process* ending = nullptr;
+    for (auto& entry : processes_) {
+      Process& process = entry.second;
+      if (process.alive && process.endsAt != kForever && process.endsAt <= clock_ &&
+          (!ending || process.endsAt < ending->endsAt)) {
+        ending = &process;
+      }
+    }
+    if (child != pendingChildren_.end() && (!ending || child->at <= ending->endsAt)) {
+      const PendingChild due = *child;
+      pendingChildren_.erase(child);
+      if (Live(due.parent)) {
+        processes_[Start(due.rule.path, due.rule.runsForMs, due.parent, due.at)].exitCode = due.rule.exitCode;
+      }
+    } else if (ending) {
+      End(*ending);
+    } else {
+      return;
+    }
+  }
 }
 
 SimMachine::Process* SimMachine::Live(std::uint32_t pid) {

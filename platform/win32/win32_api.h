@@ -58,6 +58,7 @@
 #undef RemoveDirectory
 #undef SetFileAttributes
 #undef ShellExecute
+#undef ShellExecuteEx
 #undef MessageBox
 
 #include <utility>

@@ -74,6 +74,14 @@ class Win32Platform : public Platform {
   void Sleep(std::uint32_t milliseconds) override;
   void RaiseThreadPriority() override;
   std::uint64_t GetTickCount() override;
+
+  // Quiet uninstalls: launch with a process handle, process end and exit
+  // code, file head (quiet_launch.cpp).
+  bool ShellExecuteEx(const Text& verb, const Text& file, const Text& parameters, const Text& directory,
+                      ProcessHandle* process, std::uint32_t* processId) override;
+  bool HasProcessEnded(ProcessHandle process) override;
+  bool GetExitCodeProcess(ProcessHandle process, std::uint32_t* exitCode) override;
+  bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) override;
 };
 
 }  // namespace tw

@@ -63,6 +63,8 @@ for i in "${!guarded[@]}"; do
   printf '%s' "${guarded[$i]}" >"$work/guarded$i.folder"
 done
 analyze unknown "Tidewell Trace Nothing Like It"
+# What analyze printed, against docs/schema/trace.schema.json.
+for printed in listed forced; do python3 "$here/validate_cli_output.py" analyze "$work/$printed.json"; done
 
 python3 - "$work" "$foo" "$hive" <<'PY'
 import json

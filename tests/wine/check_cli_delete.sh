@@ -39,6 +39,8 @@ status=0
   status=$?
 (( status == 0 )) || fail "tidewell-cli.exe uninstall --delete-leftovers exited with $status"
 grep -q '"outcome":"complete"' "$work/out.txt" || fail "the deletion did not report complete"
+# The watch lines, the trace and the deletion report, against docs/schema/.
+python3 "$here/validate_cli_output.py" uninstall "$work/out.txt" || fail "the output does not match its schemas"
 grep -q 'All leftovers have been completely removed.' "$work/out.txt" || fail "no completion message"
 
 [[ ! -e "$folder" ]] || fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"

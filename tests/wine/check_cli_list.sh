@@ -37,6 +37,9 @@ if (( status != 0 )); then
   tw_die "tidewell-cli.exe list exited with $status"
 fi
 
+# Every line against docs/schema/list.schema.json.
+python3 "$here/validate_cli_output.py" list "$work/list.jsonl"
+
 python3 - "$work/environment.txt" "$work/list.jsonl" <<'PY'
 import json
 import sys

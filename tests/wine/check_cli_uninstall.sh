@@ -65,6 +65,9 @@ unknown_status=0
 "$TW_ROOT/scripts/wine-run.sh" "$cli" uninstall "Tidewell Fixture Nobody Installed" \
   >"$work/unknown.out" 2>"$work/unknown.err" || unknown_status=$?
 
+# The watch lines and the trace, against docs/schema/.
+python3 "$here/validate_cli_output.py" uninstall "$work/uninstall.out"
+
 python3 - "$work" "$folder" "$took" "$unknown_status" "${left[@]+"${left[@]}"}" <<'PY'
 import json
 import os

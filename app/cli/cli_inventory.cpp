@@ -1,0 +1,88 @@
+#include "app/cli/cli_inventory.h"
+
+#include <atomic>
+
+#include "inventory/inventory_scan.h"
+#include "platform/platform.h"
+#include "trace/trace_scan.h"
+
+namespace tw::cli {
+
+namespace {
+
+// The workers report through plain procedures; one command runs one worker
+// at a time, so one flag serves both.
+std::atomic<bool> g_workerEnded{false};
+
+std::uint32_t TW_STDCALL OnWorkerEnd() {
+  g_workerEnded = true;
+  return 0;
+}
+
+bool PumpToEnd(HeadlessHandOver& handOver, std::chrono::milliseconds timeout) {
+  const bool ended = handOver.PumpUntil([] { return g_workerEnded.load(); }, timeout);
+  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+  return ended;
+}
+
+}  // namespace
+
+CliInventory::CliInventory() : previous_(CurrentHandOver()), list_(&inventory_), libraryPointer_(&library_) {
+  SetHandOver(&handOver_);
+  library_.mpu_InitLib();
+}
+
+CliInventory::~CliInventory() { SetHandOver(previous_); }
+
+bool CliInventory::Scan() {
+  g_workerEnded = false;
+  auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list_, &libraryPointer_, Text());
+  scan->pauseMs = 0;
+  scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnWorkerEnd;
+  inventory_.mpu_bool_IsSearch = false;
+  scan->Start();
+  return PumpToEnd(handOver_, std::chrono::minutes(10));
+}
+
+std::vector<const ZRU_InstalledSoftware*> CliInventory::Records() const {
+  std::vector<const ZRU_InstalledSoftware*> records;
+  for (const Text& key : inventory_.mpu_list_InstalledSoftwareName) {
+    if (const ZRU_InstalledSoftware* record = inventory_.Find(key)) records.push_back(record);
+  }
+  return records;
+}
+
+bool CliInventory::Trace(const Text& nameLow) {
+  g_workerEnded = false;
+  auto* trace = new ZRU_Thread_Uninstaller(&list_);
+  trace->pauseMs = 0;
+  trace->mpu_int_UninstallMode = 1;
+  trace->mpu_dword_cb_TU_End = OnWorkerEnd;
+  trace->mpu_pro_SetUninstallSoftware(nameLow);
+  trace->Start();
+  return PumpToEnd(handOver_, std::chrono::minutes(30));
+}
+
+std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record) {
+  return {
+      {"name", false, record.mpu_str_Name, 0},
+      {"name_low", false, record.mpu_str_Name_low, 0},
+      {"publisher", false, record.mpu_str_Publisher, 0},
+      {"version", false, record.mpu_str_DisplayVersion, 0},
+      {"install_location", false, record.mpu_str_InstallLocation, 0},
+      {"uninstall_string", false, record.mpu_str_UninstallString, 0},
+      {"display_icon", false, record.mpu_str_DisplayIcon, 0},
+      {"display_icon_id", true, Text(), record.mpu_int_DisplayIcon_ID},
+      {"install_reg_path", false, record.mpu_str_InstallRegPath, 0},
+      {"is64", true, Text(), record.mpu_int_Is64Bit},
+  };
+}
+
+Text OwnProgramFolder() {
+  std::vector<char16_t> buffer(32768, 0);
+  const std::uint32_t length = Plat().GetModuleFileName(buffer.data(), 32768);
+  const Text path(buffer.data(), length < 32768 ? length : 0);
+  return path.substr(0, path.rfind(u'\\') + 1);
+}
+
+}  // namespace tw::cli

@@ -1,0 +1,55 @@
+// The inventory and the trace as the quiet uninstall and the export run them:
+// the workers with their fixed waits set to zero, serving their reports on
+// the calling thread.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "access/text_rules.h"
+#include "inventory/installed_software.h"
+#include "workers/headless_handover.h"
+
+namespace tw::cli {
+
+class CliInventory {
+ public:
+  CliInventory();
+  ~CliInventory();
+  CliInventory(const CliInventory&) = delete;
+  CliInventory& operator=(const CliInventory&) = delete;
+
+  // Runs a complete inventory scan; false when it did not finish.
+  bool Scan();
+  // The records in the order the scan delivers them (sorted lower-case names).
+  std::vector<const ZRU_InstalledSoftware*> Records() const;
+  const ZRU_InstalledSoftware* Find(const Text& nameLow) const { return inventory_.Find(nameLow); }
+
+  // Traces the listed program `nameLow`; its record's folder, file and
+  // registry lists hold the result. False when the trace did not finish.
+  bool Trace(const Text& nameLow);
+
+ private:
+  GuiHandOver* previous_;
+  HeadlessHandOver handOver_;
+  ZRU_InstalledSoftwareList inventory_;
+  ZRU_Software_Lib library_;
+  ZRU_InstalledSoftwareList* list_;
+  ZRU_Software_Lib* libraryPointer_;
+};
+
+// The fields `list` prints for one program, in its order: name, name_low,
+// publisher, version, install_location, uninstall_string, display_icon,
+// display_icon_id, install_reg_path, is64. A field is a text or a number.
+struct RecordField {
+  const char* key;
+  bool isNumber;
+  Text text;
+  std::int64_t number;
+};
+std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record);
+
+// The folder of the running executable, with its trailing "\".
+Text OwnProgramFolder();
+
+}  // namespace tw::cli
