@@ -52,7 +52,8 @@ std::uint32_t FsNode::ReportedAttributes() const {
 
 ParsedPath ParsePath(const Text& path) {
   ParsedPath out;
-  Text rest = path;
+  // The API receives a zero-terminated text: it ends at the first NUL.
+  Text rest = path.substr(0, path.find(u'\0'));
   if (rest.rfind(u"\\\\?\\", 0) == 0) rest = rest.substr(4);
   if (rest.size() < 2 || rest[1] != u':') return out;
   char16_t letter = UpcaseUnit(rest[0]);

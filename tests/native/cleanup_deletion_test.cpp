@@ -228,13 +228,17 @@ TEST_F(CleanupDeletion, KeyAndValueLinesInBothViews) {
   EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Vendor\\App"}, report.removedRegistry);
 }
 
-TEST_F(CleanupDeletion, Type1DeletesFromTheRealSystemFolder) {
+// Nothing inside the Windows folder is a leftover to delete, whichever
+// system folder the redirection would reach.
+TEST_F(CleanupDeletion, Type1LeavesBothSystemFoldersAlone) {
   m.AddFile(u"C:\\Windows\\System32\\vendor64.dll");
   m.AddFile(u"C:\\Windows\\SysWOW64\\vendor64.dll");
   DeletionRequest request = Request({}, {u"C:\\Windows\\System32\\vendor64.dll"});
   request.uninstallType = 1;
-  EXPECT_EQ(DeletionOutcome::kComplete, DeleteLeftovers(request).outcome);
-  EXPECT_FALSE(m.Exists(u"C:\\Windows\\System32\\vendor64.dll"));
+  const DeletionReport report = DeleteLeftovers(request);
+  EXPECT_EQ(DeletionOutcome::kIncomplete, report.outcome);
+  EXPECT_EQ(report.refusedPaths, TextList{u"C:\\Windows\\System32\\vendor64.dll"});
+  EXPECT_TRUE(m.Exists(u"C:\\Windows\\System32\\vendor64.dll"));
   EXPECT_TRUE(m.Exists(u"C:\\Windows\\SysWOW64\\vendor64.dll"));
 }
 
