@@ -114,7 +114,9 @@ void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
 bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
   const TextList& folders = mpr_class_UninstallSoftware->mpu_SDLarry_Folders;
   if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != folders.size()) {
-    matcher_ = std::make_unique<FolderMatcher>(folders, excludedFolders_);
+    TextList matched = folders;
+    matched.insert(matched.end(), resolvedFolders_.begin(), resolvedFolders_.end());
+    matcher_ = std::make_unique<FolderMatcher>(matched, excludedFolders_);
     matcherRecord_ = mpr_class_UninstallSoftware;
     matcherFolders_ = folders.size();
   }
@@ -161,6 +163,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   otherFolders_.clear();
   otherForms_.clear();
   excludedFolders_.clear();
+  resolvedFolders_.clear();
   const bool hasFolder = !record.mpu_str_InstallLocation.empty();
   const bool hasLibrary = record.mpu_SDLarry_Lib_FolderName && !record.mpu_SDLarry_Lib_FolderName->empty();
   if (!hasFolder && !hasLibrary) return;
@@ -170,6 +173,12 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
     // otherwise the program is traced without it.
     folderJudgement_ = guard_->JudgeFolderToWalk(record.mpu_str_InstallLocation);
     if (folderJudgement_.Refused()) return;
+    // Values name the folder in its long form, or through a link's target,
+    // whatever spelling the entry gave: both count for the membership test.
+    for (const Text& form : {ComparablePath(GetLongPath(CleanedPath(record.mpu_str_InstallLocation))),
+                             folderJudgement_.resolved}) {
+      if (!form.empty()) resolvedFolders_.push_back(form);
+    }
     // Other listed programs inside this folder are theirs: walked around,
     // and values naming them are not claimed.
     if (mpr_pclass_SWL && *mpr_pclass_SWL) otherFolders_ = OtherProgramFolders(**mpr_pclass_SWL, record);

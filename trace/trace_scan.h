@@ -115,6 +115,7 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   TextList otherFolders_;              // as their records hold them
   std::unordered_set<Text> otherForms_;  // their resolved comparison forms
   TextList excludedFolders_;           // both, for the membership test
+  TextList resolvedFolders_;           // the record's folder as Windows reaches it
   std::unique_ptr<PathGuard> guard_;
 
   // The membership test's folders, prepared for the record's folder list as

@@ -62,12 +62,15 @@ ParsedPath ParsePath(const Text& path) {
   rest = rest.substr(2);
   std::vector<Text> raw = SplitComponents(rest, true);
   out.trailingSeparator = rest.size() > 0 && (rest.back() == u'\\' || rest.back() == u'/');
-  for (const Text& part : raw) {
+  for (Text part : raw) {
     if (part.empty() || part == u".") continue;
     if (part == u"..") {
       if (!out.parts.empty()) out.parts.pop_back();
       continue;
     }
+    // Win32 path normalisation drops trailing dots and blanks of a component.
+    while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+    if (part.empty()) continue;
     out.parts.push_back(part);
   }
   out.valid = true;
