@@ -53,15 +53,17 @@ TextList ProfileFolders() {
     path = Trim(ExpandSystemTokens(path));
     if (path.size() > 3) profiles.push_back(WithTrailingBackslash(path));
   }
-  // The profiles folder names the Default and Public profiles by name only.
+  // The Default and Public profiles are named beside the profiles folder.
   Text directory;
   if (RegReadString(win::kHKeyLocalMachine, kProfileList, u"ProfilesDirectory", &directory, kView64)) {
     directory = Trim(ExpandSystemTokens(directory));
     if (directory.size() > 3) {
       for (const char16_t* name : {u"Default", u"Public", u"AllUsersProfile"}) {
-        if (RegReadString(win::kHKeyLocalMachine, kProfileList, name, &path, kView64) && !Trim(path).empty()) {
-          profiles.push_back(WithTrailingBackslash(directory) + WithTrailingBackslash(Trim(path)));
-        }
+        if (!RegReadString(win::kHKeyLocalMachine, kProfileList, name, &path, kView64)) continue;
+        path = Trim(ExpandSystemTokens(path));
+        if (path.empty()) continue;
+        // Windows XP stores a name below the profiles folder, later systems a full path.
+        profiles.push_back(WithTrailingBackslash(Contains(path, u":") ? path : WithTrailingBackslash(directory) + path));
       }
     }
   }
