@@ -33,6 +33,15 @@ int GetWindowsBitness() {
   return Plat().GetSystemWow64Directory(buffer, 260) != 0 ? 2 : 0;
 }
 
+int ForceRemove64BitFlag() {
+  try {
+    const int bitness = GetWindowsBitness();
+    return bitness == 1 || bitness == 2 ? 1 : 0;
+  } catch (const Wow64Error&) {
+    return 0;
+  }
+}
+
 bool DisableFsRedirection(RedirectionSlot* slot) {
   if (!IsWow64()) return true;
   try {

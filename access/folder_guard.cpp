@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "access/folders.h"
+#include "access/path_guard.h"
 #include "access/registry.h"
 #include "platform/platform.h"
 
@@ -52,6 +53,20 @@ TextList ProfileFolders() {
     path = Trim(ExpandSystemTokens(path));
     if (path.size() > 3) profiles.push_back(WithTrailingBackslash(path));
   }
+  // The Default and Public profiles are named beside the profiles folder.
+  Text directory;
+  if (RegReadString(win::kHKeyLocalMachine, kProfileList, u"ProfilesDirectory", &directory, kView64)) {
+    directory = Trim(ExpandSystemTokens(directory));
+    if (directory.size() > 3) {
+      for (const char16_t* name : {u"Default", u"Public", u"AllUsersProfile"}) {
+        if (!RegReadString(win::kHKeyLocalMachine, kProfileList, name, &path, kView64)) continue;
+        path = Trim(ExpandSystemTokens(path));
+        if (path.empty()) continue;
+        // Windows XP stores a name below the profiles folder, later systems a full path.
+        profiles.push_back(WithTrailingBackslash(Contains(path, u":") ? path : WithTrailingBackslash(directory) + path));
+      }
+    }
+  }
   return profiles;
 }
 
@@ -66,15 +81,8 @@ Text ParentFolder(const Text& folder) {
 TextList ProtectedFolders() {
   TextList folders = {GetSystemDir(), GetStartupDir(), GetDesktopDir(), GetProgramFilesDir(), GetWindowsDir(),
                       GetAppDataDir(), GetLocalAppDataDir()};
-  const ProgramFilesPair pair = GetProgramFilesPair();
-  folders.push_back(pair.programFiles);
-  folders.push_back(pair.programFiles64);
-  if (!pair.programFiles64.empty()) folders.push_back(pair.programFiles64 + u"Common Files\\");
-  if (!pair.programFiles.empty()) folders.push_back(pair.programFiles + u"Common Files\\");
-  // CSIDL_PROGRAM_FILESX86 names the (x86) folder also in a 64-bit process,
-  // whose CSIDL_PROGRAM_FILES is the native one.
-  for (int csidl : {win::kCsidlProgramFilesX86, win::kCsidlProgramFilesCommon, win::kCsidlProgramFilesCommonX86,
-                    win::kCsidlCommonAppData,
+  for (const Text& folder : ProgramFilesFolders()) folders.push_back(folder);
+  for (int csidl : {win::kCsidlCommonAppData,
                     win::kCsidlCommonStartMenu, win::kCsidlPersonal, win::kCsidlMyPictures, win::kCsidlMyMusic,
                     win::kCsidlMyVideo, win::kCsidlStartMenu, win::kCsidlProfile}) {
     folders.push_back(SpecialFolderOrEmpty(csidl));
@@ -86,7 +94,10 @@ TextList ProtectedFolders() {
          {u"Desktop", u"Documents", u"Downloads", u"Pictures", u"Music", u"Videos", u"AppData\\", u"AppData\\Roaming",
           u"AppData\\Local", u"AppData\\LocalLow", u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
           u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
-          u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"}) {
+          u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+          // Windows XP's names.
+          u"My Documents", u"Application Data", u"Local Settings", u"Local Settings\\Application Data",
+          u"Start Menu", u"Start Menu\\Programs", u"Start Menu\\Programs\\Startup"}) {
       folders.push_back(WithTrailingBackslash(profile + known));
     }
   }
@@ -102,12 +113,7 @@ TextList ProtectedFolders() {
 
 bool IsRefusedTraceFolder(const Text& text) {
   // The trace works on the folder trimmed, so that is what is judged.
-  const Text folder = Trim(text);
-  if (folder.size() <= 3) return true;
-  const Text upper = UpperAscii(WithTrailingBackslash(folder));
-  if (Contains(upper, u":\\WINDOWS\\")) return true;
-  const TextList protectedFolders = ProtectedFolders();
-  return std::find(protectedFolders.begin(), protectedFolders.end(), upper) != protectedFolders.end();
+  return JudgeTraceFolder(Trim(text)).Refused();
 }
 
 Text TraceFolderRefusalMessage(const Text& folder) {

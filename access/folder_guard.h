@@ -7,16 +7,16 @@
 namespace tw {
 
 // Upper-cased folders, each ending with "\": the system, Windows, Startup and
-// desktop folders, both Program Files folders (also for a 64-bit process,
-// through CSIDL_PROGRAM_FILESX86) and their Common Files,
-// ProgramData, the Users folder, and every user profile with its known
-// folders (Documents, Downloads, Pictures, Music, Videos, Desktop, the Start
-// Menu and its Startup folder, application data roaming and local).
+// desktop folders, every Program Files and Common Files folder
+// (ProgramFilesFolders, the same in every build), ProgramData, the Users
+// folder, and every user profile of the profile list (the Default and Public
+// ones included) with its known folders (Documents, Downloads, Pictures,
+// Music, Videos, Desktop, the Start Menu and its Startup folder, application
+// data roaming and local, and their Windows XP names).
 TextList ProtectedFolders();
 
-// The Force Remove refusal: true when the folder, trimmed, is a drive root
-// (3 characters or fewer), equals a protected folder (upper-cased, with "\"
-// appended), or lies below any ":\Windows\".
+// The Force Remove refusal: true when access/path_guard.h refuses the
+// folder, trimmed, as a place to walk (JudgeTraceFolder gives the reason).
 bool IsRefusedTraceFolder(const Text& folder);
 
 // The message that refuses a folder, as the user sees it.

@@ -9,6 +9,9 @@ namespace {
 constexpr std::uint32_t kFolderChars = 260;
 constexpr std::uint32_t kSystemDirChars = 256;
 constexpr std::uint32_t kLongPathChars = 4096;
+// The file calls here take paths of at most MAX_PATH (260) characters, and
+// every level costs at least two of them, so no tree they can reach is deeper.
+constexpr int kMaxTreeDepth = 512;
 
 Text SpecialFolder(int csidl) {
   char16_t buffer[kFolderChars + 1] = {};
@@ -20,6 +23,11 @@ Text SpecialFolder(int csidl) {
 bool IsDirectoryLink(std::uint32_t attributes) {
   const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
   return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
+}
+
+Text SpecialFolderOrEmpty(int csidl) {
+  const Text folder = SpecialFolder(csidl);
+  return folder.size() > 1 ? folder : Text();
 }
 
 }  // namespace
@@ -61,6 +69,37 @@ ProgramFilesPair GetProgramFilesPair() {
   return pair;
 }
 
+TextList ProgramFilesFolders() {
+  const ProgramFilesPair pair = GetProgramFilesPair();
+  TextList candidates = {pair.programFiles, pair.programFiles64, SpecialFolderOrEmpty(win::kCsidlProgramFilesX86)};
+  for (std::size_t i = 0, n = candidates.size(); i < n; ++i) {
+    if (candidates[i].size() > 1) candidates.push_back(candidates[i] + u"Common Files\\");
+  }
+  candidates.push_back(SpecialFolderOrEmpty(win::kCsidlProgramFilesCommon));
+  candidates.push_back(SpecialFolderOrEmpty(win::kCsidlProgramFilesCommonX86));
+  TextList folders;
+  for (const Text& folder : candidates) {
+    if (folder.size() <= 1) continue;
+    bool seen = false;
+    for (const Text& known : folders) seen = seen || SameTextAscii(known, folder);
+    if (!seen) folders.push_back(folder);
+  }
+  return folders;
+}
+
+Text GetOwnFolder() {
+  std::u16string buffer(1024, u'\0');
+  std::uint32_t len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
+  while (len >= buffer.size() && buffer.size() < 32768) {
+    buffer.assign(buffer.size() * 2, u'\0');
+    len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
+  }
+  if (len == 0 || len >= buffer.size()) return Text();
+  const Text path(buffer.c_str());
+  const std::size_t slash = path.rfind(u'\\');
+  return slash == Text::npos ? Text() : path.substr(0, slash + 1);
+}
+
 bool IsDirectory(const Text& path) {
   const std::uint32_t attributes = Plat().GetFileAttributes(path);
   return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) != 0;
@@ -84,11 +123,25 @@ Text GetLongPath(const Text& path) {
   return Text(buffer.c_str());
 }
 
-void DeleteFolderTree(const Text& path) {
+namespace {
+
+// True for a path no deletion may start from: blank, holding a control
+// character, or a drive root ("C:", "C:\", "\").
+bool IsUnsafeTreeRoot(const Text& path) {
+  for (char16_t c : path) {
+    if (c < 32) return true;
+  }
+  Text trimmed = Trim(path);
+  while (!trimmed.empty() && (trimmed.back() == u'\\' || trimmed.back() == u'/')) trimmed.pop_back();
+  return trimmed.empty() || (trimmed.size() == 2 && trimmed[1] == u':');
+}
+
+void DeleteTreeBelow(const Text& path, int depth) {
   if (IsDirectoryLink(Plat().GetFileAttributes(path))) {
     Plat().RemoveDirectory(path);
     return;
   }
+  if (depth > kMaxTreeDepth) return;
   const Text dir = WithTrailingBackslash(path);
   {
     FindData entry;
@@ -99,7 +152,7 @@ void DeleteFolderTree(const Text& path) {
       if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
         if (entry.name == u"." || entry.name == u"..") continue;
         // A link is removed as such; walking it would delete its target.
-        if ((entry.attributes & win::kFileAttributeReparsePoint) == 0) DeleteFolderTree(child);
+        if ((entry.attributes & win::kFileAttributeReparsePoint) == 0) DeleteTreeBelow(child, depth + 1);
         Plat().RemoveDirectory(child);
       } else {
         Plat().DeleteFile(child);
@@ -107,6 +160,13 @@ void DeleteFolderTree(const Text& path) {
     } while (Plat().FindNextFile(find.get(), &entry));
   }
   Plat().RemoveDirectory(path);
+}
+
+}  // namespace
+
+void DeleteFolderTree(const Text& path) {
+  if (IsUnsafeTreeRoot(path)) return;
+  DeleteTreeBelow(path, 0);
 }
 
 void DeleteFileOrFolder(const Text& path) {

@@ -24,6 +24,17 @@ struct ProgramFilesPair {
 };
 ProgramFilesPair GetProgramFilesPair();
 
+// Every Program Files folder of the machine and their Common Files folders,
+// each ending in "\", whatever the process's bitness: the folder the process
+// sees, the (x86) one (CSIDL_PROGRAM_FILESX86, which a 64-bit process needs),
+// the native one of GetProgramFilesPair, and the Common Files lookups. Folders
+// that cannot be resolved are left out.
+TextList ProgramFilesFolders();
+
+// The folder of the running executable, ending in "\"; empty when
+// GetModuleFileNameW gives no path with a folder.
+Text GetOwnFolder();
+
 // True when the path names an existing directory (a directory link included).
 bool IsDirectory(const Text& path);
 
@@ -38,7 +49,10 @@ Text GetLongPath(const Text& path);
 // point (junction, directory symbolic link), inside the tree or given as the
 // path, is removed as a link and never walked, so nothing outside the tree
 // is touched. Attributes are left as they are: a read-only file stays, and so
-// do the folders on its way up.
+// do the folders on its way up. A blank path, a drive root and a path holding
+// a control character (a NUL would cut the text Windows sees, and the walk
+// would list a parent again and again) do nothing; the walk stops at a depth
+// no real tree reaches.
 void DeleteFolderTree(const Text& path);
 
 // A folder as DeleteFolderTree, anything else with DeleteFileW.

@@ -22,13 +22,14 @@ UniqueRegKey OpenKey(HKey root, const Text& path, ViewFlag view) {
   return key;
 }
 
-// A path taken from a registry line: one leading and one trailing "\" turned
-// into blanks, then trimmed.
-Text NormaliseLinePath(const Text& path) {
-  Text p(path);
-  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
-  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
-  return Trim(p);
+// Windows keeps keys at most 512 levels deep.
+constexpr int kMaxKeyDepth = 512;
+
+bool HoldsControlCharacter(const Text& text) {
+  for (char16_t c : text) {
+    if (c < 32) return true;
+  }
+  return false;
 }
 
 // RegEnumKeyExW for one index, growing the buffer when a name does not fit.
@@ -146,7 +147,8 @@ bool FindSubKeyIn(HKey root, const Text& path, const Text& wanted, const Text& n
   return false;
 }
 
-bool ListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {
+bool ListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view, int depth) {
+  if (depth > kMaxKeyDepth) return false;
   UniqueRegKey key = OpenKey(root, path, view);
   if (!key) return false;
   std::uint32_t longest = 0;
@@ -156,13 +158,14 @@ bool ListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {
   for (std::uint32_t index = count; index-- > 0;) {
     if (!EnumSubKeyName(key.get(), index, longest + 1, &name)) continue;
     const Text child = path + u"\\" + name;
-    ListKeyTree(root, child, list, view);
+    ListKeyTree(root, child, list, view, depth + 1);
     list->push_back(child);
   }
   return true;
 }
 
-bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view) {
+bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view, int depth) {
+  if (depth > kMaxKeyDepth) return false;
   {
     UniqueRegKey key = OpenKey(root, path, view);
     if (!key) return false;
@@ -173,7 +176,7 @@ bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view) {
     // while subkeys disappear.
     for (std::uint32_t index = count; index-- > 0;) {
       if (!EnumSubKeyName(key.get(), index, longest + 1, &name)) return false;
-      if (!DeleteKeyTree(root, path + u"\\" + name, view)) return false;
+      if (!DeleteKeyTree(root, path + u"\\" + name, view, depth + 1)) return false;
     }
   }
   // RegDeleteKeyW acts in the process's default view; for the 64-bit view the
@@ -300,21 +303,28 @@ void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, V
   FindSubKeyIn(root, path, UpperAscii(Trim(name)), name, found, view);
 }
 
+Text RegLinePath(const Text& path) {
+  Text p(path);
+  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
+  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
+  return Trim(p);
+}
+
 bool RegListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {
-  if (Trim(path).empty()) return false;
-  return ListKeyTree(root, NormaliseLinePath(path), list, view);
+  const Text normalised = RegLinePath(path);
+  if (normalised.empty() || HoldsControlCharacter(normalised)) return false;
+  return ListKeyTree(root, normalised, list, view, 0);
 }
 
 bool RegDeleteKeyTree(HKey root, const Text& path, ViewFlag view) {
-  if (Trim(path).empty()) return false;
-  const Text normalised = NormaliseLinePath(path);
-  if (normalised.empty()) return false;
-  return DeleteKeyTree(root, normalised, view);
+  const Text normalised = RegLinePath(path);
+  if (normalised.empty() || HoldsControlCharacter(normalised)) return false;
+  return DeleteKeyTree(root, normalised, view, 0);
 }
 
 bool RegRemoveValue(HKey root, const Text& path, const Text& name, ViewFlag view) {
-  const Text normalised = NormaliseLinePath(path);
-  if (normalised.empty()) return false;
+  const Text normalised = RegLinePath(path);
+  if (normalised.empty() || HoldsControlCharacter(normalised) || HoldsControlCharacter(name)) return false;
   UniqueRegKey key = OpenKey(root, normalised, view);
   if (!key) return false;
   return Plat().RegDeleteValue(key.get(), name) == win::kErrorSuccess;

@@ -52,12 +52,20 @@ bool RegEnumValues(HKey root, const Text& path, TextList* names, ViewFlag view, 
 // one plus "\" (with `name` as given), or empty.
 void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, ViewFlag view);
 
+// The key path of a registry line as every operation here reads it: one
+// leading and one trailing "\" turned into blanks, then trimmed.
+Text RegLinePath(const Text& path);
+
 // Appends the full paths of every key below `path`, each key after its own
 // descendants, last subkey first. False when the path is blank or the key
 // cannot be opened. One leading and one trailing "\" are ignored.
 bool RegListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view);
 
-// Deletes the key and everything below it, bottom-up. True when the key is gone.
+// Deletes the key and everything below it, bottom-up. True when the key is
+// gone. A blank path (a root) and a path or value name holding a control
+// character (a NUL would cut the text Windows sees, so the walk would open
+// a parent again and again) delete nothing; the walk stops at Windows's
+// 512 levels. The same holds for RegListKeyTree and RegRemoveValue.
 bool RegDeleteKeyTree(HKey root, const Text& path, ViewFlag view);
 
 // Deletes one named value. True when it was deleted.

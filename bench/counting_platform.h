@@ -128,6 +128,10 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.GetShortPathName(path, buffer, chars);
   }
+  std::uint32_t GetFinalPathName(const Text& path, char16_t* buffer, std::uint32_t chars) override {
+    ++files_;
+    return inner_.GetFinalPathName(path, buffer, chars);
+  }
 
   // Not counted.
   std::uint32_t GetSystemDirectory(char16_t* buffer, std::uint32_t chars) override {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "access/folder_guard.h"
 #include "access/folders.h"
 #include "platform/platform.h"
 
@@ -10,181 +9,35 @@ namespace tw {
 
 namespace {
 
-// Shell folders of all users that platform.h does not name.
-constexpr int kCsidlCommonPrograms = 23;
-constexpr int kCsidlCommonStartup = 24;
-constexpr int kCsidlCommonDesktop = 25;
-constexpr int kCsidlCommonDocuments = 46;
-
-struct SplitPath {
-  Text head;  // "C:" or "\\server\share", in the path's own case
-  TextList components;
-};
-
-// Takes an absolute path apart as Windows resolves it; false for anything
-// that is not a plain absolute path.
-bool Split(const Text& path, SplitPath* out) {
-  Text text = Trim(path);
-  std::replace(text.begin(), text.end(), u'/', u'\\');
-  if (text.find_first_of(u"*?<>|\"") != Text::npos) return false;
-  if (StartsWith(UpperAscii(text), u"\\\\?\\UNC\\")) {
-    text = u"\\\\" + text.substr(8);
-  } else if (StartsWith(text, u"\\\\?\\") || StartsWith(text, u"\\\\.\\") || StartsWith(text, u"\\??\\")) {
-    text = text.substr(4);
-  }
-  TextList parts;
-  std::size_t rest = 0;
-  if (text.size() >= 3 && text[1] == u':' && text[2] == u'\\' &&
-      ((text[0] >= u'A' && text[0] <= u'Z') || (text[0] >= u'a' && text[0] <= u'z'))) {
-    out->head = text.substr(0, 2);
-    rest = 3;
-  } else if (StartsWith(text, u"\\\\") && text.size() > 2 && text[2] != u'\\') {
-    // \\server\share: both names are the root of the share.
-    const std::size_t server = text.find(u'\\', 2);
-    if (server == Text::npos) return false;
-    std::size_t share = text.find(u'\\', server + 1);
-    if (share == Text::npos) share = text.size();
-    if (share == server + 1) return false;
-    out->head = text.substr(0, share);
-    rest = share;
-  } else {
-    return false;
-  }
-  if (out->head.find(u':', 2) != Text::npos) return false;
-  out->components.clear();
-  std::size_t at = rest;
-  while (at <= text.size()) {
-    std::size_t end = text.find(u'\\', at);
-    if (end == Text::npos) end = text.size();
-    Text part = text.substr(at, end - at);
-    at = end + 1;
-    if (part == u"..") {
-      if (!out->components.empty()) out->components.pop_back();
-      continue;
-    }
-    while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
-    if (part.empty()) continue;
-    // A stream or device suffix ("name:stream") is not a plain file name.
-    if (part.find(u':') != Text::npos) return false;
-    out->components.push_back(part);
-  }
-  return true;
-}
-
-Text Join(const SplitPath& split, bool trailing) {
-  Text text = split.head + u"\\";
-  for (std::size_t i = 0; i < split.components.size(); ++i) {
-    text += split.components[i];
-    if (trailing || i + 1 < split.components.size()) text += u"\\";
-  }
-  return text;
-}
-
 void AddUnique(TextList* list, const Text& text) {
   if (!text.empty() && std::find(list->begin(), list->end(), text) == list->end()) list->push_back(text);
 }
 
-Text OwnFolder() {
-  char16_t buffer[4097] = {};
-  const std::uint32_t len = Plat().GetModuleFileName(buffer, 4096);
-  if (len == 0 || len >= 4096) return Text();
-  const Text path(buffer, len);
-  const std::size_t slash = path.rfind(u'\\');
-  return slash == Text::npos ? Text() : path.substr(0, slash + 1);
-}
-
-Text SpecialFolder(int csidl) {
-  char16_t buffer[261] = {};
-  return Plat().GetSpecialFolderPath(csidl, buffer) ? Text(buffer) : Text();
+// The folder as cleaned, and in its long form when an 8.3 name is in it.
+void AddForms(TextList* list, const Text& folder) {
+  AddUnique(list, ComparablePath(folder));
+  AddUnique(list, ComparablePath(GetLongPath(CleanedPath(folder))));
 }
 
 }  // namespace
 
-Text ComparablePath(const Text& path) {
-  SplitPath split;
-  return Split(path, &split) ? UpperAscii(Join(split, true)) : Text();
+DeletionGuard DeletionGuard::ForThisMachine() { return DeletionGuard(PathGuard::ForThisMachine()); }
+
+DeletionGuard::DeletionGuard(const TextList& kept, const TextList& keptTrees, const Text& windowsFolder)
+    : guard_(kept, {}, windowsFolder, Text()) {
+  for (const Text& folder : kept) AddForms(&kept_, folder);
+  for (const Text& folder : keptTrees) KeepTree(folder);
 }
 
-Text CleanedPath(const Text& path) {
-  SplitPath split;
-  return Split(path, &split) ? Join(split, false) : Text();
-}
-
-bool IsAtOrBelow(const Text& inner, const Text& outer) { return !outer.empty() && StartsWith(inner, outer); }
-
-DeletionGuard DeletionGuard::ForThisMachine() {
-  const Text windows = GetWindowsDir();
-  TextList kept = ProtectedFolders();
-  kept.push_back(windows);
-  kept.push_back(GetSystemDir());
-  if (windows.size() > 3) {
-    // The 32-bit system folder, and the alias under which a 32-bit process
-    // reaches the real System32 while redirection is on.
-    kept.push_back(windows + u"System32\\");
-    kept.push_back(windows + u"SysWOW64\\");
-    kept.push_back(windows + u"Sysnative\\");
-  }
-  if (Plat().HasExport(Export::GetSystemWow64DirectoryW)) {
-    char16_t buffer[261] = {};
-    const std::uint32_t len = Plat().GetSystemWow64Directory(buffer, 260);
-    if (len > 0 && len < 260) kept.push_back(Text(buffer, len));
-  }
-  for (int csidl : {kCsidlCommonPrograms, kCsidlCommonStartup, kCsidlCommonDesktop, kCsidlCommonDocuments}) {
-    kept.push_back(SpecialFolder(csidl));
-  }
-  TextList trees;
-  if (windows.size() > 3) {
-    trees.push_back(windows + u"Installer\\");
-    trees.push_back(windows + u"WinSxS\\");
-  }
-  trees.push_back(OwnFolder());
-  return DeletionGuard(kept, trees, windows);
-}
-
-DeletionGuard::DeletionGuard(const TextList& kept, const TextList& keptTrees, const Text& windowsFolder) {
-  for (const Text& folder : kept) {
-    for (const Text& form : FormsOf(folder)) AddUnique(&kept_, form);
-  }
-  for (const Text& folder : keptTrees) {
-    for (const Text& form : FormsOf(folder)) AddUnique(&keptTrees_, form);
-  }
-  windows_ = ComparablePath(windowsFolder);
-  if (windows_.size() <= 3) windows_.clear();
-}
-
-TextList DeletionGuard::FormsOf(const Text& path) const {
-  TextList forms;
-  const Text cleaned = CleanedPath(path);
-  if (cleaned.empty()) return forms;
-  forms.push_back(ComparablePath(cleaned));
-  // An 8.3 component anywhere gives a second spelling of the same folder.
-  const Text longForm = ComparablePath(GetLongPath(cleaned));
-  AddUnique(&forms, longForm);
-  return forms;
-}
-
-bool DeletionGuard::RefusesPath(const Text& path) const {
-  const TextList forms = FormsOf(path);
-  if (forms.empty()) return true;
-  for (const Text& form : forms) {
-    SplitPath split;
-    if (!Split(form, &split) || split.components.empty()) return true;  // a drive or share root
-    for (const Text& folder : kept_) {
-      if (IsAtOrBelow(folder, form)) return true;  // the folder itself, or one that holds it
-    }
-    for (const Text& tree : keptTrees_) {
-      if (IsAtOrBelow(tree, form) || IsAtOrBelow(form, tree)) return true;
-    }
-  }
-  return false;
+void DeletionGuard::KeepTree(const Text& folder) {
+  guard_.KeepTree(folder);
+  AddForms(&keptTrees_, folder);
 }
 
 bool DeletionGuard::MayTerminate(const Text& exePath) const {
-  if (windows_.empty()) return true;
-  for (const Text& form : FormsOf(exePath)) {
-    if (IsAtOrBelow(form, windows_)) return false;
-  }
-  return true;
+  const PathJudgement judgement = guard_.JudgeDeletion(exePath);
+  return judgement.refusal != PathRefusal::kWindows && judgement.refusal != PathRefusal::kNotPlain &&
+         judgement.refusal != PathRefusal::kUnresolved && judgement.refusal != PathRefusal::kTidewell;
 }
 
 // ---- Registry keys -----------------------------------------------------------

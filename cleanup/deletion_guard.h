@@ -1,64 +1,55 @@
 // What the leftover deletion must never touch, checked at the point of
 // deletion whatever the lists say: the lists may come from state files on
-// disk, edited or damaged, so they are not trusted.
-//
-// Folders are compared in one form: upper-cased (ASCII letters), "/" read as
-// "\", repeated "\" collapsed, "." and ".." resolved, trailing dots and spaces
-// of a component dropped (Windows ignores them, so "C:\Windows." opens the
-// Windows folder), the "\\?\" prefix removed, and a "\" at the end. A path
-// with 8.3 components is also compared in its long form (GetLongPathNameW),
-// so C:\PROGRA~1 is Program Files.
+// disk, edited or damaged, so they are not trusted. The judgement itself is
+// access/path_guard.h's, the one guard of the trace and the deletion; this
+// adds the folders a deletion keeps and the registry keys it never deletes.
 #pragma once
 
+#include "access/path_guard.h"
 #include "access/text_rules.h"
 
 namespace tw {
 
-// The comparison form of an absolute path ("C:\A\B\" or "\\SERVER\SHARE\A\"),
-// or an empty text for anything else (a relative or drive-relative path, a
-// device path, a path with wildcards).
-Text ComparablePath(const Text& path);
-
-// The same path with the same clean-up but in its own letter case and without
-// the final "\" (a drive root keeps its "C:\"); empty where ComparablePath is.
-Text CleanedPath(const Text& path);
-
-// True when `inner` (a comparison form) equals `outer` or lies below it.
-bool IsAtOrBelow(const Text& inner, const Text& outer);
-
 class DeletionGuard {
  public:
-  // The protected folders of this machine: access/folder_guard.h's list, the
-  // Windows folder and the system folders (System32, SysWOW64 and the
-  // Sysnative alias), the public shell folders, and Tidewell's own folder.
+  // The places of this machine (PathGuard::ForThisMachine): the Windows
+  // folder and Tidewell's folder with everything in them, the drive roots,
+  // the profiles with their known folders, ProgramData, every Program Files
+  // and Common Files folder and the public shell folders themselves.
   static DeletionGuard ForThisMachine();
 
   // `kept`: folders that are never deleted, nor any folder above them.
-  // `keptTrees`: the same, and nothing inside them either. Any form; they are
-  // put into the comparison form (and their long form) here.
+  // `keptTrees`: the same, and nothing inside them either. `windowsFolder`:
+  // kept with everything inside it, and no process running from it is
+  // terminated. Any form; they are put into the comparison form (and their
+  // long and resolved forms) here.
   DeletionGuard(const TextList& kept, const TextList& keptTrees, const Text& windowsFolder);
 
   // True when deleting the path (a file, or a folder with everything in it)
-  // would take something protected: a drive or share root, a protected
-  // folder, a folder that contains one, anything inside the Windows
-  // Installer cache, the WinSxS store or Tidewell's folder, and every path
-  // that is not a plain absolute one.
-  bool RefusesPath(const Text& path) const;
+  // would take something protected or kept, or the path is not a plain
+  // absolute drive-letter path or cannot be resolved (Judge says why).
+  bool RefusesPath(const Text& path) const { return Judge(path).Refused(); }
+  PathJudgement Judge(const Text& path) const { return guard_.JudgeDeletion(path); }
+
+  // Adds a folder kept whole (another listed program's folder, a folder the
+  // user kept): nothing in it or above it is deleted.
+  void KeepTree(const Text& folder);
 
   // Whether the first pass may terminate the process running this file. Not
   // for anything inside the Windows folder: a service host or the shell is
   // never a program's leftover worth stopping Windows for.
   bool MayTerminate(const Text& exePath) const;
 
+  // The comparison forms of the kept folders and kept trees given.
   const TextList& Kept() const { return kept_; }
   const TextList& KeptTrees() const { return keptTrees_; }
 
  private:
-  TextList FormsOf(const Text& path) const;
+  explicit DeletionGuard(PathGuard guard) : guard_(std::move(guard)) {}
 
+  PathGuard guard_;
   TextList kept_;
   TextList keptTrees_;
-  Text windows_;
 };
 
 // True when a key line must not be deleted: a registry root, a whole user

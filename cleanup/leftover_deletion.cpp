@@ -74,14 +74,8 @@ struct RegistryRow {
   bool existedBefore = false;
 };
 
-// A registry line's key path as the deletion reads it (access/registry.h):
-// one leading and one trailing "\" off.
-Text LineKeyPath(const Text& path) {
-  Text p(path);
-  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
-  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
-  return Trim(p);
-}
+// A registry line's key path as the deletion reads it (access/registry.h).
+Text LineKeyPath(const Text& path) { return RegLinePath(path); }
 
 // Whether the key or value of a row exists, opened for reading only, so that
 // a key this process may not change still counts as there.

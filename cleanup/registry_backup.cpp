@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "access/folders.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -52,12 +53,7 @@ void RedirectClasses(TextList& parts, std::size_t at) {
 
 // A path taken from a registry line: one leading and one trailing "\" off,
 // as the deletion reads it (access/registry.h).
-Text LinePath(const Text& path) {
-  Text p(path);
-  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
-  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
-  return Trim(p);
-}
+Text LinePath(const Text& path) { return RegLinePath(path); }
 
 std::uint32_t ViewBits(ViewFlag view) { return view == kView64 ? win::kKeyWow64_64Key : 0; }
 
@@ -326,12 +322,8 @@ Text BackupFileName(const Text& stamp, const Text& programName) {
 }
 
 Text BackupFolder() {
-  char16_t buffer[4097] = {};
-  const std::uint32_t len = Plat().GetModuleFileName(buffer, 4096);
-  if (len == 0 || len >= 4096) return Text();
-  const Text path(buffer, len);
-  const std::size_t slash = path.rfind(u'\\');
-  return slash == Text::npos ? Text() : path.substr(0, slash + 1) + u"Backups\\";
+  const Text own = GetOwnFolder();
+  return own.empty() ? Text() : own + u"Backups\\";
 }
 
 Text WriteBackupFile(const RegistryBackup& backup, const Text& folder, const Text& fileName) {

@@ -10,6 +10,7 @@ SystemFolders SystemFolders::Current() {
   f.appDataDir = GetAppDataDir();
   f.localAppDataDir = GetLocalAppDataDir();
   f.programFiles = GetProgramFilesPair();
+  f.programFilesFolders = ProgramFilesFolders();
   return f;
 }
 
@@ -73,10 +74,12 @@ bool IsGuardedSystemFolder(const Text& folder, const SystemFolders& folders) {
   if (upper == UpperAscii(folders.desktopDir)) return true;
   if (upper == UpperAscii(folders.windowsDir)) return true;
   if (Contains(upper, u":\\WINDOWS\\")) return true;
-  const Text& first = folders.programFiles.programFiles;
-  const Text& second = folders.programFiles.programFiles64;
-  if (!first.empty() && upper == UpperAscii(first)) return true;
-  if (!second.empty() && upper == UpperAscii(second)) return true;
+  TextList programFiles = folders.programFilesFolders;
+  programFiles.push_back(folders.programFiles.programFiles);
+  programFiles.push_back(folders.programFiles.programFiles64);
+  for (const Text& programFolder : programFiles) {
+    if (!programFolder.empty() && upper == UpperAscii(WithTrailingBackslash(programFolder))) return true;
+  }
   return false;
 }
 

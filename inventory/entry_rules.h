@@ -16,6 +16,8 @@ struct SystemFolders {
   Text appDataDir;
   Text localAppDataDir;
   ProgramFilesPair programFiles;
+  // Every Program Files and Common Files folder, the same in every build.
+  TextList programFilesFolders;
 
   static SystemFolders Current();
 };
@@ -42,7 +44,9 @@ Text LocationFromUninstallString(const Text& command, const SystemFolders& folde
 
 // True when a folder (ending in "\") must never be a program's install
 // folder: a drive root, the system, desktop or Windows folder, anything
-// under a Windows folder, or either Program Files folder itself.
+// under a Windows folder, or a Program Files or Common Files folder itself
+// (all of them, also in a 64-bit process, whose own lookup names only the
+// native one).
 bool IsGuardedSystemFolder(const Text& folder, const SystemFolders& folders);
 
 }  // namespace tw

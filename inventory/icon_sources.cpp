@@ -11,6 +11,21 @@ const Text kMachineProducts = u"SOFTWARE\\Classes\\Installer\\Products\\";
 const Text kAppPaths = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 const Text kClasses = u"SOFTWARE\\Classes\\";
 
+// Calls `visit(variant, name)` for every non-blank subkey name of every
+// variant of `path`, one name at a time.
+template <typename Visit>
+void ForEachSubKeyOfVariants(const Text& path, ViewFlag view, Visit visit) {
+  TextList variants;
+  TextList names;
+  if (!Wow6432Variants(path, true, &variants)) return;
+  for (const Text& variant : variants) {
+    RegEnumSubKeys(win::kHKeyLocalMachine, variant, &names, view);
+    for (const Text& name : names) {
+      if (!name.empty()) visit(variant, name);
+    }
+  }
+}
+
 // True when `piece`, the first comma piece of an icon text, trimmed, names
 // an existing file (and not a folder).
 bool FirstPieceIsFile(const Text& text) {
@@ -29,22 +44,16 @@ void ZRU_Thread_GetInstalledSoftwareList::AddProductIcon(const Text& productName
 
 void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
   const ViewFlag view = view64 ? kView64 : kViewDefault;
-  TextList lines;
-  TextList pieces;
   Text icon;
   Text name;
 
-  RegSubKeyLines(win::kHKeyLocalMachine, kMachineProducts, &lines, view);
-  for (const Text& line : lines) {
-    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-      const Text key = pieces[0] + pieces[i] + u"\\";
-      if (RegReadString(win::kHKeyLocalMachine, key, u"ProductIcon", &icon, view) &&
-          RegReadString(win::kHKeyLocalMachine, key, u"ProductName", &name, view)) {
-        AddProductIcon(name, icon);
-      }
+  ForEachSubKeyOfVariants(kMachineProducts, view, [&](const Text& variant, const Text& product) {
+    const Text key = variant + product + u"\\";
+    if (RegReadString(win::kHKeyLocalMachine, key, u"ProductIcon", &icon, view) &&
+        RegReadString(win::kHKeyLocalMachine, key, u"ProductName", &name, view)) {
+      AddProductIcon(name, icon);
     }
-  }
+  });
 
   TextList users;
   RegEnumUserHives(&users, kViewDefault);
@@ -63,46 +72,38 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
 
   mpr_strlist_InstalledSoftwareExeName.clear();
   exeNamesSeen_.clear();
-  RegSubKeyLines(win::kHKeyLocalMachine, kAppPaths, &lines, view);
-  for (const Text& line : lines) {
-    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-      if (exeNamesSeen_.insert(UpperAscii(pieces[i])).second) mpr_strlist_InstalledSoftwareExeName.push_back(pieces[i]);
-    }
-  }
+  ForEachSubKeyOfVariants(kAppPaths, view, [&](const Text&, const Text& exe) {
+    if (exeNamesSeen_.insert(UpperAscii(exe)).second) mpr_strlist_InstalledSoftwareExeName.push_back(exe);
+  });
 
   mpr_strlist_InstalledSoftwareDefICO.clear();
   defaultIconsSeen_.clear();
   defaultIconsUpper_.clear();
   defaultIconsByFolderName_.clear();
-  RegSubKeyLines(win::kHKeyLocalMachine, kClasses, &lines, view);
-  for (const Text& line : lines) {
-    if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-      // Opening the key is its exists test: a missing key reads nothing.
-      const Text key = pieces[0] + pieces[i] + u"\\DefaultIcon";
-      if (!RegReadString(win::kHKeyLocalMachine, key, Text(), &icon, view)) continue;
-      const Text text = Trim(icon);
-      const Text upper = UpperAscii(text);
-      if (text.empty() || Contains(upper, u"%SYSTEMROOT%") || !Contains(text, u"\\") ||
-          Contains(upper, u"\\WINDOWS")) {
-        continue;
-      }
-      if (defaultIconsSeen_.insert(upper).second) {
-        const std::size_t position = mpr_strlist_InstalledSoftwareDefICO.size();
-        mpr_strlist_InstalledSoftwareDefICO.push_back(text);
-        defaultIconsUpper_.push_back(upper);
-        std::unordered_set<Text> names;
-        for (std::size_t at = upper.find(u'\\'); at != Text::npos;) {
-          const std::size_t next = upper.find(u'\\', at + 1);
-          if (next == Text::npos) break;
-          const Text name = upper.substr(at + 1, next - at - 1);
-          if (names.insert(name).second) defaultIconsByFolderName_[name].push_back(position);
-          at = next;
-        }
+  ForEachSubKeyOfVariants(kClasses, view, [&](const Text& variant, const Text& type) {
+    // Opening the key is its exists test: a missing key reads nothing.
+    const Text key = variant + type + u"\\DefaultIcon";
+    if (!RegReadString(win::kHKeyLocalMachine, key, Text(), &icon, view)) return;
+    const Text text = Trim(icon);
+    const Text upper = UpperAscii(text);
+    if (text.empty() || Contains(upper, u"%SYSTEMROOT%") || !Contains(text, u"\\") ||
+        Contains(upper, u"\\WINDOWS")) {
+      return;
+    }
+    if (defaultIconsSeen_.insert(upper).second) {
+      const std::size_t position = mpr_strlist_InstalledSoftwareDefICO.size();
+      mpr_strlist_InstalledSoftwareDefICO.push_back(text);
+      defaultIconsUpper_.push_back(upper);
+      std::unordered_set<Text> names;
+      for (std::size_t at = upper.find(u'\\'); at != Text::npos;) {
+        const std::size_t next = upper.find(u'\\', at + 1);
+        if (next == Text::npos) break;
+        const Text name = upper.substr(at + 1, next - at - 1);
+        if (names.insert(name).second) defaultIconsByFolderName_[name].push_back(position);
+        at = next;
       }
     }
-  }
+  });
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_FindFallbackIcon(const Text& displayName,

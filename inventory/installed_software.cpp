@@ -1,5 +1,7 @@
 #include "inventory/installed_software.h"
 
+#include "access/path_guard.h"
+
 namespace tw {
 
 void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoftware> record) {
@@ -40,6 +42,19 @@ void ZRU_InstalledSoftwareList::mpu_Free() {
 ZRU_InstalledSoftware* ZRU_InstalledSoftwareList::Find(const Text& nameLow) const {
   auto found = mpu_SDLMap_InstalledSoftware.find(nameLow);
   return found == mpu_SDLMap_InstalledSoftware.end() ? nullptr : found->second;
+}
+
+TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record) {
+  TextList folders;
+  if (Trim(record.mpu_str_InstallLocation).empty()) return folders;
+  const Text own = ResolvedFolderForm(record.mpu_str_InstallLocation);
+  if (own.empty()) return folders;
+  for (const auto& other : list.mpu_SDLarry_InstalledSoftware) {
+    if (other.get() == &record || Trim(other->mpu_str_InstallLocation).empty()) continue;
+    const Text form = ResolvedFolderForm(other->mpu_str_InstallLocation);
+    if (form.size() > own.size() && StartsWith(form, own)) folders.push_back(other->mpu_str_InstallLocation);
+  }
+  return folders;
 }
 
 void ZRU_Software_Lib::mpu_InitLib() {

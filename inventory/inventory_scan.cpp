@@ -245,16 +245,18 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanInstallerProducts(bool vie
   const ViewFlag view = view64 ? kView64 : kViewDefault;
   TextList sids;
   InstallerUserDataSids(&sids, view);
-  TextList lines;
-  TextList pieces;
+  TextList variants;
+  TextList names;
   for (const Text& sid : sids) {
     const Text products = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\" + sid + u"\\Products\\";
-    RegSubKeyLines(win::kHKeyLocalMachine, products, &lines, view);
-    for (const Text& line : lines) {
-      if (!SplitByBar(line, &pieces) || pieces.size() < 2) continue;
-      for (std::size_t i = 1; i < pieces.size(); ++i) {
+    // Names one by one: a key name holding "|" or a quote is one product.
+    Wow6432Variants(products, true, &variants);
+    for (const Text& variant : variants) {
+      RegEnumSubKeys(win::kHKeyLocalMachine, variant, &names, view);
+      for (const Text& name : names) {
+        if (name.empty()) continue;
         // Always under the path built from the SID, whichever variant listed the product.
-        const Text entryPath = Trim(products + pieces[i] + u"\\InstallProperties\\");
+        const Text entryPath = Trim(products + name + u"\\InstallProperties\\");
         UniqueRegKey entry;
         if (Plat().RegOpenKeyEx(win::kHKeyLocalMachine, entryPath, RegAccessMask(view), entry.put()) !=
             win::kErrorSuccess) {

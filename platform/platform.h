@@ -157,6 +157,7 @@ enum class Export {
   Wow64DisableWow64FsRedirection,
   Wow64RevertWow64FsRedirection,
   RegDeleteKeyExW,
+  GetFinalPathNameByHandleW,
 };
 
 class Platform {
@@ -212,6 +213,15 @@ class Platform {
   // (with the NUL) when the buffer is too small, or 0 on failure.
   virtual std::uint32_t GetLongPathName(const Text& path, char16_t* buffer, std::uint32_t chars) = 0;
   virtual std::uint32_t GetShortPathName(const Text& path, char16_t* buffer, std::uint32_t chars) = 0;
+  // CreateFileW(path, no data access, all sharing, OPEN_EXISTING,
+  // FILE_FLAG_BACKUP_SEMANTICS), then GetFinalPathNameByHandleW(FILE_NAME_NORMALIZED
+  // | VOLUME_NAME_DOS) on that handle: the path Windows reaches, every link
+  // on the way (the last component's included) followed and every 8.3 name
+  // in its long form, as "\\?\C:\..." (or "\\?\UNC\..." for a share). Counts
+  // as the API's: the length without the NUL, the size needed when the
+  // buffer is too small, 0 on failure and where kernel32 has no
+  // GetFinalPathNameByHandleW (HasExport says which).
+  virtual std::uint32_t GetFinalPathName(const Text& path, char16_t* buffer, std::uint32_t chars) = 0;
   virtual std::uint32_t GetSystemDirectory(char16_t* buffer, std::uint32_t chars) = 0;
   virtual std::uint32_t GetLastError() = 0;
 

@@ -1,7 +1,8 @@
 #include "trace/path_match.h"
 
+#include <algorithm>
+
 #include "access/folders.h"
-#include "access/registry.h"
 
 namespace tw {
 
@@ -9,12 +10,18 @@ namespace {
 
 constexpr std::size_t kDrivePartChars = 255;
 
-// "\" + pieces[from] + "\" + pieces[from+1] ... up to pieces[count-2], or
-// pieces[from] alone when it is the last but one or the last piece.
-Text JoinFrom(const TextList& pieces, std::size_t from) {
-  Text text = u"\\" + pieces[from];
-  for (std::size_t i = from + 1; i + 1 < pieces.size(); ++i) text += u"\\" + pieces[i];
-  return text;
+// Pieces between "\", empty ones dropped. No quote rule: an apostrophe is an
+// ordinary character of a folder name, and double quotes are blanks by now.
+TextList PathPieces(const Text& text) {
+  TextList pieces;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    std::size_t end = text.find(u'\\', at);
+    if (end == Text::npos) end = text.size();
+    if (end > at) pieces.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return pieces;
 }
 
 Text WithoutTrailingBackslashes(Text text) {
@@ -22,18 +29,12 @@ Text WithoutTrailingBackslashes(Text text) {
   return text;
 }
 
-// `folder` occurs in `value` at a path boundary: followed by "\", or closing
-// the (trimmed) value.
-bool ContainsFolder(const Text& upperValue, const Text& upperFolder) {
-  if (upperFolder.empty()) return false;
-  const Text trimmed = Trim(upperValue);
-  if (EndsWith(trimmed, upperFolder)) return true;
-  for (std::size_t at = upperValue.find(upperFolder); at != Text::npos;
-       at = upperValue.find(upperFolder, at + 1)) {
-    const std::size_t end = at + upperFolder.size();
-    if (end < upperValue.size() && upperValue[end] == u'\\') return true;
+// The index of the last piece holding "~", or npos.
+std::size_t LastShortPiece(const TextList& pieces) {
+  for (std::size_t i = pieces.size(); i-- > 0;) {
+    if (Contains(pieces[i], u"~")) return i;
   }
-  return false;
+  return Text::npos;
 }
 
 }  // namespace
@@ -44,8 +45,8 @@ Text NormalizePathValue(const Text& value) {
     if (c == u'"') c = u' ';
   }
   if (!Contains(text, u":\\") || !Contains(text, u"~")) return text;
-  TextList pieces;
-  if (!SplitByBackslash(text, &pieces)) return text;
+  const TextList pieces = PathPieces(text);
+  if (pieces.empty()) return text;
   const std::size_t colon = pieces[0].find(u':');
   if (colon == Text::npos) return text;  // no drive designator to rebuild from
   const std::size_t start = colon == 0 ? 0 : colon - 1;
@@ -60,75 +61,62 @@ Text NormalizePathValue(const Text& value) {
   return result;
 }
 
-namespace {
-
-// The membership test on a value already normalised.
-bool NormalisedInFolders(const Text& normalised, const TextList& folders) {
-  TextList pieces;
-  SplitByBackslash(normalised, &pieces);
-  std::size_t shortPiece = Text::npos;
-  for (std::size_t i = pieces.size(); i-- > 0;) {
-    if (Contains(pieces[i], u"~")) {
-      shortPiece = i;
-      break;
-    }
+void FolderMatcher::FolderSet::Add(const Text& folder) {
+  const Text upper = UpperAscii(WithoutTrailingBackslashes(folder));
+  if (upper.empty()) return;
+  folders.push_back(folder);
+  if (upper.find(u'\\') == Text::npos && upper.size() <= 2) return;  // "C:" alone holds no folder
+  if (this->upper.insert(upper).second && std::find(lengths.begin(), lengths.end(), upper.size()) == lengths.end()) {
+    lengths.push_back(upper.size());
   }
-  std::size_t from = 0;
-  Text compare = normalised;
+}
+
+bool FolderMatcher::FolderSet::Holds(const Text& normalised) const {
+  if (folders.empty()) return false;
+  const TextList pieces = PathPieces(normalised);
+  const std::size_t shortPiece = LastShortPiece(pieces);
   if (shortPiece != Text::npos) {
-    from = shortPiece + 1;
-    if (from > pieces.size() - 1) return false;
-    compare = JoinFrom(pieces, from);
-  }
-  const Text upperCompare = UpperAscii(compare);
-  TextList folderPieces;
-  for (const Text& folder : folders) {
-    Text folderText = folder;
-    if (shortPiece != Text::npos) {
-      SplitByBackslash(folder, &folderPieces);
-      if (folderPieces.empty() || from > folderPieces.size() - 1) continue;
-      folderText = JoinFrom(folderPieces, from);
+    // Only the pieces after the short one can be compared, each against the
+    // folder's piece at the same position; the folder's last piece must be
+    // among them, so the folder's boundary holds.
+    const std::size_t from = shortPiece + 1;
+    if (from >= pieces.size()) return false;
+    for (const Text& folder : folders) {
+      const TextList folderPieces = PathPieces(folder);
+      if (folderPieces.size() <= from || folderPieces.size() > pieces.size()) continue;
+      bool same = true;
+      for (std::size_t i = from; i < folderPieces.size() && same; ++i) {
+        same = SameTextAscii(Trim(pieces[i]), Trim(folderPieces[i]));
+      }
+      if (same) return true;
     }
-    if (ContainsFolder(upperCompare, UpperAscii(WithoutTrailingBackslashes(folderText)))) return true;
+    return false;
   }
-  return false;
+  const Text upperValue = UpperAscii(normalised);
+  const auto endsWithFolder = [this](const Text& text, std::size_t end) {
+    for (std::size_t length : lengths) {
+      if (length <= end && upper.count(text.substr(end - length, length))) return true;
+    }
+    return false;
+  };
+  for (std::size_t at = upperValue.find(u'\\'); at != Text::npos; at = upperValue.find(u'\\', at + 1)) {
+    if (endsWithFolder(upperValue, at)) return true;
+  }
+  const Text trimmed = Trim(upperValue);
+  return endsWithFolder(trimmed, trimmed.size());
 }
 
-}  // namespace
-
-bool IsPathInFolders(const Text& value, const TextList& folders) {
-  const Text normalised = NormalizePathValue(value);
-  return !normalised.empty() && NormalisedInFolders(normalised, folders);
-}
-
-FolderMatcher::FolderMatcher(const TextList& folders) : folders_(folders) {
-  std::unordered_set<std::size_t> lengths;
-  for (const Text& folder : folders) {
-    const Text upper = UpperAscii(WithoutTrailingBackslashes(folder));
-    if (upper.empty()) continue;
-    upperFolders_.insert(upper);
-    lengths.insert(upper.size());
-  }
-  lengths_.assign(lengths.begin(), lengths.end());
+FolderMatcher::FolderMatcher(const TextList& folders, const TextList& excluded) {
+  for (const Text& folder : folders) folders_.Add(folder);
+  for (const Text& folder : excluded) excluded_.Add(folder);
 }
 
 bool FolderMatcher::Matches(const Text& value) const {
   const Text normalised = NormalizePathValue(value);
   if (normalised.empty()) return false;
-  // A short name left after normalising compares piece by piece.
-  if (Contains(normalised, u"~")) return NormalisedInFolders(normalised, folders_);
-  const Text upper = UpperAscii(normalised);
-  const auto endsWithFolder = [this](const Text& text, std::size_t end) {
-    for (std::size_t length : lengths_) {
-      if (length <= end && upperFolders_.count(text.substr(end - length, length))) return true;
-    }
-    return false;
-  };
-  for (std::size_t at = upper.find(u'\\'); at != Text::npos; at = upper.find(u'\\', at + 1)) {
-    if (endsWithFolder(upper, at)) return true;
-  }
-  const Text trimmed = Trim(upper);
-  return endsWithFolder(trimmed, trimmed.size());
+  return folders_.Holds(normalised) && !excluded_.Holds(normalised);
 }
+
+bool IsPathInFolders(const Text& value, const TextList& folders) { return FolderMatcher(folders).Matches(value); }
 
 }  // namespace tw

@@ -21,13 +21,7 @@ void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware() {
   forceRemoveRecord_ = std::make_unique<ZRU_InstalledSoftware>();
   forceRemoveRecord_->mpu_str_InstallLocation = Trim(mpu_str_UserSelInstalledFilePath);
   forceRemoveRecord_->mpu_int_DisplayIcon_ID = kNoIconIndex;
-  int bitness = 0;
-  try {
-    bitness = GetWindowsBitness();
-  } catch (const Wow64Error&) {
-    bitness = 0;  // the view cannot be told; the default view is read
-  }
-  forceRemoveRecord_->mpu_int_Is64Bit = (bitness == 1 || bitness == 2) ? 1 : 0;
+  forceRemoveRecord_->mpu_int_Is64Bit = ForceRemove64BitFlag();
   mpr_class_UninstallSoftware = forceRemoveRecord_.get();
 }
 
@@ -120,7 +114,9 @@ void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
 bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
   const TextList& folders = mpr_class_UninstallSoftware->mpu_SDLarry_Folders;
   if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != folders.size()) {
-    matcher_ = std::make_unique<FolderMatcher>(folders);
+    TextList matched = folders;
+    matched.insert(matched.end(), resolvedFolders_.begin(), resolvedFolders_.end());
+    matcher_ = std::make_unique<FolderMatcher>(matched, excludedFolders_);
     matcherRecord_ = mpr_class_UninstallSoftware;
     matcherFolders_ = folders.size();
   }
@@ -163,19 +159,48 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   record.mpu_SDLarry_Files.clear();
   record.mpu_SDLarry_Registry.clear();
   matcher_.reset();
-  if (!record.mpu_str_InstallLocation.empty()) {
+  folderJudgement_ = PathJudgement();
+  otherFolders_.clear();
+  otherForms_.clear();
+  excludedFolders_.clear();
+  resolvedFolders_.clear();
+  const bool hasFolder = !record.mpu_str_InstallLocation.empty();
+  const bool hasLibrary = record.mpu_SDLarry_Lib_FolderName && !record.mpu_SDLarry_Lib_FolderName->empty();
+  if (!hasFolder && !hasLibrary) return;
+  guard_ = std::make_unique<PathGuard>(PathGuard::ForThisMachine());
+  if (hasFolder) {
+    // The folder as Windows reaches it must be one a trace may walk;
+    // otherwise the program is traced without it.
+    folderJudgement_ = guard_->JudgeFolderToWalk(record.mpu_str_InstallLocation);
+    if (folderJudgement_.Refused()) return;
+    // Values name the folder in its long form, or through a link's target,
+    // whatever spelling the entry gave: both count for the membership test.
+    for (const Text& form : {ComparablePath(GetLongPath(CleanedPath(record.mpu_str_InstallLocation))),
+                             folderJudgement_.resolved}) {
+      if (!form.empty()) resolvedFolders_.push_back(form);
+    }
+    // Other listed programs inside this folder are theirs: walked around,
+    // and values naming them are not claimed.
+    if (mpr_pclass_SWL && *mpr_pclass_SWL) otherFolders_ = OtherProgramFolders(**mpr_pclass_SWL, record);
+    for (const Text& other : otherFolders_) {
+      const Text form = ResolvedFolderForm(other);
+      if (!form.empty()) otherForms_.insert(form);
+      excludedFolders_.push_back(other);
+      if (!form.empty()) excludedFolders_.push_back(form);
+    }
     record.mpu_SDLarry_Folders.push_back(record.mpu_str_InstallLocation);
     ReportFileFolder(record.mpu_str_InstallLocation, 1);
-    mpr_pro_ScanFolder(record.mpu_str_InstallLocation);
+    ScanFolderBelow(record.mpu_str_InstallLocation, folderJudgement_.resolved, 0);
     return;
   }
-  if (record.mpu_SDLarry_Lib_FolderName && !record.mpu_SDLarry_Lib_FolderName->empty()) {
-    bool match = false;
-    mpr_pro_ScanDriveForLibFolders(GetSystemDir().substr(0, 3), *record.mpu_SDLarry_Lib_FolderName, match);
-  }
+  bool match = false;
+  mpr_pro_ScanDriveForLibFolders(GetSystemDir().substr(0, 3), *record.mpu_SDLarry_Lib_FolderName, match);
 }
 
 namespace {
+
+// The walk lists paths of at most MAX_PATH characters, two or more per level.
+constexpr int kMaxWalkDepth = 512;
 
 bool IsLink(const FindData& entry) {
   return (entry.attributes & win::kFileAttributeReparsePoint) != 0;
@@ -184,6 +209,10 @@ bool IsLink(const FindData& entry) {
 }  // namespace
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanFolder(const Text& folder) {
+  ScanFolderBelow(folder, ResolvedFolderForm(folder), 0);
+}
+
+void ZRU_Thread_Uninstaller::ScanFolderBelow(const Text& folder, const Text& form, int depth) {
   const Text base = WithTrailingBackslash(folder);
   FindData entry;
   UniqueFind find(Plat().FindFirstFile(base + u"*.*", &entry));
@@ -192,9 +221,13 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFolder(const Text& folder) {
     if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
       if (entry.name == u"." || entry.name == u"..") continue;
       const Text sub = base + entry.name;
+      const Text subForm = form.empty() ? Text() : form + UpperAscii(entry.name) + u"\\";
+      // Another listed program's folder is that program's: not recorded,
+      // not walked.
+      if (!subForm.empty() && otherForms_.count(subForm) != 0) continue;
       // A junction or directory link is recorded but never walked: its
       // target lies outside the program's tree (and may contain the tree).
-      if (!IsLink(entry)) mpr_pro_ScanFolder(sub);
+      if (!IsLink(entry) && depth < kMaxWalkDepth) ScanFolderBelow(sub, subForm, depth + 1);
       mpr_pro_AddFolder(sub);
     } else {
       const Text path = base + entry.name;
@@ -213,8 +246,16 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDriveForLibFolders(const Text& folder, 
     const Text sub = base + entry.name;
     if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
       if (entry.name == u"." || entry.name == u"..") continue;
+      // The Windows folder, Tidewell's folder and the protected folders are
+      // never a program's: not recorded, and a tree of them not walked.
+      const PathRefusal refusal = guard_->JudgeWalkedForm(UpperAscii(WithTrailingBackslash(sub)));
+      if (refusal == PathRefusal::kWindows || refusal == PathRefusal::kTidewell) continue;
       const Text lowerSub = LowerAscii(sub) + u"\\";
       for (const Text& name : names) {
+        if (refusal != PathRefusal::kNone) {
+          match = false;
+          break;
+        }
         if (Contains(lowerSub, LowerAscii(name) + u"\\")) {
           match = true;
           mpr_pro_AddFolder(sub);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "access/path_guard.h"
 #include "access/registry.h"
 #include "trace/path_match.h"
 #include "inventory/installed_software.h"
@@ -48,6 +49,14 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // The record being traced (for tests and the front ends), or null.
   const ZRU_InstalledSoftware* Record() const { return mpr_class_UninstallSoftware; }
 
+  // The guard's judgement of the record's folder in the last run: when it
+  // is refused, nothing of the folder was traced, and Reason() says why.
+  // Not refused when the record has no folder.
+  const PathJudgement& FolderJudgement() const { return folderJudgement_; }
+  // The folders of other listed programs inside the record's folder, which
+  // the last run walked around (inventory/installed_software.h).
+  const TextList& OtherProgramFoldersSkipped() const { return otherFolders_; }
+
   // ---- The steps, public so that they can be checked one by one.
   void mpr_pro_ScanFilesFolders();
   bool mpr_func_IsSoftwarePath(const Text& text) const;
@@ -68,6 +77,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
 
  private:
   void mpr_pro_ScanFolder(const Text& folder);
+  // The walk below `folder`, whose resolved comparison form is `form`.
+  void ScanFolderBelow(const Text& folder, const Text& form, int depth);
   void mpr_pro_ScanDriveForLibFolders(const Text& folder, const TextList& names, bool& match);
   void mpr_pro_AddFolder(const Text& path);
   void mpr_pro_AddFile(const Text& path);
@@ -99,6 +110,13 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   std::unordered_set<Text> matchedTypeLibs_;
   std::unordered_set<Text> matchedClasses_;
   std::unordered_set<Text> matchedInterfaces_;
+
+  PathJudgement folderJudgement_;
+  TextList otherFolders_;              // as their records hold them
+  std::unordered_set<Text> otherForms_;  // their resolved comparison forms
+  TextList excludedFolders_;           // both, for the membership test
+  TextList resolvedFolders_;           // the record's folder as Windows reaches it
+  std::unique_ptr<PathGuard> guard_;
 
   // The membership test's folders, prepared for the record's folder list as
   // it stands (the list only grows, during the file trace).

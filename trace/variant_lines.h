@@ -1,5 +1,7 @@
-// The lines of RegSubKeyLines and RegValueNameLines taken apart: per key
-// variant that has any, the variant path and the names after it.
+// The names under every key variant (the path itself, then its Wow6432Node
+// variants) that has any, each variant with its own names. Names are listed
+// one by one as Windows gives them: never joined into a line and cut again,
+// so a name holding "|", a quote or an apostrophe stays one name.
 #pragma once
 
 #include <vector>
@@ -13,20 +15,11 @@ struct VariantNames {
   TextList names;
 };
 
-// Lines with fewer than two pieces give nothing.
-std::vector<VariantNames> SplitVariantLines(const TextList& lines);
+// The trimmed subkey names of each variant that has subkeys.
+std::vector<VariantNames> SubKeysOfVariants(HKey root, const Text& path, ViewFlag view);
 
-inline std::vector<VariantNames> SubKeysOfVariants(HKey root, const Text& path, ViewFlag view) {
-  TextList lines;
-  RegSubKeyLines(root, path, &lines, view);
-  return SplitVariantLines(lines);
-}
-
-inline std::vector<VariantNames> ValueNamesOfVariants(HKey root, const Text& path, ViewFlag view) {
-  TextList lines;
-  RegValueNameLines(root, path, &lines, view);
-  return SplitVariantLines(lines);
-}
+// The trimmed, non-blank value names of each variant that has such values.
+std::vector<VariantNames> ValueNamesOfVariants(HKey root, const Text& path, ViewFlag view);
 
 inline ViewFlag ViewOf(bool is64) { return is64 ? kView64 : kViewDefault; }
 

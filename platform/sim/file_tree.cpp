@@ -52,7 +52,8 @@ std::uint32_t FsNode::ReportedAttributes() const {
 
 ParsedPath ParsePath(const Text& path) {
   ParsedPath out;
-  Text rest = path;
+  // The API receives a zero-terminated text: it ends at the first NUL.
+  Text rest = path.substr(0, path.find(u'\0'));
   if (rest.rfind(u"\\\\?\\", 0) == 0) rest = rest.substr(4);
   if (rest.size() < 2 || rest[1] != u':') return out;
   char16_t letter = UpcaseUnit(rest[0]);
@@ -61,12 +62,15 @@ ParsedPath ParsePath(const Text& path) {
   rest = rest.substr(2);
   std::vector<Text> raw = SplitComponents(rest, true);
   out.trailingSeparator = rest.size() > 0 && (rest.back() == u'\\' || rest.back() == u'/');
-  for (const Text& part : raw) {
+  for (Text part : raw) {
     if (part.empty() || part == u".") continue;
     if (part == u"..") {
       if (!out.parts.empty()) out.parts.pop_back();
       continue;
     }
+    // Win32 path normalisation drops trailing dots and blanks of a component.
+    while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+    if (part.empty()) continue;
     out.parts.push_back(part);
   }
   out.valid = true;

@@ -289,6 +289,30 @@ std::uint32_t SimMachine::GetShortPathName(const Text& path, char16_t* buffer, s
   return ConvertPath(path, true, buffer, chars);
 }
 
+std::uint32_t SimMachine::GetFinalPathName(const Text& path, char16_t* buffer, std::uint32_t chars) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!exports_.count(Export::GetFinalPathNameByHandleW)) return Fail(win::kErrorProcNotFound), 0;
+  const ParsedPath parsed = Effective(path);
+  WalkResult walk;
+  if (!Locate(parsed, &walk)) return 0;
+  // Opening the path follows a link named by its last component as well.
+  const std::shared_ptr<FsNode> node = files_.Through(walk.node);
+  if (!node) return Fail(win::kErrorPathNotFound), 0;
+  std::vector<Text> names;
+  const FsNode* at = node.get();
+  for (; at->parent != nullptr; at = at->parent) names.push_back(at->name);
+  Text text = u"\\\\?\\" + at->name + u"\\";
+  for (std::size_t i = names.size(); i-- > 0;) {
+    text += names[i];
+    if (i > 0) text += u'\\';
+  }
+  const std::uint32_t length = static_cast<std::uint32_t>(text.size());
+  if (!buffer || chars < length + 1) return length + 1;
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[length] = 0;
+  return length;
+}
+
 // ---- Set-up on literal paths.
 
 std::shared_ptr<FsNode> SimMachine::LiteralEntry(const Text& path) const {

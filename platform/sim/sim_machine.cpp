@@ -42,7 +42,7 @@ SimMachine::SimMachine(Preset preset) {
 
 void SimMachine::ApplyPreset(Preset preset) {
   exports_ = {Export::IsWow64Process, Export::GetSystemWow64DirectoryW, Export::Wow64DisableWow64FsRedirection,
-              Export::Wow64RevertWow64FsRedirection, Export::RegDeleteKeyExW};
+              Export::Wow64RevertWow64FsRedirection, Export::RegDeleteKeyExW, Export::GetFinalPathNameByHandleW};
   switch (preset) {
     case Preset::Windows10x64:
       bitness_ = Bitness::Wow64;

@@ -198,6 +198,7 @@ class SimMachine : public Platform {
   bool ReadFileBytes(const Text& path, std::string* bytes) override;
   std::uint32_t GetLongPathName(const Text& path, char16_t* buffer, std::uint32_t chars) override;
   std::uint32_t GetShortPathName(const Text& path, char16_t* buffer, std::uint32_t chars) override;
+  std::uint32_t GetFinalPathName(const Text& path, char16_t* buffer, std::uint32_t chars) override;
   std::uint32_t GetSystemDirectory(char16_t* buffer, std::uint32_t chars) override;
   std::uint32_t GetLastError() override;
 

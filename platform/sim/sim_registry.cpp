@@ -26,7 +26,8 @@ std::vector<Text> Concat(std::vector<Text> head, const std::vector<Text>& tail) 
 // RegOpenKeyExW's sub key: one leading and one trailing "\" are accepted,
 // an empty text names the key itself. False for "a\\b".
 bool ParseSubKey(const Text& subKey, std::vector<Text>* parts) {
-  Text rest = subKey;
+  // The API receives a zero-terminated text: it ends at the first NUL.
+  Text rest = subKey.substr(0, subKey.find(u'\0'));
   if (!rest.empty() && rest.front() == u'\\') rest.erase(0, 1);
   if (!rest.empty() && rest.back() == u'\\') rest.pop_back();
   parts->clear();

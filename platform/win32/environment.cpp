@@ -35,6 +35,8 @@ bool Win32Platform::HasExport(Export which) {
       return Kernel32Export<FARPROC>("Wow64RevertWow64FsRedirection") != nullptr;
     case Export::RegDeleteKeyExW:
       return win32::LookUpExport<FARPROC>(L"Advapi32.dll", "RegDeleteKeyExW") != nullptr;
+    case Export::GetFinalPathNameByHandleW:
+      return Kernel32Export<FARPROC>("GetFinalPathNameByHandleW") != nullptr;
   }
   return false;
 }

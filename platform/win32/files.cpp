@@ -99,6 +99,23 @@ std::uint32_t Win32Platform::GetShortPathName(const Text& path, char16_t* buffer
   return ::GetShortPathNameW(Wide(path), Wide(buffer), chars);
 }
 
+std::uint32_t Win32Platform::GetFinalPathName(const Text& path, char16_t* buffer, std::uint32_t chars) {
+  // Windows XP has no GetFinalPathNameByHandleW; it is looked up by name.
+  using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  auto finalPath = win32::LookUpExport<FinalPathFunction>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  if (finalPath == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return 0;
+  }
+  // No data access: only the name is asked for, so neither a sharing mode
+  // nor the file's security stands in the way. Backup semantics open folders.
+  win32::OwnedFile file(::CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.Valid()) return 0;
+  const DWORD flags = 0x0 /* FILE_NAME_NORMALIZED */ | 0x0 /* VOLUME_NAME_DOS */;
+  return finalPath(file.Get(), Wide(buffer), chars, flags);
+}
+
 std::uint32_t Win32Platform::GetSystemDirectory(char16_t* buffer, std::uint32_t chars) {
   return ::GetSystemDirectoryW(Wide(buffer), chars);
 }

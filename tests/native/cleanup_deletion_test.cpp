@@ -228,13 +228,17 @@ TEST_F(CleanupDeletion, KeyAndValueLinesInBothViews) {
   EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Vendor\\App"}, report.removedRegistry);
 }
 
-TEST_F(CleanupDeletion, Type1DeletesFromTheRealSystemFolder) {
+// Nothing inside the Windows folder is a leftover to delete, whichever
+// system folder the redirection would reach.
+TEST_F(CleanupDeletion, Type1LeavesBothSystemFoldersAlone) {
   m.AddFile(u"C:\\Windows\\System32\\vendor64.dll");
   m.AddFile(u"C:\\Windows\\SysWOW64\\vendor64.dll");
   DeletionRequest request = Request({}, {u"C:\\Windows\\System32\\vendor64.dll"});
   request.uninstallType = 1;
-  EXPECT_EQ(DeletionOutcome::kComplete, DeleteLeftovers(request).outcome);
-  EXPECT_FALSE(m.Exists(u"C:\\Windows\\System32\\vendor64.dll"));
+  const DeletionReport report = DeleteLeftovers(request);
+  EXPECT_EQ(DeletionOutcome::kIncomplete, report.outcome);
+  EXPECT_EQ(report.refusedPaths, TextList{u"C:\\Windows\\System32\\vendor64.dll"});
+  EXPECT_TRUE(m.Exists(u"C:\\Windows\\System32\\vendor64.dll"));
   EXPECT_TRUE(m.Exists(u"C:\\Windows\\SysWOW64\\vendor64.dll"));
 }
 
@@ -274,8 +278,9 @@ TEST_F(CleanupDeletion, ProtectedFoldersSurviveWhateverTheListsSay) {
   all.insert(all.end(), files.begin(), files.end());
   EXPECT_EQ(all, report.refusedPaths);
   // Every refused path that exists is counted as not removed (the relative
-  // and the wildcard texts name nothing here).
-  EXPECT_EQ(all.size() - 3, report.RemainingPathCount());
+  // and the wildcard texts name nothing here; "C:\Windows.\System32 " is
+  // System32, as Windows drops the trailing dot and blank).
+  EXPECT_EQ(all.size() - 2, report.RemainingPathCount());
   EXPECT_EQ(DeletionOutcome::kIncomplete, report.outcome);
   EXPECT_TRUE(Contains(report.message, u"which are never deleted")) << U8(report.message);
 

@@ -80,11 +80,15 @@ TEST_F(TraceMatch, FolderMatchesOnlyAtAPathBoundary) {
 }
 
 TEST_F(TraceMatch, PiecesAfterALeftoverShortNameCompareAtTheSamePositions) {
-  // The install folder's last piece is not part of its compare text.
+  // The folder's pieces up to its last one must stand at the same positions:
+  // a file beside the folder, or in a neighbour whose name extends it, is
+  // not the program's.
   const TextList folders = {u"C:\\Apps\\Foo\\Core\\"};
   const std::vector<MatchCase> cases = {
       {"below the folder", u"X~1\\Apps\\Foo\\Core\\a.exe", true},
-      {"ends at the compared pieces", u"X~1\\Apps\\Foo\\a.exe", true},
+      {"the folder itself", u"X~1\\Apps\\Foo\\Core", true},
+      {"beside the folder, in its parent", u"X~1\\Apps\\Foo\\a.exe", false},
+      {"a neighbour extending the last piece", u"X~1\\Apps\\Foo\\CoreBar\\a.exe", false},
       {"neighbour folder", u"X~1\\Apps\\FooBar\\Core\\a.exe", false},
       {"other pieces at those positions", u"X~1\\Tools\\Foo\\Core\\a.exe", false},
       {"the short name is the last piece", u"Apps\\Foo\\X~1", false},

@@ -1,0 +1,182 @@
+// The path guard on the real Win32 API of a Wine prefix: 8.3 spellings from
+// GetShortPathNameW and a host symbolic link to C:\windows\system32 (made by
+// make-guard-link.sh as C:\Tidewell Guard\tosystem) are resolved before
+// judging; and listed programs whose uninstall entries name the Windows
+// folder, the profiles folder, a UNC spelling of the Windows folder and that
+// link as their folder are listed, then traced without their folders.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "access/folders.h"
+#include "access/path_guard.h"
+#include "access/registry.h"
+#include "access/text_rules.h"
+#include "inventory/installed_software.h"
+#include "inventory/inventory_scan.h"
+#include "platform/handles.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
+#include "trace/trace_scan.h"
+#include "workers/callbacks.h"
+#include "workers/handover.h"
+#include "workers/headless_handover.h"
+#include "workers/worker_thread.h"
+
+namespace {
+
+using tw::Text;
+using tw::TextList;
+
+std::string U8(const Text& text) { return tw::ToUtf8(text); }
+
+tw::HeadlessHandOver* g_handOver = nullptr;
+bool g_ended = false;
+
+std::uint32_t TW_STDCALL OnProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*, std::int32_t) {
+  return 0;
+}
+std::uint32_t TW_STDCALL OnNothing() { return 0; }
+std::uint32_t TW_STDCALL OnEnd() {
+  g_ended = true;
+  return 0;
+}
+std::uint32_t TW_STDCALL OnText(const char16_t*) { return 0; }
+std::uint32_t TW_STDCALL OnTextCount(const char16_t*, std::uint32_t) { return 0; }
+
+const Text kLink = u"C:\\Tidewell Guard\\tosystem";
+const Text kUninstall = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+Text ShortPath(const Text& path) {
+  char16_t buffer[1024] = {};
+  const std::uint32_t len = tw::Plat().GetShortPathName(path, buffer, 1024);
+  return len > 0 && len < 1024 ? Text(buffer, len) : Text();
+}
+
+TEST(WineGuard, ShortNamesAndLinksAreResolvedBeforeJudging) {
+  const tw::PathGuard guard = tw::PathGuard::ForThisMachine();
+  const std::vector<Text> places = {u"C:\\windows\\system32", u"C:\\Program Files\\Common Files",
+                                    u"C:\\Program Files (x86)", u"C:\\ProgramData", u"C:\\users\\Public"};
+  for (const Text& place : places) {
+    const Text shortForm = ShortPath(place);
+    ASSERT_FALSE(shortForm.empty()) << "no short form of " << U8(place);
+    for (const Text& path : {shortForm, shortForm + u"\\..\\" + place.substr(place.rfind(u'\\') + 1),
+                             shortForm + u".\\", u"\\\\localhost\\C$\\" + place.substr(3), u"\\\\?\\" + place}) {
+      EXPECT_TRUE(guard.JudgeFolderToWalk(path).Refused()) << U8(path);
+      EXPECT_TRUE(guard.JudgeDeletion(path).Refused()) << U8(path);
+    }
+  }
+  // Wine's own short names (C:\PROG~5P2 for C:\Program Files (x86)) are
+  // expanded: a program folder spelled short is accepted as its long self.
+  const Text programFolder = u"C:\\Program Files\\Tidewell Trace Foo";
+  const tw::PathJudgement program = guard.JudgeFolderToWalk(ShortPath(programFolder));
+  EXPECT_FALSE(program.Refused()) << U8(program.Reason());
+  EXPECT_EQ(U8(program.resolved), U8(tw::UpperAscii(programFolder) + u"\\"));
+
+  const std::uint32_t attributes = tw::Plat().GetFileAttributes(kLink);
+  ASSERT_NE(attributes, tw::win::kInvalidFileAttributes) << "make-guard-link.sh did not run";
+  ASSERT_NE(attributes & tw::win::kFileAttributeReparsePoint, 0u) << "the host link is not a reparse point here";
+  const tw::PathJudgement walk = guard.JudgeFolderToWalk(kLink);
+  EXPECT_EQ(walk.refusal, tw::PathRefusal::kWindows) << U8(walk.Reason());
+  EXPECT_TRUE(tw::StartsWith(walk.resolved, u"C:\\WINDOWS\\SYSTEM32")) << U8(walk.resolved);
+  for (const Text& inside : {kLink + u"\\kernel32.dll", kLink + u"\\drivers", ShortPath(kLink) + u"\\drivers"}) {
+    EXPECT_EQ(guard.JudgeDeletion(inside).refusal, tw::PathRefusal::kWindows) << U8(inside);
+  }
+  // The link itself lies in an ordinary folder and is removed as a link.
+  EXPECT_FALSE(guard.JudgeDeletion(kLink).Refused()) << U8(guard.JudgeDeletion(kLink).Reason());
+}
+
+struct Hostile {
+  Text key;
+  Text location;
+};
+
+const std::vector<Hostile> kHostile = {
+    {u"TidewellGuardWindows", u"C:\\Program Files\\..\\Windows\\"},
+    {u"TidewellGuardUsers", u"C:\\users\\"},
+    {u"TidewellGuardUnc", u"\\\\localhost\\C$\\Windows\\"},
+    {u"TidewellGuardLink", kLink + u"\\"},
+};
+
+void SetString(tw::HKey key, const Text& name, const Text& text) {
+  tw::Plat().RegSetValueEx(key, name, tw::win::kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                           std::uint32_t((text.size() + 1) * sizeof(char16_t)));
+}
+
+TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
+  for (const Hostile& entry : kHostile) {
+    tw::UniqueRegKey key;
+    ASSERT_EQ(tw::Plat().RegCreateKeyEx(tw::win::kHKeyCurrentUser, kUninstall + entry.key, tw::RegAccessMask(tw::kView64),
+                                        key.put()),
+              tw::win::kErrorSuccess);
+    SetString(key.get(), u"DisplayName", u"Tidewell Guard " + entry.key);
+    SetString(key.get(), u"InstallLocation", entry.location);
+    SetString(key.get(), u"UninstallString", u"C:\\Tidewell Guard\\absent\\uninst.exe");
+  }
+
+  auto* list = new tw::ZRU_InstalledSoftwareList;
+  auto* lib = new tw::ZRU_Software_Lib;
+  auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&list, &lib, Text());
+  scan->pauseMs = 0;
+  scan->mpu_dword_cb_TGS_GetSoftwareList = &OnProgram;
+  scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnNothing;
+  scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnEnd;
+  g_ended = false;
+  scan->Start();
+  ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(2)));
+  ASSERT_TRUE(g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::seconds(30)));
+
+  for (const Hostile& entry : kHostile) {
+    const Text name = u"Tidewell Guard " + entry.key;
+    tw::ZRU_InstalledSoftware* record = list->Find(tw::LowerAscii(name));
+    ASSERT_NE(record, nullptr) << U8(name) << " is not listed";
+    auto* trace = new tw::ZRU_Thread_Uninstaller(&list);
+    trace->pauseMs = 0;
+    trace->mpu_int_UninstallMode = 1;
+    trace->mpu_dword_cb_TU_Start = &OnNothing;
+    trace->mpu_dword_cb_TU_End = &OnEnd;
+    trace->mpu_dword_cb_TU_FileFolderCount = &OnTextCount;
+    trace->mpu_dword_cb_TU_RegCount = &OnTextCount;
+    trace->mpu_dword_cb_TU_FileFolderList = &OnText;
+    trace->mpu_dword_cb_TU_RegList = &OnText;
+    trace->mpu_pro_SetUninstallSoftware(record->mpu_str_Name_low);
+    g_ended = false;
+    trace->Start();
+    ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(5)));
+    ASSERT_TRUE(g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::seconds(30)));
+
+    EXPECT_TRUE(record->mpu_SDLarry_Folders.empty()) << U8(name) << " claimed " << record->mpu_SDLarry_Folders.size()
+                                                     << " folders, the first " << U8(record->mpu_SDLarry_Folders[0]);
+    EXPECT_TRUE(record->mpu_SDLarry_Files.empty()) << U8(name) << " claimed " << record->mpu_SDLarry_Files.size()
+                                                   << " files";
+    // The uninstall entry line alone, in the spelling the inventory read.
+    ASSERT_EQ(record->mpu_SDLarry_Registry.size(), 1u) << U8(name);
+    EXPECT_TRUE(tw::SameTextAscii(record->mpu_SDLarry_Registry[0], u"HKCU|" + kUninstall + entry.key))
+        << U8(record->mpu_SDLarry_Registry[0]);
+    if (!record->mpu_str_InstallLocation.empty()) {
+      const tw::PathJudgement judgement = tw::JudgeTraceFolder(record->mpu_str_InstallLocation);
+      EXPECT_TRUE(judgement.Refused()) << U8(record->mpu_str_InstallLocation);
+      EXPECT_FALSE(judgement.Reason().empty());
+    }
+  }
+  list->mpu_Free();
+  delete list;
+  lib->mpu_Free();
+  delete lib;
+  for (const Hostile& entry : kHostile) {
+    tw::RegDeleteKeyTree(tw::win::kHKeyCurrentUser, kUninstall + entry.key, tw::kView64);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static tw::Win32Platform platform;
+  tw::SetPlatform(&platform);
+  static tw::HeadlessHandOver handOver;
+  tw::SetHandOver(&handOver);
+  g_handOver = &handOver;
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
