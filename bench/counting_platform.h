@@ -174,6 +174,16 @@ class CountingPlatform : public Platform {
     return inner_.MessageBox(caption, text, flags);
   }
 
+  // Whole-file replacement.
+  bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override {
+    ++files_;
+    return inner_.WriteFileBytesFlushed(path, bytes);
+  }
+  bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override {
+    ++files_;
+    return inner_.MoveFileEx(existing, newName, flags);
+  }
+
  private:
   Platform& inner_;
   std::atomic<std::uint64_t> registry_{0};

@@ -212,6 +212,10 @@ class SimMachine : public Platform {
   void RaiseThreadPriority() override;
   std::uint64_t GetTickCount() override;
 
+  // Whole-file replacement (sim_files.cpp, its last block).
+  bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override;
+  bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
+
  private:
   // ---- Registry internals.
   struct KeyRef {

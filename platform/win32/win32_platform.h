@@ -74,6 +74,10 @@ class Win32Platform : public Platform {
   void Sleep(std::uint32_t milliseconds) override;
   void RaiseThreadPriority() override;
   std::uint64_t GetTickCount() override;
+
+  // Whole-file replacement (files.cpp, its last block).
+  bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override;
+  bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
 };
 
 }  // namespace tw
