@@ -94,6 +94,19 @@ struct DeletionPlan {
 
 DeletionPlan PlanDeletion(const DeletionRequest& request);
 
+// The folders of every listed program but the one removed (`exceptNameLow`,
+// empty for a Force Remove): the request's otherProgramFolders. `Inventory`
+// is the installed-programs list (inventory/installed_software.h).
+template <class Inventory>
+TextList OtherProgramFolders(const Inventory& inventory, const Text& exceptNameLow) {
+  TextList folders;
+  for (const auto& record : inventory.mpu_SDLarry_InstalledSoftware) {
+    if (record->mpu_str_Name_low == exceptNameLow || Trim(record->mpu_str_InstallLocation).empty()) continue;
+    folders.push_back(Trim(record->mpu_str_InstallLocation));
+  }
+  return folders;
+}
+
 // ---- Shared by the planning and the execution.
 
 // A registry line taken apart: root, key path as the deletion reads it, and

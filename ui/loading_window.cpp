@@ -35,6 +35,10 @@ TForm_TW_Loading::TForm_TW_Loading(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
   mpr_Window = toolkit.CreateSecondaryWindow(ids::kLoadingWindow, u"Loading", 462, 125);
   mpr_Window->onShow = [this] { FormShow(); };
   mpr_Window->onClose = [this] { FormClose(); };
+  // Only the inventory's end report closes it (Close, never refused): closed
+  // by Alt+F4 mid-inventory it would give the main window back while the
+  // worker still delivers into the list a search or Refresh could free.
+  mpr_Window->onCloseRequest = [] { return false; };
 
   Image_Form_Loading_BG = mpr_Window->AddPanel(ids::Image_Form_Loading_BG, {0, 0, 462, 125}, RgbColour(255, 255, 255));
   Image_Form_Loading_BG->SetBackgroundPicture(art::LoadingBackground());
