@@ -219,6 +219,7 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     if (!pathTicked(i)) keepPath(pathAt(i));
   for (std::size_t i = 0; i < request.registry.size(); ++i)
     if (!lineTicked(i)) keepLine(request.registry[i]);
+  plan.keptGiven = request.keep;
   for (const Text& entry : request.keep) {
     RegistryLineParts parts;
     if (ParseRegistryLine(entry, &parts)) keepLine(entry);

@@ -90,6 +90,8 @@ struct DeletionPlan {
   // folder and file (both spellings of each), and the kept registry lines.
   TextList keptPathForms;
   TextList keptRegistry;
+  // The request's keep list as given (it may name what no list holds).
+  TextList keptGiven;
 };
 
 DeletionPlan PlanDeletion(const DeletionRequest& request);

@@ -261,6 +261,7 @@ DeletionReport DeleteLeftovers(const DeletionRequest& request) { return ExecuteD
 DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   DeletionReport report;
   report.publisher = plan.publisher;
+  report.keptGiven = plan.keptGiven;
   const bool is64 = plan.uninstallType == 1;
   const ViewFlag view = is64 ? kView64 : kViewDefault;
   const bool allowed = plan.block == PlanBlock::kNone;
@@ -389,6 +390,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     }
   } catch (const Wow64Error& error) {
     report = DeletionReport();
+    report.keptGiven = plan.keptGiven;
     report.outcome = DeletionOutcome::kFailed;
     report.message = u"The leftovers could not be removed: " + FromUtf8(error.what());
     report.messageFlags = win::kMbIconError;
@@ -449,8 +451,11 @@ StateWriteResult KeepRemainingAsPendingState(const Text& programFolder, int unin
   state.files.insert(state.files.end(), report.keptFiles.begin(), report.keptFiles.end());
   state.folders.insert(state.folders.end(), report.keptFolders.begin(), report.keptFolders.end());
   state.registry.insert(state.registry.end(), report.keptRegistry.begin(), report.keptRegistry.end());
-  for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry})
-    state.kept.insert(state.kept.end(), kept->begin(), kept->end());
+  for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry, &report.keptGiven}) {
+    for (const Text& entry : *kept) {
+      if (std::find(state.kept.begin(), state.kept.end(), entry) == state.kept.end()) state.kept.push_back(entry);
+    }
+  }
   return WritePendingState(programFolder, state);
 }
 

@@ -52,6 +52,9 @@ struct DeletionReport {
   TextList keptFolders;
   TextList keptFiles;
   TextList keptRegistry;
+  // The keep list the deletion was given (saved with a pending state, so
+  // that a resume keeps what no row shows).
+  TextList keptGiven;
   // Entries left for another listed program.
   std::size_t otherProgramsKept = 0;
   // Entries the guard refused; each also stands in a remaining list when it exists.

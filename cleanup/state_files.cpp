@@ -93,6 +93,9 @@ std::string EncodeStateLines(const TextList& lines) {
 }
 
 std::optional<TextList> DecodeStateLines(const std::string& bytes) {
+  // The first byte or two of our mark and nothing else: cut short.
+  if (!bytes.empty() && bytes.size() < 3 && std::string(kUtf8Mark).compare(0, bytes.size(), bytes) == 0)
+    return std::nullopt;
   if (StartsWithBytes(bytes, kUtf8Mark, 3)) {
     // Every file written with the mark ends in CR LF (an empty list has no
     // mark at all): anything else was cut short.

@@ -62,7 +62,7 @@ std::string EncodeStateLines(const TextList& lines);
 // bytes are in the ANSI code page (converted through the platform). CR LF, CR
 // and LF each end a line; no bytes give no lines. Invalid UTF-8 and an odd
 // last byte of UTF-16 become U+FFFD. With the UTF-8 mark (what this program
-// writes) the bytes must end in CR LF: anything else, the mark alone
+// writes) the bytes must end in CR LF: anything else, the mark or a part of it alone
 // included, is a write cut short and gives none. In the other encodings a
 // last line without a break is still a line.
 std::optional<TextList> DecodeStateLines(const std::string& bytes);

@@ -1,6 +1,7 @@
 // The pages that follow the choice of a program or a folder: the analysis,
 // its report, the wait for the program's own uninstaller, the leftovers and
 // the Force Remove page.
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -482,6 +483,14 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
   const auto registryTicks = TicksByText(LV_TW_Step3_RegistryEntries);
   for (const Text& line : request.registry)
     request.registryTicks.push_back(TickOf(registryTicks, line, mpr_strlist_LF_Kept));
+  // Kept entries that no list holds (kept with the command line) stay kept;
+  // the listed ones follow their rows.
+  for (const Text& entry : mpr_strlist_LF_Kept) {
+    bool listed = false;
+    for (const TextList* list : {&request.folders, &request.files, &request.registry})
+      listed = listed || std::find(list->begin(), list->end(), entry) != list->end();
+    if (!listed) request.keep.push_back(entry);
+  }
   request.programFolder = mpr_str_CurrentAppPath;
   request.uninstallType = mpr_int_UninstallType;
   // Names the registry backup; a Force Remove is named after its folder, not
@@ -520,7 +529,7 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
       mpr_strlist_LF_Files.insert(mpr_strlist_LF_Files.end(), report.keptFiles.begin(), report.keptFiles.end());
       mpr_strlist_LF_Registry.insert(mpr_strlist_LF_Registry.end(), report.keptRegistry.begin(),
                                      report.keptRegistry.end());
-      mpr_strlist_LF_Kept.clear();
+      mpr_strlist_LF_Kept = request.keep;
       for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry})
         mpr_strlist_LF_Kept.insert(mpr_strlist_LF_Kept.end(), kept->begin(), kept->end());
       LV_TW_Step3_FilesFolders->Clear();
