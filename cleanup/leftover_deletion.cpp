@@ -400,6 +400,14 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     return report;
   }
 
+  for (const Text& given : plan.keptGiven) {
+    bool listed = false;
+    for (const std::vector<PlanEntry>* list : {&plan.paths, &plan.registry})
+      for (const PlanEntry& e : *list) listed = listed || SameTextAscii(e.entry, given);
+    RegistryLineParts parts;
+    const bool exists = ParseRegistryLine(given, &parts) ? RegistryEntryExists(parts, is64) : PathExists(given);
+    if (!listed && exists) ++report.keptUnlisted;
+  }
   const std::size_t remainingRegistry = report.remainingRegistry.size();
   const std::size_t refusedLeft = report.refusedPaths.size() + report.refusedRegistry.size();
   const Text kept = DeletionKeptSentence(report.KeptCount(), report.otherProgramsKept);

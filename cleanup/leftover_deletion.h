@@ -83,7 +83,9 @@ struct DeletionReport {
   std::uint32_t messageFlags = 64;
 
   std::size_t RemainingPathCount() const { return remainingFolders.size() + remainingFiles.size(); }
-  std::size_t KeptCount() const { return keptFolders.size() + keptFiles.size() + keptRegistry.size(); }
+  // Kept entries that exist: the listed ones and those only the keep list names.
+  std::size_t keptUnlisted = 0;
+  std::size_t KeptCount() const { return keptFolders.size() + keptFiles.size() + keptRegistry.size() + keptUnlisted; }
 };
 
 // Carries the plan out and reports what is left.

@@ -59,6 +59,8 @@
 #undef SetFileAttributes
 #undef ShellExecute
 #undef MessageBox
+// Whole-file replacement.
+#undef MoveFileEx
 
 #include <utility>
 
