@@ -32,7 +32,7 @@ drive="$WINEPREFIX/drive_c"
 app="$drive/TwKeep/App"
 tool="$drive/TwKeepTool"
 work=$(mktemp -d)
-cleanup() { rm -rf "$work" "$drive/TwKeep" "$tool"; }
+cleanup() { [[ -n "${TW_KEEP_DEBUG:-}" ]] && cat "$work/out.txt" >&2; rm -rf "$work" "$drive/TwKeep" "$tool"; }
 trap cleanup EXIT
 fail() { cat "$work/out.txt" "$work/err.txt" >&2 2>/dev/null || true; tw_die "$*"; }
 run() {
@@ -61,9 +61,10 @@ grep -q '"action":"delete"' "$work/out.txt" || fail "nothing planned for deletio
 state() { printf '\xEF\xBB\xBF'; local line; for line in "$@"; do printf '%s\r\n' "$line"; done; }
 state 'Keep App' 'Vendor' >"$tool/SIConfig.txt"
 state '0' >"$tool/SLF_TY.txt"
-state 'C:\TwKeep\App' >"$tool/SLF_FL.txt"
-# win.ini is refused by the guard and stays, so the uninstall stays pending.
-state 'C:\TwKeep\App\a.dll' 'C:\TwKeep\App\data\keep.ini' 'C:\windows\win.ini' >"$tool/SLF_FI.txt"
+# The system folder is refused by the guard and stays, so the uninstall
+# stays pending.
+state 'C:\TwKeep\App' 'C:\windows\system32' >"$tool/SLF_FL.txt"
+state 'C:\TwKeep\App\a.dll' 'C:\TwKeep\App\data\keep.ini' >"$tool/SLF_FI.txt"
 : >"$tool/SLF_RG.txt"
 state 'C:\TwKeep\App\data\keep.ini' >"$tool/SLF_KP.txt"
 
@@ -76,13 +77,14 @@ for attempt in first retry; do
   (( status == 1 )) || fail "$attempt: expected an incomplete deletion (exit 1), got $status"
   grep -q '"outcome":"incomplete"' "$work/out.txt" || fail "$attempt: not reported incomplete"
   grep -q '"state_saved":1' "$work/out.txt" || fail "$attempt: the state was not saved again"
-  grep -q 'win.ini' "$work/out.txt" || fail "$attempt: the refused entry is not reported"
+  grep -q '"refused_paths":\["C:\\\\windows\\\\system32"\]' "$work/out.txt" ||
+    fail "$attempt: the refused entry is not reported"
   [[ -f "$app/data/keep.ini" ]] || fail "$attempt: the kept file was deleted"
   [[ ! -e "$app/a.dll" && ! -e "$app/data/b.dat" ]] || fail "$attempt: ticked files are still there"
-  [[ -f "$drive/windows/win.ini" ]] || fail "$attempt: win.ini was deleted"
+  [[ -f "$drive/windows/system32/kernel32.dll" ]] || fail "$attempt: the system folder was touched"
   grep -q 'keep.ini' "$tool/SLF_KP.txt" || fail "$attempt: the kept file is no longer saved as kept"
   ls "$tool" | grep -q '\.new$' && fail "$attempt: a temporary state file was left behind"
-  tail -c 2 "$tool/SLF_FI.txt" | od -An -tx1 | grep -q '0d 0a' || fail "$attempt: SLF_FI.txt not ended by CR LF"
+  tail -c 2 "$tool/SLF_FL.txt" | od -An -tx1 | grep -q '0d 0a' || fail "$attempt: SLF_FL.txt not ended by CR LF"
 done
 
 tw_log "dry run changed nothing; the kept file survived pending --delete and its retry"
