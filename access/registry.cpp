@@ -393,6 +393,17 @@ void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* l
 }
 
 bool SplitByBar(const Text& text, TextList* items) { return SplitText(text, u'|', items); }
+bool SplitRegistryLine(const Text& line, TextList* items) {
+  items->clear();
+  std::size_t start = 0;
+  while (start <= line.size()) {
+    std::size_t bar = line.find(u'|', start);
+    if (bar == Text::npos) bar = line.size();
+    if (bar > start) items->push_back(line.substr(start, bar - start));
+    start = bar + 1;
+  }
+  return !items->empty();
+}
 bool SplitByBackslash(const Text& text, TextList* items) { return SplitText(text, u'\\', items); }
 bool SplitByComma(const Text& text, TextList* items) { return SplitText(text, u',', items); }
 bool SplitByCharacter(const Text& text, char16_t separator, TextList* items) {

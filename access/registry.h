@@ -97,6 +97,11 @@ void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* l
 // nothing cuts, the quotes staying in the item; empty items are dropped;
 // items are not trimmed. True when at least one item resulted.
 bool SplitByBar(const Text& text, TextList* items);
+// The items of a registry line ("ROOT|key path" or "ROOT|key path|value
+// name"): cut at every "|" with no quote rule, since key and value names
+// may hold quotes and apostrophes ("Bob's Tools"); empty items are dropped,
+// as SplitByBar drops them. True when at least one item resulted.
+bool SplitRegistryLine(const Text& line, TextList* items);
 bool SplitByBackslash(const Text& text, TextList* items);
 bool SplitByComma(const Text& text, TextList* items);
 // The same rule with any separator (a blank, "/", "-" for command lines).

@@ -190,6 +190,15 @@ class CountingPlatform : public Platform {
   bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) override {
     return inner_.ReadFileHead(path, maxBytes, bytes);
   }
+  // Whole-file replacement.
+  bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override {
+    ++files_;
+    return inner_.WriteFileBytesFlushed(path, bytes);
+  }
+  bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override {
+    ++files_;
+    return inner_.MoveFileEx(existing, newName, flags);
+  }
 
  private:
   Platform& inner_;

@@ -8,6 +8,7 @@
 #include "access/message_box.h"
 #include "access/registry.h"
 #include "cleanup/deletion_guard.h"
+#include "cleanup/deletion_plan.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 
@@ -56,78 +57,158 @@ Text UpperForm(const Text& path) {
   return form.empty() ? UpperAscii(Trim(path)) : form;
 }
 
-struct PathRow {
-  Text path;
-  bool folderList = false;
-  bool ticked = true;
-  bool refused = false;
-  bool existedBefore = false;
+// The process ids whose main module is `exePath`.
+std::vector<std::uint32_t> ProcessesOf(const Text& exePath) {
+  std::vector<std::uint32_t> ids;
+  std::vector<ProcessEntry> entries;
+  if (!Plat().SnapshotProcesses(&entries)) return ids;
+  const Text wanted = Trim(exePath);
+  const Text upperName = UpperAscii(FileNamePart(wanted));
+  for (const ProcessEntry& entry : entries) {
+    if (UpperAscii(Trim(entry.exeFile)) != upperName) continue;
+    UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
+    if (!query) continue;
+    char16_t buffer[1024] = {};
+    const std::uint32_t length = Plat().GetModuleFileNameEx(query.get(), buffer, 1024);
+    if (length > 0 && length < 1024 && SameTextAscii(Trim(Text(buffer, length)), wanted))
+      ids.push_back(entry.processId);
+  }
+  return ids;
+}
+
+// Whether a kept form is the child itself, or lies inside it.
+void Judge(const Text& child, const TextList& keep, bool* kept, bool* holdsKept) {
+  *kept = *holdsKept = false;
+  TextList forms = {UpperForm(child)};
+  const Text longForm = ComparablePath(GetLongPath(child));
+  if (!longForm.empty() && longForm != forms[0]) forms.push_back(longForm);
+  for (const Text& form : forms) {
+    for (const Text& k : keep) {
+      if (k == form) *kept = true;
+      else if (IsAtOrBelow(k, form)) *holdsKept = true;
+    }
+  }
+}
+
+TextList ChildrenOf(const Text& dir) {
+  TextList children;
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(WithTrailingBackslash(dir) + u"*.*", &entry));
+  if (find) {
+    do {
+      if (entry.name != u"." && entry.name != u"..") children.push_back(entry.name);
+    } while (Plat().FindNextFile(find.get(), &entry));
+  }
+  return children;
+}
+
+bool IsDirectoryLink(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
+  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
+}
+
+constexpr int kMaxDepth = 256;
+
+// Whether anything but kept entries and the folders on their way is left in `dir`.
+bool RemainsAround(const Text& dir, const TextList& keep, int depth) {
+  for (const Text& name : ChildrenOf(dir)) {
+    const Text child = WithTrailingBackslash(dir) + name;
+    bool kept = false, holdsKept = false;
+    Judge(child, keep, &kept, &holdsKept);
+    if (kept) continue;
+    if (!holdsKept) return true;
+    // A link on the way to a kept entry is left as it is (see DeleteAround).
+    if (IsDirectoryLink(child) || depth > kMaxDepth) continue;
+    if (RemainsAround(child, keep, depth + 1)) return true;
+  }
+  return false;
+}
+
+// ---- Registry keys deleted around kept lines.
+
+struct KeptRegistryLine {
+  RegistryLineParts parts;
+  Text upperKey;
 };
 
-struct RegistryRow {
-  Text line;
-  TextList items;
-  HKey root = 0;
-  bool ticked = true;
-  bool refused = false;
-  bool wellFormed = false;
-  bool existedBefore = false;
-};
+bool UnderKey(const Text& upperInner, const Text& upperOuter) {
+  return upperInner == upperOuter || StartsWith(upperInner, upperOuter + u"\\");
+}
 
-// A registry line's key path as the deletion reads it (access/registry.h).
-Text LineKeyPath(const Text& path) { return RegLinePath(path); }
+// Whether the key `path` holds kept lines (values of it, or anything below it).
+bool KeyHoldsKept(HKey root, const Text& upperPath, const std::vector<KeptRegistryLine>& kept) {
+  for (const KeptRegistryLine& k : kept)
+    if (k.parts.root == root && UnderKey(k.upperKey, upperPath)) return true;
+  return false;
+}
 
-// Whether the key or value of a row exists, opened for reading only, so that
-// a key this process may not change still counts as there.
-bool RegistryEntryExists(const RegistryRow& row, ViewFlag view) {
-  if (!row.wellFormed) return false;
-  const Text path = LineKeyPath(row.items[1]);
-  if (path.empty()) return false;
-  const std::uint32_t bits = view == kView64 ? win::kKeyWow64_64Key : 0;
-  UniqueRegKey key;
-  if (Plat().RegOpenKeyEx(row.root, path, win::kKeyRead | bits, key.put()) != win::kErrorSuccess) return false;
-  if (row.items.size() == 2) return true;
-  std::uint32_t type = 0, size = 0;
-  return Plat().RegQueryValueEx(key.get(), row.items[2], &type, nullptr, &size) == win::kErrorSuccess;
+bool ValueKept(HKey root, const Text& upperPath, const Text& name, const std::vector<KeptRegistryLine>& kept) {
+  for (const KeptRegistryLine& k : kept)
+    if (k.parts.root == root && k.parts.isValue && k.upperKey == upperPath &&
+        UpperAscii(k.parts.valueName) == UpperAscii(name))
+      return true;
+  return false;
+}
+
+bool KeyKept(HKey root, const Text& upperPath, const std::vector<KeptRegistryLine>& kept) {
+  for (const KeptRegistryLine& k : kept)
+    if (k.parts.root == root && !k.parts.isValue && k.upperKey == upperPath) return true;
+  return false;
+}
+
+// Deletes (or, with `remove` false, looks for) what the key holds apart from
+// the kept lines; the key itself goes when that left it empty. Returns true
+// when something that is not kept is left.
+bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>& kept, ViewFlag view, bool remove,
+               int depth) {
+  const Text upper = UpperAscii(path);
+  bool left = false;
+  TextList values;
+  RegEnumValueNames(root, path, &values, view);
+  for (const Text& name : values) {
+    if (ValueKept(root, upper, name, kept)) continue;
+    if (remove) RegRemoveValue(root, path, name, view);
+    else left = true;
+  }
+  TextList subKeys;
+  RegEnumSubKeys(root, path, &subKeys, view);
+  for (const Text& name : subKeys) {
+    const Text sub = path + u"\\" + name;
+    const Text upperSub = UpperAscii(sub);
+    if (KeyKept(root, upperSub, kept)) continue;
+    if (!KeyHoldsKept(root, upperSub, kept)) {
+      if (remove) RegDeleteKeyTree(root, sub, view);
+      else left = true;
+    } else if (depth < kMaxDepth) {
+      left = KeyAround(root, sub, kept, view, remove, depth + 1) || left;
+    }
+  }
+  if (remove) {
+    TextList after, afterKeys;
+    RegEnumValueNames(root, path, &after, view);
+    RegEnumSubKeys(root, path, &afterKeys, view);
+    if (after.empty() && afterKeys.empty()) RegDeleteKeyTree(root, path, view);
+  }
+  return left;
 }
 
 // Deletes what lies in `dir` except the kept paths (comparison forms) and
 // the folders on their way, then the folder itself when that left it empty.
 void DeleteAround(const Text& dir, const TextList& keep, int depth) {
-  const Text prefix = WithTrailingBackslash(dir);
-  {
-    TextList children;
-    FindData entry;
-    UniqueFind find(Plat().FindFirstFile(prefix + u"*.*", &entry));
-    if (find) {
-      do {
-        if (entry.name != u"." && entry.name != u"..") children.push_back(entry.name);
-      } while (Plat().FindNextFile(find.get(), &entry));
+  for (const Text& name : ChildrenOf(dir)) {
+    const Text child = WithTrailingBackslash(dir) + name;
+    bool kept = false, holdsKept = false;
+    Judge(child, keep, &kept, &holdsKept);
+    if (kept) continue;
+    if (!holdsKept) {
+      DeleteFileOrFolder(child);
+      continue;
     }
-    for (const Text& name : children) {
-      const Text child = prefix + name;
-      TextList forms = {UpperForm(child)};
-      const Text longForm = ComparablePath(GetLongPath(child));
-      if (!longForm.empty() && longForm != forms[0]) forms.push_back(longForm);
-      bool kept = false, holdsKept = false;
-      for (const Text& form : forms) {
-        for (const Text& k : keep) {
-          if (k == form) kept = true;
-          else if (IsAtOrBelow(k, form)) holdsKept = true;
-        }
-      }
-      if (kept) continue;
-      if (!holdsKept) {
-        DeleteFileOrFolder(child);
-        continue;
-      }
-      const std::uint32_t attributes = Plat().GetFileAttributes(child);
-      const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
-      // A link that leads to a kept path is left as it is: walking it would
-      // leave the tree.
-      if ((attributes & link) == link || depth > 256) continue;
-      DeleteAround(child, keep, depth + 1);
-    }
+    // A link that leads to a kept path is left as it is: walking it would
+    // leave the tree.
+    if (IsDirectoryLink(child) || depth > kMaxDepth) continue;
+    DeleteAround(child, keep, depth + 1);
   }
   Plat().RemoveDirectory(dir);
 }
@@ -139,6 +220,16 @@ Text Count(std::size_t n, const char16_t* one, const char16_t* many) {
 }  // namespace
 
 Text DeletionCompleteMessage() { return u"All leftovers have been completely removed."; }
+
+Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms) {
+  Text text;
+  if (kept > 0) text += u" " + Count(kept, u"item you kept was", u"items you kept were") + u" left in place.";
+  if (otherPrograms > 0)
+    text += u" " + Count(otherPrograms, u"entry lies", u"entries lie") +
+            u" in the folder of another listed program and " + (otherPrograms == 1 ? u"was" : u"were") +
+            u" left for it.";
+  return text;
+}
 
 Text DeletionWithheldMessage() {
   return u"Leftovers of programs published by Microsoft are not removed, to protect Windows. Nothing was deleted.";
@@ -165,181 +256,161 @@ Text DeletionIncompleteMessage(std::size_t paths, std::size_t registry, std::siz
   return text;
 }
 
-DeletionReport DeleteLeftovers(const DeletionRequest& request) {
+DeletionReport DeleteLeftovers(const DeletionRequest& request) { return ExecuteDeletionPlan(PlanDeletion(request)); }
+
+DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   DeletionReport report;
-  const Text programFolder = WithTrailingBackslash(request.programFolder);
-  const bool is64 = request.uninstallType == 1;
+  report.publisher = plan.publisher;
+  report.keptGiven = plan.keptGiven;
+  const bool is64 = plan.uninstallType == 1;
   const ViewFlag view = is64 ? kView64 : kViewDefault;
+  const bool allowed = plan.block == PlanBlock::kNone;
+  const auto isDelete = [](const PlanEntry& e) { return e.action == PlanAction::kDelete; };
 
-  // The publisher test.
-  bool allowed = true;
-  Text programName = request.programName;
-  TextList config;
-  if (ReadStateFile(programFolder + kStateConfigFile, &config) == StateFileRead::kRead) {
-    if (config.size() == 2) {
-      report.publisher = config[1];
-      if (Contains(UpperAscii(report.publisher), u"MICROSOFT")) allowed = false;
+  if (plan.block == PlanBlock::kState) {
+    report.outcome = DeletionOutcome::kFailed;
+    report.message = plan.blockReason + u" Nothing was deleted; the uninstall stays pending.";
+    report.messageFlags = win::kMbIconError;
+    for (const PlanEntry& e : plan.paths)
+      (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
+    for (const PlanEntry& e : plan.registry) report.remainingRegistry.push_back(e.entry);
+    return report;
+  }
+
+  std::vector<KeptRegistryLine> keptLines;
+  for (const Text& line : plan.keptRegistry) {
+    KeptRegistryLine k;
+    if (ParseRegistryLine(line, &k.parts)) {
+      k.upperKey = UpperAscii(k.parts.keyPath);
+      keptLines.push_back(k);
     }
-    if (programName.empty() && !config.empty()) programName = config[0];
   }
 
-  // The rows, with their ticks.
-  std::vector<PathRow> paths;
-  const std::size_t rowCount = request.folders.size() + request.files.size();
-  for (std::size_t i = 0; i < rowCount; ++i) {
-    PathRow row;
-    row.folderList = i < request.folders.size();
-    row.path = row.folderList ? request.folders[i] : request.files[i - request.folders.size()];
-    row.ticked = i >= request.fileTicks.size() || request.fileTicks[i];
-    paths.push_back(row);
-  }
-  std::vector<RegistryRow> lines;
-  for (std::size_t i = 0; i < request.registry.size(); ++i) {
-    RegistryRow row;
-    row.line = request.registry[i];
-    row.ticked = i >= request.registryTicks.size() || request.registryTicks[i];
-    SplitByBar(row.line, &row.items);
-    row.root = row.items.empty() ? 0 : RegRootFromText(row.items[0]);
-    row.wellFormed = (row.items.size() == 2 || row.items.size() == 3) && row.root != 0;
-    if (row.ticked && !row.wellFormed) report.passedOverRegistry.push_back(row.line);
-    lines.push_back(row);
-  }
-
-  bool redirected = false;
   try {
-    redirected = !is64 && IsWow64();
+    const bool redirected = !is64 && IsWow64();
     const DeletionGuard guard = DeletionGuard::ForThisMachine();
     RedirectionOff redirection(is64);
 
-    // What the user keeps: every unticked path, in both its spellings. A
-    // path listed both ticked and unticked is kept.
-    TextList keep;
-    for (const PathRow& row : paths) {
-      if (row.ticked) continue;
-      keep.push_back(UpperForm(row.path));
-      const Text longForm = ComparablePath(GetLongPath(row.path));
-      if (!longForm.empty()) keep.push_back(longForm);
-    }
-    const auto isKept = [&](const Text& form) { return std::find(keep.begin(), keep.end(), form) != keep.end(); };
-    const auto holdsKept = [&](const Text& form) {
-      return std::any_of(keep.begin(), keep.end(), [&](const Text& k) { return k != form && IsAtOrBelow(k, form); });
-    };
-    for (PathRow& row : paths) {
-      if (!row.ticked) continue;
-      if (isKept(UpperForm(row.path))) {
-        row.ticked = false;
-        continue;
-      }
-      row.refused = guard.RefusesPath(row.path);
-      row.existedBefore = PathExists(row.path);
-      if (row.refused) report.refusedPaths.push_back(row.path);
-    }
-    for (RegistryRow& row : lines) {
-      if (!row.ticked || !row.wellFormed) continue;
-      row.refused = row.items.size() == 2 && IsProtectedRegistryKey(row.items[0], row.items[1]);
-      row.existedBefore = RegistryEntryExists(row, view);
-      if (row.refused) report.refusedRegistry.push_back(row.line);
-    }
-
-    // One path of the work list: a folder that holds a kept path loses
-    // everything else; anything else goes the usual way.
-    const auto deletePath = [&](const Text& path) {
-      const Text form = UpperForm(path);
-      if (IsDirectory(path) && holdsKept(form)) {
-        DeleteAround(path, keep, 0);
+    const auto deletePath = [&](const PlanEntry& e) {
+      if (e.keptInside > 0 && IsDirectory(e.entry)) {
+        DeleteAround(e.entry, plan.keptPathForms, 0);
       } else {
-        DeleteFileOrFolder(path);
+        DeleteFileOrFolder(e.entry);
       }
     };
 
     if (allowed) {
       // First pass: executables that still run are stopped, then deleted.
-      for (const PathRow& row : paths) {
-        if (!row.ticked || row.refused) continue;
-        if (!Contains(UpperAscii(FileNamePart(row.path)), u".EXE") || !guard.MayTerminate(row.path)) continue;
-        int terminated = 0;
-        while (terminated < kMaxTerminationsPerFile && KillProcessByPath(row.path)) ++terminated;
-        if (terminated == 0) continue;
-        report.terminatedProcesses += terminated;
+      for (const PlanEntry& e : plan.paths) {
+        if (!isDelete(e) || e.kind != PlanKind::kFile) continue;
+        if (!Contains(UpperAscii(FileNamePart(e.entry)), u".EXE") || !guard.MayTerminate(e.entry)) continue;
+        const std::vector<std::uint32_t> before = ProcessesOf(e.entry);
+        if (before.empty()) continue;
+        for (int i = 0; i < kMaxTerminationsPerFile && KillProcessByPath(e.entry); ++i) {
+        }
         Plat().Sleep(kAfterTerminationMs);
-        deletePath(row.path);
+        const std::vector<std::uint32_t> after = ProcessesOf(e.entry);
+        for (const std::uint32_t id : before)
+          if (std::find(after.begin(), after.end(), id) == after.end()) ++report.terminatedProcesses;
+        deletePath(e);
       }
       // Second pass: every path, folders first.
-      for (const PathRow& row : paths) {
-        if (row.ticked && !row.refused) deletePath(row.path);
-      }
+      for (const PlanEntry& e : plan.paths)
+        if (isDelete(e)) deletePath(e);
 
       // The registry, after its backup.
       RegistryBackup backup(view, redirected);
-      for (const RegistryRow& row : lines) {
-        if (!row.ticked || !row.wellFormed || row.refused || !row.existedBefore) continue;
-        if (row.items.size() == 2) {
-          backup.AddKey(row.root, row.items[1]);
-        } else {
-          backup.AddValue(row.root, row.items[1], row.items[2]);
-        }
+      std::vector<RegistryLineParts> parts(plan.registry.size());
+      for (std::size_t i = 0; i < plan.registry.size(); ++i) {
+        const PlanEntry& e = plan.registry[i];
+        if (!isDelete(e) || !ParseRegistryLine(e.entry, &parts[i]) || !e.exists) continue;
+        if (parts[i].isValue) backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName);
+        else backup.AddKey(parts[i].root, parts[i].keyPath);
       }
       bool registryAllowed = true;
       if (!backup.Empty()) {
-        report.backupFile = WriteBackupFile(backup, BackupFolder(), BackupFileName(BackupTimeStamp(), programName));
+        report.backupFile =
+            WriteBackupFile(backup, BackupFolder(), BackupFileName(BackupTimeStamp(), plan.programName));
         if (report.backupFile.empty()) {
           report.backupFailed = true;
           registryAllowed = false;
         }
       }
-      for (const RegistryRow& row : lines) {
-        if (!registryAllowed || !row.ticked || !row.wellFormed || row.refused) continue;
-        if (row.items.size() == 3) {
-          RegRemoveValue(row.root, row.items[1], row.items[2], view);
+      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
+        const PlanEntry& e = plan.registry[i];
+        if (!isDelete(e) || parts[i].root == 0) continue;
+        if (parts[i].isValue) {
+          RegRemoveValue(parts[i].root, parts[i].keyPath, parts[i].valueName, view);
+        } else if (e.keptInside > 0) {
+          KeyAround(parts[i].root, parts[i].keyPath, keptLines, view, true, 0);
         } else {
-          RegDeleteKeyTree(row.root, row.items[1], view);
+          RegDeleteKeyTree(parts[i].root, parts[i].keyPath, view);
         }
       }
     }
 
     // What is left, looked at through the same view and redirection.
-    for (const PathRow& row : paths) {
-      if (!row.ticked) continue;
-      if (PathExists(row.path)) {
-        (row.folderList ? report.remainingFolders : report.remainingFiles).push_back(row.path);
-      } else if (row.existedBefore) {
-        report.removedPaths.push_back(row.path);
+    for (const PlanEntry& e : plan.paths) {
+      const bool exists = PathExists(e.entry);
+      if (e.action == PlanAction::kKeep) {
+        if (e.keptByUser && exists) (e.kind == PlanKind::kFolder ? report.keptFolders : report.keptFiles).push_back(e.entry);
+        if (!e.keptByUser && exists) ++report.otherProgramsKept;
+        continue;
+      }
+      if (e.action == PlanAction::kRefuse && allowed) report.refusedPaths.push_back(e.entry);
+      const bool remains =
+          exists && !(e.keptInside > 0 && IsDirectory(e.entry) && !RemainsAround(e.entry, plan.keptPathForms, 0));
+      if (remains) {
+        (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
+      } else if (e.exists) {
+        report.removedPaths.push_back(e.entry);
       }
     }
-    for (const RegistryRow& row : lines) {
-      if (!row.ticked || !row.wellFormed) continue;
-      if (RegistryEntryExists(row, view)) {
-        report.remainingRegistry.push_back(row.line);
-      } else if (row.existedBefore) {
-        report.removedRegistry.push_back(row.line);
+    for (const PlanEntry& e : plan.registry) {
+      RegistryLineParts parts;
+      const bool wellFormed = ParseRegistryLine(e.entry, &parts);
+      const bool exists = wellFormed && RegistryEntryExists(parts, is64);
+      if (e.action == PlanAction::kKeep) {
+        if (exists) report.keptRegistry.push_back(e.entry);
+        continue;
+      }
+      if (!wellFormed) {
+        report.passedOverRegistry.push_back(e.entry);
+        continue;
+      }
+      if (e.action == PlanAction::kRefuse && allowed) report.refusedRegistry.push_back(e.entry);
+      const bool remains =
+          exists && !(e.keptInside > 0 && !parts.isValue && !KeyAround(parts.root, parts.keyPath, keptLines, view,
+                                                                         false, 0));
+      if (remains) {
+        report.remainingRegistry.push_back(e.entry);
+      } else if (e.exists) {
+        report.removedRegistry.push_back(e.entry);
       }
     }
   } catch (const Wow64Error& error) {
+    report = DeletionReport();
+    report.keptGiven = plan.keptGiven;
     report.outcome = DeletionOutcome::kFailed;
     report.message = u"The leftovers could not be removed: " + FromUtf8(error.what());
     report.messageFlags = win::kMbIconError;
-    report.remainingFolders = request.folders;
-    report.remainingFiles = request.files;
-    report.remainingRegistry = request.registry;
-    report.removedPaths.clear();
-    report.removedRegistry.clear();
+    for (const PlanEntry& e : plan.paths)
+      (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
+    for (const PlanEntry& e : plan.registry) report.remainingRegistry.push_back(e.entry);
     return report;
   }
 
+  for (const Text& given : plan.keptGiven) {
+    bool listed = false;
+    for (const std::vector<PlanEntry>* list : {&plan.paths, &plan.registry})
+      for (const PlanEntry& e : *list) listed = listed || SameTextAscii(e.entry, given);
+    RegistryLineParts parts;
+    const bool exists = ParseRegistryLine(given, &parts) ? RegistryEntryExists(parts, is64) : PathExists(given);
+    if (!listed && exists) ++report.keptUnlisted;
+  }
   const std::size_t remainingRegistry = report.remainingRegistry.size();
-  const std::size_t refusedLeft =
-      std::count_if(report.refusedPaths.begin(), report.refusedPaths.end(),
-                    [&](const Text& p) {
-                      return std::find(report.remainingFolders.begin(), report.remainingFolders.end(), p) !=
-                                 report.remainingFolders.end() ||
-                             std::find(report.remainingFiles.begin(), report.remainingFiles.end(), p) !=
-                                 report.remainingFiles.end();
-                    }) +
-      std::count_if(report.refusedRegistry.begin(), report.refusedRegistry.end(), [&](const Text& l) {
-        return std::find(report.remainingRegistry.begin(), report.remainingRegistry.end(), l) !=
-               report.remainingRegistry.end();
-      });
-
+  const std::size_t refusedLeft = report.refusedPaths.size() + report.refusedRegistry.size();
+  const Text kept = DeletionKeptSentence(report.KeptCount(), report.otherProgramsKept);
   if (!allowed) {
     // Such an uninstall can never be finished here, so it is not left
     // pending either.
@@ -347,20 +418,21 @@ DeletionReport DeleteLeftovers(const DeletionRequest& request) {
     report.message = DeletionWithheldMessage();
   } else if (report.RemainingPathCount() == 0 && remainingRegistry == 0) {
     report.outcome = DeletionOutcome::kComplete;
-    report.message = DeletionCompleteMessage();
+    report.message = DeletionCompleteMessage() + kept;
   } else {
     report.outcome = DeletionOutcome::kIncomplete;
-    report.message =
-        DeletionIncompleteMessage(report.RemainingPathCount(), remainingRegistry, refusedLeft, report.backupFailed,
-                                  BackupFolder());
+    report.message = DeletionIncompleteMessage(report.RemainingPathCount(), remainingRegistry, refusedLeft,
+                                               report.backupFailed, BackupFolder()) +
+                     kept;
   }
   report.messageFlags = win::kMbIconInformation;
   if (report.outcome != DeletionOutcome::kIncomplete) {
-    report.stateFilesLeft = DeletePendingState(programFolder);
+    report.stateFilesLeft = DeletePendingState(plan.programFolder);
     report.stateRemoved = report.stateFilesLeft.empty();
     if (!report.stateRemoved) {
-      std::vector<Text> left = report.stateFilesLeft;
-      report.message += u" " + FormatMessageText(u"The uninstall state could not be removed from %s", programFolder);
+      const std::vector<Text> left = report.stateFilesLeft;
+      report.message +=
+          u" " + FormatMessageText(u"The uninstall state could not be removed from %s", plan.programFolder);
       for (std::size_t i = 0; i < left.size(); ++i) report.message += (i ? u", " : u": ") + left[i];
       report.message += u".";
     }
@@ -382,6 +454,16 @@ StateWriteResult KeepRemainingAsPendingState(const Text& programFolder, int unin
   state.files = report.remainingFiles;
   state.folders = report.remainingFolders;
   state.registry = report.remainingRegistry;
+  // What the user kept stays listed, and is saved as kept, so that a retry
+  // or a resume deletes around it again.
+  state.files.insert(state.files.end(), report.keptFiles.begin(), report.keptFiles.end());
+  state.folders.insert(state.folders.end(), report.keptFolders.begin(), report.keptFolders.end());
+  state.registry.insert(state.registry.end(), report.keptRegistry.begin(), report.keptRegistry.end());
+  for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry, &report.keptGiven}) {
+    for (const Text& entry : *kept) {
+      if (std::find(state.kept.begin(), state.kept.end(), entry) == state.kept.end()) state.kept.push_back(entry);
+    }
+  }
   return WritePendingState(programFolder, state);
 }
 

@@ -1,5 +1,7 @@
 #include "cleanup/state_files.h"
 
+#include "platform/platform.h"
+
 namespace tw {
 namespace {
 
@@ -75,8 +77,8 @@ Text JoinNames(const std::vector<Text>& names) {
 }  // namespace
 
 const std::vector<Text>& StateFileNames() {
-  static const std::vector<Text> names{kStateFilesFile,  kStateFoldersFile, kStateRegistryFile,
-                                       kStateConfigFile, kStateLogoFile,    kStateTypeFile};
+  static const std::vector<Text> names{kStateFilesFile, kStateFoldersFile, kStateRegistryFile, kStateConfigFile,
+                                       kStateLogoFile,  kStateTypeFile,    kStateKeptFile};
   return names;
 }
 
@@ -90,8 +92,16 @@ std::string EncodeStateLines(const TextList& lines) {
   return bytes;
 }
 
-TextList DecodeStateLines(const std::string& bytes) {
-  if (StartsWithBytes(bytes, kUtf8Mark, 3)) return SplitLines(FromUtf8(bytes.substr(3)));
+std::optional<TextList> DecodeStateLines(const std::string& bytes) {
+  // The first byte or two of our mark and nothing else: cut short.
+  if (!bytes.empty() && bytes.size() < 3 && std::string(kUtf8Mark).compare(0, bytes.size(), bytes) == 0)
+    return std::nullopt;
+  if (StartsWithBytes(bytes, kUtf8Mark, 3)) {
+    // Every file written with the mark ends in CR LF (an empty list has no
+    // mark at all): anything else was cut short.
+    if (bytes.size() < 5 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0) return std::nullopt;
+    return SplitLines(FromUtf8(bytes.substr(3)));
+  }
   if (StartsWithBytes(bytes, "\xFF\xFE", 2)) return SplitLines(FromUtf16(bytes, 2, false));
   if (StartsWithBytes(bytes, "\xFE\xFF", 2)) return SplitLines(FromUtf16(bytes, 2, true));
   // No mark: the code page the file was written in. CR and LF are single
@@ -101,7 +111,52 @@ TextList DecodeStateLines(const std::string& bytes) {
   return SplitLines(Plat().FromAnsiCodePage(bytes));
 }
 
-StateFileRead ReadStateFile(const Text& path, TextList* lines) {
+namespace {
+
+bool HasControlCharacter(const Text& line) {
+  for (const char16_t c : line) {
+    if (c < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
+bool IsPathLine(const Text& line) {
+  const char16_t d = line.size() >= 3 ? line[0] : 0;
+  return ((d >= u'A' && d <= u'Z') || (d >= u'a' && d <= u'z')) && line[1] == u':' && line[2] == u'\\';
+}
+
+bool IsRegistryLine(const Text& line) {
+  const Text upper = UpperAscii(line.substr(0, 5));
+  for (const Text root : {u"HKLM|", u"HKCU|", u"HKU|", u"HKCR|"}) {
+    if (StartsWith(upper, root)) return line.size() > root.size();
+  }
+  return false;
+}
+
+}  // namespace
+
+bool StateLinesAre(const TextList& lines, StateLines kind) {
+  if (kind == StateLines::kType) return lines.size() == 1 && (lines[0] == u"0" || lines[0] == u"1");
+  for (const Text& line : lines) {
+    if (HasControlCharacter(line)) return false;
+    switch (kind) {
+      case StateLines::kPaths:
+        if (!IsPathLine(line)) return false;
+        break;
+      case StateLines::kRegistry:
+        if (!IsRegistryLine(line)) return false;
+        break;
+      case StateLines::kEntries:
+        if (!IsPathLine(line) && !IsRegistryLine(line)) return false;
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+StateFileRead ReadStateFile(const Text& path, TextList* lines, StateLines kind) {
   if (Plat().GetFileAttributes(path) == win::kInvalidFileAttributes) {
     // Only "not there" is missing; anything else (access denied on the
     // folder, say) means the state cannot be told.
@@ -111,40 +166,62 @@ StateFileRead ReadStateFile(const Text& path, TextList* lines) {
   }
   std::string bytes;
   if (!Plat().ReadFileBytes(path, &bytes)) return StateFileRead::kUnreadable;
-  *lines = DecodeStateLines(bytes);
+  std::optional<TextList> decoded = DecodeStateLines(bytes);
+  if (!decoded || !StateLinesAre(*decoded, kind)) return StateFileRead::kUnreadable;
+  // SIConfig.txt as this program writes it always has its two lines; one
+  // line in such a file is a write cut short, which would skip the
+  // publisher test.
+  if (kind == StateLines::kConfig && StartsWithBytes(bytes, kUtf8Mark, 3) && decoded->size() != 2)
+    return StateFileRead::kUnreadable;
+  *lines = std::move(*decoded);
   return StateFileRead::kRead;
 }
 
-bool WriteStateFile(const Text& path, const TextList& lines) {
-  return Plat().WriteFileBytes(path, EncodeStateLines(lines));
+bool WriteWholeFile(const Text& path, const std::string& bytes) {
+  const Text temporary = path + u".new";
+  if (!Plat().WriteFileBytesFlushed(temporary, bytes) ||
+      !Plat().MoveFileEx(temporary, path, win::kMoveFileReplaceExisting | win::kMoveFileWriteThrough)) {
+    Plat().DeleteFile(temporary);
+    return false;
+  }
+  return true;
 }
+
+bool WriteStateFile(const Text& path, const TextList& lines) { return WriteWholeFile(path, EncodeStateLines(lines)); }
 
 StateWriteResult WritePendingState(const Text& programFolder, const PendingState& state) {
   const Text folder = WithTrailingBackslash(programFolder);
   StateWriteResult result;
   const auto save = [&](const Text& name, const TextList& lines) {
-    if (!WriteStateFile(folder + name, lines)) result.failed.push_back(name);
+    if (result.Ok() && !WriteStateFile(folder + name, lines)) result.failed.push_back(name);
   };
   save(kStateConfigFile, {state.name, state.publisher});
   save(kStateTypeFile, {Decimal(state.uninstallType)});
+  save(kStateKeptFile, state.kept);
   const Text logoPath = folder + kStateLogoFile;
-  if (state.logo) {
-    if (!WriteLogoFile(logoPath, *state.logo)) result.failed.push_back(kStateLogoFile);
-  } else if (Present(logoPath) && !Plat().DeleteFile(logoPath)) {
-    result.failed.push_back(kStateLogoFile);
+  if (result.Ok()) {
+    if (state.logo) {
+      if (!WriteWholeFile(logoPath, EncodeLogoIcon(*state.logo))) result.failed.push_back(kStateLogoFile);
+    } else if (Present(logoPath) && !Plat().DeleteFile(logoPath)) {
+      result.failed.push_back(kStateLogoFile);
+    }
   }
   save(kStateFilesFile, state.files);
   save(kStateFoldersFile, state.folders);
   save(kStateRegistryFile, state.registry);
+  if (!result.Ok()) {
+    // Not pending at all rather than pending with parts of another state.
+    for (const Text name : {kStateFilesFile, kStateFoldersFile, kStateRegistryFile}) Plat().DeleteFile(folder + name);
+  }
   return result;
 }
 
 LoadedState ReadPendingState(const Text& programFolder) {
   const Text folder = WithTrailingBackslash(programFolder);
   LoadedState state;
-  const auto load = [&](const Text& name, std::optional<TextList>* target) {
+  const auto load = [&](const Text& name, std::optional<TextList>* target, StateLines kind) {
     TextList lines;
-    switch (ReadStateFile(folder + name, &lines)) {
+    switch (ReadStateFile(folder + name, &lines, kind)) {
       case StateFileRead::kRead:
         *target = std::move(lines);
         break;
@@ -156,20 +233,19 @@ LoadedState ReadPendingState(const Text& programFolder) {
     }
   };
 
-  load(kStateConfigFile, &state.config);
+  load(kStateConfigFile, &state.config, StateLines::kConfig);
   if (state.config) {
     if (state.config->size() > 0) state.name = (*state.config)[0];
     if (state.config->size() > 1) state.publisher = (*state.config)[1];
   }
-  load(kStateFilesFile, &state.files);
-  load(kStateFoldersFile, &state.folders);
-  load(kStateRegistryFile, &state.registry);
+  load(kStateFilesFile, &state.files, StateLines::kPaths);
+  load(kStateFoldersFile, &state.folders, StateLines::kPaths);
+  load(kStateRegistryFile, &state.registry, StateLines::kRegistry);
 
   std::optional<TextList> type;
-  load(kStateTypeFile, &type);
-  if (type && !(!type->empty() && ParseDecimal(type->front(), &state.uninstallType))) {
-    state.unreadable.push_back(kStateTypeFile);
-  }
+  load(kStateTypeFile, &type, StateLines::kType);
+  if (type) state.typeKnown = ParseDecimal(type->front(), &state.uninstallType);
+  load(kStateKeptFile, &state.kept, StateLines::kEntries);
 
   const Text logoPath = folder + kStateLogoFile;
   if (Present(logoPath)) {
@@ -208,7 +284,7 @@ std::vector<Text> DeletePendingState(const Text& programFolder) {
 Text DescribeStateWriteFailure(const Text& programFolder, const std::vector<Text>& files) {
   if (files.empty()) return Text();
   return u"The uninstall state could not be saved in " + WithTrailingBackslash(programFolder) + u": " +
-         JoinNames(files);
+         JoinNames(files) + u". A restart of Tidewell cannot resume this uninstall.";
 }
 
 Text DescribeStateReadFailure(const Text& programFolder, const std::vector<Text>& files) {

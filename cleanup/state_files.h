@@ -6,6 +6,8 @@
 //   SLF_FL.txt    one folder path per line, in report order
 //   SLF_RG.txt    one registry line per line
 //   SLF_TY.txt    the uninstall type: "1" for a 64-bit program, else "0"
+//   SLF_KP.txt    the entries the user kept (unticked rows): paths and
+//                 registry lines that are never deleted
 //   AppLogo.ico   the program's 32 x 32 picture (only when it had one)
 //
 // Text files are written as UTF-8 with a byte-order mark, so names and paths
@@ -14,8 +16,16 @@
 // by its mark) and, without a mark, the ANSI code page, which is what files
 // of earlier versions hold.
 //
+// Each file is written whole or not at all: into a file beside it, flushed,
+// then moved over it (MoveFileExW, replacing, written through). A file with
+// our mark whose last line has no CR LF was cut short and is not read; so is
+// a file with a line that cannot be what its file holds (a path list line
+// that is no drive-letter path, a registry line without a root text, a
+// control character anywhere).
+//
 // An uninstall is pending while at least one of the three list files exists;
-// SIConfig.txt, the type file and AppLogo.ico alone do not make it pending.
+// SIConfig.txt, the type file, the kept list and AppLogo.ico alone do not
+// make it pending.
 #pragma once
 
 #include <optional>
@@ -33,6 +43,7 @@ inline constexpr char16_t kStateFoldersFile[] = u"SLF_FL.txt";
 inline constexpr char16_t kStateRegistryFile[] = u"SLF_RG.txt";
 inline constexpr char16_t kStateLogoFile[] = u"AppLogo.ico";
 inline constexpr char16_t kStateTypeFile[] = u"SLF_TY.txt";
+inline constexpr char16_t kStateKeptFile[] = u"SLF_KP.txt";
 
 // Every state file, in the order DeletePendingState removes them.
 const std::vector<Text>& StateFileNames();
@@ -49,10 +60,24 @@ std::string EncodeStateLines(const TextList& lines);
 // The lines of a state file's bytes. A UTF-8 mark (EF BB BF) selects UTF-8,
 // FF FE UTF-16 little-endian, FE FF UTF-16 big-endian; without a mark the
 // bytes are in the ANSI code page (converted through the platform). CR LF, CR
-// and LF each end a line; a last line without a break is still a line; no
-// bytes, or a mark alone, give no lines. Invalid UTF-8 and an odd last byte
-// of UTF-16 become U+FFFD.
-TextList DecodeStateLines(const std::string& bytes);
+// and LF each end a line; no bytes give no lines. Invalid UTF-8 and an odd
+// last byte of UTF-16 become U+FFFD. With the UTF-8 mark (what this program
+// writes) the bytes must end in CR LF: anything else, the mark or a part of it alone
+// included, is a write cut short and gives none. In the other encodings a
+// last line without a break is still a line.
+std::optional<TextList> DecodeStateLines(const std::string& bytes);
+
+// What the lines of a state file may be. A file with a line of another kind
+// is unreadable as a whole: it is damaged or not ours.
+enum class StateLines {
+  kText,      // no control characters
+  kConfig,    // SIConfig.txt: text, and exactly two lines in a file with our mark
+  kPaths,     // drive-letter paths "X:\...", no control characters
+  kRegistry,  // registry lines starting with HKLM|, HKCU|, HKU| or HKCR|
+  kEntries,   // either of the two (the kept list)
+  kType,      // exactly one line, "0" or "1"
+};
+bool StateLinesAre(const TextList& lines, StateLines kind);
 
 // ---- One state file.
 
@@ -62,12 +87,16 @@ enum class StateFileRead {
   kUnreadable,  // something of that name exists (a file, or a folder) but could not be read; *lines unchanged
 };
 
-// Reads the text file at `path` into *lines, replacing what it held.
-StateFileRead ReadStateFile(const Text& path, TextList* lines);
+// Reads the text file at `path` into *lines, replacing what it held. A file
+// cut short or with a line that is not of `kind` is unreadable.
+StateFileRead ReadStateFile(const Text& path, TextList* lines, StateLines kind = StateLines::kText);
 
-// Creates or replaces the text file at `path`; false when it cannot be
-// written (a missing or read-only folder, a read-only or locked file).
+// Creates or replaces the text file at `path`, whole or not at all: on
+// failure (a missing or read-only folder, a read-only or locked file) the
+// file holds what it held before and the temporary file beside it is gone.
 bool WriteStateFile(const Text& path, const TextList& lines);
+// The same for any bytes.
+bool WriteWholeFile(const Text& path, const std::string& bytes);
 
 // ---- The whole state. `programFolder` is the folder of the executable,
 // with or without its trailing "\".
@@ -79,6 +108,7 @@ struct PendingState {
   TextList folders;
   TextList registry;
   int uninstallType = 0;           // mpr_int_UninstallType: 1 for a 64-bit program
+  TextList kept;                   // entries of the lists the user keeps
   std::optional<LogoPixels> logo;  // none: no AppLogo.ico is written
 };
 
@@ -90,14 +120,14 @@ struct StateWriteResult {
 };
 
 // Writes the state, creating or replacing each file, in this order:
-// SIConfig.txt, the type file, AppLogo.ico, then SLF_FI.txt, SLF_FL.txt and
-// SLF_RG.txt. The list files come last because they are what makes the
-// uninstall pending: a write cut short never leaves a pending state whose
-// name, type or picture is missing. Without a logo an existing AppLogo.ico is
+// SIConfig.txt, the type file, the kept list, AppLogo.ico, then SLF_FI.txt,
+// SLF_FL.txt and SLF_RG.txt. The list files come last because they are what
+// makes the uninstall pending. Without a logo an existing AppLogo.ico is
 // deleted, so that the picture of an earlier program is not shown for this
-// one. Every file is tried even when an earlier one fails; a file that fails
-// keeps whatever it held before (it may then be stale or cut short), and the
-// result names it.
+// one. The state is saved whole or not pending at all: when any file fails,
+// the writing stops there and the list files are removed, so that no later
+// start resumes an uninstall with a stale name, type or kept list. The
+// result names the file that failed.
 StateWriteResult WritePendingState(const Text& programFolder, const PendingState& state);
 
 struct LoadedState {
@@ -111,14 +141,18 @@ struct LoadedState {
   std::optional<TextList> files;
   std::optional<TextList> folders;
   std::optional<TextList> registry;
-  // The type file's number; 0 when the file is missing, unreadable or holds
-  // something else than a number.
+  // The type file's number; 0 when the file is missing or unreadable, and
+  // then typeKnown is false: the deletion must not guess the registry view.
   int uninstallType = 0;
+  bool typeKnown = false;
+  // The kept list, when its file exists and could be read.
+  std::optional<TextList> kept;
   // The picture when AppLogo.ico exists and decodes.
   std::optional<LogoPixels> logo;
   // State files that exist but could not be read, by file name in reading
-  // order: a text file that cannot be opened, an AppLogo.ico that is no
-  // 32 x 32 icon this reader takes, a type file without a number. Empty when
+  // order: a text file that cannot be opened, was cut short or holds lines
+  // it cannot hold, an AppLogo.ico that is no 32 x 32 icon this reader
+  // takes, a type file without "0" or "1". Empty when
   // everything present was read.
   std::vector<Text> unreadable;
   bool Ok() const { return unreadable.empty(); }
@@ -132,15 +166,16 @@ LoadedState ReadPendingState(const Text& programFolder);
 bool IsUninstallPending(const Text& programFolder);
 
 // Deletes every state file: SLF_FI.txt, SLF_FL.txt, SLF_RG.txt, SIConfig.txt,
-// AppLogo.ico, then the type file. A file that does not exist is skipped;
+// AppLogo.ico, then the type file and the kept list. A file that does not exist is skipped;
 // attributes are left as they are. Returns the files that still exist
 // afterwards (read-only, in use, or a folder of that name), by name; empty
 // when the state is gone.
 std::vector<Text> DeletePendingState(const Text& programFolder);
 
 // A one-line message naming the files of a failed write or read and the
-// folder, for a message box or the console, e.g.
-// "The uninstall state could not be saved in C:\Tools\: SLF_FI.txt, SLF_RG.txt".
+// folder, for a message box or the console, e.g. "The uninstall state could
+// not be saved in C:\Tools\: SLF_FI.txt. A restart of Tidewell cannot resume
+// this uninstall; finish it now with Delete Leftovers."
 // Empty when `files` is empty.
 Text DescribeStateWriteFailure(const Text& programFolder, const std::vector<Text>& files);
 Text DescribeStateReadFailure(const Text& programFolder, const std::vector<Text>& files);

@@ -44,7 +44,16 @@ ZRU_InstalledSoftware* ZRU_InstalledSoftwareList::Find(const Text& nameLow) cons
   return found == mpu_SDLMap_InstalledSoftware.end() ? nullptr : found->second;
 }
 
-TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record) {
+TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow) {
+  TextList folders;
+  for (const auto& record : list.mpu_SDLarry_InstalledSoftware) {
+    if (record->mpu_str_Name_low == exceptNameLow || Trim(record->mpu_str_InstallLocation).empty()) continue;
+    folders.push_back(Trim(record->mpu_str_InstallLocation));
+  }
+  return folders;
+}
+
+TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record) {
   TextList folders;
   if (Trim(record.mpu_str_InstallLocation).empty()) return folders;
   const Text own = ResolvedFolderForm(record.mpu_str_InstallLocation);

@@ -67,15 +67,19 @@ class ZRU_InstalledSoftwareList {
   ZRU_InstalledSoftware* Find(const Text& nameLow) const;
 };
 
+// The install folders of every listed program but the one whose lower-case
+// name is `exceptNameLow` (empty for a Force Remove), trimmed: what a
+// deletion of leftovers keeps (cleanup/deletion_plan.h).
+TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow);
+
 // The install folders of the other listed programs that lie inside the
 // record's folder (a vendor folder given as one product's folder holds its
-// other products): what a trace of the record walks around, and what a
-// deletion of its leftovers keeps whole. Folders are compared as Windows
+// other products): what a trace of the record walks around. Folders are compared as Windows
 // reaches them (access/path_guard.h: cleaned, 8.3 names and links
 // resolved); another program whose folder is the record's own folder is the
 // same folder, not one inside it. Each folder is given as its record holds
 // it. Empty when the record has no folder or it cannot be resolved.
-TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record);
+TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record);
 
 class ZRU_SoftwareInstall_Lib {
  public:

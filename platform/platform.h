@@ -110,6 +110,10 @@ constexpr int kCsidlAppData = 26;
 constexpr int kCsidlLocalAppData = 28;
 constexpr int kCsidlWindows = 36;
 constexpr int kCsidlProgramFiles = 38;
+
+// ---- Whole-file replacement: MoveFileExW flags.
+constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;
+constexpr std::uint32_t kMoveFileWriteThrough = 0x8;
 }  // namespace win
 
 // WIN32_FIND_DATAW, the parts the code reads.
@@ -299,6 +303,14 @@ class Platform {
   // At most `maxBytes` from the start of the file, opened for reading with
   // every sharing mode allowed. False when it cannot be opened or read.
   virtual bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) = 0;
+  // ---- Whole-file replacement (kernel32): a file written beside its target
+  // and then moved over it, so that a reader sees the old content or the new,
+  // never a part.
+  // As WriteFileBytes, with the data flushed to the disk (FlushFileBuffers)
+  // before the file is closed.
+  virtual bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) = 0;
+  // MoveFileExW(existing, newName, flags).
+  virtual bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

@@ -181,7 +181,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
     }
     // Other listed programs inside this folder are theirs: walked around,
     // and values naming them are not claimed.
-    if (mpr_pclass_SWL && *mpr_pclass_SWL) otherFolders_ = OtherProgramFolders(**mpr_pclass_SWL, record);
+    if (mpr_pclass_SWL && *mpr_pclass_SWL) otherFolders_ = OtherProgramFoldersInside(**mpr_pclass_SWL, record);
     for (const Text& other : otherFolders_) {
       const Text form = ResolvedFolderForm(other);
       if (!form.empty()) otherForms_.insert(form);

@@ -8,6 +8,26 @@
 
 namespace tw::ui {
 
+namespace {
+
+// One axis: centred in [workStart, workStart + work), then moved into the
+// monitor [monitorStart, monitorStart + whole) as far as it fits.
+int PlaceOnAxis(int size, int workStart, int work, int monitorStart, int whole) {
+  int at = workStart + (work - size) / 2;
+  if (size <= work) return at;  // centred in the work area is inside it
+  at = workStart;
+  if (at + size > monitorStart + whole) at = monitorStart + whole - size;
+  if (at < monitorStart) at = monitorStart;
+  return at;
+}
+
+}  // namespace
+
+Bounds PlaceInWorkArea(int width, int height, const Bounds& workArea, const Bounds& monitor) {
+  return Bounds{PlaceOnAxis(width, workArea.left, workArea.width, monitor.left, monitor.width),
+                PlaceOnAxis(height, workArea.top, workArea.height, monitor.top, monitor.height), width, height};
+}
+
 int RunApplication(Toolkit& toolkit) {
   auto form = std::make_unique<TForm_TW>(toolkit);
   auto loading = std::make_unique<TForm_TW_Loading>(toolkit);
@@ -16,10 +36,10 @@ int RunApplication(Toolkit& toolkit) {
   form->SetSecondaryWindows(loading.get(), about.get(), whyUse.get());
 
   Window& window = form->MainWindow();
-  int screenWidth = 0;
-  int screenHeight = 0;
-  toolkit.ScreenSize(&screenWidth, &screenHeight);
-  window.MoveClientTo((screenWidth - window.ClientWidth()) / 2, (screenHeight - window.ClientHeight()) / 2);
+  Bounds workArea, monitor;
+  toolkit.MonitorAreas(&window, &workArea, &monitor);
+  const Bounds place = PlaceInWorkArea(window.ClientWidth(), window.ClientHeight(), workArea, monitor);
+  window.MoveClientTo(place.left, place.top);
   window.Show();
   toolkit.Run();
 

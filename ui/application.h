@@ -10,4 +10,10 @@ namespace tw::ui {
 // Returns the process's exit code.
 int RunApplication(Toolkit& toolkit);
 
+// Where a window of `width` x `height` goes: centred in the work area, and
+// wholly on the monitor. A window larger than the work area keeps its top
+// and left edge (where its caption buttons are) in it as far as the monitor
+// allows; one larger than the monitor starts at its top-left corner.
+Bounds PlaceInWorkArea(int width, int height, const Bounds& workArea, const Bounds& monitor);
+
 }  // namespace tw::ui

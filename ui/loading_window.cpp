@@ -15,19 +15,6 @@ namespace {
 // the running executable is called.
 const Text kRestartFileName = u"TDWL.exe";
 
-// The running executable's folder, ending in "\"; empty when unknown.
-Text OwnFolder() {
-  Text buffer(1024, u'\0');
-  std::uint32_t length = Plat().GetModuleFileName(&buffer[0], static_cast<std::uint32_t>(buffer.size()));
-  while (length >= buffer.size() && buffer.size() < 32768) {
-    buffer.assign(buffer.size() * 2, u'\0');
-    length = Plat().GetModuleFileName(&buffer[0], static_cast<std::uint32_t>(buffer.size()));
-  }
-  if (length == 0 || length >= buffer.size()) return {};
-  buffer.resize(length);
-  const std::size_t slash = buffer.find_last_of(u"\\/:");
-  return slash == Text::npos ? Text() : buffer.substr(0, slash + 1);
-}
 
 }  // namespace
 
@@ -35,6 +22,10 @@ TForm_TW_Loading::TForm_TW_Loading(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
   mpr_Window = toolkit.CreateSecondaryWindow(ids::kLoadingWindow, u"Loading", 462, 125);
   mpr_Window->onShow = [this] { FormShow(); };
   mpr_Window->onClose = [this] { FormClose(); };
+  // Only the inventory's end report closes it (Close, never refused): closed
+  // by Alt+F4 mid-inventory it would give the main window back while the
+  // worker still delivers into the list a search or Refresh could free.
+  mpr_Window->onCloseRequest = [] { return false; };
 
   Image_Form_Loading_BG = mpr_Window->AddPanel(ids::Image_Form_Loading_BG, {0, 0, 462, 125}, RgbColour(255, 255, 255));
   Image_Form_Loading_BG->SetBackgroundPicture(art::LoadingBackground());
@@ -79,7 +70,7 @@ void TForm_TW_Loading::Bn_TW_RestartClick() {
                   win::kMbQuestionYesNo) == win::kIdNo) {
     return;
   }
-  const Text folder = OwnFolder();
+  const Text folder = GetOwnFolder();
   if (!folder.empty()) {
     const Text next = folder + kRestartFileName;
     if (FileExists(next)) Plat().ShellExecute(0, RestartVerb(GetWindowsVersionName()), next, u"", u"");

@@ -39,16 +39,6 @@ const Text kCloseQuestion =
 
 constexpr Colour kWhite = RgbColour(255, 255, 255);
 
-// The folder of the running executable, ending in "\".
-Text ExecutableFolder() {
-  std::vector<char16_t> buffer(32768, 0);
-  const std::uint32_t length = Plat().GetModuleFileName(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-  const Text path(buffer.data(), length < buffer.size() ? length : 0);
-  const std::size_t slash = path.find_last_of(u"\\:");
-  Text folder = slash == Text::npos ? Text() : path.substr(0, slash + 1);
-  if (folder.empty() || folder.back() != u'\\') folder += u'\\';
-  return folder;
-}
 
 void FreeModel() {
   if (gv_InstalledSoftwareList) {
@@ -195,7 +185,7 @@ void TForm_TW::FormCreate() {
 
 void TForm_TW::FormShow() {
   mpr_int_UninstallMode = -1;
-  mpr_str_CurrentAppPath = ExecutableFolder();
+  mpr_str_CurrentAppPath = GetOwnFolder();
   CreateSoftwareGroups();
   mpr_pro_ShowSoftwareInfo(false);
   Bn_TW_DesktopApp->SetEnabled(false);

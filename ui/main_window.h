@@ -243,6 +243,12 @@ class TForm_TW {
   TextList mpr_strlist_LF_Files;
   TextList mpr_strlist_LF_Folders;
   TextList mpr_strlist_LF_Registry;
+  // Entries of the three lists the user kept in an earlier attempt (shown
+  // unticked, and kept also where the page shows no row for them).
+  TextList mpr_strlist_LF_Kept;
+  // The pending state could not be saved: the lists held here are the only
+  // copy, and are not read back from the files.
+  bool mpr_bool_StateUnsaved = false;
   std::int32_t mpr_int_UninstallMode = -1;
   std::int32_t mpr_int_UninstallType = 0;
   Text mpr_str_SelUnstallSoftware_PU;

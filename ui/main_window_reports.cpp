@@ -95,6 +95,8 @@ void TForm_TW::mpu_pro_cb_UninstallSoftware_Start() {
   mpr_strlist_LF_Folders.clear();
   mpr_strlist_LF_Files.clear();
   mpr_strlist_LF_Registry.clear();
+  mpr_strlist_LF_Kept.clear();
+  mpr_bool_StateUnsaved = false;
   // A new analysis discards any pending uninstall.
   DeletePendingState(mpr_str_CurrentAppPath);
   ClearReportLists();
@@ -184,7 +186,13 @@ void TForm_TW::mpu_pro_cb_SHTU_UninstallSoftware_End() {
   LB_TW_Step3_Software_Name->SetText(mpr_str_SelUnstallSoftware);
   LB_TW_Step3_Software_Publisher->SetText(u"Publisher: " + mpr_str_SelUnstallSoftware_PU);
   Image_TW_Step3_SoftwareLogo->SetPicture(Image_TW_Step2_SoftwareLogo->GetPicture());
-  mpr_pro_LoadPendingUninstall();
+  if (mpr_bool_StateUnsaved) {
+    // The files hold nothing of this uninstall (or an earlier one's): the
+    // lists this window holds are the leftovers.
+    AppendStep3Rows();
+  } else {
+    mpr_pro_LoadPendingUninstall();
+  }
 }
 
 // ---------------------------------------------------------------- pending state
@@ -200,6 +208,7 @@ void TForm_TW::mpr_pro_SavePendingUninstall() {
   state.uninstallType = mpr_int_UninstallType;
   state.logo = LogoOf(Image_TW_Step2_SoftwareLogo->GetPicture());
   const StateWriteResult written = WritePendingState(mpr_str_CurrentAppPath, state);
+  mpr_bool_StateUnsaved = !written.Ok();
   if (!written.Ok()) ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, written.failed), 16);
 }
 
@@ -214,9 +223,11 @@ void TForm_TW::mpr_pro_LoadPendingUninstall() {
   if (state.files) mpr_strlist_LF_Files = *state.files;
   if (state.folders) mpr_strlist_LF_Folders = *state.folders;
   if (state.registry) mpr_strlist_LF_Registry = *state.registry;
+  mpr_strlist_LF_Kept = state.kept ? *state.kept : TextList();
   // The deletion works in the registry view and file-system view the trace
-  // read, also after a restart.
-  if (state.files || state.folders || state.registry) mpr_int_UninstallType = state.uninstallType;
+  // read, also after a restart; a state that does not say which (-1)
+  // withholds the deletion rather than guess.
+  if (state.files || state.folders || state.registry) mpr_int_UninstallType = state.typeKnown ? state.uninstallType : -1;
 
   AppendStep3Rows();
   if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
@@ -226,15 +237,25 @@ void TForm_TW::mpr_pro_LoadPendingUninstall() {
 void TForm_TW::AppendStep3Rows() {
   // Folders first, then files, at most as many rows as a trace delivers; the
   // lists behind the rows keep everything.
+  // What the user kept in an earlier attempt comes back unticked.
+  const auto kept = [this](const Text& entry) {
+    for (const Text& k : mpr_strlist_LF_Kept)
+      if (k == entry) return true;
+    return false;
+  };
   std::size_t rows = 0;
   for (const TextList* list : {&mpr_strlist_LF_Folders, &mpr_strlist_LF_Files}) {
     for (const Text& path : *list) {
       if (rows == kTraceDisplayRows) break;
-      LV_TW_Step3_FilesFolders->AddRow(path);
+      const int row = LV_TW_Step3_FilesFolders->AddRow(path);
+      if (kept(path)) LV_TW_Step3_FilesFolders->SetChecked(row, false);
       ++rows;
     }
   }
-  for (const Text& line : mpr_strlist_LF_Registry) LV_TW_Step3_RegistryEntries->AddRow(line);
+  for (const Text& line : mpr_strlist_LF_Registry) {
+    const int row = LV_TW_Step3_RegistryEntries->AddRow(line);
+    if (kept(line)) LV_TW_Step3_RegistryEntries->SetChecked(row, false);
+  }
 }
 
 }  // namespace tw::ui

@@ -1,6 +1,7 @@
 // The pages that follow the choice of a program or a folder: the analysis,
 // its report, the wait for the program's own uninstaller, the leftovers and
 // the Force Remove page.
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -77,9 +78,14 @@ std::unordered_map<Text, bool> TicksByText(ReportList* list) {
   return ticks;
 }
 
-bool TickOf(const std::unordered_map<Text, bool>& ticks, const Text& entry) {
+// An entry shown takes its row's tick; one not shown (the page shows at most
+// 3000 rows) is ticked unless the user kept it in an earlier attempt.
+bool TickOf(const std::unordered_map<Text, bool>& ticks, const Text& entry, const TextList& kept) {
   const auto found = ticks.find(entry);
-  return found == ticks.end() || found->second;  // not shown: the page shows at most 3000 rows
+  if (found != ticks.end()) return found->second;
+  for (const Text& k : kept)
+    if (k == entry) return false;
+  return true;
 }
 
 }  // namespace
@@ -439,12 +445,16 @@ void TForm_TW::Bn_TW_Step3toStpe1Click() {
   mpr_strlist_LF_Files.clear();
   mpr_strlist_LF_Folders.clear();
   mpr_strlist_LF_Registry.clear();
+  mpr_strlist_LF_Kept.clear();
   mpr_strlist_SIConfigItem.clear();
-  if (mpr_int_UninstallMode == 1) {
+  mpr_bool_StateUnsaved = false;
+  if (mpr_int_UninstallMode == 2) {
+    PC_TW_Function->SetActivePage(TS_TW_ForceRemove);
+  } else {
+    // Also after a start-up resume (no mode yet): the programs page, fresh,
+    // rather than an empty leftovers page from which both functions are refused.
     PC_TW_Step->SetActivePage(TS_TW_Step1);
     Bn_TW_RefreshClick();
-  } else if (mpr_int_UninstallMode == 2) {
-    PC_TW_Function->SetActivePage(TS_TW_ForceRemove);
   }
 }
 
@@ -469,15 +479,30 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
   // the row that shows it.
   const auto fileTicks = TicksByText(LV_TW_Step3_FilesFolders);
   for (const TextList* list : {&request.folders, &request.files})
-    for (const Text& path : *list) request.fileTicks.push_back(TickOf(fileTicks, path));
+    for (const Text& path : *list) request.fileTicks.push_back(TickOf(fileTicks, path, mpr_strlist_LF_Kept));
   const auto registryTicks = TicksByText(LV_TW_Step3_RegistryEntries);
-  for (const Text& line : request.registry) request.registryTicks.push_back(TickOf(registryTicks, line));
+  for (const Text& line : request.registry)
+    request.registryTicks.push_back(TickOf(registryTicks, line, mpr_strlist_LF_Kept));
+  // Kept entries that no list holds (kept with the command line) stay kept;
+  // the listed ones follow their rows.
+  for (const Text& entry : mpr_strlist_LF_Kept) {
+    bool listed = false;
+    for (const TextList* list : {&request.folders, &request.files, &request.registry})
+      listed = listed || std::find(list->begin(), list->end(), entry) != list->end();
+    if (!listed) request.keep.push_back(entry);
+  }
   request.programFolder = mpr_str_CurrentAppPath;
   request.uninstallType = mpr_int_UninstallType;
   // Names the registry backup; a Force Remove is named after its folder, not
   // after whatever program was analysed before it.
   request.programName =
       mpr_int_UninstallMode == 2 ? LB_TW_Step3_Software_Name->GetText() : mpr_str_SelUnstallSoftware;
+  // The publisher this window knows: the analysed program's, none for a
+  // Force Remove; after a start-up resume only SIConfig.txt tells.
+  if (mpr_int_UninstallMode == 1) request.publisher = mpr_str_SelUnstallSoftware_PU;
+  if (mpr_int_UninstallMode == 2) request.publisher = Text();
+  request.otherProgramFolders = OtherProgramFolders(
+      *gv_InstalledSoftwareList, mpr_int_UninstallMode == 2 ? Text() : LowerAscii(Trim(mpr_str_SelUnstallSoftware)));
 
   const DeletionReport report = DeleteLeftovers(request);
   switch (report.outcome) {
@@ -489,14 +514,24 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
       mpr_strlist_LF_Folders.clear();
       mpr_strlist_LF_Files.clear();
       mpr_strlist_LF_Registry.clear();
+      mpr_strlist_LF_Kept.clear();
+      mpr_bool_StateUnsaved = false;
       Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
       ShowDeletionMessage(report);
       break;
     case DeletionOutcome::kIncomplete: {
       ShowDeletionMessage(report);
+      // What remains to delete comes back ticked, what the user kept unticked.
       mpr_strlist_LF_Folders = report.remainingFolders;
       mpr_strlist_LF_Files = report.remainingFiles;
       mpr_strlist_LF_Registry = report.remainingRegistry;
+      mpr_strlist_LF_Folders.insert(mpr_strlist_LF_Folders.end(), report.keptFolders.begin(), report.keptFolders.end());
+      mpr_strlist_LF_Files.insert(mpr_strlist_LF_Files.end(), report.keptFiles.begin(), report.keptFiles.end());
+      mpr_strlist_LF_Registry.insert(mpr_strlist_LF_Registry.end(), report.keptRegistry.begin(),
+                                     report.keptRegistry.end());
+      mpr_strlist_LF_Kept = request.keep;
+      for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry})
+        mpr_strlist_LF_Kept.insert(mpr_strlist_LF_Kept.end(), kept->begin(), kept->end());
       LV_TW_Step3_FilesFolders->Clear();
       LV_TW_Step3_RegistryEntries->Clear();
       AppendStep3Rows();
@@ -504,6 +539,7 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
       if (mpr_int_UninstallMode != 2) {
         const StateWriteResult kept =
             KeepRemainingAsPendingState(mpr_str_CurrentAppPath, mpr_int_UninstallType, report);
+        mpr_bool_StateUnsaved = !kept.Ok();
         if (!kept.Ok()) ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, kept.failed), kError);
       }
       break;
@@ -550,13 +586,7 @@ void TForm_TW::Bn_TW_ForceRemove_ScanClick() {
   mpr_int_UninstallMode = 2;
   // The trace reads a Force Remove record in the 64-bit view on 64-bit
   // Windows, so the deletion must work in that view too.
-  int bitness = 0;
-  try {
-    bitness = GetWindowsBitness();
-  } catch (const Wow64Error&) {
-    bitness = 0;
-  }
-  mpr_int_UninstallType = (bitness == 1 || bitness == 2) ? 1 : 0;
+  mpr_int_UninstallType = ForceRemove64BitFlag();
   mpr_pro_StartUninstallerThread();
 }
 

@@ -11,6 +11,7 @@ namespace tw {
 
 namespace {
 std::atomic<int> g_running{0};
+std::atomic<int> g_unexpectedErrors{0};
 GuiHandOver* g_handOver = nullptr;
 }  // namespace
 
@@ -24,6 +25,7 @@ GuiHandOver* CurrentHandOver() { return g_handOver; }
 void SetHandOver(GuiHandOver* handOver) { g_handOver = handOver; }
 
 int WorkerThread::Running() { return g_running.load(); }
+int WorkerThread::UnexpectedErrors() { return g_unexpectedErrors.load(); }
 
 void WorkerThread::Start() {
   ++g_running;
@@ -35,6 +37,7 @@ void WorkerThread::Run(WorkerThread* self) {
     if (self->highPriority_) Plat().RaiseThreadPriority();
     self->Execute();
   } catch (...) {
+    ++g_unexpectedErrors;
     try {
       self->OnUnexpectedError();
     } catch (...) {

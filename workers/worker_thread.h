@@ -24,6 +24,10 @@ class WorkerThread {
   // How many workers are running now, across the process (a closing window
   // waits for this to reach zero while it keeps serving hand-overs).
   static int Running();
+  // How many runs have ended by an unexpected error since the process
+  // started: a caller compares the count before and after a run to tell a
+  // run that ended by an error from one that ended by itself.
+  static int UnexpectedErrors();
 
  protected:
   WorkerThread() = default;

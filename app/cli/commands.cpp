@@ -9,6 +9,7 @@
 #include "access/folder_guard.h"
 #include "access/environment.h"
 #include "access/folders.h"
+#include "cleanup/deletion_plan.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
 #include "access/message_box.h"
@@ -47,10 +48,26 @@ const char kHelp[] =
     "           Trace NAME as analyze does, run its own uninstaller and watch\n"
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
-    "  uninstall NAME --delete-leftovers [--yes]\n"
+    "  uninstall NAME --delete-leftovers [--yes] [--keep PATH]... [--dry-run]\n"
     "           The same, then delete the leftovers (asking first unless --yes)\n"
-    "           and print what was removed and what remains. A registry backup\n"
-    "           (.reg) is written to the Backups folder beside the program first.\n"
+    "           and print what was removed, what remains and what was kept. A\n"
+    "           registry backup (.reg) is written to the Backups folder beside\n"
+    "           the program first. The folders of the other listed programs are\n"
+    "           kept. --keep PATH keeps a file, a folder (with everything in it)\n"
+    "           or a registry line as an unticked row of the leftovers page does;\n"
+    "           it may be given many times. --dry-run traces, prints the plan (one\n"
+    "           entry per leftover: delete, keep or refused, with the reason) as\n"
+    "           JSON and changes nothing: the uninstaller is not run either.\n"
+    "  force-remove DIR [--yes] [--keep PATH]... [--dry-run]\n"
+    "           Trace the folder DIR (refused for system and shared folders),\n"
+    "           print the leftovers and delete them as above.\n"
+    "  pending  Show the uninstall that waits for its leftovers to be deleted\n"
+    "           (the state files beside the program) as JSON; exit code 1 when\n"
+    "           none is pending.\n"
+    "  pending --delete [--yes] [--keep PATH]... [--dry-run]\n"
+    "           Finish it as Delete Leftovers on the leftovers page does: what\n"
+    "           the user kept before stays kept, and what cannot be removed\n"
+    "           stays pending.\n"
     "  uninstall NAME... [--publisher P] --quiet [--timeout SECONDS]\n"
     "            [--delete-leftovers --yes]\n"
     "           Remove each program in turn with its quiet uninstall command\n"
@@ -61,15 +78,13 @@ const char kHelp[] =
     "           or 1 (some failed). See docs/cli.md.\n"
     "  export --format json|csv|html FILE\n"
     "           Write the inventory, with the fields of list, to FILE.\n"
-    "  force-remove DIR [--yes]\n"
-    "           Trace the folder DIR (refused for system and shared folders),\n"
-    "           print the leftovers and delete them as above.\n"
     "  --version\n"
     "           Print the version as JSON.\n"
     "  --help   Show this text.\n"
     "\n"
     "Run it from an elevated prompt: what it reads and runs needs the rights\n"
-    "of an administrator.\n";
+    "of an administrator. Exit codes: 0 done, 1 failed or not complete,\n"
+    "2 wrong arguments.\n";
 
 // The worker reports through plain procedures; they reach the running
 // command through this pointer, set while the command serves its reports.
@@ -124,11 +139,13 @@ bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library,
   scan->mpu_dword_cb_TGS_GetSoftwareList = printTo ? OnProgram : nullptr;
   scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnInventoryEnd;
   (*list)->mpu_bool_IsSearch = false;
+  const int errorsBefore = WorkerThread::UnexpectedErrors();
   scan->Start();
   const bool ended = handOver.PumpUntil([&] { return run.ended; }, std::chrono::minutes(10));
   handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
   g_run = nullptr;
-  return ended;
+  // The end report comes also after an error: the count tells the two apart.
+  return ended && WorkerThread::UnexpectedErrors() == errorsBefore;
 }
 
 // What one trace run reported.
@@ -197,11 +214,12 @@ bool RunTrace(ZRU_InstalledSoftwareList** list, const Text& nameLow, const Text&
   } else {
     trace->mpu_pro_SetUninstallSoftware(nameLow);
   }
+  const int errorsBefore = WorkerThread::UnexpectedErrors();
   trace->Start();
   const bool ended = handOver.PumpUntil([run] { return run->ended; }, std::chrono::minutes(30));
   handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
   g_trace = nullptr;
-  return ended;
+  return ended && WorkerThread::UnexpectedErrors() == errorsBefore;
 }
 
 // Sets up the hand-over and an inventory for one command, and puts back what
@@ -269,7 +287,7 @@ bool CheckTraceFolder(const Text& folder, std::ostream& err) {
 // trimmed, ASCII lower-case). 0 when found, else the exit code.
 int FindProgram(CommandSession& session, const Text& name, Text* nameLow, std::ostream& err) {
   if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
-    err << "tidewell-cli: the inventory scan did not finish\n";
+    err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
     return 1;
   }
   *nameLow = LowerAscii(Trim(name));
@@ -296,7 +314,7 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   }
   TraceRun run;
   if (!RunTrace(session.list(), nameLow, folder, session.handOver(), &run)) {
-    err << "tidewell-cli: the trace did not finish\n";
+    err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
   PrintTrace(out, forceRemove, forceRemove ? nullptr : (*session.list())->Find(nameLow), folder, run);
@@ -376,13 +394,6 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
   return ended;
 }
 
-// The folder of the running executable, where the pending state lies.
-Text OwnFolder() {
-  char16_t buffer[32768] = {};
-  const std::uint32_t length = Plat().GetModuleFileName(buffer, 32768);
-  const Text path(buffer, length < 32768 ? length : 0);
-  return path.substr(0, path.rfind(u'\\') + 1);
-}
 
 // Console answers for the questions the deletion path asks; every other
 // message is printed and answered OK.
@@ -398,22 +409,87 @@ int ConsoleMessage(std::ostream& err, const Text& text, std::uint32_t flags) {
   return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? win::kIdYes : win::kIdNo;
 }
 
-// Asks (unless `yes`), deletes what the trace found and prints the report.
-int DeleteTraced(const TraceRun& trace, const Text& programName, int uninstallType, bool yes, bool keepState,
-                 std::ostream& out) {
-  if (!yes && !AskYesNo(u"Are you sure you want to delete all leftovers?")) {
+// What the deleting commands take besides their subject.
+struct DeleteOptions {
+  bool yes = false;
+  bool dryRun = false;
+  TextList keep;
+};
+
+// Takes --yes, --dry-run and --keep PATH from args[from...]; the other
+// arguments go to *rest. False (with the message on `err`) for a --keep
+// without its path or an option it does not know.
+bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteOptions* options, TextList* rest,
+                        std::ostream& err) {
+  for (std::size_t i = from; i < args.size(); ++i) {
+    if (args[i] == u"--yes") {
+      options->yes = true;
+    } else if (args[i] == u"--dry-run") {
+      options->dryRun = true;
+    } else if (args[i] == u"--keep") {
+      if (i + 1 >= args.size() || Trim(args[i + 1]).empty()) {
+        err << "tidewell-cli: --keep needs a path or a registry line\n";
+        return false;
+      }
+      options->keep.push_back(Trim(args[++i]));
+    } else {
+      rest->push_back(args[i]);
+    }
+  }
+  return true;
+}
+
+std::string PlanEntriesJson(const std::vector<PlanEntry>& entries) {
+  std::string json = "[";
+  for (const PlanEntry& e : entries) {
+    if (json.size() > 1) json += ",";
+    json += JsonObject()
+                .Add("entry", e.entry)
+                .Add("kind", FromUtf8(PlanKindName(e.kind)))
+                .Add("action", FromUtf8(PlanActionName(e.action)))
+                .Add("reason", e.reason)
+                .Add("exists", std::int64_t(e.exists ? 1 : 0))
+                .str();
+  }
+  return json + "]";
+}
+
+// The plan as one JSON object.
+std::string PlanJson(const DeletionPlan& plan) {
+  static const char* const kBlocks[] = {"", "publisher", "state"};
+  return JsonObject()
+      .Add("dry_run", std::int64_t(1))
+      .Add("withheld", FromUtf8(kBlocks[static_cast<int>(plan.block)]))
+      .Add("withheld_reason", plan.blockReason)
+      .Add("publisher", plan.publisher)
+      .Add("uninstall_type", std::int64_t(plan.uninstallType))
+      .AddRaw("files_folders", PlanEntriesJson(plan.paths))
+      .AddRaw("registry", PlanEntriesJson(plan.registry))
+      .str();
+}
+
+// Plans (and, unless a dry run, asks unless `yes`, deletes) and prints the
+// plan or the report. `keepState`: an uninstall that stays pending is saved
+// for a later `pending --delete` or the window.
+int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool keepState, std::ostream& out,
+                    std::ostream& err) {
+  request.keep.insert(request.keep.end(), options.keep.begin(), options.keep.end());
+  const DeletionPlan plan = PlanDeletion(request);
+  if (options.dryRun) {
+    out << PlanJson(plan) << "\n";
+    return plan.block == PlanBlock::kNone ? 0 : 1;
+  }
+  if (!options.yes && !AskYesNo(u"Are you sure you want to delete all leftovers?")) {
     out << JsonObject().Add("deleted", std::int64_t(0)).str() << "\n";
     return 1;
   }
-  DeletionRequest request;
-  request.folders = trace.folders;
-  request.files = trace.files;
-  request.registry = trace.distinctRegistry;
-  request.programFolder = OwnFolder();
-  request.uninstallType = uninstallType;
-  request.programName = programName;
-  const DeletionReport report = DeleteLeftovers(request);
-  if (keepState) KeepRemainingAsPendingState(request.programFolder, uninstallType, report);
+  const DeletionReport report = ExecuteDeletionPlan(plan);
+  bool stateSaved = true;
+  if (keepState && report.outcome == DeletionOutcome::kIncomplete) {
+    const StateWriteResult saved = KeepRemainingAsPendingState(request.programFolder, request.uninstallType, report);
+    stateSaved = saved.Ok();
+    if (!stateSaved) err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(request.programFolder, saved.failed)) << "\n";
+  }
   static const char* const kOutcomes[] = {"complete", "incomplete", "withheld", "failed"};
   out << JsonObject()
              .Add("outcome", FromUtf8(kOutcomes[static_cast<int>(report.outcome)]))
@@ -423,33 +499,45 @@ int DeleteTraced(const TraceRun& trace, const Text& programName, int uninstallTy
              .AddRaw("remaining_folders", JsonArray(report.remainingFolders))
              .AddRaw("remaining_files", JsonArray(report.remainingFiles))
              .AddRaw("remaining_registry", JsonArray(report.remainingRegistry))
+             .AddRaw("kept_folders", JsonArray(report.keptFolders))
+             .AddRaw("kept_files", JsonArray(report.keptFiles))
+             .AddRaw("kept_registry", JsonArray(report.keptRegistry))
              .AddRaw("refused_paths", JsonArray(report.refusedPaths))
              .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
              .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
              .Add("backup_file", report.backupFile)
+             .Add("state_removed", std::int64_t(report.stateRemoved ? 1 : 0))
+             .Add("state_saved", std::int64_t(stateSaved ? 1 : 0))
              .str()
       << "\n";
-  return report.outcome == DeletionOutcome::kComplete ? 0 : 1;
+  return report.outcome == DeletionOutcome::kComplete && stateSaved ? 0 : 1;
+}
+
+DeletionRequest RequestFromTrace(const TraceRun& trace, const Text& programName, int uninstallType) {
+  DeletionRequest request;
+  request.folders = trace.folders;
+  request.files = trace.files;
+  request.registry = trace.distinctRegistry;
+  request.programFolder = GetOwnFolder();
+  request.uninstallType = uninstallType;
+  request.programName = programName;
+  return request;
 }
 
 int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  DeleteOptions options;
+  TextList rest;
+  if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   bool deleteLeftovers = false;
-  bool yes = false;
   Text name;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == u"--delete-leftovers") {
-      deleteLeftovers = true;
-    } else if (args[i] == u"--yes") {
-      yes = true;
-    } else if (!StartsWith(args[i], u"--") && name.empty()) {
-      name = args[i];
-    } else {
-      name.clear();
-      break;
-    }
+  bool bad = false;
+  for (const Text& arg : rest) {
+    if (arg == u"--delete-leftovers") deleteLeftovers = true;
+    else if (!StartsWith(arg, u"--") && name.empty()) name = arg;
+    else bad = true;
   }
-  if (name.empty() || (yes && !deleteLeftovers)) {
-    err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes]]\n";
+  if (bad || name.empty() || (!deleteLeftovers && (options.yes || options.dryRun || !options.keep.empty()))) {
+    err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run]]\n";
     return kUsageError;
   }
   CommandSession session;
@@ -457,19 +545,33 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   if (const int code = FindProgram(session, name, &nameLow, err)) return code;
   TraceRun trace;
   if (!RunTrace(session.list(), nameLow, Text(), session.handOver(), &trace)) {
-    err << "tidewell-cli: the trace did not finish\n";
+    err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
-  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
   const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
+  const auto request = [&] {
+    DeletionRequest r = RequestFromTrace(trace, record->mpu_str_Name, record->mpu_int_Is64Bit);
+    r.publisher = record->mpu_str_Publisher;
+    r.otherProgramFolders = OtherProgramFolders(**session.list(), nameLow);
+    return r;
+  };
+  if (options.dryRun) {
+    // Nothing is run and nothing is written: the plan is what the deletion
+    // would do to the leftovers as they are now.
+    PrintTrace(out, false, record, Text(), trace);
+    return DeleteRequested(request(), options, false, out, err);
+  }
+  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
+  DeletionRequest planned = request();
   StateToSave save;
-  save.folder = OwnFolder();
+  save.folder = GetOwnFolder();
   save.state.name = record->mpu_str_Name;
   save.state.publisher = record->mpu_str_Publisher;
   save.state.files = trace.files;
   save.state.folders = trace.folders;
   save.state.registry = trace.distinctRegistry;
   save.state.uninstallType = record->mpu_int_Is64Bit;
+  save.state.kept = options.keep;
   save.err = &err;
   g_stateToSave = deleteLeftovers ? &save : nullptr;
   const bool watched = RunUninstaller(session, nameLow, out);
@@ -480,36 +582,102 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     code = 1;
   } else {
     PrintTrace(out, false, record, Text(), trace);
-    if (deleteLeftovers) code = DeleteTraced(trace, record->mpu_str_Name, record->mpu_int_Is64Bit, yes, true, out);
+    if (deleteLeftovers) code = DeleteRequested(planned, options, true, out, err);
   }
   SetMessageHandler(nullptr);
   return code;
 }
 
 int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
-  const bool yes = args.size() == 3 && args[2] == u"--yes";
-  if (!(args.size() == 2 || yes) || StartsWith(args[1], u"--")) {
-    err << "tidewell-cli: usage: force-remove DIR [--yes]\n";
+  DeleteOptions options;
+  TextList rest;
+  if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
+  if (rest.size() != 1 || StartsWith(rest[0], u"--")) {
+    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run]\n";
     return kUsageError;
   }
-  const Text folder = args[1];
+  const Text folder = rest[0];
   if (!CheckTraceFolder(folder, err)) return kUsageError;
   CommandSession session;
+  // The listed programs, whose folders the deletion keeps.
+  if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+    err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
+    return 1;
+  }
   TraceRun trace;
   if (!RunTrace(session.list(), Text(), folder, session.handOver(), &trace)) {
-    err << "tidewell-cli: the trace did not finish\n";
+    err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
   PrintTrace(out, true, nullptr, folder, trace);
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
   // The trace read the 64-bit view on 64-bit Windows; the deletion follows it.
-  int bitness = 0;
-  try {
-    bitness = GetWindowsBitness();
-  } catch (const Wow64Error&) {
-    bitness = 0;
+  DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag());
+  request.publisher = Text();
+  request.otherProgramFolders = OtherProgramFolders(**session.list(), Text());
+  const int code = DeleteRequested(request, options, false, out, err);
+  SetMessageHandler(nullptr);
+  return code;
+}
+
+std::string OptionalListJson(const std::optional<TextList>& list) { return list ? JsonArray(*list) : "null"; }
+
+int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  DeleteOptions options;
+  TextList rest;
+  if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
+  const bool remove = rest.size() == 1 && rest[0] == u"--delete";
+  if (!(rest.empty() || remove) || (!remove && (options.yes || options.dryRun || !options.keep.empty()))) {
+    err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run]\n";
+    return kUsageError;
   }
-  const int code = DeleteTraced(trace, Trim(folder), (bitness == 1 || bitness == 2) ? 1 : 0, yes, false, out);
+  const Text folder = GetOwnFolder();
+  if (!IsUninstallPending(folder)) {
+    err << "tidewell-cli: no uninstall is pending in " << ToUtf8(folder) << "\n";
+    return 1;
+  }
+  const LoadedState state = ReadPendingState(folder);
+  if (!remove) {
+    JsonObject shown;
+    shown.Add("name", state.name)
+        .Add("publisher", state.publisher)
+        .AddRaw("uninstall_type", state.typeKnown ? std::to_string(state.uninstallType) : "null")
+        .AddRaw("folders", OptionalListJson(state.folders))
+        .AddRaw("files", OptionalListJson(state.files))
+        .AddRaw("registry", OptionalListJson(state.registry))
+        .AddRaw("kept", OptionalListJson(state.kept))
+        .AddRaw("unreadable", JsonArray(TextList(state.unreadable.begin(), state.unreadable.end())));
+    out << shown.str() << "\n";
+    if (!state.Ok()) err << "tidewell-cli: " << OneLine(DescribeStateReadFailure(folder, state.unreadable)) << "\n";
+    return state.Ok() ? 0 : 1;
+  }
+  // A list file that is there but cannot be read would be taken as empty:
+  // its entries would be forgotten, so nothing is done.
+  for (const Text& name : state.unreadable) {
+    if (name == kStateFilesFile || name == kStateFoldersFile || name == kStateRegistryFile || name == kStateKeptFile) {
+      err << "tidewell-cli: " << OneLine(DescribeStateReadFailure(folder, state.unreadable))
+          << "; nothing was deleted\n";
+      return 1;
+    }
+  }
+  CommandSession session;
+  if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+    err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
+    return 1;
+  }
+  DeletionRequest request;
+  request.folders = state.folders.value_or(TextList());
+  request.files = state.files.value_or(TextList());
+  request.registry = state.registry.value_or(TextList());
+  request.keep = state.kept.value_or(TextList());
+  request.programFolder = folder;
+  request.uninstallType = state.typeKnown ? state.uninstallType : -1;
+  request.programName = state.name;
+  // The pending program is no longer listed, or is listed still: either way
+  // its own folder is in the lists, and every other program's is kept.
+  request.otherProgramFolders = OtherProgramFolders(**session.list(), LowerAscii(Trim(state.name)));
+  SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
+  const int code = DeleteRequested(request, options, true, out, err);
   SetMessageHandler(nullptr);
   return code;
 }
@@ -523,7 +691,7 @@ int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& 
   const bool ended = ScanInventory(session.list(), session.library(), session.handOver(), &out);
   out.flush();
   if (!ended) {
-    err << "tidewell-cli: the inventory scan did not finish\n";
+    err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
     return 1;
   }
   return 0;
@@ -552,6 +720,7 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
   if (command == u"uninstall" && IsQuietUninstall(args)) return QuietUninstallCommand(args, out, err);
   if (command == u"uninstall") return UninstallCommand(args, out, err);
   if (command == u"force-remove") return ForceRemoveCommand(args, out, err);
+  if (command == u"pending") return PendingCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";
   return kUsageError;
 }

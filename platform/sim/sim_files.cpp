@@ -379,4 +379,42 @@ void SimMachine::Release(const Text& path) {
                holds_.end());
 }
 
+// ---- Whole-file replacement.
+
+bool SimMachine::WriteFileBytesFlushed(const Text& path, const std::string& bytes) {
+  return WriteFileBytes(path, bytes);
+}
+
+bool SimMachine::MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  WalkResult source;
+  if (!Locate(Effective(existing), &source)) return false;
+  if (source.node->IsDriveRoot()) return Fail(win::kErrorAccessDenied);
+  if (InUseByProcess(source.node.get()) || HeldOpen(source.node.get())) return Fail(win::kErrorSharingViolation);
+  const ParsedPath target = Effective(newName);
+  if (!target.valid || target.parts.empty()) return Fail(win::kErrorPathNotFound);
+  const WalkResult walk = files_.Walk(target);
+  if (!walk.parent) return Fail(win::kErrorPathNotFound);
+  if (walk.node == source.node) return true;
+  if (walk.node) {
+    // A directory is never replaced; a read-only or open file refuses too.
+    if ((flags & win::kMoveFileReplaceExisting) == 0) return Fail(win::kErrorAlreadyExists);
+    if (walk.node->IsDirectory() || source.node->IsDirectory() || ReadOnly(*walk.node))
+      return Fail(win::kErrorAccessDenied);
+    if (InUseByProcess(walk.node.get()) || HeldOpen(walk.node.get())) return Fail(win::kErrorSharingViolation);
+    files_.Unlink(walk.node.get());
+  }
+  const std::shared_ptr<FsNode> moved = files_.AddChild(walk.parent, target.parts.back());
+  moved->attributes = source.node->attributes;
+  moved->data = source.node->data;
+  moved->hasVersion = source.node->hasVersion;
+  moved->version = source.node->version;
+  moved->linkTarget = source.node->linkTarget;
+  moved->children = source.node->children;
+  for (auto& child : moved->children) child.second->parent = moved.get();
+  source.node->children.clear();
+  files_.Unlink(source.node.get());
+  return true;
+}
+
 }  // namespace tw::sim

@@ -234,6 +234,9 @@ class SimMachine : public Platform {
   bool HasProcessEnded(ProcessHandle process) override;
   bool GetExitCodeProcess(ProcessHandle process, std::uint32_t* exitCode) override;
   bool ReadFileHead(const Text& path, std::uint32_t maxBytes, std::string* bytes) override;
+  // Whole-file replacement (sim_files.cpp, its last block).
+  bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override;
+  bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
 
  private:
   // ---- Registry internals.

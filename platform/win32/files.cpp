@@ -122,4 +122,27 @@ std::uint32_t Win32Platform::GetSystemDirectory(char16_t* buffer, std::uint32_t 
 
 std::uint32_t Win32Platform::GetLastError() { return ::GetLastError(); }
 
+// ---- Whole-file replacement.
+
+bool Win32Platform::WriteFileBytesFlushed(const Text& path, const std::string& bytes) {
+  win32::OwnedFile file(::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+  if (!file.Valid()) return false;
+  std::size_t offset = 0;
+  while (offset < bytes.size()) {
+    const std::size_t left = bytes.size() - offset;
+    const DWORD piece = left < kChunkBytes ? static_cast<DWORD>(left) : kChunkBytes;
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), bytes.data() + offset, piece, &written, nullptr) || written == 0) return false;
+    offset += written;
+  }
+  // The rename that follows is journaled; the data is not. Without the flush
+  // a crash could leave the new name holding a file of zeros.
+  return ::FlushFileBuffers(file.Get()) != FALSE;
+}
+
+bool Win32Platform::MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) {
+  return ::MoveFileExW(Wide(existing), Wide(newName), flags) != FALSE;
+}
+
 }  // namespace tw

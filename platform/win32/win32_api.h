@@ -60,6 +60,8 @@
 #undef ShellExecute
 #undef ShellExecuteEx
 #undef MessageBox
+// Whole-file replacement.
+#undef MoveFileEx
 
 #include <utility>
 

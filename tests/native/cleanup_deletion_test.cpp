@@ -3,6 +3,7 @@
 // deletion, the registry backup and the report's truth.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 
 #include "access/registry.h"
@@ -39,7 +40,13 @@ class CleanupDeletion : public ::testing::Test {
     request.programName = u"Vendor App";
     return request;
   }
-  void Config(const TextList& lines) { ASSERT_TRUE(WriteStateFile(kProgramFolder + u"SIConfig.txt", lines)); }
+  // SIConfig.txt as earlier versions wrote it (ANSI, no mark), which may
+  // have any number of lines.
+  void Config(const TextList& lines) {
+    std::string bytes;
+    for (const Text& line : lines) bytes += ToUtf8(line) + "\r\n";
+    m.AddFile(kProgramFolder + u"SIConfig.txt", bytes);
+  }
   void PendingLists() {
     ASSERT_TRUE(WriteStateFile(kProgramFolder + u"SLF_FI.txt", {kApp + u"\\app.exe"}));
     ASSERT_TRUE(WriteStateFile(kProgramFolder + u"SLF_RG.txt", {u"HKLM|SOFTWARE\\Vendor"}));
@@ -65,17 +72,22 @@ class CleanupDeletion : public ::testing::Test {
 };
 
 TEST_F(CleanupDeletion, PublisherTestWithholdsOnlyMicrosoftWithExactlyTwoLines) {
+  enum Expect { kDeleted, kWithheld, kUnknownPublisher };
   struct Case {
     const char* what;
     TextList config;  // empty: no SIConfig.txt
-    bool withheld;
+    std::optional<Text> known;  // the publisher the caller knows
+    Expect expect;
   };
   const std::vector<Case> cases = {
-      {"Microsoft, two lines", {u"Office", u"microsoft Corporation"}, true},
-      {"one line", {u"Microsoft Office"}, false},
-      {"three lines", {u"Office", u"Microsoft Corporation", u"x"}, false},
-      {"no file", {}, false},
-      {"another publisher", {u"App", u"Vendor"}, false},
+      {"Microsoft, two lines", {u"Office", u"microsoft Corporation"}, std::nullopt, kWithheld},
+      {"one line", {u"Microsoft Office"}, std::nullopt, kDeleted},
+      {"three lines", {u"Office", u"Microsoft Corporation", u"x"}, std::nullopt, kDeleted},
+      {"no file, the caller knows", {}, Text(u"Vendor"), kDeleted},
+      {"no file, the caller knows Microsoft", {}, Text(u"Microsoft"), kWithheld},
+      // A pending state without its SIConfig.txt does not say who published the program.
+      {"no file, resumed", {}, std::nullopt, kUnknownPublisher},
+      {"another publisher", {u"App", u"Vendor"}, std::nullopt, kDeleted},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -83,15 +95,24 @@ TEST_F(CleanupDeletion, PublisherTestWithholdsOnlyMicrosoftWithExactlyTwoLines) 
     m.SetString(kLM, u"SOFTWARE\\Wow6432Node\\Vendor", u"x", u"1");
     if (!c.config.empty()) Config(c.config);
     PendingLists();
-    const DeletionReport report =
-        DeleteLeftovers(Request({kApp}, {kApp + u"\\app.dll"}, {u"HKLM|SOFTWARE\\Vendor"}));
-    EXPECT_EQ(c.withheld, m.Exists(kApp + u"\\app.dll"));
-    EXPECT_EQ(c.withheld, m.KeyExists(kLM, u"SOFTWARE\\Wow6432Node\\Vendor"));
-    EXPECT_EQ(c.withheld ? DeletionOutcome::kWithheld : DeletionOutcome::kComplete, report.outcome);
-    EXPECT_EQ(c.withheld ? DeletionWithheldMessage() : u"All leftovers have been completely removed.",
+    DeletionRequest request = Request({kApp}, {kApp + u"\\app.dll"}, {u"HKLM|SOFTWARE\\Vendor"});
+    request.publisher = c.known;
+    const DeletionReport report = DeleteLeftovers(request);
+    const bool kept = c.expect != kDeleted;
+    EXPECT_EQ(kept, m.Exists(kApp + u"\\app.dll"));
+    EXPECT_EQ(kept, m.KeyExists(kLM, u"SOFTWARE\\Wow6432Node\\Vendor"));
+    EXPECT_EQ(kept, report.backupFile.empty());
+    if (c.expect == kUnknownPublisher) {
+      EXPECT_EQ(DeletionOutcome::kFailed, report.outcome);
+      EXPECT_TRUE(Contains(report.message, u"publisher of the program is not known")) << U8(report.message);
+      EXPECT_TRUE(IsUninstallPending(kProgramFolder));  // it can still be finished once the state is mended
+      DeletePendingState(kProgramFolder);
+      continue;
+    }
+    EXPECT_EQ(c.expect == kWithheld ? DeletionOutcome::kWithheld : DeletionOutcome::kComplete, report.outcome);
+    EXPECT_EQ(c.expect == kWithheld ? DeletionWithheldMessage() : u"All leftovers have been completely removed.",
               report.message);
     EXPECT_EQ(64u, report.messageFlags);
-    EXPECT_EQ(c.withheld, report.backupFile.empty());
     // Either way the uninstall is no longer pending.
     EXPECT_TRUE(report.stateRemoved);
     EXPECT_FALSE(IsUninstallPending(kProgramFolder));
@@ -185,15 +206,20 @@ TEST_F(CleanupDeletion, UntickedRowsSurviveWithTheFoldersThatHoldThem) {
   EXPECT_FALSE(m.Exists(kApp + u"\\unlisted"));
   EXPECT_FALSE(m.Exists(kApp + u"\\app.dll"));
   EXPECT_TRUE(m.Exists(kApp));
-  EXPECT_TRUE(m.Exists(u"C:\\Data\\Vendor\\user.db"));  // unticked folder: only its ticked file goes
-  EXPECT_FALSE(m.Exists(u"C:\\Data\\Vendor\\log.txt"));
+  // An unticked folder is kept whole: its ticked file stays with it.
+  EXPECT_TRUE(m.Exists(u"C:\\Data\\Vendor\\user.db"));
+  EXPECT_TRUE(m.Exists(u"C:\\Data\\Vendor\\log.txt"));
   EXPECT_FALSE(m.Exists(u"C:\\Extra"));
   EXPECT_TRUE(m.KeyExists(kLM, u"SOFTWARE\\Wow6432Node\\Kept"));
   EXPECT_FALSE(m.KeyExists(kLM, u"SOFTWARE\\Wow6432Node\\Vendor"));
-  // The folder still holds the user's choice: it is listed as remaining.
-  EXPECT_EQ(TextList{kApp}, report.remainingFolders);
-  EXPECT_TRUE(report.remainingFiles.empty());
-  EXPECT_TRUE(report.remainingRegistry.empty());
+  // A folder emptied around what the user kept is done: nothing remains,
+  // the kept entries are counted, and the uninstall is no longer pending.
+  EXPECT_EQ(DeletionOutcome::kComplete, report.outcome);
+  EXPECT_TRUE(report.remainingFolders.empty() && report.remainingFiles.empty() && report.remainingRegistry.empty());
+  EXPECT_EQ(TextList{u"C:\\Data\\Vendor"}, report.keptFolders);
+  EXPECT_EQ((TextList{kApp + u"\\keep\\settings.ini", u"C:\\Data\\Vendor\\log.txt"}), report.keptFiles);
+  EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Kept"}, report.keptRegistry);
+  EXPECT_EQ(u"All leftovers have been completely removed. 4 items you kept were left in place.", report.message);
 
   // Once the kept file is gone, the folder goes when it is emptied.
   m.DeleteFile(kApp + u"\\keep\\settings.ini");

@@ -39,7 +39,9 @@ TEST_F(CleanupStateFiles, TextIsUtf8WithMarkAndCrLfAndReadsEveryEncoding) {
             EncodeStateLines({u"a", u"\u00e9\U0001F600", Text{char16_t(0xD800), u'z'}}));
 
   const TextList two{u"\u00e9\U0001F600", u"b"};
-  EXPECT_EQ(two, DecodeStateLines(kMark + "\xC3\xA9\xF0\x9F\x98\x80\r\nb"));
+  EXPECT_EQ(two, DecodeStateLines(kMark + "\xC3\xA9\xF0\x9F\x98\x80\r\nb\r\n"));
+  // With our mark a last line without CR LF is a write cut short.
+  EXPECT_FALSE(DecodeStateLines(kMark + "\xC3\xA9\xF0\x9F\x98\x80\r\nb").has_value());
   EXPECT_EQ(two, DecodeStateLines(std::string("\xFF\xFE\xE9\0\x3D\xD8\0\xDE\r\0\n\0b\0", 14)));
   EXPECT_EQ(two, DecodeStateLines(std::string("\xFE\xFF\0\xE9\xD8\x3D\xDE\0\0\r\0\n\0b", 14)));
   EXPECT_EQ((TextList{u"b\uFFFD"}), DecodeStateLines(std::string("\xFE\xFF\0b\0", 5)));
@@ -49,8 +51,8 @@ TEST_F(CleanupStateFiles, TextIsUtf8WithMarkAndCrLfAndReadsEveryEncoding) {
   // CR LF, CR and LF each end a line; empty lines in between stay.
   EXPECT_EQ((TextList{u"a", u"", u"b", u"c", u"d"}), DecodeStateLines("a\r\n\r\nb\rc\nd"));
   EXPECT_EQ((TextList{u"a", u""}), DecodeStateLines(kMark + "a\r\n\r\n"));
-  EXPECT_TRUE(DecodeStateLines("").empty());
-  EXPECT_TRUE(DecodeStateLines(kMark).empty());
+  EXPECT_TRUE(DecodeStateLines("")->empty());
+  EXPECT_FALSE(DecodeStateLines(kMark).has_value());
 }
 
 TEST_F(CleanupStateFiles, StateRoundTripKeepsEveryCharacterAndEntry) {
@@ -106,7 +108,7 @@ TEST_F(CleanupStateFiles, EmptyListsAreZeroByteFilesAndStillPending) {
 TEST_F(CleanupStateFiles, ReadsFilesOfEarlierVersionsAndKeepsListsWithoutAFile) {
   m_.AddFile(kFolder + kStateConfigFile, "Caf\xE9 Tool\r\n");      // one line, ANSI
   m_.AddFile(kFolder + kStateFilesFile, "C:\\Caf\xE9\\a.exe\r\nC:\\b.dll");  // no last break
-  m_.AddFile(kFolder + kStateRegistryFile, std::string("\xFF\xFE" "H\0|\0\r\0K\0|\0", 12));
+  m_.AddFile(kFolder + kStateRegistryFile, std::string("\xFF\xFE" "H\0K\0U\0|\0a\0\r\0H\0K\0C\0R\0|\0b\0", 26));
   LoadedState back = ReadPendingState(kFolder);
   EXPECT_TRUE(back.Ok());
   EXPECT_EQ(1u, back.config->size());
@@ -114,8 +116,11 @@ TEST_F(CleanupStateFiles, ReadsFilesOfEarlierVersionsAndKeepsListsWithoutAFile) 
   EXPECT_EQ(u"", back.publisher);
   EXPECT_EQ((TextList{u"C:\\Caf\u00e9\\a.exe", u"C:\\b.dll"}), back.files.value());
   EXPECT_FALSE(back.folders.has_value());
-  EXPECT_EQ((TextList{u"H|", u"K|"}), back.registry.value());
-  EXPECT_EQ(0, back.uninstallType);  // no type file: an uninstall saved before the type was kept
+  EXPECT_EQ((TextList{u"HKU|a", u"HKCR|b"}), back.registry.value());
+  // No type file: an uninstall saved before the type was kept, whose
+  // registry view is not known.
+  EXPECT_EQ(0, back.uninstallType);
+  EXPECT_FALSE(back.typeKnown);
   EXPECT_FALSE(back.logo.has_value());
 }
 
@@ -156,19 +161,22 @@ TEST_F(CleanupStateFiles, FilesThatCannotBeWrittenOrReadAreNamed) {
   PendingState state;
   state.files = {u"C:\\new"};
   state.logo = Pattern();
+  // The writing stops at the first file that fails, and is named.
   const StateWriteResult nowhere = WritePendingState(u"C:\\Missing\\", state);
-  EXPECT_EQ((std::vector<Text>{kStateConfigFile, kStateTypeFile, kStateLogoFile, kStateFilesFile, kStateFoldersFile,
-                               kStateRegistryFile}),
-            nowhere.failed);
-  EXPECT_EQ(u"The uninstall state could not be saved in C:\\Missing\\: SIConfig.txt, SLF_TY.txt, AppLogo.ico, "
-            u"SLF_FI.txt, SLF_FL.txt, SLF_RG.txt",
+  EXPECT_EQ((std::vector<Text>{kStateConfigFile}), nowhere.failed);
+  EXPECT_EQ(u"The uninstall state could not be saved in C:\\Missing\\: SIConfig.txt. A restart of Tidewell cannot "
+            u"resume this uninstall.",
             DescribeStateWriteFailure(u"C:\\Missing", nowhere.failed));
 
-  // A read-only list file keeps its old content; the others are written.
-  m_.AddFile(kFolder + kStateFilesFile, "old\r\n", win::kFileAttributeReadOnly);
+  // A read-only list file keeps its old content, nothing beside it is left
+  // behind, and no list file stays to make a half-written state pending.
+  m_.AddFile(kFolder + kStateFilesFile, "C:\\old\r\n", win::kFileAttributeReadOnly);
   EXPECT_EQ(std::vector<Text>{kStateFilesFile}, WritePendingState(kFolder, state).failed);
-  EXPECT_EQ("old\r\n", Bytes(kStateFilesFile));
-  EXPECT_EQ("", Bytes(kStateFoldersFile));
+  EXPECT_EQ("C:\\old\r\n", Bytes(kStateFilesFile));
+  EXPECT_FALSE(m_.Exists(kFolder + kStateFilesFile + u".new"));
+  EXPECT_FALSE(m_.Exists(kFolder + kStateFoldersFile));
+  m_.SetFileAttributes(kFolder + kStateFilesFile, 0);
+  ASSERT_TRUE(WritePendingState(kFolder, state).Ok());
 
   // Something of a state file's name that cannot be read or makes no sense.
   m_.DeleteFile(kFolder + kStateFoldersFile);
@@ -178,8 +186,8 @@ TEST_F(CleanupStateFiles, FilesThatCannotBeWrittenOrReadAreNamed) {
   const LoadedState back = ReadPendingState(kFolder);
   EXPECT_EQ((std::vector<Text>{kStateFoldersFile, kStateTypeFile, kStateLogoFile}), back.unreadable);
   EXPECT_FALSE(back.folders.has_value());
-  EXPECT_EQ((TextList{u"old"}), back.files.value());
-  EXPECT_EQ(0, back.uninstallType);
+  EXPECT_EQ((TextList{u"C:\\new"}), back.files.value());
+  EXPECT_FALSE(back.typeKnown);
   EXPECT_FALSE(back.logo.has_value());
 }
 

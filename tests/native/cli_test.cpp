@@ -6,6 +6,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/json.h"
+#include "cleanup/state_files.h"
 #include "platform/sim/sim_machine.h"
 
 namespace tw {
@@ -108,6 +109,61 @@ TEST(CliForceRemove, TracesDeletesAndReports) {
 
   EXPECT_EQ(2, RunTool({u"uninstall", u"Gone", u"--yes"}).code);
   EXPECT_EQ(2, RunTool({u"force-remove"}).code);
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// --dry-run prints the plan and changes nothing; --keep keeps as an unticked
+// row does; pending shows the state and pending --delete finishes it around
+// what was kept before and now.
+TEST(CliDelete, DryRunKeepAndPending) {
+  sim::SimMachine machine;
+  SetPlatform(&machine);
+  const Text app = u"C:\\Program Files\\Gone";
+  for (const Text& f : {app + u"\\gone.exe", app + u"\\data\\a.dat", app + u"\\data\\keep.ini", app + u"\\also.txt"})
+    machine.AddFile(f, "x");
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  machine.SetString(win::kHKeyLocalMachine, run, u"Gone", u"\"C:\\Program Files\\Gone\\gone.exe\"");
+
+  CliResult dry = RunTool({u"force-remove", app, u"--dry-run", u"--keep", app + u"\\data\\keep.ini"});
+  ASSERT_EQ(0, dry.code) << dry.err << dry.out;
+  EXPECT_NE(std::string::npos, dry.out.find("\"dry_run\":1"));
+  EXPECT_NE(std::string::npos, dry.out.find("\"action\":\"keep\",\"reason\":\"kept by the user\""));
+  EXPECT_NE(std::string::npos, dry.out.find("\"action\":\"delete\""));
+  EXPECT_TRUE(machine.Exists(app + u"\\gone.exe") && machine.Exists(app + u"\\data\\a.dat"));
+  EXPECT_TRUE(machine.ValueExists(win::kHKeyLocalMachine, run, u"Gone"));
+  EXPECT_EQ(2, RunTool({u"force-remove", app, u"--keep"}).code);
+
+  // A pending uninstall whose user kept keep.ini.
+  const Text own = machine.ProgramPath().substr(0, machine.ProgramPath().rfind(u'\\') + 1);
+  EXPECT_EQ(1, RunTool({u"pending"}).code);
+  PendingState state;
+  state.name = u"Gone";
+  state.publisher = u"Vendor";
+  state.folders = {app};
+  state.files = {app + u"\\gone.exe", app + u"\\data\\keep.ini"};
+  state.registry = {u"HKLM|" + run + u"|Gone"};
+  state.kept = {app + u"\\data\\keep.ini"};
+  state.uninstallType = 1;  // the Run value above is in the 64-bit view
+  ASSERT_TRUE(WritePendingState(own, state).Ok());
+  CliResult shown = RunTool({u"pending"});
+  ASSERT_EQ(0, shown.code) << shown.err;
+  EXPECT_NE(std::string::npos, shown.out.find("\"kept\":[\"C:\\\\Program Files\\\\Gone\\\\data\\\\keep.ini\"]"));
+
+  CliResult done = RunTool({u"pending", u"--delete", u"--yes", u"--keep", app + u"\\also.txt"});
+  ASSERT_EQ(0, done.code) << done.err << done.out;
+  EXPECT_NE(std::string::npos, done.out.find("2 items you kept were left in place.")) << done.out;
+  EXPECT_TRUE(machine.Exists(app + u"\\data\\keep.ini"));
+  EXPECT_TRUE(machine.Exists(app + u"\\also.txt"));
+  EXPECT_FALSE(machine.Exists(app + u"\\gone.exe"));
+  EXPECT_FALSE(machine.Exists(app + u"\\data\\a.dat"));
+  EXPECT_FALSE(machine.ValueExists(win::kHKeyLocalMachine, run, u"Gone"));
+  EXPECT_EQ(1, RunTool({u"pending"}).code);  // complete: the state went
+  SetPlatform(nullptr);
 }
 
 }  // namespace

@@ -90,7 +90,12 @@ TEST(RestartVerb, ElevatesFromVistaOn) {
 struct RestartCase {
   sim::Preset preset;
   const char16_t* verb;
+  const char* name;
 };
+// The case's name in the test's name: a name made of the case's bytes would
+// hold the verb's address, which differs from run to run, and ctest runs
+// each test by the name it listed.
+void PrintTo(const RestartCase& c, std::ostream* out) { *out << c.name; }
 
 class Restart : public SecondaryWindows, public ::testing::WithParamInterface<RestartCase> {
  protected:
@@ -119,11 +124,12 @@ TEST_P(Restart, StartsTdwlWithTheVersionsVerbThenEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, Restart,
-                         ::testing::Values(RestartCase{sim::Preset::Windows7x64, u"runas"},
-                                           RestartCase{sim::Preset::Server2008R2x64, u"runas"},
-                                           RestartCase{sim::Preset::Windows81x64, u"runas"},
-                                           RestartCase{sim::Preset::Windows10x64, u"open"},
-                                           RestartCase{sim::Preset::WindowsXPx86, u"open"}));
+                         ::testing::Values(RestartCase{sim::Preset::Windows7x64, u"runas", "Windows7x64"},
+                                           RestartCase{sim::Preset::Server2008R2x64, u"runas", "Server2008R2x64"},
+                                           RestartCase{sim::Preset::Windows81x64, u"runas", "Windows81x64"},
+                                           RestartCase{sim::Preset::Windows10x64, u"open", "Windows10x64"},
+                                           RestartCase{sim::Preset::WindowsXPx86, u"open", "WindowsXPx86"}),
+                         [](const ::testing::TestParamInfo<RestartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SecondaryWindows, RestartAnsweredNoOrWithoutTdwl) {
   TForm_TW_Loading loading(toolkit);
@@ -283,3 +289,75 @@ TEST_F(SecondaryWindows, WhyUseWindow) {
 
 }  // namespace
 }  // namespace tw::testing_ui
+
+#include <cstdlib>
+#include <random>
+
+#include "ui/application.h"
+
+namespace tw::ui {
+namespace {
+
+// Alt+F4 or a WM_CLOSE on the loading window mid-inventory does nothing; the
+// inventory's end report (Close) still closes it.
+TEST(LoadingWindowClose, OnlyTheEndReportClosesIt) {
+  sim::SimMachine machine;
+  SetPlatform(&machine);
+  HeadlessToolkit toolkit;
+  TForm_TW_Loading loading(toolkit);
+  Window& window = loading.GetWindow();
+  window.ShowModal();
+  window.RequestClose();
+  EXPECT_TRUE(window.ShowingModal());
+  EXPECT_TRUE(loading.Image_ZRU_Loading->Animating());
+  window.Close();
+  EXPECT_FALSE(window.Showing());
+  SetPlatform(nullptr);
+}
+
+// On any monitor layout the main window is centred in the work area when it
+// fits, and otherwise wholly on the monitor with its top-left corner (and
+// the caption buttons along the top) inside the work area as far as it can.
+TEST(MainWindowPlacement, CentredInTheWorkAreaAndOnTheMonitor) {
+  // 1366 x 768 with a 40-pixel taskbar: the 1024 x 768 window is wholly on
+  // the screen, its Close button at the top included (centring on the work
+  // area's height alone put it at -20).
+  EXPECT_EQ((Bounds{171, 0, 1024, 768}), PlaceInWorkArea(1024, 768, {0, 0, 1366, 728}, {0, 0, 1366, 768}));
+  EXPECT_EQ((Bounds{171, 0, 1024, 768}), PlaceInWorkArea(1024, 768, {0, 40, 1366, 728}, {0, 0, 1366, 768}));
+  // A second monitor left of the primary one: its own work area, origin included.
+  EXPECT_EQ((Bounds{-1472, 156, 1024, 768}), PlaceInWorkArea(1024, 768, {-1920, 0, 1920, 1080}, {-1920, 0, 1920, 1080}));
+  std::mt19937 rng(3);
+  for (int i = 0; i < 5000; ++i) {
+    const Bounds monitor{int(rng() % 4000) - 2000, int(rng() % 3000) - 1500, 640 + int(rng() % 3000),
+                         480 + int(rng() % 2000)};
+    const int bar = int(rng() % 80);
+    Bounds work = monitor;
+    switch (rng() % 4) {
+      case 0: work.top += bar; work.height -= bar; break;
+      case 1: work.height -= bar; break;
+      case 2: work.left += bar; work.width -= bar; break;
+      default: work.width -= bar; break;
+    }
+    const int w = 300 + int(rng() % 2000), h = 200 + int(rng() % 1500);
+    const Bounds at = PlaceInWorkArea(w, h, work, monitor);
+    SCOPED_TRACE(i);
+    for (int axis = 0; axis < 2; ++axis) {
+      const int pos = axis ? at.top : at.left, size = axis ? h : w;
+      const int workStart = axis ? work.top : work.left, workSize = axis ? work.height : work.width;
+      const int monStart = axis ? monitor.top : monitor.left, monSize = axis ? monitor.height : monitor.width;
+      if (size <= workSize) {
+        EXPECT_GE(pos, workStart);
+        EXPECT_LE(pos + size, workStart + workSize);
+        EXPECT_LE(std::abs((pos - workStart) - (workStart + workSize - pos - size)), 1);
+      } else if (size <= monSize) {
+        EXPECT_GE(pos, monStart);
+        EXPECT_LE(pos + size, monStart + monSize);
+      } else {
+        EXPECT_EQ(monStart, pos);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tw::ui

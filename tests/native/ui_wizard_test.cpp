@@ -331,16 +331,23 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
   EXPECT_TRUE(IsUninstallPending(programFolder));
 
-  // Yes cancels the uninstall: the selection and the state go, the page stays.
+  // Yes cancels the uninstall: the selection and the state go, and the
+  // programs page comes back, refreshed, with both functions open to use.
   gv_SelInstalledSoftware = gv_InstalledSoftwareList->Find(u"some tool");
   ASSERT_NE(nullptr, gv_SelInstalledSoftware);
   Answer(win::kIdYes);
   ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
   EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
-  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
   EXPECT_TRUE(form->mpr_strlist_LF_Files.empty());
+  ASSERT_TRUE(toolkit.PumpUntil([&] { return WorkerThread::Running() == 0 && !form->mpr_bool_InventoryRunning; }));
+  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_EQ(1, form->LV_TW_InstalledSoftware->Count());
+  const std::size_t messages = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+  EXPECT_EQ(messages, MessageCount());
+  EXPECT_EQ(form->TS_TW_ForceRemove, form->PC_TW_Function->ActivePage());
 }
 
 TEST_F(Resume, DeletionTakesEveryEntryAlsoPastTheRowsShown) {

@@ -243,6 +243,9 @@ TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
   ASSERT_EQ((TextList{u"C:\\windows\\system32", u"C:\\WINDOWS\\", u"C:\\"}), request.folders);
   request.programFolder = state + u"\\";
   request.uninstallType = 1;
+  // The publisher known (the state has no SIConfig.txt, which alone would
+  // withhold everything): the guard is what refuses here.
+  request.publisher = Text();
   const tw::DeletionReport report = tw::DeleteLeftovers(request);
 
   EXPECT_TRUE(Exists(system + u"kernel32.dll")) << U8(system);

@@ -95,7 +95,8 @@ TEST_F(StateFilesWine, StateSurvivesTheFileApiAndASecondProcess) {
 }
 
 TEST_F(StateFilesWine, LockedFilesAndMissingFoldersAreReported) {
-  EXPECT_EQ(StateFileNames().size(), WritePendingState(folder_ + u"absent\\", Expected()).failed.size());
+  // The writing stops at the first file that fails.
+  EXPECT_EQ(std::vector<Text>{kStateConfigFile}, WritePendingState(folder_ + u"absent\\", Expected()).failed);
 
   // Open without sharing, as a program that holds the file: neither the write
   // nor the deletion gets through, and both say so.
@@ -104,10 +105,51 @@ TEST_F(StateFilesWine, LockedFilesAndMissingFoldersAreReported) {
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
   EXPECT_EQ(std::vector<Text>{kStateRegistryFile}, WritePendingState(folder_, Expected()).failed);
+  // The held file keeps its content whole; the other lists went with the
+  // failed save, and no temporary file is left beside them.
+  EXPECT_FALSE(FileExists(folder_ + kStateFilesFile));
+  EXPECT_FALSE(FileExists(folder_ + kStateRegistryFile + u".new"));
   EXPECT_EQ(std::vector<Text>{kStateRegistryFile}, DeletePendingState(folder_));
   EXPECT_TRUE(IsUninstallPending(folder_));
   CloseHandle(held);
   EXPECT_TRUE(DeletePendingState(folder_).empty());
+}
+
+// Each file is replaced whole through MoveFileExW: a read-only target keeps
+// its bytes, a reader that shares deletion sees the old file or the new one,
+// and a file cut short is not read.
+TEST_F(StateFilesWine, FilesAreReplacedWholeOrNotAtAll) {
+  const Text path = folder_ + kStateFilesFile;
+  ASSERT_TRUE(WriteStateFile(path, {u"C:\\old\\a.dll"}));
+  std::string before;
+  ASSERT_TRUE(Plat().ReadFileBytes(path, &before));
+
+  // Open with every sharing mode, as a reader that tolerates the rename.
+  HANDLE reader = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  const bool replaced = WriteStateFile(path, {u"C:\\new\\b.dll", u"C:\\new\\c.dll"});
+  CloseHandle(reader);
+  TextList lines;
+  ASSERT_EQ(StateFileRead::kRead, ReadStateFile(path, &lines, StateLines::kPaths));
+  EXPECT_EQ(replaced ? TextList({u"C:\\new\\b.dll", u"C:\\new\\c.dll"}) : TextList({u"C:\\old\\a.dll"}), lines);
+  EXPECT_FALSE(FileExists(path + u".new"));
+
+  // A read-only target: Windows refuses to replace it and the old bytes
+  // stay; Wine 8 replaces it. Either way the file is one of the two whole.
+  ASSERT_TRUE(WriteStateFile(path, {u"C:\\old\\a.dll"}));
+  ASSERT_TRUE(SetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()), FILE_ATTRIBUTE_READONLY));
+  const bool overReadOnly = WriteStateFile(path, {u"C:\\x"});
+  ASSERT_EQ(StateFileRead::kRead, ReadStateFile(path, &lines, StateLines::kPaths));
+  EXPECT_EQ(overReadOnly ? TextList{u"C:\\x"} : TextList{u"C:\\old\\a.dll"}, lines);
+  EXPECT_FALSE(FileExists(path + u".new"));
+  SetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()), FILE_ATTRIBUTE_NORMAL);
+
+  for (std::size_t cut = 1; cut < before.size(); ++cut) {
+    ASSERT_TRUE(Plat().WriteFileBytes(path, before.substr(0, cut)));
+    EXPECT_EQ(StateFileRead::kUnreadable, ReadStateFile(path, &lines, StateLines::kPaths)) << cut;
+  }
 }
 
 TEST_F(StateFilesWine, UnmarkedFilesAreReadInTheAnsiCodePage) {

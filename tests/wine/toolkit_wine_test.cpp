@@ -76,6 +76,15 @@ void CALLBACK PostCloseToLoading(HWND, UINT, UINT_PTR id, DWORD) {
   ::KillTimer(nullptr, id);
   ::PostMessageW(::FindWindowW(L"TidewellWindow", L"Loading"), WM_CLOSE, 0, 0);
 }
+// Closes the refusing window of the modal test, noting whether the driver's
+// WM_CLOSE before it left the window showing.
+Window* g_refusing = nullptr;
+bool g_showingAfterCloseRequest = false;
+void CALLBACK CloseRefusing(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
+  g_showingAfterCloseRequest = g_refusing->ShowingModal();
+  g_refusing->Close();
+}
 void CALLBACK PostQuitFive(HWND, UINT, UINT_PTR id, DWORD) {
   ::KillTimer(nullptr, id);
   ::PostQuitMessage(5);
@@ -575,6 +584,18 @@ TEST_F(ToolkitTest, ShowModalServesHandOversAndEndsOnClose) {
   modal->ShowModal();
   EXPECT_FALSE(modal->Showing());
   EXPECT_EQ(2, closes);
+
+  // A window that refuses close requests stays through WM_CLOSE (what
+  // Alt+F4 sends); its own Close still ends the loop.
+  modal->onCloseRequest = [] { return false; };
+  g_refusing = modal.get();
+  ::SetTimer(nullptr, 0, 100, PostCloseToLoading);
+  ::SetTimer(nullptr, 0, 600, CloseRefusing);
+  modal->ShowModal();
+  EXPECT_TRUE(g_showingAfterCloseRequest);
+  EXPECT_FALSE(modal->Showing());
+  EXPECT_EQ(3, closes);
+  modal->onCloseRequest = nullptr;
 
   // Terminate inside the modal loop: the loop ends and WM_QUIT stays queued
   // for the loops beneath it.

@@ -267,8 +267,17 @@ class Window : public Container {
   // The native handle (HWND) for calls that need an owner window; 0 headless.
   virtual std::uintptr_t NativeHandle() const = 0;
 
+  // The close the user or Windows asks for (WM_CLOSE: Alt+F4, the taskbar's
+  // Close, a test driver): closes unless onCloseRequest answers false.
+  // Close() itself is never refused.
+  void RequestClose() {
+    if (onCloseRequest && !onCloseRequest()) return;
+    Close();
+  }
+
   std::function<void()> onShow;   // each time it is shown
   std::function<void()> onClose;  // each time it closes (also for Close())
+  std::function<bool()> onCloseRequest;
   std::function<void(std::uint32_t message)> onUserMessage;
 };
 
@@ -298,8 +307,11 @@ class Toolkit {
   // The application's top-level window handle, the owner for a launched
   // uninstaller (0 headless).
   virtual std::uintptr_t ApplicationHandle() const = 0;
-  // The screen's work area width and height, for centring on the desktop.
-  virtual void ScreenSize(int* width, int* height) const = 0;
+  // The monitor `window` is on (the nearest one; the primary one for null):
+  // its work area (without the taskbar) and its whole area, in screen
+  // coordinates. A monitor that is not the primary one may start anywhere,
+  // at negative coordinates too.
+  virtual void MonitorAreas(const Window* window, Bounds* workArea, Bounds* monitor) const = 0;
 
   // The folder picker: folders only, the chosen path must exist. None when
   // the user cancels.

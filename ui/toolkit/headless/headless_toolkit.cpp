@@ -350,9 +350,9 @@ bool HeadlessToolkit::PumpUntil(std::function<bool()> done, std::chrono::millise
   }
 }
 
-void HeadlessToolkit::ScreenSize(int* width, int* height) const {
-  *width = screenWidth_;
-  *height = screenHeight_;
+void HeadlessToolkit::MonitorAreas(const Window*, Bounds* workArea, Bounds* monitor) const {
+  *workArea = workArea_;
+  *monitor = monitor_;
 }
 
 std::optional<Text> HeadlessToolkit::PickFolder(Window&, const Text& title) {

@@ -311,7 +311,7 @@ class HeadlessToolkit : public Toolkit {
   bool Terminated() const override { return terminated_; }
   void MinimizeApplication() override { ++minimized_; }
   std::uintptr_t ApplicationHandle() const override { return 0; }
-  void ScreenSize(int* width, int* height) const override;
+  void MonitorAreas(const Window* window, Bounds* workArea, Bounds* monitor) const override;
   std::optional<Text> PickFolder(Window& owner, const Text& title) override;
   std::optional<Picture> ShellFileIcon(const Text& path, std::uint32_t flags) override;
   std::optional<Picture> ExtractFileIcon(const Text& path, int index) override;
@@ -362,9 +362,10 @@ class HeadlessToolkit : public Toolkit {
   int DragCount() const { return drags_; }
   std::uint32_t LastShellIconFlags() const { return lastShellFlags_; }
   int LastExtractIndex() const { return lastExtractIndex_; }
-  void SetScreenSize(int width, int height) {
-    screenWidth_ = width;
-    screenHeight_ = height;
+  // The monitor every window is on: its work area and its whole area.
+  void SetMonitor(const Bounds& workArea, const Bounds& monitor) {
+    workArea_ = workArea;
+    monitor_ = monitor;
   }
 
   // Called by the headless windows.
@@ -384,8 +385,8 @@ class HeadlessToolkit : public Toolkit {
   int drags_ = 0;
   std::uint32_t lastShellFlags_ = 0;
   int lastExtractIndex_ = 0;
-  int screenWidth_ = 1920;
-  int screenHeight_ = 1040;
+  Bounds workArea_{0, 0, 1920, 1040};
+  Bounds monitor_{0, 0, 1920, 1080};
 };
 
 }  // namespace tw::ui

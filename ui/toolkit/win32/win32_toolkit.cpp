@@ -156,14 +156,20 @@ std::uintptr_t Win32Toolkit::ApplicationHandle() const {
   return ::IsWindow(AsHwnd(mainWindow_)) ? mainWindow_ : 0;
 }
 
-void Win32Toolkit::ScreenSize(int* width, int* height) const {
-  RECT work = {};
-  if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
-    work.right = ::GetSystemMetrics(SM_CXSCREEN);
-    work.bottom = ::GetSystemMetrics(SM_CYSCREEN);
+void Win32Toolkit::MonitorAreas(const Window* window, Bounds* workArea, Bounds* monitor) const {
+  const HWND hwnd = window != nullptr ? AsHwnd(window->NativeHandle()) : nullptr;
+  const HMONITOR handle = hwnd != nullptr ? ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST)
+                                          : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (handle == nullptr || !::GetMonitorInfoW(handle, &info)) {
+    info.rcMonitor = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    info.rcWork = info.rcMonitor;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
   }
-  *width = work.right - work.left;
-  *height = work.bottom - work.top;
+  const auto bounds = [](const RECT& r) { return Bounds{r.left, r.top, r.right - r.left, r.bottom - r.top}; };
+  *workArea = bounds(info.rcWork);
+  *monitor = bounds(info.rcMonitor);
 }
 
 std::optional<Text> Win32Toolkit::PickFolder(Window& owner, const Text& title) {

@@ -62,7 +62,7 @@ class Win32Toolkit : public Toolkit {
   bool Terminated() const override { return terminated_; }
   void MinimizeApplication() override;
   std::uintptr_t ApplicationHandle() const override;
-  void ScreenSize(int* width, int* height) const override;
+  void MonitorAreas(const Window* window, Bounds* workArea, Bounds* monitor) const override;
 
   std::optional<Text> PickFolder(Window& owner, const Text& title) override;
 

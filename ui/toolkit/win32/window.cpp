@@ -158,8 +158,8 @@ class Win32Window : public ContainerImpl<Window> {
     }
     switch (message) {
       case WM_CLOSE:
-        // Alt+F4, the taskbar's Close, or a test driver.
-        Close();
+        // Alt+F4, the taskbar's Close, or a test driver: the window may refuse.
+        RequestClose();
         return 0;
       case WM_NCHITTEST:
         // Without a caption the whole window is client area, which keeps

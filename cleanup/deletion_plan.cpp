@@ -1,0 +1,356 @@
+#include "cleanup/deletion_plan.h"
+
+#include <string>
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "access/registry.h"
+#include "cleanup/deletion_guard.h"
+#include "cleanup/registry_backup.h"
+#include "cleanup/state_files.h"
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+// The key path of a line as written, for the guard, which reads it itself.
+Text RawKeyPath(const Text& line) {
+  TextList items;
+  SplitRegistryLine(line, &items);
+  return items.size() >= 2 ? items[1] : Text();
+}
+
+bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
+
+// Both spellings of a path in the comparison form: as given, and long (an
+// 8.3 and a long spelling of one folder are one folder). Empty for a path
+// that has none.
+TextList FormsOf(const Text& path) {
+  TextList forms;
+  const Text given = ComparablePath(path);
+  if (!given.empty()) forms.push_back(given);
+  const Text longForm = ComparablePath(GetLongPath(path));
+  if (!longForm.empty() && longForm != given) forms.push_back(longForm);
+  return forms;
+}
+
+bool AnyAtOrBelow(const TextList& inner, const TextList& outer) {
+  for (const Text& i : inner)
+    for (const Text& o : outer)
+      if (IsAtOrBelow(i, o)) return true;
+  return false;
+}
+
+bool SameForm(const TextList& a, const TextList& b) {
+  for (const Text& x : a)
+    for (const Text& y : b)
+      if (x == y) return true;
+  return false;
+}
+
+std::size_t StrictlyInside(const std::vector<TextList>& kept, const TextList& forms) {
+  std::size_t count = 0;
+  for (const TextList& k : kept) {
+    if (AnyAtOrBelow(k, forms) && !SameForm(k, forms)) ++count;
+  }
+  return count;
+}
+
+Text Decimal(std::size_t n) { return FromUtf8(std::to_string(n)); }
+
+Text AroundReason(std::size_t kept, const char16_t* what) {
+  return Text(u"ticked: ") + what + u", except " + Decimal(kept) +
+         (kept == 1 ? u" kept entry inside it, which stays with the folders or keys that hold it"
+                    : u" kept entries inside it, which stay with the folders or keys that hold them");
+}
+
+struct KeptPath {
+  TextList forms;
+  Text path;
+};
+
+// A kept registry line, taken apart for the comparisons.
+struct KeptLine {
+  Text line;
+  RegistryLineParts parts;
+  Text upperKey;
+};
+
+bool KeyAtOrBelow(const Text& upperInner, const Text& upperOuter) {
+  return upperInner == upperOuter || StartsWith(upperInner, upperOuter + u"\\");
+}
+
+}  // namespace
+
+bool ParseRegistryLine(const Text& line, RegistryLineParts* parts) {
+  TextList items;
+  SplitRegistryLine(line, &items);
+  if (items.size() != 2 && items.size() != 3) return false;
+  parts->rootText = items[0];
+  parts->root = RegRootFromText(items[0]);
+  if (parts->root == 0) return false;
+  parts->keyPath = RegLinePath(items[1]);
+  parts->isValue = items.size() == 3;
+  parts->valueName = parts->isValue ? items[2] : Text();
+  // An empty key path names the root itself, which the guard refuses.
+  return true;
+}
+
+bool RegistryEntryExists(const RegistryLineParts& parts, bool view64) {
+  if (parts.keyPath.empty()) return false;
+  const std::uint32_t bits = view64 ? win::kKeyWow64_64Key : 0;
+  UniqueRegKey key;
+  if (Plat().RegOpenKeyEx(parts.root, parts.keyPath, win::kKeyRead | bits, key.put()) != win::kErrorSuccess)
+    return false;
+  if (!parts.isValue) return true;
+  std::uint32_t type = 0, size = 0;
+  return Plat().RegQueryValueEx(key.get(), parts.valueName, &type, nullptr, &size) == win::kErrorSuccess;
+}
+
+const char* PlanActionName(PlanAction action) {
+  switch (action) {
+    case PlanAction::kDelete:
+      return "delete";
+    case PlanAction::kKeep:
+      return "keep";
+    case PlanAction::kRefuse:
+      return "refused";
+  }
+  return "";
+}
+
+const char* PlanKindName(PlanKind kind) {
+  switch (kind) {
+    case PlanKind::kFolder:
+      return "folder";
+    case PlanKind::kFile:
+      return "file";
+    case PlanKind::kKey:
+      return "key";
+    case PlanKind::kValue:
+      return "value";
+    case PlanKind::kLine:
+      return "line";
+  }
+  return "";
+}
+
+DeletionPlan PlanDeletion(const DeletionRequest& request) {
+  DeletionPlan plan;
+  plan.programFolder = WithTrailingBackslash(request.programFolder);
+  plan.uninstallType = request.uninstallType;
+  plan.programName = request.programName;
+  const bool view64 = request.uninstallType == 1;
+
+  // ---- What withholds the whole deletion.
+  bool microsoft = false;
+  if (request.publisher) {
+    plan.publisher = *request.publisher;
+    microsoft = Contains(UpperAscii(plan.publisher), u"MICROSOFT");
+  }
+  TextList config;
+  switch (ReadStateFile(plan.programFolder + kStateConfigFile, &config, StateLines::kConfig)) {
+    case StateFileRead::kRead:
+      if (config.size() == 2) {
+        if (!request.publisher || plan.publisher.empty()) plan.publisher = config[1];
+        if (Contains(UpperAscii(config[1]), u"MICROSOFT")) microsoft = true;
+      }
+      if (plan.programName.empty() && !config.empty()) plan.programName = config[0];
+      break;
+    case StateFileRead::kUnreadable:
+      plan.block = PlanBlock::kState;
+      plan.blockReason = u"SIConfig.txt in " + plan.programFolder +
+                         u" could not be read, so the publisher of the program is not known.";
+      break;
+    case StateFileRead::kMissing:
+      if (!request.publisher && IsUninstallPending(plan.programFolder)) {
+        plan.block = PlanBlock::kState;
+        plan.blockReason = u"SIConfig.txt is missing from " + plan.programFolder +
+                           u", so the publisher of the program is not known.";
+      }
+      break;
+  }
+  if (plan.block == PlanBlock::kNone && (request.uninstallType < 0 || request.uninstallType > 1)) {
+    plan.block = PlanBlock::kState;
+    plan.blockReason = u"The uninstall state does not say whether the program is 32-bit or 64-bit (" +
+                       Text(kStateTypeFile) + u" is missing or unreadable), so its registry view is not known.";
+  }
+  if (plan.block == PlanBlock::kNone && microsoft) {
+    plan.block = PlanBlock::kPublisher;
+    plan.blockReason = u"The program is published by Microsoft; its leftovers are not removed, to protect Windows.";
+  }
+
+  // ---- What is kept.
+  const std::size_t pathRows = request.folders.size() + request.files.size();
+  const auto pathAt = [&](std::size_t i) -> const Text& {
+    return i < request.folders.size() ? request.folders[i] : request.files[i - request.folders.size()];
+  };
+  const auto pathTicked = [&](std::size_t i) { return i >= request.fileTicks.size() || request.fileTicks[i]; };
+  const auto lineTicked = [&](std::size_t i) { return i >= request.registryTicks.size() || request.registryTicks[i]; };
+
+  std::vector<KeptPath> userKept;
+  std::vector<KeptLine> keptLines;
+  const auto keepLine = [&](const Text& line) {
+    plan.keptRegistry.push_back(line);
+    KeptLine kept;
+    kept.line = line;
+    if (ParseRegistryLine(line, &kept.parts)) {
+      kept.upperKey = UpperAscii(kept.parts.keyPath);
+      keptLines.push_back(kept);
+    }
+  };
+  const auto keepPath = [&](const Text& path) {
+    KeptPath kept{FormsOf(path), path};
+    if (kept.forms.empty()) return;
+    for (const Text& form : kept.forms) plan.keptPathForms.push_back(form);
+    userKept.push_back(kept);
+  };
+  for (std::size_t i = 0; i < pathRows; ++i)
+    if (!pathTicked(i)) keepPath(pathAt(i));
+  for (std::size_t i = 0; i < request.registry.size(); ++i)
+    if (!lineTicked(i)) keepLine(request.registry[i]);
+  plan.keptGiven = request.keep;
+  for (const Text& entry : request.keep) {
+    RegistryLineParts parts;
+    if (ParseRegistryLine(entry, &parts)) keepLine(entry);
+    else keepPath(entry);
+  }
+
+  // Another program's folder that holds one of this program's listed
+  // folders is the vendor folder this program lives in: it stays, but what
+  // lies in it is this program's to delete. Any other is kept whole.
+  std::vector<KeptPath> otherTrees, holders;
+  for (const Text& folder : request.otherProgramFolders) {
+    KeptPath other{FormsOf(folder), folder};
+    if (other.forms.empty()) continue;
+    bool holdsOurs = false;
+    for (const Text& listed : request.folders) {
+      const TextList forms = FormsOf(listed);
+      if (AnyAtOrBelow(forms, other.forms) && !SameForm(forms, other.forms)) holdsOurs = true;
+    }
+    if (holdsOurs) {
+      holders.push_back(other);
+    } else {
+      for (const Text& form : other.forms) plan.keptPathForms.push_back(form);
+      otherTrees.push_back(other);
+    }
+  }
+  std::vector<TextList> aroundForms;
+  for (const KeptPath& k : userKept) aroundForms.push_back(k.forms);
+  for (const KeptPath& k : otherTrees) aroundForms.push_back(k.forms);
+
+  // ---- The files and folders.
+  const DeletionGuard guard = DeletionGuard::ForThisMachine();
+  for (std::size_t i = 0; i < pathRows; ++i) {
+    PlanEntry entry;
+    entry.entry = pathAt(i);
+    entry.kind = i < request.folders.size() ? PlanKind::kFolder : PlanKind::kFile;
+    const TextList forms = FormsOf(entry.entry);
+    entry.action = PlanAction::kKeep;
+    const KeptPath* holder = nullptr;
+    for (const KeptPath& k : userKept)
+      if (!holder && AnyAtOrBelow(forms, k.forms)) holder = &k;
+    if (!pathTicked(i) || (holder && SameForm(forms, holder->forms))) {
+      entry.keptByUser = true;
+      entry.reason = u"kept by the user";
+    } else if (holder) {
+      entry.keptByUser = true;
+      entry.reason = u"inside " + holder->path + u", which the user keeps";
+    } else {
+      const KeptPath* other = nullptr;
+      for (const KeptPath& k : otherTrees)
+        if (!other && AnyAtOrBelow(forms, k.forms)) other = &k;
+      const KeptPath* vendor = nullptr;
+      for (const KeptPath& k : holders)
+        if (!vendor && AnyAtOrBelow(k.forms, forms)) vendor = &k;
+      if (other) {
+        entry.reason = u"inside " + other->path + u", the folder of another listed program";
+      } else if (vendor) {
+        entry.reason = u"holds " + vendor->path + u", the folder of another listed program, which holds this one";
+      } else if (forms.empty() || guard.RefusesPath(entry.entry)) {
+        entry.action = PlanAction::kRefuse;
+        entry.reason = u"a protected location (Windows, a user profile, a shared system folder or Tidewell's own "
+                       u"folder), or not a plain drive-letter path";
+      } else {
+        entry.action = PlanAction::kDelete;
+        entry.keptInside = StrictlyInside(aroundForms, forms);
+        if (entry.keptInside > 0) {
+          entry.reason = AroundReason(entry.keptInside, u"the folder and everything in it");
+        } else {
+          entry.reason = entry.kind == PlanKind::kFolder ? u"ticked: the folder and everything in it" : u"ticked";
+        }
+      }
+    }
+    entry.exists = PathExists(entry.entry);
+    plan.paths.push_back(entry);
+  }
+
+  // ---- The registry lines.
+  for (std::size_t i = 0; i < request.registry.size(); ++i) {
+    PlanEntry entry;
+    entry.entry = request.registry[i];
+    RegistryLineParts parts;
+    const bool wellFormed = ParseRegistryLine(entry.entry, &parts);
+    entry.kind = !wellFormed ? PlanKind::kLine : parts.isValue ? PlanKind::kValue : PlanKind::kKey;
+    const Text upperKey = UpperAscii(parts.keyPath);
+    const Text upperValue = UpperAscii(parts.valueName);
+    const KeptLine* holder = nullptr;
+    bool same = false;
+    for (const KeptLine& k : keptLines) {
+      if (!wellFormed || k.parts.root != parts.root) continue;
+      if (k.parts.isValue) {
+        if (parts.isValue && k.upperKey == upperKey && UpperAscii(k.parts.valueName) == upperValue) same = true;
+      } else if (KeyAtOrBelow(upperKey, k.upperKey)) {
+        if (!parts.isValue && k.upperKey == upperKey) same = true;
+        if (!holder) holder = &k;
+      }
+    }
+    bool listedKept = !lineTicked(i);
+    for (const Text& line : plan.keptRegistry) listedKept = listedKept || SameTextAscii(line, entry.entry);
+    if (listedKept || same) {
+      entry.action = PlanAction::kKeep;
+      entry.keptByUser = true;
+      entry.reason = u"kept by the user";
+    } else if (holder) {
+      entry.action = PlanAction::kKeep;
+      entry.keptByUser = true;
+      entry.reason = u"inside the registry key " + holder->line + u", which the user keeps";
+    } else if (!wellFormed) {
+      entry.action = PlanAction::kRefuse;
+      entry.reason = u"not a registry line: a root other than HKLM, HKCU, HKU or HKCR, or no key";
+    } else if (!parts.isValue && IsProtectedRegistryKey(parts.rootText, RawKeyPath(entry.entry))) {
+      entry.action = PlanAction::kRefuse;
+      entry.reason = u"a registry key Windows or other programs need";
+    } else {
+      entry.action = PlanAction::kDelete;
+      if (!parts.isValue) {
+        for (const KeptLine& k : keptLines) {
+          if (k.parts.root == parts.root && KeyAtOrBelow(k.upperKey, upperKey) &&
+              (k.parts.isValue || k.upperKey != upperKey))
+            ++entry.keptInside;
+        }
+      }
+      if (entry.keptInside > 0) {
+        entry.reason = AroundReason(entry.keptInside, u"the key with its subkeys and values");
+      } else {
+        entry.reason = parts.isValue ? u"ticked: this value" : u"ticked: the key with its subkeys and values";
+      }
+    }
+    entry.exists = wellFormed && RegistryEntryExists(parts, view64);
+    plan.registry.push_back(entry);
+  }
+
+  if (plan.block != PlanBlock::kNone) {
+    for (std::vector<PlanEntry>* list : {&plan.paths, &plan.registry}) {
+      for (PlanEntry& entry : *list) {
+        if (entry.action != PlanAction::kDelete) continue;
+        entry.action = PlanAction::kRefuse;
+        entry.reason = u"withheld: " + plan.blockReason;
+      }
+    }
+  }
+  return plan;
+}
+
+}  // namespace tw

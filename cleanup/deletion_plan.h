@@ -1,0 +1,119 @@
+// What a deletion of leftovers will do, decided before anything is touched:
+// one entry per listed folder, file and registry line, each to be deleted,
+// kept or refused, with the reason in words. The window, the command line and
+// its --dry-run all work from this one value; the execution
+// (cleanup/leftover_deletion.h) carries it out and then looks at what is left.
+//
+// The rules, in the order they are applied to an entry:
+//   1. Kept by the user: an unticked row or a path given to keep, and
+//      everything inside a kept folder or key.
+//   2. Kept for another listed program: inside another program's folder, or
+//      the folder that holds this program's folder and another program's.
+//   3. Refused: what cleanup/deletion_guard.h protects, and registry lines
+//      that name no key or value.
+//   4. Deleted. A folder or key that holds kept entries is deleted around
+//      them: everything else in it goes, the kept entries and the folders and
+//      keys on their way stay.
+// The whole deletion is withheld (every entry refused) when the program's
+// publisher is Microsoft, and when the state it resumes cannot be trusted: an
+// unreadable SIConfig.txt, or an uninstall type that is not known.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "access/text_rules.h"
+#include "platform/platform.h"
+
+namespace tw {
+
+struct DeletionRequest {
+  // The complete lists of the analysis (not the rows the page shows).
+  TextList folders;
+  TextList files;
+  TextList registry;  // registry lines, "HKLM|SOFTWARE\Vendor\App" or "...|Value"
+  // The check boxes of the files list: one row per folder, then one per
+  // file, in list order. Rows past the end (the page shows at most 3000)
+  // count as ticked.
+  std::vector<bool> fileTicks;
+  // The check boxes of the registry list, one per line; rows past the end
+  // count as ticked.
+  std::vector<bool> registryTicks;
+  // Paths and registry lines the user keeps whatever the ticks say (kept
+  // rows of an earlier attempt, --keep of the command line).
+  TextList keep;
+  // The folders of the other listed programs: never deleted, nor anything in
+  // them.
+  TextList otherProgramFolders;
+  // The folder of the executable, where the state files lie.
+  Text programFolder;
+  // 1: a 64-bit program (redirection off, 64-bit registry view); 0 not;
+  // -1 not known (a resumed state without its type), which withholds.
+  int uninstallType = 0;
+  // Names the backup file; when empty, line 1 of SIConfig.txt does.
+  Text programName;
+  // The publisher the caller knows (the listed program's; empty for a
+  // Force Remove). None after a resume, when only SIConfig.txt tells.
+  std::optional<Text> publisher;
+};
+
+enum class PlanAction { kDelete, kKeep, kRefuse };
+enum class PlanKind { kFolder, kFile, kKey, kValue, kLine };
+
+struct PlanEntry {
+  Text entry;  // as listed
+  PlanKind kind = PlanKind::kFile;
+  PlanAction action = PlanAction::kDelete;
+  Text reason;
+  bool keptByUser = false;
+  bool exists = false;         // when planned, looked at in the deletion's view
+  std::size_t keptInside = 0;  // a folder or key deleted around this many kept entries
+};
+
+enum class PlanBlock {
+  kNone,
+  kPublisher,  // a Microsoft program: nothing is deleted, the uninstall ends
+  kState,      // the state cannot be trusted: nothing is deleted, it stays pending
+};
+
+struct DeletionPlan {
+  std::vector<PlanEntry> paths;     // the folders, then the files, in list order
+  std::vector<PlanEntry> registry;  // in list order
+  PlanBlock block = PlanBlock::kNone;
+  Text blockReason;
+  Text publisher;    // the one the test looked at
+  Text programName;  // names the registry backup
+  Text programFolder;
+  int uninstallType = 0;
+  // What the execution deletes around: the comparison forms of every kept
+  // folder and file (both spellings of each), and the kept registry lines.
+  TextList keptPathForms;
+  TextList keptRegistry;
+  // The request's keep list as given (it may name what no list holds).
+  TextList keptGiven;
+};
+
+DeletionPlan PlanDeletion(const DeletionRequest& request);
+
+// ---- Shared by the planning and the execution.
+
+// A registry line taken apart: root, key path as the deletion reads it, and
+// the value name for a value line. False for a line that names nothing (a
+// root text other than HKLM, HKCU, HKU, HKCR, another number of parts).
+struct RegistryLineParts {
+  Text rootText;
+  HKey root = 0;
+  Text keyPath;
+  bool isValue = false;
+  Text valueName;
+};
+bool ParseRegistryLine(const Text& line, RegistryLineParts* parts);
+// Whether the key or value exists, opened for reading only.
+bool RegistryEntryExists(const RegistryLineParts& parts, bool view64);
+
+// "delete", "keep", "refused"; "folder", "file", "key", "value", "line".
+const char* PlanActionName(PlanAction action);
+const char* PlanKindName(PlanKind kind);
+
+}  // namespace tw

@@ -1,0 +1,287 @@
+// What the user keeps stays kept, over many random program trees: random
+// ticks, kept paths, neighbours and other programs' folders, files that
+// cannot be deleted at first; checked after the deletion, after a retry and
+// after a resume from the state files. And the state files never give back a
+// path that was not written, whatever truncation or bytes they hold.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+
+#include "access/folders.h"
+#include "cleanup/deletion_plan.h"
+#include "cleanup/leftover_deletion.h"
+#include "cleanup/state_files.h"
+#include "platform/sim/sim_machine.h"
+
+namespace tw {
+namespace {
+
+const Text kTidewell = u"C:\\Tools\\Tidewell\\";
+const Text kVendor = u"C:\\Program Files (x86)\\Vendor";
+
+Text Num(std::size_t n) { return FromUtf8(std::to_string(n)); }
+
+Text GetShortPathOf(sim::SimMachine& m, const Text& path) {
+  char16_t buffer[1024] = {};
+  const std::uint32_t n = m.GetShortPathName(path, buffer, 1024);
+  return n > 0 && n < 1024 ? Text(buffer, n) : path;
+}
+
+bool Below(const Text& path, const Text& folder) {
+  return SameTextAscii(path, folder) || StartsWith(UpperAscii(path), UpperAscii(folder) + u"\\");
+}
+
+struct World {
+  TextList allFiles;             // every file made
+  TextList folders, files;       // the lists of the analysis
+  std::vector<bool> ticks;       // folders, then files
+  TextList keep;                 // --keep paths
+  TextList others;               // other listed programs' folders
+  std::set<Text> held;           // files that cannot be deleted at first
+};
+
+// A program under the vendor folder, sometimes given as the vendor folder
+// itself, with another program beside it in there and a neighbour outside.
+World MakeWorld(sim::SimMachine& m, std::mt19937& rng) {
+  World w;
+  const auto chance = [&](int percent) { return int(rng() % 100) < percent; };
+  const Text app = kVendor + u"\\App";
+  const Text other = kVendor + u"\\Other";
+  const bool vendorListed = chance(40);
+  TextList dirs = {app};
+  for (int i = 0, n = 1 + rng() % 4; i < n; ++i) dirs.push_back(dirs[rng() % dirs.size()] + u"\\d" + Num(i));
+  for (int i = 0, n = 3 + rng() % 10; i < n; ++i) {
+    const Text file = dirs[rng() % dirs.size()] + u"\\f" + Num(i) + (chance(20) ? u".exe" : u".dat");
+    m.AddFile(file, "x");
+    w.allFiles.push_back(file);
+  }
+  for (const Text& f : {other + u"\\o.exe", other + u"\\sub\\o.dat", kVendor + u"\\shared.dat",
+                        Text(u"C:\\Program Files (x86)\\Neighbour\\n.dat"), Text(u"C:\\Program Files (x86)\\App2\\a.dat")}) {
+    m.AddFile(f, "x");
+    w.allFiles.push_back(f);
+  }
+  w.others = {other, u"C:\\Program Files (x86)\\Neighbour"};
+  if (vendorListed) w.folders.push_back(kVendor);
+  for (const Text& d : dirs)
+    if (d == app || chance(50)) w.folders.push_back(chance(30) ? GetShortPathOf(m, d) : d);
+  for (const Text& f : w.allFiles)
+    if (Below(f, app) && chance(60)) w.files.push_back(f);
+  for (std::size_t i = 0; i < w.folders.size() + w.files.size(); ++i) w.ticks.push_back(!chance(20));
+  for (const Text& f : w.allFiles)
+    if (Below(f, app) && chance(10)) w.keep.push_back(f);
+  for (const Text& f : w.allFiles)
+    if (Below(f, app) && chance(10)) {
+      m.HoldOpen(f);
+      w.held.insert(f);
+    }
+  return w;
+}
+
+TEST(CleanupKept, RandomTreesKeepWhatTheUserKeptThroughRetryAndResume) {
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    SCOPED_TRACE(seed);
+    sim::SimMachine m;
+    SetPlatform(&m);
+    std::mt19937 rng(seed);
+    World w = MakeWorld(m, rng);
+
+    DeletionRequest request;
+    request.folders = w.folders;
+    request.files = w.files;
+    request.fileTicks = w.ticks;
+    request.keep = w.keep;
+    request.otherProgramFolders = w.others;
+    request.programFolder = kTidewell;
+    request.publisher = Text(u"Vendor");
+    request.uninstallType = 1;
+
+    // What the user kept, in the long spelling: the unticked rows and the
+    // kept paths, folders with everything in them.
+    TextList kept = w.keep;
+    for (std::size_t i = 0; i < w.ticks.size(); ++i) {
+      if (w.ticks[i]) continue;
+      const Text& path = i < w.folders.size() ? w.folders[i] : w.files[i - w.folders.size()];
+      kept.push_back(GetLongPath(path).empty() ? path : GetLongPath(path));
+    }
+    TextList ticked;
+    for (std::size_t i = 0; i < w.ticks.size(); ++i) {
+      const Text& path = i < w.folders.size() ? w.folders[i] : w.files[i - w.folders.size()];
+      if (w.ticks[i]) ticked.push_back(GetLongPath(path));
+    }
+    const auto isKept = [&](const Text& f) {
+      for (const Text& k : kept)
+        if (Below(f, k)) return true;
+      for (const Text& o : w.others)
+        if (Below(f, o)) return true;
+      return false;
+    };
+    const auto isListed = [&](const Text& f) {
+      for (const Text& t : ticked)
+        if (Below(f, t)) return true;
+      return false;
+    };
+    const auto check = [&](const char* when, bool released) {
+      SCOPED_TRACE(when);
+      for (const Text& f : w.allFiles) {
+        if (isKept(f) || !isListed(f)) {
+          EXPECT_TRUE(m.Exists(f)) << ToUtf8(f);
+        } else if (released || !w.held.count(f)) {
+          EXPECT_FALSE(m.Exists(f)) << ToUtf8(f);
+        }
+      }
+      // The vendor folder and Program Files stay whatever the lists say.
+      EXPECT_TRUE(m.Exists(kVendor + u"\\Other"));
+    };
+
+    // The first click, with the window's kept paths saved as its state.
+    PendingState state;
+    state.name = u"App";
+    state.publisher = u"Vendor";
+    state.folders = w.folders;
+    state.files = w.files;
+    state.uninstallType = 1;
+    ASSERT_TRUE(WritePendingState(kTidewell, state).Ok());
+    DeletionReport report = DeleteLeftovers(request);
+    check("first", false);
+    if (report.outcome == DeletionOutcome::kComplete) {
+      EXPECT_TRUE(report.stateRemoved);
+      EXPECT_FALSE(IsUninstallPending(kTidewell));
+      continue;
+    }
+    ASSERT_EQ(DeletionOutcome::kIncomplete, report.outcome) << ToUtf8(report.message);
+    ASSERT_TRUE(KeepRemainingAsPendingState(kTidewell, 1, report).Ok());
+
+    // A retry with the same rows changes nothing kept.
+    report = DeleteLeftovers(request);
+    check("retry", false);
+    if (report.outcome == DeletionOutcome::kIncomplete) ASSERT_TRUE(KeepRemainingAsPendingState(kTidewell, 1, report).Ok());
+
+    // A resume from the files, every row ticked as a restart shows them,
+    // once the files are free: done, around what is kept.
+    for (const Text& f : w.held) m.Release(f);
+    const LoadedState loaded = ReadPendingState(kTidewell);
+    ASSERT_TRUE(loaded.Ok());
+    ASSERT_TRUE(loaded.typeKnown);
+    DeletionRequest resumed;
+    resumed.folders = loaded.folders.value_or(TextList());
+    resumed.files = loaded.files.value_or(TextList());
+    resumed.keep = loaded.kept.value_or(TextList());
+    resumed.otherProgramFolders = w.others;
+    resumed.programFolder = kTidewell;
+    resumed.uninstallType = loaded.uninstallType;
+    report = DeleteLeftovers(resumed);
+    check("resume", true);
+    EXPECT_EQ(DeletionOutcome::kComplete, report.outcome) << ToUtf8(report.message);
+    EXPECT_FALSE(IsUninstallPending(kTidewell));
+    SetPlatform(nullptr);
+  }
+  SetPlatform(nullptr);
+}
+
+TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  m.AddFile(kVendor + u"\\App\\a.dll", "x");
+  m.AddFile(kVendor + u"\\App\\keep.ini", "x");
+  m.AddFile(kVendor + u"\\Other\\o.exe", "x");
+  DeletionRequest request;
+  request.folders = {kVendor, u"C:\\Windows\\System32"};
+  request.files = {kVendor + u"\\App\\a.dll", kVendor + u"\\Other\\o.exe"};
+  request.registry = {u"HKLM|SOFTWARE\\Vendor", u"HKLM|SOFTWARE\\Vendor|v", u"BAD|x", u"HKLM|SOFTWARE"};
+  request.registryTicks = {true, false};
+  request.keep = {kVendor + u"\\App\\keep.ini"};
+  request.otherProgramFolders = {kVendor + u"\\Other"};
+  request.programFolder = kTidewell;
+  request.publisher = Text();
+  const DeletionPlan plan = PlanDeletion(request);
+  const auto is = [](const PlanEntry& e, PlanAction a, const char16_t* words) {
+    return e.action == a && Contains(e.reason, words);
+  };
+  ASSERT_EQ(4u, plan.paths.size());
+  EXPECT_TRUE(is(plan.paths[0], PlanAction::kDelete, u"except 2 kept entries")) << ToUtf8(plan.paths[0].reason);
+  EXPECT_TRUE(is(plan.paths[1], PlanAction::kRefuse, u"protected location"));
+  EXPECT_TRUE(is(plan.paths[2], PlanAction::kDelete, u"ticked"));
+  EXPECT_TRUE(is(plan.paths[3], PlanAction::kKeep, u"another listed program"));
+  ASSERT_EQ(4u, plan.registry.size());
+  EXPECT_TRUE(is(plan.registry[0], PlanAction::kDelete, u"except 1 kept entry"));
+  EXPECT_TRUE(is(plan.registry[1], PlanAction::kKeep, u"kept by the user"));
+  EXPECT_TRUE(is(plan.registry[2], PlanAction::kRefuse, u"not a registry line"));
+  EXPECT_TRUE(is(plan.registry[3], PlanAction::kRefuse, u"Windows or other programs need"));
+  EXPECT_TRUE(m.Exists(kVendor + u"\\App\\a.dll"));
+
+  // A Microsoft program: every entry to delete is refused, with the reason.
+  request.publisher = Text(u"Microsoft Corporation");
+  for (const PlanEntry& e : PlanDeletion(request).paths)
+    EXPECT_NE(PlanAction::kDelete, e.action) << ToUtf8(e.entry);
+  // An unknown type (a resumed state without SLF_TY.txt) withholds as well.
+  request.publisher = Text();
+  request.uninstallType = -1;
+  EXPECT_EQ(PlanBlock::kState, PlanDeletion(request).block);
+  EXPECT_EQ(DeletionOutcome::kFailed, DeleteLeftovers(request).outcome);
+  EXPECT_TRUE(m.Exists(kVendor + u"\\App\\a.dll"));
+  SetPlatform(nullptr);
+}
+
+TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  std::mt19937 rng(7);
+  PendingState state;
+  state.name = u"Caf\u00e9 \u7a0b\u5e8f";
+  state.publisher = u"Microsoft Corporation";
+  for (int i = 0; i < 6; ++i) {
+    state.files.push_back(u"C:\\Apps\\\u00c5\\f" + Num(i) + u".dll");
+    state.folders.push_back(u"C:\\Apps\\d" + Num(i));
+    state.registry.push_back(u"HKLM|SOFTWARE\\V\\k" + Num(i));
+  }
+  state.kept = {state.files[1], state.registry[2]};
+  state.uninstallType = 1;
+  ASSERT_TRUE(WritePendingState(kTidewell, state).Ok());
+  std::set<Text> written;
+  for (const TextList* l : {&state.files, &state.folders, &state.registry})
+    written.insert(l->begin(), l->end());
+
+  const auto noStranger = [&](const std::optional<TextList>& lines) {
+    if (!lines) return true;
+    for (const Text& line : *lines)
+      if (!written.count(line)) return false;
+    return true;
+  };
+  for (const Text name : {kStateFilesFile, kStateFoldersFile, kStateRegistryFile, kStateKeptFile, kStateConfigFile,
+                          kStateTypeFile}) {
+    std::string whole;
+    ASSERT_TRUE(m.ReadFileBytes(kTidewell + name, &whole));
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+      ASSERT_TRUE(m.WriteFileBytes(kTidewell + name, whole.substr(0, cut)));
+      const LoadedState back = ReadPendingState(kTidewell);
+      EXPECT_TRUE(noStranger(back.files) && noStranger(back.folders) && noStranger(back.registry) &&
+                  noStranger(back.kept))
+          << ToUtf8(name) << " cut at " << cut;
+      // A cut SIConfig.txt never passes for one without the publisher.
+      if (name == Text(kStateConfigFile) && cut > 0) EXPECT_FALSE(back.config.has_value()) << cut;
+      if (name == Text(kStateTypeFile) && cut > 0) EXPECT_FALSE(back.typeKnown) << cut;
+    }
+    ASSERT_TRUE(m.WriteFileBytes(kTidewell + name, whole));
+  }
+
+  // Random bytes, some behind one of the marks, in place of every list.
+  written.clear();
+  for (int i = 0; i < 3000; ++i) {
+    std::string bytes;
+    const int mark = rng() % 4;
+    if (mark == 1) bytes = "\xEF\xBB\xBF";
+    if (mark == 2) bytes = "\xFF\xFE";
+    for (int n = rng() % 40; n > 0; --n) bytes += char(rng() % 256);
+    const Text name = i % 2 ? kStateFilesFile : kStateRegistryFile;
+    ASSERT_TRUE(m.WriteFileBytes(kTidewell + name, bytes));
+    const LoadedState back = ReadPendingState(kTidewell);
+    const std::optional<TextList>& lines = i % 2 ? back.files : back.registry;
+    EXPECT_TRUE(!lines || lines->empty()) << i;
+  }
+  SetPlatform(nullptr);
+}
+
+}  // namespace
+}  // namespace tw

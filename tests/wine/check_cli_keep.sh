@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# What the user keeps survives on the real API, end to end with
+# tidewell-cli.exe run from a folder of its own in the prefix:
+#   - force-remove --dry-run prints the plan (keep, delete, with reasons) and
+#     changes nothing;
+#   - a pending uninstall whose user kept a file inside the ticked program
+#     folder: `pending` shows it, `pending --delete --yes` deletes around the
+#     kept file, stays pending for an entry the guard refuses, saves the kept
+#     file as kept again, and a retry keeps it once more;
+#   - the state files are rewritten whole (no temporary file is left).
+# Needs no fixture programs.
+#
+# Usage: check_cli_keep.sh tidewell-cli.exe
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/lib.sh
+source "$here/../../scripts/lib.sh"
+
+[[ $# -eq 1 ]] || tw_die "usage: check_cli_keep.sh tidewell-cli.exe"
+cli=$1
+[[ -f "$cli" ]] || tw_die "no $cli"
+if [[ -z "${WINEPREFIX:-}" ]]; then
+  build=$(cd "$(dirname "$cli")" && pwd)
+  while [[ "$build" != / && ! -f "$build/CMakeCache.txt" ]]; do build=$(dirname "$build"); done
+  [[ -f "$build/CMakeCache.txt" ]] || tw_die "no build folder above $cli; set WINEPREFIX"
+  export WINEPREFIX="$build/wineprefix"
+fi
+[[ -d "$WINEPREFIX/drive_c" ]] || "$TW_ROOT/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+[[ -d "$WINEPREFIX/drive_c" ]] || tw_die "no prefix at $WINEPREFIX"
+
+drive="$WINEPREFIX/drive_c"
+app="$drive/TwKeep/App"
+tool="$drive/TwKeepTool"
+work=$(mktemp -d)
+cleanup() { [[ -n "${TW_KEEP_DEBUG:-}" ]] && cat "$work/out.txt" >&2; rm -rf "$work" "$drive/TwKeep" "$tool"; }
+trap cleanup EXIT
+fail() { cat "$work/out.txt" "$work/err.txt" >&2 2>/dev/null || true; tw_die "$*"; }
+run() {
+  local status=0
+  "$TW_ROOT/scripts/wine-run.sh" "$tool/tidewell-cli.exe" "$@" >"$work/out.txt" 2>"$work/err.txt" </dev/null || status=$?
+  return $status
+}
+
+rm -rf "$drive/TwKeep" "$tool"
+mkdir -p "$app/data" "$tool"
+cp "$cli" "$tool/tidewell-cli.exe"
+echo a >"$app/a.dll"
+echo k >"$app/data/keep.ini"
+echo b >"$app/data/b.dat"
+
+# ---- A dry run changes nothing.
+run force-remove 'C:\TwKeep\App' --dry-run --keep 'C:\TwKeep\App\data\keep.ini' || fail "the dry run failed"
+grep -q '"dry_run":1' "$work/out.txt" || fail "no plan printed"
+grep -q '"entry":"C:\\\\TwKeep\\\\App\\\\data\\\\keep.ini","kind":"file","action":"keep","reason":"kept by the user"' \
+  "$work/out.txt" || fail "the kept file is not planned as kept"
+grep -q '"action":"delete"' "$work/out.txt" || fail "nothing planned for deletion"
+[[ -f "$app/a.dll" && -f "$app/data/keep.ini" && -f "$app/data/b.dat" ]] || fail "the dry run deleted something"
+[[ ! -e "$tool/SLF_FI.txt" ]] || fail "the dry run wrote a state"
+
+# ---- A pending uninstall, as the window saves it: UTF-8 with its mark, CR LF.
+state() { printf '\xEF\xBB\xBF'; local line; for line in "$@"; do printf '%s\r\n' "$line"; done; }
+state 'Keep App' 'Vendor' >"$tool/SIConfig.txt"
+state '0' >"$tool/SLF_TY.txt"
+# The system folder is refused by the guard and stays, so the uninstall
+# stays pending.
+state 'C:\TwKeep\App' 'C:\windows\system32' >"$tool/SLF_FL.txt"
+state 'C:\TwKeep\App\a.dll' 'C:\TwKeep\App\data\keep.ini' >"$tool/SLF_FI.txt"
+: >"$tool/SLF_RG.txt"
+state 'C:\TwKeep\App\data\keep.ini' >"$tool/SLF_KP.txt"
+
+run pending || fail "pending did not show the uninstall"
+grep -q '"name":"Keep App"' "$work/out.txt" || fail "pending shows another name"
+
+for attempt in first retry; do
+  status=0
+  run pending --delete --yes || status=$?
+  (( status == 1 )) || fail "$attempt: expected an incomplete deletion (exit 1), got $status"
+  grep -q '"outcome":"incomplete"' "$work/out.txt" || fail "$attempt: not reported incomplete"
+  grep -q '"state_saved":1' "$work/out.txt" || fail "$attempt: the state was not saved again"
+  grep -q '"refused_paths":\["C:\\\\windows\\\\system32"\]' "$work/out.txt" ||
+    fail "$attempt: the refused entry is not reported"
+  [[ -f "$app/data/keep.ini" ]] || fail "$attempt: the kept file was deleted"
+  [[ ! -e "$app/a.dll" && ! -e "$app/data/b.dat" ]] || fail "$attempt: ticked files are still there"
+  [[ -f "$drive/windows/system32/kernel32.dll" ]] || fail "$attempt: the system folder was touched"
+  grep -q 'keep.ini' "$tool/SLF_KP.txt" || fail "$attempt: the kept file is no longer saved as kept"
+  ls "$tool" | grep -q '\.new$' && fail "$attempt: a temporary state file was left behind"
+  tail -c 2 "$tool/SLF_FL.txt" | od -An -tx1 | grep -q '0d 0a' || fail "$attempt: SLF_FL.txt not ended by CR LF"
+done
+
+tw_log "dry run changed nothing; the kept file survived pending --delete and its retry"
