@@ -44,10 +44,13 @@ ZRU_InstalledSoftware* ZRU_InstalledSoftwareList::Find(const Text& nameLow) cons
   return found == mpu_SDLMap_InstalledSoftware.end() ? nullptr : found->second;
 }
 
-TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow) {
+TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow,
+                             const Text& exceptFolder) {
   TextList folders;
+  const Text removed = Trim(exceptFolder).empty() ? Text() : ResolvedFolderForm(exceptFolder);
   for (const auto& record : list.mpu_SDLarry_InstalledSoftware) {
     if (record->mpu_str_Name_low == exceptNameLow || Trim(record->mpu_str_InstallLocation).empty()) continue;
+    if (!removed.empty() && ResolvedFolderForm(record->mpu_str_InstallLocation) == removed) continue;
     folders.push_back(Trim(record->mpu_str_InstallLocation));
   }
   return folders;

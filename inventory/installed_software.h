@@ -69,8 +69,11 @@ class ZRU_InstalledSoftwareList {
 
 // The install folders of every listed program but the one whose lower-case
 // name is `exceptNameLow` (empty for a Force Remove), trimmed: what a
-// deletion of leftovers keeps (cleanup/deletion_plan.h).
-TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow);
+// deletion of leftovers keeps (cleanup/deletion_plan.h). A program whose
+// folder is `exceptFolder` (the folder a Force Remove was given) is the
+// program being removed, not another one: its folder is left out too.
+TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow,
+                             const Text& exceptFolder = Text());
 
 // The install folders of the other listed programs that lie inside the
 // record's folder (a vendor folder given as one product's folder holds its

@@ -29,6 +29,8 @@ build_type=${TIDEWELL_BUILD_TYPE:-Release}
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Paths relative to the tree, so that clones in other folders share it.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$TW_ROOT}
 fi
 
 for folder in "${folders[@]}"; do

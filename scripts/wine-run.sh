@@ -51,9 +51,4 @@ status=0
 "$loader" "$exe" "$@" </dev/null >"$out" 2>"$err" || status=$?
 cat "$out"
 cat "$err" >&2
-# Every script test runs its Windows commands through here: a failure names
-# the command and its exit code beside the standard error printed above.
-if (( status != 0 )); then
-  tw_log "command failed with exit code $status: $exe $*"
-fi
 exit "$status"

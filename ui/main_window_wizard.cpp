@@ -501,8 +501,10 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
   // Force Remove; after a start-up resume only SIConfig.txt tells.
   if (mpr_int_UninstallMode == 1) request.publisher = mpr_str_SelUnstallSoftware_PU;
   if (mpr_int_UninstallMode == 2) request.publisher = Text();
-  request.otherProgramFolders = OtherProgramFolders(
-      *gv_InstalledSoftwareList, mpr_int_UninstallMode == 2 ? Text() : LowerAscii(Trim(mpr_str_SelUnstallSoftware)));
+  request.otherProgramFolders =
+      mpr_int_UninstallMode == 2
+          ? OtherProgramFolders(*gv_InstalledSoftwareList, Text(), mpr_str_SelCustomUinstallPath)
+          : OtherProgramFolders(*gv_InstalledSoftwareList, LowerAscii(Trim(mpr_str_SelUnstallSoftware)));
 
   const DeletionReport report = DeleteLeftovers(request);
   switch (report.outcome) {

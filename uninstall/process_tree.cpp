@@ -1,5 +1,6 @@
 #include "uninstall/process_tree.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
@@ -109,6 +110,15 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
       for (const ProcessEntry& entry : entries) {
         if (member->exeFile.empty() && entry.processId == member->pid) member->exeFile = entry.exeFile;
       }
+    }
+    // A process adopted while it was still starting shows without a name at
+    // first; when it turns out to be the shell, it is no part of the tree.
+    if (members.size() > 1) {
+      members.erase(std::remove_if(members.begin() + 1, members.end(),
+                                   [](const std::unique_ptr<Member>& m) { return IsShell(m->exeFile); }),
+                    members.end());
+    }
+    for (auto& member : members) {
       // Without a handle a member has ended when the list no longer has it.
       if (!member->ended && !member->handle && listed && !present.count(member->pid)) {
         member->ended = true;

@@ -9,6 +9,7 @@
 #include "access/folder_guard.h"
 #include "access/environment.h"
 #include "access/folders.h"
+#include "access/path_guard.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
@@ -244,6 +245,16 @@ class CommandSession {
   ZRU_Software_Lib* library_;
 };
 
+// A listed program whose folder the guard refuses is traced without it (its
+// uninstall entry alone); the console says why.
+void SayWhyFolderIsNotTraced(const ZRU_InstalledSoftware* record, std::ostream& err) {
+  if (!record || Trim(record->mpu_str_InstallLocation).empty()) return;
+  const PathJudgement judgement = JudgeTraceFolder(record->mpu_str_InstallLocation);
+  if (!judgement.Refused()) return;
+  err << "tidewell-cli: the folder of \"" << ToUtf8(record->mpu_str_Name) << "\" is not traced, only its uninstall entry: "
+      << ToUtf8(judgement.Reason()) << "\n";
+}
+
 void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware* record, const Text& folder,
                 const TraceRun& run) {
   out << JsonObject()
@@ -317,6 +328,7 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
+  if (!forceRemove) SayWhyFolderIsNotTraced((*session.list())->Find(nameLow), err);
   PrintTrace(out, forceRemove, forceRemove ? nullptr : (*session.list())->Find(nameLow), folder, run);
   return 0;
 }
@@ -558,6 +570,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   if (options.dryRun) {
     // Nothing is run and nothing is written: the plan is what the deletion
     // would do to the leftovers as they are now.
+    SayWhyFolderIsNotTraced(record, err);
     PrintTrace(out, false, record, Text(), trace);
     return DeleteRequested(request(), options, false, out, err);
   }
@@ -581,6 +594,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     err << "tidewell-cli: the watch did not finish\n";
     code = 1;
   } else {
+    SayWhyFolderIsNotTraced(record, err);
     PrintTrace(out, false, record, Text(), trace);
     if (deleteLeftovers) code = DeleteRequested(planned, options, true, out, err);
   }
@@ -614,7 +628,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   // The trace read the 64-bit view on 64-bit Windows; the deletion follows it.
   DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag());
   request.publisher = Text();
-  request.otherProgramFolders = OtherProgramFolders(**session.list(), Text());
+  request.otherProgramFolders = OtherProgramFolders(**session.list(), Text(), folder);
   const int code = DeleteRequested(request, options, false, out, err);
   SetMessageHandler(nullptr);
   return code;

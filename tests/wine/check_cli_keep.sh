@@ -54,6 +54,8 @@ grep -q '"dry_run":1' "$work/out.txt" || fail "no plan printed"
 grep -q '"entry":"C:\\\\TwKeep\\\\App\\\\data\\\\keep.ini","kind":"file","action":"keep","reason":"kept by the user"' \
   "$work/out.txt" || fail "the kept file is not planned as kept"
 grep -q '"action":"delete"' "$work/out.txt" || fail "nothing planned for deletion"
+validate() { python3 "$here/validate_cli_output.py" "$1" "$work/out.txt" >&2 || fail "$1 output does not match its schema"; }
+validate force-remove
 [[ -f "$app/a.dll" && -f "$app/data/keep.ini" && -f "$app/data/b.dat" ]] || fail "the dry run deleted something"
 [[ ! -e "$tool/SLF_FI.txt" ]] || fail "the dry run wrote a state"
 
@@ -70,12 +72,14 @@ state 'C:\TwKeep\App\data\keep.ini' >"$tool/SLF_KP.txt"
 
 run pending || fail "pending did not show the uninstall"
 grep -q '"name":"Keep App"' "$work/out.txt" || fail "pending shows another name"
+validate pending
 
 for attempt in first retry; do
   status=0
   run pending --delete --yes || status=$?
   (( status == 1 )) || fail "$attempt: expected an incomplete deletion (exit 1), got $status"
   grep -q '"outcome":"incomplete"' "$work/out.txt" || fail "$attempt: not reported incomplete"
+  validate pending-delete
   grep -q '"state_saved":1' "$work/out.txt" || fail "$attempt: the state was not saved again"
   grep -q '"refused_paths":\["C:\\\\windows\\\\system32"\]' "$work/out.txt" ||
     fail "$attempt: the refused entry is not reported"

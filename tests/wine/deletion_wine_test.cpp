@@ -177,6 +177,8 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   request.programFolder = state;
   request.uninstallType = 1;
   request.programName = u"Deletion Test";
+  // The caller knows the publisher (no SIConfig.txt is written here).
+  request.publisher = u"Tidewell Tests";
   const tw::DeletionReport report = tw::DeleteLeftovers(request);
   if (!report.backupFile.empty()) backups_.push_back(report.backupFile);
 

@@ -69,8 +69,10 @@ TEST(WineGuard, ShortNamesAndLinksAreResolvedBeforeJudging) {
   }
   // Wine's own short names (C:\PROG~5P2 for C:\Program Files (x86)) are
   // expanded: a program folder spelled short is accepted as its long self.
-  const Text programFolder = u"C:\\Program Files\\Tidewell Trace Foo";
+  const Text programFolder = u"C:\\Program Files\\Tidewell Guard Program";
+  tw::Plat().CreateDirectory(programFolder);
   const tw::PathJudgement program = guard.JudgeFolderToWalk(ShortPath(programFolder));
+  tw::Plat().RemoveDirectory(programFolder);
   EXPECT_FALSE(program.Refused()) << U8(program.Reason());
   EXPECT_EQ(U8(program.resolved), U8(tw::UpperAscii(programFolder) + u"\\"));
 

@@ -4,8 +4,9 @@
 Usage: validate_cli_output.py KIND FILE
 KIND names the command whose output FILE holds:
   list, analyze, quiet-uninstall, export, version: every line against the one schema;
-  uninstall, force-remove: watch lines, the trace line and the deletion report, each
-    against its own schema, in that order;
+  uninstall, force-remove: watch lines, the trace line and the deletion report (or
+    the plan of a dry run), each against its own schema, in that order;
+  pending: the pending uninstall; pending-delete: its deletion report (or plan);
   export-json: the whole file (the export's JSON document).
 Exits 1 and names every line that fails; a file without a single line fails too.
 """
@@ -31,6 +32,10 @@ def load_validators():
 
 
 def schema_of_line(kind, value):
+    if kind == "pending":
+        return "pending"
+    if kind == "pending-delete":
+        return "deletion"
     if kind in ("uninstall", "force-remove"):
         if isinstance(value, dict) and "event" in value:
             return "watch-event"
