@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <map>
 
+#include "cleanup/backup_restore.h"
 #include "cleanup/cleanup_record.h"
+#include "cleanup/registry_backup.h"
 #include "cleanup/leftover_deletion.h"
 #include "platform/sim/sim_machine.h"
 
@@ -163,6 +165,28 @@ TEST_F(CleanupRecycle, RecordsAreListedNewestFirst) {
                                u"2026-01-02 10-00-00 App.json", u"broken.json"}),
             names);
   EXPECT_FALSE(listed.back().readable);
+}
+
+TEST_F(CleanupRecycle, RestoreReadsEveryKeyAndValueTheBackupWrites) {
+  const HKey lm = win::kHKeyLocalMachine;
+  m.SetString(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"", u"default");
+  m.SetString(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App\\Sub", u"say \"hi\"\\there", u"line");
+  m.SetValue(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App\\Sub", u"Blob", win::kRegBinary, std::string(200, '\x7f'));
+  m.SetString(win::kHKeyCurrentUser, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", u"AppTray", u"x");
+  RegistryBackup backup(kViewDefault, true);
+  ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Vendor\\App"));
+  ASSERT_TRUE(backup.AddValue(win::kHKeyCurrentUser, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", u"AppTray"));
+  std::vector<RestoredRegistryEntry> entries;
+  ASSERT_TRUE(ReadRegFileEntries(backup.FileBytes(), &entries));
+  std::vector<std::string> seen;
+  for (const RestoredRegistryEntry& e : entries)
+    seen.push_back(ToUtf8(e.key) + (e.isValue ? " | " + ToUtf8(e.valueName) : ""));
+  const std::string app = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor\\App";
+  const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  EXPECT_EQ((std::vector<std::string>{app, app + " | ", app + "\\Sub", app + "\\Sub | say \"hi\"\\there",
+                                      app + "\\Sub | Blob", run, run + " | AppTray"}),
+            seen);
+  EXPECT_FALSE(ReadRegFileEntries("not a reg file", &entries));
 }
 
 }  // namespace
