@@ -10,6 +10,14 @@ namespace {
 
 bool Exists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
+// The shell takes a folder by its name: with a trailing "\" (as the trace
+// lists folders) SHFileOperationW finds no such item.
+Text ForTheShell(const Text& path) {
+  Text name = path;
+  while (name.size() > 3 && (name.back() == u'\\' || name.back() == u'/')) name.pop_back();
+  return name;
+}
+
 }  // namespace
 
 void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
@@ -30,7 +38,9 @@ void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
   TextList refused;
   if (mode == RemovalMode::kRecycle) {
     bool aborted = false;
-    Plat().RecycleItems(present, &aborted);
+    TextList names;
+    for (const Text& path : present) names.push_back(ForTheShell(path));
+    Plat().RecycleItems(names, &aborted);
     TextList left;
     for (const Text& path : present) {
       if (Exists(path)) left.push_back(path);
@@ -39,7 +49,7 @@ void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
     // The batch ended at its first refusal: the items after it were never
     // tried, so each is offered once more by itself.
     for (const Text& path : left) {
-      if (left.size() > 1) Plat().RecycleItems({path}, &aborted);
+      if (left.size() > 1) Plat().RecycleItems({ForTheShell(path)}, &aborted);
       if (Exists(path)) refused.push_back(path);
       else tally->recycled.push_back(path);
     }

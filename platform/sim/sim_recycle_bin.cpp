@@ -9,8 +9,10 @@ namespace tw::sim {
 
 namespace {
 
-// The shell's "access denied at the source" (DE_ACCESSDENIEDSRC).
+// The shell's "access denied at the source" (DE_ACCESSDENIEDSRC) and
+// "invalid files" (DE_INVALIDFILES).
 constexpr int kShellAccessDeniedSource = 0x78;
+constexpr int kShellInvalidFiles = 0x7C;
 
 Text LongPathOf(char16_t drive, const std::vector<Text>& names) {
   Text path{drive, u':'};
@@ -61,6 +63,9 @@ int SimMachine::RecycleItems(const std::vector<Text>& paths, bool* aborted) {
   recycleCalls_.push_back(paths);
   if (aborted) *aborted = false;
   for (const Text& path : paths) {
+    // An item is named as a file name: "C:\\Folder\\" names none (as Wine's
+    // shell answers; the file API would take it).
+    if (!path.empty() && (path.back() == u'\\' || path.back() == u'/')) return kShellInvalidFiles;
     const ParsedPath parsed = Effective(path);
     WalkResult walk;
     if (!Locate(parsed, &walk)) return static_cast<int>(Thread().lastError);

@@ -26,6 +26,7 @@ const Text kOdd = Text(u"C:\\Vendor Odd\\name") + char16_t(0xD800) + u".txt";  /
 const Text kKept = kApp + u"\\settings.ini";
 const Text kGone = u"C:\\Vendor Gone\\never.txt";  // not there to begin with
 const Text kWindows = u"C:\\Windows\\System32\\kernel32.dll";
+const Text kPlugins = u"C:\\Vendor Plugins\\";  // listed with its trailing "\", as the trace lists folders
 
 struct Expected {
   Text entry;
@@ -45,6 +46,7 @@ void Populate(SimMachine& m) {
   m.HoldOpen(kLocked);
   m.AddFile(kOdd, "odd");
   m.AddFile(kWindows, "system");
+  m.AddFile(kPlugins + u"plugin.dll", "plugin");
   m.SetString(win::kHKeyLocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"V", u"1");
 }
 
@@ -59,7 +61,7 @@ TEST_F(CleanupRecycle, EveryOrderAndModeGivesEachEntryItsTruthfulFateAndRecord) 
   // Folders first, then files, as the lists are; each rotation puts another
   // refusal at the head of the shell's batch.
   const std::vector<Expected> folders = {
-      {kApp, u"recycled"}, {kOther, u"deleted"}, {u"C:\\Vendor Cache", u"recycled"}};
+      {kApp, u"recycled"}, {kOther, u"deleted"}, {u"C:\\Vendor Cache", u"recycled"}, {kPlugins, u"recycled"}};
   const std::vector<Expected> files = {{kBig, u"deleted"},       {kLocked, u"not removed"}, {kOdd, u"recycled"},
                                        {kApp + u"\\app.dll", u"recycled"}, {kGone, u"absent"},
                                        {kWindows, u"refused"},   {kKept, u"kept"}};
@@ -101,7 +103,7 @@ TEST_F(CleanupRecycle, EveryOrderAndModeGivesEachEntryItsTruthfulFateAndRecord) 
       EXPECT_TRUE(machine.Exists(kKept));
       EXPECT_TRUE(machine.Exists(kLocked));
       EXPECT_TRUE(machine.Exists(kWindows));
-      for (const Text& gone : {kApp + u"\\app.dll", kApp + u"\\data", kOther, kBig, kOdd})
+      for (const Text& gone : {kApp + u"\\app.dll", kApp + u"\\data", kOther, kBig, kOdd, kPlugins})
         EXPECT_FALSE(machine.Exists(gone)) << ToUtf8(gone);
 
       // The Recycle Bin holds exactly what the report says went there.
@@ -118,13 +120,13 @@ TEST_F(CleanupRecycle, EveryOrderAndModeGivesEachEntryItsTruthfulFateAndRecord) 
         EXPECT_TRUE(inBin.empty());
       } else {
         std::sort(inBin.begin(), inBin.end());
-        TextList want = {kApp + u"\\app.dll", kApp + u"\\data", kOdd};
+        TextList want = {kApp + u"\\app.dll", kApp + u"\\data", kOdd, u"C:\\Vendor Plugins"};
         std::sort(want.begin(), want.end());
         EXPECT_EQ(want, inBin);
       }
       const std::size_t forGood = std::count_if(expected.begin(), expected.end(),
                                                 [](const auto& e) { return e.second == u"deleted"; });
-      EXPECT_EQ(permanent ? 6u : 3u, forGood);
+      EXPECT_EQ(permanent ? 7u : 3u, forGood);
       EXPECT_EQ(DeletionOutcome::kIncomplete, report.outcome);
       const Text sentence = DeletionPermanentSentence(forGood);
       EXPECT_EQ(!permanent, report.message.find(sentence) != Text::npos) << ToUtf8(report.message);

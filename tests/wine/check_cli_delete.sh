@@ -36,15 +36,16 @@ trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
 rm -rf "$XDG_DATA_HOME"
 mkdir -p "$XDG_DATA_HOME"
 trash="$XDG_DATA_HOME/Trash"
-# The original paths the trash records (Path= of each .trashinfo, unescaped).
+# The original paths the trash records (Path= of each .trashinfo, unescaped,
+# with Wine's dosdevices links resolved).
 trashed_paths() {
   python3 - "$trash/info" <<'PY'
-import pathlib, sys, urllib.parse
+import os, pathlib, sys, urllib.parse
 folder = pathlib.Path(sys.argv[1])
 for info in sorted(folder.glob("*.trashinfo")) if folder.is_dir() else []:
     for line in info.read_text(encoding="utf-8").splitlines():
         if line.startswith("Path="):
-            print(urllib.parse.unquote(line[5:]))
+            print(os.path.realpath(urllib.parse.unquote(line[5:])))
 PY
 }
 value_exists() { "$wine64" reg query "$run" /v "$1" </dev/null >"$work/reg.log" 2>&1; }
@@ -70,7 +71,7 @@ value_exists TidewellLeftoversNeighbour || fail "the neighbour's Run value was d
 
 # In the trash, under their original paths, with their content.
 trashed_paths >"$work/trashed.txt"
-grep -qxF "$folder" "$work/trashed.txt" || fail "the program folder is not in the trash: $(cat "$work/trashed.txt")"
+grep -qxF "$(realpath -m "$folder")" "$work/trashed.txt" || fail "the program folder is not in the trash: $(cat "$work/trashed.txt")"
 python3 - "$work/out.txt" <<'PY' || fail "the report does not list the folder as recycled"
 import json, sys
 report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
