@@ -5,9 +5,9 @@
 # folder and a Run value, and the leftover deletion must take all of them and
 # nothing else (the neighbour folder "...LeftoversX" and its Run value stay).
 # The files and folders go to the Recycle Bin, which Wine keeps as the
-# host's XDG trash: here one of the test's own (XDG_DATA_HOME beside the
-# prefix, on its file system, so that Wine can move into it), never the
-# user's. They must be found there with their original paths. Then
+# host's XDG trash: here the one beside the prefix that every Wine run of
+# the tests gets (XDG_DATA_HOME, set by tw_wine_env), never the user's. They
+# must be found there with their original paths. Then
 # `restore` with the cleanup's record must bring the Run value back through
 # regedit, and `force-remove --permanent` must delete a folder for good,
 # leaving nothing in the trash.
@@ -31,7 +31,7 @@ neighbour="$WINEPREFIX/drive_c/Program Files/Tidewell Fixture LeftoversX"
 backups="$(dirname "$cli")/Backups"
 
 work=$(mktemp -d)
-export XDG_DATA_HOME="$WINEPREFIX-xdg-delete"
+# tw_wine_env put the trash beside the prefix (scripts/lib.sh).
 trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
 rm -rf "$XDG_DATA_HOME"
 mkdir -p "$XDG_DATA_HOME"
@@ -76,7 +76,7 @@ python3 - "$work/out.txt" <<'PY' || fail "the report does not list the folder as
 import json, sys
 report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
 assert report["permanent_paths"] == [], report
-assert any(p.endswith("Tidewell Fixture Leftovers") for p in report["recycled_paths"]), report
+assert any(p.rstrip("\\").endswith("Tidewell Fixture Leftovers") for p in report["recycled_paths"]), report
 assert report["record_file"], report
 PY
 [[ -n "$(find "$trash/files" -name settings.ini 2>/dev/null)" ]] || fail "data/settings.ini is not in the trash"
