@@ -199,6 +199,10 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.MoveFileEx(existing, newName, flags);
   }
+  int RecycleItems(const std::vector<Text>& paths, bool* aborted) override {
+    ++files_;
+    return inner_.RecycleItems(paths, aborted);
+  }
 
  private:
   Platform& inner_;

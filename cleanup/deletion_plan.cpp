@@ -141,6 +141,7 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
   plan.programFolder = WithTrailingBackslash(request.programFolder);
   plan.uninstallType = request.uninstallType;
   plan.programName = request.programName;
+  plan.permanent = request.permanent;
   const bool view64 = request.uninstallType == 1;
 
   // ---- What withholds the whole deletion.

@@ -56,6 +56,8 @@ struct DeletionRequest {
   // The publisher the caller knows (the listed program's; empty for a
   // Force Remove). None after a resume, when only SIConfig.txt tells.
   std::optional<Text> publisher;
+  // Files and folders deleted for good instead of sent to the Recycle Bin.
+  bool permanent = false;
 };
 
 enum class PlanAction { kDelete, kKeep, kRefuse };
@@ -86,6 +88,7 @@ struct DeletionPlan {
   Text programName;  // names the registry backup
   Text programFolder;
   int uninstallType = 0;
+  bool permanent = false;  // files and folders for good, not to the Recycle Bin
   // What the execution deletes around: the comparison forms of every kept
   // folder and file (both spellings of each), and the kept registry lines.
   TextList keptPathForms;

@@ -8,7 +8,9 @@
 #include "access/message_box.h"
 #include "access/registry.h"
 #include "cleanup/deletion_guard.h"
+#include "cleanup/cleanup_record.h"
 #include "cleanup/deletion_plan.h"
+#include "cleanup/path_removal.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 
@@ -193,24 +195,39 @@ bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>&
   return left;
 }
 
-// Deletes what lies in `dir` except the kept paths (comparison forms) and
+// Removes what lies in `dir` except the kept paths (comparison forms) and
 // the folders on their way, then the folder itself when that left it empty.
-void DeleteAround(const Text& dir, const TextList& keep, int depth) {
+void DeleteAround(const Text& dir, const TextList& keep, RemovalMode mode, RemovalTally* tally, int depth) {
+  TextList remove, holders;
   for (const Text& name : ChildrenOf(dir)) {
     const Text child = WithTrailingBackslash(dir) + name;
     bool kept = false, holdsKept = false;
     Judge(child, keep, &kept, &holdsKept);
     if (kept) continue;
     if (!holdsKept) {
-      DeleteFileOrFolder(child);
+      remove.push_back(child);
       continue;
     }
     // A link that leads to a kept path is left as it is: walking it would
     // leave the tree.
     if (IsDirectoryLink(child) || depth > kMaxDepth) continue;
-    DeleteAround(child, keep, depth + 1);
+    holders.push_back(child);
   }
+  RemovePaths(remove, mode, tally);
+  for (const Text& child : holders) DeleteAround(child, keep, mode, tally, depth + 1);
   Plat().RemoveDirectory(dir);
+}
+
+// Whether `path` went for good: itself, inside a folder that did, or (for a
+// folder emptied around kept entries) anything in it.
+bool WentForGood(const Text& path, bool around, const TextList& permanentForms) {
+  const Text form = ComparablePath(path);
+  if (form.empty()) return false;
+  for (const Text& gone : permanentForms) {
+    if (IsAtOrBelow(form, gone)) return true;
+    if (around && IsAtOrBelow(gone, form)) return true;
+  }
+  return false;
 }
 
 Text Count(std::size_t n, const char16_t* one, const char16_t* many) {
@@ -229,6 +246,12 @@ Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms) {
             u" in the folder of another listed program and " + (otherPrograms == 1 ? u"was" : u"were") +
             u" left for it.";
   return text;
+}
+
+Text DeletionPermanentSentence(std::size_t permanent) {
+  if (permanent == 0) return Text();
+  return u" " + Count(permanent, u"file or folder", u"files or folders") +
+         u" could not go to the Recycle Bin and " + (permanent == 1 ? u"was" : u"were") + u" deleted for good.";
 }
 
 Text DeletionWithheldMessage() {
@@ -286,17 +309,37 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     }
   }
 
+  RemovalTally tally;
+  const Text stamp = BackupTimeStamp();
+  // The .reg backup and the record share one name: "<stamp> <program>".
+  Text stem = BackupFileName(stamp, plan.programName);
+  stem = allowed ? FreeBackupStem(BackupFolder(), stem.substr(0, stem.size() - 4)) : Text();
+  CleanupRecord record;
+  record.program = plan.programName;
+  record.time = stamp;
+  record.uninstallType = plan.uninstallType;
+  record.permanent = plan.permanent;
   try {
     const bool redirected = !is64 && IsWow64();
     const DeletionGuard guard = DeletionGuard::ForThisMachine();
     RedirectionOff redirection(is64);
 
-    const auto deletePath = [&](const PlanEntry& e) {
-      if (e.keptInside > 0 && IsDirectory(e.entry)) {
-        DeleteAround(e.entry, plan.keptPathForms, 0);
-      } else {
-        DeleteFileOrFolder(e.entry);
+    const RemovalMode mode = plan.permanent ? RemovalMode::kPermanent : RemovalMode::kRecycle;
+    const auto around = [](const PlanEntry& e) { return e.keptInside > 0 && IsDirectory(e.entry); };
+    // Plain entries go to the shell together, a batch per call; a folder
+    // holding kept entries is emptied around them in list order.
+    const auto removeEntries = [&](const std::vector<const PlanEntry*>& entries) {
+      TextList batch;
+      for (const PlanEntry* e : entries) {
+        if (!around(*e)) {
+          batch.push_back(e->entry);
+          continue;
+        }
+        RemovePaths(batch, mode, &tally);
+        batch.clear();
+        DeleteAround(e->entry, plan.keptPathForms, mode, &tally, 0);
       }
+      RemovePaths(batch, mode, &tally);
     };
 
     if (allowed) {
@@ -312,11 +355,13 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         const std::vector<std::uint32_t> after = ProcessesOf(e.entry);
         for (const std::uint32_t id : before)
           if (std::find(after.begin(), after.end(), id) == after.end()) ++report.terminatedProcesses;
-        deletePath(e);
+        removeEntries({&e});
       }
       // Second pass: every path, folders first.
+      std::vector<const PlanEntry*> all;
       for (const PlanEntry& e : plan.paths)
-        if (isDelete(e)) deletePath(e);
+        if (isDelete(e)) all.push_back(&e);
+      removeEntries(all);
 
       // The registry, after its backup.
       RegistryBackup backup(view, redirected);
@@ -329,8 +374,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
       }
       bool registryAllowed = true;
       if (!backup.Empty()) {
-        report.backupFile =
-            WriteBackupFile(backup, BackupFolder(), BackupFileName(BackupTimeStamp(), plan.programName));
+        report.backupFile = stem.empty() ? Text() : WriteBackupFile(backup, BackupFolder(), stem + u".reg");
         if (report.backupFile.empty()) {
           report.backupFailed = true;
           registryAllowed = false;
@@ -350,16 +394,38 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     }
 
     // What is left, looked at through the same view and redirection.
+    TextList permanentForms;
+    for (const Text& gone : tally.permanent) {
+      const Text form = ComparablePath(gone);
+      if (!form.empty()) permanentForms.push_back(form);
+    }
     for (const PlanEntry& e : plan.paths) {
       const bool exists = PathExists(e.entry);
+      RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
       if (e.action == PlanAction::kKeep) {
         if (e.keptByUser && exists) (e.kind == PlanKind::kFolder ? report.keptFolders : report.keptFiles).push_back(e.entry);
         if (!e.keptByUser && exists) ++report.otherProgramsKept;
+        line.result = u"kept";
+        record.paths.push_back(line);
         continue;
       }
       if (e.action == PlanAction::kRefuse && allowed) report.refusedPaths.push_back(e.entry);
-      const bool remains =
-          exists && !(e.keptInside > 0 && IsDirectory(e.entry) && !RemainsAround(e.entry, plan.keptPathForms, 0));
+      const bool emptiedAround = e.keptInside > 0 && IsDirectory(e.entry);
+      const bool remains = exists && !(emptiedAround && !RemainsAround(e.entry, plan.keptPathForms, 0));
+      if (e.action == PlanAction::kRefuse) {
+        line.result = u"refused";
+      } else if (remains) {
+        line.result = u"not removed";
+      } else if (!e.exists) {
+        line.result = u"absent";
+      } else if (plan.permanent || WentForGood(e.entry, e.keptInside > 0, permanentForms)) {
+        line.result = u"deleted";
+        report.permanentPaths.push_back(e.entry);
+      } else {
+        line.result = u"recycled";
+        report.recycledPaths.push_back(e.entry);
+      }
+      record.paths.push_back(line);
       if (remains) {
         (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
       } else if (e.exists) {
@@ -370,18 +436,28 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
       RegistryLineParts parts;
       const bool wellFormed = ParseRegistryLine(e.entry, &parts);
       const bool exists = wellFormed && RegistryEntryExists(parts, is64);
+      RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
       if (e.action == PlanAction::kKeep) {
         if (exists) report.keptRegistry.push_back(e.entry);
+        line.result = u"kept";
+        record.registry.push_back(line);
         continue;
       }
       if (!wellFormed) {
         report.passedOverRegistry.push_back(e.entry);
+        line.result = u"refused";
+        record.registry.push_back(line);
         continue;
       }
       if (e.action == PlanAction::kRefuse && allowed) report.refusedRegistry.push_back(e.entry);
       const bool remains =
           exists && !(e.keptInside > 0 && !parts.isValue && !KeyAround(parts.root, parts.keyPath, keptLines, view,
                                                                          false, 0));
+      line.result = e.action == PlanAction::kRefuse ? u"refused"
+                    : remains                       ? u"not removed"
+                    : e.exists                      ? u"deleted"
+                                                    : u"absent";
+      record.registry.push_back(line);
       if (remains) {
         report.remainingRegistry.push_back(e.entry);
       } else if (e.exists) {
@@ -424,6 +500,13 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     report.message = DeletionIncompleteMessage(report.RemainingPathCount(), remainingRegistry, refusedLeft,
                                                report.backupFailed, BackupFolder()) +
                      kept;
+  }
+  if (allowed && !plan.permanent) report.message += DeletionPermanentSentence(report.permanentPaths.size());
+  if (allowed) {
+    record.registryBackup = report.backupFile;
+    report.recordFile = WriteCleanupRecord(record, BackupFolder(), stem);
+    if (report.recordFile.empty())
+      report.message += u" The record of this cleanup could not be written to " + BackupFolder() + u".";
   }
   report.messageFlags = win::kMbIconInformation;
   if (report.outcome != DeletionOutcome::kIncomplete) {

@@ -7,8 +7,11 @@
 // delete in list order (folders first, so a folder goes as a whole tree, or
 // around what is kept in it), then a .reg backup of the registry entries
 // about to go, then the registry lines in row order, then a look at what
-// still exists, and the pending-uninstall state files removed when nothing
-// to delete does. For a 64-bit program (uninstall type 1) the file work runs
+// still exists, the record of the cleanup written beside the backup
+// (cleanup/cleanup_record.h), and the pending-uninstall state files removed
+// when nothing to delete does. Files and folders go to the Recycle Bin
+// (cleanup/path_removal.h) unless the plan says for good; what the Recycle
+// Bin holds counts as removed. For a 64-bit program (uninstall type 1) the file work runs
 // with the thread's file-system redirection off and the registry work in the
 // 64-bit view.
 //
@@ -40,6 +43,11 @@ struct DeletionReport {
 
   // Ticked entries that existed before and are gone now.
   TextList removedPaths;     // folders and files, in work-list order
+  // The removed paths again, by where they went: to the Recycle Bin, or
+  // deleted for good (asked for, or refused by the shell). A folder that
+  // went goes with everything listed inside it.
+  TextList recycledPaths;
+  TextList permanentPaths;
   TextList removedRegistry;  // registry lines, in row order
   // Entries to delete that still exist (apart from what is kept inside
   // them), as given in the request (the caller keeps them listed and saves
@@ -71,6 +79,9 @@ struct DeletionReport {
   Text backupFile;
   // The backup could not be written; the registry was then left as it was.
   bool backupFailed = false;
+  // The record of this cleanup (cleanup/cleanup_record.h): written for every
+  // deletion that was not withheld; empty when it could not be written.
+  Text recordFile;
 
   // The state files were removed (complete, withheld). Otherwise the caller
   // saves what remains (KeepRemainingAsPendingState).
@@ -107,7 +118,10 @@ StateWriteResult KeepRemainingAsPendingState(const Text& programFolder, int unin
 Text DeletionCompleteMessage();   // "All leftovers have been completely removed."
 // " 2 items you kept were left in place." (empty for 0), appended to the others.
 Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms);
-Text DeletionWithheldMessage();   // leftovers of Microsoft's programs are not removed
+Text DeletionWithheldMessage();
+// " 2 files or folders could not go to the Recycle Bin and were deleted for
+// good." (empty for 0).
+Text DeletionPermanentSentence(std::size_t permanent);   // leftovers of Microsoft's programs are not removed
 // "3 files or folders and 1 registry entry could not be removed. ..."
 Text DeletionIncompleteMessage(std::size_t paths, std::size_t registry, std::size_t refused, bool backupFailed,
                                const Text& backupFolder);

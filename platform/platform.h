@@ -311,6 +311,16 @@ class Platform {
   virtual bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) = 0;
   // MoveFileExW(existing, newName, flags).
   virtual bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) = 0;
+
+  // ---- Recycle Bin (shell32). SHFileOperationW with FO_DELETE and
+  // FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT over all
+  // of `paths` in one call (a double-NUL-terminated list of full paths),
+  // honouring the calling thread's file-system redirection. The result is
+  // the call's own: 0 when the shell reports success, else its error code;
+  // `aborted` receives fAnyOperationsAborted. The shell may stop at the first
+  // item it cannot take and leave the ones after it as they were, so the
+  // caller looks at what still exists.
+  virtual int RecycleItems(const std::vector<Text>& paths, bool* aborted) = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

@@ -86,6 +86,10 @@ tw_wine_env() {
   export WINEDEBUG=${WINEDEBUG:--all}
   # No Mono or Gecko: nothing here needs them, and their installers would ask.
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
+  # Wine's Recycle Bin is the XDG trash of $XDG_DATA_HOME: one beside the
+  # prefix (on its file system, which Wine needs to move files in), so that
+  # no test ever fills the user's own trash.
+  export XDG_DATA_HOME="$1-xdg"
 }
 
 # A fresh prefix at $1: removed, made again with wineboot -i, and its server

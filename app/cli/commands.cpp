@@ -10,7 +10,10 @@
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "cleanup/backup_restore.h"
+#include "cleanup/cleanup_record.h"
 #include "cleanup/deletion_plan.h"
+#include "cleanup/registry_backup.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
 #include "access/message_box.h"
@@ -50,22 +53,25 @@ const char kHelp[] =
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
     "  uninstall NAME --delete-leftovers [--yes] [--keep PATH]... [--dry-run]\n"
+    "            [--permanent]\n"
     "           The same, then delete the leftovers (asking first unless --yes)\n"
-    "           and print what was removed, what remains and what was kept. A\n"
-    "           registry backup (.reg) is written to the Backups folder beside\n"
-    "           the program first. The folders of the other listed programs are\n"
+    "           and print what was removed, what remains and what was kept.\n"
+    "           Files and folders go to the Recycle Bin (--permanent: deleted\n"
+    "           for good). A registry backup (.reg) is written to the Backups\n"
+    "           folder beside the program first, and a record of the cleanup\n"
+    "           (.json) beside it. The folders of the other listed programs are\n"
     "           kept. --keep PATH keeps a file, a folder (with everything in it)\n"
     "           or a registry line as an unticked row of the leftovers page does;\n"
     "           it may be given many times. --dry-run traces, prints the plan (one\n"
     "           entry per leftover: delete, keep or refused, with the reason) as\n"
     "           JSON and changes nothing: the uninstaller is not run either.\n"
-    "  force-remove DIR [--yes] [--keep PATH]... [--dry-run]\n"
+    "  force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
     "           Trace the folder DIR (refused for system and shared folders),\n"
     "           print the leftovers and delete them as above.\n"
     "  pending  Show the uninstall that waits for its leftovers to be deleted\n"
     "           (the state files beside the program) as JSON; exit code 1 when\n"
     "           none is pending.\n"
-    "  pending --delete [--yes] [--keep PATH]... [--dry-run]\n"
+    "  pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
     "           Finish it as Delete Leftovers on the leftovers page does: what\n"
     "           the user kept before stays kept, and what cannot be removed\n"
     "           stays pending.\n"
@@ -77,6 +83,13 @@ const char kHelp[] =
     "           following its processes to their end or the time-out (1800 s).\n"
     "           One JSON line per program; exit code 0, 3010 (restart needed)\n"
     "           or 1 (some failed). See docs/cli.md.\n"
+    "  backups  List the records of the cleanups in the Backups folder,\n"
+    "           newest first, one JSON object per line.\n"
+    "  restore RECORD\n"
+    "           Import the registry backup of the cleanup RECORD (a record's\n"
+    "           path, or its file name in the Backups folder) with regedit, and\n"
+    "           list the files and folders to restore from the Recycle Bin by\n"
+    "           their original paths.\n"
     "  export --format json|csv|html FILE\n"
     "           Write the inventory, with the fields of list, to FILE.\n"
     "  --version\n"
@@ -425,6 +438,7 @@ int ConsoleMessage(std::ostream& err, const Text& text, std::uint32_t flags) {
 struct DeleteOptions {
   bool yes = false;
   bool dryRun = false;
+  bool permanent = false;
   TextList keep;
 };
 
@@ -438,6 +452,8 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       options->yes = true;
     } else if (args[i] == u"--dry-run") {
       options->dryRun = true;
+    } else if (args[i] == u"--permanent") {
+      options->permanent = true;
     } else if (args[i] == u"--keep") {
       if (i + 1 >= args.size() || Trim(args[i + 1]).empty()) {
         err << "tidewell-cli: --keep needs a path or a registry line\n";
@@ -475,6 +491,7 @@ std::string PlanJson(const DeletionPlan& plan) {
       .Add("withheld_reason", plan.blockReason)
       .Add("publisher", plan.publisher)
       .Add("uninstall_type", std::int64_t(plan.uninstallType))
+      .Add("permanent", std::int64_t(plan.permanent ? 1 : 0))
       .AddRaw("files_folders", PlanEntriesJson(plan.paths))
       .AddRaw("registry", PlanEntriesJson(plan.registry))
       .str();
@@ -486,6 +503,7 @@ std::string PlanJson(const DeletionPlan& plan) {
 int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool keepState, std::ostream& out,
                     std::ostream& err) {
   request.keep.insert(request.keep.end(), options.keep.begin(), options.keep.end());
+  request.permanent = options.permanent;
   const DeletionPlan plan = PlanDeletion(request);
   if (options.dryRun) {
     out << PlanJson(plan) << "\n";
@@ -518,6 +536,9 @@ int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool 
              .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
              .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
              .Add("backup_file", report.backupFile)
+             .AddRaw("recycled_paths", JsonArray(report.recycledPaths))
+             .AddRaw("permanent_paths", JsonArray(report.permanentPaths))
+             .Add("record_file", report.recordFile)
              .Add("state_removed", std::int64_t(report.stateRemoved ? 1 : 0))
              .Add("state_saved", std::int64_t(stateSaved ? 1 : 0))
              .str()
@@ -548,8 +569,10 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     else if (!StartsWith(arg, u"--") && name.empty()) name = arg;
     else bad = true;
   }
-  if (bad || name.empty() || (!deleteLeftovers && (options.yes || options.dryRun || !options.keep.empty()))) {
-    err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run]]\n";
+  if (bad || name.empty() ||
+      (!deleteLeftovers && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
+    err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run] "
+           "[--permanent]]\n";
     return kUsageError;
   }
   CommandSession session;
@@ -607,7 +630,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   TextList rest;
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   if (rest.size() != 1 || StartsWith(rest[0], u"--")) {
-    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run]\n";
+    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
     return kUsageError;
   }
   const Text folder = rest[0];
@@ -641,8 +664,9 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   TextList rest;
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   const bool remove = rest.size() == 1 && rest[0] == u"--delete";
-  if (!(rest.empty() || remove) || (!remove && (options.yes || options.dryRun || !options.keep.empty()))) {
-    err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run]\n";
+  if (!(rest.empty() || remove) ||
+      (!remove && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
+    err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
     return kUsageError;
   }
   const Text folder = GetOwnFolder();
@@ -696,6 +720,91 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   return code;
 }
 
+std::string RecordEntriesJson(const std::vector<RecordEntry>& entries) {
+  std::string json = "[";
+  for (const RecordEntry& e : entries) {
+    if (json.size() > 1) json += ",";
+    json += JsonObject().Add("entry", e.entry).Add("kind", e.kind).Add("result", e.result).str();
+  }
+  return json + "]";
+}
+
+std::int64_t CountResult(const CleanupRecord& record, const char16_t* result) {
+  std::int64_t n = 0;
+  for (const std::vector<RecordEntry>* list : {&record.paths, &record.registry})
+    for (const RecordEntry& e : *list) n += e.result == result ? 1 : 0;
+  return n;
+}
+
+int BackupsCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() > 1) {
+    err << "tidewell-cli: backups takes no arguments\n";
+    return kUsageError;
+  }
+  for (const ListedRecord& listed : ListCleanupRecords(BackupFolder())) {
+    const CleanupRecord& r = listed.record;
+    out << JsonObject()
+               .Add("record", listed.path)
+               .Add("readable", std::int64_t(listed.readable ? 1 : 0))
+               .Add("program", r.program)
+               .Add("time", r.time)
+               .Add("permanent", std::int64_t(r.permanent ? 1 : 0))
+               .Add("registry_backup", r.registryBackup)
+               .Add("recycled", CountResult(r, u"recycled"))
+               .Add("deleted", CountResult(r, u"deleted"))
+               .Add("kept", CountResult(r, u"kept"))
+               .Add("refused", CountResult(r, u"refused"))
+               .Add("not_removed", CountResult(r, u"not removed"))
+               .AddRaw("files_folders", RecordEntriesJson(r.paths))
+               .AddRaw("registry", RecordEntriesJson(r.registry))
+               .str()
+        << "\n";
+  }
+  return 0;
+}
+
+int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2 || StartsWith(args[1], u"--") || Trim(args[1]).empty()) {
+    err << "tidewell-cli: usage: restore RECORD\n";
+    return kUsageError;
+  }
+  const Text path = RecordPathFor(args[1]);
+  std::string bytes;
+  CleanupRecord record;
+  if (!Plat().ReadFileBytes(path, &bytes) || !ParseCleanupRecord(bytes, &record)) {
+    err << "tidewell-cli: " << ToUtf8(path) << " is not a cleanup record that can be read\n";
+    return kUsageError;
+  }
+  const RestoreResult result = RestoreCleanup(record);
+  std::string registry = "[";
+  for (const RestoredRegistryEntry& e : result.registry) {
+    if (registry.size() > 1) registry += ",";
+    registry += JsonObject()
+                    .Add("key", e.key)
+                    .AddRaw("value", e.isValue ? JsonString(e.valueName) : "null")
+                    .Add("exists", std::int64_t(e.exists ? 1 : 0))
+                    .str();
+  }
+  registry += "]";
+  out << JsonObject()
+             .Add("record", path)
+             .Add("registry_backup", record.registryBackup)
+             .Add("backup_found", std::int64_t(result.backupFound ? 1 : 0))
+             .Add("regedit_started", std::int64_t(result.regeditStarted ? 1 : 0))
+             .Add("regedit_ended", std::int64_t(result.regeditEnded ? 1 : 0))
+             .Add("regedit_exit_code", std::int64_t(result.regeditExitCode))
+             .AddRaw("registry", registry)
+             .Add("registry_restored", std::int64_t(result.RegistryRestored() ? 1 : 0))
+             .AddRaw("restore_from_recycle_bin", JsonArray(result.fromRecycleBin))
+             .AddRaw("deleted_for_good", JsonArray(result.deletedForGood))
+             .str()
+      << "\n";
+  const bool backupMissing = !record.registryBackup.empty() && !result.backupFound;
+  if (backupMissing) err << "tidewell-cli: the registry backup " << ToUtf8(record.registryBackup) << " cannot be read\n";
+  else if (!result.RegistryRestored()) err << "tidewell-cli: not every registry entry of the backup exists again\n";
+  return !backupMissing && result.RegistryRestored() ? 0 : 1;
+}
+
 int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
   if (args.size() > 1) {
     err << "tidewell-cli: list takes no arguments (got \"" << ToUtf8(args[1]) << "\")\n";
@@ -735,6 +844,8 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
   if (command == u"uninstall") return UninstallCommand(args, out, err);
   if (command == u"force-remove") return ForceRemoveCommand(args, out, err);
   if (command == u"pending") return PendingCommand(args, out, err);
+  if (command == u"backups") return BackupsCommand(args, out, err);
+  if (command == u"restore") return RestoreCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";
   return kUsageError;
 }

@@ -21,7 +21,7 @@ constexpr std::uint32_t kPollMs = 200;
 
 const char kUsage[] =
     "tidewell-cli: usage: uninstall NAME... [--publisher P] --quiet [--timeout SECONDS] "
-    "[--delete-leftovers --yes]\n";
+    "[--delete-leftovers --yes [--permanent]]\n";
 
 struct Options {
   TextList names;
@@ -30,6 +30,7 @@ struct Options {
   bool quiet = false;
   bool deleteLeftovers = false;
   bool yes = false;
+  bool permanent = false;
   std::uint64_t timeoutSeconds = kDefaultTimeoutSeconds;
 };
 
@@ -55,6 +56,8 @@ bool ParseOptions(const std::vector<Text>& args, Options* options, std::ostream&
       options->deleteLeftovers = true;
     } else if (arg == u"--yes") {
       options->yes = true;
+    } else if (arg == u"--permanent") {
+      options->permanent = true;
     } else if (arg == u"--publisher" && i + 1 < args.size() && !Trim(args[i + 1]).empty() && !options->hasPublisher) {
       options->publisher = Trim(args[++i]);
       options->hasPublisher = true;
@@ -82,6 +85,10 @@ bool ParseOptions(const std::vector<Text>& args, Options* options, std::ostream&
   if (options->deleteLeftovers != options->yes) {
     err << "tidewell-cli: a quiet uninstall asks nothing: --delete-leftovers goes with --yes, and --yes with "
            "--delete-leftovers\n";
+    return false;
+  }
+  if (options->permanent && !options->deleteLeftovers) {
+    err << "tidewell-cli: --permanent goes with --delete-leftovers\n";
     return false;
   }
   return true;
@@ -159,6 +166,9 @@ std::string DeletionJson(const DeletionReport& report) {
       .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
       .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
       .Add("backup_file", report.backupFile)
+      .AddRaw("recycled_paths", JsonArray(report.recycledPaths))
+      .AddRaw("permanent_paths", JsonArray(report.permanentPaths))
+      .Add("record_file", report.recordFile)
       .str();
 }
 
@@ -178,7 +188,7 @@ TextList DistinctLines(const TextList& lines) {
 // Deletes what the trace found, after the program's own uninstaller did its
 // part, with the pending state written first as an interactive uninstall
 // writes it (an interrupted run can then be finished in Tidewell).
-std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, std::ostream& err) {
+std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, bool permanent, std::ostream& err) {
   const Text folder = OwnProgramFolder();
   PendingState state;
   state.name = record.mpu_str_Name;
@@ -196,6 +206,7 @@ std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, std::ostr
   request.programFolder = folder;
   request.uninstallType = record.mpu_int_Is64Bit;
   request.programName = record.mpu_str_Name;
+  request.permanent = permanent;
   const DeletionReport report = DeleteLeftovers(request);
   KeepRemainingAsPendingState(folder, record.mpu_int_Is64Bit, report);
   return DeletionJson(report);
@@ -265,7 +276,7 @@ Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, c
   const bool succeeded = outcome == UninstallOutcome::kDone || outcome == UninstallOutcome::kRestartNeeded;
   if (options.deleteLeftovers) {
     if (succeeded) {
-      result.leftovers = DeleteTracedLeftovers(record, err);
+      result.leftovers = DeleteTracedLeftovers(record, options.permanent, err);
     } else {
       result.message = u"the leftovers were kept: the uninstaller did not succeed";
     }

@@ -106,6 +106,18 @@ class SimMachine : public Platform {
   void HoldOpen(const Text& path, std::uint32_t owner = 0);
   void Release(const Text& path);
 
+  // ---- Recycle Bin. Every drive has one unless set otherwise. The shell
+  // refuses an item on a drive without one, an item set to be refused (one
+  // the bin will not take: too large for it), and a file or folder holding
+  // a file that is open or the image of a running process; the first refusal
+  // ends the call and the items after it stay as they were.
+  void SetRecycleBin(char16_t drive, bool present);
+  void RefuseRecycling(const Text& path);
+  // The original full paths (long names) of what the bin holds, oldest first.
+  std::vector<Text> RecycledItems() const;
+  // RecycleItems calls made, with the paths of each.
+  std::vector<std::vector<Text>> RecycleCalls() const;
+
   // ---- Processes.
   std::uint32_t StartProcess(const Text& path, std::uint64_t runsForMs = kForever,
                              std::uint32_t parentId = 0);
@@ -237,6 +249,8 @@ class SimMachine : public Platform {
   // Whole-file replacement (sim_files.cpp, its last block).
   bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override;
   bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
+  // Recycle Bin (sim_recycle_bin.cpp).
+  int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
 
  private:
   // ---- Registry internals.
@@ -352,6 +366,15 @@ class SimMachine : public Platform {
   std::map<FindHandle, FindState> finds_;
   FindHandle nextFind_ = 0x20000;
   std::vector<Hold> holds_;
+  struct RecycledItem {
+    Text originalPath;
+    std::shared_ptr<FsNode> node;
+  };
+  bool HoldsBusyFile(const FsNode* node, int depth) const;
+  std::set<char16_t> drivesWithoutBin_;
+  std::vector<Text> refusedByBin_;  // upper-cased long paths
+  std::vector<RecycledItem> recycleBin_;
+  std::vector<std::vector<Text>> recycleCalls_;
   std::map<std::thread::id, ThreadState> threads_;
   std::uintptr_t nextToken_ = 0x7000;
 

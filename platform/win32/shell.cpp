@@ -83,4 +83,29 @@ bool Win32Platform::GetFileVersion(const Text& path, FileVersion* version) {
   return true;
 }
 
+// ---- Recycle Bin.
+
+int Win32Platform::RecycleItems(const std::vector<Text>& paths, bool* aborted) {
+  if (aborted) *aborted = false;
+  if (paths.empty()) return 0;
+  // pFrom is a list of NUL-terminated names ending in an extra NUL; a path
+  // holding a NUL itself would end the list early, so none is passed on.
+  std::wstring from;
+  for (const Text& path : paths) {
+    if (path.empty() || path.find(u'\0') != Text::npos) return ERROR_INVALID_PARAMETER;
+    from.append(Wide(path));
+    from.push_back(L'\0');
+  }
+  from.push_back(L'\0');
+  SHFILEOPSTRUCTW operation = {};
+  operation.hwnd = nullptr;
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.pTo = nullptr;
+  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  const int result = ::SHFileOperationW(&operation);
+  if (aborted) *aborted = operation.fAnyOperationsAborted != FALSE;
+  return result;
+}
+
 }  // namespace tw

@@ -86,6 +86,8 @@ class Win32Platform : public Platform {
   // Whole-file replacement (files.cpp, its last block).
   bool WriteFileBytesFlushed(const Text& path, const std::string& bytes) override;
   bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
+  // Recycle Bin (shell.cpp, its last block).
+  int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
 };
 
 }  // namespace tw

@@ -492,8 +492,10 @@ TEST_F(CleanupDeletion, BackupThatCannotBeWrittenKeepsTheRegistry) {
   EXPECT_FALSE(m.Exists(kApp + u"\\a.dll"));
   EXPECT_EQ(u"1 registry entry could not be removed. They are still listed; you can try again after closing the "
             u"programs that use them. The registry entries were not deleted, because their backup could not be "
-            u"written to C:\\Tools\\Tidewell\\Backups\\.",
+            u"written to C:\\Tools\\Tidewell\\Backups\\. The record of this cleanup could not be written to "
+            u"C:\\Tools\\Tidewell\\Backups\\.",
             report.message);
+  EXPECT_TRUE(report.recordFile.empty());
 }
 
 TEST_F(CleanupDeletion, SecondCallAfterACompletedDeletion) {

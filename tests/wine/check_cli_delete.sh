@@ -4,8 +4,13 @@
 # the removable fixtures: its own uninstaller leaves its program file, a data
 # folder and a Run value, and the leftover deletion must take all of them and
 # nothing else (the neighbour folder "...LeftoversX" and its Run value stay).
-# Then the registry backup the deletion wrote must bring the Run value back
-# when regedit imports it.
+# The files and folders go to the Recycle Bin, which Wine keeps as the
+# host's XDG trash: here the one beside the prefix that every Wine run of
+# the tests gets (XDG_DATA_HOME, set by tw_wine_env), never the user's. They
+# must be found there with their original paths. Then
+# `restore` with the cleanup's record must bring the Run value back through
+# regedit, and `force-remove --permanent` must delete a folder for good,
+# leaving nothing in the trash.
 #
 # Usage: check_cli_delete.sh tidewell-cli.exe
 set -euo pipefail
@@ -26,7 +31,23 @@ neighbour="$WINEPREFIX/drive_c/Program Files/Tidewell Fixture LeftoversX"
 backups="$(dirname "$cli")/Backups"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# tw_wine_env put the trash beside the prefix (scripts/lib.sh).
+trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
+rm -rf "$XDG_DATA_HOME"
+mkdir -p "$XDG_DATA_HOME"
+trash="$XDG_DATA_HOME/Trash"
+# The original paths the trash records (Path= of each .trashinfo, unescaped,
+# with Wine's dosdevices links resolved).
+trashed_paths() {
+  python3 - "$trash/info" <<'PY'
+import os, pathlib, sys, urllib.parse
+folder = pathlib.Path(sys.argv[1])
+for info in sorted(folder.glob("*.trashinfo")) if folder.is_dir() else []:
+    for line in info.read_text(encoding="utf-8").splitlines():
+        if line.startswith("Path="):
+            print(os.path.realpath(urllib.parse.unquote(line[5:])))
+PY
+}
 value_exists() { "$wine64" reg query "$run" /v "$1" </dev/null >"$work/reg.log" 2>&1; }
 fail() { cat "$work/out.txt" "$work/err.txt" >&2 2>/dev/null || true; tw_die "$*"; }
 
@@ -48,21 +69,57 @@ grep -q 'All leftovers have been completely removed.' "$work/out.txt" || fail "n
 [[ -f "$neighbour/keep.txt" ]] || fail "the neighbour folder was touched"
 value_exists TidewellLeftoversNeighbour || fail "the neighbour's Run value was deleted"
 
+# In the trash, under their original paths, with their content.
+trashed_paths >"$work/trashed.txt"
+grep -qxF "$(realpath -m "$folder")" "$work/trashed.txt" || fail "the program folder is not in the trash: $(cat "$work/trashed.txt")"
+python3 - "$work/out.txt" <<'PY' || fail "the report does not list the folder as recycled"
+import json, sys
+report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
+assert report["permanent_paths"] == [], report
+assert any(p.rstrip("\\").endswith("Tidewell Fixture Leftovers") for p in report["recycled_paths"]), report
+assert report["record_file"], report
+PY
+[[ -n "$(find "$trash/files" -name settings.ini 2>/dev/null)" ]] || fail "data/settings.ini is not in the trash"
+
 backup=$(find "$backups" -name '*.reg' 2>/dev/null | head -1)
 [[ -n "$backup" ]] || fail "no registry backup in $backups"
 head -c 2 "$backup" | od -An -tx1 | grep -q 'ff fe' || fail "the backup has no UTF-16 byte-order mark"
-"$wine64" regedit /s "$(printf 'Z:%s' "${backup//\//\\}")" </dev/null >"$work/regedit.log" 2>&1 ||
-  fail "regedit could not import $backup"
-tries=0
-until value_exists TidewellLeftoversTray; do
-  tries=$((tries + 1))
-  (( tries < 20 )) || fail "importing the backup did not restore the Run value"
-  sleep 0.5
-done
+record="${backup%.reg}.json"
+[[ -f "$record" ]] || fail "no record beside the backup: $record"
+python3 "$here/validate_cli_output.py" cleanup-record "$record" || fail "the record does not match its schema"
+
+"$TW_ROOT/scripts/wine-run.sh" "$cli" backups >"$work/backups.txt" 2>"$work/err.txt" || fail "backups failed"
+python3 "$here/validate_cli_output.py" backups "$work/backups.txt" || fail "backups does not match its schema"
+grep -q '"recycled":[1-9]' "$work/backups.txt" || fail "backups lists no recycled entry"
+
+# restore: regedit imports the backup, and the Run value is there again.
+status=0
+"$TW_ROOT/scripts/wine-run.sh" "$cli" restore "$(basename "$record")" >"$work/restore.txt" 2>"$work/err.txt" ||
+  status=$?
+cp "$work/restore.txt" "$work/out.txt"
+(( status == 0 )) || fail "restore exited with $status"
+python3 "$here/validate_cli_output.py" restore "$work/restore.txt" || fail "restore does not match its schema"
+grep -q '"registry_restored":1' "$work/restore.txt" || fail "restore did not report the registry restored"
+grep -q 'Tidewell Fixture Leftovers' "$work/restore.txt" || fail "restore lists no path to bring back"
+value_exists TidewellLeftoversTray || fail "restore did not bring the Run value back"
+
+# --permanent: a folder deleted for good, nothing more in the trash.
+perm="$WINEPREFIX/drive_c/Program Files/Tidewell Permanent Check"
+mkdir -p "$perm/sub"
+echo data >"$perm/sub/file.txt"
+before=$(trashed_paths | wc -l)
+status=0
+"$TW_ROOT/scripts/wine-run.sh" "$cli" force-remove 'C:\Program Files\Tidewell Permanent Check' --yes --permanent \
+  >"$work/out.txt" 2>"$work/err.txt" || status=$?
+(( status == 0 )) || fail "force-remove --permanent exited with $status"
+python3 "$here/validate_cli_output.py" force-remove "$work/out.txt" || fail "the output does not match its schemas"
+[[ ! -e "$perm" ]] || fail "force-remove --permanent left $perm"
+(( $(trashed_paths | wc -l) == before )) || fail "force-remove --permanent put something in the trash"
+grep -q '"permanent_paths":\["C:' "$work/out.txt" || fail "the report does not list the folder as deleted for good"
 
 # Leave the prefix as other tests expect it: the restored value and the
 # neighbour go again.
 "$wine64" reg delete "$run" /v TidewellLeftoversTray /f </dev/null >/dev/null 2>&1 || true
 "$wine64" reg delete "$run" /v TidewellLeftoversNeighbour /f </dev/null >/dev/null 2>&1 || true
 rm -rf "$neighbour" "$backups"
-tw_log "removed end to end, nothing else touched, and the backup restored the Run value"
+tw_log "removed end to end into the trash, nothing else touched, restore brought the Run value back, --permanent deleted for good"

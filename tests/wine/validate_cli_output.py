@@ -3,11 +3,13 @@
 
 Usage: validate_cli_output.py KIND FILE
 KIND names the command whose output FILE holds:
-  list, analyze, quiet-uninstall, export, version: every line against the one schema;
+  list, analyze, quiet-uninstall, export, version, backups, restore: every line against
+    the one schema;
   uninstall, force-remove: watch lines, the trace line and the deletion report (or
     the plan of a dry run), each against its own schema, in that order;
   pending: the pending uninstall; pending-delete: its deletion report (or plan);
-  export-json: the whole file (the export's JSON document).
+  export-json: the whole file (the export's JSON document);
+  cleanup-record: the whole file (a record in the Backups folder).
 Exits 1 and names every line that fails; a file without a single line fails too.
 """
 import json
@@ -43,7 +45,7 @@ def schema_of_line(kind, value):
             return "trace"
         return "deletion"
     return {"list": "list", "analyze": "trace", "quiet-uninstall": "quiet-uninstall", "export": "export",
-            "version": "version"}[kind]
+            "version": "version", "backups": "backups", "restore": "restore"}[kind]
 
 
 def main():
@@ -53,8 +55,8 @@ def main():
     validators = load_validators()
     text = pathlib.Path(file).read_text(encoding="utf-8")
     failures, checked = [], 0
-    if kind == "export-json":
-        documents = [(1, json.loads(text), "export-json")]
+    if kind in ("export-json", "cleanup-record"):
+        documents = [(1, json.loads(text), kind)]
     else:
         documents = []
         for number, line in enumerate(text.splitlines(), 1):

@@ -1,0 +1,182 @@
+#include "cleanup/cleanup_record.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "access/folders.h"
+#include "platform/handles.h"
+
+namespace tw {
+
+namespace {
+
+using nlohmann::json;
+
+bool HasLoneSurrogate(const Text& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        ++i;
+        continue;
+      }
+      return true;
+    }
+    if (c >= 0xDC00 && c <= 0xDFFF) return true;
+  }
+  return false;
+}
+
+void PutText(json& object, const char* key, const Text& text) {
+  object[key] = ToUtf8(text);
+  if (!HasLoneSurrogate(text)) return;
+  json units = json::array();
+  for (char16_t c : text) units.push_back(static_cast<unsigned>(c));
+  object[std::string(key) + "_utf16"] = units;
+}
+
+bool GetText(const json& object, const char* key, Text* text) {
+  const auto exact = object.find(std::string(key) + "_utf16");
+  if (exact != object.end() && exact->is_array()) {
+    text->clear();
+    for (const json& unit : *exact) {
+      if (!unit.is_number_unsigned() || unit.get<unsigned>() > 0xFFFF) return false;
+      text->push_back(static_cast<char16_t>(unit.get<unsigned>()));
+    }
+    return true;
+  }
+  const auto it = object.find(key);
+  if (it == object.end() || !it->is_string()) return false;
+  *text = FromUtf8(it->get<std::string>());
+  return true;
+}
+
+json EntriesJson(const std::vector<RecordEntry>& entries) {
+  json list = json::array();
+  for (const RecordEntry& e : entries) {
+    json item = json::object();
+    PutText(item, "entry", e.entry);
+    item["kind"] = ToUtf8(e.kind);
+    item["result"] = ToUtf8(e.result);
+    list.push_back(item);
+  }
+  return list;
+}
+
+bool ParseEntries(const json& list, std::vector<RecordEntry>* entries) {
+  if (!list.is_array()) return false;
+  for (const json& item : list) {
+    RecordEntry e;
+    if (!item.is_object() || !GetText(item, "entry", &e.entry) || !GetText(item, "kind", &e.kind) ||
+        !GetText(item, "result", &e.result))
+      return false;
+    entries->push_back(e);
+  }
+  return true;
+}
+
+bool Exists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
+
+// N of a name "<stem> (N).json" that FreeBackupStem made free; 1 for none.
+int CopyNumber(const Text& path) {
+  const Text upper = UpperAscii(path);
+  if (!EndsWith(upper, u").JSON")) return 1;
+  const std::size_t open = upper.rfind(u" (");
+  if (open == Text::npos) return 1;
+  int n = 0;
+  for (std::size_t i = open + 2; i < upper.size() - 6; ++i) {
+    if (upper[i] < u'0' || upper[i] > u'9' || n > 100000) return 1;
+    n = n * 10 + (upper[i] - u'0');
+  }
+  return n > 0 ? n : 1;
+}
+
+}  // namespace
+
+std::string CleanupRecordJson(const CleanupRecord& record) {
+  json doc = json::object();
+  doc["format"] = 1;
+  PutText(doc, "program", record.program);
+  doc["time"] = ToUtf8(record.time);
+  doc["uninstall_type"] = record.uninstallType;
+  doc["permanent"] = record.permanent;
+  PutText(doc, "registry_backup", record.registryBackup);
+  doc["files_folders"] = EntriesJson(record.paths);
+  doc["registry"] = EntriesJson(record.registry);
+  return doc.dump(2) + "\n";
+}
+
+bool ParseCleanupRecord(const std::string& text, CleanupRecord* record) {
+  const json doc = json::parse(text, nullptr, false);
+  if (doc.is_discarded() || !doc.is_object()) return false;
+  const auto format = doc.find("format");
+  if (format == doc.end() || !format->is_number_integer() || format->get<int>() != 1) return false;
+  CleanupRecord parsed;
+  if (!GetText(doc, "program", &parsed.program) || !GetText(doc, "time", &parsed.time) ||
+      !GetText(doc, "registry_backup", &parsed.registryBackup))
+    return false;
+  const auto type = doc.find("uninstall_type");
+  const auto permanent = doc.find("permanent");
+  if (type == doc.end() || !type->is_number_integer() || permanent == doc.end() || !permanent->is_boolean())
+    return false;
+  parsed.uninstallType = type->get<int>();
+  parsed.permanent = permanent->get<bool>();
+  const auto paths = doc.find("files_folders");
+  const auto registry = doc.find("registry");
+  if (paths == doc.end() || registry == doc.end() || !ParseEntries(*paths, &parsed.paths) ||
+      !ParseEntries(*registry, &parsed.registry))
+    return false;
+  *record = parsed;
+  return true;
+}
+
+Text FreeBackupStem(const Text& folder, const Text& wanted) {
+  const Text dir = WithTrailingBackslash(folder);
+  for (int n = 1; n < 1000; ++n) {
+    const Text stem = n == 1 ? wanted : wanted + u" (" + FromUtf8(std::to_string(n)) + u")";
+    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + u".json")) return stem;
+  }
+  return Text();
+}
+
+Text WriteCleanupRecord(const CleanupRecord& record, const Text& folder, const Text& stem) {
+  if (folder.empty() || stem.empty()) return Text();
+  const Text dir = WithTrailingBackslash(folder);
+  Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
+  const Text path = dir + stem + u".json";
+  const std::string bytes = CleanupRecordJson(record);
+  if (!Plat().WriteFileBytes(path, bytes)) return Text();
+  std::string check;
+  if (!Plat().ReadFileBytes(path, &check) || check != bytes) return Text();
+  return path;
+}
+
+std::vector<ListedRecord> ListCleanupRecords(const Text& folder) {
+  std::vector<ListedRecord> records;
+  if (folder.empty()) return records;
+  const Text dir = WithTrailingBackslash(folder);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(dir + u"*.json", &entry));
+  if (find) {
+    do {
+      if (entry.attributes & win::kFileAttributeDirectory) continue;
+      // "*.json" also matches longer extensions through their 8.3 names.
+      if (!EndsWith(UpperAscii(entry.name), u".JSON")) continue;
+      ListedRecord listed;
+      listed.path = dir + entry.name;
+      std::string bytes;
+      listed.readable = Plat().ReadFileBytes(listed.path, &bytes) && ParseCleanupRecord(bytes, &listed.record);
+      records.push_back(listed);
+    } while (Plat().FindNextFile(find.get(), &entry));
+  }
+  std::stable_sort(records.begin(), records.end(), [](const ListedRecord& a, const ListedRecord& b) {
+    // Two cleanups in one second: the later one got the higher " (N)".
+    if (a.record.time != b.record.time) return a.record.time > b.record.time;
+    if (CopyNumber(a.path) != CopyNumber(b.path)) return CopyNumber(a.path) > CopyNumber(b.path);
+    return a.path > b.path;
+  });
+  return records;
+}
+
+}  // namespace tw

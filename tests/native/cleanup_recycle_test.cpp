@@ -1,0 +1,195 @@
+// Leftovers to the Recycle Bin on the simulated machine: what the shell
+// takes, what it refuses (and is then deleted for good), what stays, the
+// report's counts and the record of the cleanup, in every order of the work
+// list and in both modes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "cleanup/backup_restore.h"
+#include "cleanup/cleanup_record.h"
+#include "cleanup/registry_backup.h"
+#include "cleanup/leftover_deletion.h"
+#include "platform/sim/sim_machine.h"
+
+namespace tw {
+namespace {
+
+using sim::SimMachine;
+
+const Text kApp = u"C:\\Program Files (x86)\\Vendor\\App";
+const Text kOther = u"D:\\Vendor Data\\App";  // D: has no Recycle Bin
+const Text kBig = u"C:\\Vendor Cache\\huge.bin";  // one the bin will not take
+const Text kLocked = u"C:\\Vendor Logs\\open.log";  // held open: stays
+const Text kOdd = Text(u"C:\\Vendor Odd\\name") + char16_t(0xD800) + u".txt";  // a lone surrogate
+const Text kKept = kApp + u"\\settings.ini";
+const Text kGone = u"C:\\Vendor Gone\\never.txt";  // not there to begin with
+const Text kWindows = u"C:\\Windows\\System32\\kernel32.dll";
+const Text kPlugins = u"C:\\Vendor Plugins\\";  // listed with its trailing "\", as the trace lists folders
+
+struct Expected {
+  Text entry;
+  const char16_t* recycled;  // the result through the Recycle Bin
+};
+
+void Populate(SimMachine& m) {
+  m.AddDrive(u'D');
+  m.SetRecycleBin(u'D', false);
+  m.AddFile(kApp + u"\\app.dll", "code");
+  m.AddFile(kApp + u"\\data\\cache.db", "cache");
+  m.AddFile(kKept, "mine");
+  m.AddFile(kOther + u"\\profile.dat", "data");
+  m.AddFile(kBig, "big");
+  m.RefuseRecycling(kBig);
+  m.AddFile(kLocked, "log");
+  m.HoldOpen(kLocked);
+  m.AddFile(kOdd, "odd");
+  m.AddFile(kWindows, "system");
+  m.AddFile(kPlugins + u"plugin.dll", "plugin");
+  m.SetString(win::kHKeyLocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"V", u"1");
+}
+
+class CleanupRecycle : public ::testing::Test {
+ protected:
+  CleanupRecycle() { SetPlatform(&m); }
+  ~CleanupRecycle() override { SetPlatform(nullptr); }
+  SimMachine m;
+};
+
+TEST_F(CleanupRecycle, EveryOrderAndModeGivesEachEntryItsTruthfulFateAndRecord) {
+  // Folders first, then files, as the lists are; each rotation puts another
+  // refusal at the head of the shell's batch.
+  const std::vector<Expected> folders = {
+      {kApp, u"recycled"}, {kOther, u"deleted"}, {u"C:\\Vendor Cache", u"recycled"}, {kPlugins, u"recycled"}};
+  const std::vector<Expected> files = {{kBig, u"deleted"},       {kLocked, u"not removed"}, {kOdd, u"recycled"},
+                                       {kApp + u"\\app.dll", u"recycled"}, {kGone, u"absent"},
+                                       {kWindows, u"refused"},   {kKept, u"kept"}};
+  for (int permanent = 0; permanent < 2; ++permanent) {
+    for (std::size_t turn = 0; turn < files.size(); ++turn) {
+      SCOPED_TRACE(testing::Message() << (permanent ? "permanent" : "recycle") << ", rotation " << turn);
+      SimMachine machine;  // a machine of its own for each run
+      Populate(machine);
+      SetPlatform(&machine);
+      std::vector<Expected> ordered = files;
+      std::rotate(ordered.begin(), ordered.begin() + turn, ordered.end());
+      // The cache folder's only file goes with its folder; when the folder
+      // comes first the file entry follows it.
+      std::vector<Expected> folderOrder = folders;
+      std::rotate(folderOrder.begin(), folderOrder.begin() + turn % folders.size(), folderOrder.end());
+
+      DeletionRequest request;
+      for (const Expected& e : folderOrder) request.folders.push_back(e.entry);
+      for (const Expected& e : ordered) request.files.push_back(e.entry);
+      request.registry = {u"HKLM|SOFTWARE\\Vendor\\App"};
+      request.keep = {kKept};
+      request.programFolder = u"C:\\Tools\\Tidewell\\";
+      request.programName = u"Vendor App";
+      request.permanent = permanent == 1;
+      const DeletionReport report = DeleteLeftovers(request);
+
+      std::map<Text, Text> expected;
+      for (const std::vector<Expected>* list : {&folderOrder, &ordered}) {
+        for (const Expected& e : *list) {
+          Text result = e.recycled;
+          // huge.bin lies in the cache folder, which the bin takes whole
+          // unless the folder is refused: it has the file it will not take.
+          if (e.entry == u"C:\\Vendor Cache" || e.entry == kBig) result = u"deleted";
+          if (permanent && result == u"recycled") result = u"deleted";
+          expected[e.entry] = result;
+        }
+      }
+      // What must stay, and what must go, on the machine itself.
+      EXPECT_TRUE(machine.Exists(kKept));
+      EXPECT_TRUE(machine.Exists(kLocked));
+      EXPECT_TRUE(machine.Exists(kWindows));
+      for (const Text& gone : {kApp + u"\\app.dll", kApp + u"\\data", kOther, kBig, kOdd, kPlugins})
+        EXPECT_FALSE(machine.Exists(gone)) << ToUtf8(gone);
+
+      // The Recycle Bin holds exactly what the report says went there.
+      std::vector<Text> inBin = machine.RecycledItems();
+      TextList recycled = report.recycledPaths;
+      for (const auto& [entry, result] : expected) {
+        const bool listed = std::find(recycled.begin(), recycled.end(), entry) != recycled.end();
+        EXPECT_EQ(result == u"recycled", listed) << ToUtf8(entry);
+        const bool gone = std::find(report.permanentPaths.begin(), report.permanentPaths.end(), entry) !=
+                          report.permanentPaths.end();
+        EXPECT_EQ(result == u"deleted", gone) << ToUtf8(entry);
+      }
+      if (permanent) {
+        EXPECT_TRUE(inBin.empty());
+      } else {
+        std::sort(inBin.begin(), inBin.end());
+        TextList want = {kApp + u"\\app.dll", kApp + u"\\data", kOdd, u"C:\\Vendor Plugins"};
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(want, inBin);
+      }
+      const std::size_t forGood = std::count_if(expected.begin(), expected.end(),
+                                                [](const auto& e) { return e.second == u"deleted"; });
+      EXPECT_EQ(permanent ? 7u : 3u, forGood);
+      EXPECT_EQ(DeletionOutcome::kIncomplete, report.outcome);
+      const Text sentence = DeletionPermanentSentence(forGood);
+      EXPECT_EQ(!permanent, report.message.find(sentence) != Text::npos) << ToUtf8(report.message);
+
+      // The record says the same, beside the registry backup of one name.
+      std::string bytes;
+      ASSERT_TRUE(machine.ReadFileBytes(report.recordFile, &bytes)) << ToUtf8(report.recordFile);
+      CleanupRecord record;
+      ASSERT_TRUE(ParseCleanupRecord(bytes, &record)) << bytes;
+      EXPECT_EQ(u"Vendor App", record.program);
+      EXPECT_EQ(permanent == 1, record.permanent);
+      EXPECT_EQ(report.backupFile, record.registryBackup);
+      EXPECT_EQ(report.recordFile.substr(0, report.recordFile.size() - 5),
+                report.backupFile.substr(0, report.backupFile.size() - 4));
+      ASSERT_EQ(expected.size(), record.paths.size());
+      for (const RecordEntry& e : record.paths) EXPECT_EQ(expected[e.entry], e.result) << ToUtf8(e.entry);
+      ASSERT_EQ(1u, record.registry.size());
+      EXPECT_EQ(u"deleted", record.registry[0].result);
+      EXPECT_NE(std::string::npos, bytes.find("\"entry_utf16\"")) << "the lone surrogate is kept exactly";
+      SetPlatform(&m);
+    }
+  }
+}
+
+TEST_F(CleanupRecycle, RecordsAreListedNewestFirst) {
+  CleanupRecord record;
+  const Text folder = u"C:\\Tools\\Tidewell\\Backups\\";
+  for (const char16_t* time : {u"2026-01-02 10-00-00", u"2026-03-01 09-00-00", u"2026-01-02 10-00-00"}) {
+    record.time = time;
+    const Text stem = FreeBackupStem(folder, Text(time) + u" App");
+    ASSERT_FALSE(WriteCleanupRecord(record, folder, stem).empty());
+  }
+  m.AddFile(folder + u"broken.json", "{");
+  const std::vector<ListedRecord> listed = ListCleanupRecords(folder);
+  std::vector<Text> names;
+  for (const ListedRecord& r : listed) names.push_back(r.path.substr(folder.size()));
+  EXPECT_EQ((std::vector<Text>{u"2026-03-01 09-00-00 App.json", u"2026-01-02 10-00-00 App (2).json",
+                               u"2026-01-02 10-00-00 App.json", u"broken.json"}),
+            names);
+  EXPECT_FALSE(listed.back().readable);
+}
+
+TEST_F(CleanupRecycle, RestoreReadsEveryKeyAndValueTheBackupWrites) {
+  const HKey lm = win::kHKeyLocalMachine;
+  m.SetString(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"", u"default");
+  m.SetString(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App\\Sub", u"say \"hi\"\\there", u"line");
+  m.SetValue(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App\\Sub", u"Blob", win::kRegBinary, std::string(200, '\x7f'));
+  m.SetString(win::kHKeyCurrentUser, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", u"AppTray", u"x");
+  RegistryBackup backup(kViewDefault, true);
+  ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Vendor\\App"));
+  ASSERT_TRUE(backup.AddValue(win::kHKeyCurrentUser, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", u"AppTray"));
+  std::vector<RestoredRegistryEntry> entries;
+  ASSERT_TRUE(ReadRegFileEntries(backup.FileBytes(), &entries));
+  std::vector<std::string> seen;
+  for (const RestoredRegistryEntry& e : entries)
+    seen.push_back(ToUtf8(e.key) + (e.isValue ? " | " + ToUtf8(e.valueName) : ""));
+  const std::string app = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor\\App";
+  const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  EXPECT_EQ((std::vector<std::string>{app, app + " | ", app + "\\Sub", app + "\\Sub | say \"hi\"\\there",
+                                      app + "\\Sub | Blob", run, run + " | AppTray"}),
+            seen);
+  EXPECT_FALSE(ReadRegFileEntries("not a reg file", &entries));
+}
+
+}  // namespace
+}  // namespace tw
