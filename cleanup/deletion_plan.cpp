@@ -319,9 +319,10 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     } else if (!wellFormed) {
       entry.action = PlanAction::kRefuse;
       entry.reason = u"not a registry line: a root other than HKLM, HKCU, HKU or HKCR, or no key";
-    } else if (!parts.isValue && IsProtectedRegistryKey(parts.rootText, RawKeyPath(entry.entry))) {
+    } else if (IsProtectedRegistryEntry(parts.rootText, RawKeyPath(entry.entry),
+                                        parts.isValue ? &parts.valueName : nullptr)) {
       entry.action = PlanAction::kRefuse;
-      entry.reason = u"a registry key Windows or other programs need";
+      entry.reason = u"a registry key or value Windows or other programs need";
     } else {
       entry.action = PlanAction::kDelete;
       if (!parts.isValue) {
