@@ -87,4 +87,32 @@ for attempt in first retry; do
   tail -c 2 "$tool/SLF_FL.txt" | od -An -tx1 | grep -q '0d 0a' || fail "$attempt: SLF_FL.txt not ended by CR LF"
 done
 
-tw_log "dry run changed nothing; the kept file survived pending --delete and its retry"
+# ---- Registry lines naming Windows' own configuration, as a hand-edited
+# list may: no key or value of the system hive or of a user's Control Panel
+# goes, while a service's own key does.
+reg_() { "$TW_ROOT/scripts/wine-run.sh" reg "$@" </dev/null >/dev/null 2>&1; }
+probes=('HKLM\System\ControlSet001\Control\TwProbe' 'HKLM\System\CurrentControlSet\Enum\TwProbe'
+  'HKCU\Control Panel\TwProbe')
+for key in "${probes[@]}"; do reg_ add "$key" /v Marker /d kept /f || fail "could not create $key"; done
+reg_ add 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /d kept /f || fail "could not set a value"
+reg_ add 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' /v ImagePath /d x /f || fail "could not create a service"
+rm -f "$tool"/SLF_*.txt
+state 'Probe App' 'Vendor' >"$tool/SIConfig.txt"
+state '1' >"$tool/SLF_TY.txt"
+: >"$tool/SLF_FL.txt"
+: >"$tool/SLF_FI.txt"
+state 'HKLM|SYSTEM\ControlSet001\Control\TwProbe' 'HKLM|SYSTEM\CurrentControlSet\Enum\TwProbe|Marker' \
+  'HKLM|SYSTEM\CurrentControlSet\Control|TwProbeValue' 'HKCU|Control Panel\TwProbe' \
+  'HKLM|SYSTEM\CurrentControlSet\Services\TwProbeSvc' >"$tool/SLF_RG.txt"
+status=0
+run pending --delete --yes || status=$?
+(( status == 1 )) || fail "registry: expected an incomplete deletion (exit 1), got $status"
+for key in "${probes[@]}"; do
+  reg_ query "$key" /v Marker || fail "registry: $key lost its value"
+done
+reg_ query 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue || fail "registry: a value of Control was deleted"
+reg_ query 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' && fail "registry: the service's own key is still there"
+for key in "${probes[@]}"; do reg_ delete "$key" /f || true; done
+reg_ delete 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /f || true
+
+tw_log "dry run changed nothing; the kept file survived pending --delete and its retry; Windows' configuration keys survived"
