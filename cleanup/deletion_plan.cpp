@@ -23,17 +23,16 @@ Text RawKeyPath(const Text& line) {
 
 bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
-// Both spellings of a path in the comparison form: as given, and long (an
-// 8.3 and a long spelling of one folder are one folder). Empty for a path
-// that has none.
-TextList FormsOf(const Text& path) {
-  TextList forms;
-  const Text given = ComparablePath(path);
-  if (!given.empty()) forms.push_back(given);
-  const Text longForm = ComparablePath(GetLongPath(path));
-  if (!longForm.empty() && longForm != given) forms.push_back(longForm);
-  return forms;
+bool IsFolderLink(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
+  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
 }
+
+// Every spelling of a path in the comparison form (an 8.3 and a long
+// spelling of one folder, or one through a link, are one folder). Empty for a
+// path that has none.
+TextList FormsOf(const Text& path) { return PathSpellings(path); }
 
 bool AnyAtOrBelow(const TextList& inner, const TextList& outer) {
   for (const Text& i : inner)
@@ -275,7 +274,14 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
       } else {
         entry.action = PlanAction::kDelete;
         entry.keptInside = StrictlyInside(aroundForms, forms);
-        if (entry.keptInside > 0) {
+        if (entry.keptInside > 0 && IsFolderLink(entry.entry)) {
+          // Removing it would leave a kept path spelled through it naming
+          // nothing, on a retry or a resume; what it leads to is never walked.
+          entry.action = PlanAction::kKeep;
+          entry.keptByUser = true;
+          entry.keptInside = 0;
+          entry.reason = u"a link that leads to entries kept inside it; it stays with them";
+        } else if (entry.keptInside > 0) {
           entry.reason = AroundReason(entry.keptInside, u"the folder and everything in it");
         } else {
           entry.reason = entry.kind == PlanKind::kFolder ? u"ticked: the folder and everything in it" : u"ticked";

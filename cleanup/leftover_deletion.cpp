@@ -79,9 +79,8 @@ std::vector<std::uint32_t> ProcessesOf(const Text& exePath) {
 // Whether a kept form is the child itself, or lies inside it.
 void Judge(const Text& child, const TextList& keep, bool* kept, bool* holdsKept) {
   *kept = *holdsKept = false;
-  TextList forms = {UpperForm(child)};
-  const Text longForm = ComparablePath(GetLongPath(child));
-  if (!longForm.empty() && longForm != forms[0]) forms.push_back(longForm);
+  TextList forms = PathSpellings(child);
+  if (forms.empty()) forms.push_back(UpperForm(child));
   for (const Text& form : forms) {
     for (const Text& k : keep) {
       if (k == form) *kept = true;
@@ -291,8 +290,14 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     const DeletionGuard guard = DeletionGuard::ForThisMachine();
     RedirectionOff redirection(is64);
 
+    // A folder is deleted around what it holds only when it is a real
+    // folder: a link is removed as a link, and what it leads to is never
+    // walked, whatever is kept there.
+    const auto around = [](const PlanEntry& e) {
+      return e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
+    };
     const auto deletePath = [&](const PlanEntry& e) {
-      if (e.keptInside > 0 && IsDirectory(e.entry)) {
+      if (around(e)) {
         DeleteAround(e.entry, plan.keptPathForms, 0);
       } else {
         DeleteFileOrFolder(e.entry);
@@ -359,7 +364,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
       }
       if (e.action == PlanAction::kRefuse && allowed) report.refusedPaths.push_back(e.entry);
       const bool remains =
-          exists && !(e.keptInside > 0 && IsDirectory(e.entry) && !RemainsAround(e.entry, plan.keptPathForms, 0));
+          exists && !(around(e) && !RemainsAround(e.entry, plan.keptPathForms, 0));
       if (remains) {
         (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
       } else if (e.exists) {
