@@ -87,6 +87,32 @@ for attempt in first retry; do
   tail -c 2 "$tool/SLF_FL.txt" | od -An -tx1 | grep -q '0d 0a' || fail "$attempt: SLF_FL.txt not ended by CR LF"
 done
 
+# ---- Links (host symbolic links, directory reparse points under Wine): a
+# file kept through a link in the program's folder survives, and so does a
+# folder of the user's that a link in the program's folder leads to; the
+# program's own files go.
+app2="$drive/TwKeep/App2"
+mkdir -p "$app2/data" "$drive/TwKeep/UserData"
+echo k >"$app2/data/keep.ini"
+echo b >"$app2/data/b.dat"
+echo a >"$app2/a.dll"
+echo m >"$drive/TwKeep/UserData/mine.doc"
+ln -sfn data "$app2/current"
+ln -sfn ../UserData "$app2/userdata"
+rm -f "$tool"/SLF_*.txt "$tool/SIConfig.txt"
+status=0
+run force-remove 'C:\TwKeep\App2' --yes --keep 'C:\TwKeep\App2\current\keep.ini' || status=$?
+[[ -f "$app2/data/keep.ini" ]] || fail "links: the file kept through a link was deleted"
+[[ -f "$drive/TwKeep/UserData/mine.doc" ]] || fail "links: the user's folder behind a link lost its file"
+[[ ! -e "$app2/a.dll" && ! -e "$app2/data/b.dat" ]] || fail "links: the program's own files are still there"
+for attempt in retry resume; do
+  args=(pending --delete --yes)
+  [[ $attempt == retry ]] && args+=(--keep 'C:\TwKeep\App2\current\keep.ini')
+  if [[ -f "$tool/SLF_FL.txt" || -f "$tool/SLF_FI.txt" ]]; then run "${args[@]}" || true; fi
+  [[ -f "$app2/data/keep.ini" ]] || fail "links: $attempt deleted the file kept through a link"
+  [[ -f "$drive/TwKeep/UserData/mine.doc" ]] || fail "links: $attempt deleted the user's file behind a link"
+done
+
 # ---- Registry lines naming Windows' own configuration, as a hand-edited
 # list may: no key or value of the system hive or of a user's Control Panel
 # goes, while a service's own key does.
