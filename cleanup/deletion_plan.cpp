@@ -170,6 +170,17 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
       }
       break;
   }
+  if (plan.block == PlanBlock::kNone && IsUninstallPending(plan.programFolder)) {
+    // A kept list that is there but cannot be read would be taken as
+    // empty, and what the user kept would be deleted with the rest.
+    TextList kept;
+    if (ReadStateFile(plan.programFolder + kStateKeptFile, &kept, StateLines::kEntries) ==
+        StateFileRead::kUnreadable) {
+      plan.block = PlanBlock::kState;
+      plan.blockReason = Text(kStateKeptFile) + u" in " + plan.programFolder +
+                         u" could not be read, so what the user kept is not known.";
+    }
+  }
   if (plan.block == PlanBlock::kNone && (request.uninstallType < 0 || request.uninstallType > 1)) {
     plan.block = PlanBlock::kState;
     plan.blockReason = u"The uninstall state does not say whether the program is 32-bit or 64-bit (" +

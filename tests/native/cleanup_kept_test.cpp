@@ -290,6 +290,15 @@ TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
       // A cut SIConfig.txt never passes for one without the publisher.
       if (name == Text(kStateConfigFile) && cut > 0) EXPECT_FALSE(back.config.has_value()) << cut;
       if (name == Text(kStateTypeFile) && cut > 0) EXPECT_FALSE(back.typeKnown) << cut;
+      // A kept list that cannot be read withholds the deletion of a resume.
+      if (name == Text(kStateKeptFile) && !back.kept) {
+        DeletionRequest resumed;
+        resumed.files = state.files;
+        resumed.programFolder = kTidewell;
+        resumed.uninstallType = 1;
+        resumed.publisher = Text(u"Vendor");
+        EXPECT_EQ(PlanBlock::kState, PlanDeletion(resumed).block) << cut;
+      }
     }
     ASSERT_TRUE(m.WriteFileBytes(kTidewell + name, whole));
   }
