@@ -461,6 +461,35 @@ TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
   EXPECT_TRUE(m.KeyExists(kLM, u"SYSTEM\\CurrentControlSet\\Services"));
 }
 
+// A kept value or key inside a ticked key, the lines spelled in every way a
+// hand or an escaped text writes one key (case, doubled, leading and
+// trailing "\", blanks): what is kept stays, the rest of the key goes.
+TEST_F(CleanupDeletion, KeptRegistryLinesInsideATickedKeyInAnySpelling) {
+  const std::vector<Text> spellings = {u"Software\\TwV\\App",         u"SOFTWARE\\twv\\app",
+                                       u"\\Software\\TwV\\App\\",      u"Software\\\\TwV\\\\App",
+                                       u" \\Software\\TwV\\App\\\\",     u"\\\\Software\\TwV\\\\\\App"};
+  for (const Text& ticked : spellings) {
+    for (const Text& kept : spellings) {
+      m.SetString(kCU, u"Software\\TwV\\App", u"Keep", u"k");
+      m.SetString(kCU, u"Software\\TwV\\App", u"Other", u"o");
+      m.SetString(kCU, u"Software\\TwV\\App\\Saved", u"S", u"s");
+      m.SetString(kCU, u"Software\\TwV\\App\\Cache", u"C", u"c");
+      DeletionRequest request =
+          Request({}, {}, {u"HKCU|" + ticked, u"HKCU|" + kept + u"|Keep", u"HKCU|" + kept + u"\\Saved"});
+      request.registryTicks = {true, false, true};
+      request.keep = {u"HKCU|" + kept + u"\\Saved"};
+      request.uninstallType = 1;
+      const DeletionReport report = DeleteLeftovers(request);
+      const std::string at = U8(ticked) + " / " + U8(kept);
+      EXPECT_TRUE(m.ValueExists(kCU, u"Software\\TwV\\App", u"Keep")) << at;
+      EXPECT_TRUE(m.ValueExists(kCU, u"Software\\TwV\\App\\Saved", u"S")) << at;
+      EXPECT_FALSE(m.ValueExists(kCU, u"Software\\TwV\\App", u"Other")) << at;
+      EXPECT_FALSE(m.KeyExists(kCU, u"Software\\TwV\\App\\Cache")) << at;
+      EXPECT_EQ(DeletionOutcome::kComplete, report.outcome) << at << " " << U8(report.message);
+    }
+  }
+}
+
 TEST_F(CleanupDeletion, BackupHoldsKeysWithSubkeysAndTypedValuesExactly) {
   const Text key = u"SOFTWARE\\Vendor\\App";
   m.SetString(kLM, key, u"", u"default");
