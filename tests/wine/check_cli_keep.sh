@@ -122,6 +122,10 @@ probes=('HKLM\System\ControlSet001\Control\TwProbe' 'HKLM\System\CurrentControlS
 for key in "${probes[@]}"; do reg_ add "$key" /v Marker /d kept /f || fail "could not create $key"; done
 reg_ add 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /d kept /f || fail "could not set a value"
 reg_ add 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' /v ImagePath /d x /f || fail "could not create a service"
+# And a value kept inside a ticked key, the kept line spelled with doubled
+# backslashes as an escaped text holds it.
+reg_ add 'HKCU\Software\TwKeepV\App' /v Keep /d k /f || fail "could not set a kept value"
+reg_ add 'HKCU\Software\TwKeepV\App' /v Other /d o /f || fail "could not set a value"
 rm -f "$tool"/SLF_*.txt
 state 'Probe App' 'Vendor' >"$tool/SIConfig.txt"
 state '1' >"$tool/SLF_TY.txt"
@@ -129,15 +133,18 @@ state '1' >"$tool/SLF_TY.txt"
 : >"$tool/SLF_FI.txt"
 state 'HKLM|SYSTEM\ControlSet001\Control\TwProbe' 'HKLM|SYSTEM\CurrentControlSet\Enum\TwProbe|Marker' \
   'HKLM|SYSTEM\CurrentControlSet\Control|TwProbeValue' 'HKCU|Control Panel\TwProbe' \
-  'HKLM|SYSTEM\CurrentControlSet\Services\TwProbeSvc' >"$tool/SLF_RG.txt"
+  'HKLM|SYSTEM\CurrentControlSet\Services\TwProbeSvc' 'HKCU|Software\TwKeepV\App' >"$tool/SLF_RG.txt"
 status=0
-run pending --delete --yes || status=$?
+run pending --delete --yes --keep 'HKCU|Software\\TwKeepV\\App\\|Keep' || status=$?
 (( status == 1 )) || fail "registry: expected an incomplete deletion (exit 1), got $status"
 for key in "${probes[@]}"; do
   reg_ query "$key" /v Marker || fail "registry: $key lost its value"
 done
 reg_ query 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue || fail "registry: a value of Control was deleted"
 reg_ query 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' && fail "registry: the service's own key is still there"
+reg_ query 'HKCU\Software\TwKeepV\App' /v Keep || fail "registry: the kept value inside the ticked key was deleted"
+reg_ query 'HKCU\Software\TwKeepV\App' /v Other && fail "registry: the ticked key's other value is still there"
+reg_ delete 'HKCU\Software\TwKeepV' /f || true
 for key in "${probes[@]}"; do reg_ delete "$key" /f || true; done
 reg_ delete 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /f || true
 
