@@ -318,6 +318,8 @@ Text ResolvedFolderForm(const Text& path) {
   return resolution.forms.back();
 }
 
+TextList PathSpellings(const Text& path) { return Resolve(path, true).forms; }
+
 PathJudgement JudgeTraceFolder(const Text& folder) { return PathGuard::ForThisMachine().JudgeFolderToWalk(folder); }
 
 }  // namespace tw

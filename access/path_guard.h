@@ -110,6 +110,12 @@ class PathGuard {
 // followed, or empty when the path is not plain or cannot be resolved.
 Text ResolvedFolderForm(const Text& path);
 
+// Every spelling Windows reaches the path by, in the comparison form: as
+// cleaned, long (8.3 names expanded) and with every link on the way followed,
+// the last component included. Two paths name one place when their spellings
+// meet. Empty for a path that is not plain.
+TextList PathSpellings(const Text& path);
+
 // The guard's judgement of a folder a trace would walk, on this machine.
 PathJudgement JudgeTraceFolder(const Text& folder);
 

@@ -304,10 +304,17 @@ void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, V
 }
 
 Text RegLinePath(const Text& path) {
-  Text p(path);
-  if (!p.empty() && p.front() == u'\\') p.front() = u' ';
-  if (!p.empty() && p.back() == u'\\') p.back() = u' ';
-  return Trim(p);
+  Text p;
+  for (char16_t c : path)
+    if (c != u'\\' || p.empty() || p.back() != u'\\') p += c;
+  for (;;) {
+    const Text trimmed = Trim(p);
+    std::size_t from = 0, to = trimmed.size();
+    if (from < to && trimmed[from] == u'\\') ++from;
+    if (to > from && trimmed[to - 1] == u'\\') --to;
+    if (from == 0 && to == trimmed.size()) return trimmed;
+    p = trimmed.substr(from, to - from);
+  }
 }
 
 bool RegListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {

@@ -52,8 +52,10 @@ bool RegEnumValues(HKey root, const Text& path, TextList* names, ViewFlag view, 
 // one plus "\" (with `name` as given), or empty.
 void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, ViewFlag view);
 
-// The key path of a registry line as every operation here reads it: one
-// leading and one trailing "\" turned into blanks, then trimmed.
+// The key path of a registry line as every operation here reads it: runs of
+// "\" merged into one (the registry has no empty key names, and a path
+// copied from an escaped text doubles them), then leading and trailing "\"
+// and blanks removed. Two spellings of one key read the same.
 Text RegLinePath(const Text& path);
 
 // Appends the full paths of every key below `path`, each key after its own

@@ -1,6 +1,7 @@
 #include "cleanup/deletion_guard.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "access/folders.h"
 #include "platform/platform.h"
@@ -128,10 +129,50 @@ bool IsAtOrAboveBase(const TextList& key) {
   return false;
 }
 
+bool StartsWithParts(const TextList& key, std::initializer_list<const char16_t*> prefix) {
+  if (key.size() < prefix.size()) return false;
+  std::size_t i = 0;
+  for (const char16_t* part : prefix)
+    if (key[i++] != part) return false;
+  return true;
+}
+
+// "CURRENTCONTROLSET", "CONTROLSET001" ...: a control set of the system hive.
+bool IsControlSet(const Text& part) {
+  if (part == u"CURRENTCONTROLSET") return true;
+  if (part.size() != 13 || !StartsWith(part, u"CONTROLSET")) return false;
+  return std::all_of(part.begin() + 10, part.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Trees of Windows' own configuration, refused with every key and value in
+// them: the machine's system hive apart from a service's own key (a program's
+// driver or service lies below a Services key), the hardware, security and
+// boot hives, and a user's Control Panel and keyboard layouts. `key` is a
+// machine path (HKLM) or, with `user`, a path below a user's hive.
+bool IsInsideProtectedTree(const TextList& key, bool user) {
+  if (user) return StartsWithParts(key, {u"CONTROL PANEL"}) || StartsWithParts(key, {u"KEYBOARD LAYOUT"});
+  if (key.empty()) return false;
+  const Text& hive = key.front();
+  if (hive == u"HARDWARE" || hive == u"SAM" || hive == u"SECURITY" || StartsWith(hive, u"BCD")) return true;
+  if (hive != u"SYSTEM") return false;
+  const bool ownService = key.size() >= 4 && IsControlSet(key[1]) && key[2] == u"SERVICES";
+  return !ownService;
+}
+
+// Values of base keys that Windows itself reads at every start or log-on.
+bool IsProtectedValue(const TextList& key, const Text& upperName, bool user) {
+  if (user && key.size() == 1 && key.front() == u"ENVIRONMENT")
+    return upperName == u"PATH" || upperName == u"TEMP" || upperName == u"TMP";
+  return !user && key.size() == 5 &&
+         StartsWithParts(key, {u"SOFTWARE", u"MICROSOFT", u"WINDOWS NT", u"CURRENTVERSION", u"WINLOGON"}) &&
+         (upperName == u"SHELL" || upperName == u"USERINIT");
+}
+
 }  // namespace
 
-bool IsProtectedRegistryKey(const Text& rootText, const Text& keyPath) {
+bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const Text* valueName) {
   TextList key = KeyComponents(keyPath);
+  bool user = rootText == u"HKCU";
   if (rootText == u"HKCR") {
     key.insert(key.begin(), {u"SOFTWARE", u"CLASSES"});
   } else if (rootText == u"HKU") {
@@ -139,9 +180,12 @@ bool IsProtectedRegistryKey(const Text& rootText, const Text& keyPath) {
     const Text hive = key.front();
     key.erase(key.begin());
     if (EndsWith(hive, u"_CLASSES")) key.insert(key.begin(), {u"SOFTWARE", u"CLASSES"});
+    else user = true;
   } else if (rootText != u"HKLM" && rootText != u"HKCU") {
     return false;  // no such root: the line opens nothing
   }
+  if (IsInsideProtectedTree(key, user)) return true;
+  if (valueName) return IsProtectedValue(key, UpperAscii(Trim(*valueName)), user);
   // A root itself, and every key directly below one (SOFTWARE, SYSTEM, a
   // user's Environment ...), is a hive of its own for what a program leaves.
   if (key.size() <= 1) return true;

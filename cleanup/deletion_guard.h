@@ -52,16 +52,20 @@ class DeletionGuard {
   TextList keptTrees_;
 };
 
-// True when a key line must not be deleted: a registry root, a whole user
-// hive (HKU\<sid> alone), a key directly below a root (SOFTWARE, SYSTEM,
-// Environment ...), a base key that the trace areas search or any key above
-// one, and a few shell keys whose loss would break Windows (HKCR\*,
-// Directory, Folder, exefile, .exe ...). Every Wow6432Node variant counts
-// the same, under HKLM, HKCU, HKCR (read as SOFTWARE\Classes) and
+// True when a registry line must not be deleted. A key line: a registry
+// root, a whole user hive (HKU\<sid> alone), a key directly below a root
+// (SOFTWARE, SYSTEM, Environment ...), a base key that the trace areas search
+// or any key above one, and a few shell keys whose loss would break Windows
+// (HKCR\*, Directory, Folder, exefile, .exe ...). Every Wow6432Node variant
+// counts the same, under HKLM, HKCU, HKCR (read as SOFTWARE\Classes) and
 // HKU\<any user> (HKU\<sid>_Classes read as that user's SOFTWARE\Classes).
-// `rootText` is the line's root text, `keyPath` its key path as in the line.
-// Value lines are not judged here: a value of the Run key is a leftover, the
-// Run key is not.
-bool IsProtectedRegistryKey(const Text& rootText, const Text& keyPath);
+// Key and value lines alike: anything in Windows' own configuration trees
+// (HKLM\SYSTEM except a service's own key below a Services key, HARDWARE,
+// SAM, SECURITY, the boot store, a user's Control Panel and Keyboard Layout),
+// and a few values Windows reads at log-on (a user's PATH, TEMP and TMP,
+// Winlogon's Shell and Userinit). A value of the Run key is a leftover, the
+// Run key is not. `rootText` is the line's root text, `keyPath` its key path
+// as in the line, `valueName` the value's name for a value line, else null.
+bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const Text* valueName);
 
 }  // namespace tw

@@ -23,17 +23,16 @@ Text RawKeyPath(const Text& line) {
 
 bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
-// Both spellings of a path in the comparison form: as given, and long (an
-// 8.3 and a long spelling of one folder are one folder). Empty for a path
-// that has none.
-TextList FormsOf(const Text& path) {
-  TextList forms;
-  const Text given = ComparablePath(path);
-  if (!given.empty()) forms.push_back(given);
-  const Text longForm = ComparablePath(GetLongPath(path));
-  if (!longForm.empty() && longForm != given) forms.push_back(longForm);
-  return forms;
+bool IsFolderLink(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
+  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
 }
+
+// Every spelling of a path in the comparison form (an 8.3 and a long
+// spelling of one folder, or one through a link, are one folder). Empty for a
+// path that has none.
+TextList FormsOf(const Text& path) { return PathSpellings(path); }
 
 bool AnyAtOrBelow(const TextList& inner, const TextList& outer) {
   for (const Text& i : inner)
@@ -172,6 +171,17 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
       }
       break;
   }
+  if (plan.block == PlanBlock::kNone && IsUninstallPending(plan.programFolder)) {
+    // A kept list that is there but cannot be read would be taken as
+    // empty, and what the user kept would be deleted with the rest.
+    TextList kept;
+    if (ReadStateFile(plan.programFolder + kStateKeptFile, &kept, StateLines::kEntries) ==
+        StateFileRead::kUnreadable) {
+      plan.block = PlanBlock::kState;
+      plan.blockReason = Text(kStateKeptFile) + u" in " + plan.programFolder +
+                         u" could not be read, so what the user kept is not known.";
+    }
+  }
   if (plan.block == PlanBlock::kNone && (request.uninstallType < 0 || request.uninstallType > 1)) {
     plan.block = PlanBlock::kState;
     plan.blockReason = u"The uninstall state does not say whether the program is 32-bit or 64-bit (" +
@@ -276,7 +286,14 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
       } else {
         entry.action = PlanAction::kDelete;
         entry.keptInside = StrictlyInside(aroundForms, forms);
-        if (entry.keptInside > 0) {
+        if (entry.keptInside > 0 && IsFolderLink(entry.entry)) {
+          // Removing it would leave a kept path spelled through it naming
+          // nothing, on a retry or a resume; what it leads to is never walked.
+          entry.action = PlanAction::kKeep;
+          entry.keptByUser = true;
+          entry.keptInside = 0;
+          entry.reason = u"a link that leads to entries kept inside it; it stays with them";
+        } else if (entry.keptInside > 0) {
           entry.reason = AroundReason(entry.keptInside, u"the folder and everything in it");
         } else {
           entry.reason = entry.kind == PlanKind::kFolder ? u"ticked: the folder and everything in it" : u"ticked";
@@ -320,9 +337,10 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     } else if (!wellFormed) {
       entry.action = PlanAction::kRefuse;
       entry.reason = u"not a registry line: a root other than HKLM, HKCU, HKU or HKCR, or no key";
-    } else if (!parts.isValue && IsProtectedRegistryKey(parts.rootText, RawKeyPath(entry.entry))) {
+    } else if (IsProtectedRegistryEntry(parts.rootText, RawKeyPath(entry.entry),
+                                        parts.isValue ? &parts.valueName : nullptr)) {
       entry.action = PlanAction::kRefuse;
-      entry.reason = u"a registry key Windows or other programs need";
+      entry.reason = u"a registry key or value Windows or other programs need";
     } else {
       entry.action = PlanAction::kDelete;
       if (!parts.isValue) {

@@ -81,9 +81,8 @@ std::vector<std::uint32_t> ProcessesOf(const Text& exePath) {
 // Whether a kept form is the child itself, or lies inside it.
 void Judge(const Text& child, const TextList& keep, bool* kept, bool* holdsKept) {
   *kept = *holdsKept = false;
-  TextList forms = {UpperForm(child)};
-  const Text longForm = ComparablePath(GetLongPath(child));
-  if (!longForm.empty() && longForm != forms[0]) forms.push_back(longForm);
+  TextList forms = PathSpellings(child);
+  if (forms.empty()) forms.push_back(UpperForm(child));
   for (const Text& form : forms) {
     for (const Text& k : keep) {
       if (k == form) *kept = true;
@@ -325,7 +324,12 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     RedirectionOff redirection(is64);
 
     const RemovalMode mode = plan.permanent ? RemovalMode::kPermanent : RemovalMode::kRecycle;
-    const auto around = [](const PlanEntry& e) { return e.keptInside > 0 && IsDirectory(e.entry); };
+    // A folder is deleted around what it holds only when it is a real
+    // folder: a link is removed as a link, and what it leads to is never
+    // walked, whatever is kept there.
+    const auto around = [](const PlanEntry& e) {
+      return e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
+    };
     // Plain entries go to the shell together, a batch per call; a folder
     // holding kept entries is emptied around them in list order.
     const auto removeEntries = [&](const std::vector<const PlanEntry*>& entries) {
@@ -410,7 +414,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         continue;
       }
       if (e.action == PlanAction::kRefuse && allowed) report.refusedPaths.push_back(e.entry);
-      const bool emptiedAround = e.keptInside > 0 && IsDirectory(e.entry);
+      const bool emptiedAround = e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
       const bool remains = exists && !(emptiedAround && !RemainsAround(e.entry, plan.keptPathForms, 0));
       if (e.action == PlanAction::kRefuse) {
         line.result = u"refused";

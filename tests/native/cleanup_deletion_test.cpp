@@ -402,6 +402,94 @@ TEST_F(CleanupDeletion, ProtectedKeysSurviveAndAreCounted) {
   EXPECT_TRUE(m.KeyExists(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
 }
 
+// Windows' own configuration, named by a hand-edited or hostile registry
+// list: every key and value below the system hive (in any control set, any
+// spelling), the hardware and boot hives, a user's Control Panel, and the
+// values Windows reads at log-on survive; a service's own key, and a
+// program's own value beside the protected ones, are still deleted.
+TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
+  const Text sid = m.CurrentUserSid();
+  struct Place {
+    HKey root;
+    Text literal;  // where the sim holds it
+    Text line;     // the key's line, without a value part
+  };
+  std::vector<Place> refused;
+  for (const Text& set : {Text(u"CurrentControlSet"), Text(u"ControlSet001"), Text(u"controlset002")}) {
+    for (const Text& below : {Text(u""), Text(u"\\Control"), Text(u"\\Enum\\PCI"), Text(u"\\Services"),
+                              Text(u"\\Control\\Session Manager\\Environment")}) {
+      const Text key = u"SYSTEM\\" + set + below;
+      refused.push_back({kLM, key, u"HKLM|" + key});
+    }
+  }
+  for (const Text& key : {Text(u"SYSTEM\\MountedDevices"), Text(u"SYSTEM\\Setup"), Text(u"SYSTEM\\Select"),
+                          Text(u"HARDWARE\\DESCRIPTION"), Text(u"BCD00000000\\Objects"), Text(u"SAM\\SAM")}) {
+    refused.push_back({kLM, key, u"HKLM|" + key});
+    refused.push_back({kLM, key, u"HKLM|\\" + key + u"\\"});
+  }
+  for (const Text& key : {Text(u"Control Panel\\Desktop"), Text(u"Control Panel"), Text(u"Keyboard Layout\\Preload")}) {
+    refused.push_back({kCU, key, u"HKCU|" + key});
+    refused.push_back({win::kHKeyUsers, sid + u"\\" + key, u"HKU|" + sid + u"\\" + key});
+  }
+  TextList lines;
+  for (const Place& place : refused) {
+    m.CreateKey(place.root, place.literal);
+    m.SetString(place.root, place.literal, u"Marker", u"kept");
+    lines.push_back(place.line);
+    lines.push_back(place.line + u"|Marker");
+  }
+  const Text winlogon = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  const Text service = u"SYSTEM\\CurrentControlSet\\Services\\VendorSvc";
+  m.SetString(kCU, u"Environment", u"Path", u"C:\\Bin");
+  m.SetString(kCU, u"Environment", u"VENDOR_HOME", u"x");
+  m.SetString(kLM, winlogon, u"Userinit", u"C:\\Windows\\system32\\userinit.exe,");
+  m.SetString(kLM, service, u"ImagePath", u"x");
+  lines.insert(lines.end(), {u"HKCU|Environment|PATH", u"HKLM|" + winlogon + u"|Userinit",
+                             u"HKCU|Environment|VENDOR_HOME", u"HKLM|" + service});
+  for (int type : {0, 1}) {
+    DeletionRequest request = Request({}, {}, lines);
+    request.uninstallType = type;
+    const DeletionReport report = DeleteLeftovers(request);
+    for (const Place& place : refused)
+      EXPECT_TRUE(m.ValueExists(place.root, place.literal, u"Marker")) << U8(place.line) << " type " << type;
+    EXPECT_TRUE(m.ValueExists(kCU, u"Environment", u"Path"));
+    EXPECT_TRUE(m.ValueExists(kLM, winlogon, u"Userinit"));
+    EXPECT_EQ(lines.size() - 2, report.refusedRegistry.size()) << "type " << type;
+  }
+  EXPECT_FALSE(m.ValueExists(kCU, u"Environment", u"VENDOR_HOME"));
+  EXPECT_FALSE(m.KeyExists(kLM, service));
+  EXPECT_TRUE(m.KeyExists(kLM, u"SYSTEM\\CurrentControlSet\\Services"));
+}
+
+// A kept value or key inside a ticked key, the lines spelled in every way a
+// hand or an escaped text writes one key (case, doubled, leading and
+// trailing "\", blanks): what is kept stays, the rest of the key goes.
+TEST_F(CleanupDeletion, KeptRegistryLinesInsideATickedKeyInAnySpelling) {
+  const std::vector<Text> spellings = {u"Software\\TwV\\App",         u"SOFTWARE\\twv\\app",
+                                       u"\\Software\\TwV\\App\\",      u"Software\\\\TwV\\\\App",
+                                       u" \\Software\\TwV\\App\\\\",     u"\\\\Software\\TwV\\\\\\App"};
+  for (const Text& ticked : spellings) {
+    for (const Text& kept : spellings) {
+      m.SetString(kCU, u"Software\\TwV\\App", u"Keep", u"k");
+      m.SetString(kCU, u"Software\\TwV\\App", u"Other", u"o");
+      m.SetString(kCU, u"Software\\TwV\\App\\Saved", u"S", u"s");
+      m.SetString(kCU, u"Software\\TwV\\App\\Cache", u"C", u"c");
+      DeletionRequest request =
+          Request({}, {}, {u"HKCU|" + ticked, u"HKCU|" + kept + u"|Keep", u"HKCU|" + kept + u"\\Saved"});
+      request.registryTicks = {true, false, true};
+      request.keep = {u"HKCU|" + kept + u"\\Saved"};
+      request.uninstallType = 1;
+      const DeletionReport report = DeleteLeftovers(request);
+      const std::string at = U8(ticked) + " / " + U8(kept);
+      EXPECT_TRUE(m.ValueExists(kCU, u"Software\\TwV\\App", u"Keep")) << at;
+      EXPECT_TRUE(m.ValueExists(kCU, u"Software\\TwV\\App\\Saved", u"S")) << at;
+      EXPECT_FALSE(m.ValueExists(kCU, u"Software\\TwV\\App", u"Other")) << at;
+      EXPECT_FALSE(m.KeyExists(kCU, u"Software\\TwV\\App\\Cache")) << at;
+      EXPECT_EQ(DeletionOutcome::kComplete, report.outcome) << at << " " << U8(report.message);
+    }
+  }
+}
+
 TEST_F(CleanupDeletion, BackupHoldsKeysWithSubkeysAndTypedValuesExactly) {
   const Text key = u"SOFTWARE\\Vendor\\App";
   m.SetString(kLM, key, u"", u"default");

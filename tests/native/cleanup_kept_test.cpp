@@ -37,9 +37,11 @@ struct World {
   TextList allFiles;             // every file made
   TextList folders, files;       // the lists of the analysis
   std::vector<bool> ticks;       // folders, then files
-  TextList keep;                 // --keep paths
+  TextList keep;                 // --keep paths, some spelled through a link
+  TextList keepReal;             // the same paths, spelled without the link
   TextList others;               // other listed programs' folders
   std::set<Text> held;           // files that cannot be deleted at first
+  Text link, linkTarget;         // a folder link in the program's folder
 };
 
 // A program under the vendor folder, sometimes given as the vendor folder
@@ -68,9 +70,32 @@ World MakeWorld(sim::SimMachine& m, std::mt19937& rng) {
     if (d == app || chance(50)) w.folders.push_back(chance(30) ? GetShortPathOf(m, d) : d);
   for (const Text& f : w.allFiles)
     if (Below(f, app) && chance(60)) w.files.push_back(f);
+  // A link in the program's folder to one of its own folders ("current"
+  // pointing at a version): a kept path may be spelled through it.
+  // Or to a folder of the user's outside it, which the lists never name:
+  // the link may be listed itself, and is then removed as a link.
+  const bool outside = chance(30);
+  const Text linked = outside ? Text(u"C:\\Data") : dirs[rng() % dirs.size()];
+  const bool link = linked != app && chance(50);
+  if (outside) {
+    for (const Text& f : {Text(u"C:\\Data\\mine.doc"), Text(u"C:\\Data\\sub\\mine.xls")}) {
+      m.AddFile(f, "x");
+      w.allFiles.push_back(f);
+    }
+  }
+  if (link) {
+    m.AddDirectoryLink(app + u"\\current", linked);
+    w.link = app + u"\\current";
+    w.linkTarget = linked;
+  }
+  if (link && chance(50)) w.folders.push_back(app + u"\\current");
   for (std::size_t i = 0; i < w.folders.size() + w.files.size(); ++i) w.ticks.push_back(!chance(20));
-  for (const Text& f : w.allFiles)
-    if (Below(f, app) && chance(10)) w.keep.push_back(f);
+  for (const Text& f : w.allFiles) {
+    if (!(Below(f, app) || (link && Below(f, linked))) || !chance(outside ? 40 : 10)) continue;
+    w.keepReal.push_back(f);
+    const bool viaLink = link && Below(f, linked) && (outside || chance(70));
+    w.keep.push_back(viaLink ? app + u"\\current" + f.substr(linked.size()) : f);
+  }
   for (const Text& f : w.allFiles)
     if (Below(f, app) && chance(10)) {
       m.HoldOpen(f);
@@ -99,11 +124,12 @@ TEST(CleanupKept, RandomTreesKeepWhatTheUserKeptThroughRetryAndResume) {
 
     // What the user kept, in the long spelling: the unticked rows and the
     // kept paths, folders with everything in them.
-    TextList kept = w.keep;
+    TextList kept = w.keepReal;
     for (std::size_t i = 0; i < w.ticks.size(); ++i) {
       if (w.ticks[i]) continue;
       const Text& path = i < w.folders.size() ? w.folders[i] : w.files[i - w.folders.size()];
-      kept.push_back(GetLongPath(path).empty() ? path : GetLongPath(path));
+      // An unticked link keeps what it leads to.
+      kept.push_back(path == w.link ? w.linkTarget : GetLongPath(path).empty() ? path : GetLongPath(path));
     }
     TextList ticked;
     for (std::size_t i = 0; i < w.ticks.size(); ++i) {
@@ -127,7 +153,9 @@ TEST(CleanupKept, RandomTreesKeepWhatTheUserKeptThroughRetryAndResume) {
       for (const Text& f : w.allFiles) {
         if (isKept(f) || !isListed(f)) {
           EXPECT_TRUE(m.Exists(f)) << ToUtf8(f);
-        } else if (released || !w.held.count(f)) {
+        } else if ((released || !w.held.count(f)) && (w.link.empty() || !Below(f, w.linkTarget))) {
+          // (A link that leads to kept entries stays, and when it was
+          // listed, a resume keeps what it leads to.)
           EXPECT_FALSE(m.Exists(f)) << ToUtf8(f);
         }
       }
@@ -262,6 +290,15 @@ TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
       // A cut SIConfig.txt never passes for one without the publisher.
       if (name == Text(kStateConfigFile) && cut > 0) EXPECT_FALSE(back.config.has_value()) << cut;
       if (name == Text(kStateTypeFile) && cut > 0) EXPECT_FALSE(back.typeKnown) << cut;
+      // A kept list that cannot be read withholds the deletion of a resume.
+      if (name == Text(kStateKeptFile) && !back.kept) {
+        DeletionRequest resumed;
+        resumed.files = state.files;
+        resumed.programFolder = kTidewell;
+        resumed.uninstallType = 1;
+        resumed.publisher = Text(u"Vendor");
+        EXPECT_EQ(PlanBlock::kState, PlanDeletion(resumed).block) << cut;
+      }
     }
     ASSERT_TRUE(m.WriteFileBytes(kTidewell + name, whole));
   }

@@ -91,4 +91,65 @@ for attempt in first retry; do
   tail -c 2 "$tool/SLF_FL.txt" | od -An -tx1 | grep -q '0d 0a' || fail "$attempt: SLF_FL.txt not ended by CR LF"
 done
 
-tw_log "dry run changed nothing; the kept file survived pending --delete and its retry"
+# ---- Links (host symbolic links, directory reparse points under Wine): a
+# file kept through a link in the program's folder survives, and so does a
+# folder of the user's that a link in the program's folder leads to; the
+# program's own files go.
+app2="$drive/TwKeep/App2"
+mkdir -p "$app2/data" "$drive/TwKeep/UserData"
+echo k >"$app2/data/keep.ini"
+echo b >"$app2/data/b.dat"
+echo a >"$app2/a.dll"
+echo m >"$drive/TwKeep/UserData/mine.doc"
+ln -sfn data "$app2/current"
+ln -sfn ../UserData "$app2/userdata"
+rm -f "$tool"/SLF_*.txt "$tool/SIConfig.txt"
+status=0
+run force-remove 'C:\TwKeep\App2' --yes --keep 'C:\TwKeep\App2\current\keep.ini' || status=$?
+[[ -f "$app2/data/keep.ini" ]] || fail "links: the file kept through a link was deleted"
+[[ -f "$drive/TwKeep/UserData/mine.doc" ]] || fail "links: the user's folder behind a link lost its file"
+[[ ! -e "$app2/a.dll" && ! -e "$app2/data/b.dat" ]] || fail "links: the program's own files are still there"
+for attempt in retry resume; do
+  args=(pending --delete --yes)
+  [[ $attempt == retry ]] && args+=(--keep 'C:\TwKeep\App2\current\keep.ini')
+  if [[ -f "$tool/SLF_FL.txt" || -f "$tool/SLF_FI.txt" ]]; then run "${args[@]}" || true; fi
+  [[ -f "$app2/data/keep.ini" ]] || fail "links: $attempt deleted the file kept through a link"
+  [[ -f "$drive/TwKeep/UserData/mine.doc" ]] || fail "links: $attempt deleted the user's file behind a link"
+done
+
+# ---- Registry lines naming Windows' own configuration, as a hand-edited
+# list may: no key or value of the system hive or of a user's Control Panel
+# goes, while a service's own key does.
+reg_() { "$TW_ROOT/scripts/wine-run.sh" reg "$@" </dev/null >/dev/null 2>&1; }
+probes=('HKLM\System\ControlSet001\Control\TwProbe' 'HKLM\System\CurrentControlSet\Enum\TwProbe'
+  'HKCU\Control Panel\TwProbe')
+for key in "${probes[@]}"; do reg_ add "$key" /v Marker /d kept /f || fail "could not create $key"; done
+reg_ add 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /d kept /f || fail "could not set a value"
+reg_ add 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' /v ImagePath /d x /f || fail "could not create a service"
+# And a value kept inside a ticked key, the kept line spelled with doubled
+# backslashes as an escaped text holds it.
+reg_ add 'HKCU\Software\TwKeepV\App' /v Keep /d k /f || fail "could not set a kept value"
+reg_ add 'HKCU\Software\TwKeepV\App' /v Other /d o /f || fail "could not set a value"
+rm -f "$tool"/SLF_*.txt
+state 'Probe App' 'Vendor' >"$tool/SIConfig.txt"
+state '1' >"$tool/SLF_TY.txt"
+: >"$tool/SLF_FL.txt"
+: >"$tool/SLF_FI.txt"
+state 'HKLM|SYSTEM\ControlSet001\Control\TwProbe' 'HKLM|SYSTEM\CurrentControlSet\Enum\TwProbe|Marker' \
+  'HKLM|SYSTEM\CurrentControlSet\Control|TwProbeValue' 'HKCU|Control Panel\TwProbe' \
+  'HKLM|SYSTEM\CurrentControlSet\Services\TwProbeSvc' 'HKCU|Software\TwKeepV\App' >"$tool/SLF_RG.txt"
+status=0
+run pending --delete --yes --keep 'HKCU|Software\\TwKeepV\\App\\|Keep' || status=$?
+(( status == 1 )) || fail "registry: expected an incomplete deletion (exit 1), got $status"
+for key in "${probes[@]}"; do
+  reg_ query "$key" /v Marker || fail "registry: $key lost its value"
+done
+reg_ query 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue || fail "registry: a value of Control was deleted"
+reg_ query 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' && fail "registry: the service's own key is still there"
+reg_ query 'HKCU\Software\TwKeepV\App' /v Keep || fail "registry: the kept value inside the ticked key was deleted"
+reg_ query 'HKCU\Software\TwKeepV\App' /v Other && fail "registry: the ticked key's other value is still there"
+reg_ delete 'HKCU\Software\TwKeepV' /f || true
+for key in "${probes[@]}"; do reg_ delete "$key" /f || true; done
+reg_ delete 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /f || true
+
+tw_log "dry run changed nothing; the kept file survived pending --delete and its retry; Windows' configuration keys survived"
