@@ -63,6 +63,38 @@ bool CliInventory::Trace(const Text& nameLow) {
   return PumpToEnd(handOver_, std::chrono::minutes(30));
 }
 
+JsonObject DeletionReportJson(const DeletionReport& report) {
+  static const char* const kOutcomes[] = {"complete", "incomplete", "withheld", "failed"};
+  JsonObject json;
+  json.Add("outcome", FromUtf8(kOutcomes[static_cast<int>(report.outcome)]))
+      .Add("message", report.message)
+      .AddRaw("removed_paths", JsonArray(report.removedPaths))
+      .AddRaw("removed_registry", JsonArray(report.removedRegistry))
+      .AddRaw("remaining_folders", JsonArray(report.remainingFolders))
+      .AddRaw("remaining_files", JsonArray(report.remainingFiles))
+      .AddRaw("remaining_registry", JsonArray(report.remainingRegistry))
+      .AddRaw("refused_paths", JsonArray(report.refusedPaths))
+      .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
+      .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
+      .Add("backup_file", report.backupFile)
+      .AddRaw("recycled_paths", JsonArray(report.recycledPaths))
+      .AddRaw("permanent_paths", JsonArray(report.permanentPaths))
+      .Add("record_file", report.recordFile);
+  return json;
+}
+
+std::string RecordJson(const ZRU_InstalledSoftware& record) {
+  JsonObject json;
+  for (const RecordField& field : RecordFields(record)) {
+    if (field.isNumber) {
+      json.Add(field.key, field.number);
+    } else {
+      json.Add(field.key, field.text);
+    }
+  }
+  return json.str();
+}
+
 std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record) {
   return {
       {"name", false, record.mpu_str_Name, 0},
@@ -78,11 +110,5 @@ std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record) {
   };
 }
 
-Text OwnProgramFolder() {
-  std::vector<char16_t> buffer(32768, 0);
-  const std::uint32_t length = Plat().GetModuleFileName(buffer.data(), 32768);
-  const Text path(buffer.data(), length < 32768 ? length : 0);
-  return path.substr(0, path.rfind(u'\\') + 1);
-}
 
 }  // namespace tw::cli

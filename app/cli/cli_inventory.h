@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "access/text_rules.h"
+#include "app/cli/json.h"
+#include "cleanup/leftover_deletion.h"
 #include "inventory/installed_software.h"
 #include "workers/headless_handover.h"
 
@@ -49,7 +51,11 @@ struct RecordField {
 };
 std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record);
 
-// The folder of the running executable, with its trailing "\".
-Text OwnProgramFolder();
+// One program as `list` prints it: an object of RecordFields.
+std::string RecordJson(const ZRU_InstalledSoftware& record);
+
+// The deletion report's fields that every command prints (the caller adds
+// what only it knows: the kept entries, the pending state).
+JsonObject DeletionReportJson(const DeletionReport& report);
 
 }  // namespace tw::cli

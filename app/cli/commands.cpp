@@ -1,5 +1,7 @@
 #include "app/cli/commands.h"
 
+#include "app/cli/cli_inventory.h"
+
 #include <functional>
 
 
@@ -109,20 +111,6 @@ struct InventoryRun {
 };
 InventoryRun* g_run = nullptr;
 
-std::string RecordJson(const ZRU_InstalledSoftware& record) {
-  return JsonObject()
-      .Add("name", record.mpu_str_Name)
-      .Add("name_low", record.mpu_str_Name_low)
-      .Add("publisher", record.mpu_str_Publisher)
-      .Add("version", record.mpu_str_DisplayVersion)
-      .Add("install_location", record.mpu_str_InstallLocation)
-      .Add("uninstall_string", record.mpu_str_UninstallString)
-      .Add("display_icon", record.mpu_str_DisplayIcon)
-      .Add("display_icon_id", record.mpu_int_DisplayIcon_ID)
-      .Add("install_reg_path", record.mpu_str_InstallRegPath)
-      .Add("is64", record.mpu_int_Is64Bit)
-      .str();
-}
 
 std::uint32_t TW_STDCALL OnInventoryStart() { return 0; }
 
@@ -520,25 +508,10 @@ int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool 
     stateSaved = saved.Ok();
     if (!stateSaved) err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(request.programFolder, saved.failed)) << "\n";
   }
-  static const char* const kOutcomes[] = {"complete", "incomplete", "withheld", "failed"};
-  out << JsonObject()
-             .Add("outcome", FromUtf8(kOutcomes[static_cast<int>(report.outcome)]))
-             .Add("message", report.message)
-             .AddRaw("removed_paths", JsonArray(report.removedPaths))
-             .AddRaw("removed_registry", JsonArray(report.removedRegistry))
-             .AddRaw("remaining_folders", JsonArray(report.remainingFolders))
-             .AddRaw("remaining_files", JsonArray(report.remainingFiles))
-             .AddRaw("remaining_registry", JsonArray(report.remainingRegistry))
+  out << DeletionReportJson(report)
              .AddRaw("kept_folders", JsonArray(report.keptFolders))
              .AddRaw("kept_files", JsonArray(report.keptFiles))
              .AddRaw("kept_registry", JsonArray(report.keptRegistry))
-             .AddRaw("refused_paths", JsonArray(report.refusedPaths))
-             .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
-             .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
-             .Add("backup_file", report.backupFile)
-             .AddRaw("recycled_paths", JsonArray(report.recycledPaths))
-             .AddRaw("permanent_paths", JsonArray(report.permanentPaths))
-             .Add("record_file", report.recordFile)
              .Add("state_removed", std::int64_t(report.stateRemoved ? 1 : 0))
              .Add("state_saved", std::int64_t(stateSaved ? 1 : 0))
              .str()

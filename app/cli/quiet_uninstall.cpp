@@ -1,5 +1,7 @@
 #include "app/cli/quiet_uninstall.h"
 
+#include "access/folders.h"
+
 #include <cstdio>
 
 #include "access/registry.h"
@@ -152,25 +154,6 @@ const char* OutcomeName(UninstallOutcome outcome) {
   return "failed";
 }
 
-std::string DeletionJson(const DeletionReport& report) {
-  static const char* const kOutcomes[] = {"complete", "incomplete", "withheld", "failed"};
-  return JsonObject()
-      .Add("outcome", FromUtf8(kOutcomes[static_cast<int>(report.outcome)]))
-      .Add("message", report.message)
-      .AddRaw("removed_paths", JsonArray(report.removedPaths))
-      .AddRaw("removed_registry", JsonArray(report.removedRegistry))
-      .AddRaw("remaining_folders", JsonArray(report.remainingFolders))
-      .AddRaw("remaining_files", JsonArray(report.remainingFiles))
-      .AddRaw("remaining_registry", JsonArray(report.remainingRegistry))
-      .AddRaw("refused_paths", JsonArray(report.refusedPaths))
-      .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
-      .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
-      .Add("backup_file", report.backupFile)
-      .AddRaw("recycled_paths", JsonArray(report.recycledPaths))
-      .AddRaw("permanent_paths", JsonArray(report.permanentPaths))
-      .Add("record_file", report.recordFile)
-      .str();
-}
 
 // The registry lines of a trace, each once (ASCII case-blind), as the
 // leftovers page lists them.
@@ -189,7 +172,7 @@ TextList DistinctLines(const TextList& lines) {
 // part, with the pending state written first as an interactive uninstall
 // writes it (an interrupted run can then be finished in Tidewell).
 std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, bool permanent, std::ostream& err) {
-  const Text folder = OwnProgramFolder();
+  const Text folder = GetOwnFolder();
   PendingState state;
   state.name = record.mpu_str_Name;
   state.publisher = record.mpu_str_Publisher;
@@ -209,7 +192,7 @@ std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, bool perm
   request.permanent = permanent;
   const DeletionReport report = DeleteLeftovers(request);
   KeepRemainingAsPendingState(folder, record.mpu_int_Is64Bit, report);
-  return DeletionJson(report);
+  return DeletionReportJson(report).str();
 }
 
 bool EntryExists(const ZRU_InstalledSoftware& record) {
