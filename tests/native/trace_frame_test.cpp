@@ -12,7 +12,10 @@
 
 // The Force Remove record is owned by the worker and must be gone by the
 // time End arrives. Allocation goes through malloc/free as the default does;
-// deleting the one watched address is noted.
+// deleting the one watched address is noted. Every plain form of new and
+// delete is replaced, the nothrow and array ones too: a replaced delete pairs
+// with the new of the same set, and the sanitizers' own new (which a nothrow
+// new left alone would be: std::stable_sort's buffer) must never reach free.
 namespace {
 std::atomic<const void*> g_watched{nullptr};
 std::atomic<bool> g_watchedFreed{false};
@@ -27,6 +30,13 @@ void operator delete(void* p) noexcept {
   std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size == 0 ? 1 : size); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { operator delete(p); }
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { operator delete(p); }
 
 namespace tw::testing_trace {
 namespace {
