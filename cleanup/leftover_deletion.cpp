@@ -22,6 +22,9 @@ namespace {
 constexpr int kMaxTerminationsPerFile = 8;
 // How long Windows takes to let go of a terminated process's image file.
 constexpr std::uint32_t kAfterTerminationMs = 500;
+// TerminateProcess returns before the process is gone: a bounded wait after.
+constexpr std::uint32_t kTerminationPollMs = 100;
+constexpr std::uint32_t kTerminationWaitMs = 5000;
 
 // Turns the thread's file-system redirection off for the life of the object.
 class RedirectionOff {
@@ -356,7 +359,11 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         for (int i = 0; i < kMaxTerminationsPerFile && KillProcessByPath(e.entry); ++i) {
         }
         Plat().Sleep(kAfterTerminationMs);
-        const std::vector<std::uint32_t> after = ProcessesOf(e.entry);
+        std::vector<std::uint32_t> after = ProcessesOf(e.entry);
+        for (std::uint32_t waited = 0; !after.empty() && waited < kTerminationWaitMs; waited += kTerminationPollMs) {
+          Plat().Sleep(kTerminationPollMs);
+          after = ProcessesOf(e.entry);
+        }
         for (const std::uint32_t id : before)
           if (std::find(after.begin(), after.end(), id) == after.end()) ++report.terminatedProcesses;
         removeEntries({&e});

@@ -2,6 +2,7 @@
 
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
 
 namespace tw {
@@ -16,6 +17,32 @@ Text ForTheShell(const Text& path) {
   Text name = path;
   while (name.size() > 3 && (name.back() == u'\\' || name.back() == u'/')) name.pop_back();
   return name;
+}
+
+constexpr int kMaxLinkSearchDepth = 512;
+
+// True when the path is a reparse point (a link or junction) or a folder
+// that holds one at any depth. The shell must never get such an item: what
+// it does with a link on its way to the Recycle Bin is its own (Wine's
+// trash copies through a directory link and then deletes what it copied,
+// the target's content included), while DeleteFileOrFolder removes a link as
+// a link and never walks it.
+bool IsOrHoldsLink(const Text& path, int depth) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  if (attributes == win::kInvalidFileAttributes) return false;
+  if (attributes & win::kFileAttributeReparsePoint) return true;
+  if (!(attributes & win::kFileAttributeDirectory)) return false;
+  if (depth > kMaxLinkSearchDepth) return true;  // judged as holding one: never given to the shell
+  const Text dir = WithTrailingBackslash(path);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(dir + u"*.*", &entry));
+  if (!find) return false;
+  do {
+    if (entry.name == u"." || entry.name == u"..") continue;
+    if (entry.attributes & win::kFileAttributeReparsePoint) return true;
+    if ((entry.attributes & win::kFileAttributeDirectory) && IsOrHoldsLink(dir + entry.name, depth + 1)) return true;
+  } while (Plat().FindNextFile(find.get(), &entry));
+  return false;
 }
 
 }  // namespace
@@ -37,10 +64,15 @@ void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
 
   TextList refused;
   if (mode == RemovalMode::kRecycle) {
+    // Links, and folders that hold one, are removed directly (for good: a
+    // link itself holds nothing to bring back).
+    TextList toShell;
+    for (const Text& path : present) (IsOrHoldsLink(path, 0) ? refused : toShell).push_back(path);
+    present = toShell;
     bool aborted = false;
     TextList names;
     for (const Text& path : present) names.push_back(ForTheShell(path));
-    Plat().RecycleItems(names, &aborted);
+    if (!names.empty()) Plat().RecycleItems(names, &aborted);
     TextList left;
     for (const Text& path : present) {
       if (Exists(path)) left.push_back(path);

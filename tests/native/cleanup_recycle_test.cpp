@@ -193,3 +193,46 @@ TEST_F(CleanupRecycle, RestoreReadsEveryKeyAndValueTheBackupWrites) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// The shell never gets a link, nor a folder that holds one (Wine's trash
+// copies through a directory link and deletes what it copied): such items
+// are removed directly, the link as a link, and what it leads to stays,
+// whether the link is listed itself, lies in a listed folder, or lies in a
+// folder emptied around a kept file.
+TEST(CleanupRecycleLinks, TheShellNeverGetsALinkAndWhatItLeadsToStays) {
+  for (int layout = 0; layout < 3; ++layout) {
+    SCOPED_TRACE(layout);
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.AddFile(u"C:\\Users\\Ann\\Documents\\mine.doc", "mine");
+    m.AddFile(u"C:\\Apps\\Foo\\foo.exe", "MZ");
+    m.AddFile(u"C:\\Apps\\Foo\\data\\a.txt", "a");
+    m.AddFile(u"C:\\Apps\\Foo\\keep.ini", "k");
+    m.AddDirectoryLink(u"C:\\Apps\\Foo\\data\\docs", u"C:\\Users\\Ann\\Documents");
+    DeletionRequest request;
+    request.folders = {u"C:\\Apps\\Foo\\"};
+    if (layout == 0) request.folders.push_back(u"C:\\Apps\\Foo\\data\\docs");
+    request.files = {u"C:\\Apps\\Foo\\foo.exe", u"C:\\Apps\\Foo\\data\\a.txt"};
+    if (layout == 2) request.keep = {u"C:\\Apps\\Foo\\keep.ini"};
+    request.programFolder = u"C:\\Tools\\Tidewell\\";
+    request.programName = u"Foo";
+    request.publisher = u"Foo Ltd";
+    request.uninstallType = 0;
+    const DeletionReport report = DeleteLeftovers(request);
+    EXPECT_TRUE(m.Exists(u"C:\\Users\\Ann\\Documents\\mine.doc"));
+    EXPECT_FALSE(m.Exists(u"C:\\Apps\\Foo\\data\\docs"));
+    EXPECT_FALSE(m.Exists(u"C:\\Apps\\Foo\\foo.exe"));
+    EXPECT_EQ(layout == 2, m.Exists(u"C:\\Apps\\Foo\\keep.ini"));
+    for (const Text& item : m.RecycledItems()) {
+      EXPECT_FALSE(StartsWith(UpperAscii(item), u"C:\\APPS\\FOO\\DATA")) << ToUtf8(item) << " went to the shell";
+      EXPECT_NE(UpperAscii(item), u"C:\\APPS\\FOO") << "a folder holding a link went to the shell";
+    }
+    SetPlatform(nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace tw
