@@ -85,10 +85,17 @@ gui_start() {
 }
 
 # Waits for the inventory of a start or a Refresh: the loading window comes
-# up, then closes when the last program is in the list.
+# up, then closes when the last program is in the list. A quick inventory can
+# open and close it between two looks of the driver (each look is a new Wine
+# process, slow on a busy machine): then the list is full and no loading
+# window is left.
 gui_wait_inventory() {
-  drv wait-window TidewellWindow Loading 30 >/dev/null
-  drv wait-gone TidewellWindow Loading 90
+  if drv_try wait-window TidewellWindow Loading 30; then
+    drv wait-gone TidewellWindow Loading 90
+    return
+  fi
+  drv wait-gone TidewellWindow Loading 1
+  [[ -n $(drv list-programs) ]] || gui_fail "no loading window and no program listed after 30 s"
 }
 
 # Waits until the process of tidewell.exe has ended.
