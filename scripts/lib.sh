@@ -92,6 +92,39 @@ tw_wine_env() {
   export XDG_DATA_HOME="$1-xdg"
 }
 
+# The build folder (the one that holds CMakeCache.txt) at or above PATH.
+tw_build_dir_above() {
+  local dir=$1
+  [[ -d "$dir" ]] || dir=$(dirname "$dir")
+  dir=$(cd "$dir" && pwd) || return 1
+  while [[ "$dir" != / && ! -f "$dir/CMakeCache.txt" ]]; do dir=$(dirname "$dir"); done
+  [[ -f "$dir/CMakeCache.txt" ]] || return 1
+  printf '%s\n' "$dir"
+}
+
+# The prefix of a test: WINEPREFIX when it is set, else the prefix of the
+# build folder above PATH; exported with the rest of tw_wine_env.
+tw_use_prefix() {
+  local build
+  if [[ -z "${WINEPREFIX:-}" ]]; then
+    build=$(tw_build_dir_above "$1") || tw_die "no build folder above $1; set WINEPREFIX"
+    WINEPREFIX="$build/wineprefix"
+  fi
+  tw_wine_env "$WINEPREFIX"
+}
+
+# Makes the prefix of tw_use_prefix on first use. ctest may start several
+# tests at once: one makes it while the others wait on a lock beside it.
+tw_prefix_ready() {
+  [[ -f "$WINEPREFIX/system.reg" ]] && return 0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  [[ -f "$WINEPREFIX/system.reg" ]] || tw_wine_fresh_prefix "$WINEPREFIX"
+  flock -u 9
+  exec 9>&-
+}
+
 # A fresh prefix at $1: removed, made again with wineboot -i, and its server
 # kept running (wineserver -p) until tw_wine_stop.
 tw_wine_fresh_prefix() {

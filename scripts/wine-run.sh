@@ -14,23 +14,8 @@ shift
 
 # The prefix is made on first use; ctest may start several tests at once, and
 # one of them makes it while the others wait on a lock beside it.
-if [[ -z "${WINEPREFIX:-}" ]]; then
-  dir=$(cd "$(dirname "$exe")" && pwd)
-  while [[ "$dir" != / && ! -f "$dir/CMakeCache.txt" ]]; do dir=$(dirname "$dir"); done
-  [[ -f "$dir/CMakeCache.txt" ]] || tw_die "no build folder above $exe; set WINEPREFIX"
-  prefix="$dir/wineprefix"
-else
-  prefix=$WINEPREFIX
-fi
-tw_wine_env "$prefix"
-if [[ ! -f "$prefix/system.reg" ]]; then
-  mkdir -p "$(dirname "$prefix")"
-  exec 9>"$prefix.lock"
-  flock 9
-  [[ -f "$prefix/system.reg" ]] || tw_wine_fresh_prefix "$prefix"
-  flock -u 9
-  exec 9>&-
-fi
+tw_use_prefix "$exe"
+tw_prefix_ready
 
 case "$(tw_pe_machine "$exe")" in
   i386)

@@ -17,12 +17,8 @@ source "$here/../../scripts/lib.sh"
 cli=$1
 [[ -f "$cli" ]] || tw_die "no $cli"
 
-if [[ -z "${WINEPREFIX:-}" ]]; then
-  build=$(cd "$(dirname "$cli")" && pwd)
-  while [[ "$build" != / && ! -f "$build/CMakeCache.txt" ]]; do build=$(dirname "$build"); done
-  [[ -f "$build/CMakeCache.txt" ]] || tw_die "no build folder above $cli; set WINEPREFIX"
-  export WINEPREFIX="$build/wineprefix"
-fi
+# The test command's prefix, else the build folder's, as wine-run.sh picks it.
+tw_use_prefix "$cli"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -19,13 +19,9 @@ source "$here/../../scripts/lib.sh"
 [[ $# -eq 1 ]] || tw_die "usage: check_cli_keep.sh tidewell-cli.exe"
 cli=$1
 [[ -f "$cli" ]] || tw_die "no $cli"
-if [[ -z "${WINEPREFIX:-}" ]]; then
-  build=$(cd "$(dirname "$cli")" && pwd)
-  while [[ "$build" != / && ! -f "$build/CMakeCache.txt" ]]; do build=$(dirname "$build"); done
-  [[ -f "$build/CMakeCache.txt" ]] || tw_die "no build folder above $cli; set WINEPREFIX"
-  export WINEPREFIX="$build/wineprefix"
-fi
-[[ -d "$WINEPREFIX/drive_c" ]] || "$TW_ROOT/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+# The test command's prefix, else the build folder's, as wine-run.sh picks it.
+tw_use_prefix "$cli"
+tw_prefix_ready
 [[ -d "$WINEPREFIX/drive_c" ]] || tw_die "no prefix at $WINEPREFIX"
 
 drive="$WINEPREFIX/drive_c"

@@ -17,11 +17,10 @@
 #include "inventory/inventory_scan.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
-#include "platform/win32/win32_platform.h"
+#include "tests/wine/headless_main.h"
 #include "trace/trace_scan.h"
 #include "workers/callbacks.h"
 #include "workers/handover.h"
-#include "workers/headless_handover.h"
 #include "workers/worker_thread.h"
 
 namespace {
@@ -31,7 +30,6 @@ using tw::TextList;
 
 std::string U8(const Text& text) { return tw::ToUtf8(text); }
 
-tw::HeadlessHandOver* g_handOver = nullptr;
 bool g_ended = false;
 
 std::uint32_t TW_STDCALL OnProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*, std::int32_t) {
@@ -172,13 +170,3 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  static tw::Win32Platform platform;
-  tw::SetPlatform(&platform);
-  static tw::HeadlessHandOver handOver;
-  tw::SetHandOver(&handOver);
-  g_handOver = &handOver;
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

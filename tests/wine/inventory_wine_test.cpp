@@ -17,10 +17,9 @@
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
 #include "platform/platform.h"
-#include "platform/win32/win32_platform.h"
+#include "tests/wine/headless_main.h"
 #include "workers/callbacks.h"
 #include "workers/handover.h"
-#include "workers/headless_handover.h"
 
 namespace {
 
@@ -54,7 +53,6 @@ std::uint32_t TW_STDCALL OnEnd() {
   return 0;
 }
 
-tw::HeadlessHandOver* g_handOver = nullptr;
 tw::ZRU_InstalledSoftwareList* g_list = nullptr;
 tw::ZRU_Software_Lib* g_lib = nullptr;
 bool g_pumpFinished = false;
@@ -348,13 +346,3 @@ TEST_F(WineInventory, CaseVariantEntriesMergeIntoTheFirst) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  static tw::Win32Platform platform;
-  tw::SetPlatform(&platform);
-  static tw::HeadlessHandOver handOver;
-  tw::SetHandOver(&handOver);
-  g_handOver = &handOver;
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -24,11 +24,10 @@
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
 #include "platform/platform.h"
-#include "platform/win32/win32_platform.h"
+#include "tests/wine/headless_main.h"
 #include "trace/trace_scan.h"
 #include "workers/callbacks.h"
 #include "workers/handover.h"
-#include "workers/headless_handover.h"
 #include "workers/worker_thread.h"
 
 namespace {
@@ -39,7 +38,6 @@ using tw::TextList;
 std::string U8(const Text& text) { return tw::ToUtf8(text); }
 Text U16(const char* text) { return tw::FromUtf8(text); }
 
-tw::HeadlessHandOver* g_handOver = nullptr;
 tw::ZRU_InstalledSoftwareList* g_list = nullptr;
 tw::ZRU_Software_Lib* g_lib = nullptr;
 bool g_inventoryEnded = false;
@@ -437,13 +435,3 @@ TEST_F(WineTrace, InstallerProductAndComponentsAreClaimed) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  static tw::Win32Platform platform;
-  tw::SetPlatform(&platform);
-  static tw::HeadlessHandOver handOver;
-  tw::SetHandOver(&handOver);
-  g_handOver = &handOver;
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

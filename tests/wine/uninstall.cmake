@@ -26,7 +26,7 @@ set_tests_properties(wine_stop_removable_prefix PROPERTIES
   ENVIRONMENT "${TW_UNINSTALL_ENV}"
   TIMEOUT 60)
 
-add_executable(tw_wine_uninstall uninstall_wine_test.cpp)
+add_executable(tw_wine_uninstall uninstall_wine_test.cpp headless_main.cpp)
 target_link_libraries(tw_wine_uninstall PRIVATE tw_uninstall tw_inventory tw_access tw_workers tw_platform_win32 gtest)
 # The fallback case starts copies of the sleeper.
 add_dependencies(tw_wine_uninstall tw_sleeper)

@@ -39,12 +39,11 @@
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
 #include "platform/platform.h"
-#include "platform/win32/win32_platform.h"
+#include "tests/wine/headless_main.h"
 #include "uninstall/launch.h"
 #include "uninstall/watch.h"
 #include "workers/callbacks.h"
 #include "workers/handover.h"
-#include "workers/headless_handover.h"
 #include "workers/worker_thread.h"
 
 namespace {
@@ -59,7 +58,6 @@ long long MsSince(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
 }
 
-tw::HeadlessHandOver* g_handOver = nullptr;
 
 // ---- The watch's reports ----------------------------------------------------
 
@@ -396,7 +394,9 @@ void ExpectFullWaitWhenNothingRan(const WatchRun& run, ProcessSampler& sampler, 
   }
   const long long phases = MsSince(run.events[1].at, run.events[2].at);
   EXPECT_GE(phases, 9900) << "phases A and B should each take five seconds; " << Describe(run.events);
-  EXPECT_LE(phases, 11000) << "phase C should be skipped; " << Describe(run.events);
+  // Phase C would add five seconds more; a loaded machine adds a few hundred
+  // milliseconds of polling to the ten.
+  EXPECT_LE(phases, 13500) << "phase C should be skipped; " << Describe(run.events);
 }
 
 const Text kUninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -577,13 +577,3 @@ TEST_F(WineUninstall, RefusedShellExecuteFallsBackToWinExec) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  static tw::Win32Platform platform;
-  tw::SetPlatform(&platform);
-  static tw::HeadlessHandOver handOver;
-  tw::SetHandOver(&handOver);
-  g_handOver = &handOver;
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

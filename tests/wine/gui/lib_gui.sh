@@ -17,15 +17,8 @@ gui_init() {
   [[ -f "$GUI_DRIVER" ]] || tw_die "no $GUI_DRIVER"
   # The prefix the fixture programs went into: the test's, else the build
   # folder's, as wine-run.sh and install-fixtures.sh pick it.
-  if [[ -z "${WINEPREFIX:-}" ]]; then
-    local build
-    build=$(cd "$(dirname "$GUI_EXE")" && pwd)
-    while [[ "$build" != / && ! -f "$build/CMakeCache.txt" ]]; do build=$(dirname "$build"); done
-    [[ -f "$build/CMakeCache.txt" ]] || tw_die "no build folder above $GUI_EXE; set WINEPREFIX"
-    export WINEPREFIX="$build/wineprefix"
-  fi
+  tw_use_prefix "$GUI_EXE"
   [[ -f "$WINEPREFIX/system.reg" ]] || tw_die "no Wine prefix at $WINEPREFIX"
-  tw_wine_env "$WINEPREFIX"
   GUI_WINE=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
   command -v import >/dev/null || tw_die "import (ImageMagick) is not installed"
   mkdir -p "$GUI_ARTIFACTS"
