@@ -203,6 +203,10 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.RecycleItems(paths, aborted);
   }
+  bool HasRecycleBin(const Text& root) override {
+    ++files_;
+    return inner_.HasRecycleBin(root);
+  }
 
  private:
   Platform& inner_;

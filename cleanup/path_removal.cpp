@@ -66,8 +66,13 @@ void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
   if (mode == RemovalMode::kRecycle) {
     // Links, and folders that hold one, are removed directly (for good: a
     // link itself holds nothing to bring back).
+    // So is whatever lies on a drive without a Recycle Bin: the shell would
+    // delete it for good and say it went to the bin.
     TextList toShell;
-    for (const Text& path : present) (IsOrHoldsLink(path, 0) ? refused : toShell).push_back(path);
+    for (const Text& path : present) {
+      const bool direct = IsOrHoldsLink(path, 0) || !Plat().HasRecycleBin(path.substr(0, 3));
+      (direct ? refused : toShell).push_back(path);
+    }
     present = toShell;
     bool aborted = false;
     TextList names;

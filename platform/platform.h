@@ -321,6 +321,11 @@ class Platform {
   // item it cannot take and leave the ones after it as they were, so the
   // caller looks at what still exists.
   virtual int RecycleItems(const std::vector<Text>& paths, bool* aborted) = 0;
+  // Whether the drive whose root is `root` ("C:\\") keeps a Recycle Bin:
+  // GetDriveTypeW gives DRIVE_FIXED. Elsewhere (removable, network, RAM
+  // drives) the shell with FOF_NOCONFIRMATION deletes for good and still
+  // reports success.
+  virtual bool HasRecycleBin(const Text& root) = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

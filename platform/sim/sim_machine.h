@@ -106,11 +106,12 @@ class SimMachine : public Platform {
   void HoldOpen(const Text& path, std::uint32_t owner = 0);
   void Release(const Text& path);
 
-  // ---- Recycle Bin. Every drive has one unless set otherwise. The shell
-  // refuses an item on a drive without one, an item set to be refused (one
-  // the bin will not take: too large for it), and a file or folder holding
-  // a file that is open or the image of a running process; the first refusal
-  // ends the call and the items after it stay as they were.
+  // ---- Recycle Bin. Every drive has one unless set otherwise; on a drive
+  // without one the shell deletes an item for good and reports success. It
+  // refuses an item set to be refused (one the bin will not take: too large
+  // for it), and a file or folder holding a file that is open or the image
+  // of a running process; the first refusal ends the call and the items after
+  // it stay as they were.
   void SetRecycleBin(char16_t drive, bool present);
   void RefuseRecycling(const Text& path);
   // The original full paths (long names) of what the bin holds, oldest first.
@@ -251,6 +252,7 @@ class SimMachine : public Platform {
   bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
   // Recycle Bin (sim_recycle_bin.cpp).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
+  bool HasRecycleBin(const Text& root) override;
 
  private:
   // ---- Registry internals.

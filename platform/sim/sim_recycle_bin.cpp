@@ -72,7 +72,12 @@ int SimMachine::RecycleItems(const std::vector<Text>& paths, bool* aborted) {
     FsNode* node = walk.node.get();
     if (node->IsDriveRoot()) return kShellAccessDeniedSource;
     const Text original = LongPathOf(parsed.drive, walk.longNames);
-    bool refused = drivesWithoutBin_.count(parsed.drive) > 0;
+    if (drivesWithoutBin_.count(parsed.drive) > 0) {
+      if (HoldsBusyFile(node, 0)) return static_cast<int>(win::kErrorSharingViolation);
+      files_.Unlink(node);  // gone for good, and the call still succeeds
+      continue;
+    }
+    bool refused = false;
     // A folder holding an item the bin will not take is refused whole.
     const Text upper = Upcase(original);
     for (const Text& r : refusedByBin_) refused = refused || r == upper || r.compare(0, upper.size() + 1, upper + u"\\") == 0;
@@ -82,6 +87,14 @@ int SimMachine::RecycleItems(const std::vector<Text>& paths, bool* aborted) {
     files_.Unlink(node);
   }
   return 0;
+}
+
+bool SimMachine::HasRecycleBin(const Text& root) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (root.size() < 2 || root[1] != u':') return false;
+  const char16_t drive = root[0];
+  const char16_t upper = (drive >= u'a' && drive <= u'z') ? char16_t(drive - 32) : drive;
+  return drivesWithoutBin_.count(upper) == 0;
 }
 
 }  // namespace tw::sim

@@ -108,4 +108,8 @@ int Win32Platform::RecycleItems(const std::vector<Text>& paths, bool* aborted) {
   return result;
 }
 
+bool Win32Platform::HasRecycleBin(const Text& root) {
+  return ::GetDriveTypeW(Wide(root)) == DRIVE_FIXED;
+}
+
 }  // namespace tw

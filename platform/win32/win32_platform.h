@@ -88,6 +88,7 @@ class Win32Platform : public Platform {
   bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
   // Recycle Bin (shell.cpp, its last block).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
+  bool HasRecycleBin(const Text& root) override;
 };
 
 }  // namespace tw
