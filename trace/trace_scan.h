@@ -13,6 +13,7 @@
 
 #include "access/path_guard.h"
 #include "access/registry.h"
+#include "trace/entry_origin.h"
 #include "trace/path_match.h"
 #include "inventory/installed_software.h"
 #include "workers/worker_thread.h"
@@ -56,6 +57,20 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // The folders of other listed programs inside the record's folder, which
   // the last run walked around (inventory/installed_software.h).
   const TextList& OtherProgramFoldersSkipped() const { return otherFolders_; }
+
+  // ---- Where each row comes from (trace/entry_origin.h).
+  // The table the run fills, one origin per recorded row. The caller takes
+  // it before the start and reads it after the end report: the worker frees
+  // itself, the table lives on with its last owner.
+  SharedEntryOrigins Origins() const { return origins_; }
+  const EntryOrigin* OriginOf(const Text& row) const { return origins_->OriginOf(row); }
+
+  // Names the area that the rows recorded from now on are credited to
+  // (every mpr_pro_AddFolder, mpr_pro_AddFile and mpr_pro_AddRegEntry), with
+  // its evidence; Execute calls it before each step. Rows of name evidence
+  // are offered unticked, all others ticked.
+  void Area(const Text& name, const Text& evidence = kEvidencePointsIntoFolder);
+  const EntryOrigin& CurrentArea() const { return currentArea_; }
 
   // ---- The steps, public so that they can be checked one by one.
   void mpr_pro_ScanFilesFolders();
@@ -103,6 +118,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   ZRU_InstalledSoftwareList** mpr_pclass_SWL;
   std::unique_ptr<ZRU_InstalledSoftware> forceRemoveRecord_;  // mode 2 only
   bool endReported_ = false;
+  SharedEntryOrigins origins_ = std::make_shared<EntryOrigins>();
+  EntryOrigin currentArea_;
 
   // Working lists, upper-cased: file types of the HKLM class area, and the
   // COM area's type libraries, classes and interfaces.

@@ -158,6 +158,8 @@ struct TraceRun {
   // path sorted into folders and files as it is found, every distinct
   // (ASCII case-blind) non-empty registry line of the delivery.
   TextList folders, files, distinctRegistry;
+  // Where each entry comes from: the trace's table, kept past its end.
+  SharedEntryOrigins origins;
   std::uint32_t fileFolderReports = 0, lastFileFolderCount = 0;
   std::uint32_t registryReports = 0, lastRegistryCount = 0;
   bool ended = false;
@@ -216,6 +218,7 @@ bool RunTrace(ZRU_InstalledSoftwareList** list, const Text& nameLow, const Text&
   } else {
     trace->mpu_pro_SetUninstallSoftware(nameLow);
   }
+  run->origins = trace->Origins();
   const int errorsBefore = WorkerThread::UnexpectedErrors();
   trace->Start();
   const bool ended = handOver.PumpUntil([run] { return run->ended; }, std::chrono::minutes(30));
@@ -256,6 +259,28 @@ void SayWhyFolderIsNotTraced(const ZRU_InstalledSoftware* record, std::ostream& 
       << ToUtf8(judgement.Reason()) << "\n";
 }
 
+// One object per entry of the complete lists (folders, files, registry
+// lines): the entry, the area that found it, its evidence and whether it is
+// offered ticked.
+std::string EntriesJson(const TraceRun& run) {
+  std::string json = "[";
+  for (const TextList* list : {&run.folders, &run.files, &run.distinctRegistry}) {
+    for (const Text& entry : *list) {
+      const EntryOrigin* origin = run.origins ? run.origins->OriginOf(entry) : nullptr;
+      const EntryOrigin none;
+      const EntryOrigin& o = origin ? *origin : none;
+      if (json.size() > 1) json += ",";
+      json += JsonObject()
+                  .Add("entry", entry)
+                  .Add("area", o.area)
+                  .Add("evidence", o.evidence)
+                  .AddRaw("default_tick", o.defaultTick ? "true" : "false")
+                  .str();
+    }
+  }
+  return json + "]";
+}
+
 void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware* record, const Text& folder,
                 const TraceRun& run) {
   out << JsonObject()
@@ -268,6 +293,7 @@ void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware
              .Add("file_folder_count", std::int64_t(run.lastFileFolderCount))
              .Add("registry_reports", std::int64_t(run.registryReports))
              .Add("registry_count", std::int64_t(run.lastRegistryCount))
+             .AddRaw("entries", EntriesJson(run))
              .str()
       << "\n";
 }
