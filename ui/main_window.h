@@ -103,6 +103,13 @@ class TForm_TW {
   // uninstall.
   void mpr_pro_SavePendingUninstall();
   void mpr_pro_LoadPendingUninstall();
+  // Once the program's own uninstaller has run: the three leftover lists
+  // keep only what still exists, and the pending state with them (when it
+  // was saved); with nothing left the page says so and the state goes.
+  void mpr_pro_KeepWhatStillExists();
+  // The leftovers page with its lists, or with the sentence that nothing is
+  // left in their place.
+  void mpr_pro_ShowNothingLeft(bool nothingLeft);
 
   // ---- Step 1 (main_window_programs.cpp).
   void mpu_prosyncb_InstallerSoftwarelist();
@@ -224,6 +231,9 @@ class TForm_TW {
   ReportList* LV_TW_Step3_RegistryEntries = nullptr;
   ImageButton* Bn_TW_Step3toStpe1 = nullptr;
   ImageButton* Bn_TW_DeleteLeftovers = nullptr;
+  // Shown in place of the two lists when the program's own uninstaller left
+  // nothing of what the trace found.
+  Label* LB_TW_Step3_NothingLeft = nullptr;
   // The four state pictures: 0 red warning, 1 orange warning, 2 green tick,
   // 3 orange question mark.
   std::unique_ptr<ImageList> imagelist_uninstallstate_logo;

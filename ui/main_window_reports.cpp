@@ -6,6 +6,7 @@
 #include "access/message_box.h"
 #include "cleanup/app_logo.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "trace/trace_scan.h"
 #include "ui/control_ids.h"
 #include "ui/loading_window.h"
@@ -100,6 +101,7 @@ void TForm_TW::mpu_pro_cb_UninstallSoftware_Start() {
   // A new analysis discards any pending uninstall.
   DeletePendingState(mpr_str_CurrentAppPath);
   ClearReportLists();
+  mpr_pro_ShowNothingLeft(false);
   // The tick of an earlier deletion does not belong to this program.
   Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
 }
@@ -189,6 +191,7 @@ void TForm_TW::mpu_pro_cb_SHTU_UninstallSoftware_End() {
   if (mpr_bool_StateUnsaved) {
     // The files hold nothing of this uninstall (or an earlier one's): the
     // lists this window holds are the leftovers.
+    mpr_pro_KeepWhatStillExists();
     AppendStep3Rows();
   } else {
     mpr_pro_LoadPendingUninstall();
@@ -229,9 +232,38 @@ void TForm_TW::mpr_pro_LoadPendingUninstall() {
   // withholds the deletion rather than guess.
   if (state.files || state.folders || state.registry) mpr_int_UninstallType = state.typeKnown ? state.uninstallType : -1;
 
+  // Read at the watch's end and on a resume: either way the program's own
+  // uninstaller has run, and what it removed is no leftover.
+  mpr_pro_KeepWhatStillExists();
   AppendStep3Rows();
   if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
   if (!state.Ok()) ShowMessage(DescribeStateReadFailure(mpr_str_CurrentAppPath, state.unreadable), 16);
+}
+
+void TForm_TW::mpr_pro_KeepWhatStillExists() {
+  const LeftoverLists traced{mpr_strlist_LF_Folders, mpr_strlist_LF_Files, mpr_strlist_LF_Registry};
+  const LeftoverLists left = StillExisting(traced, mpr_int_UninstallType);
+  mpr_strlist_LF_Folders = left.folders;
+  mpr_strlist_LF_Files = left.files;
+  mpr_strlist_LF_Registry = left.registry;
+  if (left.Size() != traced.Size() && !mpr_bool_StateUnsaved) {
+    const StateWriteResult saved = SaveStillExistingAsPendingState(mpr_str_CurrentAppPath, left);
+    // A failed write leaves no list file behind: the lists held here are
+    // then the only copy.
+    if (!saved.Ok() && !left.Empty()) {
+      mpr_bool_StateUnsaved = true;
+      ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, saved.failed), 16);
+    }
+  }
+  mpr_pro_ShowNothingLeft(left.Empty());
+}
+
+void TForm_TW::mpr_pro_ShowNothingLeft(bool nothingLeft) {
+  LB_TW_Step3_NothingLeft->SetVisible(nothingLeft);
+  PC_TW_Step3_Report->SetVisible(!nothingLeft);
+  Bn_TW_Step3_Fileslist->SetVisible(!nothingLeft);
+  Bn_TW_Step3_Registrylist->SetVisible(!nothingLeft);
+  if (nothingLeft) Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
 }
 
 void TForm_TW::AppendStep3Rows() {

@@ -2,7 +2,9 @@
 
 #include "app/cli/cli_inventory.h"
 
+#include <algorithm>
 #include <functional>
+#include <unordered_set>
 
 
 #include <iostream>
@@ -18,6 +20,7 @@
 #include "cleanup/registry_backup.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "access/message_box.h"
 #include "app/cli/export.h"
 #include "app/cli/json.h"
@@ -298,6 +301,26 @@ void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware
       << "\n";
 }
 
+// The lists of `run` cut down to what `left` holds (the display list, the
+// delivered registry lines and the complete lists); the counts then count
+// what is left.
+void KeepOnly(const LeftoverLists& left, TraceRun* run) {
+  std::unordered_set<Text> paths, lines;
+  for (const TextList* list : {&left.folders, &left.files})
+    for (const Text& path : *list) paths.insert(path);
+  for (const Text& line : left.registry) lines.insert(line);
+  const auto keep = [](TextList& list, const std::unordered_set<Text>& in) {
+    list.erase(std::remove_if(list.begin(), list.end(), [&in](const Text& t) { return in.count(t) == 0; }), list.end());
+  };
+  keep(run->rows, paths);
+  keep(run->registry, lines);
+  run->folders = left.folders;
+  run->files = left.files;
+  run->distinctRegistry = left.registry;
+  run->lastFileFolderCount = std::uint32_t(left.folders.size() + left.files.size());
+  run->lastRegistryCount = std::uint32_t(left.registry.size());
+}
+
 // A message on one line, for the console.
 std::string OneLine(Text text) {
   for (char16_t& c : text) {
@@ -374,6 +397,7 @@ struct StateToSave {
   Text folder;
   PendingState state;
   std::ostream* err = nullptr;
+  bool saved = false;
 };
 StateToSave* g_stateToSave = nullptr;
 
@@ -402,6 +426,7 @@ std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
   PrintWatchEvent("step_end", step);
   if (step == 2 && g_stateToSave) {
     const StateWriteResult written = WritePendingState(g_stateToSave->folder, g_stateToSave->state);
+    g_stateToSave->saved = written.Ok();
     if (!written.Ok()) {
       *g_stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(g_stateToSave->folder, written.failed))
                           << "\n";
@@ -597,7 +622,6 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     return DeleteRequested(request(), options, false, out, err);
   }
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
-  DeletionRequest planned = request();
   StateToSave save;
   save.folder = GetOwnFolder();
   save.state.name = record->mpu_str_Name;
@@ -616,9 +640,19 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     err << "tidewell-cli: the watch did not finish\n";
     code = 1;
   } else {
+    // What the program's own uninstaller removed is no leftover: the lists,
+    // the deletion and the pending state keep what still exists.
+    const LeftoverLists left =
+        StillExisting({trace.folders, trace.files, trace.distinctRegistry}, record->mpu_int_Is64Bit);
+    KeepOnly(left, &trace);
+    if (deleteLeftovers && save.saved) {
+      const StateWriteResult saved = SaveStillExistingAsPendingState(save.folder, left);
+      if (!saved.Ok()) err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(save.folder, saved.failed)) << "\n";
+    }
     SayWhyFolderIsNotTraced(record, err);
     PrintTrace(out, false, record, Text(), trace);
-    if (deleteLeftovers) code = DeleteRequested(planned, options, true, out, err);
+    if (left.Empty()) err << "tidewell-cli: " << ToUtf8(NothingLeftMessage()) << "\n";
+    if (deleteLeftovers) code = DeleteRequested(request(), options, true, out, err);
   }
   SetMessageHandler(nullptr);
   return code;
