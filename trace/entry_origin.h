@@ -43,4 +43,10 @@ class EntryOrigins {
 
 using SharedEntryOrigins = std::shared_ptr<EntryOrigins>;
 
+// The entries of the lists that are offered unticked (name evidence), each
+// once, in list order: what a deletion keeps unless the user ticks it or
+// asks for name matches. Empty without a table.
+TextList UntickedByDefault(const EntryOrigins* origins, const TextList& folders, const TextList& files,
+                           const TextList& registry);
+
 }  // namespace tw

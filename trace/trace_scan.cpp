@@ -55,6 +55,12 @@ void ZRU_Thread_Uninstaller::Execute() {
     Area(u"Elevation policies and Run lists");
     mpr_pro_ScanRegElevationPolicyRun(is64);
     // Areas after the ten above go here, each after its Area(...) call.
+    // Places claimed by name come last: what any area above found is not
+    // offered again by name.
+    Area(u"Data folders by name", kEvidenceName);
+    mpr_pro_ScanDataFoldersByName();
+    Area(u"Settings keys by name", kEvidenceName);
+    mpr_pro_ScanSettingsKeysByName(is64);
     DeliverLists();
   }
   forceRemoveRecord_.reset();

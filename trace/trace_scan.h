@@ -85,6 +85,12 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void mpr_pro_ScanRegMuiCache(bool is64);
   void mpr_pro_ScanRegSharedComponents(bool is64);
   void mpr_pro_ScanRegElevationPolicyRun(bool is64);
+  // Data folders (AppData, LocalAppData, ProgramData) and settings keys
+  // (Software of HKCU and HKLM) tied to the program by its names alone
+  // (trace/name_evidence.h), never where another listed program could own
+  // them; recorded with name evidence. They run after every other area.
+  void mpr_pro_ScanDataFoldersByName();
+  void mpr_pro_ScanSettingsKeysByName(bool is64);
 
  protected:
   void Execute() override;
@@ -102,6 +108,11 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void ReportFileFolder(const Text& path, std::int32_t count);
   void ReportRegistry(const Text& line, std::uint32_t count);
   void DeliverLists();
+  // The places below a base the record's names may claim, and those other
+  // listed programs could own (trace/name_evidence.h).
+  TextList OwnNamePlaces() const;
+  std::unordered_set<Text> OtherProgramsNamePlaces() const;
+  TextList OtherProgramsInstallFolders() const;
 
   // Value lines of every variant of `path` whose (trimmed) value name passes
   // the membership test.

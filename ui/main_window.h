@@ -24,6 +24,7 @@
 
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
+#include "trace/entry_origin.h"
 #include "ui/toolkit/toolkit.h"
 
 namespace tw::ui {
@@ -256,6 +257,9 @@ class TForm_TW {
   // Entries of the three lists the user kept in an earlier attempt (shown
   // unticked, and kept also where the page shows no row for them).
   TextList mpr_strlist_LF_Kept;
+  // Where each row of the running or last analysis came from; rows of name
+  // evidence are shown unticked and kept unless the user ticks them.
+  SharedEntryOrigins mpr_EntryOrigins;
   // The pending state could not be saved: the lists held here are the only
   // copy, and are not read back from the files.
   bool mpr_bool_StateUnsaved = false;
@@ -286,6 +290,10 @@ class TForm_TW {
   void BuildForceRemovePage();
   // Empties the four report lists.
   void ClearReportLists();
+  // Puts an entry that the analysis offers unticked (name evidence) into the
+  // kept list, so that it stays unticked on the leftovers page, past the rows
+  // shown and across a resume.
+  void KeepUnlessTickedByDefault(const Text& entry);
   // Appends the rows of the Step 3 lists for what mpr_strlist_LF_Folders,
   // mpr_strlist_LF_Files and mpr_strlist_LF_Registry hold.
   void AppendStep3Rows();

@@ -113,32 +113,43 @@ void TForm_TW::mpu_pro_cb_InstalledSoftwareFileCount(const Text& str_param_Softw
     mpr_strlist_LF_Folders.push_back(str_param_SoftwareFilePath);
   else
     mpr_strlist_LF_Files.push_back(str_param_SoftwareFilePath);
+  KeepUnlessTickedByDefault(str_param_SoftwareFilePath);
   // Repainting the label for every one of many thousands of entries would
   // cost the trace more than it finds.
   if (int_param_Count < 100 || int_param_Count % 100 == 0)
     LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(int_param_Count));
 }
 
-void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& /*str_param_SoftwareRegPath*/,
+void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_SoftwareRegPath,
                                                     std::uint32_t int_param_Count) {
+  if (!str_param_SoftwareRegPath.empty()) KeepUnlessTickedByDefault(str_param_SoftwareRegPath);
   LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(int_param_Count));
 }
 
 void TForm_TW::mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath) {
-  if (mpr_int_UninstallMode == 1)
-    LV_TW_Step2_FilesFolders->AddRow(str_param_SoftwareFilePath);
-  else if (mpr_int_UninstallMode == 2)
-    LV_TW_Step3_FilesFolders->AddRow(str_param_SoftwareFilePath);
+  ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_FilesFolders
+                     : mpr_int_UninstallMode == 2 ? LV_TW_Step3_FilesFolders
+                                                  : nullptr;
+  if (!list) return;
+  const int row = list->AddRow(str_param_SoftwareFilePath);
+  if (mpr_EntryOrigins && !mpr_EntryOrigins->DefaultTick(str_param_SoftwareFilePath)) list->SetChecked(row, false);
 }
 
 void TForm_TW::mpu_pro_cb_InstalledSoftwareRegPath(const Text& str_param_SoftwareRegPath) {
   if (str_param_SoftwareRegPath.empty() || HoldsIgnoringCase(mpr_strlist_LF_Registry, str_param_SoftwareRegPath))
     return;
   mpr_strlist_LF_Registry.push_back(str_param_SoftwareRegPath);
-  if (mpr_int_UninstallMode == 1)
-    LV_TW_Step2_RegistryEntries->AddRow(str_param_SoftwareRegPath);
-  else if (mpr_int_UninstallMode == 2)
-    LV_TW_Step3_RegistryEntries->AddRow(str_param_SoftwareRegPath);
+  ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_RegistryEntries
+                     : mpr_int_UninstallMode == 2 ? LV_TW_Step3_RegistryEntries
+                                                  : nullptr;
+  if (!list) return;
+  const int row = list->AddRow(str_param_SoftwareRegPath);
+  if (mpr_EntryOrigins && !mpr_EntryOrigins->DefaultTick(str_param_SoftwareRegPath)) list->SetChecked(row, false);
+}
+
+void TForm_TW::KeepUnlessTickedByDefault(const Text& entry) {
+  if (!mpr_EntryOrigins || mpr_EntryOrigins->DefaultTick(entry)) return;
+  if (!HoldsIgnoringCase(mpr_strlist_LF_Kept, entry)) mpr_strlist_LF_Kept.push_back(entry);
 }
 
 void TForm_TW::mpu_pro_cb_UninstallSoftware_End() {
@@ -209,6 +220,8 @@ void TForm_TW::mpr_pro_SavePendingUninstall() {
   state.folders = mpr_strlist_LF_Folders;
   state.registry = mpr_strlist_LF_Registry;
   state.uninstallType = mpr_int_UninstallType;
+  // Rows offered unticked (name evidence) stay kept across a resume.
+  state.kept = mpr_strlist_LF_Kept;
   state.logo = LogoOf(Image_TW_Step2_SoftwareLogo->GetPicture());
   const StateWriteResult written = WritePendingState(mpr_str_CurrentAppPath, state);
   mpr_bool_StateUnsaved = !written.Ok();

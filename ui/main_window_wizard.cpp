@@ -324,6 +324,7 @@ void TForm_TW::mpr_pro_StartUninstallerThread() {
   worker->mpu_dword_cb_TU_FileFolderCount = CBGUI_TU_FileFolderCount;
   worker->mpu_dword_cb_TU_RegList = CBGUI_TU_RegList;
   worker->mpu_dword_cb_TU_RegCount = CBGUI_TU_RegCount;
+  mpr_EntryOrigins = worker->Origins();
   if (mpr_int_UninstallMode == 2) {
     worker->mpu_str_UserSelInstalledFilePath = mpr_str_SelCustomUinstallPath;
     worker->mpu_pro_SetUninstallSoftware();

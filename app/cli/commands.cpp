@@ -58,7 +58,7 @@ const char kHelp[] =
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
     "  uninstall NAME --delete-leftovers [--yes] [--keep PATH]... [--dry-run]\n"
-    "            [--permanent]\n"
+    "            [--permanent] [--include-name-matches]\n"
     "           The same, then delete the leftovers (asking first unless --yes)\n"
     "           and print what was removed, what remains and what was kept.\n"
     "           Files and folders go to the Recycle Bin (--permanent: deleted\n"
@@ -70,7 +70,10 @@ const char kHelp[] =
     "           it may be given many times. --dry-run traces, prints the plan (one\n"
     "           entry per leftover: delete, keep or refused, with the reason) as\n"
     "           JSON and changes nothing: the uninstaller is not run either.\n"
+    "           Data folders and settings keys found by the program's names\n"
+    "           alone (evidence \"name\") are kept unless --include-name-matches.\n"
     "  force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
+    "            [--include-name-matches]\n"
     "           Trace the folder DIR (refused for system and shared folders),\n"
     "           print the leftovers and delete them as above.\n"
     "  pending  Show the uninstall that waits for its leftovers to be deleted\n"
@@ -478,10 +481,14 @@ struct DeleteOptions {
   bool yes = false;
   bool dryRun = false;
   bool permanent = false;
+  // Entries found by their names alone are deleted too (otherwise kept, as
+  // the unticked rows that show them).
+  bool includeNameMatches = false;
   TextList keep;
 };
 
-// Takes --yes, --dry-run and --keep PATH from args[from...]; the other
+// Takes --yes, --dry-run, --permanent, --include-name-matches and --keep PATH
+// from args[from...]; the other
 // arguments go to *rest. False (with the message on `err`) for a --keep
 // without its path or an option it does not know.
 bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteOptions* options, TextList* rest,
@@ -493,6 +500,8 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       options->dryRun = true;
     } else if (args[i] == u"--permanent") {
       options->permanent = true;
+    } else if (args[i] == u"--include-name-matches") {
+      options->includeNameMatches = true;
     } else if (args[i] == u"--keep") {
       if (i + 1 >= args.size() || Trim(args[i + 1]).empty()) {
         err << "tidewell-cli: --keep needs a path or a registry line\n";
@@ -570,8 +579,18 @@ int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool 
   return report.outcome == DeletionOutcome::kComplete && stateSaved ? 0 : 1;
 }
 
-DeletionRequest RequestFromTrace(const TraceRun& trace, const Text& programName, int uninstallType) {
+// The entries of the trace found by their names alone.
+TextList NameOnlyEntries(const TraceRun& trace) {
+  return UntickedByDefault(trace.origins.get(), trace.folders, trace.files, trace.distinctRegistry);
+}
+
+// What the trace found, to delete; entries found by their names alone are
+// kept unless the options include them, as their unticked rows keep them in
+// the window.
+DeletionRequest RequestFromTrace(const TraceRun& trace, const Text& programName, int uninstallType,
+                                 const DeleteOptions& options) {
   DeletionRequest request;
+  if (!options.includeNameMatches) request.keep = NameOnlyEntries(trace);
   request.folders = trace.folders;
   request.files = trace.files;
   request.registry = trace.distinctRegistry;
@@ -594,9 +613,10 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     else bad = true;
   }
   if (bad || name.empty() ||
-      (!deleteLeftovers && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
+      (!deleteLeftovers &&
+       (options.yes || options.dryRun || options.permanent || options.includeNameMatches || !options.keep.empty()))) {
     err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run] "
-           "[--permanent]]\n";
+           "[--permanent] [--include-name-matches]]\n";
     return kUsageError;
   }
   CommandSession session;
@@ -609,7 +629,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   }
   const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
   const auto request = [&] {
-    DeletionRequest r = RequestFromTrace(trace, record->mpu_str_Name, record->mpu_int_Is64Bit);
+    DeletionRequest r = RequestFromTrace(trace, record->mpu_str_Name, record->mpu_int_Is64Bit, options);
     r.publisher = record->mpu_str_Publisher;
     r.otherProgramFolders = OtherProgramFolders(**session.list(), nameLow);
     return r;
@@ -631,6 +651,9 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   save.state.registry = trace.distinctRegistry;
   save.state.uninstallType = record->mpu_int_Is64Bit;
   save.state.kept = options.keep;
+  if (!options.includeNameMatches) {
+    for (const Text& entry : NameOnlyEntries(trace)) save.state.kept.push_back(entry);
+  }
   save.err = &err;
   g_stateToSave = deleteLeftovers ? &save : nullptr;
   const bool watched = RunUninstaller(session, nameLow, out);
@@ -663,7 +686,8 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   TextList rest;
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   if (rest.size() != 1 || StartsWith(rest[0], u"--")) {
-    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
+    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent] "
+           "[--include-name-matches]\n";
     return kUsageError;
   }
   const Text folder = rest[0];
@@ -682,7 +706,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   PrintTrace(out, true, nullptr, folder, trace);
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
   // The trace read the 64-bit view on 64-bit Windows; the deletion follows it.
-  DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag());
+  DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag(), options);
   request.publisher = Text();
   request.otherProgramFolders = OtherProgramFolders(**session.list(), Text(), folder);
   const int code = DeleteRequested(request, options, false, out, err);
@@ -697,7 +721,7 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   TextList rest;
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   const bool remove = rest.size() == 1 && rest[0] == u"--delete";
-  if (!(rest.empty() || remove) ||
+  if (!(rest.empty() || remove) || options.includeNameMatches ||
       (!remove && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
     err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
     return kUsageError;

@@ -108,8 +108,11 @@ TEST_F(TraceFrame, EveryReportedRowCarriesItsAreaAndEvidence) {
   ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
   for (const bool forceRemove : {false, true}) {
     Log() = TraceLog();
-    if (forceRemove) ForceRemove(u"C:\\Apps\\Foo");
-    else TraceProgram(u"Foo");
+    if (forceRemove) {
+      ForceRemove(u"C:\\Apps\\Foo");
+    } else {
+      TraceProgram(u"Foo");
+    }
     const std::map<Text, Text> areas = {
         {forceRemove ? u"C:\\Apps\\Foo" : u"C:\\Apps\\Foo\\", u"Install folder"},
         {u"C:\\Apps\\Foo\\sub", u"Install folder"},

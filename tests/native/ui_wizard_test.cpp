@@ -112,8 +112,11 @@ TEST_F(Wizard, UninstallEndToEnd) {
   ASSERT_EQ(2u, shown.size());
   EXPECT_EQ(u"Are you sure you want to delete all leftovers?", shown[0].text);
   EXPECT_EQ(36u, shown[0].flags);
-  EXPECT_EQ(u"All leftovers have been completely removed.", shown[1].text);
+  // The vendor's settings key and the vendor key holding only it are tied
+  // to Foo by their names alone: offered unticked, and left.
+  EXPECT_EQ(u"All leftovers have been completely removed. 2 items you kept were left in place.", shown[1].text);
   EXPECT_EQ(64u, shown[1].flags);
+  EXPECT_TRUE(machine.KeyExists(kLM, u"SOFTWARE\\Foo Vendor\\Foo App"));
   EXPECT_FALSE(machine.Exists(kFoo + u"\\bin\\core.dll"));
   EXPECT_FALSE(machine.Exists(kFoo));
   EXPECT_FALSE(machine.KeyExists(kLM, kUninstallKey + u"Foo App"));
@@ -166,7 +169,10 @@ class Leftovers : public Wizard {
     for (const Text& path : removed) {
       ASSERT_TRUE(machine.DeleteFile(path) || machine.RemoveDirectory(path)) << U8(path);
     }
-    for (const Text& key : removedKeys) ASSERT_TRUE(machine.RemoveKeyTree(kLM, key)) << U8(key);
+    for (const Text& key : removedKeys) {
+      machine.RemoveKeyTree(kLM, key);  // a key inside one removed before is gone already
+      ASSERT_FALSE(machine.KeyExists(kLM, key)) << U8(key);
+    }
     ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
     ASSERT_TRUE(WaitWorkers());
     ASSERT_TRUE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
@@ -204,7 +210,7 @@ TEST_F(Leftovers, OnlyWhatTheOwnUninstallerLeftIsOfferedAndSaved) {
 
   // The deletion finds everything it is given, and leaves the neighbour.
   ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
-  EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
+  EXPECT_EQ(u"All leftovers have been completely removed. 2 items you kept were left in place.", LastMessage());
   EXPECT_FALSE(machine.Exists(kFoo));
   EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
   EXPECT_TRUE(machine.KeyExists(kLM, kUninstallKey + u"Bar"));
