@@ -45,6 +45,7 @@ Text GetProgramFilesDir() { return SpecialFolder(win::kCsidlProgramFiles); }
 Text GetWindowsDir() { return SpecialFolder(win::kCsidlWindows); }
 Text GetAppDataDir() { return SpecialFolder(win::kCsidlAppData); }
 Text GetLocalAppDataDir() { return SpecialFolder(win::kCsidlLocalAppData); }
+Text GetCommonAppDataDir() { return SpecialFolder(win::kCsidlCommonAppData); }
 
 ProgramFilesPair GetProgramFilesPair() {
   ProgramFilesPair pair;

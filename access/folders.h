@@ -17,6 +17,7 @@ Text GetProgramFilesDir();  // CSIDL_PROGRAM_FILES: the (x86) folder under WOW64
 Text GetWindowsDir();       // CSIDL_WINDOWS
 Text GetAppDataDir();       // CSIDL_APPDATA
 Text GetLocalAppDataDir();  // CSIDL_LOCAL_APPDATA
+Text GetCommonAppDataDir();  // CSIDL_COMMON_APPDATA (ProgramData)
 
 struct ProgramFilesPair {
   Text programFiles;    // as the process sees it

@@ -11,6 +11,7 @@
 #include "cleanup/cleanup_record.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/path_removal.h"
+#include "cleanup/redirection_off.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 
@@ -28,29 +29,6 @@ constexpr std::uint32_t kTerminationWaitMs = 5000;
 // How long a process named as an executable may take to become readable.
 constexpr std::uint32_t kStartingPollMs = 50;
 constexpr std::uint32_t kStartingWaitMs = 1000;
-
-// Turns the thread's file-system redirection off for the life of the object.
-class RedirectionOff {
- public:
-  explicit RedirectionOff(bool active) : active_(active) {
-    if (active_) DisableFsRedirection(&slot_);
-  }
-  ~RedirectionOff() {
-    if (!active_) return;
-    try {
-      RevertFsRedirection(slot_);
-    } catch (const Wow64Error&) {
-      // IsWow64Process answered when the redirection went off; it cannot
-      // fail now in a way that leaves anything to undo.
-    }
-  }
-  RedirectionOff(const RedirectionOff&) = delete;
-  RedirectionOff& operator=(const RedirectionOff&) = delete;
-
- private:
-  bool active_;
-  RedirectionSlot slot_ = nullptr;
-};
 
 bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 

@@ -28,20 +28,39 @@ void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware() {
 void ZRU_Thread_Uninstaller::Execute() {
   Report(mpu_dword_cb_TU_Start);
   Plat().Sleep(pauseMs);
+  Area(u"Install folder");
   mpr_pro_ScanFilesFolders();
   if (mpr_class_UninstallSoftware) {
+    Area(u"Uninstall entry");
     mpr_pro_AddRegEntry(mpr_class_UninstallSoftware->mpu_str_InstallRegPath);
     const bool is64 = mpr_class_UninstallSoftware->mpu_int_Is64Bit == 1;
+    Area(u"File types (HKLM)");
     mpr_pro_ScanRegClassesHKLM(is64);
+    Area(u"File types (HKCR)");
     mpr_pro_ScanRegClassesHKCR(is64);
+    Area(u"Installer folders and shared DLLs");
     mpr_pro_ScanRegInstallerFoldersSharedDLLs(is64);
+    Area(u"COM registrations");
     mpr_pro_ScanRegCOM(is64);
+    Area(u"Installer products");
     mpr_pro_ScanRegInstallerProducts(is64);
+    Area(u"Installer components");
     mpr_pro_ScanRegInstallerComponents(is64);
+    Area(u"Compatibility layers");
     mpr_pro_ScanRegAppCompatLayers(is64);
+    Area(u"MUI caches");
     mpr_pro_ScanRegMuiCache(is64);
+    Area(u"Shared Components");
     mpr_pro_ScanRegSharedComponents(is64);
+    Area(u"Elevation policies and Run lists");
     mpr_pro_ScanRegElevationPolicyRun(is64);
+    // Areas after the ten above go here, each after its Area(...) call.
+    // Places claimed by name come last: what any area above found is not
+    // offered again by name.
+    Area(u"Data folders by name", kEvidenceName);
+    mpr_pro_ScanDataFoldersByName();
+    Area(u"Settings keys by name", kEvidenceName);
+    mpr_pro_ScanSettingsKeysByName(is64);
     DeliverLists();
   }
   forceRemoveRecord_.reset();
@@ -77,6 +96,12 @@ void ZRU_Thread_Uninstaller::DeliverLists() {
 
 // ---- Recording.
 
+void ZRU_Thread_Uninstaller::Area(const Text& name, const Text& evidence) {
+  currentArea_.area = name;
+  currentArea_.evidence = evidence;
+  currentArea_.defaultTick = evidence != kEvidenceName;
+}
+
 void ZRU_Thread_Uninstaller::ReportFileFolder(const Text& path, std::int32_t count) {
   mpr_str_FilesFolders_Path = path;
   mpr_dword_FilesFolders_Count = count;
@@ -96,18 +121,21 @@ void ZRU_Thread_Uninstaller::ReportRegistry(const Text& line, std::uint32_t coun
 void ZRU_Thread_Uninstaller::mpr_pro_AddFolder(const Text& path) {
   ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
   record.mpu_SDLarry_Folders.push_back(Trim(path));
+  origins_->Record(record.mpu_SDLarry_Folders.back(), currentArea_);
   ReportFileFolder(path, std::int32_t(record.mpu_SDLarry_Files.size() + record.mpu_SDLarry_Folders.size()));
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_AddFile(const Text& path) {
   ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
   record.mpu_SDLarry_Files.push_back(path);
+  origins_->Record(path, currentArea_);
   ReportFileFolder(path, std::int32_t(record.mpu_SDLarry_Files.size() + record.mpu_SDLarry_Folders.size()));
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
   ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
   record.mpu_SDLarry_Registry.push_back(line);
+  if (!line.empty()) origins_->Record(line, currentArea_);
   ReportRegistry(line, std::uint32_t(record.mpu_SDLarry_Registry.size()));
 }
 
@@ -158,6 +186,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   record.mpu_SDLarry_AXCFiles.clear();
   record.mpu_SDLarry_Files.clear();
   record.mpu_SDLarry_Registry.clear();
+  origins_->Clear();
   matcher_.reset();
   folderJudgement_ = PathJudgement();
   otherFolders_.clear();
@@ -189,6 +218,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
       if (!form.empty()) excludedFolders_.push_back(form);
     }
     record.mpu_SDLarry_Folders.push_back(record.mpu_str_InstallLocation);
+    origins_->Record(Trim(record.mpu_str_InstallLocation), currentArea_);
     ReportFileFolder(record.mpu_str_InstallLocation, 1);
     ScanFolderBelow(record.mpu_str_InstallLocation, folderJudgement_.resolved, 0);
     return;

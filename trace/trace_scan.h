@@ -13,6 +13,7 @@
 
 #include "access/path_guard.h"
 #include "access/registry.h"
+#include "trace/entry_origin.h"
 #include "trace/path_match.h"
 #include "inventory/installed_software.h"
 #include "workers/worker_thread.h"
@@ -57,6 +58,20 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // the last run walked around (inventory/installed_software.h).
   const TextList& OtherProgramFoldersSkipped() const { return otherFolders_; }
 
+  // ---- Where each row comes from (trace/entry_origin.h).
+  // The table the run fills, one origin per recorded row. The caller takes
+  // it before the start and reads it after the end report: the worker frees
+  // itself, the table lives on with its last owner.
+  SharedEntryOrigins Origins() const { return origins_; }
+  const EntryOrigin* OriginOf(const Text& row) const { return origins_->OriginOf(row); }
+
+  // Names the area that the rows recorded from now on are credited to
+  // (every mpr_pro_AddFolder, mpr_pro_AddFile and mpr_pro_AddRegEntry), with
+  // its evidence; Execute calls it before each step. Rows of name evidence
+  // are offered unticked, all others ticked.
+  void Area(const Text& name, const Text& evidence = kEvidencePointsIntoFolder);
+  const EntryOrigin& CurrentArea() const { return currentArea_; }
+
   // ---- The steps, public so that they can be checked one by one.
   void mpr_pro_ScanFilesFolders();
   bool mpr_func_IsSoftwarePath(const Text& text) const;
@@ -70,6 +85,12 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void mpr_pro_ScanRegMuiCache(bool is64);
   void mpr_pro_ScanRegSharedComponents(bool is64);
   void mpr_pro_ScanRegElevationPolicyRun(bool is64);
+  // Data folders (AppData, LocalAppData, ProgramData) and settings keys
+  // (Software of HKCU and HKLM) tied to the program by its names alone
+  // (trace/name_evidence.h), never where another listed program could own
+  // them; recorded with name evidence. They run after every other area.
+  void mpr_pro_ScanDataFoldersByName();
+  void mpr_pro_ScanSettingsKeysByName(bool is64);
 
  protected:
   void Execute() override;
@@ -87,6 +108,11 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void ReportFileFolder(const Text& path, std::int32_t count);
   void ReportRegistry(const Text& line, std::uint32_t count);
   void DeliverLists();
+  // The places below a base the record's names may claim, and those other
+  // listed programs could own (trace/name_evidence.h).
+  TextList OwnNamePlaces() const;
+  std::unordered_set<Text> OtherProgramsNamePlaces() const;
+  TextList OtherProgramsInstallFolders() const;
 
   // Value lines of every variant of `path` whose (trimmed) value name passes
   // the membership test.
@@ -103,6 +129,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   ZRU_InstalledSoftwareList** mpr_pclass_SWL;
   std::unique_ptr<ZRU_InstalledSoftware> forceRemoveRecord_;  // mode 2 only
   bool endReported_ = false;
+  SharedEntryOrigins origins_ = std::make_shared<EntryOrigins>();
+  EntryOrigin currentArea_;
 
   // Working lists, upper-cased: file types of the HKLM class area, and the
   // COM area's type libraries, classes and interfaces.

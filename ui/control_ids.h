@@ -98,6 +98,7 @@ constexpr int LV_TW_Step3_FilesFolders = 1509;
 constexpr int LV_TW_Step3_RegistryEntries = 1510;
 constexpr int Bn_TW_Step3toStpe1 = 1511;
 constexpr int Bn_TW_DeleteLeftovers = 1512;
+constexpr int LB_TW_Step3_NothingLeft = 1513;
 
 // Force Remove page.
 constexpr int Panel_ForceRemove_BG = 1600;

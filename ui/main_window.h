@@ -24,6 +24,7 @@
 
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
+#include "trace/entry_origin.h"
 #include "ui/toolkit/toolkit.h"
 
 namespace tw::ui {
@@ -103,6 +104,13 @@ class TForm_TW {
   // uninstall.
   void mpr_pro_SavePendingUninstall();
   void mpr_pro_LoadPendingUninstall();
+  // Once the program's own uninstaller has run: the three leftover lists
+  // keep only what still exists, and the pending state with them (when it
+  // was saved); with nothing left the page says so and the state goes.
+  void mpr_pro_KeepWhatStillExists();
+  // The leftovers page with its lists, or with the sentence that nothing is
+  // left in their place.
+  void mpr_pro_ShowNothingLeft(bool nothingLeft);
 
   // ---- Step 1 (main_window_programs.cpp).
   void mpu_prosyncb_InstallerSoftwarelist();
@@ -224,6 +232,9 @@ class TForm_TW {
   ReportList* LV_TW_Step3_RegistryEntries = nullptr;
   ImageButton* Bn_TW_Step3toStpe1 = nullptr;
   ImageButton* Bn_TW_DeleteLeftovers = nullptr;
+  // Shown in place of the two lists when the program's own uninstaller left
+  // nothing of what the trace found.
+  Label* LB_TW_Step3_NothingLeft = nullptr;
   // The four state pictures: 0 red warning, 1 orange warning, 2 green tick,
   // 3 orange question mark.
   std::unique_ptr<ImageList> imagelist_uninstallstate_logo;
@@ -246,6 +257,9 @@ class TForm_TW {
   // Entries of the three lists the user kept in an earlier attempt (shown
   // unticked, and kept also where the page shows no row for them).
   TextList mpr_strlist_LF_Kept;
+  // Where each row of the running or last analysis came from; rows of name
+  // evidence are shown unticked and kept unless the user ticks them.
+  SharedEntryOrigins mpr_EntryOrigins;
   // The pending state could not be saved: the lists held here are the only
   // copy, and are not read back from the files.
   bool mpr_bool_StateUnsaved = false;
@@ -276,6 +290,10 @@ class TForm_TW {
   void BuildForceRemovePage();
   // Empties the four report lists.
   void ClearReportLists();
+  // Puts an entry that the analysis offers unticked (name evidence) into the
+  // kept list, so that it stays unticked on the leftovers page, past the rows
+  // shown and across a resume.
+  void KeepUnlessTickedByDefault(const Text& entry);
   // Appends the rows of the Step 3 lists for what mpr_strlist_LF_Folders,
   // mpr_strlist_LF_Files and mpr_strlist_LF_Registry hold.
   void AppendStep3Rows();

@@ -6,6 +6,7 @@
 #include "access/message_box.h"
 #include "cleanup/app_logo.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "trace/trace_scan.h"
 #include "ui/control_ids.h"
 #include "ui/loading_window.h"
@@ -100,6 +101,7 @@ void TForm_TW::mpu_pro_cb_UninstallSoftware_Start() {
   // A new analysis discards any pending uninstall.
   DeletePendingState(mpr_str_CurrentAppPath);
   ClearReportLists();
+  mpr_pro_ShowNothingLeft(false);
   // The tick of an earlier deletion does not belong to this program.
   Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
 }
@@ -111,32 +113,43 @@ void TForm_TW::mpu_pro_cb_InstalledSoftwareFileCount(const Text& str_param_Softw
     mpr_strlist_LF_Folders.push_back(str_param_SoftwareFilePath);
   else
     mpr_strlist_LF_Files.push_back(str_param_SoftwareFilePath);
+  KeepUnlessTickedByDefault(str_param_SoftwareFilePath);
   // Repainting the label for every one of many thousands of entries would
   // cost the trace more than it finds.
   if (int_param_Count < 100 || int_param_Count % 100 == 0)
     LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(int_param_Count));
 }
 
-void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& /*str_param_SoftwareRegPath*/,
+void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_SoftwareRegPath,
                                                     std::uint32_t int_param_Count) {
+  if (!str_param_SoftwareRegPath.empty()) KeepUnlessTickedByDefault(str_param_SoftwareRegPath);
   LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(int_param_Count));
 }
 
 void TForm_TW::mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath) {
-  if (mpr_int_UninstallMode == 1)
-    LV_TW_Step2_FilesFolders->AddRow(str_param_SoftwareFilePath);
-  else if (mpr_int_UninstallMode == 2)
-    LV_TW_Step3_FilesFolders->AddRow(str_param_SoftwareFilePath);
+  ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_FilesFolders
+                     : mpr_int_UninstallMode == 2 ? LV_TW_Step3_FilesFolders
+                                                  : nullptr;
+  if (!list) return;
+  const int row = list->AddRow(str_param_SoftwareFilePath);
+  if (mpr_EntryOrigins && !mpr_EntryOrigins->DefaultTick(str_param_SoftwareFilePath)) list->SetChecked(row, false);
 }
 
 void TForm_TW::mpu_pro_cb_InstalledSoftwareRegPath(const Text& str_param_SoftwareRegPath) {
   if (str_param_SoftwareRegPath.empty() || HoldsIgnoringCase(mpr_strlist_LF_Registry, str_param_SoftwareRegPath))
     return;
   mpr_strlist_LF_Registry.push_back(str_param_SoftwareRegPath);
-  if (mpr_int_UninstallMode == 1)
-    LV_TW_Step2_RegistryEntries->AddRow(str_param_SoftwareRegPath);
-  else if (mpr_int_UninstallMode == 2)
-    LV_TW_Step3_RegistryEntries->AddRow(str_param_SoftwareRegPath);
+  ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_RegistryEntries
+                     : mpr_int_UninstallMode == 2 ? LV_TW_Step3_RegistryEntries
+                                                  : nullptr;
+  if (!list) return;
+  const int row = list->AddRow(str_param_SoftwareRegPath);
+  if (mpr_EntryOrigins && !mpr_EntryOrigins->DefaultTick(str_param_SoftwareRegPath)) list->SetChecked(row, false);
+}
+
+void TForm_TW::KeepUnlessTickedByDefault(const Text& entry) {
+  if (!mpr_EntryOrigins || mpr_EntryOrigins->DefaultTick(entry)) return;
+  if (!HoldsIgnoringCase(mpr_strlist_LF_Kept, entry)) mpr_strlist_LF_Kept.push_back(entry);
 }
 
 void TForm_TW::mpu_pro_cb_UninstallSoftware_End() {
@@ -189,6 +202,7 @@ void TForm_TW::mpu_pro_cb_SHTU_UninstallSoftware_End() {
   if (mpr_bool_StateUnsaved) {
     // The files hold nothing of this uninstall (or an earlier one's): the
     // lists this window holds are the leftovers.
+    mpr_pro_KeepWhatStillExists();
     AppendStep3Rows();
   } else {
     mpr_pro_LoadPendingUninstall();
@@ -206,6 +220,8 @@ void TForm_TW::mpr_pro_SavePendingUninstall() {
   state.folders = mpr_strlist_LF_Folders;
   state.registry = mpr_strlist_LF_Registry;
   state.uninstallType = mpr_int_UninstallType;
+  // Rows offered unticked (name evidence) stay kept across a resume.
+  state.kept = mpr_strlist_LF_Kept;
   state.logo = LogoOf(Image_TW_Step2_SoftwareLogo->GetPicture());
   const StateWriteResult written = WritePendingState(mpr_str_CurrentAppPath, state);
   mpr_bool_StateUnsaved = !written.Ok();
@@ -229,9 +245,38 @@ void TForm_TW::mpr_pro_LoadPendingUninstall() {
   // withholds the deletion rather than guess.
   if (state.files || state.folders || state.registry) mpr_int_UninstallType = state.typeKnown ? state.uninstallType : -1;
 
+  // Read at the watch's end and on a resume: either way the program's own
+  // uninstaller has run, and what it removed is no leftover.
+  mpr_pro_KeepWhatStillExists();
   AppendStep3Rows();
   if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
   if (!state.Ok()) ShowMessage(DescribeStateReadFailure(mpr_str_CurrentAppPath, state.unreadable), 16);
+}
+
+void TForm_TW::mpr_pro_KeepWhatStillExists() {
+  const LeftoverLists traced{mpr_strlist_LF_Folders, mpr_strlist_LF_Files, mpr_strlist_LF_Registry};
+  const LeftoverLists left = StillExisting(traced, mpr_int_UninstallType);
+  mpr_strlist_LF_Folders = left.folders;
+  mpr_strlist_LF_Files = left.files;
+  mpr_strlist_LF_Registry = left.registry;
+  if (left.Size() != traced.Size() && !mpr_bool_StateUnsaved) {
+    const StateWriteResult saved = SaveStillExistingAsPendingState(mpr_str_CurrentAppPath, left);
+    // A failed write leaves no list file behind: the lists held here are
+    // then the only copy.
+    if (!saved.Ok() && !left.Empty()) {
+      mpr_bool_StateUnsaved = true;
+      ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, saved.failed), 16);
+    }
+  }
+  mpr_pro_ShowNothingLeft(left.Empty());
+}
+
+void TForm_TW::mpr_pro_ShowNothingLeft(bool nothingLeft) {
+  LB_TW_Step3_NothingLeft->SetVisible(nothingLeft);
+  PC_TW_Step3_Report->SetVisible(!nothingLeft);
+  Bn_TW_Step3_Fileslist->SetVisible(!nothingLeft);
+  Bn_TW_Step3_Registrylist->SetVisible(!nothingLeft);
+  if (nothingLeft) Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
 }
 
 void TForm_TW::AppendStep3Rows() {

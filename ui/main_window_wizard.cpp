@@ -10,6 +10,7 @@
 #include "access/message_box.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "platform/platform.h"
 #include "trace/trace_scan.h"
 #include "ui/artwork/artwork.h"
@@ -268,6 +269,12 @@ void TForm_TW::BuildStep3Page() {
   Bn_TW_DeleteLeftovers = AddButton(mpr_Toolkit, TS_TW_Step3, ids::Bn_TW_DeleteLeftovers, {829, 406, 150, 150},
                                     u"Delete Leftovers", art::Button::kDeleteLeftovers);
   Bn_TW_DeleteLeftovers->onClick = [this] { Bn_TW_DeleteLeftoversClick(); };
+  LB_TW_Step3_NothingLeft =
+      AddText(TS_TW_Step3, ids::LB_TW_Step3_NothingLeft, {60, 300, 655, 60}, NothingLeftMessage());
+  LB_TW_Step3_NothingLeft->SetWordWrap(true);
+  LB_TW_Step3_NothingLeft->SetAlignment(Align::kCentre);
+  LB_TW_Step3_NothingLeft->SetFont(BoldFont(16));
+  LB_TW_Step3_NothingLeft->SetVisible(false);
 }
 
 void TForm_TW::BuildForceRemovePage() {
@@ -317,6 +324,7 @@ void TForm_TW::mpr_pro_StartUninstallerThread() {
   worker->mpu_dword_cb_TU_FileFolderCount = CBGUI_TU_FileFolderCount;
   worker->mpu_dword_cb_TU_RegList = CBGUI_TU_RegList;
   worker->mpu_dword_cb_TU_RegCount = CBGUI_TU_RegCount;
+  mpr_EntryOrigins = worker->Origins();
   if (mpr_int_UninstallMode == 2) {
     worker->mpu_str_UserSelInstalledFilePath = mpr_str_SelCustomUinstallPath;
     worker->mpu_pro_SetUninstallSoftware();

@@ -59,6 +59,7 @@ bool CliInventory::Trace(const Text& nameLow) {
   trace->mpu_int_UninstallMode = 1;
   trace->mpu_dword_cb_TU_End = OnWorkerEnd;
   trace->mpu_pro_SetUninstallSoftware(nameLow);
+  lastOrigins_ = trace->Origins();
   trace->Start();
   return PumpToEnd(handOver_, std::chrono::minutes(30));
 }

@@ -10,6 +10,7 @@
 #include "app/cli/json.h"
 #include "cleanup/leftover_deletion.h"
 #include "inventory/installed_software.h"
+#include "trace/entry_origin.h"
 #include "workers/headless_handover.h"
 
 namespace tw::cli {
@@ -30,6 +31,8 @@ class CliInventory {
   // Traces the listed program `nameLow`; its record's folder, file and
   // registry lists hold the result. False when the trace did not finish.
   bool Trace(const Text& nameLow);
+  // Where each entry of the last trace came from.
+  const SharedEntryOrigins& LastTraceOrigins() const { return lastOrigins_; }
 
  private:
   GuiHandOver* previous_;
@@ -38,6 +41,7 @@ class CliInventory {
   ZRU_Software_Lib library_;
   ZRU_InstalledSoftwareList* list_;
   ZRU_Software_Lib* libraryPointer_;
+  SharedEntryOrigins lastOrigins_;
 };
 
 // The fields `list` prints for one program, in its order: name, name_low,

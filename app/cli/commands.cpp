@@ -2,7 +2,9 @@
 
 #include "app/cli/cli_inventory.h"
 
+#include <algorithm>
 #include <functional>
+#include <unordered_set>
 
 
 #include <iostream>
@@ -18,6 +20,7 @@
 #include "cleanup/registry_backup.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "access/message_box.h"
 #include "app/cli/export.h"
 #include "app/cli/json.h"
@@ -55,7 +58,7 @@ const char kHelp[] =
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
     "  uninstall NAME --delete-leftovers [--yes] [--keep PATH]... [--dry-run]\n"
-    "            [--permanent]\n"
+    "            [--permanent] [--include-name-matches]\n"
     "           The same, then delete the leftovers (asking first unless --yes)\n"
     "           and print what was removed, what remains and what was kept.\n"
     "           Files and folders go to the Recycle Bin (--permanent: deleted\n"
@@ -67,7 +70,10 @@ const char kHelp[] =
     "           it may be given many times. --dry-run traces, prints the plan (one\n"
     "           entry per leftover: delete, keep or refused, with the reason) as\n"
     "           JSON and changes nothing: the uninstaller is not run either.\n"
+    "           Data folders and settings keys found by the program's names\n"
+    "           alone (evidence \"name\") are kept unless --include-name-matches.\n"
     "  force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
+    "            [--include-name-matches]\n"
     "           Trace the folder DIR (refused for system and shared folders),\n"
     "           print the leftovers and delete them as above.\n"
     "  pending  Show the uninstall that waits for its leftovers to be deleted\n"
@@ -158,6 +164,8 @@ struct TraceRun {
   // path sorted into folders and files as it is found, every distinct
   // (ASCII case-blind) non-empty registry line of the delivery.
   TextList folders, files, distinctRegistry;
+  // Where each entry comes from: the trace's table, kept past its end.
+  SharedEntryOrigins origins;
   std::uint32_t fileFolderReports = 0, lastFileFolderCount = 0;
   std::uint32_t registryReports = 0, lastRegistryCount = 0;
   bool ended = false;
@@ -216,6 +224,7 @@ bool RunTrace(ZRU_InstalledSoftwareList** list, const Text& nameLow, const Text&
   } else {
     trace->mpu_pro_SetUninstallSoftware(nameLow);
   }
+  run->origins = trace->Origins();
   const int errorsBefore = WorkerThread::UnexpectedErrors();
   trace->Start();
   const bool ended = handOver.PumpUntil([run] { return run->ended; }, std::chrono::minutes(30));
@@ -256,6 +265,28 @@ void SayWhyFolderIsNotTraced(const ZRU_InstalledSoftware* record, std::ostream& 
       << ToUtf8(judgement.Reason()) << "\n";
 }
 
+// One object per entry of the complete lists (folders, files, registry
+// lines): the entry, the area that found it, its evidence and whether it is
+// offered ticked.
+std::string EntriesJson(const TraceRun& run) {
+  std::string json = "[";
+  for (const TextList* list : {&run.folders, &run.files, &run.distinctRegistry}) {
+    for (const Text& entry : *list) {
+      const EntryOrigin* origin = run.origins ? run.origins->OriginOf(entry) : nullptr;
+      const EntryOrigin none;
+      const EntryOrigin& o = origin ? *origin : none;
+      if (json.size() > 1) json += ",";
+      json += JsonObject()
+                  .Add("entry", entry)
+                  .Add("area", o.area)
+                  .Add("evidence", o.evidence)
+                  .AddRaw("default_tick", o.defaultTick ? "true" : "false")
+                  .str();
+    }
+  }
+  return json + "]";
+}
+
 void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware* record, const Text& folder,
                 const TraceRun& run) {
   out << JsonObject()
@@ -268,8 +299,29 @@ void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware
              .Add("file_folder_count", std::int64_t(run.lastFileFolderCount))
              .Add("registry_reports", std::int64_t(run.registryReports))
              .Add("registry_count", std::int64_t(run.lastRegistryCount))
+             .AddRaw("entries", EntriesJson(run))
              .str()
       << "\n";
+}
+
+// The lists of `run` cut down to what `left` holds (the display list, the
+// delivered registry lines and the complete lists); the counts then count
+// what is left.
+void KeepOnly(const LeftoverLists& left, TraceRun* run) {
+  std::unordered_set<Text> paths, lines;
+  for (const TextList* list : {&left.folders, &left.files})
+    for (const Text& path : *list) paths.insert(path);
+  for (const Text& line : left.registry) lines.insert(line);
+  const auto keep = [](TextList& list, const std::unordered_set<Text>& in) {
+    list.erase(std::remove_if(list.begin(), list.end(), [&in](const Text& t) { return in.count(t) == 0; }), list.end());
+  };
+  keep(run->rows, paths);
+  keep(run->registry, lines);
+  run->folders = left.folders;
+  run->files = left.files;
+  run->distinctRegistry = left.registry;
+  run->lastFileFolderCount = std::uint32_t(left.folders.size() + left.files.size());
+  run->lastRegistryCount = std::uint32_t(left.registry.size());
 }
 
 // A message on one line, for the console.
@@ -348,6 +400,7 @@ struct StateToSave {
   Text folder;
   PendingState state;
   std::ostream* err = nullptr;
+  bool saved = false;
 };
 StateToSave* g_stateToSave = nullptr;
 
@@ -376,6 +429,7 @@ std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
   PrintWatchEvent("step_end", step);
   if (step == 2 && g_stateToSave) {
     const StateWriteResult written = WritePendingState(g_stateToSave->folder, g_stateToSave->state);
+    g_stateToSave->saved = written.Ok();
     if (!written.Ok()) {
       *g_stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(g_stateToSave->folder, written.failed))
                           << "\n";
@@ -427,10 +481,14 @@ struct DeleteOptions {
   bool yes = false;
   bool dryRun = false;
   bool permanent = false;
+  // Entries found by their names alone are deleted too (otherwise kept, as
+  // the unticked rows that show them).
+  bool includeNameMatches = false;
   TextList keep;
 };
 
-// Takes --yes, --dry-run and --keep PATH from args[from...]; the other
+// Takes --yes, --dry-run, --permanent, --include-name-matches and --keep PATH
+// from args[from...]; the other
 // arguments go to *rest. False (with the message on `err`) for a --keep
 // without its path or an option it does not know.
 bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteOptions* options, TextList* rest,
@@ -442,6 +500,8 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       options->dryRun = true;
     } else if (args[i] == u"--permanent") {
       options->permanent = true;
+    } else if (args[i] == u"--include-name-matches") {
+      options->includeNameMatches = true;
     } else if (args[i] == u"--keep") {
       if (i + 1 >= args.size() || Trim(args[i + 1]).empty()) {
         err << "tidewell-cli: --keep needs a path or a registry line\n";
@@ -519,8 +579,18 @@ int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool 
   return report.outcome == DeletionOutcome::kComplete && stateSaved ? 0 : 1;
 }
 
-DeletionRequest RequestFromTrace(const TraceRun& trace, const Text& programName, int uninstallType) {
+// The entries of the trace found by their names alone.
+TextList NameOnlyEntries(const TraceRun& trace) {
+  return UntickedByDefault(trace.origins.get(), trace.folders, trace.files, trace.distinctRegistry);
+}
+
+// What the trace found, to delete; entries found by their names alone are
+// kept unless the options include them, as their unticked rows keep them in
+// the window.
+DeletionRequest RequestFromTrace(const TraceRun& trace, const Text& programName, int uninstallType,
+                                 const DeleteOptions& options) {
   DeletionRequest request;
+  if (!options.includeNameMatches) request.keep = NameOnlyEntries(trace);
   request.folders = trace.folders;
   request.files = trace.files;
   request.registry = trace.distinctRegistry;
@@ -543,9 +613,10 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     else bad = true;
   }
   if (bad || name.empty() ||
-      (!deleteLeftovers && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
+      (!deleteLeftovers &&
+       (options.yes || options.dryRun || options.permanent || options.includeNameMatches || !options.keep.empty()))) {
     err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run] "
-           "[--permanent]]\n";
+           "[--permanent] [--include-name-matches]]\n";
     return kUsageError;
   }
   CommandSession session;
@@ -558,7 +629,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   }
   const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
   const auto request = [&] {
-    DeletionRequest r = RequestFromTrace(trace, record->mpu_str_Name, record->mpu_int_Is64Bit);
+    DeletionRequest r = RequestFromTrace(trace, record->mpu_str_Name, record->mpu_int_Is64Bit, options);
     r.publisher = record->mpu_str_Publisher;
     r.otherProgramFolders = OtherProgramFolders(**session.list(), nameLow);
     return r;
@@ -571,7 +642,6 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     return DeleteRequested(request(), options, false, out, err);
   }
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
-  DeletionRequest planned = request();
   StateToSave save;
   save.folder = GetOwnFolder();
   save.state.name = record->mpu_str_Name;
@@ -581,6 +651,9 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   save.state.registry = trace.distinctRegistry;
   save.state.uninstallType = record->mpu_int_Is64Bit;
   save.state.kept = options.keep;
+  if (!options.includeNameMatches) {
+    for (const Text& entry : NameOnlyEntries(trace)) save.state.kept.push_back(entry);
+  }
   save.err = &err;
   g_stateToSave = deleteLeftovers ? &save : nullptr;
   const bool watched = RunUninstaller(session, nameLow, out);
@@ -590,9 +663,19 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     err << "tidewell-cli: the watch did not finish\n";
     code = 1;
   } else {
+    // What the program's own uninstaller removed is no leftover: the lists,
+    // the deletion and the pending state keep what still exists.
+    const LeftoverLists left =
+        StillExisting({trace.folders, trace.files, trace.distinctRegistry}, record->mpu_int_Is64Bit);
+    KeepOnly(left, &trace);
+    if (deleteLeftovers && save.saved) {
+      const StateWriteResult saved = SaveStillExistingAsPendingState(save.folder, left);
+      if (!saved.Ok()) err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(save.folder, saved.failed)) << "\n";
+    }
     SayWhyFolderIsNotTraced(record, err);
     PrintTrace(out, false, record, Text(), trace);
-    if (deleteLeftovers) code = DeleteRequested(planned, options, true, out, err);
+    if (left.Empty()) err << "tidewell-cli: " << ToUtf8(NothingLeftMessage()) << "\n";
+    if (deleteLeftovers) code = DeleteRequested(request(), options, true, out, err);
   }
   SetMessageHandler(nullptr);
   return code;
@@ -603,7 +686,8 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   TextList rest;
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   if (rest.size() != 1 || StartsWith(rest[0], u"--")) {
-    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
+    err << "tidewell-cli: usage: force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent] "
+           "[--include-name-matches]\n";
     return kUsageError;
   }
   const Text folder = rest[0];
@@ -622,7 +706,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   PrintTrace(out, true, nullptr, folder, trace);
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
   // The trace read the 64-bit view on 64-bit Windows; the deletion follows it.
-  DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag());
+  DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag(), options);
   request.publisher = Text();
   request.otherProgramFolders = OtherProgramFolders(**session.list(), Text(), folder);
   const int code = DeleteRequested(request, options, false, out, err);
@@ -637,7 +721,7 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   TextList rest;
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   const bool remove = rest.size() == 1 && rest[0] == u"--delete";
-  if (!(rest.empty() || remove) ||
+  if (!(rest.empty() || remove) || options.includeNameMatches ||
       (!remove && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
     err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
     return kUsageError;

@@ -23,7 +23,7 @@ constexpr std::uint32_t kPollMs = 200;
 
 const char kUsage[] =
     "tidewell-cli: usage: uninstall NAME... [--publisher P] --quiet [--timeout SECONDS] "
-    "[--delete-leftovers --yes [--permanent]]\n";
+    "[--delete-leftovers --yes [--permanent] [--include-name-matches]]\n";
 
 struct Options {
   TextList names;
@@ -33,6 +33,7 @@ struct Options {
   bool deleteLeftovers = false;
   bool yes = false;
   bool permanent = false;
+  bool includeNameMatches = false;
   std::uint64_t timeoutSeconds = kDefaultTimeoutSeconds;
 };
 
@@ -60,6 +61,8 @@ bool ParseOptions(const std::vector<Text>& args, Options* options, std::ostream&
       options->yes = true;
     } else if (arg == u"--permanent") {
       options->permanent = true;
+    } else if (arg == u"--include-name-matches") {
+      options->includeNameMatches = true;
     } else if (arg == u"--publisher" && i + 1 < args.size() && !Trim(args[i + 1]).empty() && !options->hasPublisher) {
       options->publisher = Trim(args[++i]);
       options->hasPublisher = true;
@@ -89,8 +92,8 @@ bool ParseOptions(const std::vector<Text>& args, Options* options, std::ostream&
            "--delete-leftovers\n";
     return false;
   }
-  if (options->permanent && !options->deleteLeftovers) {
-    err << "tidewell-cli: --permanent goes with --delete-leftovers\n";
+  if ((options->permanent || options->includeNameMatches) && !options->deleteLeftovers) {
+    err << "tidewell-cli: --permanent and --include-name-matches go with --delete-leftovers\n";
     return false;
   }
   return true;
@@ -171,7 +174,11 @@ TextList DistinctLines(const TextList& lines) {
 // Deletes what the trace found, after the program's own uninstaller did its
 // part, with the pending state written first as an interactive uninstall
 // writes it (an interrupted run can then be finished in Tidewell).
-std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, bool permanent, std::ostream& err) {
+// Entries found by the program's names alone are kept unless asked for, as
+// the unticked rows that show them in the window.
+std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, const EntryOrigins* origins,
+                                  const Options& options, std::ostream& err) {
+  const bool permanent = options.permanent;
   const Text folder = GetOwnFolder();
   PendingState state;
   state.name = record.mpu_str_Name;
@@ -180,6 +187,7 @@ std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, bool perm
   state.folders = record.mpu_SDLarry_Folders;
   state.registry = DistinctLines(record.mpu_SDLarry_Registry);
   state.uninstallType = record.mpu_int_Is64Bit;
+  if (!options.includeNameMatches) state.kept = UntickedByDefault(origins, state.folders, state.files, state.registry);
   const StateWriteResult written = WritePendingState(folder, state);
   if (!written.Ok()) err << "tidewell-cli: " << ToUtf8(DescribeStateWriteFailure(folder, written.failed)) << "\n";
   DeletionRequest request;
@@ -190,6 +198,7 @@ std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, bool perm
   request.uninstallType = record.mpu_int_Is64Bit;
   request.programName = record.mpu_str_Name;
   request.permanent = permanent;
+  request.keep = state.kept;
   const DeletionReport report = DeleteLeftovers(request);
   KeepRemainingAsPendingState(folder, record.mpu_int_Is64Bit, report);
   return DeletionReportJson(report).str();
@@ -259,7 +268,7 @@ Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, c
   const bool succeeded = outcome == UninstallOutcome::kDone || outcome == UninstallOutcome::kRestartNeeded;
   if (options.deleteLeftovers) {
     if (succeeded) {
-      result.leftovers = DeleteTracedLeftovers(record, options.permanent, err);
+      result.leftovers = DeleteTracedLeftovers(record, inventory.LastTraceOrigins().get(), options, err);
     } else {
       result.message = u"the leftovers were kept: the uninstaller did not succeed";
     }

@@ -2,7 +2,10 @@
 // a Force Remove of a folder, and the names and folders it turns away.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "app/cli/commands.h"
 #include "app/cli/json.h"
@@ -62,6 +65,20 @@ TEST_F(CliAnalyze, ListedProgramByNameInAnyCase) {
     EXPECT_TRUE(Has(r.out, "\"file_folder_count\":2")) << r.out;
     EXPECT_TRUE(Has(r.out, "\"registry_reports\":2")) << r.out;
     EXPECT_TRUE(Has(r.out, "\"registry_count\":2")) << r.out;
+    // One object per entry, each with the area that found it.
+    const nlohmann::json entries = nlohmann::json::parse(r.out).at("entries");
+    std::map<std::string, std::string> areas;
+    for (const auto& e : entries) {
+      EXPECT_EQ("points into the folder", e.at("evidence").get<std::string>());
+      EXPECT_TRUE(e.at("default_tick").get<bool>());
+      areas[e.at("entry").get<std::string>()] = e.at("area").get<std::string>();
+    }
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"C:\\Program Files\\Foo\\", "Install folder"},
+                  {"C:\\Program Files\\Foo\\foo.exe", "Install folder"},
+                  {ToUtf8(u"HKLM|" + kRun + u"|FooTray"), "Elevation policies and Run lists"},
+                  {ToUtf8(u"HKLM|" + kUninstall + u"FooApp"), "Uninstall entry"}}),
+              areas);
   }
 }
 

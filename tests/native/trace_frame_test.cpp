@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <map>
 #include <new>
 
 #include "access/environment.h"
@@ -95,6 +96,53 @@ TEST_F(TraceFrame, ReportsInWalkOrderWithRisingCountsThenSortedLists) {
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\", u"C:\\Apps\\Foo\\sub", u"C:\\Apps\\Foo\\sub\\empty"}), foo->mpu_SDLarry_Folders);
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\a.txt", u"C:\\Apps\\Foo\\b.exe", u"C:\\Apps\\Foo\\sub\\c.dll"}),
             foo->mpu_SDLarry_Files);
+}
+
+// Every reported row carries the area that found it; everything the folder
+// walk and the registry areas find is evidence that points into the folder,
+// offered ticked, in both modes.
+TEST_F(TraceFrame, EveryReportedRowCarriesItsAreaAndEvidence) {
+  machine.AddFile(u"C:\\Apps\\Foo\\sub\\b.exe", "MZ");
+  machine.SetString(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", u"Foo", u"\"C:\\Apps\\Foo\\sub\\b.exe\" /x");
+  machine.SetString(kCU, u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache", u"C:\\Apps\\Foo\\sub\\b.exe", u"Foo");
+  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
+  for (const bool forceRemove : {false, true}) {
+    Log() = TraceLog();
+    if (forceRemove) {
+      ForceRemove(u"C:\\Apps\\Foo");
+    } else {
+      TraceProgram(u"Foo");
+    }
+    const std::map<Text, Text> areas = {
+        {forceRemove ? u"C:\\Apps\\Foo" : u"C:\\Apps\\Foo\\", u"Install folder"},
+        {u"C:\\Apps\\Foo\\sub", u"Install folder"},
+        {u"c:\\apps\\foo\\SUB\\B.EXE", u"Install folder"},  // case-blind
+        {u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|Foo", u"Elevation policies and Run lists"},
+        {u"HKCU|Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache\\|C:\\Apps\\Foo\\sub\\b.exe",
+         u"MUI caches"},
+    };
+    for (const auto& [row, area] : areas) {
+      const EntryOrigin* origin = origins->OriginOf(row);
+      ASSERT_NE(nullptr, origin) << U8(row) << (forceRemove ? " (Force Remove)" : "");
+      EXPECT_EQ(area, origin->area) << U8(row);
+    }
+    std::size_t reported = 0;
+    for (const TextList& rows : {Texts(Log().fileFolderCounts), Texts(Log().registryCounts)}) {
+      for (const Text& row : rows) {
+        if (row.empty()) continue;  // the Force Remove's empty entry line
+        ++reported;
+        const EntryOrigin* origin = origins->OriginOf(row);
+        ASSERT_NE(nullptr, origin) << U8(row);
+        EXPECT_FALSE(origin->area.empty()) << U8(row);
+        EXPECT_EQ(Text(kEvidencePointsIntoFolder), origin->evidence) << U8(row);
+        EXPECT_TRUE(origin->defaultTick) << U8(row);
+      }
+    }
+    EXPECT_EQ(reported, origins->Size());
+    EXPECT_EQ(nullptr, origins->OriginOf(u"C:\\Apps\\Foo\\other.txt"));
+    EXPECT_TRUE(origins->DefaultTick(u"C:\\Apps\\Foo\\other.txt"));
+    if (!forceRemove) EXPECT_EQ(Text(u"Uninstall entry"), origins->OriginOf(foo->mpu_str_InstallRegPath)->area);
+  }
 }
 
 TEST_F(TraceFrame, InstallFolderWithoutTrailingBackslashGetsOneSeparator) {

@@ -160,6 +160,7 @@ class TraceFixture : public ::testing::Test {
     ZRU_Thread_Uninstaller* trace = NewTrace(pauseMs);
     trace->mpu_int_UninstallMode = 1;
     trace->mpu_pro_SetUninstallSoftware(LowerAscii(name));
+    origins = trace->Origins();
     Run(trace);
   }
 
@@ -169,6 +170,7 @@ class TraceFixture : public ::testing::Test {
     trace->mpu_int_UninstallMode = 2;
     trace->mpu_str_UserSelInstalledFilePath = folder;
     trace->mpu_pro_SetUninstallSoftware();
+    origins = trace->Origins();
     Run(trace);
   }
 
@@ -180,6 +182,8 @@ class TraceFixture : public ::testing::Test {
   HeadlessHandOver handOver;
   ZRU_InstalledSoftwareList inventory;
   ZRU_InstalledSoftwareList* list = nullptr;
+  // The last run's table of where each row came from.
+  SharedEntryOrigins origins;
 };
 
 inline std::string U8(const Text& text) { return ToUtf8(text); }

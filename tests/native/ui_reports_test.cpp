@@ -135,6 +135,8 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   form->mpr_strlist_LF_Folders = {u"C:\\Apps\\Foo"};
   form->mpr_strlist_LF_Files = {u"C:\\Apps\\Foo\\a.exe", u"C:\\Apps\\Foo\\b.dll"};
   form->mpr_strlist_LF_Registry = {u"HKLM|SOFTWARE\\Foo"};
+  for (const Text& file : form->mpr_strlist_LF_Files) machine.AddFile(file, "MZ");
+  machine.CreateKey(kLM, u"SOFTWARE\\Foo");
   Picture logo(32, 32, 0xFF336699u);
   logo.At(3, 4) = 0x00000000u;
   form->Image_TW_Step2_SoftwareLogo->SetPicture(logo);
@@ -185,6 +187,7 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
 TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   form->mpr_str_SelUnstallSoftware = u"Foo App";
   form->mpr_strlist_LF_Files = {u"C:\\Apps\\Foo\\a.exe"};
+  machine.AddFile(u"C:\\Apps\\Foo\\a.exe", "MZ");
   // A folder in the way of the files list.
   machine.AddDirectory(StatePath(kStateFilesFile));
   const std::size_t before = MessageCount();

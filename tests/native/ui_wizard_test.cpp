@@ -5,6 +5,7 @@
 
 #include "access/folders.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "tests/native/ui_harness.h"
 
 namespace tw::testing_ui {
@@ -111,8 +112,11 @@ TEST_F(Wizard, UninstallEndToEnd) {
   ASSERT_EQ(2u, shown.size());
   EXPECT_EQ(u"Are you sure you want to delete all leftovers?", shown[0].text);
   EXPECT_EQ(36u, shown[0].flags);
-  EXPECT_EQ(u"All leftovers have been completely removed.", shown[1].text);
+  // The vendor's settings key and the vendor key holding only it are tied
+  // to Foo by their names alone: offered unticked, and left.
+  EXPECT_EQ(u"All leftovers have been completely removed. 2 items you kept were left in place.", shown[1].text);
   EXPECT_EQ(64u, shown[1].flags);
+  EXPECT_TRUE(machine.KeyExists(kLM, u"SOFTWARE\\Foo Vendor\\Foo App"));
   EXPECT_FALSE(machine.Exists(kFoo + u"\\bin\\core.dll"));
   EXPECT_FALSE(machine.Exists(kFoo));
   EXPECT_FALSE(machine.KeyExists(kLM, kUninstallKey + u"Foo App"));
@@ -137,6 +141,100 @@ TEST_F(Wizard, UninstallEndToEnd) {
   // A new analysis puts the orange warning back.
   ASSERT_TRUE(AnalyseProgram(u"Bar"));
   EXPECT_EQ(StateImage(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+}
+
+// After the program's own uninstaller (which removes `removed` and the
+// registry keys `removedKeys`), the leftovers page offers exactly the traced
+// entries that still exist, and the state files hold the same.
+class Leftovers : public Wizard {
+ protected:
+  // With no `removed` paths given, the uninstaller removes every traced
+  // path and key.
+  void UninstallFoo(TextList removed, TextList removedKeys) {
+    AddFooAndBar();
+    Start();
+    ASSERT_TRUE(AnalyseProgram(u"Foo App"));
+    traced = Rows(form->LV_TW_Step2_FilesFolders);
+    tracedRegistry = Rows(form->LV_TW_Step2_RegistryEntries);
+    if (removed.empty()) {
+      removed = traced;
+      // Deepest first: a folder after what it holds.
+      std::sort(removed.begin(), removed.end(), [](const Text& a, const Text& b) { return a.size() > b.size(); });
+      for (const Text& line : tracedRegistry) {
+        ASSERT_EQ(0u, line.find(u"HKLM|")) << U8(line);
+        ASSERT_EQ(Text::npos, line.find(u'|', 5)) << U8(line);
+        removedKeys.push_back(line.substr(5));
+      }
+    }
+    for (const Text& path : removed) {
+      ASSERT_TRUE(machine.DeleteFile(path) || machine.RemoveDirectory(path)) << U8(path);
+    }
+    for (const Text& key : removedKeys) {
+      machine.RemoveKeyTree(kLM, key);  // a key inside one removed before is gone already
+      ASSERT_FALSE(machine.KeyExists(kLM, key)) << U8(key);
+    }
+    ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+    ASSERT_TRUE(WaitWorkers());
+    ASSERT_TRUE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
+    ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  }
+  static TextList Without(TextList list, const TextList& gone) {
+    for (const Text& g : gone) list.erase(std::remove(list.begin(), list.end(), g), list.end());
+    return list;
+  }
+  TextList traced, tracedRegistry;
+};
+
+TEST_F(Leftovers, OnlyWhatTheOwnUninstallerLeftIsOfferedAndSaved) {
+  const Text readme = kFoo + u"\\readme.txt";
+  const Text entryLine = u"HKLM|" + kUninstallKey + u"Foo App";
+  UninstallFoo({readme}, {kUninstallKey + u"Foo App"});
+  ASSERT_NE(traced.end(), std::find(traced.begin(), traced.end(), readme));
+  ASSERT_NE(tracedRegistry.end(), std::find(tracedRegistry.begin(), tracedRegistry.end(), entryLine));
+
+  const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
+  EXPECT_EQ(Without(traced, {readme}), rows);
+  EXPECT_EQ(Without(tracedRegistry, {entryLine}), Rows(form->LV_TW_Step3_RegistryEntries));
+  EXPECT_FALSE(form->LB_TW_Step3_NothingLeft->Visible());
+  EXPECT_TRUE(form->PC_TW_Step3_Report->Visible());
+  // The state files hold what is offered, no more.
+  const LoadedState state = ReadPendingState(programFolder);
+  ASSERT_TRUE(state.Ok());
+  ASSERT_TRUE(state.files && state.folders && state.registry);
+  EXPECT_EQ(form->mpr_strlist_LF_Files, *state.files);
+  EXPECT_EQ(form->mpr_strlist_LF_Folders, *state.folders);
+  EXPECT_EQ(Without(tracedRegistry, {entryLine}), *state.registry);
+  EXPECT_EQ(u"Foo App", state.name);
+  EXPECT_EQ(1, state.uninstallType);
+  EXPECT_EQ(rows.size(), state.files->size() + state.folders->size());
+
+  // The deletion finds everything it is given, and leaves the neighbour.
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  EXPECT_EQ(u"All leftovers have been completely removed. 2 items you kept were left in place.", LastMessage());
+  EXPECT_FALSE(machine.Exists(kFoo));
+  EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
+  EXPECT_TRUE(machine.KeyExists(kLM, kUninstallKey + u"Bar"));
+}
+
+TEST_F(Leftovers, NothingLeftSaysSoAndEndsTheUninstall) {
+  UninstallFoo({}, {});
+  EXPECT_FALSE(machine.Exists(kFoo));
+  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
+  EXPECT_TRUE(form->LB_TW_Step3_NothingLeft->Visible());
+  EXPECT_EQ(NothingLeftMessage(), form->LB_TW_Step3_NothingLeft->GetText());
+  EXPECT_FALSE(form->PC_TW_Step3_Report->Visible());
+  EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
+  // Back asks nothing; a new analysis shows the lists again.
+  const std::size_t before = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  EXPECT_EQ(before, MessageCount());
+  ASSERT_TRUE(WaitInventory());
+  ASSERT_TRUE(AnalyseProgram(u"Bar"));
+  EXPECT_FALSE(form->LB_TW_Step3_NothingLeft->Visible());
+  EXPECT_TRUE(form->PC_TW_Step3_Report->Visible());
+  EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
 }
 
 TEST_F(Wizard, ReportPageRefusalsAndBack) {
@@ -303,6 +401,7 @@ class Resume : public Wizard {
     for (int i = 0; i < registryCount; ++i) {
       const std::string digits = std::to_string(i);
       state.registry.push_back(u"HKLM|SOFTWARE\\Old\\K" + Text(digits.begin(), digits.end()));
+      if (onDisk) machine.CreateKey(kLM, u"SOFTWARE\\Old\\K" + Text(digits.begin(), digits.end()));
     }
     ASSERT_TRUE(WritePendingState(programFolder, state).Ok());
   }
@@ -310,7 +409,7 @@ class Resume : public Wizard {
 
 TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   AddProgram({u"Some Tool", u"Vendor", u"1", u"C:\\Apps\\Some Tool", {u"tool.exe"}});
-  LeavePendingState(4000, 3200, false);
+  LeavePendingState(4000, 3200, true);
   Start();
   ASSERT_TRUE(OnStep(form->TS_TW_Step3));
   EXPECT_EQ(form->TS_TW_Step3_FilesList, form->PC_TW_Step3_Report->ActivePage());
@@ -348,6 +447,31 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
   EXPECT_EQ(messages, MessageCount());
   EXPECT_EQ(form->TS_TW_ForceRemove, form->PC_TW_Function->ActivePage());
+}
+
+TEST_F(Resume, ResumeOffersAndKeepsOnlyWhatStillExists) {
+  LeavePendingState(6, 5, true);
+  // Gone since the state was written: every other file, two keys.
+  TextList gone = {u"HKLM|SOFTWARE\\Old\\K1", u"HKLM|SOFTWARE\\Old\\K4"};
+  ASSERT_TRUE(machine.RemoveKeyTree(kLM, u"SOFTWARE\\Old\\K1"));
+  ASSERT_TRUE(machine.RemoveKeyTree(kLM, u"SOFTWARE\\Old\\K4"));
+  for (int i = 0; i < 6; i += 2) {
+    const std::string digits = std::to_string(10000 + i);
+    gone.push_back(u"C:\\Old\\f" + Text(digits.begin(), digits.end()) + u".dat");
+    ASSERT_TRUE(machine.DeleteFile(gone.back()));
+  }
+  Start();
+  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
+  const TextList lines = Rows(form->LV_TW_Step3_RegistryEntries);
+  EXPECT_EQ((TextList{u"C:\\Old", u"C:\\Old\\f10001.dat", u"C:\\Old\\f10003.dat", u"C:\\Old\\f10005.dat"}), rows);
+  EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Old\\K0", u"HKLM|SOFTWARE\\Old\\K2", u"HKLM|SOFTWARE\\Old\\K3"}), lines);
+  const LoadedState state = ReadPendingState(programFolder);
+  ASSERT_TRUE(state.Ok() && state.files && state.registry);
+  EXPECT_EQ(lines, *state.registry);
+  EXPECT_EQ(3u, state.files->size());
+  EXPECT_EQ(u"Old Vendor", state.publisher);
+  EXPECT_EQ(1, state.uninstallType);
 }
 
 TEST_F(Resume, DeletionTakesEveryEntryAlsoPastTheRowsShown) {

@@ -154,6 +154,21 @@ def expect(name, mode, install_location, first_line):
           f"expected {len(lines)}")
     for line in got.get("files_folders", []) + registry:
         check("FOOBAR" not in line.upper(), f"{name}: claims the neighbour with {line!r}")
+    # One object per distinct entry, each with the area that found it; all
+    # of these point into the folder and are offered ticked.
+    entries = got.get("entries") or []
+    by_entry = {e.get("entry"): e for e in entries}
+    wanted = set(rows) | {line for line in lines if line}
+    check(len(entries) == len(by_entry) and set(by_entry) == wanted,
+          f"{name}: entries {sorted(by_entry)!r}\n  expected {sorted(wanted)!r}")
+    for e in entries:
+        check(e.get("evidence") == "points into the folder" and e.get("default_tick") is True and e.get("area"),
+              f"{name}: entry {e!r}")
+    for entry, area in [(foo + "\\foo.dll", "Install folder"), (classes + "CLSID\\" + control, "COM registrations"),
+                        ("HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|TidewellFooTray",
+                         "Elevation policies and Run lists"), (classes + ".twfoo", "File types (HKLM)"),
+                        ("HKCR|\\TidewellFoo.Document", "File types (HKCR)")]:
+        check(by_entry.get(entry, {}).get("area") == area, f"{name}: {entry!r} found by {by_entry.get(entry)!r}")
 
 expect("listed", 1, foo + "\\", "HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellTraceFoo")
 expect("forced", 2, foo, "")

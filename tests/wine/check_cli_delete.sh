@@ -63,6 +63,24 @@ grep -q '"outcome":"complete"' "$work/out.txt" || fail "the deletion did not rep
 # The watch lines, the trace and the deletion report, against docs/schema/.
 python3 "$here/validate_cli_output.py" uninstall "$work/out.txt" || fail "the output does not match its schemas"
 grep -q 'All leftovers have been completely removed.' "$work/out.txt" || fail "no completion message"
+# What the program's own uninstaller removed (uninstall.exe, the entry) is
+# no longer offered; what it left is, each entry with its area.
+python3 - "$work/out.txt" <<'PY' || fail "the trace offers what the program's own uninstaller removed"
+import json, sys
+trace = [o for o in (json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()) if "mode" in o][0]
+location = "C:\\Program Files\\Tidewell Fixture Leftovers\\"
+rows = trace["files_folders"]
+assert rows and rows[0].rstrip("\\") + "\\" == location, rows
+want = [rows[0], location + "data", location + "data\\settings.ini", location + "leftovers.exe"]
+assert rows == want, rows
+assert trace["registry"] == ["HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|TidewellLeftoversTray"], trace
+assert trace["file_folder_count"] == 4 and trace["registry_count"] == 1, trace
+assert trace["file_folder_reports"] == 5, trace  # uninstall.exe was traced
+areas = {e["entry"]: (e["area"], e["evidence"], e["default_tick"]) for e in trace["entries"]}
+assert set(areas) == set(want) | set(trace["registry"]), areas
+assert areas[location + "leftovers.exe"] == ("Install folder", "points into the folder", True), areas
+assert areas[trace["registry"][0]] == ("Elevation policies and Run lists", "points into the folder", True), areas
+PY
 
 [[ ! -e "$folder" ]] || fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"
 ! value_exists TidewellLeftoversTray || fail "the Run value TidewellLeftoversTray is still there"

@@ -3,8 +3,10 @@
 # in the prefix that tests/fixtures/install-removable.sh has just installed
 # the removable fixtures into, and checks what it prints and what it leaves:
 # the watch's reports as JSON lines in their order and with the watch's own
-# timing, then the trace of the program as `analyze` prints it, exit code 0,
-# and afterwards neither the program's files nor its uninstall entry. A name
+# timing, then the trace of the program as `analyze` prints it, cut down to
+# what the program's own uninstaller left (here nothing, said on stderr),
+# exit code 0, and afterwards neither the program's files nor its uninstall
+# entry. A name
 # that no installed program has exits with 2.
 #
 # Usage: check_cli_uninstall.sh tidewell-cli.exe
@@ -122,19 +124,22 @@ if trace is not None:
     check(trace.get("mode") == 1, f"trace mode {trace.get('mode')!r}")
     check(trace.get("name") == "Tidewell Fixture Removable CLI", f"trace name {trace.get('name')!r}")
     check(trace.get("install_location") == location, f"install_location {trace.get('install_location')!r}")
+    # The trace found the folder, its three files and the entry; the
+    # program's own uninstaller removed all of it while the watch ran, so
+    # nothing is offered and the counts count nothing.
     rows = [location] + [location + f for f in ("notes.txt", "removable-cli.exe", "uninstall.exe")]
-    check(trace.get("files_folders") == rows, f"files_folders {trace.get('files_folders')!r}, expected {rows!r}")
-    check(trace.get("file_folder_count") == len(rows) and trace.get("file_folder_reports") == len(rows),
-          f"file_folder_reports {trace.get('file_folder_reports')!r}, count {trace.get('file_folder_count')!r}")
-    entry_line = "HKLM|SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellFixtureRemovableCli"
-    registry = trace.get("registry") or []
-    check(entry_line in registry, f"registry lines {registry!r} lack {entry_line!r}")
-    check(trace.get("registry_count") == len(registry), f"registry_count {trace.get('registry_count')!r}")
+    check(trace.get("file_folder_reports") == len(rows), f"file_folder_reports {trace.get('file_folder_reports')!r}")
+    check(trace.get("files_folders") == [] and trace.get("file_folder_count") == 0,
+          f"offered after the uninstall: {trace.get('files_folders')!r}, count {trace.get('file_folder_count')!r}")
+    check(trace.get("registry") == [] and trace.get("registry_count") == 0 and trace.get("registry_reports", 0) >= 1,
+          f"registry offered after the uninstall: {trace.get('registry')!r}")
+    check(trace.get("entries") == [], f"entries offered after the uninstall: {trace.get('entries')!r}")
 
 check(not left, f"left after the uninstall: {left!r}")
 # Wine may add its own lines to stderr; the tool's own start with its name.
 own = [line for line in read("uninstall.err").splitlines() if line.startswith("tidewell-cli:")]
-check(not own, f"uninstall reported on stderr: {own!r}")
+nothing_left = "tidewell-cli: The program's own uninstaller removed everything: no leftovers were found."
+check(own == [nothing_left], f"uninstall reported on stderr {own!r}, expected only {nothing_left!r}")
 
 check(unknown_status == 2, f"uninstall of an unknown name exited with {unknown_status}, expected 2")
 check(read("unknown.out").strip() == "", f"uninstall of an unknown name printed {read('unknown.out')[:200]!r}")

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# An uninstall left on the leftovers page survives closing Tidewell: removes
-# "Tidewell Fixture Removable" through the windows up to Step 3, closes the
-# window there (No keeps it open, Yes closes it), starts tidewell.exe again
-# and expects it to open on Step 3 with the same rows, then deletes the
-# leftovers, after which the state files are gone and Close asks nothing.
+# The leftovers page after the program's own uninstaller, and its resume.
+# First "Tidewell Demo Clean", whose uninstaller removes everything: Step 3
+# says so in place of its lists, and nothing stays pending. Then an uninstall
+# left on the leftovers page survives closing Tidewell: a file the user made
+# in the folder of "Tidewell Fixture Removable" outlives its uninstaller,
+# which removes everything it installed; Step 3 offers just that file and the
+# folders holding it. The window is closed there (No keeps it open, Yes
+# closes it), tidewell.exe started again must open on Step 3 with the same
+# rows, then the leftovers are deleted, after which the state files are gone
+# and Close asks nothing.
 #
 # Usage: check_gui_resume.sh tidewell.exe gui_driver.exe ARTIFACT_DIR
 set -euo pipefail
@@ -23,6 +28,36 @@ step3_rows() {
 
 gui_start
 gui_wait_inventory
+
+# ---- Nothing left: the page says so ------------------------------------------
+clean="Tidewell Demo Clean"
+drv click-program "$clean"
+drv click Bn_TW_RunAanlysis
+drv wait-visible TS_TW_Step2 60
+drv click Bn_TW_CompleteUninstall
+drv expect-message "Are you sure you want to uninstall $clean ?" yes 10 >/dev/null
+drv wait-visible TS_TW_Step_WaitUninstalling 15
+drv wait-enabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 90
+drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
+drv wait-visible TS_TW_Step3 10
+drv wait-visible LB_TW_Step3_NothingLeft 5
+drv expect-text LB_TW_Step3_NothingLeft "The program's own uninstaller removed everything: no leftovers were found." 5 >/dev/null
+drv wait-hidden PC_TW_Step3_Report 2
+[[ -z "$(drv report-rows LV_TW_Step3_FilesFolders)" && -z "$(drv report-rows LV_TW_Step3_RegistryEntries)" ]] ||
+  gui_fail "Step 3 lists rows although nothing is left"
+for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt; do
+  [[ ! -e "$GUI_DIR/$state" ]] || gui_fail "$state stays although nothing is left to delete"
+done
+gui_shot step3-nothing-left
+# Back asks nothing: the uninstall is over.
+drv click Bn_TW_Step3toStpe1
+drv expect-no-message 2
+gui_wait_inventory
+drv wait-visible TS_TW_Step1 10
+
+# ---- Leftovers, closed and resumed --------------------------------------------
+# A file the user made: the trace finds it, the uninstaller leaves it.
+printf 'user settings\r\n' >"$folder/data/user.cfg"
 drv click-program "$name"
 drv click Bn_TW_RunAanlysis
 drv wait-visible TS_TW_Step2 60
@@ -34,8 +69,10 @@ drv wait-enabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 90
 drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
 drv wait-visible TS_TW_Step3 10
 step3_rows "$GUI_WORK/before.txt"
-grep -qF 'Tidewell Fixture Removable\removable.exe' "$GUI_WORK/before.txt" ||
-  gui_fail "Step 3 does not list the program file: $(tr '\n' ';' <"$GUI_WORK/before.txt")"
+dos='C:\Program Files\Tidewell Fixture Removable'
+printf '%s\n' "$dos" "$dos\data" "$dos\data\user.cfg" | sort | cmp -s - "$GUI_WORK/before.txt" ||
+  gui_fail "Step 3 offers more than what the uninstaller left: $(tr '\n' ';' <"$GUI_WORK/before.txt")"
+gui_shot step3-left
 
 # ---- Close on Step 3 with the state on disk: asked; No keeps the window ----------
 drv click Bn_TW_Close

@@ -3,7 +3,8 @@
 # prefix of tests/fixtures/prepare-gui-prefix.sh: select it, Run Analysis,
 # the Analyzing page, the report of its files and registry entries, Complete
 # Uninstall (its own uninstaller runs and leaves its program file, a data
-# folder and a Run value), the wait page, Scan Leftovers, Delete Leftovers.
+# folder and a Run value), the wait page, Scan Leftovers (only what is left,
+# not what the uninstaller removed), Delete Leftovers.
 # Afterwards nothing of it is left on disk or in the registry, its neighbour
 # (the folder "...LeftoversX" and its Run value) and the other programs are
 # untouched, and the registry backup lies in Backups beside tidewell.exe.
@@ -116,10 +117,14 @@ drv expect-text LB_TW_Step3_Software_Publisher "Publisher: Tidewell Fixtures" 5 
 drv wait-visible LV_TW_Step3_FilesFolders 5
 gui_rows LV_TW_Step3_FilesFolders | sort >"$GUI_WORK/step3-files.txt"
 gui_rows LV_TW_Step3_RegistryEntries | sort >"$GUI_WORK/step3-registry.txt"
-sort "$GUI_WORK/files.txt" | cmp -s - "$GUI_WORK/step3-files.txt" ||
-  gui_fail "Step 3 lists other files than Step 2: $(tr '\n' ';' <"$GUI_WORK/step3-files.txt")"
-sort "$GUI_WORK/registry.txt" | cmp -s - "$GUI_WORK/step3-registry.txt" ||
-  gui_fail "Step 3 lists other registry entries than Step 2: $(tr '\n' ';' <"$GUI_WORK/step3-registry.txt")"
+# Step 3 offers what Step 2 found less what the program's own uninstaller
+# removed (its uninstall.exe and its entry).
+grep -vxF "$folder_dos\\uninstall.exe" "$GUI_WORK/files.txt" | sort | cmp -s - "$GUI_WORK/step3-files.txt" ||
+  gui_fail "Step 3 lists other files than Step 2 less uninstall.exe: $(tr '\n' ';' <"$GUI_WORK/step3-files.txt")"
+grep -vxF 'HKLM|SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TidewellFixtureLeftovers' "$GUI_WORK/registry.txt" |
+  sort | cmp -s - "$GUI_WORK/step3-registry.txt" ||
+  gui_fail "Step 3 lists other registry entries than Step 2 less the entry: $(tr '\n' ';' <"$GUI_WORK/step3-registry.txt")"
+drv wait-hidden LB_TW_Step3_NothingLeft 2
 gui_shot step3
 drv click Bn_TW_Step3_Registrylist
 drv wait-visible LV_TW_Step3_RegistryEntries 5

@@ -1,0 +1,40 @@
+// What is left of a traced program once its own uninstaller has run: the
+// traced entries that still exist. The leftovers page and the command line
+// offer only these, and the pending state keeps only these.
+#pragma once
+
+#include "access/text_rules.h"
+#include "cleanup/state_files.h"
+
+namespace tw {
+
+struct LeftoverLists {
+  TextList folders;
+  TextList files;
+  TextList registry;  // registry lines
+  bool Empty() const { return folders.empty() && files.empty() && registry.empty(); }
+  std::size_t Size() const { return folders.size() + files.size() + registry.size(); }
+};
+
+// The entries of `lists` that exist now, in their order. They are looked at
+// as the trace found them and as the deletion will look for them: for a
+// 64-bit program (type 1) in the 64-bit registry view with the file-system
+// redirection off, otherwise in the process's default view. Empty registry
+// lines go; a line that names no key or value stays, for the deletion to
+// pass over and say so. With an unknown type (-1), or when WOW64 cannot be
+// asked, nothing can be judged: the lists come back whole.
+LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType);
+
+// Rewrites the pending state in `programFolder` to list just `lists`, with
+// its name, publisher, type, kept list and picture as they are. When the
+// lists are empty nothing remains to finish: the state is removed. A state
+// that cannot be read whole is left as it is. The result names the files
+// that could not be written or removed.
+StateWriteResult SaveStillExistingAsPendingState(const Text& programFolder, const LeftoverLists& lists);
+
+// "The program's own uninstaller removed everything: no leftovers were
+// found." The leftovers page and the command line say it when nothing is
+// left.
+Text NothingLeftMessage();
+
+}  // namespace tw

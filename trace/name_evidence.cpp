@@ -1,0 +1,97 @@
+#include "trace/name_evidence.h"
+
+#include <algorithm>
+
+namespace tw {
+
+namespace {
+
+// Folder and key names that many programs share or that Windows itself
+// uses: never evidence of one program.
+const char16_t* const kGenericWords[] = {
+    u"Microsoft", u"Windows", u"Common Files", u"Temp", u"Tmp", u"Programs", u"Program Files", u"Users",
+    u"Default", u"Public", u"All Users", u"Classes", u"Software", u"Policies", u"Packages", u"Local",
+    u"LocalLow", u"Roaming", u"Application Data", u"Local Settings", u"Desktop", u"Documents", u"Data",
+    u"Cache", u"Config", u"Settings", u"Setup", u"Update", u"Updater", u"Installer", u"Uninstall",
+    u"Shared", u"System", u"Apps", u"App", u"Tools", u"Games", u"Program", u"Application", u"Logs",
+    u"Log", u"Wow6432Node", u"Clients", u"Drivers", u"Fonts", u"Inc", u"Inc.", u"LLC", u"Ltd", u"Ltd.",
+    u"Corporation", u"Company", u"Unknown", u"N/A",
+};
+
+bool IsVersionToken(const Text& token) {
+  std::size_t at = 0;
+  if (!token.empty() && (token[0] == u'v' || token[0] == u'V')) at = 1;
+  if (at >= token.size()) return false;
+  bool digit = false;
+  for (; at < token.size(); ++at) {
+    const char16_t c = token[at];
+    if (c >= u'0' && c <= u'9') {
+      digit = true;
+    } else if (c != u'.' || !digit) {
+      return false;
+    }
+  }
+  return digit && token.back() != u'.';
+}
+
+void AddOnce(TextList* list, const Text& item) {
+  if (item.empty()) return;
+  for (const Text& known : *list)
+    if (SameTextAscii(known, item)) return;
+  list->push_back(item);
+}
+
+}  // namespace
+
+bool IsUsableName(const Text& name) {
+  const Text trimmed = Trim(name);
+  if (trimmed.size() < 3 || trimmed == u"..") return false;
+  for (const char16_t c : trimmed) {
+    if (c < 0x20 || c == u'\\' || c == u'/' || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' ||
+        c == u'>' || c == u'|')
+      return false;
+  }
+  for (const char16_t* word : kGenericWords)
+    if (SameTextAscii(trimmed, word)) return false;
+  return true;
+}
+
+Text WithoutTrailingVersion(const Text& displayName) {
+  const Text trimmed = Trim(displayName);
+  const std::size_t space = trimmed.find_last_of(u' ');
+  if (space == Text::npos) return trimmed;
+  if (!IsVersionToken(trimmed.substr(space + 1))) return trimmed;
+  return Trim(trimmed.substr(0, space));
+}
+
+Text FolderName(const Text& folder) {
+  Text path = Trim(folder);
+  while (!path.empty() && (path.back() == u'\\' || path.back() == u'/')) path.pop_back();
+  const std::size_t at = path.find_last_of(u"\\/:");
+  if (at != Text::npos && path[at] == u':') return Text();
+  return Trim(at == Text::npos ? Text() : path.substr(at + 1));
+}
+
+TextList ProductNames(const Text& installLocation, const Text& displayName) {
+  TextList names;
+  AddOnce(&names, FolderName(installLocation));
+  AddOnce(&names, WithoutTrailingVersion(displayName));
+  return names;
+}
+
+TextList NamePlacesBelowBase(const Text& publisher, const TextList& productNames, bool usableOnly) {
+  const auto takes = [usableOnly](const Text& name) {
+    return !Trim(name).empty() && (!usableOnly || IsUsableName(name));
+  };
+  TextList places;
+  const Text p = Trim(publisher);
+  for (const Text& n : productNames) {
+    if (!takes(n)) continue;
+    if (takes(p)) AddOnce(&places, UpperAscii(p + u"\\" + Trim(n)));
+    AddOnce(&places, UpperAscii(Trim(n)));
+  }
+  if (takes(p)) AddOnce(&places, UpperAscii(p));
+  return places;
+}
+
+}  // namespace tw

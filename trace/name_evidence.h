@@ -1,0 +1,40 @@
+// The rules by which a data folder or a settings key is tied to a program by
+// its names alone: which names may be used, and the places such names lead
+// to. Nothing in these places points into the program's folder, so they are
+// offered unticked, and never where another listed program could own them.
+#pragma once
+
+#include "access/text_rules.h"
+
+namespace tw {
+
+// A name usable as evidence: at least 3 characters once trimmed, none of
+// "\", "/", ":", "*", "?", quotes, "<", ">", "|" or a control character,
+// not "." or "..", and not a generic word ("Microsoft", "Windows", "Common
+// Files", "Temp", "Programs", "Users", "Default" and the like), compared
+// ASCII case-blind.
+bool IsUsableName(const Text& name);
+
+// The display name without a trailing version: "Foo 5", "Foo 5.2",
+// "Foo v2024" and "Foo 2024.1.3" give "Foo"; a name that is only a version
+// stays as it is.
+Text WithoutTrailingVersion(const Text& displayName);
+
+// The last component of a folder path (trailing "\" ignored); empty for a
+// drive root or an empty path.
+Text FolderName(const Text& folder);
+
+// A program's product names: its install folder's own name and its display
+// name without a trailing version, trimmed, blanks dropped, each once
+// (ASCII case-blind), in that order. Not filtered by IsUsableName.
+TextList ProductNames(const Text& installLocation, const Text& displayName);
+
+// The places a program's names lead to, each a path below its base (the
+// folder bases AppData, LocalAppData, ProgramData; the key base "Software"),
+// without the base: "P\N", "N" for every product name N, and "P" alone.
+// Upper-cased (ASCII) for comparison. With `usableOnly`, only usable names
+// take part (what a program may claim); without, every non-empty name (what
+// another program could own).
+TextList NamePlacesBelowBase(const Text& publisher, const TextList& productNames, bool usableOnly);
+
+}  // namespace tw
