@@ -1,5 +1,7 @@
 #include "trace/trace_scan.h"
 
+#include <algorithm>
+
 #include "access/environment.h"
 #include "access/folders.h"
 #include "platform/handles.h"
@@ -42,6 +44,14 @@ void ZRU_Thread_Uninstaller::Execute() {
     mpr_pro_ScanRegMuiCache(is64);
     mpr_pro_ScanRegSharedComponents(is64);
     mpr_pro_ScanRegElevationPolicyRun(is64);
+    // Shortcuts in the Start Menus and on the Desktops.
+    ScanShortcuts(is64);
+    // App Paths entries.
+    ScanAppPaths(is64);
+    // Context-menu verbs and handlers of the shell classes.
+    ScanContextMenus(is64);
+    // Windows Firewall rules.
+    ScanFirewallRules(is64);
     DeliverLists();
   }
   forceRemoveRecord_.reset();
@@ -113,12 +123,13 @@ void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
 
 bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
   const TextList& folders = mpr_class_UninstallSoftware->mpu_SDLarry_Folders;
-  if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != folders.size()) {
-    TextList matched = folders;
+  const std::size_t programFolders = folders.size() - std::min(outsideFolders_, folders.size());
+  if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != programFolders) {
+    TextList matched(folders.begin(), folders.begin() + std::ptrdiff_t(programFolders));
     matched.insert(matched.end(), resolvedFolders_.begin(), resolvedFolders_.end());
     matcher_ = std::make_unique<FolderMatcher>(matched, excludedFolders_);
     matcherRecord_ = mpr_class_UninstallSoftware;
-    matcherFolders_ = folders.size();
+    matcherFolders_ = programFolders;
   }
   return matcher_->Matches(text);
 }
@@ -159,6 +170,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   record.mpu_SDLarry_Files.clear();
   record.mpu_SDLarry_Registry.clear();
   matcher_.reset();
+  outsideFolders_ = 0;
   folderJudgement_ = PathJudgement();
   otherFolders_.clear();
   otherForms_.clear();
