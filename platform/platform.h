@@ -331,8 +331,10 @@ class Platform {
   // ---- Shell links and environment strings (shell32, ole32, kernel32).
   // The targets of shortcut files, one per path in `paths` order: for each,
   // IPersistFile::Load(path, STGM_READ) on a new CLSID_ShellLink object, then
-  // IShellLinkW::GetPath with no flags (the target's path, environment
-  // strings expanded). COM is initialised (apartment-threaded) on the
+  // IShellLinkW::GetPath with SLGP_RAWPATH (the target's path with its
+  // environment strings as stored: the caller expands them in the meaning
+  // it needs, since a 32-bit process would read %ProgramFiles% as the (x86)
+  // folder where the shell of 64-bit Windows reads the native one). COM is initialised (apartment-threaded) on the
   // calling thread for the call and released before it returns. A target is
   // empty when its file cannot be loaded as a shell link or the link has no
   // file-system target (a link to a shell item such as the Control Panel).

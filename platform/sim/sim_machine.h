@@ -178,8 +178,8 @@ class SimMachine : public Platform {
   void SetEnvironmentVariable(const Text& name, const Text& value);
 
   // ---- Shell links: a shortcut file holds its target in the machine's own
-  // form, which GetShortcutTargets reads back (environment strings expanded
-  // there, as the shell expands them); any other file is no shell link.
+  // form, which GetShortcutTargets reads back (environment strings as
+  // stored, as SLGP_RAWPATH gives them); any other file is no shell link.
   void AddShortcut(const Text& path, const Text& target);
   // How many times a thread raised its priority (workers do at their start).
   int RaisedThreadPriorities() const { return raisedPriorities_.load(); }

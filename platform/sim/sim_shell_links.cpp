@@ -105,14 +105,7 @@ void SimMachine::GetShortcutTargets(const std::vector<Text>& paths, std::vector<
   std::string bytes;
   Text target;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    if (!ReadFileBytes(paths[i], &bytes) || !TargetFromBytes(bytes, &target) || target.empty()) continue;
-    if (target.find(u'%') == Text::npos) {
-      (*targets)[i] = target;
-      continue;
-    }
-    std::vector<char16_t> expanded(ExpandEnvironmentStrings(target, nullptr, 0) + 1);
-    ExpandEnvironmentStrings(target, expanded.data(), std::uint32_t(expanded.size()));
-    (*targets)[i] = Text(expanded.data());
+    if (ReadFileBytes(paths[i], &bytes) && TargetFromBytes(bytes, &target)) (*targets)[i] = target;
   }
 }
 

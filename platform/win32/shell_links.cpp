@@ -68,7 +68,9 @@ Text TargetOf(const Text& path) {
   // characters of path, so this buffer leaves room.
   wchar_t buffer[1024] = {};
   // S_FALSE: the link has no file-system path.
-  if (link->GetPath(buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]) - 1, nullptr, 0) != S_OK) return Text();
+  if (link->GetPath(buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]) - 1, nullptr, SLGP_RAWPATH) != S_OK) {
+    return Text();
+  }
   return Text(win32::Utf16(buffer));
 }
 
