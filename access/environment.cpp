@@ -1,5 +1,6 @@
 #include "access/environment.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/handles.h"
@@ -18,6 +19,44 @@ Text ModulePathOf(ProcessHandle process) {
 }
 
 }  // namespace
+
+namespace {
+
+// ExpandEnvironmentStringsW into a buffer of the size it asks for; the text
+// as given when the call fails.
+Text ExpandEnvironment(const Text& text) {
+  std::vector<char16_t> buffer(std::max<std::size_t>(text.size() + 1, 260));
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const std::uint32_t needed = Plat().ExpandEnvironmentStrings(text, buffer.data(), std::uint32_t(buffer.size()));
+    if (needed == 0) return text;
+    if (needed <= buffer.size()) return Text(buffer.data());
+    buffer.assign(needed, u'\0');
+  }
+  return text;
+}
+
+// Replaces every `token` (compared ASCII case-blind) by `by`.
+Text ReplaceToken(Text text, const Text& token, const Text& by) {
+  const Text upperToken = UpperAscii(token);
+  for (std::size_t at = UpperAscii(text).find(upperToken); at != Text::npos;
+       at = UpperAscii(text).find(upperToken, at + by.size())) {
+    text.replace(at, token.size(), by);
+  }
+  return text;
+}
+
+}  // namespace
+
+Text ExpandEnvironmentNative(const Text& text) {
+  if (text.find(u'%') == Text::npos) return text;
+  Text native = text;
+  for (const auto& pair : {std::make_pair(Text(u"%ProgramFiles%"), Text(u"%ProgramW6432%")),
+                           std::make_pair(Text(u"%CommonProgramFiles%"), Text(u"%CommonProgramW6432%"))}) {
+    // Only where the process has the native name (64-bit Windows).
+    if (ExpandEnvironment(pair.second) != pair.second) native = ReplaceToken(native, pair.first, pair.second);
+  }
+  return ExpandEnvironment(native);
+}
 
 bool IsWow64() {
   if (!Plat().HasExport(Export::IsWow64Process)) return false;

@@ -29,6 +29,14 @@ int GetWindowsBitness();
 // cannot be asked (Wow64Error is taken as "no view to choose").
 int ForceRemove64BitFlag();
 
+// The text with every %NAME% of the process's environment replaced by its
+// value (ExpandEnvironmentStringsW); unknown names stay as written. Values
+// such as firewall rules and App Paths are expanded by 64-bit Windows itself,
+// which means the native folders by %ProgramFiles% and %CommonProgramFiles%;
+// a 32-bit process would see the (x86) ones there, so where the process has
+// ProgramW6432 and CommonProgramW6432 (64-bit Windows) those are taken.
+Text ExpandEnvironmentNative(const Text& text);
+
 // The caller's slot for one disable/revert pair on one thread.
 using RedirectionSlot = void*;
 

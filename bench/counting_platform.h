@@ -207,6 +207,18 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.HasRecycleBin(root);
   }
+  // Shell links count as file calls; environment strings are not counted.
+  void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override {
+    files_ += paths.size();
+    inner_.GetShortcutTargets(paths, targets);
+  }
+  bool CreateShortcut(const Text& path, const Text& target) override {
+    ++files_;
+    return inner_.CreateShortcut(path, target);
+  }
+  std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) override {
+    return inner_.ExpandEnvironmentStrings(source, buffer, chars);
+  }
 
  private:
   Platform& inner_;

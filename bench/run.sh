@@ -47,6 +47,9 @@ fi
 if has_run wine; then
   "$TW_ROOT/scripts/build.sh" win64 -- "${targets[@]}"
   prefix="$TW_ROOT/build/win64/bench-prefix"
+  # The trace benchmark saves thousands of shell links; Wine would start its
+  # menu builder for each, which writes menu entries for the host.
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=};winemenubuilder.exe=d"
   trap tw_wine_stop EXIT
   tw_wine_fresh_prefix "$prefix"
   for target in "${targets[@]}"; do

@@ -47,6 +47,9 @@ namespace {
 
 // Placeholder for "any one key name" (a user's SID) in a protected path.
 const Text kAnyName = u"<ANY>";
+// Placeholder for any control set of the system hive (CurrentControlSet,
+// ControlSet001 ...).
+const Text kAnyControlSet = u"<CONTROLSET>";
 
 // Base keys of the trace areas, and keys whose removal would break Windows,
 // as paths below HKLM or below a user's hive (HKCU, HKU\<sid>), without any
@@ -88,12 +91,21 @@ const TextList& ProtectedBaseKeys() {
         u"SOFTWARE\\POLICIES",
         u"SYSTEM\\CURRENTCONTROLSET\\SERVICES",
         u"SYSTEM\\CURRENTCONTROLSET\\CONTROL",
+        // The firewall's rule list, whose values are rules of programs.
+        u"SYSTEM\\" + kAnyControlSet + u"\\SERVICES\\SHAREDACCESS\\PARAMETERS\\FIREWALLPOLICY\\FIREWALLRULES",
     };
     // Shell classes every file, folder and program start goes through.
     for (const char16_t* name : {u"*", u"DIRECTORY", u"FOLDER", u"DRIVE", u"ALLFILESYSTEMOBJECTS", u"EXEFILE",
                                  u"LNKFILE", u"BATFILE", u"CMDFILE", u"COMFILE", u"DLLFILE", u"MSI.PACKAGE",
                                  u".EXE", u".LNK", u".BAT", u".CMD", u".COM", u".DLL", u".MSI"}) {
       list.push_back(classes + name);
+    }
+    // The context-menu lists of the shell classes: a program's verb or
+    // handler below them is a leftover, the list is not.
+    for (const char16_t* name : {u"*", u"ALLFILESYSTEMOBJECTS", u"DIRECTORY", u"DIRECTORY\\BACKGROUND", u"FOLDER",
+                                 u"DRIVE"}) {
+      list.push_back(classes + name + u"\\SHELL");
+      list.push_back(classes + name + u"\\SHELLEX\\CONTEXTMENUHANDLERS");
     }
     return list;
   }();
@@ -115,6 +127,8 @@ TextList KeyComponents(const Text& path) {
   return parts;
 }
 
+bool IsControlSet(const Text& part);
+
 // True when `key` is a protected base key or lies above one.
 bool IsAtOrAboveBase(const TextList& key) {
   for (const Text& base : ProtectedBaseKeys()) {
@@ -122,7 +136,8 @@ bool IsAtOrAboveBase(const TextList& key) {
     if (key.size() > baseParts.size()) continue;
     bool above = true;
     for (std::size_t i = 0; i < key.size() && above; ++i) {
-      above = baseParts[i] == kAnyName || baseParts[i] == key[i];
+      above = baseParts[i] == kAnyName || baseParts[i] == key[i] ||
+              (baseParts[i] == kAnyControlSet && IsControlSet(key[i]));
     }
     if (above) return true;
   }
@@ -159,6 +174,18 @@ bool IsInsideProtectedTree(const TextList& key, bool user) {
   return !ownService;
 }
 
+// The firewall's service key holds its whole configuration; of it, only a
+// rule (a value of the rule list) is ever a program's leftover.
+bool IsFirewallConfiguration(const TextList& key, bool isValue) {
+  if (key.size() < 4 || key[0] != u"SYSTEM" || !IsControlSet(key[1]) || key[2] != u"SERVICES" ||
+      key[3] != u"SHAREDACCESS") {
+    return false;
+  }
+  const bool ruleValue = isValue && key.size() == 7 && key[4] == u"PARAMETERS" && key[5] == u"FIREWALLPOLICY" &&
+                         key[6] == u"FIREWALLRULES";
+  return !ruleValue;
+}
+
 // Values of base keys that Windows itself reads at every start or log-on.
 bool IsProtectedValue(const TextList& key, const Text& upperName, bool user) {
   if (user && key.size() == 1 && key.front() == u"ENVIRONMENT")
@@ -185,6 +212,7 @@ bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const T
     return false;  // no such root: the line opens nothing
   }
   if (IsInsideProtectedTree(key, user)) return true;
+  if (!user && IsFirewallConfiguration(key, valueName != nullptr)) return true;
   if (valueName) return IsProtectedValue(key, UpperAscii(Trim(*valueName)), user);
   // A root itself, and every key directly below one (SOFTWARE, SYSTEM, a
   // user's Environment ...), is a hive of its own for what a program leaves.

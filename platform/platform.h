@@ -110,6 +110,12 @@ constexpr int kCsidlAppData = 26;
 constexpr int kCsidlLocalAppData = 28;
 constexpr int kCsidlWindows = 36;
 constexpr int kCsidlProgramFiles = 38;
+constexpr int kCsidlPrograms = 2;
+constexpr int kCsidlCommonPrograms = 23;
+constexpr int kCsidlCommonStartup = 24;
+constexpr int kCsidlCommonDesktopDirectory = 25;
+constexpr int kCsidlCommonAdminTools = 47;
+constexpr int kCsidlAdminTools = 48;
 
 // ---- Whole-file replacement: MoveFileExW flags.
 constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;
@@ -326,6 +332,26 @@ class Platform {
   // drives) the shell with FOF_NOCONFIRMATION deletes for good and still
   // reports success.
   virtual bool HasRecycleBin(const Text& root) = 0;
+
+  // ---- Shell links and environment strings (shell32, ole32, kernel32).
+  // The targets of shortcut files, one per path in `paths` order: for each,
+  // IPersistFile::Load(path, STGM_READ) on a new CLSID_ShellLink object, then
+  // IShellLinkW::GetPath with SLGP_RAWPATH (the target's path with its
+  // environment strings as stored: the caller expands them in the meaning
+  // it needs, since a 32-bit process would read %ProgramFiles% as the (x86)
+  // folder where the shell of 64-bit Windows reads the native one). COM is initialised (apartment-threaded) on the
+  // calling thread for the call and released before it returns. A target is
+  // empty when its file cannot be loaded as a shell link or the link has no
+  // file-system target (a link to a shell item such as the Control Panel).
+  virtual void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) = 0;
+  // IShellLinkW::SetPath(target) and IPersistFile::Save(path): a shortcut
+  // (test set-ups, the benchmark). False when it could not be written.
+  virtual bool CreateShortcut(const Text& path, const Text& target) = 0;
+  // ExpandEnvironmentStringsW: %NAME% replaced by the process's variable,
+  // an unknown name left as it stands. The count is the API's: the
+  // characters needed with the NUL, more than `chars` when the buffer is too
+  // small, 0 on failure.
+  virtual std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

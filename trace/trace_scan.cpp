@@ -1,5 +1,7 @@
 #include "trace/trace_scan.h"
 
+#include <algorithm>
+
 #include "access/environment.h"
 #include "access/folders.h"
 #include "platform/handles.h"
@@ -55,6 +57,14 @@ void ZRU_Thread_Uninstaller::Execute() {
     Area(u"Elevation policies and Run lists");
     mpr_pro_ScanRegElevationPolicyRun(is64);
     // Areas after the ten above go here, each after its Area(...) call.
+    Area(u"Shortcuts");
+    ScanShortcuts(is64);
+    Area(u"App Paths");
+    ScanAppPaths(is64);
+    Area(u"Context menus");
+    ScanContextMenus(is64);
+    Area(u"Firewall rules");
+    ScanFirewallRules(is64);
     // Places claimed by name come last: what any area above found is not
     // offered again by name.
     Area(u"Data folders by name", kEvidenceName);
@@ -141,12 +151,13 @@ void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
 
 bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
   const TextList& folders = mpr_class_UninstallSoftware->mpu_SDLarry_Folders;
-  if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != folders.size()) {
-    TextList matched = folders;
+  const std::size_t programFolders = folders.size() - std::min(outsideFolders_, folders.size());
+  if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != programFolders) {
+    TextList matched(folders.begin(), folders.begin() + std::ptrdiff_t(programFolders));
     matched.insert(matched.end(), resolvedFolders_.begin(), resolvedFolders_.end());
     matcher_ = std::make_unique<FolderMatcher>(matched, excludedFolders_);
     matcherRecord_ = mpr_class_UninstallSoftware;
-    matcherFolders_ = folders.size();
+    matcherFolders_ = programFolders;
   }
   return matcher_->Matches(text);
 }
@@ -188,6 +199,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   record.mpu_SDLarry_Registry.clear();
   origins_->Clear();
   matcher_.reset();
+  outsideFolders_ = 0;
   folderJudgement_ = PathJudgement();
   otherFolders_.clear();
   otherForms_.clear();

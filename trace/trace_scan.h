@@ -92,6 +92,25 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void mpr_pro_ScanDataFoldersByName();
   void mpr_pro_ScanSettingsKeysByName(bool is64);
 
+  // ---- Areas outside the folders whose entries point into them, run after
+  // the ten areas (outside_areas.cpp). Each tests its targets with the
+  // membership test against the folders of the file trace and records
+  // through mpr_pro_AddFile, mpr_pro_AddFolder and mpr_pro_AddRegEntry.
+  // Shortcuts (.lnk) of both Start Menus (with their subfolders) and both
+  // Desktops whose target lies in the folders, and each Start Menu folder
+  // below the Start Menu's own folders that then holds nothing else.
+  void ScanShortcuts(bool is64);
+  // App Paths entries (HKLM and HKCU, every variant) whose default value or
+  // Path value points into the folders: the entry's key.
+  void ScanAppPaths(bool is64);
+  // Context-menu verbs of the shell classes whose command points into the
+  // folders, and context-menu handlers naming a class the COM area
+  // recorded: the verb's or handler's key, never the key above it.
+  void ScanContextMenus(bool is64);
+  // Windows Firewall rules whose App= field names a file in the folders:
+  // the rule's value.
+  void ScanFirewallRules(bool is64);
+
  protected:
   void Execute() override;
   void OnUnexpectedError() override;
@@ -120,6 +139,9 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // Value lines under HKU of `keyBelowHive` in every loaded user hive whose
   // (trimmed) value name passes the membership test.
   void RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view);
+  // The membership test for a value of the outside areas: environment
+  // strings expanded as 64-bit Windows expands them, then trimmed.
+  bool PointsIntoFolders(const Text& value) const;
 
   Text mpr_str_FilesFolders_Path;
   std::int32_t mpr_dword_FilesFolders_Count = 0;
@@ -151,6 +173,10 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   mutable std::unique_ptr<FolderMatcher> matcher_;
   mutable const ZRU_InstalledSoftware* matcherRecord_ = nullptr;
   mutable std::size_t matcherFolders_ = 0;
+  // Folders recorded after the file trace (Start Menu folders of the
+  // shortcut area), at the end of the folder list: they are leftovers, not
+  // the program's folders, so the membership test leaves them out.
+  std::size_t outsideFolders_ = 0;
 };
 
 }  // namespace tw

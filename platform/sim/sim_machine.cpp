@@ -183,14 +183,19 @@ void SimMachine::BuildDefaultFiles(bool xpProfiles) {
   specialFolders_[win::kCsidlProfile] = profile;
   const Text startMenu = xpProfiles ? profile + u"\\Start Menu" : roaming + u"\\Microsoft\\Windows\\Start Menu";
   specialFolders_[win::kCsidlStartMenu] = startMenu;
+  specialFolders_[win::kCsidlPrograms] = startMenu + u"\\Programs";
   dir(startMenu);
   if (xpProfiles) {
     specialFolders_[win::kCsidlPersonal] = profile + u"\\My Documents";
     const Text allUsers = u"C:\\Documents and Settings\\All Users";
     specialFolders_[win::kCsidlCommonAppData] = allUsers + u"\\Application Data";
     specialFolders_[win::kCsidlCommonStartMenu] = allUsers + u"\\Start Menu";
+    specialFolders_[win::kCsidlCommonDesktopDirectory] = allUsers + u"\\Desktop";
     dir(allUsers + u"\\Application Data");
     dir(allUsers + u"\\Start Menu");
+    dir(allUsers + u"\\Desktop");
+    specialFolders_[win::kCsidlCommonPrograms] = allUsers + u"\\Start Menu\\Programs";
+    specialFolders_[win::kCsidlCommonStartup] = allUsers + u"\\Start Menu\\Programs\\Startup";
   } else {
     specialFolders_[win::kCsidlPersonal] = profile + u"\\Documents";
     specialFolders_[win::kCsidlMyPictures] = profile + u"\\Pictures";
@@ -199,6 +204,11 @@ void SimMachine::BuildDefaultFiles(bool xpProfiles) {
     specialFolders_[win::kCsidlCommonAppData] = Text(u"C:\\ProgramData");
     specialFolders_[win::kCsidlCommonStartMenu] = Text(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
     dir(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
+    specialFolders_[win::kCsidlCommonDesktopDirectory] = Text(u"C:\\Users\\Public\\Desktop");
+    dir(u"C:\\Users\\Public\\Desktop");
+    const Text commonPrograms = u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+    specialFolders_[win::kCsidlCommonPrograms] = commonPrograms;
+    specialFolders_[win::kCsidlCommonStartup] = commonPrograms + u"\\Startup";
   }
 }
 

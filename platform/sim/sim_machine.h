@@ -173,6 +173,15 @@ class SimMachine : public Platform {
   void SetVersion(const OsVersionInfo& info);
   void SetRefusesVersionInfoEx(bool refuses);
   void AdvanceClock(std::uint64_t milliseconds);
+  // An environment variable of the process (any letter case in the name);
+  // besides these, the usual ones follow the special folders and the
+  // machine's bitness (SystemRoot, ProgramFiles, ProgramW6432, APPDATA ...).
+  void SetEnvironmentVariable(const Text& name, const Text& value);
+
+  // ---- Shell links: a shortcut file holds its target in the machine's own
+  // form, which GetShortcutTargets reads back (environment strings as
+  // stored, as SLGP_RAWPATH gives them); any other file is no shell link.
+  void AddShortcut(const Text& path, const Text& target);
   // How many times a thread raised its priority (workers do at their start).
   int RaisedThreadPriorities() const { return raisedPriorities_.load(); }
 
@@ -253,6 +262,10 @@ class SimMachine : public Platform {
   // Recycle Bin (sim_recycle_bin.cpp).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
   bool HasRecycleBin(const Text& root) override;
+  // Shell links and environment strings (sim_shell_links.cpp).
+  void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
+  bool CreateShortcut(const Text& path, const Text& target) override;
+  std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) override;
 
  private:
   // ---- Registry internals.
@@ -401,6 +414,8 @@ class SimMachine : public Platform {
   std::atomic<int> raisedPriorities_{0};
 
   std::map<int, std::optional<Text>> specialFolders_;
+  std::map<Text, Text> environment_;  // set explicitly, by upper-cased name
+  Text EnvironmentValue(const Text& upperName) const;  // caller holds the lock
   Text systemDirText_;
   std::set<Export> exports_;
   bool isWow64ProcessFails_ = false;

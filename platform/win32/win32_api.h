@@ -62,6 +62,8 @@
 #undef MessageBox
 // Whole-file replacement.
 #undef MoveFileEx
+// Environment strings.
+#undef ExpandEnvironmentStrings
 
 #include <utility>
 

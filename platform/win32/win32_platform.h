@@ -89,6 +89,10 @@ class Win32Platform : public Platform {
   // Recycle Bin (shell.cpp, its last block).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
   bool HasRecycleBin(const Text& root) override;
+  // Shell links and environment strings (shell_links.cpp).
+  void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
+  bool CreateShortcut(const Text& path, const Text& target) override;
+  std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) override;
 };
 
 }  // namespace tw

@@ -154,6 +154,40 @@ TEST(FileSystem, DeleteFolderTreeNeverWalksALink) {
   }
 }
 
+// A shortcut saved through the shell reads back with its target; a file
+// that is no shell link and a missing one give no target. Environment
+// strings expand, an unknown name stays, and %ProgramFiles% names the
+// native Program Files folder whatever the process's bitness.
+TEST(ShellLinks, TargetsReadBackAndEnvironmentStringsExpand) {
+  const Text folder = GetLocalAppDataDir() + u"tw-shell-links";
+  DeleteFolderTree(folder);
+  ASSERT_TRUE(Plat().CreateDirectory(folder));
+  const Text target = folder + u"\\Target Program.exe";
+  ASSERT_TRUE(Plat().WriteFileBytes(target, "MZ"));
+  ASSERT_TRUE(Plat().WriteFileBytes(folder + u"\\damaged.lnk", "not a shell link"));
+  ASSERT_TRUE(Plat().CreateShortcut(folder + u"\\Program.lnk", target));
+  const TextList links = {folder + u"\\Program.lnk", folder + u"\\damaged.lnk", folder + u"\\missing.lnk"};
+  TextList targets = {u"poison", u"poison"};
+  Plat().GetShortcutTargets(links, &targets);
+  ASSERT_EQ(3u, targets.size());
+  EXPECT_TRUE(SameTextAscii(target, targets[0])) << U8(targets[0]);
+  EXPECT_EQ(Text(), targets[1]);
+  EXPECT_EQ(Text(), targets[2]);
+  DeleteFolderTree(folder);
+  EXPECT_FALSE(IsDirectory(folder));
+
+  const auto withoutSlash = [](Text text) {
+    while (!text.empty() && text.back() == u'\\') text.pop_back();
+    return text;
+  };
+  EXPECT_TRUE(SameTextAscii(withoutSlash(GetWindowsDir()) + u"\\x.exe", ExpandEnvironmentNative(u"%SystemRoot%\\x.exe")));
+  EXPECT_EQ(Text(u"%TW_NO_SUCH_NAME%\\y"), ExpandEnvironmentNative(u"%TW_NO_SUCH_NAME%\\y"));
+  const ProgramFilesPair pair = GetProgramFilesPair();
+  const Text native = withoutSlash(pair.programFiles64.empty() ? pair.programFiles : pair.programFiles64);
+  EXPECT_TRUE(SameTextAscii(native + u"\\Foo", ExpandEnvironmentNative(u"%programfiles%\\Foo")))
+      << U8(ExpandEnvironmentNative(u"%programfiles%\\Foo"));
+}
+
 TEST(OwnVersion, ReadFromTheRunningExecutable) {
   const VersionNumber v = GetOwnFileVersion();
   EXPECT_EQ(9, v.major);

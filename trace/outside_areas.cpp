@@ -1,0 +1,250 @@
+// Areas of the trace outside the program's folders whose entries point into
+// them: shortcuts in the Start Menus and on the Desktops, App Paths entries,
+// context-menu verbs and handlers of the shell classes, and Windows Firewall
+// rules. Each entry is claimed on one piece of evidence, a path it holds
+// that lies in a folder of the file trace; never on a name.
+#include <algorithm>
+#include <unordered_set>
+
+#include "access/environment.h"
+#include "access/folders.h"
+#include "platform/handles.h"
+#include "trace/trace_scan.h"
+#include "trace/variant_lines.h"
+
+namespace tw {
+
+namespace {
+
+constexpr HKey kLM = win::kHKeyLocalMachine;
+constexpr HKey kCU = win::kHKeyCurrentUser;
+
+// Start Menu folders nest a few levels; a link cycle is never walked, and
+// this bounds the walk anyway.
+constexpr int kMaxMenuDepth = 32;
+
+const Text kAppPaths = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+const Text kFirewallRules =
+    u"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
+
+// The shell classes whose context menus every file, folder or drive shows.
+const char16_t* const kShellClasses[] = {u"*",      u"AllFilesystemObjects", u"Directory", u"Directory\\Background",
+                                         u"Folder", u"Drive"};
+
+Text SpecialFolderOrEmpty(int csidl) {
+  char16_t buffer[261] = {};
+  if (!Plat().GetSpecialFolderPath(csidl, buffer) || buffer[0] == 0) return Text();
+  return Text(buffer);
+}
+
+bool IsShortcutName(const Text& name) { return name.size() > 4 && EndsWith(UpperAscii(name), u".LNK"); }
+
+// A Start Menu tree as listed: each folder with its entries in the order
+// Windows gave them, shortcuts by their index in the shortcut list.
+struct MenuEntry {
+  bool folder = false;
+  std::size_t index = 0;
+};
+struct MenuFolder {
+  Text path;
+  std::vector<MenuEntry> entries;
+  bool holdsOther = false;  // a file that is no shortcut, or a link to a folder
+};
+struct MenuTree {
+  std::vector<MenuFolder> folders;
+  TextList shortcuts;
+  std::vector<bool> claimed;  // per shortcut
+};
+
+// Lists `path` into the tree (subfolders too when `recursive`); returns its index.
+std::size_t ListMenuFolder(const Text& path, bool recursive, int depth, MenuTree* tree) {
+  const std::size_t self = tree->folders.size();
+  tree->folders.push_back(MenuFolder{path, {}, false});
+  const Text base = WithTrailingBackslash(path);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(base + u"*.*", &entry));
+  if (!find) return self;
+  do {
+    if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
+      if (entry.name == u"." || entry.name == u"..") continue;
+      // A link to a folder is never walked: what it leads to is not the Start Menu's.
+      if (!recursive || (entry.attributes & win::kFileAttributeReparsePoint) != 0 || depth >= kMaxMenuDepth) {
+        tree->folders[self].holdsOther = true;
+        continue;
+      }
+      const std::size_t sub = ListMenuFolder(base + entry.name, recursive, depth + 1, tree);
+      tree->folders[self].entries.push_back({true, sub});
+    } else if (IsShortcutName(entry.name)) {
+      tree->folders[self].entries.push_back({false, tree->shortcuts.size()});
+      tree->shortcuts.push_back(base + entry.name);
+    } else {
+      tree->folders[self].holdsOther = true;
+    }
+  } while (Plat().FindNextFile(find.get(), &entry));
+  return self;
+}
+
+// True when the folder holds at least one claimed shortcut and nothing else:
+// no other file, no unclaimed shortcut, no folder that holds anything else.
+bool HoldsOnlyClaimed(const MenuTree& tree, std::size_t folder) {
+  const MenuFolder& f = tree.folders[folder];
+  if (f.holdsOther || f.entries.empty()) return false;
+  for (const MenuEntry& entry : f.entries) {
+    if (entry.folder ? !HoldsOnlyClaimed(tree, entry.index) : !tree.claimed[entry.index]) return false;
+  }
+  return true;
+}
+
+bool IsIn(const std::unordered_set<Text>& set, const Text& text) { return set.count(UpperAscii(Trim(text))) != 0; }
+
+// The App= field of a firewall rule ("v2.30|Action=Allow|Dir=In|App=C:\x.exe|Name=...|"),
+// or empty. Field names are matched case-blind, as the firewall reads them.
+Text FirewallApp(const Text& rule) {
+  std::size_t at = 0;
+  while (at <= rule.size()) {
+    std::size_t end = rule.find(u'|', at);
+    if (end == Text::npos) end = rule.size();
+    const Text field = rule.substr(at, end - at);
+    if (field.size() > 4 && UpperAscii(field.substr(0, 4)) == u"APP=") return Trim(field.substr(4));
+    at = end + 1;
+  }
+  return Text();
+}
+
+}  // namespace
+
+bool ZRU_Thread_Uninstaller::PointsIntoFolders(const Text& value) const {
+  const Text expanded = Trim(ExpandEnvironmentNative(Trim(value)));
+  return !expanded.empty() && mpr_func_IsSoftwarePath(expanded);
+}
+
+void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
+  // Without a folder of the program nothing can point into it.
+  if (mpr_class_UninstallSoftware->mpu_SDLarry_Folders.empty()) return;
+  if (!guard_) guard_ = std::make_unique<PathGuard>(PathGuard::ForThisMachine());
+  // The Start Menus' own folders are never offered, whatever they hold.
+  std::unordered_set<Text> menuOwn;
+  const auto own = [&menuOwn](const Text& folder) {
+    if (!folder.empty()) menuOwn.insert(UpperAscii(WithTrailingBackslash(folder)));
+  };
+  struct Root {
+    Text path;
+    bool recursive;
+  };
+  std::vector<Root> roots;
+  std::unordered_set<Text> seen;
+  for (const auto& place : {std::make_pair(win::kCsidlCommonStartMenu, true), std::make_pair(win::kCsidlStartMenu, true),
+                            std::make_pair(win::kCsidlCommonDesktopDirectory, false),
+                            std::make_pair(win::kCsidlDesktopDirectory, false)}) {
+    const Text path = SpecialFolderOrEmpty(place.first);
+    if (path.empty() || !seen.insert(UpperAscii(WithTrailingBackslash(path))).second) continue;
+    roots.push_back({path, place.second});
+    if (place.second) {
+      own(path);
+      own(WithTrailingBackslash(path) + u"Programs");
+      own(WithTrailingBackslash(path) + u"Programs\\Startup");
+    }
+  }
+  for (int csidl : {win::kCsidlPrograms, win::kCsidlCommonPrograms, win::kCsidlStartup, win::kCsidlCommonStartup,
+                    win::kCsidlAdminTools, win::kCsidlCommonAdminTools}) {
+    own(SpecialFolderOrEmpty(csidl));
+  }
+
+  MenuTree tree;
+  std::vector<std::size_t> rootFolders;
+  for (const Root& root : roots) rootFolders.push_back(ListMenuFolder(root.path, root.recursive, 0, &tree));
+  TextList targets;
+  Plat().GetShortcutTargets(tree.shortcuts, &targets);
+  tree.claimed.assign(tree.shortcuts.size(), false);
+  for (std::size_t i = 0; i < tree.shortcuts.size() && i < targets.size(); ++i) {
+    tree.claimed[i] = !targets[i].empty() && PointsIntoFolders(targets[i]);
+  }
+
+  // Recorded in the order listed, each folder after what it holds, as the
+  // file trace records a tree.
+  const auto record = [&](std::size_t folder, const auto& self) -> void {
+    for (const MenuEntry& entry : tree.folders[folder].entries) {
+      if (!entry.folder) {
+        if (tree.claimed[entry.index]) mpr_pro_AddFile(tree.shortcuts[entry.index]);
+        continue;
+      }
+      self(entry.index, self);
+      const Text& path = tree.folders[entry.index].path;
+      const Text form = UpperAscii(WithTrailingBackslash(path));
+      if (HoldsOnlyClaimed(tree, entry.index) && !menuOwn.count(form) &&
+          guard_->JudgeWalkedForm(form) == PathRefusal::kNone) {
+        ++outsideFolders_;
+        mpr_pro_AddFolder(path);
+      }
+    }
+  };
+  for (std::size_t root : rootFolders) record(root, record);
+}
+
+void ZRU_Thread_Uninstaller::ScanAppPaths(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  Text value;
+  for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
+    for (const VariantNames& line : SubKeysOfVariants(root.first, kAppPaths, view)) {
+      for (const Text& name : line.names) {
+        const Text key = line.variant + name;
+        bool points = RegReadString(root.first, key, Text(), &value, view) && PointsIntoFolders(value);
+        // Path is a list of folders separated by ";".
+        if (!points && RegReadString(root.first, key, u"Path", &value, view)) {
+          std::size_t at = 0;
+          while (at <= value.size() && !points) {
+            std::size_t end = value.find(u';', at);
+            if (end == Text::npos) end = value.size();
+            points = PointsIntoFolders(value.substr(at, end - at));
+            at = end + 1;
+          }
+        }
+        if (points) mpr_pro_AddRegEntry(root.second + u"|" + key);
+      }
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::ScanContextMenus(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  Text value;
+  for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
+    const Text classes = root.first == kLM ? Text(u"SOFTWARE\\Classes\\") : Text(u"Software\\Classes\\");
+    for (const char16_t* shellClass : kShellClasses) {
+      const Text base = classes + shellClass;
+      for (const VariantNames& line : SubKeysOfVariants(root.first, base + u"\\shell\\", view)) {
+        for (const Text& verb : line.names) {
+          const Text key = line.variant + verb;
+          if (RegReadString(root.first, key + u"\\command", Text(), &value, view) && PointsIntoFolders(value)) {
+            mpr_pro_AddRegEntry(root.second + u"|" + key);
+          }
+        }
+      }
+      // A handler names its class by its default value, or by its own name.
+      if (matchedClasses_.empty()) continue;
+      for (const VariantNames& line :
+           SubKeysOfVariants(root.first, base + u"\\shellex\\ContextMenuHandlers\\", view)) {
+        for (const Text& name : line.names) {
+          const Text key = line.variant + name;
+          if (IsIn(matchedClasses_, name) ||
+              (RegReadString(root.first, key, Text(), &value, view) && IsIn(matchedClasses_, value))) {
+            mpr_pro_AddRegEntry(root.second + u"|" + key);
+          }
+        }
+      }
+    }
+  }
+}
+
+void ZRU_Thread_Uninstaller::ScanFirewallRules(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  TextList names;
+  TextList rules;
+  if (!RegEnumValues(kLM, kFirewallRules, &names, view, &rules)) return;
+  for (std::size_t i = 0; i < names.size() && i < rules.size(); ++i) {
+    const Text app = FirewallApp(rules[i]);
+    if (!app.empty() && PointsIntoFolders(app)) mpr_pro_AddRegEntry(u"HKLM|" + kFirewallRules + u"|" + names[i]);
+  }
+}
+
+}  // namespace tw
