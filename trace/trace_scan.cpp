@@ -42,6 +42,10 @@ void ZRU_Thread_Uninstaller::Execute() {
     mpr_pro_ScanRegMuiCache(is64);
     mpr_pro_ScanRegSharedComponents(is64);
     mpr_pro_ScanRegElevationPolicyRun(is64);
+    // d. Services whose ImagePath starts a program in the folders.
+    mpr_pro_ScanServices(is64);
+    // e. Scheduled tasks whose exec action starts a program in the folders.
+    mpr_pro_ScanScheduledTasks(is64);
     DeliverLists();
   }
   forceRemoveRecord_.reset();

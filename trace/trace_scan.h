@@ -70,6 +70,10 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void mpr_pro_ScanRegMuiCache(bool is64);
   void mpr_pro_ScanRegSharedComponents(bool is64);
   void mpr_pro_ScanRegElevationPolicyRun(bool is64);
+  // Services and scheduled tasks that start a program in the folders
+  // (service_areas.cpp): one key line each, removed through their manager.
+  void mpr_pro_ScanServices(bool is64);
+  void mpr_pro_ScanScheduledTasks(bool is64);
 
  protected:
   void Execute() override;

@@ -88,6 +88,18 @@ class Win32Platform : public Platform {
   bool MoveFileEx(const Text& existing, const Text& newName, std::uint32_t flags) override;
   // Recycle Bin (shell.cpp, its last block).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
+
+  // Environment text, services and scheduled tasks (services.cpp).
+  std::uint32_t ExpandEnvironmentStrings(const Text& text, char16_t* buffer, std::uint32_t chars) override;
+  ServiceHandle OpenSCManager(std::uint32_t access) override;
+  ServiceHandle OpenService(ServiceHandle manager, const Text& name, std::uint32_t access) override;
+  bool ControlService(ServiceHandle service, std::uint32_t control, std::uint32_t* currentState) override;
+  bool QueryServiceStatus(ServiceHandle service, std::uint32_t* currentState) override;
+  bool DeleteService(ServiceHandle service) override;
+  bool CloseServiceHandle(ServiceHandle handle) override;
+  long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override;
+  long FindScheduledTask(const Text& path) override;
+  long DeleteScheduledTask(const Text& path) override;
 };
 
 }  // namespace tw
