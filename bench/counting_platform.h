@@ -219,6 +219,21 @@ class CountingPlatform : public Platform {
   std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) override {
     return inner_.ExpandEnvironmentStrings(source, buffer, chars);
   }
+  ServiceHandle OpenSCManager(std::uint32_t access) override { return inner_.OpenSCManager(access); }
+  ServiceHandle OpenService(ServiceHandle manager, const Text& name, std::uint32_t access) override {
+    return inner_.OpenService(manager, name, access);
+  }
+  bool ControlService(ServiceHandle service, std::uint32_t control, std::uint32_t* currentState) override {
+    return inner_.ControlService(service, control, currentState);
+  }
+  bool QueryServiceStatus(ServiceHandle service, std::uint32_t* currentState) override {
+    return inner_.QueryServiceStatus(service, currentState);
+  }
+  bool DeleteService(ServiceHandle service) override { return inner_.DeleteService(service); }
+  bool CloseServiceHandle(ServiceHandle handle) override { return inner_.CloseServiceHandle(handle); }
+  long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override { return inner_.EnumScheduledTasks(tasks); }
+  long FindScheduledTask(const Text& path) override { return inner_.FindScheduledTask(path); }
+  long DeleteScheduledTask(const Text& path) override { return inner_.DeleteScheduledTask(path); }
 
  private:
   Platform& inner_;

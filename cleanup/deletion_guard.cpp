@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "access/folders.h"
+#include "access/services.h"
 #include "platform/platform.h"
 
 namespace tw {
@@ -152,26 +153,19 @@ bool StartsWithParts(const TextList& key, std::initializer_list<const char16_t*>
   return true;
 }
 
-// "CURRENTCONTROLSET", "CONTROLSET001" ...: a control set of the system hive.
-bool IsControlSet(const Text& part) {
-  if (part == u"CURRENTCONTROLSET") return true;
-  if (part.size() != 13 || !StartsWith(part, u"CONTROLSET")) return false;
-  return std::all_of(part.begin() + 10, part.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
-}
-
 // Trees of Windows' own configuration, refused with every key and value in
-// them: the machine's system hive apart from a service's own key (a program's
-// driver or service lies below a Services key), the hardware, security and
-// boot hives, and a user's Control Panel and keyboard layouts. `key` is a
-// machine path (HKLM) or, with `user`, a path below a user's hive.
+// them: the machine's system hive (a service's own key is no exception: a
+// service goes through the service control manager, see
+// IsProtectedRegistryEntry), the Task Scheduler's cache, the hardware,
+// security and boot hives, and a user's Control Panel and keyboard layouts.
+// `key` is a machine path (HKLM) or, with `user`, a path below a user's hive.
 bool IsInsideProtectedTree(const TextList& key, bool user) {
   if (user) return StartsWithParts(key, {u"CONTROL PANEL"}) || StartsWithParts(key, {u"KEYBOARD LAYOUT"});
   if (key.empty()) return false;
   const Text& hive = key.front();
   if (hive == u"HARDWARE" || hive == u"SAM" || hive == u"SECURITY" || StartsWith(hive, u"BCD")) return true;
-  if (hive != u"SYSTEM") return false;
-  const bool ownService = key.size() >= 4 && IsControlSet(key[1]) && key[2] == u"SERVICES";
-  return !ownService;
+  return hive == u"SYSTEM" ||
+         StartsWithParts(key, {u"SOFTWARE", u"MICROSOFT", u"WINDOWS NT", u"CURRENTVERSION", u"SCHEDULE"});
 }
 
 // The firewall's service key holds its whole configuration; of it, only a
@@ -198,6 +192,9 @@ bool IsProtectedValue(const TextList& key, const Text& upperName, bool user) {
 }  // namespace
 
 bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const Text* valueName) {
+  // A whole service or task key line is removed through its manager, never
+  // as a key: that is the one entry of those trees that may go.
+  if (ManagedEntryOf(rootText, keyPath, valueName != nullptr).kind != ManagedKind::kNone) return false;
   TextList key = KeyComponents(keyPath);
   bool user = rootText == u"HKCU";
   if (rootText == u"HKCR") {

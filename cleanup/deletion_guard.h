@@ -60,8 +60,11 @@ class DeletionGuard {
 // counts the same, under HKLM, HKCU, HKCR (read as SOFTWARE\Classes) and
 // HKU\<any user> (HKU\<sid>_Classes read as that user's SOFTWARE\Classes).
 // Key and value lines alike: anything in Windows' own configuration trees
-// (HKLM\SYSTEM except a service's own key below a Services key, HARDWARE,
-// SAM, SECURITY, the boot store, a user's Control Panel and Keyboard Layout),
+// (HKLM\SYSTEM, the Task Scheduler's Schedule key, HARDWARE, SAM, SECURITY,
+// the boot store, a user's Control Panel and Keyboard Layout), except the
+// whole key line of one service or one scheduled task (access/services.h),
+// which is not deleted as a key but through the service control manager or
+// the Task Scheduler;
 // and a few values Windows reads at log-on (a user's PATH, TEMP and TMP,
 // Winlogon's Shell and Userinit). A value of the Run key is a leftover, the
 // Run key is not. `rootText` is the line's root text, `keyPath` its key path

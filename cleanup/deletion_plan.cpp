@@ -5,6 +5,7 @@
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/registry.h"
+#include "access/services.h"
 #include "cleanup/deletion_guard.h"
 #include "cleanup/registry_backup.h"
 #include "cleanup/state_files.h"
@@ -98,6 +99,8 @@ bool ParseRegistryLine(const Text& line, RegistryLineParts* parts) {
 
 bool RegistryEntryExists(const RegistryLineParts& parts, bool view64) {
   if (parts.keyPath.empty()) return false;
+  const ManagedEntry managed = ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue);
+  if (managed.kind != ManagedKind::kNone) return ManagedEntryExists(managed);
   const std::uint32_t bits = view64 ? win::kKeyWow64_64Key : 0;
   UniqueRegKey key;
   if (Plat().RegOpenKeyEx(parts.root, parts.keyPath, win::kKeyRead | bits, key.put()) != win::kErrorSuccess)
@@ -131,6 +134,10 @@ const char* PlanKindName(PlanKind kind) {
       return "value";
     case PlanKind::kLine:
       return "line";
+    case PlanKind::kService:
+      return "service";
+    case PlanKind::kTask:
+      return "task";
   }
   return "";
 }
@@ -311,6 +318,10 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     RegistryLineParts parts;
     const bool wellFormed = ParseRegistryLine(entry.entry, &parts);
     entry.kind = !wellFormed ? PlanKind::kLine : parts.isValue ? PlanKind::kValue : PlanKind::kKey;
+    const ManagedKind managed =
+        wellFormed ? ManagedEntryOf(parts.rootText, RawKeyPath(entry.entry), parts.isValue).kind : ManagedKind::kNone;
+    if (managed == ManagedKind::kService) entry.kind = PlanKind::kService;
+    if (managed == ManagedKind::kScheduledTask) entry.kind = PlanKind::kTask;
     const Text upperKey = UpperAscii(parts.keyPath);
     const Text upperValue = UpperAscii(parts.valueName);
     const KeptLine* holder = nullptr;
@@ -350,7 +361,19 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
             ++entry.keptInside;
         }
       }
-      if (entry.keptInside > 0) {
+      if (managed != ManagedKind::kNone && entry.keptInside > 0) {
+        // Its manager removes it whole; nothing can be left inside it.
+        entry.action = PlanAction::kKeep;
+        entry.keptByUser = true;
+        entry.keptInside = 0;
+        entry.reason = managed == ManagedKind::kService
+                           ? u"holds entries the user keeps, and a service goes whole or not at all"
+                           : u"holds entries the user keeps, and a scheduled task goes whole or not at all";
+      } else if (managed == ManagedKind::kService) {
+        entry.reason = u"ticked: the service, stopped and deleted through the service control manager";
+      } else if (managed == ManagedKind::kScheduledTask) {
+        entry.reason = u"ticked: the scheduled task, deleted through the Task Scheduler";
+      } else if (entry.keptInside > 0) {
         entry.reason = AroundReason(entry.keptInside, u"the key with its subkeys and values");
       } else {
         entry.reason = parts.isValue ? u"ticked: this value" : u"ticked: the key with its subkeys and values";

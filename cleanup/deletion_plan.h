@@ -61,7 +61,9 @@ struct DeletionRequest {
 };
 
 enum class PlanAction { kDelete, kKeep, kRefuse };
-enum class PlanKind { kFolder, kFile, kKey, kValue, kLine };
+// kService and kTask: the key line of a service or a scheduled task
+// (access/services.h), removed through its manager, whole or not at all.
+enum class PlanKind { kFolder, kFile, kKey, kValue, kLine, kService, kTask };
 
 struct PlanEntry {
   Text entry;  // as listed
@@ -112,10 +114,12 @@ struct RegistryLineParts {
   Text valueName;
 };
 bool ParseRegistryLine(const Text& line, RegistryLineParts* parts);
-// Whether the key or value exists, opened for reading only.
+// Whether the key or value exists, opened for reading only; for the line of
+// a service or a scheduled task, whether its manager still has it.
 bool RegistryEntryExists(const RegistryLineParts& parts, bool view64);
 
-// "delete", "keep", "refused"; "folder", "file", "key", "value", "line".
+// "delete", "keep", "refused"; "folder", "file", "key", "value", "line",
+// "service", "task".
 const char* PlanActionName(PlanAction action);
 const char* PlanKindName(PlanKind kind);
 

@@ -7,6 +7,7 @@
 #include "access/folders.h"
 #include "access/message_box.h"
 #include "access/registry.h"
+#include "access/services.h"
 #include "cleanup/deletion_guard.h"
 #include "cleanup/cleanup_record.h"
 #include "cleanup/deletion_plan.h"
@@ -338,6 +339,37 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     };
 
     if (allowed) {
+      // The registry's backup first: services are stopped and deleted
+      // before the files, so that their programs let go of them.
+      RegistryBackup backup(view, redirected);
+      std::vector<RegistryLineParts> parts(plan.registry.size());
+      for (std::size_t i = 0; i < plan.registry.size(); ++i) {
+        const PlanEntry& e = plan.registry[i];
+        if (!isDelete(e) || !ParseRegistryLine(e.entry, &parts[i]) || !e.exists) continue;
+        // A task's key is the scheduler's cache, not the task: restoring it
+        // would leave an entry the scheduler cannot read.
+        if (e.kind == PlanKind::kTask) continue;
+        if (parts[i].isValue) backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName);
+        else backup.AddKey(parts[i].root, parts[i].keyPath);
+      }
+      bool registryAllowed = true;
+      if (!backup.Empty()) {
+        report.backupFile = stem.empty() ? Text() : WriteBackupFile(backup, BackupFolder(), stem + u".reg");
+        if (report.backupFile.empty()) {
+          report.backupFailed = true;
+          registryAllowed = false;
+        }
+      }
+      // Services and scheduled tasks, through their managers.
+      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
+        const PlanEntry& e = plan.registry[i];
+        if (!isDelete(e) || (e.kind != PlanKind::kService && e.kind != PlanKind::kTask) || parts[i].root == 0) continue;
+        const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
+        if (!ManagedEntryExists(managed)) continue;
+        const ManagedRemoval removal = RemoveManagedEntry(managed);
+        if (!removal.done) report.notRemovedReasons.push_back({e.entry, removal.reason});
+      }
+
       // First pass: executables that still run are stopped, then deleted.
       for (const PlanEntry& e : plan.paths) {
         if (!isDelete(e) || e.kind != PlanKind::kFile) continue;
@@ -362,26 +394,13 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         if (isDelete(e)) all.push_back(&e);
       removeEntries(all);
 
-      // The registry, after its backup.
-      RegistryBackup backup(view, redirected);
-      std::vector<RegistryLineParts> parts(plan.registry.size());
-      for (std::size_t i = 0; i < plan.registry.size(); ++i) {
-        const PlanEntry& e = plan.registry[i];
-        if (!isDelete(e) || !ParseRegistryLine(e.entry, &parts[i]) || !e.exists) continue;
-        if (parts[i].isValue) backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName);
-        else backup.AddKey(parts[i].root, parts[i].keyPath);
-      }
-      bool registryAllowed = true;
-      if (!backup.Empty()) {
-        report.backupFile = stem.empty() ? Text() : WriteBackupFile(backup, BackupFolder(), stem + u".reg");
-        if (report.backupFile.empty()) {
-          report.backupFailed = true;
-          registryAllowed = false;
-        }
-      }
+      // The registry keys and values, after the backup. Services and
+      // tasks went through their managers above; their keys are never
+      // deleted here.
       for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
         const PlanEntry& e = plan.registry[i];
         if (!isDelete(e) || parts[i].root == 0) continue;
+        if (e.kind == PlanKind::kService || e.kind == PlanKind::kTask) continue;
         if (parts[i].isValue) {
           RegRemoveValue(parts[i].root, parts[i].keyPath, parts[i].valueName, view);
         } else if (e.keptInside > 0) {
@@ -501,6 +520,11 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
                      kept;
   }
   if (allowed && !plan.permanent) report.message += DeletionPermanentSentence(report.permanentPaths.size());
+  for (const NotRemovedEntry& failed : report.notRemovedReasons) {
+    if (std::find(report.remainingRegistry.begin(), report.remainingRegistry.end(), failed.entry) !=
+        report.remainingRegistry.end())
+      report.message += u" " + failed.entry + u" was not removed: " + failed.reason + u".";
+  }
   if (allowed) {
     record.registryBackup = report.backupFile;
     report.recordFile = WriteCleanupRecord(record, BackupFolder(), stem);

@@ -2,11 +2,14 @@
 // the leftovers page and the command-line front end run once the user has
 // said yes. It runs on the calling thread to its end and asks nothing.
 //
-// It works from the plan of cleanup/deletion_plan.h, in this order: running
-// leftover executables terminated and deleted, then every folder and file to
-// delete in list order (folders first, so a folder goes as a whole tree, or
-// around what is kept in it), then a .reg backup of the registry entries
-// about to go, then the registry lines in row order, then a look at what
+// It works from the plan of cleanup/deletion_plan.h, in this order: a .reg
+// backup of the registry entries about to go, services stopped and deleted
+// through the service control manager and scheduled tasks deleted through
+// the Task Scheduler (access/services.h; a service that will not stop or be
+// deleted stays, and the report says why), running leftover executables
+// terminated and deleted, then every folder and file to delete in list order
+// (folders first, so a folder goes as a whole tree, or around what is kept
+// in it), then the other registry lines in row order, then a look at what
 // still exists, the record of the cleanup written beside the backup
 // (cleanup/cleanup_record.h), and the pending-uninstall state files removed
 // when nothing to delete does. Files and folders go to the Recycle Bin
@@ -34,6 +37,12 @@ enum class DeletionOutcome {
   kIncomplete,  // some ticked entries still exist (listed in the report)
   kWithheld,    // the publisher test kept everything
   kFailed,      // the deletion could not start (the WOW64 state is unknown, the state unreadable)
+};
+
+// A service or scheduled task its manager did not remove, and why.
+struct NotRemovedEntry {
+  Text entry;   // the registry line
+  Text reason;  // in words: "the service did not stop within 20 seconds ..."
 };
 
 struct DeletionReport {
@@ -68,6 +77,9 @@ struct DeletionReport {
   // Entries the guard refused; each also stands in a remaining list when it exists.
   TextList refusedPaths;
   TextList refusedRegistry;
+  // Services and scheduled tasks that their manager refused to remove (also
+  // in remainingRegistry while they exist), with the reason.
+  std::vector<NotRemovedEntry> notRemovedReasons;
   // Registry lines that name nothing: another number of items than two or
   // three, or a root text other than HKLM, HKCU, HKU, HKCR.
   TextList passedOverRegistry;

@@ -56,6 +56,12 @@ struct ProcessTraits {
   static void Close(ProcessHandle process) { Plat().CloseHandle(process); }
 };
 
+struct ServiceTraits {
+  using Value = ServiceHandle;
+  static void Close(ServiceHandle handle) { Plat().CloseServiceHandle(handle); }
+};
+
+using UniqueService = UniqueHandle<ServiceTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueFind = UniqueHandle<FindTraits>;
 using UniqueProcess = UniqueHandle<ProcessTraits>;

@@ -20,6 +20,8 @@ using Text = std::u16string;
 using HKey = std::uintptr_t;
 using FindHandle = std::uintptr_t;
 using ProcessHandle = std::uintptr_t;
+// SC_HANDLE of the service control manager or of one service; 0 is none.
+using ServiceHandle = std::uintptr_t;
 
 namespace win {
 // Win32 error codes the code above looks at.
@@ -120,6 +122,28 @@ constexpr int kCsidlAdminTools = 48;
 // ---- Whole-file replacement: MoveFileExW flags.
 constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;
 constexpr std::uint32_t kMoveFileWriteThrough = 0x8;
+
+// ---- Services (winsvc.h) and the Task Scheduler.
+constexpr long kErrorDependentServicesRunning = 1051;
+constexpr long kErrorServiceCannotAcceptCtrl = 1061;
+constexpr long kErrorServiceNotActive = 1062;
+constexpr long kErrorServiceDoesNotExist = 1060;
+constexpr long kErrorServiceMarkedForDelete = 1072;
+constexpr std::uint32_t kScManagerConnect = 0x0001;
+constexpr std::uint32_t kServiceQueryStatus = 0x0004;
+constexpr std::uint32_t kServiceStop = 0x0020;
+constexpr std::uint32_t kDelete = 0x00010000;
+constexpr std::uint32_t kServiceControlStop = 1;
+constexpr std::uint32_t kServiceStopped = 1;
+constexpr std::uint32_t kServiceStartPending = 2;
+constexpr std::uint32_t kServiceStopPending = 3;
+constexpr std::uint32_t kServiceRunning = 4;
+// HRESULTs of the Task Scheduler calls.
+constexpr long kSOk = 0;
+constexpr long kHResultFileNotFound = static_cast<long>(0x80070002u);  // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)
+constexpr long kHResultPathNotFound = static_cast<long>(0x80070003u);
+constexpr long kHResultAccessDenied = static_cast<long>(0x80070005u);
+constexpr long kENotImpl = static_cast<long>(0x80004001u);
 }  // namespace win
 
 // WIN32_FIND_DATAW, the parts the code reads.
@@ -157,6 +181,15 @@ struct OsVersionInfo {
 struct FileVersion {
   std::uint32_t fileVersionMS = 0;
   std::uint32_t fileVersionLS = 0;
+};
+
+// One registered task of the Task Scheduler, as ITaskService shows it: its
+// path ("\Vendor\Updater", the root folder being "\") and the program of
+// each of its exec actions (IExecAction::get_Path, as stored: quotes and
+// %variables% included). Actions of other kinds are not listed.
+struct ScheduledTask {
+  Text path;
+  std::vector<Text> programs;
 };
 
 // Functions that older Windows versions lack and that are looked up by name at
@@ -352,6 +385,37 @@ class Platform {
   // characters needed with the NUL, more than `chars` when the buffer is too
   // small, 0 on failure.
   virtual std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) = 0;
+
+
+  // ---- Services (advapi32): the service control manager. Handles are
+  // closed with CloseServiceHandle; failures set the thread's last error.
+  // OpenSCManagerW(local machine, the active database, access): 0 on failure.
+  virtual ServiceHandle OpenSCManager(std::uint32_t access) = 0;
+  // OpenServiceW: 0 on failure (ERROR_SERVICE_DOES_NOT_EXIST ...).
+  virtual ServiceHandle OpenService(ServiceHandle manager, const Text& name, std::uint32_t access) = 0;
+  // ControlService(service, control, &status): `currentState` receives
+  // dwCurrentState, also on failures that report one.
+  virtual bool ControlService(ServiceHandle service, std::uint32_t control, std::uint32_t* currentState) = 0;
+  // QueryServiceStatus: dwCurrentState.
+  virtual bool QueryServiceStatus(ServiceHandle service, std::uint32_t* currentState) = 0;
+  // DeleteService: marks the service for deletion; the service control
+  // manager removes it (and its key) once it is stopped and its last handle
+  // is closed.
+  virtual bool DeleteService(ServiceHandle service) = 0;
+  virtual bool CloseServiceHandle(ServiceHandle handle) = 0;
+
+  // ---- Scheduled tasks (the Task Scheduler 2.0 interface, taskschd). Each
+  // call connects to the local scheduler (ITaskService::Connect) and lets it
+  // go before returning. Results are HRESULTs (S_OK 0).
+  // Every registered task, hidden ones included, in every folder below the
+  // root (ITaskFolder::GetFolders recursion, GetTasks(TASK_ENUM_HIDDEN),
+  // IRegisteredTask::get_Definition, ITaskDefinition::get_Actions, each
+  // IExecAction). A folder or task that cannot be read is passed over.
+  virtual long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) = 0;
+  // ITaskFolder::GetTask of the task's full path: S_OK when it is registered.
+  virtual long FindScheduledTask(const Text& path) = 0;
+  // ITaskFolder::DeleteTask of the task's name in its folder.
+  virtual long DeleteScheduledTask(const Text& path) = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

@@ -65,6 +65,10 @@ void ZRU_Thread_Uninstaller::Execute() {
     ScanContextMenus(is64);
     Area(u"Firewall rules");
     ScanFirewallRules(is64);
+    Area(u"Services");
+    mpr_pro_ScanServices(is64);
+    Area(u"Scheduled tasks");
+    mpr_pro_ScanScheduledTasks(is64);
     // Places claimed by name come last: what any area above found is not
     // offered again by name.
     Area(u"Data folders by name", kEvidenceName);

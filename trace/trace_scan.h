@@ -110,6 +110,10 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // Windows Firewall rules whose App= field names a file in the folders:
   // the rule's value.
   void ScanFirewallRules(bool is64);
+  // Services and scheduled tasks that start a program in the folders
+  // (service_areas.cpp): one key line each, removed through their manager.
+  void mpr_pro_ScanServices(bool is64);
+  void mpr_pro_ScanScheduledTasks(bool is64);
 
  protected:
   void Execute() override;

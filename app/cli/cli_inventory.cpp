@@ -66,6 +66,12 @@ bool CliInventory::Trace(const Text& nameLow) {
 
 JsonObject DeletionReportJson(const DeletionReport& report) {
   static const char* const kOutcomes[] = {"complete", "incomplete", "withheld", "failed"};
+  std::string notRemoved = "[";
+  for (const NotRemovedEntry& e : report.notRemovedReasons) {
+    if (notRemoved.size() > 1) notRemoved += ",";
+    notRemoved += JsonObject().Add("entry", e.entry).Add("reason", e.reason).str();
+  }
+  notRemoved += "]";
   JsonObject json;
   json.Add("outcome", FromUtf8(kOutcomes[static_cast<int>(report.outcome)]))
       .Add("message", report.message)
@@ -76,6 +82,7 @@ JsonObject DeletionReportJson(const DeletionReport& report) {
       .AddRaw("remaining_registry", JsonArray(report.remainingRegistry))
       .AddRaw("refused_paths", JsonArray(report.refusedPaths))
       .AddRaw("refused_registry", JsonArray(report.refusedRegistry))
+      .AddRaw("services_tasks_not_removed", notRemoved)
       .Add("terminated_processes", std::int64_t(report.terminatedProcesses))
       .Add("backup_file", report.backupFile)
       .AddRaw("recycled_paths", JsonArray(report.recycledPaths))

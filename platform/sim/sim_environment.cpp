@@ -120,6 +120,7 @@ void SimMachine::AdvanceClock(std::uint64_t milliseconds) {
   std::lock_guard<std::mutex> lock(mutex_);
   clock_ += milliseconds;
   Reap();
+  SettleServices();
 }
 
 void SimMachine::SetSystemDirectoryText(const Text& text) {

@@ -40,6 +40,19 @@ enum class Preset {
   WindowsXPx86,        // 32-bit Windows XP SP3: no RegDeleteKeyExW, no redirection switches
 };
 
+// How a simulated service behaves (SimMachine::AddService).
+enum class StopBehaviour {
+  kStops,    // stops `stopTakesMs` after being told to
+  kRefuses,  // does not accept the stop control (ERROR_INVALID_SERVICE_CONTROL)
+  kHangs,    // accepts it and stays STOP_PENDING
+};
+struct ServiceSetup {
+  bool running = false;
+  StopBehaviour stop = StopBehaviour::kStops;
+  std::uint64_t stopTakesMs = 0;
+  bool refusesDelete = false;  // DeleteService fails with ERROR_ACCESS_DENIED
+};
+
 // One ShellExecuteW call as the machine received it.
 struct Launch {
   std::uintptr_t ownerWindow = 0;
@@ -185,6 +198,30 @@ class SimMachine : public Platform {
   // How many times a thread raised its priority (workers do at their start).
   int RaisedThreadPriorities() const { return raisedPriorities_.load(); }
 
+  // ---- Services. A service is an entry of the service control manager's
+  // database with its key HKLM\SYSTEM\CurrentControlSet\Services\<name>
+  // (ImagePath as REG_EXPAND_SZ, Type, Start), made by AddService. A key
+  // made by hand is not a service the manager knows (as one written after
+  // Windows started). DeleteService marks a service; it goes, key and all,
+  // once it is stopped and its last handle is closed.
+  void AddService(const Text& name, const Text& imagePath, const ServiceSetup& setup = {});
+  // Known to the manager and not yet removed (marked ones count).
+  bool ServiceExists(const Text& name) const;
+  bool ServiceMarkedForDelete(const Text& name) const;
+  std::uint32_t ServiceState(const Text& name) const;  // 0 when there is no such service
+  std::size_t OpenServiceHandles() const;
+  // Stop controls and DeleteService calls received, by service name.
+  std::vector<Text> ServiceCalls() const;
+
+  // ---- Scheduled tasks. AddScheduledTask registers a task ("\Folder\Name")
+  // with the programs of its exec actions, and writes its key under
+  // HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Schedule\TaskCache\Tree,
+  // as the scheduler does; deleting the task removes both.
+  void AddScheduledTask(const Text& path, const std::vector<Text>& programs, bool refusesDelete = false);
+  bool ScheduledTaskExists(const Text& path) const;
+  // No Task Scheduler 2.0 (Windows XP): every call fails with REGDB_E_CLASSNOTREG.
+  void SetTaskSchedulerMissing(bool missing);
+
   // Handles currently open, to check that code closes what it opens.
   std::size_t OpenKeyHandles() const;
   std::size_t OpenFindHandles() const;
@@ -266,6 +303,16 @@ class SimMachine : public Platform {
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
   bool CreateShortcut(const Text& path, const Text& target) override;
   std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) override;
+  // Services and scheduled tasks (sim_services.cpp).
+  ServiceHandle OpenSCManager(std::uint32_t access) override;
+  ServiceHandle OpenService(ServiceHandle manager, const Text& name, std::uint32_t access) override;
+  bool ControlService(ServiceHandle service, std::uint32_t control, std::uint32_t* currentState) override;
+  bool QueryServiceStatus(ServiceHandle service, std::uint32_t* currentState) override;
+  bool DeleteService(ServiceHandle service) override;
+  bool CloseServiceHandle(ServiceHandle handle) override;
+  long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override;
+  long FindScheduledTask(const Text& path) override;
+  long DeleteScheduledTask(const Text& path) override;
 
  private:
   // ---- Registry internals.
@@ -367,6 +414,32 @@ class SimMachine : public Platform {
   void BuildDefaultRegistry();
   void BuildDefaultFiles(bool xpProfiles);
   void ApplyPreset(Preset preset);
+
+  // ---- Services and tasks (sim_services.cpp).
+  struct SimService {
+    Text name;
+    ServiceSetup setup;
+    std::uint32_t state = win::kServiceStopped;
+    std::uint64_t stopsAt = kForever;
+    bool marked = false;
+  };
+  struct ServiceRef {
+    bool manager = false;
+    Text upperName;
+  };
+  struct SimTask {
+    ScheduledTask task;
+    bool refusesDelete = false;
+  };
+  SimService* FindService(const Text& name);
+  // Pending stops that are due, and marked services that can go now.
+  void SettleServices();
+  std::map<Text, SimService> services_;  // by upper-cased name
+  std::map<ServiceHandle, ServiceRef> serviceHandles_;
+  ServiceHandle nextServiceHandle_ = 0x5000;
+  std::vector<Text> serviceCalls_;
+  std::vector<SimTask> tasks_;
+  bool taskSchedulerMissing_ = false;
 
   mutable std::mutex mutex_;
   Bitness bitness_ = Bitness::Wow64;

@@ -93,6 +93,17 @@ class Win32Platform : public Platform {
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
   bool CreateShortcut(const Text& path, const Text& target) override;
   std::uint32_t ExpandEnvironmentStrings(const Text& source, char16_t* buffer, std::uint32_t chars) override;
+
+  // Services and scheduled tasks (services.cpp).
+  ServiceHandle OpenSCManager(std::uint32_t access) override;
+  ServiceHandle OpenService(ServiceHandle manager, const Text& name, std::uint32_t access) override;
+  bool ControlService(ServiceHandle service, std::uint32_t control, std::uint32_t* currentState) override;
+  bool QueryServiceStatus(ServiceHandle service, std::uint32_t* currentState) override;
+  bool DeleteService(ServiceHandle service) override;
+  bool CloseServiceHandle(ServiceHandle handle) override;
+  long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override;
+  long FindScheduledTask(const Text& path) override;
+  long DeleteScheduledTask(const Text& path) override;
 };
 
 }  // namespace tw

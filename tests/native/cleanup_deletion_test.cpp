@@ -405,8 +405,9 @@ TEST_F(CleanupDeletion, ProtectedKeysSurviveAndAreCounted) {
 // Windows' own configuration, named by a hand-edited or hostile registry
 // list: every key and value below the system hive (in any control set, any
 // spelling), the hardware and boot hives, a user's Control Panel, and the
-// values Windows reads at log-on survive; a service's own key, and a
-// program's own value beside the protected ones, are still deleted.
+// values Windows reads at log-on survive; a service (through the service
+// control manager), and a program's own value beside the protected ones,
+// are still removed.
 TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
   const Text sid = m.CurrentUserSid();
   struct Place {
@@ -443,7 +444,7 @@ TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
   m.SetString(kCU, u"Environment", u"Path", u"C:\\Bin");
   m.SetString(kCU, u"Environment", u"VENDOR_HOME", u"x");
   m.SetString(kLM, winlogon, u"Userinit", u"C:\\Windows\\system32\\userinit.exe,");
-  m.SetString(kLM, service, u"ImagePath", u"x");
+  m.AddService(u"VendorSvc", u"x");
   lines.insert(lines.end(), {u"HKCU|Environment|PATH", u"HKLM|" + winlogon + u"|Userinit",
                              u"HKCU|Environment|VENDOR_HOME", u"HKLM|" + service});
   for (int type : {0, 1}) {

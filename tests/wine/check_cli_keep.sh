@@ -115,13 +115,16 @@ done
 
 # ---- Registry lines naming Windows' own configuration, as a hand-edited
 # list may: no key or value of the system hive or of a user's Control Panel
-# goes, while a service's own key does.
+# goes, while a service goes through the service control manager.
 reg_() { "$TW_ROOT/scripts/wine-run.sh" reg "$@" </dev/null >/dev/null 2>&1; }
 probes=('HKLM\System\ControlSet001\Control\TwProbe' 'HKLM\System\CurrentControlSet\Enum\TwProbe'
   'HKCU\Control Panel\TwProbe')
 for key in "${probes[@]}"; do reg_ add "$key" /v Marker /d kept /f || fail "could not create $key"; done
 reg_ add 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue /d kept /f || fail "could not set a value"
-reg_ add 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' /v ImagePath /d x /f || fail "could not create a service"
+# A service the service control manager knows (a key written by hand is read
+# only when Windows starts, and the deletion never deletes it as a key).
+"$TW_ROOT/scripts/wine-run.sh" sc create TwProbeSvc binPath= 'C:\TwProbe\probe.exe' </dev/null >/dev/null 2>&1 ||
+  fail "could not create a service"
 # And a value kept inside a ticked key, the kept line spelled with doubled
 # backslashes as an escaped text holds it.
 reg_ add 'HKCU\Software\TwKeepV\App' /v Keep /d k /f || fail "could not set a kept value"
@@ -141,7 +144,7 @@ for key in "${probes[@]}"; do
   reg_ query "$key" /v Marker || fail "registry: $key lost its value"
 done
 reg_ query 'HKLM\System\CurrentControlSet\Control' /v TwProbeValue || fail "registry: a value of Control was deleted"
-reg_ query 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' && fail "registry: the service's own key is still there"
+reg_ query 'HKLM\System\CurrentControlSet\Services\TwProbeSvc' && fail "registry: the service is still there"
 reg_ query 'HKCU\Software\TwKeepV\App' /v Keep || fail "registry: the kept value inside the ticked key was deleted"
 reg_ query 'HKCU\Software\TwKeepV\App' /v Other && fail "registry: the ticked key's other value is still there"
 reg_ delete 'HKCU\Software\TwKeepV' /f || true

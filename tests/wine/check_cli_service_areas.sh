@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Services and scheduled tasks with the real tidewell-cli.exe, in the prefix
+# of the service fixtures (tests/fixtures/install-service-areas.sh):
+# `analyze` of "Tidewell Svc Paint" lists its running service and its task
+# and nothing of "Tidewell Svc Paint Pro", whose folder name extends its own;
+# `uninstall NAME --delete-leftovers --yes` runs the program's uninstaller
+# (which leaves the service and the task behind), then stops and deletes the
+# service through the service control manager (sc query fails afterwards,
+# its key is gone) and deletes the task through the Task Scheduler, while
+# the neighbour's service keeps running and its task stays.
+#
+# Usage: check_cli_service_areas.sh tidewell-cli.exe
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/lib.sh
+source "$here/../../scripts/lib.sh"
+
+[[ $# -eq 1 ]] || tw_die "usage: check_cli_service_areas.sh tidewell-cli.exe"
+cli=$1
+[[ -n "${WINEPREFIX:-}" ]] || tw_die "set WINEPREFIX to the prefix of the service fixtures"
+tw_wine_env "$WINEPREFIX"
+wine64=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
+rm -rf "$XDG_DATA_HOME"
+mkdir -p "$XDG_DATA_HOME"
+run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
+quiet() { "$wine64" "$@" </dev/null >"$work/quiet.log" 2>&1 8>&-; }
+fail() { cat "$work/out.txt" "$work/err.txt" >&2 2>/dev/null || true; tw_die "$*"; }
+state_of() { quiet sc query "$1" && tr -d '\r' <"$work/quiet.log" | sed -n 's/^ *STATE *: *[0-9]* *//p' | head -1; }
+
+service_line='HKLM|SYSTEM\CurrentControlSet\Services\'
+task_line='HKLM|SOFTWARE\Microsoft\Windows NT\CurrentVersion\Schedule\TaskCache\Tree\'
+tasks="$WINEPREFIX/drive_c/windows/system32/tasks"
+own_task="$tasks/Tidewell Svc Paint/Update"
+other_task="$tasks/Tidewell Svc Paint Pro/Update"
+folder="$WINEPREFIX/drive_c/Program Files/Tidewell Svc Paint"
+neighbour="$WINEPREFIX/drive_c/Program Files/Tidewell Svc Paint Pro"
+
+[[ "$(state_of TwSvcPaint)" == RUNNING* ]] || tw_die "the program's service is not running: $(cat "$work/quiet.log")"
+[[ "$(state_of TwSvcPaintPro)" == RUNNING* ]] || tw_die "the neighbour's service is not running"
+tasks_made=1
+[[ -f "$own_task" && -f "$other_task" ]] || tasks_made=0
+
+# ---- The trace.
+run "$cli" analyze "Tidewell Svc Paint" >"$work/out.txt" 2>"$work/err.txt" || fail "analyze failed"
+python3 "$here/validate_cli_output.py" analyze "$work/out.txt" || fail "the trace does not match its schema"
+python3 - "$work/out.txt" "$service_line" "$task_line" "$tasks_made" <<'PY' || fail "analyze: wrong services or tasks"
+import json, sys
+trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+service, task, tasks_made = sys.argv[2], sys.argv[3], sys.argv[4] == "1"
+lines = trace["registry"]
+assert lines.count(service + "TwSvcPaint") == 1, lines
+assert service + "TwSvcPaintPro" not in lines, lines
+assert not any(l.startswith(task + "Tidewell Svc Paint Pro") for l in lines), lines
+if tasks_made:
+    assert lines.count(task + "Tidewell Svc Paint\\Update") == 1, lines
+PY
+if (( ! tasks_made )); then
+  echo "SKIP: scheduled tasks: Wine's schtasks could not register the fixture's tasks here, so only the services were checked"
+fi
+
+# ---- The deletion.
+status=0
+run "$cli" uninstall "Tidewell Svc Paint" --delete-leftovers --yes >"$work/out.txt" 2>"$work/err.txt" || status=$?
+(( status == 0 )) || fail "uninstall --delete-leftovers exited with $status"
+python3 "$here/validate_cli_output.py" uninstall "$work/out.txt" || fail "the output does not match its schemas"
+grep -q '"outcome":"complete"' "$work/out.txt" || fail "the deletion did not report complete"
+python3 - "$work/out.txt" "$service_line" <<'PY' || fail "the report does not list the service as removed"
+import json, sys
+report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
+assert sys.argv[2] + "TwSvcPaint" in report["removed_registry"], report
+assert report["services_tasks_not_removed"] == [], report
+PY
+if quiet sc query TwSvcPaint; then fail "sc query still finds the program's service: $(cat "$work/quiet.log")"; fi
+if quiet reg query 'HKLM\System\CurrentControlSet\Services\TwSvcPaint'; then fail "the service's key is still there"; fi
+[[ "$(state_of TwSvcPaintPro)" == RUNNING* ]] || fail "the neighbour's service was stopped or deleted"
+quiet reg query 'HKLM\System\CurrentControlSet\Services\TwSvcPaintPro' /v ImagePath || fail "the neighbour's key was touched"
+[[ ! -e "$folder" ]] || fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"
+[[ -f "$neighbour/twsvc.exe" ]] || fail "the neighbour's folder was touched"
+if (( tasks_made )); then
+  [[ ! -e "$own_task" ]] || fail "the program's task is still registered"
+  [[ -f "$other_task" ]] || fail "the neighbour's task was deleted"
+fi
+tw_log "service and task found and removed through their managers; the neighbour's kept"

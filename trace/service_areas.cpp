@@ -1,0 +1,49 @@
+// Areas of the trace outside the registry lists: Windows services and
+// scheduled tasks that start a program in the program's folders. Each is
+// recorded as a key line of the registry list (access/services.h), which
+// the deletion removes through the service control manager or the Task
+// Scheduler.
+#include "access/services.h"
+#include "trace/command_line.h"
+#include "trace/trace_scan.h"
+#include "trace/variant_lines.h"
+
+namespace tw {
+
+namespace {
+
+const Text kServices = u"SYSTEM\\CurrentControlSet\\Services\\";
+
+}  // namespace
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanServices(bool is64) {
+  const ViewFlag view = ViewOf(is64);
+  TextList names;
+  RegEnumSubKeys(win::kHKeyLocalMachine, kServices, &names, view);
+  Text image;
+  for (const Text& name : names) {
+    // Drivers and services alike: ImagePath is the program the service
+    // control manager starts (a REG_EXPAND_SZ, read as it is stored).
+    if (!RegReadString(win::kHKeyLocalMachine, kServices + name, u"ImagePath", &image, view)) continue;
+    const Text program = CommandProgramPath(image);
+    if (!program.empty() && mpr_func_IsSoftwarePath(program)) mpr_pro_AddRegEntry(ServiceKeyLine(name));
+  }
+}
+
+void ZRU_Thread_Uninstaller::mpr_pro_ScanScheduledTasks(bool) {
+  // Where the scheduler cannot be reached (Windows XP has no Task Scheduler
+  // 2.0), the list is empty and nothing is recorded.
+  std::vector<ScheduledTask> tasks;
+  Plat().EnumScheduledTasks(&tasks);
+  for (const ScheduledTask& task : tasks) {
+    for (const Text& program : task.programs) {
+      const Text path = CommandProgramPath(program);
+      if (!path.empty() && mpr_func_IsSoftwarePath(path)) {
+        mpr_pro_AddRegEntry(ScheduledTaskLine(task.path));
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace tw
