@@ -48,9 +48,6 @@ namespace {
 
 // Placeholder for "any one key name" (a user's SID) in a protected path.
 const Text kAnyName = u"<ANY>";
-// Placeholder for any control set of the system hive (CurrentControlSet,
-// ControlSet001 ...).
-const Text kAnyControlSet = u"<CONTROLSET>";
 
 // Base keys of the trace areas, and keys whose removal would break Windows,
 // as paths below HKLM or below a user's hive (HKCU, HKU\<sid>), without any
@@ -92,8 +89,6 @@ const TextList& ProtectedBaseKeys() {
         u"SOFTWARE\\POLICIES",
         u"SYSTEM\\CURRENTCONTROLSET\\SERVICES",
         u"SYSTEM\\CURRENTCONTROLSET\\CONTROL",
-        // The firewall's rule list, whose values are rules of programs.
-        u"SYSTEM\\" + kAnyControlSet + u"\\SERVICES\\SHAREDACCESS\\PARAMETERS\\FIREWALLPOLICY\\FIREWALLRULES",
     };
     // Shell classes every file, folder and program start goes through.
     for (const char16_t* name : {u"*", u"DIRECTORY", u"FOLDER", u"DRIVE", u"ALLFILESYSTEMOBJECTS", u"EXEFILE",
@@ -128,8 +123,6 @@ TextList KeyComponents(const Text& path) {
   return parts;
 }
 
-bool IsControlSet(const Text& part);
-
 // True when `key` is a protected base key or lies above one.
 bool IsAtOrAboveBase(const TextList& key) {
   for (const Text& base : ProtectedBaseKeys()) {
@@ -137,8 +130,7 @@ bool IsAtOrAboveBase(const TextList& key) {
     if (key.size() > baseParts.size()) continue;
     bool above = true;
     for (std::size_t i = 0; i < key.size() && above; ++i) {
-      above = baseParts[i] == kAnyName || baseParts[i] == key[i] ||
-              (baseParts[i] == kAnyControlSet && IsControlSet(key[i]));
+      above = baseParts[i] == kAnyName || baseParts[i] == key[i];
     }
     if (above) return true;
   }
@@ -168,16 +160,19 @@ bool IsInsideProtectedTree(const TextList& key, bool user) {
          StartsWithParts(key, {u"SOFTWARE", u"MICROSOFT", u"WINDOWS NT", u"CURRENTVERSION", u"SCHEDULE"});
 }
 
-// The firewall's service key holds its whole configuration; of it, only a
-// rule (a value of the rule list) is ever a program's leftover.
-bool IsFirewallConfiguration(const TextList& key, bool isValue) {
-  if (key.size() < 4 || key[0] != u"SYSTEM" || !IsControlSet(key[1]) || key[2] != u"SERVICES" ||
-      key[3] != u"SHAREDACCESS") {
-    return false;
-  }
-  const bool ruleValue = isValue && key.size() == 7 && key[4] == u"PARAMETERS" && key[5] == u"FIREWALLPOLICY" &&
-                         key[6] == u"FIREWALLRULES";
-  return !ruleValue;
+// "CURRENTCONTROLSET", "CONTROLSET001" ...: a control set of the system hive.
+bool IsControlSet(const Text& part) {
+  if (part == u"CURRENTCONTROLSET") return true;
+  if (part.size() != 13 || !StartsWith(part, u"CONTROLSET")) return false;
+  return std::all_of(part.begin() + 10, part.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+// The firewall's rule list, whose values are rules of programs: of the whole
+// system hive, a value here is the one entry besides a service that may go.
+bool IsFirewallRuleList(const TextList& key) {
+  return key.size() == 7 && key[0] == u"SYSTEM" && IsControlSet(key[1]) && key[2] == u"SERVICES" &&
+         key[3] == u"SHAREDACCESS" && key[4] == u"PARAMETERS" && key[5] == u"FIREWALLPOLICY" &&
+         key[6] == u"FIREWALLRULES";
 }
 
 // Values of base keys that Windows itself reads at every start or log-on.
@@ -208,8 +203,8 @@ bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const T
   } else if (rootText != u"HKLM" && rootText != u"HKCU") {
     return false;  // no such root: the line opens nothing
   }
+  if (!user && valueName != nullptr && IsFirewallRuleList(key)) return false;
   if (IsInsideProtectedTree(key, user)) return true;
-  if (!user && IsFirewallConfiguration(key, valueName != nullptr)) return true;
   if (valueName) return IsProtectedValue(key, UpperAscii(Trim(*valueName)), user);
   // A root itself, and every key directly below one (SOFTWARE, SYSTEM, a
   // user's Environment ...), is a hive of its own for what a program leaves.
