@@ -5,15 +5,9 @@
 
 #include "platform/win32/win32_api.h"
 
-#include <winsvc.h>
-
 #include <ole2.h>
 #include <oleauto.h>
 #include <taskschd.h>
-
-#undef ExpandEnvironmentStrings
-#undef OpenSCManager
-#undef OpenService
 
 namespace tw {
 
