@@ -63,6 +63,7 @@ trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
 service, task, tasks_listed = sys.argv[2], sys.argv[3], sys.argv[4] == "1"
 lines = trace["registry"]
 assert lines.count(service + "TwSvcPaint") == 1, lines
+assert lines.count(service + "TwSvcPaintHelper") == 1, lines
 assert service + "TwSvcPaintPro" not in lines, lines
 assert not any(l.startswith(task + "Tidewell Svc Paint Pro") for l in lines), lines
 if tasks_listed:
@@ -82,9 +83,11 @@ python3 - "$work/out.txt" "$service_line" <<'PY' || fail "the report does not li
 import json, sys
 report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
 assert sys.argv[2] + "TwSvcPaint" in report["removed_registry"], report
+assert sys.argv[2] + "TwSvcPaintHelper" in report["removed_registry"], report
 assert report["services_tasks_not_removed"] == [], report
 PY
 if quiet sc query TwSvcPaint; then fail "sc query still finds the program's service: $(cat "$work/quiet.log")"; fi
+if quiet sc query TwSvcPaintHelper; then fail "sc query still finds the program's stopped service"; fi
 if quiet reg query 'HKLM\System\CurrentControlSet\Services\TwSvcPaint'; then fail "the service's key is still there"; fi
 [[ "$(state_of TwSvcPaintPro)" == RUNNING* ]] || fail "the neighbour's service was stopped or deleted"
 quiet reg query 'HKLM\System\CurrentControlSet\Services\TwSvcPaintPro' /v ImagePath || fail "the neighbour's key was touched"
