@@ -4,14 +4,9 @@
 
 #include "platform/win32/win32_api.h"
 
-#include <winsvc.h>
-
 #include <ole2.h>
 #include <oleauto.h>
 #include <taskschd.h>
-
-#undef OpenSCManager
-#undef OpenService
 
 namespace tw {
 

@@ -62,8 +62,10 @@
 #undef MessageBox
 // Whole-file replacement.
 #undef MoveFileEx
-// Environment strings.
+// Environment text and services.
 #undef ExpandEnvironmentStrings
+#undef OpenSCManager
+#undef OpenService
 
 #include <utility>
 

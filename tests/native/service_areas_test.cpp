@@ -169,7 +169,7 @@ TEST_F(ServiceRemoval, ThroughTheManagerWholeOrNotAtAll) {
   const std::uint64_t waited = m.GetTickCount() - before;
 
   EXPECT_EQ(DeletionOutcome::kIncomplete, report.outcome);
-  for (const Text& name : {u"Slow", u"Stopped"}) {
+  for (const Text name : {u"Slow", u"Stopped"}) {
     EXPECT_FALSE(m.ServiceExists(name)) << U8(name);
     EXPECT_FALSE(m.KeyExists(kLM, kServices + name)) << U8(name);
     EXPECT_TRUE(Has(report.removedRegistry, line(name))) << U8(name);
@@ -182,7 +182,7 @@ TEST_F(ServiceRemoval, ThroughTheManagerWholeOrNotAtAll) {
   EXPECT_TRUE(Contains(Reason(report, line(u"Hangs"))->reason, u"did not stop within 20 seconds"));
   EXPECT_EQ(win::kServiceRunning, m.ServiceState(u"Refuses"));
   EXPECT_EQ(win::kServiceStopPending, m.ServiceState(u"Hangs"));
-  for (const Text& name : {u"Refuses", u"Hangs", u"NoDelete"}) {
+  for (const Text name : {u"Refuses", u"Hangs", u"NoDelete"}) {
     EXPECT_TRUE(m.ServiceExists(name));
     EXPECT_FALSE(m.ServiceMarkedForDelete(name)) << U8(name);
   }
