@@ -31,7 +31,8 @@ int ForceRemove64BitFlag();
 
 // The text with every %NAME% of the process's environment replaced by its
 // value (ExpandEnvironmentStringsW); unknown names stay as written. Values
-// such as firewall rules and App Paths are expanded by 64-bit Windows itself,
+// such as firewall rules, App Paths, services' and tasks' programs are
+// expanded by 64-bit Windows itself,
 // which means the native folders by %ProgramFiles% and %CommonProgramFiles%;
 // a 32-bit process would see the (x86) ones there, so where the process has
 // ProgramW6432 and CommonProgramW6432 (64-bit Windows) those are taken.

@@ -46,25 +46,6 @@ bool StartsWithComponents(const TextList& parts, const Text& prefix) {
   return true;
 }
 
-// Whether %NAME% is set: the API leaves an unknown variable as written.
-bool VariableSet(const Text& name) {
-  const Text reference = u"%" + name + u"%";
-  return !SameTextAscii(ExpandEnvironmentText(reference), reference);
-}
-
-// Replaces every "%from%" (case-blind) by "%to%".
-Text ReplaceVariable(const Text& text, const Text& from, const Text& to) {
-  const Text upper = UpperAscii(text);
-  const Text key = u"%" + UpperAscii(from) + u"%";
-  Text out;
-  std::size_t at = 0;
-  for (std::size_t found = upper.find(key); found != Text::npos; found = upper.find(key, at)) {
-    out += text.substr(at, found - at) + u"%" + to + u"%";
-    at = found + key.size();
-  }
-  return out + text.substr(at);
-}
-
 ManagedRemoval Refused(const Text& reason) { return ManagedRemoval{false, reason}; }
 
 ManagedRemoval RemoveService(const Text& name) {
@@ -128,31 +109,6 @@ bool ServiceExists(const Text& name) {
 }
 
 }  // namespace
-
-Text ExpandEnvironmentText(const Text& text) {
-  if (text.find(u'%') == Text::npos) return text;
-  std::uint32_t chars = static_cast<std::uint32_t>(text.size()) + 64;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    Text buffer(chars, u'\0');
-    const std::uint32_t needed = Plat().ExpandEnvironmentStrings(text, buffer.data(), chars);
-    if (needed == 0) return text;
-    if (needed <= chars) {
-      buffer.resize(needed - 1);
-      return buffer;
-    }
-    chars = needed;
-  }
-  return text;
-}
-
-Text ExpandAsSystem(const Text& text) {
-  if (text.find(u'%') == Text::npos) return text;
-  Text native = text;
-  if (VariableSet(u"ProgramW6432")) native = ReplaceVariable(native, u"ProgramFiles", u"ProgramW6432");
-  if (VariableSet(u"CommonProgramW6432"))
-    native = ReplaceVariable(native, u"CommonProgramFiles", u"CommonProgramW6432");
-  return ExpandEnvironmentText(native);
-}
 
 Text ServiceKeyLine(const Text& serviceName) { return u"HKLM|" + kServicesKey + serviceName; }
 

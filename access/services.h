@@ -16,15 +16,6 @@
 
 namespace tw {
 
-// ExpandEnvironmentStringsW of the text; the text itself when it cannot be expanded.
-Text ExpandEnvironmentText(const Text& text);
-
-// As the service control manager and the Task Scheduler expand a program
-// path: in the machine's native view, so %ProgramFiles% and
-// %CommonProgramFiles% name the 64-bit folders on 64-bit Windows even in
-// this 32-bit process (through %ProgramW6432% and %CommonProgramW6432%).
-Text ExpandAsSystem(const Text& text);
-
 // The registry line of a service, and of a task ("\Vendor\Updater").
 Text ServiceKeyLine(const Text& serviceName);
 Text ScheduledTaskLine(const Text& taskPath);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "access/command_line.h"
 #include "access/folders.h"
+#include "access/registry.h"
 #include "access/services.h"
 #include "platform/platform.h"
 
@@ -184,12 +186,36 @@ bool IsProtectedValue(const TextList& key, const Text& upperName, bool user) {
          (upperName == u"SHELL" || upperName == u"USERINIT");
 }
 
+// A service whose program lies where nothing is ever deleted (the Windows
+// folder: the service hosts, drivers named relative to it), or that names
+// no program, is Windows' own or cannot be shown to be a program's; the
+// firewall, the event log and the like go through here.
+bool IsWindowsOwnService(const Text& name) {
+  const Text key = u"SYSTEM\\CurrentControlSet\\Services\\" + name;
+  Text imagePath;
+  if (!RegReadString(win::kHKeyLocalMachine, key, u"ImagePath", &imagePath, kView64)) {
+    // A service that is gone is nothing to judge: the deletion finds it absent.
+    return RegKeyExists(win::kHKeyLocalMachine, key, kView64);
+  }
+  const Text program = CommandProgramPath(imagePath);
+  return program.empty() || PathGuard::ForThisMachine().JudgeDeletion(program).Refused();
+}
+
+// Windows keeps its own tasks in the scheduler's Microsoft folder.
+bool IsWindowsOwnTask(const Text& path) {
+  const Text upper = UpperAscii(path);
+  return upper == u"\\MICROSOFT" || StartsWith(upper, u"\\MICROSOFT\\");
+}
+
 }  // namespace
 
 bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const Text* valueName) {
   // A whole service or task key line is removed through its manager, never
-  // as a key: that is the one entry of those trees that may go.
-  if (ManagedEntryOf(rootText, keyPath, valueName != nullptr).kind != ManagedKind::kNone) return false;
+  // as a key: that is the one entry of those trees that may go, unless it is
+  // Windows' own.
+  const ManagedEntry managed = ManagedEntryOf(rootText, keyPath, valueName != nullptr);
+  if (managed.kind == ManagedKind::kService) return IsWindowsOwnService(managed.name);
+  if (managed.kind == ManagedKind::kScheduledTask) return IsWindowsOwnTask(managed.name);
   TextList key = KeyComponents(keyPath);
   bool user = rootText == u"HKCU";
   if (rootText == u"HKCR") {

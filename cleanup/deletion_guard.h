@@ -64,7 +64,9 @@ class DeletionGuard {
 // the boot store, a user's Control Panel and Keyboard Layout), except the
 // whole key line of one service or one scheduled task (access/services.h),
 // which is not deleted as a key but through the service control manager or
-// the Task Scheduler;
+// the Task Scheduler, unless it is Windows' own (a service whose ImagePath
+// names no program or one in a place the path guard refuses, such as the
+// Windows folder; a task in the scheduler's \Microsoft folder);
 // and a few values Windows reads at log-on (a user's PATH, TEMP and TMP,
 // Winlogon's Shell and Userinit). A value of the Run key is a leftover, the
 // Run key is not. `rootText` is the line's root text, `keyPath` its key path

@@ -4,7 +4,7 @@
 // the deletion removes through the service control manager or the Task
 // Scheduler.
 #include "access/services.h"
-#include "trace/command_line.h"
+#include "access/command_line.h"
 #include "trace/trace_scan.h"
 #include "trace/variant_lines.h"
 

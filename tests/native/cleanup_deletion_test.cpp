@@ -444,7 +444,7 @@ TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
   m.SetString(kCU, u"Environment", u"Path", u"C:\\Bin");
   m.SetString(kCU, u"Environment", u"VENDOR_HOME", u"x");
   m.SetString(kLM, winlogon, u"Userinit", u"C:\\Windows\\system32\\userinit.exe,");
-  m.AddService(u"VendorSvc", u"x");
+  m.AddService(u"VendorSvc", u"C:\\Program Files\\Vendor\\svc.exe");
   lines.insert(lines.end(), {u"HKCU|Environment|PATH", u"HKLM|" + winlogon + u"|Userinit",
                              u"HKCU|Environment|VENDOR_HOME", u"HKLM|" + service});
   for (int type : {0, 1}) {

@@ -248,7 +248,21 @@ TEST_F(ServiceRemoval, TasksThroughTheScheduler) {
 // The guard lets through exactly the whole key line of one service or one
 // task, in any spelling of its key path; everything else of those trees,
 // and a service or task line under another root, is refused.
-TEST(ServiceGuard, OnlyAWholeServiceOrTaskKeyLineIsNotProtected) {
+TEST_F(ServiceAreas, OnlyAWholeServiceOrTaskKeyLineIsNotProtected) {
+  machine.AddService(u"FooSvc", u"\"" + kFolder + u"\\svc.exe\" -k x");
+  // Windows' own: a service host, a driver named relative to the Windows
+  // folder, a program in the Windows folder, no program at all.
+  machine.AddService(u"SharedAccess", u"%SystemRoot%\\System32\\svchost.exe -k netsvcs -p");
+  machine.AddService(u"Beep", u"System32\\Drivers\\Beep.sys");
+  machine.AddService(u"EventLog", u"\\SystemRoot\\System32\\svchost.exe -k LocalServiceNetworkRestricted");
+  machine.AddService(u"Bare", u"");
+  for (const char16_t* name : {u"SharedAccess", u"Beep", u"EventLog", u"Bare"}) {
+    EXPECT_TRUE(IsProtectedRegistryEntry(u"HKLM", kServices + name, nullptr)) << U8(name);
+  }
+  const Text windowsTask = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Schedule\\TaskCache\\Tree\\Microsoft";
+  for (const Text& path : {windowsTask, windowsTask + u"\\Windows\\Defrag\\ScheduledDefrag"}) {
+    EXPECT_TRUE(IsProtectedRegistryEntry(u"HKLM", path, nullptr)) << U8(path);
+  }
   const Text task = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Schedule\\TaskCache\\Tree";
   for (const Text& path : {Text(u"SYSTEM\\CurrentControlSet\\Services\\FooSvc"),
                            Text(u"\\system\\currentcontrolset\\services\\FooSvc\\"),

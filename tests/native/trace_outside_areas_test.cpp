@@ -260,7 +260,13 @@ TEST_F(TraceOutsideAreas, AStartMenuFolderIsOfferedOnlyWhenItHoldsNothingElse) {
   EXPECT_EQ(0, CountOf(record->mpu_SDLarry_Registry, u"HKLM|" + kAppPaths + u"menu.exe"));
 }
 
-TEST(OutsideAreasGuard, TheKeysAboveAVerbAHandlerAndARuleAreRefusedTheEntriesAreNot) {
+// The guard reads a service's program: the firewall's own key is a service
+// line, refused as Windows' own by the service host it starts.
+class OutsideAreasGuard : public TraceFixture {};
+
+TEST_F(OutsideAreasGuard, TheKeysAboveAVerbAHandlerAndARuleAreRefusedTheEntriesAreNot) {
+  machine.AddService(u"FooPaintUpdater", u"C:\\Program Files\\Foo Paint\\update.exe");
+  machine.AddService(u"SharedAccess", u"C:\\Windows\\System32\\svchost.exe -k netsvcs");
   struct Root {
     Text text;
     Text classes;

@@ -7,7 +7,7 @@
 namespace tw {
 
 // The program part of `command`, with %variables% expanded as the system
-// expands them (access/services.h, ExpandAsSystem):
+// expands them (access/environment.h, ExpandEnvironmentNative):
 // - an NT prefix ("\??\", "\\?\") is dropped, and "\SystemRoot\" is the
 //   Windows folder;
 // - a quoted start is the text inside the quotes;

@@ -1,6 +1,6 @@
-#include "trace/command_line.h"
+#include "access/command_line.h"
 
-#include "access/services.h"
+#include "access/environment.h"
 
 namespace tw {
 
@@ -17,14 +17,14 @@ Text Win32Form(Text path) {
   for (const Text& prefix : {Text(u"\\??\\"), Text(u"\\\\?\\")}) {
     if (StartsWithAscii(path, prefix)) path = path.substr(prefix.size());
   }
-  if (StartsWithAscii(path, u"\\SystemRoot\\")) path = ExpandEnvironmentText(u"%SystemRoot%") + path.substr(11);
+  if (StartsWithAscii(path, u"\\SystemRoot\\")) path = ExpandEnvironmentNative(u"%SystemRoot%") + path.substr(11);
   return path;
 }
 
 }  // namespace
 
 Text CommandProgramPath(const Text& command) {
-  const Text text = Trim(ExpandAsSystem(Trim(command)));
+  const Text text = Trim(ExpandEnvironmentNative(Trim(command)));
   if (text.empty()) return text;
   if (text.front() == u'"') {
     const std::size_t close = text.find(u'"', 1);
