@@ -94,7 +94,10 @@ TextList ZRU_Thread_Uninstaller::OtherProgramsInstallFolders() const {
   if (!mpr_pclass_SWL || !*mpr_pclass_SWL) return folders;
   for (const auto& other : (*mpr_pclass_SWL)->mpu_SDLarry_InstalledSoftware) {
     if (other.get() == mpr_class_UninstallSoftware || Trim(other->mpu_str_InstallLocation).empty()) continue;
-    for (const Text& form : PathSpellings(other->mpu_str_InstallLocation)) folders.push_back(form);
+    // The cleaned spelling, without asking the file system: an inventory
+    // holds hundreds of programs.
+    const Text form = ComparablePath(other->mpu_str_InstallLocation);
+    if (!form.empty()) folders.push_back(form);
   }
   return folders;
 }

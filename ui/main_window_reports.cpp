@@ -276,6 +276,7 @@ void TForm_TW::mpr_pro_ShowNothingLeft(bool nothingLeft) {
   PC_TW_Step3_Report->SetVisible(!nothingLeft);
   Bn_TW_Step3_Fileslist->SetVisible(!nothingLeft);
   Bn_TW_Step3_Registrylist->SetVisible(!nothingLeft);
+  Bn_TW_DeleteLeftovers->SetVisible(!nothingLeft);
   if (nothingLeft) Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
 }
 

@@ -166,5 +166,47 @@ TEST(CliDelete, DryRunKeepAndPending) {
   SetPlatform(nullptr);
 }
 
+// Places found by the folder's name alone are kept unless asked for; with
+// --include-name-matches they go, and a neighbour whose name extends the
+// folder's keeps its folder, its data and its key either way.
+TEST(CliNameMatches, KeptUnlessAskedForAndNeverTheNeighbours) {
+  sim::SimMachine machine;
+  SetPlatform(&machine);
+  const HKey cu = win::kHKeyCurrentUser;
+  const Text uninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WToolPro";
+  machine.SetString(win::kHKeyLocalMachine, uninstall, u"DisplayName", u"W Tool Pro");
+  machine.SetString(win::kHKeyLocalMachine, uninstall, u"InstallLocation", u"C:\\Apps\\W Tool Pro");
+  machine.AddFile(u"C:\\Apps\\W Tool Pro\\pro.exe", "MZ");
+  const Text appData = Text(u"C:\\Users\\user\\AppData\\Roaming\\");
+  for (const Text& folder : {appData + u"W Tool", appData + u"W Tool Pro"}) machine.AddFile(folder + u"\\d.dat", "x");
+  for (const Text& key : {u"Software\\W Tool", u"Software\\W Tool Pro"}) machine.SetString(cu, key, u"V", u"1");
+  const auto neighbourIntact = [&] {
+    EXPECT_TRUE(machine.Exists(u"C:\\Apps\\W Tool Pro\\pro.exe"));
+    EXPECT_TRUE(machine.Exists(appData + u"W Tool Pro\\d.dat"));
+    EXPECT_TRUE(machine.KeyExists(cu, u"Software\\W Tool Pro"));
+  };
+
+  machine.AddFile(u"C:\\Apps\\W Tool\\w.exe", "MZ");
+  CliResult kept = RunTool({u"force-remove", u"C:\\Apps\\W Tool", u"--yes"});
+  ASSERT_EQ(0, kept.code) << kept.err << kept.out;
+  EXPECT_NE(std::string::npos, kept.out.find("{\"entry\":\"HKCU|Software\\\\W Tool\",\"area\":\"Settings keys by name\","
+                                             "\"evidence\":\"name\",\"default_tick\":false}"))
+      << kept.out;
+  EXPECT_FALSE(machine.Exists(u"C:\\Apps\\W Tool"));
+  EXPECT_TRUE(machine.Exists(appData + u"W Tool\\d.dat"));
+  EXPECT_TRUE(machine.KeyExists(cu, u"Software\\W Tool"));
+  neighbourIntact();
+
+  machine.AddFile(u"C:\\Apps\\W Tool\\w.exe", "MZ");
+  CliResult all = RunTool({u"force-remove", u"C:\\Apps\\W Tool", u"--yes", u"--include-name-matches"});
+  ASSERT_EQ(0, all.code) << all.err << all.out;
+  EXPECT_FALSE(machine.Exists(u"C:\\Apps\\W Tool"));
+  EXPECT_FALSE(machine.Exists(appData + u"W Tool"));
+  EXPECT_FALSE(machine.KeyExists(cu, u"Software\\W Tool"));
+  neighbourIntact();
+  EXPECT_EQ(2, RunTool({u"pending", u"--include-name-matches"}).code);
+  SetPlatform(nullptr);
+}
+
 }  // namespace
 }  // namespace tw

@@ -237,6 +237,38 @@ TEST_F(Leftovers, NothingLeftSaysSoAndEndsTheUninstall) {
   EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
 }
 
+// A settings key found by its names alone shows unticked on both pages and
+// is saved as kept; the user's tick deletes it, and nothing of Bar.
+TEST_F(Leftovers, NameMatchesShowUntickedAndGoOnlyWhenTicked) {
+  const Text vendorKey = u"HKLM|SOFTWARE\\Foo Vendor\\Foo App";
+  UninstallFoo({kFoo + u"\\readme.txt"}, {});
+  const auto rowOf = [](ReportList* list, const Text& text) {
+    for (int row = 0; row < list->Count(); ++row)
+      if (list->RowText(row) == text) return row;
+    return -1;
+  };
+  for (ReportList* list : {form->LV_TW_Step2_RegistryEntries, form->LV_TW_Step3_RegistryEntries}) {
+    for (int row = 0; row < list->Count(); ++row)
+      EXPECT_EQ(list->RowText(row) != vendorKey && list->RowText(row) != u"HKLM|SOFTWARE\\Foo Vendor", list->Checked(row))
+          << U8(list->RowText(row));
+  }
+  const LoadedState state = ReadPendingState(programFolder);
+  ASSERT_TRUE(state.kept.has_value());
+  EXPECT_NE(state.kept->end(), std::find(state.kept->begin(), state.kept->end(), vendorKey));
+  // The vendor's key holds only Foo's: ticked too (an unticked key keeps
+  // what is in it), both go.
+  for (const Text& line : {vendorKey, Text(u"HKLM|SOFTWARE\\Foo Vendor")}) {
+    const int row = rowOf(form->LV_TW_Step3_RegistryEntries, line);
+    ASSERT_GE(row, 0) << U8(line);
+    form->LV_TW_Step3_RegistryEntries->SetChecked(row, true);
+  }
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
+  EXPECT_FALSE(machine.KeyExists(kLM, u"SOFTWARE\\Foo Vendor"));
+  EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
+  EXPECT_TRUE(machine.KeyExists(kLM, kUninstallKey + u"Bar"));
+}
+
 TEST_F(Wizard, ReportPageRefusalsAndBack) {
   AddFooAndBar();
   Start();

@@ -60,3 +60,15 @@ if(TARGET tidewell-cli)
     ENVIRONMENT "${TW_UNINSTALL_ENV}"
     TIMEOUT 150)
 endif()
+
+# Data folders and settings keys found by the program's names: found for the
+# program alone, never its neighbours', deleted only when asked for.
+if(TARGET tidewell-cli)
+  add_test(NAME wine_cli_names
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_cli_names.sh $<TARGET_FILE:tidewell-cli>)
+  set_tests_properties(wine_cli_names PROPERTIES
+    FIXTURES_REQUIRED wine_removable
+    RESOURCE_LOCK "wine_uninstall_watch;wine_processes"
+    ENVIRONMENT "${TW_UNINSTALL_ENV}"
+    TIMEOUT 200)
+endif()

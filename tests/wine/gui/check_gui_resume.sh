@@ -70,7 +70,7 @@ drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
 drv wait-visible TS_TW_Step3 10
 step3_rows "$GUI_WORK/before.txt"
 dos='C:\Program Files\Tidewell Fixture Removable'
-printf '%s\n' "$dos" "$dos\data" "$dos\data\user.cfg" | sort | cmp -s - "$GUI_WORK/before.txt" ||
+printf '%s\n' "$dos\\" "$dos\data" "$dos\data\user.cfg" | sort | cmp -s - "$GUI_WORK/before.txt" ||
   gui_fail "Step 3 offers more than what the uninstaller left: $(tr '\n' ';' <"$GUI_WORK/before.txt")"
 gui_shot step3-left
 

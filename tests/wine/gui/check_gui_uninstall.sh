@@ -38,6 +38,28 @@ expect_line "$GUI_WORK/list.txt" "Tidewell Demo Visual C++ Runtime"$'\t'"10" "th
 expect_line "$GUI_WORK/list.txt" "Tidewell Demo Sync"$'\t'"8" "the group of other Microsoft programs"
 gui_shot step1-list
 
+# ---- Entries found by name alone show unticked -----------------------------
+# (tests/fixtures/names.nsi: its data folders and settings keys carry its
+# vendor's and its product's names.)
+drv click-program "Tidewell Names App Pro 2.1"
+drv click Bn_TW_RunAanlysis
+drv wait-visible TS_TW_Step2 60
+drv report-rows LV_TW_Step2_RegistryEntries >"$GUI_WORK/names-registry.txt"
+drv report-rows LV_TW_Step2_FilesFolders >"$GUI_WORK/names-files.txt"
+grep -qxF '[ ] HKCU|Software\Tidewell Names Vendor\Tidewell Names App Pro' "$GUI_WORK/names-registry.txt" ||
+  gui_fail "the vendor's settings key is not an unticked row: $(tr '\n' ';' <"$GUI_WORK/names-registry.txt")"
+grep -qx '\[x\] HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellNamesAppPro' \
+  "$GUI_WORK/names-registry.txt" || gui_fail "the uninstall entry is not a ticked row"
+grep -q '^\[ \] C:.*\\Tidewell Names Vendor\\Tidewell Names App Pro$' "$GUI_WORK/names-files.txt" ||
+  gui_fail "no unticked data folder: $(tr '\n' ';' <"$GUI_WORK/names-files.txt")"
+expect_no_line_containing "$GUI_WORK/names-files.txt" "Tidewell Names App\\" "the neighbour's rows"
+drv click Bn_TW_Step2_Registrylist
+drv wait-visible LV_TW_Step2_RegistryEntries 5
+gui_shot step2-name-matches
+drv click Bn_TW_Step2toStpe1
+gui_wait_inventory
+drv wait-visible TS_TW_Step1 10
+
 # ---- Analysis -----------------------------------------------------------------
 drv click-program "$name"
 drv expect-text LB_TW_Step1_Software_Name "$name" 5 >/dev/null
