@@ -45,15 +45,33 @@ Text ReplaceToken(Text text, const Text& token, const Text& by) {
   return text;
 }
 
+// Whether the text holds something that can be an environment name: "%",
+// a name that does not start with a digit ("%1" of a command line is an
+// argument) and holds no quote or "\", then "%".
+bool HoldsEnvironmentName(const Text& text) {
+  for (std::size_t open = text.find(u'%'); open != Text::npos; open = text.find(u'%', open + 1)) {
+    const std::size_t close = text.find(u'%', open + 1);
+    if (close == Text::npos) return false;
+    const Text name = text.substr(open + 1, close - open - 1);
+    if (!name.empty() && !(name[0] >= u'0' && name[0] <= u'9') && name.find_first_of(u"\"\\") == Text::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 Text ExpandEnvironmentNative(const Text& text) {
-  if (text.find(u'%') == Text::npos) return text;
+  if (!HoldsEnvironmentName(text)) return text;
   Text native = text;
+  const Text upper = UpperAscii(text);
   for (const auto& pair : {std::make_pair(Text(u"%ProgramFiles%"), Text(u"%ProgramW6432%")),
                            std::make_pair(Text(u"%CommonProgramFiles%"), Text(u"%CommonProgramW6432%"))}) {
     // Only where the process has the native name (64-bit Windows).
-    if (ExpandEnvironment(pair.second) != pair.second) native = ReplaceToken(native, pair.first, pair.second);
+    if (Contains(upper, UpperAscii(pair.first)) && ExpandEnvironment(pair.second) != pair.second) {
+      native = ReplaceToken(native, pair.first, pair.second);
+    }
   }
   return ExpandEnvironment(native);
 }

@@ -93,7 +93,7 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void mpr_pro_ScanSettingsKeysByName(bool is64);
 
   // ---- Areas outside the folders whose entries point into them, run after
-  // the ten areas (outside_areas.cpp). Each tests its targets with the
+  // the registry areas (outside_areas.cpp). Each tests its targets with the
   // membership test against the folders of the file trace and records
   // through mpr_pro_AddFile, mpr_pro_AddFolder and mpr_pro_AddRegEntry.
   // Shortcuts (.lnk) of both Start Menus (with their subfolders) and both

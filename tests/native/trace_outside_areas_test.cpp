@@ -171,7 +171,7 @@ TEST_F(TraceOutsideAreas, EveryFormIsClaimedExactlyWhenItPointsIntoTheFolderAndT
   for (const Text& folder : {kCommonPrograms, kUserPrograms, kUserStartMenu, kPublicDesktop, kUserDesktop}) {
     EXPECT_EQ(0, CountOf(paths, folder)) << U8(folder);
   }
-  // Found in the order a, b, c, f, after the ten areas: the last registry
+  // Found after the registry areas, the firewall rules last: the last registry
   // lines are these areas' own.
   ASSERT_FALSE(Found().empty());
   EXPECT_NE(Text::npos, Found().back().find(u"FirewallRules|")) << U8(Found().back());
