@@ -27,9 +27,6 @@ constexpr std::uint32_t kAfterTerminationMs = 500;
 // TerminateProcess returns before the process is gone: a bounded wait after.
 constexpr std::uint32_t kTerminationPollMs = 100;
 constexpr std::uint32_t kTerminationWaitMs = 5000;
-// How long a process named as an executable may take to become readable.
-constexpr std::uint32_t kStartingPollMs = 50;
-constexpr std::uint32_t kStartingWaitMs = 1000;
 
 bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
@@ -55,15 +52,8 @@ std::vector<std::uint32_t> ProcessesOf(const Text& exePath) {
     if (UpperAscii(Trim(entry.exeFile)) != upperName) continue;
     UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
     if (!query) continue;
-    // A process that is still starting has no module list yet, and
-    // GetModuleFileNameExW fails on it: a bounded wait for it.
     char16_t buffer[1024] = {};
-    std::uint32_t length = 0;
-    for (std::uint32_t waited = 0;; waited += kStartingPollMs) {
-      length = Plat().GetModuleFileNameEx(query.get(), buffer, 1024);
-      if (length > 0 || waited >= kStartingWaitMs) break;
-      Plat().Sleep(kStartingPollMs);
-    }
+    const std::uint32_t length = Plat().GetModuleFileNameEx(query.get(), buffer, 1024);
     if (length > 0 && length < 1024 && SameTextAscii(Trim(Text(buffer, length)), wanted))
       ids.push_back(entry.processId);
   }
