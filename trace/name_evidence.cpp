@@ -15,7 +15,7 @@ const char16_t* const kGenericWords[] = {
     u"Cache", u"Config", u"Settings", u"Setup", u"Update", u"Updater", u"Installer", u"Uninstall",
     u"Shared", u"System", u"Apps", u"App", u"Tools", u"Games", u"Program", u"Application", u"Logs",
     u"Log", u"Wow6432Node", u"Clients", u"Drivers", u"Fonts", u"Inc", u"Inc.", u"LLC", u"Ltd", u"Ltd.",
-    u"Corporation", u"Company", u"Unknown", u"N/A",
+    u"Corporation", u"Company", u"Unknown", u"N/A", u"Bin", u"x64", u"x86", u"Current", u"Latest",
 };
 
 bool IsVersionToken(const Text& token) {
@@ -53,7 +53,8 @@ bool IsUsableName(const Text& name) {
   }
   for (const char16_t* word : kGenericWords)
     if (SameTextAscii(trimmed, word)) return false;
-  return true;
+  // A folder named after a version ("C:\Vendor\App\2.1") names no product.
+  return !IsVersionToken(trimmed);
 }
 
 Text WithoutTrailingVersion(const Text& displayName) {

@@ -11,8 +11,8 @@ namespace tw {
 // A name usable as evidence: at least 3 characters once trimmed, none of
 // "\", "/", ":", "*", "?", quotes, "<", ">", "|" or a control character,
 // not "." or "..", and not a generic word ("Microsoft", "Windows", "Common
-// Files", "Temp", "Programs", "Users", "Default" and the like), compared
-// ASCII case-blind.
+// Files", "Temp", "Programs", "Users", "Default", "Bin" and the like),
+// compared ASCII case-blind, and not a version alone ("2.1", "v3").
 bool IsUsableName(const Text& name);
 
 // The display name without a trailing version: "Foo 5", "Foo 5.2",

@@ -17,7 +17,8 @@ TEST(NameRules, UsableNamesVersionsAndProductNames) {
   for (const char16_t* name : {u"Foo", u"Y App", u" Foo Paint Pro "})
     EXPECT_TRUE(IsUsableName(name)) << U8(name);
   for (const char16_t* name : {u"", u"Fo", u"  ab ", u"microsoft", u"WINDOWS", u"Common Files", u"temp", u"Programs",
-                               u"Users", u"Default", u"a\\b\\c", u"Foo/Bar", u"C:x", u"Fo*o", u".."})
+                               u"Users", u"Default", u"a\\b\\c", u"Foo/Bar", u"C:x", u"Fo*o", u"..", u"2.1", u"v3",
+                               u"2024.1", u"bin"})
     EXPECT_FALSE(IsUsableName(name)) << U8(name);
   const std::pair<const char16_t*, const char16_t*> versions[] = {
       {u"Foo 5", u"Foo"},           {u"Foo 5.2", u"Foo"},     {u"Foo 2024", u"Foo"},
