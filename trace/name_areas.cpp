@@ -84,7 +84,7 @@ std::unordered_set<Text> ZRU_Thread_Uninstaller::OtherProgramsNamePlaces() const
     for (const Text& place : NamePlacesBelowBase(other->mpu_str_Publisher,
                                                  ProductNames(other->mpu_str_InstallLocation, other->mpu_str_Name),
                                                  false))
-      places.insert(place);
+      places.insert(SameFolderForm(place));
   }
   return places;
 }
@@ -136,7 +136,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDataFoldersByName() {
     // Own places come product places first, the publisher's folder last, so
     // that its emptiness is judged with the product folders already rows.
     for (const Text& place : own) {
-      if (others.count(place) != 0) continue;
+      if (others.count(SameFolderForm(place)) != 0) continue;
       Text path = WithTrailingBackslash(base);
       bool found = true;
       for (const Text& part : PlaceParts(place)) {
@@ -162,7 +162,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDataFoldersByName() {
   if (folder.empty() || slash == Text::npos || slash < 3) return;
   const Text parent = folder.substr(0, slash);
   const Text parentName = FolderName(parent);
-  if (!IsUsableName(parentName) || others.count(UpperAscii(parentName)) != 0 || !IsDirectory(parent)) return;
+  if (!IsUsableName(parentName) || others.count(SameFolderForm(parentName)) != 0 || !IsDirectory(parent)) return;
   if (claimable(parent) && onlyOwnRows(parent)) mpr_pro_AddFolder(parent);
 }
 
@@ -199,7 +199,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanSettingsKeysByName(bool is64) {
                         Root{win::kHKeyLocalMachine, u"HKLM", u"SOFTWARE"}}) {
     for (const Text& base : {Text(r.software), Text(r.software) + u"\\Wow6432Node"}) {
       for (const Text& place : own) {
-        if (others.count(place) != 0) continue;
+        if (others.count(SameFolderForm(place)) != 0) continue;
         Text key = base;
         bool found = true;
         for (const Text& part : PlaceParts(place)) {

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "access/folders.h"
+#include "access/path_guard.h"
+#include "access/registry.h"
+
 namespace tw {
 
 namespace {
@@ -74,7 +78,14 @@ Text FolderName(const Text& folder) {
 
 TextList ProductNames(const Text& installLocation, const Text& displayName) {
   TextList names;
-  AddOnce(&names, FolderName(installLocation));
+  // The folder as Windows reaches it; a spelling the guard would not take
+  // (a network path) is named as written.
+  Text folder = CleanedPath(installLocation);
+  if (folder.find(u'~') != Text::npos) {
+    const Text longForm = GetLongPath(folder);
+    if (!longForm.empty()) folder = longForm;
+  }
+  AddOnce(&names, FolderName(folder.empty() ? installLocation : folder));
   AddOnce(&names, WithoutTrailingVersion(displayName));
   return names;
 }
@@ -92,6 +103,19 @@ TextList NamePlacesBelowBase(const Text& publisher, const TextList& productNames
   }
   if (takes(p)) AddOnce(&places, UpperAscii(p));
   return places;
+}
+
+Text SameFolderForm(const Text& place) {
+  TextList parts;
+  SplitByBackslash(UpperAscii(place), &parts);
+  Text form;
+  for (Text part : parts) {
+    while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+    part = Trim(part);
+    if (!form.empty()) form += u'\\';
+    form += part;
+  }
+  return form;
 }
 
 }  // namespace tw

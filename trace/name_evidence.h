@@ -24,8 +24,10 @@ Text WithoutTrailingVersion(const Text& displayName);
 // drive root or an empty path.
 Text FolderName(const Text& folder);
 
-// A program's product names: its install folder's own name and its display
-// name without a trailing version, trimmed, blanks dropped, each once
+// A program's product names: its install folder's own name, as Windows
+// names that folder (".", "..", "/", trailing dots and spaces taken as
+// Windows takes them, an 8.3 name expanded when the folder exists), and its
+// display name without a trailing version, trimmed, blanks dropped, each once
 // (ASCII case-blind), in that order. Not filtered by IsUsableName.
 TextList ProductNames(const Text& installLocation, const Text& displayName);
 
@@ -36,5 +38,11 @@ TextList ProductNames(const Text& installLocation, const Text& displayName);
 // take part (what a program may claim); without, every non-empty name (what
 // another program could own).
 TextList NamePlacesBelowBase(const Text& publisher, const TextList& productNames, bool usableOnly);
+
+// The form in which two places are one folder to Windows: upper-cased
+// (ASCII), each name without its trailing dots and spaces ("Xco." and
+// "XCO " both make the folder "Xco"). What another program could own is
+// compared in this form.
+Text SameFolderForm(const Text& place);
 
 }  // namespace tw

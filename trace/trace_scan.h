@@ -132,7 +132,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void ReportRegistry(const Text& line, std::uint32_t count);
   void DeliverLists();
   // The places below a base the record's names may claim, and those other
-  // listed programs could own (trace/name_evidence.h).
+  // listed programs could own (trace/name_evidence.h), the latter in
+  // SameFolderForm.
   TextList OwnNamePlaces() const;
   std::unordered_set<Text> OtherProgramsNamePlaces() const;
   TextList OtherProgramsInstallFolders() const;

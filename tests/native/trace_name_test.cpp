@@ -161,6 +161,43 @@ TEST_F(NameAreas, NothingWhereNamesAreGenericShortOrAKeyPointsIntoAnotherProgram
   }
 }
 
+// One trace of Y on a machine of its own, with one neighbour added first.
+struct OneNeighbour : NameAreas {
+  using NameAreas::appData;
+  using NameAreas::localAppData;
+  void TestBody() override {}
+  std::set<Text> Run(const Text& name, const Text& folder, const Text& publisher) {
+    machine.AddFile(u"D:\\Games\\Y App\\g.exe", "MZ");
+    machine.SetShortName(u"D:\\Games\\Y App", u"YAPP~1");
+    machine.AddFile(u"C:\\Program Files\\Xco\\Q\\q.exe", "MZ");
+    machine.AddFile(appData + u"Y App\\save.dat", "x");
+    machine.CreateKey(kCU, kSoftware + u"Y App");
+    AddProgram(name, folder)->mpu_str_Publisher = publisher;
+    TraceProgram(u"Y App 5");
+    return ByName();
+  }
+};
+
+TEST(NameAreasNeighbour, ANeighboursNamesCountHoweverItsEntrySpellsThem) {
+  // A neighbour's names are what Windows makes of them: its folder reached
+  // through "\.", "..", trailing dots and spaces, "/" or an 8.3 name is named
+  // "Y App", and a publisher "Xco." or "XCO " writes into the folder "Xco".
+  // None of those places may be claimed for Y.
+  for (const char16_t* spelling : {u"D:\\Games\\Y App\\.", u"D:\\Games\\Y App\\..\\Y App", u"D:\\Games\\Y App.",
+                                   u"D:\\Games\\Y App. . \\", u"D:/Games/Y App/.", u"D:\\Games\\YAPP~1"}) {
+    OneNeighbour run;
+    const std::set<Text> found = run.Run(u"Zed Game", spelling, u"Other Ltd");
+    EXPECT_EQ(0u, found.count(run.appData + u"Y App")) << U8(spelling);
+    EXPECT_EQ(0u, found.count(kCuSoftware + u"Y App")) << U8(spelling);
+  }
+  for (const char16_t* publisher : {u"Xco.", u"XCO ", u"Xco . .", u" xco.."}) {
+    OneNeighbour run;
+    const std::set<Text> found = run.Run(u"Q Tool", u"C:\\Program Files\\Xco\\Q", publisher);
+    EXPECT_EQ(0u, found.count(run.localAppData + u"Xco")) << U8(publisher);
+    EXPECT_EQ(1u, found.count(run.localAppData + u"Xco\\Y App")) << U8(publisher);
+  }
+}
+
 TEST_F(NameAreas, ForceRemoveTakesTheFoldersNameAlone) {
   AddNeighbour();
   machine.AddFile(u"D:\\Tools\\Y App\\y.exe", "MZ");
