@@ -312,14 +312,33 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
   }
 
   // ---- The registry lines.
+  // A service or task goes only as the program's: it starts a program in
+  // one of the listed folders or a listed file, or one that is gone. One
+  // that starts something still there and outside the lists (a Windows
+  // service outside the Windows folder, another program's) is not shown to
+  // be this program's, whatever line names it.
+  std::vector<TextList> listedForms;
+  for (std::size_t i = 0; i < pathRows; ++i) listedForms.push_back(FormsOf(pathAt(i)));
+  const auto startsListedOrGone = [&](const ManagedEntry& managed) {
+    const TextList programs = ManagedEntryPrograms(managed);
+    bool anyPresent = false;
+    for (const Text& program : programs) {
+      const TextList forms = FormsOf(program);
+      for (const TextList& listed : listedForms)
+        if (AnyAtOrBelow(forms, listed)) return true;
+      anyPresent = anyPresent || forms.empty() || PathExists(program);
+    }
+    return !anyPresent;
+  };
   for (std::size_t i = 0; i < request.registry.size(); ++i) {
     PlanEntry entry;
     entry.entry = request.registry[i];
     RegistryLineParts parts;
     const bool wellFormed = ParseRegistryLine(entry.entry, &parts);
     entry.kind = !wellFormed ? PlanKind::kLine : parts.isValue ? PlanKind::kValue : PlanKind::kKey;
-    const ManagedKind managed =
-        wellFormed ? ManagedEntryOf(parts.rootText, RawKeyPath(entry.entry), parts.isValue).kind : ManagedKind::kNone;
+    const ManagedEntry managedEntry =
+        wellFormed ? ManagedEntryOf(parts.rootText, RawKeyPath(entry.entry), parts.isValue) : ManagedEntry();
+    const ManagedKind managed = managedEntry.kind;
     if (managed == ManagedKind::kService) entry.kind = PlanKind::kService;
     if (managed == ManagedKind::kScheduledTask) entry.kind = PlanKind::kTask;
     const Text upperKey = UpperAscii(parts.keyPath);
@@ -352,6 +371,11 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
                                         parts.isValue ? &parts.valueName : nullptr)) {
       entry.action = PlanAction::kRefuse;
       entry.reason = u"a registry key or value Windows or other programs need";
+    } else if (managed != ManagedKind::kNone && !startsListedOrGone(managedEntry)) {
+      entry.action = PlanAction::kRefuse;
+      entry.reason = managed == ManagedKind::kService
+                         ? u"a service that starts a program outside the listed folders and files"
+                         : u"a scheduled task that starts a program outside the listed folders and files";
     } else {
       entry.action = PlanAction::kDelete;
       if (!parts.isValue) {

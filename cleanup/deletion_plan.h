@@ -9,8 +9,9 @@
 //      everything inside a kept folder or key.
 //   2. Kept for another listed program: inside another program's folder, or
 //      the folder that holds this program's folder and another program's.
-//   3. Refused: what cleanup/deletion_guard.h protects, and registry lines
-//      that name no key or value.
+//   3. Refused: what cleanup/deletion_guard.h protects, registry lines
+//      that name no key or value, and a service or scheduled task that
+//      starts a program still there outside the listed folders and files.
 //   4. Deleted. A folder or key that holds kept entries is deleted around
 //      them: everything else in it goes, the kept entries and the folders and
 //      keys on their way stay.
