@@ -119,6 +119,17 @@ bool ParseRegistryLine(const Text& line, RegistryLineParts* parts);
 // a service or a scheduled task, whether its manager still has it.
 bool RegistryEntryExists(const RegistryLineParts& parts, bool view64);
 
+// The keys a key path under `root` can name, in the comparison form the
+// plan and the execution share ("HKLM\SOFTWARE\VENDOR"): upper-cased, empty
+// components and Wow6432Node components dropped (a key and its redirected
+// spelling are one key to what the user keeps), and a key of HKCR as both
+// keys its merged view reads (HKCU's and HKLM's Software\Classes).
+TextList RegistryKeyForms(HKey root, const Text& keyPath);
+// Some form of `inner` is some form of `outer` or lies below it.
+bool AnyKeyAtOrBelow(const TextList& inner, const TextList& outer);
+// The two share a form.
+bool SameKey(const TextList& a, const TextList& b);
+
 // "delete", "keep", "refused"; "folder", "file", "key", "value", "line",
 // "service", "task".
 const char* PlanActionName(PlanAction action);
