@@ -85,6 +85,9 @@ std::unordered_set<Text> ZRU_Thread_Uninstaller::OtherProgramsNamePlaces() const
                                                  ProductNames(other->mpu_str_InstallLocation, other->mpu_str_Name),
                                                  false))
       places.insert(SameFolderForm(place));
+    // So is every folder on the way to theirs: a vendor folder by the name
+    // it has on disk.
+    for (const Text& name : FolderNamesOnPath(other->mpu_str_InstallLocation)) places.insert(SameFolderForm(name));
   }
   return places;
 }

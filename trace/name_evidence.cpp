@@ -76,16 +76,34 @@ Text FolderName(const Text& folder) {
   return Trim(at == Text::npos ? Text() : path.substr(at + 1));
 }
 
-TextList ProductNames(const Text& installLocation, const Text& displayName) {
-  TextList names;
-  // The folder as Windows reaches it; a spelling the guard would not take
-  // (a network path) is named as written.
+namespace {
+
+// The folder as Windows reaches it; a spelling the guard would not take (a
+// network path) as written.
+Text FolderAsWindowsNamesIt(const Text& installLocation) {
   Text folder = CleanedPath(installLocation);
   if (folder.find(u'~') != Text::npos) {
     const Text longForm = GetLongPath(folder);
     if (!longForm.empty()) folder = longForm;
   }
-  AddOnce(&names, FolderName(folder.empty() ? installLocation : folder));
+  return folder.empty() ? installLocation : folder;
+}
+
+}  // namespace
+
+TextList FolderNamesOnPath(const Text& installLocation) {
+  TextList names;
+  Text folder = FolderAsWindowsNamesIt(installLocation);
+  for (Text name = FolderName(folder); !name.empty(); name = FolderName(folder)) {
+    names.insert(names.begin(), name);
+    folder = folder.substr(0, folder.find_last_of(u"\\/"));
+  }
+  return names;
+}
+
+TextList ProductNames(const Text& installLocation, const Text& displayName) {
+  TextList names;
+  AddOnce(&names, FolderName(FolderAsWindowsNamesIt(installLocation)));
   AddOnce(&names, WithoutTrailingVersion(displayName));
   return names;
 }

@@ -31,6 +31,13 @@ Text FolderName(const Text& folder);
 // (ASCII case-blind), in that order. Not filtered by IsUsableName.
 TextList ProductNames(const Text& installLocation, const Text& displayName);
 
+// The names of the folders on the way to a program's install folder, as
+// Windows names them (cleaned, 8.3 names expanded when it exists), the
+// drive left out: "C:\Program Files\Google\Chrome\Application" gives
+// "Program Files", "Google", "Chrome", "Application". A vendor folder is
+// often named otherwise than the publisher ("Google" for "Google LLC").
+TextList FolderNamesOnPath(const Text& installLocation);
+
 // The places a program's names lead to, each a path below its base (the
 // folder bases AppData, LocalAppData, ProgramData; the key base "Software"),
 // without the base: "P\N", "N" for every product name N, and "P" alone.

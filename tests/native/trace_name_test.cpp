@@ -163,8 +163,13 @@ TEST_F(NameAreas, NothingWhereNamesAreGenericShortOrAKeyPointsIntoAnotherProgram
 
 // One trace of Y on a machine of its own, with one neighbour added first.
 struct OneNeighbour : NameAreas {
+  using NameAreas::AddProgram;
   using NameAreas::appData;
+  using NameAreas::ForceRemove;
   using NameAreas::localAppData;
+  using NameAreas::machine;
+  using NameAreas::Shown;
+  std::set<Text> ByNameRows() const { return ByName(); }
   void TestBody() override {}
   std::set<Text> Run(const Text& name, const Text& folder, const Text& publisher) {
     machine.AddFile(u"D:\\Games\\Y App\\g.exe", "MZ");
@@ -195,6 +200,28 @@ TEST(NameAreasNeighbour, ANeighboursNamesCountHoweverItsEntrySpellsThem) {
     const std::set<Text> found = run.Run(u"Q Tool", u"C:\\Program Files\\Xco\\Q", publisher);
     EXPECT_EQ(0u, found.count(run.localAppData + u"Xco")) << U8(publisher);
     EXPECT_EQ(1u, found.count(run.localAppData + u"Xco\\Y App")) << U8(publisher);
+  }
+}
+
+TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
+  // Chrome's and Reader's data lie under their vendor folders, named as
+  // their install paths name them, not as their publishers ("Google LLC",
+  // "Adobe Inc."): a folder picked for Force Remove, or a program, named
+  // "Google" or "Adobe" claims none of it.
+  for (const char16_t* name : {u"Google", u"Adobe", u"Chrome"}) {
+    OneNeighbour run;
+    run.machine.AddFile(u"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "MZ");
+    run.machine.AddFile(run.localAppData + u"Google\\Chrome\\User Data\\Default\\Bookmarks", "x");
+    run.machine.AddFile(run.localAppData + u"Chrome\\x.dat", "x");
+    run.machine.AddFile(run.appData + u"Adobe\\Acrobat\\prefs.dat", "x");
+    run.AddProgram(u"Google Chrome", u"C:\\Program Files\\Google\\Chrome\\Application")->mpu_str_Publisher =
+        u"Google LLC";
+    run.machine.AddFile(u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader\\r.exe", "MZ");
+    run.AddProgram(u"Adobe Acrobat Reader", u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader")->mpu_str_Publisher =
+        u"Adobe Inc.";
+    run.machine.AddFile(Text(u"D:\\Old\\") + name + u"\\x.exe", "MZ");
+    run.ForceRemove(Text(u"D:\\Old\\") + name);
+    EXPECT_TRUE(run.ByNameRows().empty()) << U8(name) << ": " << OneNeighbour::Shown(run.ByNameRows());
   }
 }
 
