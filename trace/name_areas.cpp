@@ -20,13 +20,17 @@ namespace {
 // The subfolder of `folder` whose name is `name`, compared whole and ASCII
 // case-blind (so "Foo Paint" never finds "Foo Paint Pro", and "Foo Inc." never
 // the "Foo Inc" Windows would open for it), as the folder spells it; empty when
-// there is none.
+// there is none. A link (Windows' compatibility junctions in ProgramData and
+// LocalAppData: "Templates", "History" ...) is never a program's folder by
+// its name.
 Text SubfolderNamed(const Text& folder, const Text& name) {
   FindData entry;
   UniqueFind find(Plat().FindFirstFile(WithTrailingBackslash(folder) + u"*", &entry));
   if (!find) return Text();
   do {
-    if ((entry.attributes & win::kFileAttributeDirectory) != 0 && SameTextAscii(entry.name, name)) return entry.name;
+    if ((entry.attributes & win::kFileAttributeDirectory) != 0 &&
+        (entry.attributes & win::kFileAttributeReparsePoint) == 0 && SameTextAscii(entry.name, name))
+      return entry.name;
   } while (Plat().FindNextFile(find.get(), &entry));
   return Text();
 }

@@ -168,6 +168,7 @@ struct OneNeighbour : NameAreas {
   using NameAreas::ForceRemove;
   using NameAreas::localAppData;
   using NameAreas::machine;
+  using NameAreas::programData;
   using NameAreas::Shown;
   std::set<Text> ByNameRows() const { return ByName(); }
   void TestBody() override {}
@@ -207,8 +208,9 @@ TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
   // Chrome's and Reader's data lie under their vendor folders, named as
   // their install paths name them, not as their publishers ("Google LLC",
   // "Adobe Inc."): a folder picked for Force Remove, or a program, named
-  // "Google" or "Adobe" claims none of it.
-  for (const char16_t* name : {u"Google", u"Adobe", u"Chrome"}) {
+  // "Google" or "Adobe" claims none of it; nor a link in a base ("Templates"
+  // in ProgramData, a junction of Windows') by its name.
+  for (const char16_t* name : {u"Google", u"Adobe", u"Chrome", u"Templates"}) {
     OneNeighbour run;
     run.machine.AddFile(u"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "MZ");
     run.machine.AddFile(run.localAppData + u"Google\\Chrome\\User Data\\Default\\Bookmarks", "x");
@@ -219,6 +221,9 @@ TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
     run.machine.AddFile(u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader\\r.exe", "MZ");
     run.AddProgram(u"Adobe Acrobat Reader", u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader")->mpu_str_Publisher =
         u"Adobe Inc.";
+    // Windows' compatibility junctions in the bases are no one's data.
+    run.machine.AddFile(u"C:\\ProgramData\\Microsoft\\Windows\\Templates\\t.dot", "x");
+    run.machine.AddDirectoryLink(run.programData + u"Templates", u"C:\\ProgramData\\Microsoft\\Windows\\Templates");
     run.machine.AddFile(Text(u"D:\\Old\\") + name + u"\\x.exe", "MZ");
     run.ForceRemove(Text(u"D:\\Old\\") + name);
     EXPECT_TRUE(run.ByNameRows().empty()) << U8(name) << ": " << OneNeighbour::Shown(run.ByNameRows());
