@@ -20,6 +20,13 @@ const char16_t* const kGenericWords[] = {
     u"Shared", u"System", u"Apps", u"App", u"Tools", u"Games", u"Program", u"Application", u"Logs",
     u"Log", u"Wow6432Node", u"Clients", u"Drivers", u"Fonts", u"Inc", u"Inc.", u"LLC", u"Ltd", u"Ltd.",
     u"Corporation", u"Company", u"Unknown", u"N/A",
+    // Windows' own folders and keys in the bases, which every program shares:
+    // the virtualised files of all legacy programs, the installers' package
+    // cache, crash dumps, shader caches, compatibility junctions, the low
+    // integrity store.
+    u"VirtualStore", u"Package Cache", u"CrashDumps", u"D3DSCache", u"Publishers", u"ConnectedDevicesPlatform",
+    u"PeerDistRepub", u"Comms", u"History", u"Temporary Internet Files", u"Templates", u"Start Menu", u"Favorites",
+    u"SoftwareDistribution", u"USOShared", u"USOPrivate", u"Identities", u"IsolatedStorage", u"AppDataLow",
 };
 
 bool IsVersionToken(const Text& token) {

@@ -210,7 +210,7 @@ TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
   // "Adobe Inc."): a folder picked for Force Remove, or a program, named
   // "Google" or "Adobe" claims none of it; nor a link in a base ("Templates"
   // in ProgramData, a junction of Windows') by its name.
-  for (const char16_t* name : {u"Google", u"Adobe", u"Chrome", u"Templates"}) {
+  for (const char16_t* name : {u"Google", u"Adobe", u"Chrome", u"Templates", u"VirtualStore", u"Package Cache"}) {
     OneNeighbour run;
     run.machine.AddFile(u"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "MZ");
     run.machine.AddFile(run.localAppData + u"Google\\Chrome\\User Data\\Default\\Bookmarks", "x");
@@ -224,6 +224,9 @@ TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
     // Windows' compatibility junctions in the bases are no one's data.
     run.machine.AddFile(u"C:\\ProgramData\\Microsoft\\Windows\\Templates\\t.dot", "x");
     run.machine.AddDirectoryLink(run.programData + u"Templates", u"C:\\ProgramData\\Microsoft\\Windows\\Templates");
+    // Nor Windows' own folders there, which every program shares.
+    run.machine.AddFile(run.localAppData + u"VirtualStore\\Program Files (x86)\\Old\\o.ini", "x");
+    run.machine.AddFile(run.programData + u"Package Cache\\{0000}\\setup.exe", "MZ");
     run.machine.AddFile(Text(u"D:\\Old\\") + name + u"\\x.exe", "MZ");
     run.ForceRemove(Text(u"D:\\Old\\") + name);
     EXPECT_TRUE(run.ByNameRows().empty()) << U8(name) << ": " << OneNeighbour::Shown(run.ByNameRows());
