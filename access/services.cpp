@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "access/command_line.h"
 #include "access/registry.h"
 #include "platform/handles.h"
 
@@ -145,6 +146,26 @@ bool ManagedEntryExists(const ManagedEntry& entry) {
       break;
   }
   return false;
+}
+
+TextList ManagedEntryPrograms(const ManagedEntry& entry) {
+  TextList programs;
+  const auto add = [&programs](const Text& command) {
+    const Text program = CommandProgramPath(command);
+    if (!program.empty()) programs.push_back(program);
+  };
+  if (entry.kind == ManagedKind::kService) {
+    Text image;
+    if (RegReadString(win::kHKeyLocalMachine, kServicesKey + entry.name, u"ImagePath", &image, kView64)) add(image);
+  } else if (entry.kind == ManagedKind::kScheduledTask) {
+    std::vector<ScheduledTask> tasks;
+    Plat().EnumScheduledTasks(&tasks);
+    for (const ScheduledTask& task : tasks) {
+      if (!SameTextAscii(task.path, entry.name)) continue;
+      for (const Text& command : task.programs) add(command);
+    }
+  }
+  return programs;
 }
 
 ManagedRemoval RemoveManagedEntry(const ManagedEntry& entry) {

@@ -36,6 +36,11 @@ ManagedEntry ManagedEntryOf(const Text& rootText, const Text& keyPath, bool isVa
 // existing.
 bool ManagedEntryExists(const ManagedEntry& entry);
 
+// The programs the entry starts, as their command lines name them
+// (access/command_line.h): a service's ImagePath, each action of a task
+// found by its path. Empty when none can be read.
+TextList ManagedEntryPrograms(const ManagedEntry& entry);
+
 // Bounds of the wait for a service to stop.
 constexpr std::uint32_t kServiceStopWaitMs = 20000;
 constexpr std::uint32_t kServiceStopPollMs = 250;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "access/command_line.h"
 #include "access/folders.h"
 #include "access/registry.h"
 #include "access/services.h"
@@ -197,8 +196,8 @@ bool IsWindowsOwnService(const Text& name) {
     // A service that is gone is nothing to judge: the deletion finds it absent.
     return RegKeyExists(win::kHKeyLocalMachine, key, kView64);
   }
-  const Text program = CommandProgramPath(imagePath);
-  return program.empty() || PathGuard::ForThisMachine().JudgeDeletion(program).Refused();
+  const TextList programs = ManagedEntryPrograms({ManagedKind::kService, name});
+  return programs.empty() || PathGuard::ForThisMachine().JudgeDeletion(programs.front()).Refused();
 }
 
 // Windows keeps its own tasks in the scheduler's Microsoft folder.

@@ -74,7 +74,7 @@ struct KeptPath {
 struct KeptLine {
   Text line;
   RegistryLineParts parts;
-  Text upperKey;
+  TextList keyForms;
 };
 
 bool KeyAtOrBelow(const Text& upperInner, const Text& upperOuter) {
@@ -82,6 +82,40 @@ bool KeyAtOrBelow(const Text& upperInner, const Text& upperOuter) {
 }
 
 }  // namespace
+
+TextList RegistryKeyForms(HKey root, const Text& keyPath) {
+  Text path;
+  std::size_t at = 0;
+  const Text upper = UpperAscii(keyPath);
+  while (at <= upper.size()) {
+    std::size_t end = upper.find(u'\\', at);
+    if (end == Text::npos) end = upper.size();
+    const Text part = Trim(upper.substr(at, end - at));
+    if (!part.empty() && part != u"WOW6432NODE") path += u"\\" + part;
+    at = end + 1;
+  }
+  switch (root) {
+    case win::kHKeyLocalMachine:
+      return {u"HKLM" + path};
+    case win::kHKeyCurrentUser:
+      return {u"HKCU" + path};
+    case win::kHKeyUsers:
+      return {u"HKU" + path};
+    case win::kHKeyClassesRoot:
+      return {u"HKCU\\SOFTWARE\\CLASSES" + path, u"HKLM\\SOFTWARE\\CLASSES" + path};
+    default:
+      return {};
+  }
+}
+
+bool AnyKeyAtOrBelow(const TextList& inner, const TextList& outer) {
+  for (const Text& i : inner)
+    for (const Text& o : outer)
+      if (KeyAtOrBelow(i, o)) return true;
+  return false;
+}
+
+bool SameKey(const TextList& a, const TextList& b) { return SameForm(a, b); }
 
 bool ParseRegistryLine(const Text& line, RegistryLineParts* parts) {
   TextList items;
@@ -214,7 +248,7 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     KeptLine kept;
     kept.line = line;
     if (ParseRegistryLine(line, &kept.parts)) {
-      kept.upperKey = UpperAscii(kept.parts.keyPath);
+      kept.keyForms = RegistryKeyForms(kept.parts.root, kept.parts.keyPath);
       keptLines.push_back(kept);
     }
   };
@@ -312,26 +346,46 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
   }
 
   // ---- The registry lines.
+  // A service or task goes only as the program's: it starts a program in
+  // one of the listed folders or a listed file, or one that is gone. One
+  // that starts something still there and outside the lists (a Windows
+  // service outside the Windows folder, another program's) is not shown to
+  // be this program's, whatever line names it.
+  std::vector<TextList> listedForms;
+  for (std::size_t i = 0; i < pathRows; ++i) listedForms.push_back(FormsOf(pathAt(i)));
+  const auto startsListedOrGone = [&](const ManagedEntry& managed) {
+    const TextList programs = ManagedEntryPrograms(managed);
+    bool anyPresent = false;
+    for (const Text& program : programs) {
+      const TextList forms = FormsOf(program);
+      for (const TextList& listed : listedForms)
+        if (AnyAtOrBelow(forms, listed)) return true;
+      anyPresent = anyPresent || forms.empty() || PathExists(program);
+    }
+    return !anyPresent;
+  };
   for (std::size_t i = 0; i < request.registry.size(); ++i) {
     PlanEntry entry;
     entry.entry = request.registry[i];
     RegistryLineParts parts;
     const bool wellFormed = ParseRegistryLine(entry.entry, &parts);
     entry.kind = !wellFormed ? PlanKind::kLine : parts.isValue ? PlanKind::kValue : PlanKind::kKey;
-    const ManagedKind managed =
-        wellFormed ? ManagedEntryOf(parts.rootText, RawKeyPath(entry.entry), parts.isValue).kind : ManagedKind::kNone;
+    const ManagedEntry managedEntry =
+        wellFormed ? ManagedEntryOf(parts.rootText, RawKeyPath(entry.entry), parts.isValue) : ManagedEntry();
+    const ManagedKind managed = managedEntry.kind;
     if (managed == ManagedKind::kService) entry.kind = PlanKind::kService;
     if (managed == ManagedKind::kScheduledTask) entry.kind = PlanKind::kTask;
-    const Text upperKey = UpperAscii(parts.keyPath);
+    // Kept lines are compared by the keys they name, however spelled.
+    const TextList keyForms = wellFormed ? RegistryKeyForms(parts.root, parts.keyPath) : TextList();
     const Text upperValue = UpperAscii(parts.valueName);
     const KeptLine* holder = nullptr;
     bool same = false;
     for (const KeptLine& k : keptLines) {
-      if (!wellFormed || k.parts.root != parts.root) continue;
+      if (!wellFormed) continue;
       if (k.parts.isValue) {
-        if (parts.isValue && k.upperKey == upperKey && UpperAscii(k.parts.valueName) == upperValue) same = true;
-      } else if (KeyAtOrBelow(upperKey, k.upperKey)) {
-        if (!parts.isValue && k.upperKey == upperKey) same = true;
+        if (parts.isValue && SameKey(k.keyForms, keyForms) && UpperAscii(k.parts.valueName) == upperValue) same = true;
+      } else if (AnyKeyAtOrBelow(keyForms, k.keyForms)) {
+        if (!parts.isValue && SameKey(k.keyForms, keyForms)) same = true;
         if (!holder) holder = &k;
       }
     }
@@ -352,12 +406,16 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
                                         parts.isValue ? &parts.valueName : nullptr)) {
       entry.action = PlanAction::kRefuse;
       entry.reason = u"a registry key or value Windows or other programs need";
+    } else if (managed != ManagedKind::kNone && !startsListedOrGone(managedEntry)) {
+      entry.action = PlanAction::kRefuse;
+      entry.reason = managed == ManagedKind::kService
+                         ? u"a service that starts a program outside the listed folders and files"
+                         : u"a scheduled task that starts a program outside the listed folders and files";
     } else {
       entry.action = PlanAction::kDelete;
       if (!parts.isValue) {
         for (const KeptLine& k : keptLines) {
-          if (k.parts.root == parts.root && KeyAtOrBelow(k.upperKey, upperKey) &&
-              (k.parts.isValue || k.upperKey != upperKey))
+          if (AnyKeyAtOrBelow(k.keyForms, keyForms) && (k.parts.isValue || !SameKey(k.keyForms, keyForms)))
             ++entry.keptInside;
         }
       }

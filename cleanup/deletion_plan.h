@@ -9,8 +9,9 @@
 //      everything inside a kept folder or key.
 //   2. Kept for another listed program: inside another program's folder, or
 //      the folder that holds this program's folder and another program's.
-//   3. Refused: what cleanup/deletion_guard.h protects, and registry lines
-//      that name no key or value.
+//   3. Refused: what cleanup/deletion_guard.h protects, registry lines
+//      that name no key or value, and a service or scheduled task that
+//      starts a program still there outside the listed folders and files.
 //   4. Deleted. A folder or key that holds kept entries is deleted around
 //      them: everything else in it goes, the kept entries and the folders and
 //      keys on their way stay.
@@ -117,6 +118,17 @@ bool ParseRegistryLine(const Text& line, RegistryLineParts* parts);
 // Whether the key or value exists, opened for reading only; for the line of
 // a service or a scheduled task, whether its manager still has it.
 bool RegistryEntryExists(const RegistryLineParts& parts, bool view64);
+
+// The keys a key path under `root` can name, in the comparison form the
+// plan and the execution share ("HKLM\SOFTWARE\VENDOR"): upper-cased, empty
+// components and Wow6432Node components dropped (a key and its redirected
+// spelling are one key to what the user keeps), and a key of HKCR as both
+// keys its merged view reads (HKCU's and HKLM's Software\Classes).
+TextList RegistryKeyForms(HKey root, const Text& keyPath);
+// Some form of `inner` is some form of `outer` or lies below it.
+bool AnyKeyAtOrBelow(const TextList& inner, const TextList& outer);
+// The two share a form.
+bool SameKey(const TextList& a, const TextList& b);
 
 // "delete", "keep", "refused"; "folder", "file", "key", "value", "line",
 // "service", "task".

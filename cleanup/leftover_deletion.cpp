@@ -112,31 +112,26 @@ bool RemainsAround(const Text& dir, const TextList& keep, int depth) {
 
 struct KeptRegistryLine {
   RegistryLineParts parts;
-  Text upperKey;
+  TextList keyForms;  // RegistryKeyForms: a kept line matches in any spelling
 };
 
-bool UnderKey(const Text& upperInner, const Text& upperOuter) {
-  return upperInner == upperOuter || StartsWith(upperInner, upperOuter + u"\\");
-}
-
 // Whether the key `path` holds kept lines (values of it, or anything below it).
-bool KeyHoldsKept(HKey root, const Text& upperPath, const std::vector<KeptRegistryLine>& kept) {
+bool KeyHoldsKept(const TextList& pathForms, const std::vector<KeptRegistryLine>& kept) {
   for (const KeptRegistryLine& k : kept)
-    if (k.parts.root == root && UnderKey(k.upperKey, upperPath)) return true;
+    if (AnyKeyAtOrBelow(k.keyForms, pathForms)) return true;
   return false;
 }
 
-bool ValueKept(HKey root, const Text& upperPath, const Text& name, const std::vector<KeptRegistryLine>& kept) {
+bool ValueKept(const TextList& pathForms, const Text& name, const std::vector<KeptRegistryLine>& kept) {
   for (const KeptRegistryLine& k : kept)
-    if (k.parts.root == root && k.parts.isValue && k.upperKey == upperPath &&
-        UpperAscii(k.parts.valueName) == UpperAscii(name))
+    if (k.parts.isValue && SameKey(k.keyForms, pathForms) && UpperAscii(k.parts.valueName) == UpperAscii(name))
       return true;
   return false;
 }
 
-bool KeyKept(HKey root, const Text& upperPath, const std::vector<KeptRegistryLine>& kept) {
+bool KeyKept(const TextList& pathForms, const std::vector<KeptRegistryLine>& kept) {
   for (const KeptRegistryLine& k : kept)
-    if (k.parts.root == root && !k.parts.isValue && k.upperKey == upperPath) return true;
+    if (!k.parts.isValue && SameKey(k.keyForms, pathForms)) return true;
   return false;
 }
 
@@ -145,12 +140,12 @@ bool KeyKept(HKey root, const Text& upperPath, const std::vector<KeptRegistryLin
 // when something that is not kept is left.
 bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>& kept, ViewFlag view, bool remove,
                int depth) {
-  const Text upper = UpperAscii(path);
+  const TextList forms = RegistryKeyForms(root, path);
   bool left = false;
   TextList values;
   RegEnumValueNames(root, path, &values, view);
   for (const Text& name : values) {
-    if (ValueKept(root, upper, name, kept)) continue;
+    if (ValueKept(forms, name, kept)) continue;
     if (remove) RegRemoveValue(root, path, name, view);
     else left = true;
   }
@@ -158,9 +153,9 @@ bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>&
   RegEnumSubKeys(root, path, &subKeys, view);
   for (const Text& name : subKeys) {
     const Text sub = path + u"\\" + name;
-    const Text upperSub = UpperAscii(sub);
-    if (KeyKept(root, upperSub, kept)) continue;
-    if (!KeyHoldsKept(root, upperSub, kept)) {
+    const TextList subForms = RegistryKeyForms(root, sub);
+    if (KeyKept(subForms, kept)) continue;
+    if (!KeyHoldsKept(subForms, kept)) {
       if (remove) RegDeleteKeyTree(root, sub, view);
       else left = true;
     } else if (depth < kMaxDepth) {
@@ -285,7 +280,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   for (const Text& line : plan.keptRegistry) {
     KeptRegistryLine k;
     if (ParseRegistryLine(line, &k.parts)) {
-      k.upperKey = UpperAscii(k.parts.keyPath);
+      k.keyForms = RegistryKeyForms(k.parts.root, k.parts.keyPath);
       keptLines.push_back(k);
     }
   }

@@ -20,13 +20,17 @@ namespace {
 // The subfolder of `folder` whose name is `name`, compared whole and ASCII
 // case-blind (so "Foo Paint" never finds "Foo Paint Pro", and "Foo Inc." never
 // the "Foo Inc" Windows would open for it), as the folder spells it; empty when
-// there is none.
+// there is none. A link (Windows' compatibility junctions in ProgramData and
+// LocalAppData: "Templates", "History" ...) is never a program's folder by
+// its name.
 Text SubfolderNamed(const Text& folder, const Text& name) {
   FindData entry;
   UniqueFind find(Plat().FindFirstFile(WithTrailingBackslash(folder) + u"*", &entry));
   if (!find) return Text();
   do {
-    if ((entry.attributes & win::kFileAttributeDirectory) != 0 && SameTextAscii(entry.name, name)) return entry.name;
+    if ((entry.attributes & win::kFileAttributeDirectory) != 0 &&
+        (entry.attributes & win::kFileAttributeReparsePoint) == 0 && SameTextAscii(entry.name, name))
+      return entry.name;
   } while (Plat().FindNextFile(find.get(), &entry));
   return Text();
 }
@@ -84,7 +88,10 @@ std::unordered_set<Text> ZRU_Thread_Uninstaller::OtherProgramsNamePlaces() const
     for (const Text& place : NamePlacesBelowBase(other->mpu_str_Publisher,
                                                  ProductNames(other->mpu_str_InstallLocation, other->mpu_str_Name),
                                                  false))
-      places.insert(place);
+      places.insert(SameFolderForm(place));
+    // So is every folder on the way to theirs: a vendor folder by the name
+    // it has on disk.
+    for (const Text& name : FolderNamesOnPath(other->mpu_str_InstallLocation)) places.insert(SameFolderForm(name));
   }
   return places;
 }
@@ -136,7 +143,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDataFoldersByName() {
     // Own places come product places first, the publisher's folder last, so
     // that its emptiness is judged with the product folders already rows.
     for (const Text& place : own) {
-      if (others.count(place) != 0) continue;
+      if (others.count(SameFolderForm(place)) != 0) continue;
       Text path = WithTrailingBackslash(base);
       bool found = true;
       for (const Text& part : PlaceParts(place)) {
@@ -162,7 +169,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDataFoldersByName() {
   if (folder.empty() || slash == Text::npos || slash < 3) return;
   const Text parent = folder.substr(0, slash);
   const Text parentName = FolderName(parent);
-  if (!IsUsableName(parentName) || others.count(UpperAscii(parentName)) != 0 || !IsDirectory(parent)) return;
+  if (!IsUsableName(parentName) || others.count(SameFolderForm(parentName)) != 0 || !IsDirectory(parent)) return;
   if (claimable(parent) && onlyOwnRows(parent)) mpr_pro_AddFolder(parent);
 }
 
@@ -199,7 +206,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanSettingsKeysByName(bool is64) {
                         Root{win::kHKeyLocalMachine, u"HKLM", u"SOFTWARE"}}) {
     for (const Text& base : {Text(r.software), Text(r.software) + u"\\Wow6432Node"}) {
       for (const Text& place : own) {
-        if (others.count(place) != 0) continue;
+        if (others.count(SameFolderForm(place)) != 0) continue;
         Text key = base;
         bool found = true;
         for (const Text& part : PlaceParts(place)) {

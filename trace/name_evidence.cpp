@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "access/folders.h"
+#include "access/path_guard.h"
+#include "access/registry.h"
+
 namespace tw {
 
 namespace {
@@ -16,6 +20,13 @@ const char16_t* const kGenericWords[] = {
     u"Shared", u"System", u"Apps", u"App", u"Tools", u"Games", u"Program", u"Application", u"Logs",
     u"Log", u"Wow6432Node", u"Clients", u"Drivers", u"Fonts", u"Inc", u"Inc.", u"LLC", u"Ltd", u"Ltd.",
     u"Corporation", u"Company", u"Unknown", u"N/A", u"Bin", u"x64", u"x86", u"Current", u"Latest",
+    // Windows' own folders and keys in the bases, which every program shares:
+    // the virtualised files of all legacy programs, the installers' package
+    // cache, crash dumps, shader caches, compatibility junctions, the low
+    // integrity store.
+    u"VirtualStore", u"Package Cache", u"CrashDumps", u"D3DSCache", u"Publishers", u"ConnectedDevicesPlatform",
+    u"PeerDistRepub", u"Comms", u"History", u"Temporary Internet Files", u"Templates", u"Start Menu", u"Favorites",
+    u"SoftwareDistribution", u"USOShared", u"USOPrivate", u"Identities", u"IsolatedStorage", u"AppDataLow",
 };
 
 bool IsVersionToken(const Text& token) {
@@ -73,9 +84,34 @@ Text FolderName(const Text& folder) {
   return Trim(at == Text::npos ? Text() : path.substr(at + 1));
 }
 
+namespace {
+
+// The folder as Windows reaches it; a spelling the guard would not take (a
+// network path) as written.
+Text FolderAsWindowsNamesIt(const Text& installLocation) {
+  Text folder = CleanedPath(installLocation);
+  if (folder.find(u'~') != Text::npos) {
+    const Text longForm = GetLongPath(folder);
+    if (!longForm.empty()) folder = longForm;
+  }
+  return folder.empty() ? installLocation : folder;
+}
+
+}  // namespace
+
+TextList FolderNamesOnPath(const Text& installLocation) {
+  TextList names;
+  Text folder = FolderAsWindowsNamesIt(installLocation);
+  for (Text name = FolderName(folder); !name.empty(); name = FolderName(folder)) {
+    names.insert(names.begin(), name);
+    folder = folder.substr(0, folder.find_last_of(u"\\/"));
+  }
+  return names;
+}
+
 TextList ProductNames(const Text& installLocation, const Text& displayName) {
   TextList names;
-  AddOnce(&names, FolderName(installLocation));
+  AddOnce(&names, FolderName(FolderAsWindowsNamesIt(installLocation)));
   AddOnce(&names, WithoutTrailingVersion(displayName));
   return names;
 }
@@ -93,6 +129,19 @@ TextList NamePlacesBelowBase(const Text& publisher, const TextList& productNames
   }
   if (takes(p)) AddOnce(&places, UpperAscii(p));
   return places;
+}
+
+Text SameFolderForm(const Text& place) {
+  TextList parts;
+  SplitByBackslash(UpperAscii(place), &parts);
+  Text form;
+  for (Text part : parts) {
+    while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+    part = Trim(part);
+    if (!form.empty()) form += u'\\';
+    form += part;
+  }
+  return form;
 }
 
 }  // namespace tw

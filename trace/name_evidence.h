@@ -24,10 +24,19 @@ Text WithoutTrailingVersion(const Text& displayName);
 // drive root or an empty path.
 Text FolderName(const Text& folder);
 
-// A program's product names: its install folder's own name and its display
-// name without a trailing version, trimmed, blanks dropped, each once
+// A program's product names: its install folder's own name, as Windows
+// names that folder (".", "..", "/", trailing dots and spaces taken as
+// Windows takes them, an 8.3 name expanded when the folder exists), and its
+// display name without a trailing version, trimmed, blanks dropped, each once
 // (ASCII case-blind), in that order. Not filtered by IsUsableName.
 TextList ProductNames(const Text& installLocation, const Text& displayName);
+
+// The names of the folders on the way to a program's install folder, as
+// Windows names them (cleaned, 8.3 names expanded when it exists), the
+// drive left out: "C:\Program Files\Google\Chrome\Application" gives
+// "Program Files", "Google", "Chrome", "Application". A vendor folder is
+// often named otherwise than the publisher ("Google" for "Google LLC").
+TextList FolderNamesOnPath(const Text& installLocation);
 
 // The places a program's names lead to, each a path below its base (the
 // folder bases AppData, LocalAppData, ProgramData; the key base "Software"),
@@ -36,5 +45,11 @@ TextList ProductNames(const Text& installLocation, const Text& displayName);
 // take part (what a program may claim); without, every non-empty name (what
 // another program could own).
 TextList NamePlacesBelowBase(const Text& publisher, const TextList& productNames, bool usableOnly);
+
+// The form in which two places are one folder to Windows: upper-cased
+// (ASCII), each name without its trailing dots and spaces ("Xco." and
+// "XCO " both make the folder "Xco"). What another program could own is
+// compared in this form.
+Text SameFolderForm(const Text& place);
 
 }  // namespace tw

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "access/command_line.h"
 #include "access/environment.h"
 #include "access/folders.h"
 #include "platform/handles.h"
@@ -115,7 +116,11 @@ Text FirewallApp(const Text& rule) {
 
 bool ZRU_Thread_Uninstaller::PointsIntoFolders(const Text& value) const {
   const Text expanded = Trim(ExpandEnvironmentNative(Trim(value)));
-  return !expanded.empty() && mpr_func_IsSoftwarePath(expanded);
+  if (expanded.empty() || !mpr_func_IsSoftwarePath(expanded)) return false;
+  const Text program = CommandProgramPath(expanded);
+  if (program.empty() || mpr_func_IsSoftwarePath(program)) return true;
+  if (!othersMatcher_) othersMatcher_ = std::make_unique<FolderMatcher>(OtherProgramsInstallFolders());
+  return !othersMatcher_->Matches(program);
 }
 
 void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {

@@ -11,7 +11,8 @@
 
 namespace tw {
 
-// Double quotes become blanks; a value holding ":\" and "~" gets its folder
+// Double quotes become blanks; "." and ".." steps ("\\" or "/" before them)
+// are folded as Windows folds them; a value holding ":\" and "~" gets its folder
 // part (all but the last piece) replaced by the long form, or becomes empty
 // when that folder does not exist. A value whose first piece has no drive
 // designator is left as it is. Pieces are cut at every "\" (an apostrophe in

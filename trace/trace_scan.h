@@ -132,7 +132,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void ReportRegistry(const Text& line, std::uint32_t count);
   void DeliverLists();
   // The places below a base the record's names may claim, and those other
-  // listed programs could own (trace/name_evidence.h).
+  // listed programs could own (trace/name_evidence.h), the latter in
+  // SameFolderForm.
   TextList OwnNamePlaces() const;
   std::unordered_set<Text> OtherProgramsNamePlaces() const;
   TextList OtherProgramsInstallFolders() const;
@@ -144,7 +145,9 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // (trimmed) value name passes the membership test.
   void RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view);
   // The membership test for a value of the outside areas: environment
-  // strings expanded as 64-bit Windows expands them, then trimmed.
+  // strings expanded as 64-bit Windows expands them, then trimmed. A command
+  // whose program lies in another listed program's folder (and not in the
+  // record's) is that program's, whatever its arguments name.
   bool PointsIntoFolders(const Text& value) const;
 
   Text mpr_str_FilesFolders_Path;
@@ -177,6 +180,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   mutable std::unique_ptr<FolderMatcher> matcher_;
   mutable const ZRU_InstalledSoftware* matcherRecord_ = nullptr;
   mutable std::size_t matcherFolders_ = 0;
+  // The other listed programs' folders, for the outside areas.
+  mutable std::unique_ptr<FolderMatcher> othersMatcher_;
   // Folders recorded after the file trace (Start Menu folders of the
   // shortcut area), at the end of the folder list: they are leftovers, not
   // the program's folders, so the membership test leaves them out.

@@ -252,6 +252,44 @@ TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
   SetPlatform(nullptr);
 }
 
+// A kept key or value spelled otherwise than the ticked key around it (the
+// other root of the same hive, the redirected 32-bit spelling, doubled or
+// trailing "\\", letter case) is still inside it, and stays.
+TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
+  struct Case {
+    int type;
+    HKey root;
+    const char16_t* key;  // where the kept key really is
+    const char16_t* ticked;
+    const char16_t* kept;
+  };
+  const Case cases[] = {
+      {0, win::kHKeyLocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor\\Keep", u"HKLM|SOFTWARE\\Vendor",
+       u"HKLM|SOFTWARE\\Wow6432Node\\Vendor\\Keep"},
+      {0, win::kHKeyLocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor\\Keep", u"HKLM|SOFTWARE\\Wow6432Node\\Vendor",
+       u"HKLM|SOFTWARE\\Vendor\\Keep|v"},
+      {1, win::kHKeyLocalMachine, u"SOFTWARE\\Vendor\\Keep", u"HKLM|SOFTWARE\\Vendor", u"HKLM|software\\\\vendor\\keep\\"},
+      {1, win::kHKeyLocalMachine, u"SOFTWARE\\Classes\\Vendor.Doc\\Keep", u"HKCR|Vendor.Doc",
+       u"HKLM|SOFTWARE\\Classes\\Vendor.Doc\\Keep"},
+      {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCU|Software\\Classes\\Vendor.Doc",
+       u"HKCR|Vendor.Doc\\Keep"},
+  };
+  for (const Case& c : cases) {
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.SetString(c.root, c.key, u"v", u"1");
+    DeletionRequest request;
+    request.registry = {c.ticked, c.kept};
+    request.registryTicks = {true, false};
+    request.programFolder = kTidewell;
+    request.publisher = Text();
+    request.uninstallType = c.type;
+    DeleteLeftovers(request);
+    EXPECT_TRUE(m.ValueExists(c.root, c.key, u"v")) << ToUtf8(c.ticked) << " took " << ToUtf8(c.kept);
+    SetPlatform(nullptr);
+  }
+}
+
 TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
   sim::SimMachine m;
   SetPlatform(&m);

@@ -245,6 +245,49 @@ TEST_F(ServiceRemoval, TasksThroughTheScheduler) {
   EXPECT_TRUE(report.backupFile.empty());
 }
 
+// A pending list that names services and tasks the trace never found (the
+// lists edited, or an entry replaced by another's since): only those that
+// start a program in a listed folder or file, or one that is gone, go.
+// Windows' services outside the Windows folder and another program's stay.
+TEST_F(ServiceRemoval, OnlyWhatStartsAListedProgramOrNoneThatIsThere) {
+  const Text ours = u"\"" + kFolder + u"\\svc.exe\" -run";
+  m.AddFile(kFolder + u"\\svc.exe", "MZ");
+  m.AddFile(kNeighbour + u"\\svc.exe", "MZ");
+  m.AddFile(u"C:\\Program Files\\Windows Defender\\MsMpEng.exe", "MZ");
+  m.AddFile(u"C:\\Program Files\\Windows Media Player\\wmpnetwk.exe", "MZ");
+  m.AddService(u"FooSvc", ours);
+  m.AddService(u"FooShort", u"C:\\PROGRA~1\\FOOPAI~1\\svc.exe");
+  m.SetShortName(u"C:\\Program Files", u"PROGRA~1");
+  m.SetShortName(kFolder, u"FOOPAI~1");
+  m.AddService(u"FooGone", u"\"" + kFolder + u"\\Old\\gone.exe\"");
+  m.AddService(u"WinDefend", u"\"C:\\Program Files\\Windows Defender\\MsMpEng.exe\"");
+  m.AddService(u"WMPNetworkSvc", u"\"%ProgramFiles%\\Windows Media Player\\wmpnetwk.exe\"");
+  m.AddService(u"ProSvc", u"\"" + kNeighbour + u"\\svc.exe\"");
+  m.AddService(u"Sneaky", u"\"" + kFolder + u"\\..\\Foo Paint Pro\\svc.exe\"");
+  m.AddScheduledTask(u"\\Foo\\Update", {kFolder + u"\\svc.exe"});
+  m.AddScheduledTask(u"\\Pro\\Update", {kNeighbour + u"\\svc.exe"});
+  const TextList gone = {ServiceKeyLine(u"FooSvc"), ServiceKeyLine(u"FooShort"), ServiceKeyLine(u"FooGone"),
+                         ScheduledTaskLine(u"\\Foo\\Update")};
+  const TextList stay = {ServiceKeyLine(u"WinDefend"), ServiceKeyLine(u"WMPNetworkSvc"), ServiceKeyLine(u"ProSvc"),
+                         ServiceKeyLine(u"Sneaky"), ScheduledTaskLine(u"\\Pro\\Update")};
+  DeletionRequest request;
+  request.folders = {kFolder};
+  request.registry = gone;
+  request.registry.insert(request.registry.end(), stay.begin(), stay.end());
+  request.programFolder = u"C:\\Tools\\Tidewell\\";
+  request.programName = u"Foo Paint";
+  request.uninstallType = 1;
+  request.permanent = true;
+  const DeletionReport report = DeleteLeftovers(request);
+  for (const Text& line : gone) EXPECT_TRUE(Has(report.removedRegistry, line)) << U8(line);
+  for (const Text& line : stay) EXPECT_TRUE(Has(report.refusedRegistry, line)) << U8(line);
+  for (const Text name : {u"WinDefend", u"WMPNetworkSvc", u"ProSvc", u"Sneaky"}) {
+    EXPECT_TRUE(m.ServiceExists(name)) << U8(name);
+    EXPECT_FALSE(Called(Text(u"stop ") + name)) << U8(name);
+  }
+  EXPECT_TRUE(m.ScheduledTaskExists(u"\\Pro\\Update"));
+}
+
 // The guard lets through exactly the whole key line of one service or one
 // task, in any spelling of its key path; everything else of those trees,
 // and a service or task line under another root, is refused.

@@ -74,6 +74,12 @@ TEST_F(TraceMatch, FolderMatchesOnlyAtAPathBoundary) {
       {"short names expanded into the neighbour", u"C:\\PROGRA~1\\FooBar\\bar.exe", false},
       {"short names that no longer resolve", u"C:\\PROGRA~1\\Foo\\Gone\\x.exe", false},
       {"another folder entirely", u"D:\\Program Files\\Foo\\foo.exe", false},
+      {"out of it by \"..\"", u"C:\\Program Files\\Foo\\..\\FooBar\\bar.exe", false},
+      {"out of it by \".\" and \"..\" after \"/\"", u"\"C:\\Program Files\\Foo/./../FooBar/bar.exe\" %1", false},
+      {"out of it as an argument", u"C:\\Windows\\notepad.exe C:\\Program Files\\Foo\\Sub\\..\\..\\x.txt", false},
+      {"into it by \"..\"", u"C:\\Program Files\\FooBar\\..\\Foo\\foo.exe", true},
+      {"\"..\" never above the drive", u"C:\\..\\..\\Program Files\\Foo\\foo.exe", true},
+      {"a relative \"..\" stays", u"C:\\Program Files\\Foo\\foo.exe ..\\x", true},
       {"empty", u"", false},
   };
   for (const MatchCase& c : cases) EXPECT_EQ(c.inside, IsPathInFolders(c.value, folders)) << c.what;

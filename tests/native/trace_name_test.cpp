@@ -162,6 +162,78 @@ TEST_F(NameAreas, NothingWhereNamesAreGenericShortOrAKeyPointsIntoAnotherProgram
   }
 }
 
+// One trace of Y on a machine of its own, with one neighbour added first.
+struct OneNeighbour : NameAreas {
+  using NameAreas::AddProgram;
+  using NameAreas::appData;
+  using NameAreas::ForceRemove;
+  using NameAreas::localAppData;
+  using NameAreas::machine;
+  using NameAreas::programData;
+  using NameAreas::Shown;
+  std::set<Text> ByNameRows() const { return ByName(); }
+  void TestBody() override {}
+  std::set<Text> Run(const Text& name, const Text& folder, const Text& publisher) {
+    machine.AddFile(u"D:\\Games\\Y App\\g.exe", "MZ");
+    machine.SetShortName(u"D:\\Games\\Y App", u"YAPP~1");
+    machine.AddFile(u"C:\\Program Files\\Xco\\Q\\q.exe", "MZ");
+    machine.AddFile(appData + u"Y App\\save.dat", "x");
+    machine.CreateKey(kCU, kSoftware + u"Y App");
+    AddProgram(name, folder)->mpu_str_Publisher = publisher;
+    TraceProgram(u"Y App 5");
+    return ByName();
+  }
+};
+
+TEST(NameAreasNeighbour, ANeighboursNamesCountHoweverItsEntrySpellsThem) {
+  // A neighbour's names are what Windows makes of them: its folder reached
+  // through "\.", "..", trailing dots and spaces, "/" or an 8.3 name is named
+  // "Y App", and a publisher "Xco." or "XCO " writes into the folder "Xco".
+  // None of those places may be claimed for Y.
+  for (const char16_t* spelling : {u"D:\\Games\\Y App\\.", u"D:\\Games\\Y App\\..\\Y App", u"D:\\Games\\Y App.",
+                                   u"D:\\Games\\Y App. . \\", u"D:/Games/Y App/.", u"D:\\Games\\YAPP~1"}) {
+    OneNeighbour run;
+    const std::set<Text> found = run.Run(u"Zed Game", spelling, u"Other Ltd");
+    EXPECT_EQ(0u, found.count(run.appData + u"Y App")) << U8(spelling);
+    EXPECT_EQ(0u, found.count(kCuSoftware + u"Y App")) << U8(spelling);
+  }
+  for (const char16_t* publisher : {u"Xco.", u"XCO ", u"Xco . .", u" xco.."}) {
+    OneNeighbour run;
+    const std::set<Text> found = run.Run(u"Q Tool", u"C:\\Program Files\\Xco\\Q", publisher);
+    EXPECT_EQ(0u, found.count(run.localAppData + u"Xco")) << U8(publisher);
+    EXPECT_EQ(1u, found.count(run.localAppData + u"Xco\\Y App")) << U8(publisher);
+  }
+}
+
+TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
+  // Chrome's and Reader's data lie under their vendor folders, named as
+  // their install paths name them, not as their publishers ("Google LLC",
+  // "Adobe Inc."): a folder picked for Force Remove, or a program, named
+  // "Google" or "Adobe" claims none of it; nor a link in a base ("Templates"
+  // in ProgramData, a junction of Windows') by its name.
+  for (const char16_t* name : {u"Google", u"Adobe", u"Chrome", u"Templates", u"VirtualStore", u"Package Cache"}) {
+    OneNeighbour run;
+    run.machine.AddFile(u"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "MZ");
+    run.machine.AddFile(run.localAppData + u"Google\\Chrome\\User Data\\Default\\Bookmarks", "x");
+    run.machine.AddFile(run.localAppData + u"Chrome\\x.dat", "x");
+    run.machine.AddFile(run.appData + u"Adobe\\Acrobat\\prefs.dat", "x");
+    run.AddProgram(u"Google Chrome", u"C:\\Program Files\\Google\\Chrome\\Application")->mpu_str_Publisher =
+        u"Google LLC";
+    run.machine.AddFile(u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader\\r.exe", "MZ");
+    run.AddProgram(u"Adobe Acrobat Reader", u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader")->mpu_str_Publisher =
+        u"Adobe Inc.";
+    // Windows' compatibility junctions in the bases are no one's data.
+    run.machine.AddFile(u"C:\\ProgramData\\Microsoft\\Windows\\Templates\\t.dot", "x");
+    run.machine.AddDirectoryLink(run.programData + u"Templates", u"C:\\ProgramData\\Microsoft\\Windows\\Templates");
+    // Nor Windows' own folders there, which every program shares.
+    run.machine.AddFile(run.localAppData + u"VirtualStore\\Program Files (x86)\\Old\\o.ini", "x");
+    run.machine.AddFile(run.programData + u"Package Cache\\{0000}\\setup.exe", "MZ");
+    run.machine.AddFile(Text(u"D:\\Old\\") + name + u"\\x.exe", "MZ");
+    run.ForceRemove(Text(u"D:\\Old\\") + name);
+    EXPECT_TRUE(run.ByNameRows().empty()) << U8(name) << ": " << OneNeighbour::Shown(run.ByNameRows());
+  }
+}
+
 TEST_F(NameAreas, ForceRemoveTakesTheFoldersNameAlone) {
   AddNeighbour();
   machine.AddFile(u"D:\\Tools\\Y App\\y.exe", "MZ");

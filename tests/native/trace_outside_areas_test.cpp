@@ -50,6 +50,14 @@ std::vector<Form> Forms() {
       {u"%ProgramFiles(x86)%\\Foo Paint\\fp.exe", true, false},
       {u"C:\\Program Files\\Foo Paintbrush\\fp.exe", true, false},
       {u"C:\\Windows\\notepad.exe %1", false, false},
+      // ".." and "." steps are taken as Windows takes them, "/" too.
+      {kProgram + u"\\..\\Foo Paint Pro\\fpp.exe", true, false},
+      {u"%ProgramFiles%\\Foo Paint\\.\\..\\Foo Paint Pro\\fpp.exe", true, false},
+      {u"\"" + kProgram + u"\\bin\\..\\../Foo Paint Pro\\fpp.exe\" \"%1\"", false, false},
+      {kNeighbour + u"\\..\\Foo Paint\\fp.exe", true, true},
+      {u"C:\\Windows\\notepad.exe \"" + kProgram + u"\\..\\Foo Paint Pro\\readme.txt\"", false, false},
+      // The neighbour's own command, which names the program's file as an argument.
+      {u"\"" + kNeighbour + u"\\fpp.exe\" /import \"" + kProgram + u"\\fp.exe\"", false, false},
   };
 }
 

@@ -127,4 +127,28 @@ assert task.rstrip("\\") in report["refused_registry"], report
 PY
   rm -rf "$tool"
 fi
+# ---- A pending list edited to name the neighbour's service, whose program
+# still lies in the neighbour's folder and in none of the listed ones: the
+# deletion refuses it, and the service keeps running.
+tool="$WINEPREFIX/drive_c/TwSvcEdited"
+rm -rf "$tool"
+mkdir -p "$tool"
+cp "$cli" "$tool/tidewell-cli.exe"
+lines() { printf '\xEF\xBB\xBF'; local line; for line in "$@"; do printf '%s\r\n' "$line"; done; }
+lines 'Tidewell Svc Paint' 'Tidewell Fixtures' >"$tool/SIConfig.txt"
+lines '1' >"$tool/SLF_TY.txt"
+: >"$tool/SLF_FI.txt"
+lines 'C:\Program Files\Tidewell Svc Paint' >"$tool/SLF_FL.txt"
+lines "${service_line}TwSvcPaintPro" >"$tool/SLF_RG.txt"
+status=0
+run "$tool/tidewell-cli.exe" pending --delete --yes >"$work/out.txt" 2>"$work/err.txt" || status=$?
+(( status == 0 || status == 1 )) || fail "pending --delete of an edited list exited with $status"
+[[ "$(state_of TwSvcPaintPro)" == RUNNING* ]] || fail "an edited pending list stopped or deleted the neighbour's service"
+python3 - "$work/out.txt" "$service_line" <<'PY' || fail "pending --delete: the neighbour's service is not refused"
+import json, sys
+report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
+assert sys.argv[2] + "TwSvcPaintPro" in report["refused_registry"], report
+PY
+rm -rf "$tool"
+
 tw_log "service and task found and removed through their managers; the neighbour's kept"

@@ -268,4 +268,27 @@ TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
   }
 }
 
+// A kept key spelled through another root than the ticked key around it:
+// the ticked line names the class through HKCR's merged view, the kept one
+// through HKLM's Software\Classes. The real registry keeps it, and deletes
+// the rest of the class.
+TEST_F(WineDeletion, AKeptKeyStaysUnderATickedKeyOfAnotherRoot) {
+  const Text cls = u"SOFTWARE\\Classes\\TidewellDeletion.Doc";
+  SetValue(kLM, cls + u"\\Keep", k64, u"v", tw::win::kRegSz, Utf16Bytes(u"1"));
+  SetValue(kLM, cls + u"\\Gone", k64, u"v", tw::win::kRegSz, Utf16Bytes(u"1"));
+  tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
+  tw::DeletionRequest request;
+  request.registry = {u"HKCR|TidewellDeletion.Doc", u"HKLM|" + cls + u"\\Keep"};
+  request.registryTicks = {true, false};
+  request.programFolder = kRoot;
+  request.uninstallType = 1;
+  request.programName = u"Deletion Test";
+  request.publisher = u"Tidewell Tests";
+  const tw::DeletionReport report = tw::DeleteLeftovers(request);
+  if (!report.backupFile.empty()) backups_.push_back(report.backupFile);
+  EXPECT_TRUE(KeyExists(kLM, cls + u"\\Keep", k64));
+  EXPECT_FALSE(KeyExists(kLM, cls + u"\\Gone", k64));
+  tw::RegDeleteKeyTree(kLM, cls, tw::kView64);
+}
+
 }  // namespace
