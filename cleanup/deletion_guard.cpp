@@ -190,14 +190,11 @@ bool IsProtectedValue(const TextList& key, const Text& upperName, bool user) {
 // no program, is Windows' own or cannot be shown to be a program's; the
 // firewall, the event log and the like go through here.
 bool IsWindowsOwnService(const Text& name) {
-  const Text key = u"SYSTEM\\CurrentControlSet\\Services\\" + name;
-  Text imagePath;
-  if (!RegReadString(win::kHKeyLocalMachine, key, u"ImagePath", &imagePath, kView64)) {
-    // A service that is gone is nothing to judge: the deletion finds it absent.
-    return RegKeyExists(win::kHKeyLocalMachine, key, kView64);
-  }
   const TextList programs = ManagedEntryPrograms({ManagedKind::kService, name});
-  return programs.empty() || PathGuard::ForThisMachine().JudgeDeletion(programs.front()).Refused();
+  // A service that is gone is nothing to judge: the deletion finds it absent.
+  if (programs.empty())
+    return RegKeyExists(win::kHKeyLocalMachine, u"SYSTEM\\CurrentControlSet\\Services\\" + name, kView64);
+  return PathGuard::ForThisMachine().JudgeDeletion(programs.front()).Refused();
 }
 
 // Windows keeps its own tasks in the scheduler's Microsoft folder.
