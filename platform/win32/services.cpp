@@ -107,19 +107,32 @@ class ComScope {
   HRESULT hr_;
 };
 
-// ITaskService connected to this machine's scheduler, as the current user.
-HRESULT ConnectScheduler(ComRef<ITaskService>* service) {
-  HRESULT hr = ::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
-                                  service->putVoid());
-  if (FAILED(hr)) return hr;
-  VARIANT none;
-  ::VariantInit(&none);
-  return (*service)->Connect(none, none, none, none);
-}
+// A folder of this machine's scheduler, reached as the current user; the
+// connection is held as long as the folder.
+struct SchedulerFolder {
+  ComRef<ITaskService> service;
+  ComRef<ITaskFolder> folder;
 
-HRESULT RootFolder(ITaskService* service, ComRef<ITaskFolder>* folder) {
-  OwnedBstr root(u"\\");
-  return service->GetFolder(root.get(), folder->put());
+  HRESULT Open(const Text& path) {
+    HRESULT hr = ::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
+                                    service.putVoid());
+    if (FAILED(hr)) return hr;
+    VARIANT none;
+    ::VariantInit(&none);
+    hr = service->Connect(none, none, none, none);
+    if (FAILED(hr)) return hr;
+    OwnedBstr text(path);
+    return service->GetFolder(text.get(), folder.put());
+  }
+};
+
+// A collection index (the scheduler's collections count from 1).
+VARIANT IndexOf(LONG i) {
+  VARIANT index;
+  ::VariantInit(&index);
+  V_VT(&index) = VT_I4;
+  V_I4(&index) = i;
+  return index;
 }
 
 void ExecPrograms(IRegisteredTask* task, std::vector<Text>* programs) {
@@ -147,12 +160,8 @@ void CollectTasks(ITaskFolder* folder, int depth, std::vector<ScheduledTask>* ou
     LONG count = 0;
     if (SUCCEEDED(tasks->get_Count(&count))) {
       for (LONG i = 1; i <= count; ++i) {
-        VARIANT index;
-        ::VariantInit(&index);
-        V_VT(&index) = VT_I4;
-        V_I4(&index) = i;
         ComRef<IRegisteredTask> task;
-        if (FAILED(tasks->get_Item(index, task.put())) || !task.get()) continue;
+        if (FAILED(tasks->get_Item(IndexOf(i), task.put())) || !task.get()) continue;
         OwnedBstr path;
         if (FAILED(task->get_Path(path.put()))) continue;
         ScheduledTask entry;
@@ -170,12 +179,8 @@ void CollectTasks(ITaskFolder* folder, int depth, std::vector<ScheduledTask>* ou
   LONG count = 0;
   if (FAILED(folders->get_Count(&count))) return;
   for (LONG i = 1; i <= count; ++i) {
-    VARIANT index;
-    ::VariantInit(&index);
-    V_VT(&index) = VT_I4;
-    V_I4(&index) = i;
     ComRef<ITaskFolder> sub;
-    if (SUCCEEDED(folders->get_Item(index, sub.put())) && sub.get()) CollectTasks(sub.get(), depth + 1, out);
+    if (SUCCEEDED(folders->get_Item(IndexOf(i), sub.put())) && sub.get()) CollectTasks(sub.get(), depth + 1, out);
   }
 }
 
@@ -197,45 +202,35 @@ long Win32Platform::EnumScheduledTasks(std::vector<ScheduledTask>* tasks) {
   tasks->clear();
   ComScope com;
   if (!com.Usable()) return com.Result();
-  ComRef<ITaskService> service;
-  HRESULT hr = ConnectScheduler(&service);
+  SchedulerFolder root;
+  const HRESULT hr = root.Open(u"\\");
   if (FAILED(hr)) return hr;
-  ComRef<ITaskFolder> root;
-  hr = RootFolder(service.get(), &root);
-  if (FAILED(hr)) return hr;
-  CollectTasks(root.get(), 0, tasks);
+  CollectTasks(root.folder.get(), 0, tasks);
   return S_OK;
 }
 
 long Win32Platform::FindScheduledTask(const Text& path) {
   ComScope com;
   if (!com.Usable()) return com.Result();
-  ComRef<ITaskService> service;
-  HRESULT hr = ConnectScheduler(&service);
-  if (FAILED(hr)) return hr;
-  ComRef<ITaskFolder> root;
-  hr = RootFolder(service.get(), &root);
+  SchedulerFolder root;
+  const HRESULT hr = root.Open(u"\\");
   if (FAILED(hr)) return hr;
   OwnedBstr name(path);
   ComRef<IRegisteredTask> task;
-  return root->GetTask(name.get(), task.put());
+  return root.folder->GetTask(name.get(), task.put());
 }
 
 long Win32Platform::DeleteScheduledTask(const Text& path) {
   ComScope com;
   if (!com.Usable()) return com.Result();
-  ComRef<ITaskService> service;
-  HRESULT hr = ConnectScheduler(&service);
-  if (FAILED(hr)) return hr;
   Text folderPath, name;
   SplitTaskPath(path, &folderPath, &name);
   if (name.empty()) return E_INVALIDARG;
-  OwnedBstr folderText(folderPath);
-  ComRef<ITaskFolder> folder;
-  hr = service->GetFolder(folderText.get(), folder.put());
+  SchedulerFolder folder;
+  const HRESULT hr = folder.Open(folderPath);
   if (FAILED(hr)) return hr;
   OwnedBstr nameText(name);
-  return folder->DeleteTask(nameText.get(), 0);
+  return folder.folder->DeleteTask(nameText.get(), 0);
 }
 
 }  // namespace tw
