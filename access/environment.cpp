@@ -9,19 +9,6 @@ namespace tw {
 
 namespace {
 
-constexpr std::uint32_t kModulePathChars = 32768;
-
-Text ModulePathOf(ProcessHandle process) {
-  std::u16string buffer(kModulePathChars, u'\0');
-  const std::uint32_t len = Plat().GetModuleFileNameEx(process, &buffer[0], kModulePathChars);
-  if (len == 0 || len > kModulePathChars) return Text();
-  return Text(buffer.c_str());
-}
-
-}  // namespace
-
-namespace {
-
 // ExpandEnvironmentStringsW into a buffer of the size it asks for; the text
 // as given when the call fails.
 Text ExpandEnvironment(const Text& text) {
@@ -136,6 +123,26 @@ bool IsProcessRunning(const Text& exeName) {
   return false;
 }
 
+Text ProcessImagePath(std::uint32_t processId, UniqueProcess* query) {
+  // Paths longer than MAX_PATH reach 32767 characters.
+  constexpr std::uint32_t kPathChars = 32768;
+  std::u16string buffer(kPathChars, u'\0');
+  UniqueProcess own;
+  UniqueProcess& process = query ? *query : own;
+  if (Plat().HasExport(Export::QueryFullProcessImageNameW)) {
+    process.reset(Plat().OpenProcess(win::kProcessQueryLimitedInformation, processId));
+    std::uint32_t chars = kPathChars;
+    if (!process || !Plat().QueryFullProcessImageName(process.get(), &buffer[0], &chars) || chars >= kPathChars)
+      return Text();
+    return buffer.substr(0, chars);
+  }
+  process.reset(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, processId));
+  if (!process) return Text();
+  const std::uint32_t length = Plat().GetModuleFileNameEx(process.get(), &buffer[0], kPathChars);
+  if (length == 0 || length >= kPathChars) return Text();
+  return buffer.substr(0, length);
+}
+
 bool KillProcessByPath(const Text& exePath) {
   std::vector<ProcessEntry> entries;
   if (!Plat().SnapshotProcesses(&entries)) return false;
@@ -147,9 +154,8 @@ bool KillProcessByPath(const Text& exePath) {
     // The query handle stays open until the process is terminated: it keeps
     // the process object, and so its ID, from going to a process started
     // after the snapshot.
-    UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
-    if (!query) continue;
-    if (!SameTextAscii(Trim(ModulePathOf(query.get())), wanted)) continue;
+    UniqueProcess query;
+    if (!SameTextAscii(Trim(ProcessImagePath(entry.processId, &query)), wanted)) continue;
     UniqueProcess terminate(Plat().OpenProcess(win::kProcessTerminate, entry.processId));
     if (terminate) Plat().TerminateProcess(terminate.get(), 0);
     return true;

@@ -154,6 +154,13 @@ class CountingPlatform : public Platform {
   std::uint32_t GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) override {
     return inner_.GetModuleFileNameEx(process, buffer, chars);
   }
+  bool QueryFullProcessImageName(ProcessHandle process, char16_t* buffer, std::uint32_t* chars) override {
+    return inner_.QueryFullProcessImageName(process, buffer, chars);
+  }
+  bool CreateProcess(const Text& application, const Text& commandLine, ProcessHandle* process,
+                     std::uint32_t* processId) override {
+    return inner_.CreateProcess(application, commandLine, process, processId);
+  }
   bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode) override {
     return inner_.TerminateProcess(process, exitCode);
   }

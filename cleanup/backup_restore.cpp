@@ -1,7 +1,9 @@
 #include "cleanup/backup_restore.h"
 
+#include "access/environment.h"
 #include "access/folders.h"
 #include "access/registry.h"
+#include "cleanup/redirection_off.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 
@@ -60,6 +62,37 @@ bool ValueNameOf(const Text& line, Text* name) {
   return false;
 }
 
+// Starts "<Windows>\regedit.exe /s FILE" as the native regedit: the backup
+// writes its paths as the 64-bit view sees them. For a 32-bit process on
+// 64-bit Windows the redirector sends <Windows>\regedit.exe to SysWOW64's
+// 32-bit regedit, which would write HKLM\SOFTWARE\X into the 32-bit view;
+// with this thread's redirection off, CreateProcessW reaches the real file.
+// (ShellExecuteExW is not called with the redirection off: the shell loads
+// DLLs on its way, which would then come from the 64-bit System32.) Where
+// CreateProcessW is refused because regedit asks for rights this process
+// lacks, the shell starts it through the consent prompt, and an elevated
+// start is never redirected.
+bool StartNativeRegedit(const Text& regFile, UniqueProcess* process) {
+  const Text regedit = WithTrailingBackslash(GetWindowsDir()) + u"regedit.exe";
+  const Text arguments = u"/s \"" + regFile + u"\"";
+  ProcessHandle raw = 0;
+  std::uint32_t pid = 0;
+  bool started = false;
+  {
+    bool wow64 = false;
+    try {
+      wow64 = IsWow64();
+    } catch (const Wow64Error&) {
+    }
+    RedirectionOff native(wow64);
+    started = Plat().CreateProcess(regedit, u"\"" + regedit + u"\" " + arguments, &raw, &pid);
+  }
+  if (!started && Plat().GetLastError() == static_cast<std::uint32_t>(win::kErrorElevationRequired))
+    started = Plat().ShellExecuteEx(u"open", regedit, arguments, Text(), &raw, &pid);
+  process->reset(raw);
+  return started;
+}
+
 }  // namespace
 
 bool RestoreResult::RegistryRestored() const {
@@ -113,12 +146,8 @@ RestoreResult RestoreCleanup(const CleanupRecord& record) {
     return result;
   }
   result.backupFound = true;
-  const Text regedit = WithTrailingBackslash(GetWindowsDir()) + u"regedit.exe";
-  ProcessHandle raw = 0;
-  std::uint32_t pid = 0;
-  result.regeditStarted =
-      Plat().ShellExecuteEx(u"open", regedit, u"/s \"" + record.registryBackup + u"\"", Text(), &raw, &pid);
-  UniqueProcess process(raw);
+  UniqueProcess process;
+  result.regeditStarted = StartNativeRegedit(record.registryBackup, &process);
   if (result.regeditStarted && process) {
     for (std::uint32_t waited = 0; waited < kRegeditWaitMs; waited += kPollMs) {
       if (Plat().HasProcessEnded(process.get())) {

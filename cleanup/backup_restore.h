@@ -37,10 +37,11 @@ struct RestoreResult {
 bool ReadRegFileEntries(const std::string& bytes, std::vector<RestoredRegistryEntry>* entries);
 
 // Imports the record's .reg backup with "<Windows folder>\regedit.exe /s
-// FILE" and waits for regedit to end (at most two minutes). The Windows
-// folder's regedit is the native one on 64-bit Windows too (only System32 is
-// redirected for a 32-bit process), the regedit the backup's paths are
-// written for. The keys and values are then looked at in the native view.
+// FILE" and waits for regedit to end (at most two minutes). On 64-bit
+// Windows that is the native regedit, the one the backup's paths are written
+// for, also from a 32-bit process (whose <Windows>\regedit.exe the
+// redirector would make SysWOW64's). The keys and values are then looked at
+// in the native view.
 RestoreResult RestoreCleanup(const CleanupRecord& record);
 
 // The record a command names: a full path, or a file name in the Backups

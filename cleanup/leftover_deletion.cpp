@@ -50,12 +50,7 @@ std::vector<std::uint32_t> ProcessesOf(const Text& exePath) {
   const Text upperName = UpperAscii(FileNamePart(wanted));
   for (const ProcessEntry& entry : entries) {
     if (UpperAscii(Trim(entry.exeFile)) != upperName) continue;
-    UniqueProcess query(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
-    if (!query) continue;
-    char16_t buffer[1024] = {};
-    const std::uint32_t length = Plat().GetModuleFileNameEx(query.get(), buffer, 1024);
-    if (length > 0 && length < 1024 && SameTextAscii(Trim(Text(buffer, length)), wanted))
-      ids.push_back(entry.processId);
+    if (SameTextAscii(Trim(ProcessImagePath(entry.processId)), wanted)) ids.push_back(entry.processId);
   }
   return ids;
 }

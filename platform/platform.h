@@ -39,6 +39,8 @@ constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 constexpr long kErrorProcNotFound = 127;
 constexpr long kErrorKeyDeleted = 1018;
+constexpr long kErrorPartialCopy = 299;
+constexpr long kErrorElevationRequired = 740;
 
 // Predefined registry roots.
 constexpr HKey kHKeyClassesRoot = 0x80000000u;
@@ -201,6 +203,7 @@ enum class Export {
   Wow64RevertWow64FsRedirection,
   RegDeleteKeyExW,
   GetFinalPathNameByHandleW,
+  QueryFullProcessImageNameW,  // Vista and later
 };
 
 class Platform {
@@ -301,8 +304,26 @@ class Platform {
   // snapshot could be taken.
   virtual bool SnapshotProcesses(std::vector<ProcessEntry>* entries) = 0;
   virtual ProcessHandle OpenProcess(std::uint32_t access, std::uint32_t processId) = 0;  // 0 on failure
-  // GetModuleFileNameExW(process, no module): the main module's path.
+  // GetModuleFileNameExW(process, no module): the main module's path. Needs
+  // PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, and reads the process's
+  // module list: a 32-bit process cannot read a 64-bit one's (0,
+  // ERROR_PARTIAL_COPY).
   virtual std::uint32_t GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) = 0;
+  // QueryFullProcessImageNameW(process, 0 (the Win32 path form), buffer,
+  // &chars): the path of the process's executable, whatever the bitness of
+  // either process; needs only PROCESS_QUERY_LIMITED_INFORMATION. `chars`: in,
+  // the buffer's size with the NUL; out, the length without it. Exists only
+  // where HasExport(Export::QueryFullProcessImageNameW) says so.
+  virtual bool QueryFullProcessImageName(ProcessHandle process, char16_t* buffer, std::uint32_t* chars) = 0;
+  // CreateProcessW(application, commandLine, no inheritance, no flags, this
+  // process's environment and current folder). The image is found through
+  // the calling thread's file-system redirection, as any file access is. True
+  // when it started: `process` then holds its handle (the caller closes it)
+  // and `processId` its ID; false with the thread's last error set
+  // (ERROR_ELEVATION_REQUIRED for a program that asks for rights this
+  // process does not hold).
+  virtual bool CreateProcess(const Text& application, const Text& commandLine, ProcessHandle* process,
+                             std::uint32_t* processId) = 0;
   virtual bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode) = 0;
   virtual bool CloseHandle(ProcessHandle handle) = 0;
 

@@ -49,7 +49,11 @@ ParsedPath SimMachine::Effective(const Text& path, std::size_t* redirectedAt) {
   for (std::size_t i = 0; i < at; ++i)
     if (!EqualNoCase(parsed.parts[i], windows.parts[i])) return parsed;
   Text& name = parsed.parts[at];
-  if (EqualNoCase(name, u"System32") && !ExemptFromRedirection(parsed.parts, at)) {
+  if (parsed.parts.size() == at + 1 && EqualNoCase(name, u"regedit.exe")) {
+    // The redirector sends a 32-bit process's <Windows>\regedit.exe to the
+    // 32-bit regedit in SysWOW64, which writes through the 32-bit view.
+    parsed.parts.insert(parsed.parts.begin() + static_cast<std::ptrdiff_t>(at), u"SysWOW64");
+  } else if (EqualNoCase(name, u"System32") && !ExemptFromRedirection(parsed.parts, at)) {
     name = u"SysWOW64";
   } else if (EqualNoCase(name, u"Sysnative")) {
     name = u"System32";  // the alias through which a 32-bit process reaches the real folder
@@ -266,7 +270,10 @@ std::uint32_t SimMachine::ConvertPath(const Text& path, bool toShort, char16_t* 
   std::size_t colon = path.find(u':');
   Text text = path.substr(0, colon + 1);
   const std::vector<Text>& names = toShort ? walk.shortNames : walk.longNames;
+  // The redirector's inserted SysWOW64 (<Windows>\regedit.exe) is no part the caller wrote.
+  const bool inserted = redirectedAt != Text::npos && names.size() > typed.parts.size();
   for (std::size_t i = 0; i < names.size(); ++i) {
+    if (inserted && i == redirectedAt) continue;
     text += u'\\';
     // The caller's System32 stays as written; only its contents came from SysWOW64.
     text += i == redirectedAt ? typed.parts[i] : names[i];

@@ -42,7 +42,8 @@ SimMachine::SimMachine(Preset preset) {
 
 void SimMachine::ApplyPreset(Preset preset) {
   exports_ = {Export::IsWow64Process, Export::GetSystemWow64DirectoryW, Export::Wow64DisableWow64FsRedirection,
-              Export::Wow64RevertWow64FsRedirection, Export::RegDeleteKeyExW, Export::GetFinalPathNameByHandleW};
+              Export::Wow64RevertWow64FsRedirection, Export::RegDeleteKeyExW, Export::GetFinalPathNameByHandleW,
+              Export::QueryFullProcessImageNameW};
   switch (preset) {
     case Preset::Windows10x64:
       bitness_ = Bitness::Wow64;
@@ -125,11 +126,13 @@ void SimMachine::BuildDefaultFiles(bool xpProfiles) {
   dir(windows + u"\\Installer", u"", win::kFileAttributeHidden);
   file(windows + u"\\System32\\msiexec.exe");
   file(windows + u"\\explorer.exe");
+  file(windows + u"\\regedit.exe");
   dir(u"C:\\Program Files", u"PROGRA~1", win::kFileAttributeReadOnly);
   dir(u"C:\\Program Files\\Common Files", u"COMMON~1");
   if (wow) {
     dir(windows + u"\\SysWOW64");
     file(windows + u"\\SysWOW64\\msiexec.exe");
+    file(windows + u"\\SysWOW64\\regedit.exe");  // the 32-bit regedit (see Effective)
     dir(u"C:\\Program Files (x86)", u"PROGRA~2", win::kFileAttributeReadOnly);
     dir(u"C:\\Program Files (x86)\\Common Files", u"COMMON~1");
   }

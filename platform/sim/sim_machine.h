@@ -136,6 +136,13 @@ class SimMachine : public Platform {
   std::uint32_t StartProcess(const Text& path, std::uint64_t runsForMs = kForever,
                              std::uint32_t parentId = 0);
   void SetCannotBeOpened(std::uint32_t processId, bool cannot = true);
+  // On 64-bit Windows a process is 64-bit unless its image lies in SysWOW64
+  // or below Program Files (x86), or is marked here (full path, any case);
+  // this program's own process is as its preset says. A 32-bit process
+  // cannot read a 64-bit process's module list (GetModuleFileNameExW fails
+  // with ERROR_PARTIAL_COPY); QueryFullProcessImageNameW reads every process.
+  void MarkImage32Bit(const Text& path);
+  bool IsProcess64Bit(std::uint32_t processId) const;
   bool IsAlive(std::uint32_t processId) const;
   std::size_t ProcessCount() const;  // live processes, the system's and our own included
   std::uint32_t OwnProcessId() const { return ownPid_; }
@@ -274,6 +281,9 @@ class SimMachine : public Platform {
   bool SnapshotProcesses(std::vector<ProcessEntry>* entries) override;
   ProcessHandle OpenProcess(std::uint32_t access, std::uint32_t processId) override;
   std::uint32_t GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) override;
+  bool QueryFullProcessImageName(ProcessHandle process, char16_t* buffer, std::uint32_t* chars) override;
+  bool CreateProcess(const Text& application, const Text& commandLine, ProcessHandle* process,
+                     std::uint32_t* processId) override;
   bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode) override;
   bool CloseHandle(ProcessHandle handle) override;
 
@@ -385,6 +395,7 @@ class SimMachine : public Platform {
     std::uint64_t endsAt = kForever;
     bool alive = true;
     std::uint32_t exitCode = 0;  // what GetExitCodeProcess gives once it ended
+    bool is64Bit = false;        // its image is a 64-bit program (ImageIs64Bit)
   };
   // Quiet uninstalls: a child a process starts at a given moment of its run.
   struct ChildRule {
@@ -408,6 +419,10 @@ class SimMachine : public Platform {
                       std::uint64_t startsAt = kForever);  // kForever: now
   void Reap();
   void End(Process& process);
+  bool ImageIs64Bit(const Text& path) const;
+  // regedit.exe started with "/s FILE" imports the .reg file through the
+  // registry view of its own bitness (sim_regedit.cpp); called without the lock.
+  void RunRegedit(std::uint32_t processId, const Text& parameters);
   Process* Live(std::uint32_t pid);
 
   // ---- Layout.
@@ -471,6 +486,7 @@ class SimMachine : public Platform {
   std::uint32_t nextPid_ = 1200;
   ProcessHandle nextProcessHandle_ = 0x300;
   std::uint32_t ownPid_ = 0;
+  std::set<Text> images32Bit_;  // upper-cased full paths (MarkImage32Bit)
   Text programPath_;
   std::uint64_t clock_ = 0;
 

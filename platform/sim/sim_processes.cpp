@@ -9,7 +9,6 @@ namespace tw::sim {
 
 namespace {
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorPartialCopy = 299;
 
 Text FileNameOf(const Text& path) {
   std::size_t slash = path.find_last_of(u"\\/");
@@ -33,6 +32,7 @@ std::uint32_t SimMachine::Start(const Text& path, std::uint64_t runsForMs, std::
   process.parent = parentId;
   process.path = path;
   process.image = LiteralEntry(path);
+  process.is64Bit = ImageIs64Bit(path);
   process.endsAt = runsForMs == kForever ? kForever : now + runsForMs;
   if (const std::uint32_t* code = RuleFor(launchExitCodes_, path)) process.exitCode = *code;
   if (const std::vector<ChildRule>* children = RuleFor(launchChildren_, path)) {
@@ -86,6 +86,29 @@ void SimMachine::Reap() {
 SimMachine::Process* SimMachine::Live(std::uint32_t pid) {
   auto it = processes_.find(pid);
   return it != processes_.end() && it->second.alive ? &it->second : nullptr;
+}
+
+bool SimMachine::ImageIs64Bit(const Text& path) const {
+  if (bitness_ == Bitness::Windows32) return false;
+  if (!processes_.empty() && EqualNoCase(path, programPath_)) return bitness_ == Bitness::Native64;
+  const Text upper = Upcase(path);
+  if (images32Bit_.count(upper)) return false;
+  for (const Text& folder : {windowsDir_ + u"\\SysWOW64\\", Text(u"C:\\Program Files (x86)\\")})
+    if (upper.rfind(Upcase(folder), 0) == 0) return false;
+  return true;
+}
+
+void SimMachine::MarkImage32Bit(const Text& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  images32Bit_.insert(Upcase(path));
+  for (auto& entry : processes_)
+    if (EqualNoCase(entry.second.path, path)) entry.second.is64Bit = false;
+}
+
+bool SimMachine::IsProcess64Bit(std::uint32_t processId) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = processes_.find(processId);
+  return it != processes_.end() && it->second.is64Bit;
 }
 
 std::uint32_t SimMachine::StartProcess(const Text& path, std::uint64_t runsForMs, std::uint32_t parentId) {
@@ -157,7 +180,9 @@ std::uint32_t SimMachine::GetModuleFileNameEx(ProcessHandle process, char16_t* b
   constexpr std::uint32_t kNeeded = win::kProcessQueryInformation | win::kProcessVmRead;
   if ((it->second.access & kNeeded) != kNeeded) return Fail(win::kErrorAccessDenied), 0;
   Process* target = Live(it->second.pid);
-  if (!target) return Fail(kErrorPartialCopy), 0;  // its modules are gone
+  if (!target) return Fail(win::kErrorPartialCopy), 0;  // its modules are gone
+  // A 32-bit process cannot walk a 64-bit process's module list.
+  if (bitness_ == Bitness::Wow64 && target->is64Bit) return Fail(win::kErrorPartialCopy), 0;
   if (!buffer || chars == 0) return Fail(kErrorInsufficientBuffer), 0;
   const Text& path = target->path;
   std::uint32_t length = static_cast<std::uint32_t>(std::min<std::size_t>(path.size(), chars - 1));
@@ -165,6 +190,25 @@ std::uint32_t SimMachine::GetModuleFileNameEx(ProcessHandle process, char16_t* b
   buffer[length] = 0;
   if (length < path.size()) Fail(kErrorInsufficientBuffer);
   return length;
+}
+
+bool SimMachine::QueryFullProcessImageName(ProcessHandle process, char16_t* buffer, std::uint32_t* chars) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!exports_.count(Export::QueryFullProcessImageNameW)) return Fail(win::kErrorProcNotFound);
+  auto it = processHandles_.find(process);
+  if (it == processHandles_.end()) return Fail(win::kErrorInvalidHandle);
+  // PROCESS_QUERY_INFORMATION includes the limited right.
+  if (!(it->second.access & (win::kProcessQueryLimitedInformation | win::kProcessQueryInformation)))
+    return Fail(win::kErrorAccessDenied);
+  auto target = processes_.find(it->second.pid);
+  if (target == processes_.end()) return Fail(win::kErrorInvalidHandle);
+  if (!buffer || !chars) return Fail(win::kErrorInvalidParameter);
+  const Text& path = target->second.path;
+  if (*chars < path.size() + 1) return Fail(kErrorInsufficientBuffer);
+  std::copy(path.begin(), path.end(), buffer);
+  buffer[path.size()] = 0;
+  *chars = static_cast<std::uint32_t>(path.size());
+  return true;
 }
 
 bool SimMachine::TerminateProcess(ProcessHandle process, std::uint32_t) {

@@ -52,6 +52,52 @@ bool SimMachine::ShellExecuteEx(const Text& verb, const Text& file, const Text& 
   return true;
 }
 
+bool SimMachine::CreateProcess(const Text& application, const Text& commandLine, ProcessHandle* process,
+                               std::uint32_t* processId) {
+  if (process) *process = 0;
+  if (processId) *processId = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  // The image is the application when one is given, else the command line's
+  // first token (quoted, or up to the first blank); the arguments follow it.
+  Text program = application;
+  std::size_t argumentsAt = 0;
+  if (!commandLine.empty() && commandLine[0] == u'"') {
+    const std::size_t close = commandLine.find(u'"', 1);
+    if (program.empty()) program = commandLine.substr(1, close == Text::npos ? Text::npos : close - 1);
+    argumentsAt = close == Text::npos ? commandLine.size() : close + 1;
+  } else {
+    const std::size_t blank = commandLine.find(u' ');
+    if (program.empty()) program = commandLine.substr(0, blank);
+    argumentsAt = blank == Text::npos ? commandLine.size() : blank;
+  }
+  Text arguments = commandLine.substr(argumentsAt);
+  while (!arguments.empty() && arguments[0] == u' ') arguments.erase(0, 1);
+  launches_.push_back(Launch{0, Text(), program, arguments, Text(), 0});
+  ParsedPath parsed = Effective(program);
+  if (!parsed.valid) return Fail(win::kErrorPathNotFound);
+  WalkResult walk = files_.Walk(parsed);
+  if (!walk.node) return Fail(win::kErrorFileNotFound);
+  if (walk.node->IsDirectory()) return Fail(win::kErrorAccessDenied);
+  Text real = Text(1, parsed.drive) + u":";
+  for (const Text& part : walk.longNames) real += u'\\' + part;
+  std::uint64_t runs = defaultRunTime_;
+  for (const Text& key : {Upcase(program), Upcase(real)}) {
+    auto time = launchRunTimes_.find(key);
+    if (time != launchRunTimes_.end()) runs = time->second;
+  }
+  const std::uint32_t pid = Start(real, runs, ownPid_);
+  launches_.back().processId = pid;
+  if (processId) *processId = pid;
+  if (process) {
+    *process = nextProcessHandle_;
+    nextProcessHandle_ += 4;
+    processHandles_[*process] = ProcessRef{pid, kProcessAllAccess};
+  }
+  lock.unlock();
+  RunRegedit(pid, arguments);
+  return true;
+}
+
 bool SimMachine::HasProcessEnded(ProcessHandle process) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto handle = processHandles_.find(process);

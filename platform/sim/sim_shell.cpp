@@ -40,7 +40,7 @@ bool SimMachine::GetSpecialFolderPath(int csidl, char16_t* buffer) {
 
 std::intptr_t SimMachine::ShellExecute(std::uintptr_t ownerWindow, const Text& verb, const Text& file,
                                        const Text& parameters, const Text& directory) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   launches_.push_back(Launch{ownerWindow, verb, file, parameters, directory, 0});
   Text name = Unquoted(file);
   auto failure = launchFailures_.find(Upcase(name));
@@ -73,7 +73,10 @@ std::intptr_t SimMachine::ShellExecute(std::uintptr_t ownerWindow, const Text& v
       auto time = launchRunTimes_.find(key);
       if (time != launchRunTimes_.end()) runs = time->second;
     }
-    launches_.back().processId = Start(real, runs, ownPid_);
+    const std::uint32_t pid = Start(real, runs, ownPid_);
+    launches_.back().processId = pid;
+    lock.unlock();
+    RunRegedit(pid, parameters);
     return kLaunchSucceeded;
   }
   return kSeErrFileNotFound;

@@ -37,6 +37,8 @@ bool Win32Platform::HasExport(Export which) {
       return win32::LookUpExport<FARPROC>(L"Advapi32.dll", "RegDeleteKeyExW") != nullptr;
     case Export::GetFinalPathNameByHandleW:
       return Kernel32Export<FARPROC>("GetFinalPathNameByHandleW") != nullptr;
+    case Export::QueryFullProcessImageNameW:
+      return Kernel32Export<FARPROC>("QueryFullProcessImageNameW") != nullptr;
   }
   return false;
 }

@@ -32,6 +32,42 @@ std::uint32_t Win32Platform::GetModuleFileNameEx(ProcessHandle process, char16_t
   return ::GetModuleFileNameExW(win32::ToHandle(process), nullptr, win32::Wide(buffer), chars);
 }
 
+bool Win32Platform::QueryFullProcessImageName(ProcessHandle process, char16_t* buffer, std::uint32_t* chars) {
+  using QueryFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  auto query = win32::LookUpExport<QueryFunction>(L"kernel32.dll", "QueryFullProcessImageNameW");
+  if (query == nullptr || chars == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
+  DWORD size = *chars;
+  if (!query(win32::ToHandle(process), 0, win32::Wide(buffer), &size)) return false;
+  *chars = size;
+  return true;
+}
+
+bool Win32Platform::CreateProcess(const Text& application, const Text& commandLine, ProcessHandle* process,
+                                  std::uint32_t* processId) {
+  if (process) *process = 0;
+  if (processId) *processId = 0;
+  // CreateProcessW may write into its command line.
+  std::wstring line(commandLine.begin(), commandLine.end());
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!::CreateProcessW(application.empty() ? nullptr : win32::Wide(application), &line[0], nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    return false;
+  }
+  ::CloseHandle(started.hThread);
+  if (processId) *processId = started.dwProcessId;
+  if (process) {
+    *process = win32::FromHandle(started.hProcess);
+  } else {
+    ::CloseHandle(started.hProcess);
+  }
+  return true;
+}
+
 bool Win32Platform::TerminateProcess(ProcessHandle process, std::uint32_t exitCode) {
   return ::TerminateProcess(win32::ToHandle(process), exitCode) != FALSE;
 }

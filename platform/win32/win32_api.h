@@ -33,6 +33,8 @@
 #include <tlhelp32.h>
 
 #undef CopyFile
+#undef CreateProcess
+#undef QueryFullProcessImageName
 #undef CreateDirectory
 #undef DeleteFile
 #undef FindFirstFile

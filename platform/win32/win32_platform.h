@@ -62,6 +62,9 @@ class Win32Platform : public Platform {
   bool SnapshotProcesses(std::vector<ProcessEntry>* entries) override;
   ProcessHandle OpenProcess(std::uint32_t access, std::uint32_t processId) override;
   std::uint32_t GetModuleFileNameEx(ProcessHandle process, char16_t* buffer, std::uint32_t chars) override;
+  bool QueryFullProcessImageName(ProcessHandle process, char16_t* buffer, std::uint32_t* chars) override;
+  bool CreateProcess(const Text& application, const Text& commandLine, ProcessHandle* process,
+                     std::uint32_t* processId) override;
   bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode) override;
   bool CloseHandle(ProcessHandle handle) override;
 

@@ -46,11 +46,8 @@ int ProcessesRunning(const Text& path) {
   if (!Plat().SnapshotProcesses(&entries)) return -1;
   int count = 0;
   for (const ProcessEntry& entry : entries) {
-    UniqueProcess process(Plat().OpenProcess(win::kProcessQueryInformation | win::kProcessVmRead, entry.processId));
-    if (!process) continue;
-    char16_t buffer[1024] = {};
-    if (Plat().GetModuleFileNameEx(process.get(), buffer, 1024) == 0) continue;
-    if (SameTextAscii(GetLongPath(buffer), GetLongPath(path))) ++count;
+    const Text image = ProcessImagePath(entry.processId);
+    if (!image.empty() && SameTextAscii(GetLongPath(image), GetLongPath(path))) ++count;
   }
   return count;
 }

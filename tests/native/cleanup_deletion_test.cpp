@@ -143,6 +143,39 @@ TEST_F(CleanupDeletion, RunningLeftoversAreTerminatedThenDeletedOthersKeepRunnin
   EXPECT_EQ(DeletionOutcome::kComplete, report.outcome);
 }
 
+// A running leftover is found by its image path whatever its bitness and
+// ours: a 32-bit Tidewell cannot read a 64-bit process's module list.
+TEST(CleanupDeletionMachines, RunningLeftoversEndOnEveryMachineWhateverTheirBitness) {
+  for (sim::Preset preset : {sim::Preset::Windows10x64, sim::Preset::Windows10x64Native, sim::Preset::Windows7x86,
+                             sim::Preset::WindowsXPx86}) {
+    for (const Text& folder : TextList{u"C:\\Program Files\\Vendor\\Tool", u"C:\\Program Files (x86)\\Vendor\\Tool",
+                              u"D:\\Tools\\Vendor"}) {
+      SCOPED_TRACE(int(preset));
+      SCOPED_TRACE(ToUtf8(folder));
+      SimMachine machine(preset);
+      SetPlatform(&machine);
+      machine.AddDrive(u'D');
+      const Text exe = folder + u"\\tool.exe";
+      machine.AddFile(exe, "MZ");
+      machine.AddFile(u"C:\\Other\\tool.exe", "MZ");
+      const std::uint32_t running = machine.StartProcess(exe);
+      const std::uint32_t other = machine.StartProcess(u"C:\\Other\\tool.exe");
+      DeletionRequest request;
+      request.files = {exe};
+      request.programFolder = u"C:\\Tools\\Tidewell\\";
+      request.uninstallType = 1;
+      request.programName = u"Tool";
+      request.publisher = u"Vendor";
+      const DeletionReport report = DeleteLeftovers(request);
+      EXPECT_EQ(1, report.terminatedProcesses);
+      EXPECT_FALSE(machine.IsAlive(running));
+      EXPECT_TRUE(machine.IsAlive(other));
+      EXPECT_FALSE(machine.Exists(exe));
+      SetPlatform(nullptr);
+    }
+  }
+}
+
 TEST_F(CleanupDeletion, WhatCannotBeDeletedIsReportedAndKeptPending) {
   m.AddFile(kApp + u"\\readme.txt", "r", win::kFileAttributeReadOnly);
   m.AddFile(kApp + u"\\data.bin");

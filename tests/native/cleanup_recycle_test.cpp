@@ -191,6 +191,78 @@ TEST_F(CleanupRecycle, RestoreReadsEveryKeyAndValueTheBackupWrites) {
   EXPECT_FALSE(ReadRegFileEntries("not a reg file", &entries));
 }
 
+// A backup comes back in the view it was read from on every machine. From
+// this 32-bit process on 64-bit Windows the redirector would send
+// <Windows>\regedit.exe to SysWOW64's 32-bit regedit, which writes
+// HKLM\SOFTWARE\X into the 32-bit view; the restore starts the native one.
+TEST(CleanupRestore, BackupComesBackInTheViewItWasReadFromOnEveryMachine) {
+  const HKey lm = win::kHKeyLocalMachine, cu = win::kHKeyCurrentUser;
+  struct Value {
+    HKey root;
+    Text path, name;
+    std::uint32_t type;
+    std::string bytes;
+  };
+  for (sim::Preset preset : {sim::Preset::Windows10x64, sim::Preset::Windows10x64Native, sim::Preset::Windows7x86,
+                             sim::Preset::WindowsXPx86}) {
+    SimMachine m(preset);
+    SetPlatform(&m);
+    const bool wow = preset != sim::Preset::Windows7x86 && preset != sim::Preset::WindowsXPx86;
+    SCOPED_TRACE(wow ? (preset == sim::Preset::Windows10x64 ? "WOW64" : "64-bit process") : "32-bit Windows");
+    std::vector<Value> values = {
+        {lm, u"SOFTWARE\\TwRestore\\App", u"", win::kRegSz, std::string("d\0e\0f\0\0\0", 8)},
+        {lm, u"SOFTWARE\\TwRestore\\App", u"Count", win::kRegDword, std::string("\x2a\0\0\0", 4)},
+        {lm, u"SOFTWARE\\TwRestore\\App\\Sub", u"say \"hi\"", win::kRegBinary, std::string(90, '\x7f')},
+        {lm, u"SOFTWARE\\TwRestore\\App", u"List", win::kRegMultiSz, std::string("a\0\0\0b\0\0\0\0\0", 10)},
+        {cu, u"Software\\TwRestore", u"Gone", win::kRegExpandSz, std::string("%\0x\0%\0\0\0", 8)},
+    };
+    if (wow) values.push_back({lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App", u"View", win::kRegSz, "3\0\x32\0\0\0"});
+    for (const Value& v : values) m.SetValue(v.root, v.path, v.name, v.type, v.bytes);
+
+    RegistryBackup backup(wow ? kView64 : kViewDefault, false);
+    ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\TwRestore\\App"));
+    if (wow) {
+      ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App"));
+    }
+    ASSERT_TRUE(backup.AddValue(cu, u"Software\\TwRestore", u"Gone"));
+    CleanupRecord record;
+    record.registryBackup = WriteBackupFile(backup, BackupFolder(), u"restore");
+    ASSERT_FALSE(record.registryBackup.empty());
+    m.RemoveKeyTree(lm, u"SOFTWARE\\TwRestore");
+    if (wow) m.RemoveKeyTree(lm, u"SOFTWARE\\Wow6432Node\\TwRestore");
+    m.RemoveKeyTree(cu, u"Software\\TwRestore");
+
+    const RestoreResult result = RestoreCleanup(record);
+    EXPECT_TRUE(result.regeditStarted && result.regeditEnded);
+    EXPECT_TRUE(result.RegistryRestored());
+    for (const Value& v : values) {
+      SCOPED_TRACE(ToUtf8(v.path + u"|" + v.name));
+      std::uint32_t type = 0;
+      std::string bytes;
+      ASSERT_TRUE(m.ReadValue(v.root, v.path, v.name, &type, &bytes));
+      EXPECT_EQ(v.type, type);
+      EXPECT_EQ(v.bytes, bytes);
+    }
+    // The native key has no twin in the 32-bit view, nor the reverse.
+    if (wow) {
+      EXPECT_FALSE(m.ValueExists(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App", u"Count"));
+    }
+    EXPECT_FALSE(m.ValueExists(lm, u"SOFTWARE\\TwRestore\\App", u"View"));
+    const std::vector<sim::Launch> launches = m.Launches();
+    ASSERT_FALSE(launches.empty());
+    EXPECT_FALSE(m.IsAlive(launches.back().processId));
+    // Through the shell, this process's regedit would be the 32-bit one.
+    if (preset == sim::Preset::Windows10x64) {
+      m.RemoveKeyTree(lm, u"SOFTWARE\\TwRestore");
+      ASSERT_GT(m.ShellExecute(0, u"open", u"C:\\Windows\\regedit.exe", u"/s \"" + record.registryBackup + u"\"", Text()),
+                32);
+      EXPECT_FALSE(m.KeyExists(lm, u"SOFTWARE\\TwRestore\\App"));
+      EXPECT_TRUE(m.ValueExists(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App", u"Count"));
+    }
+    SetPlatform(nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace tw
 

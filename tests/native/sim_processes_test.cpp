@@ -27,8 +27,29 @@ TEST(SimProcesses, SnapshotShowsFileNamesAndHandlesCheckAccess) {
   EXPECT_EQ(entries.back().exeFile, u"Tool.exe");
   EXPECT_EQ(entries.back().processId, pid);
   EXPECT_EQ(entries.back().parentProcessId, m.OwnProcessId());
-  EXPECT_EQ(ModulePath(m, pid), u"C:\\App\\Tool.exe");
+  // This process is 32-bit (WOW64): the module list of a 64-bit process is
+  // out of its reach, its image path is not.
+  ASSERT_TRUE(m.IsProcess64Bit(pid));
+  EXPECT_EQ(ModulePath(m, pid), u"");
+  EXPECT_EQ(m.GetLastError(), static_cast<std::uint32_t>(kErrorPartialCopy));
   EXPECT_EQ(ModulePath(m, m.OwnProcessId()), m.ProgramPath());
+  ProcessHandle limited = m.OpenProcess(kProcessQueryLimitedInformation, pid);
+  char16_t image[260] = {};
+  std::uint32_t chars = 8;
+  EXPECT_FALSE(m.QueryFullProcessImageName(limited, image, &chars));  // too small a buffer
+  chars = 260;
+  ASSERT_TRUE(m.QueryFullProcessImageName(limited, image, &chars));
+  EXPECT_EQ(Text(image, chars), u"C:\\App\\Tool.exe");
+  m.CloseHandle(limited);
+  // 32-bit images: SysWOW64, Program Files (x86), or marked.
+  m.AddFile(u"C:\\Program Files (x86)\\Old\\old.exe");
+  const std::uint32_t old32 = m.StartProcess(u"C:\\Program Files (x86)\\Old\\old.exe");
+  EXPECT_EQ(ModulePath(m, old32), u"C:\\Program Files (x86)\\Old\\old.exe");
+  m.MarkImage32Bit(u"c:\\app\\TOOL.exe");
+  EXPECT_EQ(ModulePath(m, pid), u"C:\\App\\Tool.exe");
+  SimMachine native(Preset::Windows10x64Native);
+  native.AddFile(u"C:\\App\\Tool.exe");
+  EXPECT_EQ(ModulePath(native, native.StartProcess(u"C:\\App\\Tool.exe")), u"C:\\App\\Tool.exe");
 
   ProcessHandle queryOnly = m.OpenProcess(kProcessQueryInformation | kProcessVmRead, pid);
   EXPECT_FALSE(m.TerminateProcess(queryOnly, 0));

@@ -177,12 +177,15 @@ TEST_F(HeadlessToolkitTest, ImageListsAndFolderPicks) {
   EXPECT_EQ(0, list->Count());
 
   auto window = toolkit.CreateMainWindow(1, u"Main", 10, 10);
+  machine.AddDirectory(u"C:\\Apps");
   toolkit.QueueFolderPick(Text(u"C:\\Apps"));
   toolkit.QueueFolderPick(std::nullopt);
+  toolkit.QueueFolderPick(Text(u"C:\\Apps\\Missing"));
   EXPECT_EQ(Text(u"C:\\Apps"), toolkit.PickFolder(*window, u"Pick"));
   EXPECT_FALSE(toolkit.PickFolder(*window, u"Pick"));
+  EXPECT_FALSE(toolkit.PickFolder(*window, u"Pick")) << "no such folder: the dialog does not take it";
   EXPECT_FALSE(toolkit.PickFolder(*window, u"Pick")) << "nothing queued is a cancel";
-  EXPECT_EQ(3, toolkit.FolderPickCount());
+  EXPECT_EQ(4, toolkit.FolderPickCount());
 }
 
 TEST_F(HeadlessToolkitTest, ControlsKeepWhatTheyAreGiven) {

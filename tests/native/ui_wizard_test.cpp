@@ -3,6 +3,7 @@
 // resume of a pending uninstall at start-up.
 #include <gtest/gtest.h>
 
+#include "access/environment.h"
 #include "access/folders.h"
 #include "cleanup/state_files.h"
 #include "cleanup/still_existing.h"
@@ -328,6 +329,7 @@ TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
   }
 
   // A folder below Program Files is accepted and asked about; No starts nothing.
+  machine.AddDirectory(u"C:\\Program Files\\Foo");
   PickFolder(u"C:\\Program Files\\Foo");
   Answer(win::kIdNo);
   ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
@@ -341,6 +343,28 @@ TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
   // A cancelled picker empties the box.
   ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
   EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+}
+
+// This 32-bit process on 64-bit Windows sees SysWOW64 where it names
+// System32: the picker takes a System32 folder only where it is there, and
+// the system-folder rule refuses it by its name either way.
+TEST_F(Wizard, ForceRemovePickerSeesTheSystemFolderAsThe32BitProcessDoes) {
+  ASSERT_TRUE(IsWow64());
+  machine.AddDirectory(u"C:\\Windows\\System32\\NativeOnly");  // literal: the native folder
+  machine.AddDirectory(u"C:\\Windows\\SysWOW64\\Foo");
+  Start();
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+  toolkit.QueueFolderPick(Text(u"C:\\Windows\\System32\\NativeOnly"));
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
+  EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+
+  PickFolder(u"C:\\Windows\\System32\\Foo");
+  const std::size_t before = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  ASSERT_EQ(before + 1, MessageCount());
+  EXPECT_EQ(0u, LastMessage().find(u"As C:\\Windows\\System32\\Foo directory is highly associated with Windows"));
+  EXPECT_EQ(0, WorkerThread::Running());
+  EXPECT_TRUE(machine.Exists(u"C:\\Windows\\SysWOW64\\Foo"));
 }
 
 TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {

@@ -279,6 +279,11 @@ bool PathExists(const Text& path, bool foldersToo) {
   return foldersToo || (attributes & win::kFileAttributeDirectory) == 0;
 }
 
+bool IsFolder(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) != 0;
+}
+
 Control* FindIn(Control* control, int id) {
   if (control->Id() == id) return control;
   headless::Node* node = AsNode(control);
@@ -361,6 +366,7 @@ std::optional<Text> HeadlessToolkit::PickFolder(Window&, const Text& title) {
   if (folderAnswers_.empty()) return std::nullopt;
   std::optional<Text> answer = std::move(folderAnswers_.front());
   folderAnswers_.pop_front();
+  if (answer && !IsFolder(*answer)) return std::nullopt;
   return answer;
 }
 

@@ -346,7 +346,9 @@ class HeadlessToolkit : public Toolkit {
   std::vector<Window*> Windows() const;
 
   // Folder-picker answers, used in turn; with none queued the picker is
-  // cancelled.
+  // cancelled. As the shell's dialog does, a path that is no folder as this
+  // process sees it (through its file-system redirection) is not taken: the
+  // picker then ends as cancelled.
   void QueueFolderPick(std::optional<Text> answer) { folderAnswers_.push_back(std::move(answer)); }
   int FolderPickCount() const { return folderPicks_; }
   Text LastFolderPickTitle() const { return lastFolderTitle_; }
