@@ -1,9 +1,11 @@
 #include "cleanup/backup_restore.h"
 
+#include <optional>
+
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/registry.h"
-#include "cleanup/redirection_off.h"
+#include "access/redirection_off.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 
@@ -79,12 +81,12 @@ bool StartNativeRegedit(const Text& regFile, UniqueProcess* process) {
   std::uint32_t pid = 0;
   bool started = false;
   {
-    bool wow64 = false;
+    std::optional<RedirectionOff> native;
     try {
-      wow64 = IsWow64();
+      native.emplace(true);
     } catch (const Wow64Error&) {
+      // WOW64 cannot be asked: start it as this process sees it.
     }
-    RedirectionOff native(wow64);
     started = Plat().CreateProcess(regedit, u"\"" + regedit + u"\" " + arguments, &raw, &pid);
   }
   if (!started && Plat().GetLastError() == static_cast<std::uint32_t>(win::kErrorElevationRequired))

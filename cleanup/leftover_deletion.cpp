@@ -12,7 +12,6 @@
 #include "cleanup/cleanup_record.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/path_removal.h"
-#include "cleanup/redirection_off.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 
@@ -293,7 +292,13 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   try {
     const bool redirected = !is64 && IsWow64();
     const DeletionGuard guard = DeletionGuard::ForThisMachine();
-    RedirectionOff redirection(is64);
+    // The file-system redirection stays on, also for a 64-bit program: every
+    // path the redirector changes (System32, lastgood\system32,
+    // regedit.exe) lies in the Windows folder, where the guard deletes
+    // nothing, so both views name the same files here; while the shell's
+    // Recycle Bin, the Task Scheduler's COM objects and the service
+    // manager's client load their DLLs, which a 32-bit process with
+    // redirection off would look for in the 64-bit System32.
 
     const RemovalMode mode = plan.permanent ? RemovalMode::kPermanent : RemovalMode::kRecycle;
     // A folder is deleted around what it holds only when it is a real

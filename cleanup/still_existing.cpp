@@ -1,7 +1,7 @@
 #include "cleanup/still_existing.h"
 
 #include "cleanup/deletion_plan.h"
-#include "cleanup/redirection_off.h"
+#include "access/redirection_off.h"
 #include "platform/platform.h"
 
 namespace tw {

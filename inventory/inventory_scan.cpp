@@ -1,6 +1,7 @@
 #include "inventory/inventory_scan.h"
 
 #include "access/environment.h"
+#include "access/redirection_off.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -46,24 +47,6 @@ Text ValueOrEmpty(HKey key, const Text& name) {
   return text;
 }
 
-// Turns redirection of the system folder off for this thread while alive.
-class RedirectionOff {
- public:
-  RedirectionOff() { DisableFsRedirection(&slot_); }
-  ~RedirectionOff() {
-    try {
-      RevertFsRedirection(slot_);
-    } catch (...) {
-      // IsWow64 failing here already failed when redirection was turned off.
-    }
-  }
-  RedirectionOff(const RedirectionOff&) = delete;
-  RedirectionOff& operator=(const RedirectionOff&) = delete;
-
- private:
-  RedirectionSlot slot_ = nullptr;
-};
-
 }  // namespace
 
 ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
@@ -81,7 +64,7 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
   ClearIconTables();
   switch (GetWindowsBitness()) {
     case 1: {
-      RedirectionOff off;
+      RedirectionOff off(true);
       Scan(true);
       break;
     }

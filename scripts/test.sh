@@ -4,7 +4,7 @@
 # build/native-asan), then the Windows suites with ctest under Wine (x86_64 always, i686 where this
 # host can run 32-bit programs), each in a fresh 64-bit prefix. Also checks
 # that the shipped tidewell.exe is a 32-bit GUI program with its manifest and
-# version record. Runs every suite even when one fails; exits non-zero when
+# version record, and the x64 build's likewise. Runs every suite even when one fails; exits non-zero when
 # anything failed.
 set -uo pipefail
 # shellcheck source=scripts/lib.sh
@@ -23,21 +23,34 @@ for folder in native native-asan win32 win64; do
 done
 is_built() { [[ " ${built[*]} " == *" $1 "* ]]; }
 
-# ---- The shipped executable -------------------------------------------------
+# ---- The shipped executables ------------------------------------------------
+# Both builds ship: the 32-bit one (build/win32) runs on every Windows, the
+# x64 one (build/win64) natively on 64-bit Windows. Each folder's tidewell.exe
+# must be a GUI program and tidewell-cli.exe a console program of its
+# architecture, each with its manifest and version record.
 check_product() {
-  local exe="$TW_ROOT/build/win32/app/tidewell.exe" description resources
-  [[ -f "$exe" ]] || { fail "no $exe"; return; }
-  description=$(file -b "$exe")
-  [[ "$description" == "PE32 executable (GUI) Intel 80386"* ]] || { fail "tidewell.exe is '$description'"; return; }
-  resources=$(i686-w64-mingw32-windres -i "$exe" -J coff -O rc 2>/dev/null) || { fail "cannot read the resources of tidewell.exe"; return; }
-  local wanted
-  for wanted in 'RT_MANIFEST' 'requireAdministrator' 'Microsoft.Windows.Common-Controls' 'PerMonitorV2' \
-                '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' 'VERSIONINFO' '"ProductVersion", "0.1.0.0"'; do
-    grep -qF -- "$wanted" <<<"$resources" || { fail "tidewell.exe resources lack $wanted"; return; }
+  local folder=$1 kind=$2 windres=$3 name exe description resources wanted subsystem level
+  for name in tidewell tidewell-cli; do
+    exe="$TW_ROOT/build/$folder/app/$name.exe"
+    [[ -f "$exe" ]] || { fail "no $exe"; return; }
+    if [[ $name == tidewell ]]; then subsystem=GUI level=requireAdministrator; else subsystem=console level=asInvoker; fi
+    description=$(file -b "$exe")
+    [[ "$description" == "$kind ($subsystem) "* ]] || { fail "$folder $name.exe is '$description'"; return; }
+    resources=$("$windres" -i "$exe" -J coff -O rc 2>/dev/null) || { fail "cannot read the resources of $folder $name.exe"; return; }
+    for wanted in 'RT_MANIFEST' "$level" '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' 'VERSIONINFO' \
+                  '"ProductVersion", "0.1.0.0"'; do
+      grep -qF -- "$wanted" <<<"$resources" || { fail "$folder $name.exe resources lack $wanted"; return; }
+    done
+    if [[ $name == tidewell ]]; then
+      for wanted in 'Microsoft.Windows.Common-Controls' 'PerMonitorV2'; do
+        grep -qF -- "$wanted" <<<"$resources" || { fail "$folder $name.exe resources lack $wanted"; return; }
+      done
+    fi
+    tw_log "$folder $name.exe: $description; manifest and version record embedded"
   done
-  tw_log "tidewell.exe: $description; manifest and version record embedded"
 }
-if is_built win32; then check_product; fi
+if is_built win32; then check_product win32 "PE32 executable" i686-w64-mingw32-windres; fi
+if is_built win64; then check_product win64 "PE32+ executable" x86_64-w64-mingw32-windres; fi
 
 # ---- Suites -------------------------------------------------------------------
 # Runs ctest in a build folder, keeps its summary line.

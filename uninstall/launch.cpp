@@ -1,6 +1,7 @@
 #include "uninstall/launch.h"
 
 #include "access/environment.h"
+#include "access/redirection_off.h"
 #include "access/message_box.h"
 #include "access/registry.h"
 #include "platform/platform.h"
@@ -98,15 +99,8 @@ ZRU_Thread_ShellCallUninstall::ZRU_Thread_ShellCallUninstall(std::uintptr_t hand
     : mpr_handle_App(handle_param_App), mpr_str_Uninstall(str_param_Uninstall), mpr_bool_IsWow64(bool_param_IsWow64) {}
 
 void ZRU_Thread_ShellCallUninstall::Execute() {
-  RedirectionSlot slot = nullptr;
-  if (mpr_bool_IsWow64) DisableFsRedirection(&slot);
-  try {
-    RunUninstallCommand(mpr_handle_App, mpr_str_Uninstall);
-  } catch (...) {
-    if (mpr_bool_IsWow64) RevertFsRedirection(slot);
-    throw;
-  }
-  if (mpr_bool_IsWow64) RevertFsRedirection(slot);
+  RedirectionOff native(mpr_bool_IsWow64);
+  RunUninstallCommand(mpr_handle_App, mpr_str_Uninstall);
 }
 
 }  // namespace tw

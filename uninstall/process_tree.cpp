@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "access/environment.h"
+#include "access/redirection_off.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
 
@@ -63,22 +65,15 @@ FollowedTree StartAndFollow(const Text& file, const Text& parameters, std::uint6
 
   ProcessHandle raw = 0;
   std::uint32_t pid = 0;
-  RedirectionSlot slot = nullptr;
-  bool slotTaken = false;
-  if (redirectionOff) {
+  {
+    std::optional<RedirectionOff> native;
     try {
-      slotTaken = DisableFsRedirection(&slot);
+      native.emplace(redirectionOff);
     } catch (const Wow64Error&) {
-      slotTaken = false;
+      // WOW64 cannot be asked: start it as this process sees it.
     }
-  }
-  result.started = Plat().ShellExecuteEx(u"open", file, parameters, Text(), &raw, &pid);
-  if (!result.started) result.launchError = Plat().GetLastError();
-  if (slotTaken) {
-    try {
-      RevertFsRedirection(slot);
-    } catch (const Wow64Error&) {
-    }
+    result.started = Plat().ShellExecuteEx(u"open", file, parameters, Text(), &raw, &pid);
+    if (!result.started) result.launchError = Plat().GetLastError();
   }
   std::vector<std::unique_ptr<Member>> members;
   if (result.started && (raw || pid)) {

@@ -13,6 +13,7 @@
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/registry.h"
+#include "cleanup/backup_restore.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
 #include "platform/handles.h"
@@ -196,21 +197,17 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   EXPECT_FALSE(ReadValue(kCU, kUserKey, 0, u"Gone", &type, &bytes));
   EXPECT_TRUE(ReadValue(kCU, kUserKey, 0, u"Stays", &type, &bytes));
 
-  // The backup, imported by the prefix's regedit, brings everything back.
+  // The backup, imported by the restore (the native regedit, also from the
+  // 32-bit build, whose bare "regedit.exe" would be the 32-bit one writing
+  // through the 32-bit view), brings everything back.
   ASSERT_FALSE(report.backupFile.empty());
   ASSERT_TRUE(Exists(report.backupFile)) << U8(report.backupFile);
   EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(report.backupFile), tw::UpperAscii(ModuleFolder() + u"Backups\\")));
-  ASSERT_GT(tw::Plat().ShellExecute(0, u"open", u"regedit.exe", u"/s \"" + report.backupFile + u"\"", u""), 32);
-  const auto allBack = [&] {
-    for (const Expected& e : restored) {
-      std::uint32_t t = 0;
-      std::string b;
-      if (!ReadValue(e.root, e.path, e.view, e.name, &t, &b)) return false;
-    }
-    return true;
-  };
-  EXPECT_TRUE(WaitFor(allBack, std::chrono::milliseconds(60000)));
-  WaitFor([] { return !tw::IsProcessRunning(u"regedit.exe"); }, std::chrono::milliseconds(30000));
+  tw::CleanupRecord record;
+  record.registryBackup = report.backupFile;
+  const tw::RestoreResult restore = tw::RestoreCleanup(record);
+  EXPECT_TRUE(restore.regeditStarted && restore.regeditEnded) << restore.regeditExitCode;
+  EXPECT_TRUE(restore.RegistryRestored());
   for (const Expected& e : restored) {
     SCOPED_TRACE(U8(e.path + u"|" + e.name));
     ASSERT_TRUE(ReadValue(e.root, e.path, e.view, e.name, &type, &bytes));

@@ -103,9 +103,12 @@ std::string Describe(const std::vector<Event>& events) {
 
 // ---- The process list while an uninstaller runs --------------------------------
 
-// Samples the process list every 100 ms from its own thread and keeps every
+// Samples the process list every 50 ms from its own thread and keeps every
 // process that was not there when sampling began, with when it was first and
-// last seen.
+// last seen. Wine hands a freed process ID to the next process soon: a
+// process of the first snapshot counts only while the snapshots show its ID
+// with its name, so a new process on a reused ID (msiexec.exe on the ID of
+// a process of a suite running beside this one) is seen.
 class ProcessSampler {
  public:
   struct Seen {
@@ -120,13 +123,13 @@ class ProcessSampler {
     std::vector<tw::ProcessEntry> entries;
     tw::Plat().SnapshotProcesses(&entries);
     for (const tw::ProcessEntry& entry : entries) {
-      baseline_.insert(entry.processId);
+      baseline_[entry.processId] = tw::UpperAscii(entry.exeFile);
       baselineNames_.insert(U8(entry.exeFile));
     }
     thread_ = std::thread([this] {
       while (!stop_) {
         Sample();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
     });
   }
@@ -197,8 +200,13 @@ class ProcessSampler {
     if (!tw::Plat().SnapshotProcesses(&entries)) return;
     const Clock::time_point now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
+    std::map<std::uint32_t, Text> stillThere;
     for (const tw::ProcessEntry& entry : entries) {
-      if (baseline_.count(entry.processId)) continue;
+      auto old = baseline_.find(entry.processId);
+      if (old != baseline_.end() && old->second == tw::UpperAscii(entry.exeFile)) {
+        stillThere.insert(*old);
+        continue;
+      }
       auto found = seen_.find(entry.processId);
       if (found == seen_.end()) {
         found = seen_.emplace(entry.processId, Seen{entry.exeFile, Text(), entry.parentProcessId, now, now,
@@ -208,19 +216,15 @@ class ProcessSampler {
       if (found->second.name.empty()) found->second.name = entry.exeFile;
       if (found->second.module.empty()) found->second.module = ModulePath(entry.processId);
     }
+    baseline_ = std::move(stillThere);
   }
 
-  static Text ModulePath(std::uint32_t processId) {
-    tw::ProcessHandle process =
-        tw::Plat().OpenProcess(tw::win::kProcessQueryInformation | tw::win::kProcessVmRead, processId);
-    if (!process) return Text();
-    char16_t buffer[1024] = {};
-    const std::uint32_t length = tw::Plat().GetModuleFileNameEx(process, buffer, 1024);
-    tw::Plat().CloseHandle(process);
-    return Text(buffer, length);
-  }
+  // The image path, as the product reads it: the module list of a 64-bit
+  // process (NSIS's copy of its uninstaller, say) is out of a 32-bit
+  // process's reach.
+  static Text ModulePath(std::uint32_t processId) { return tw::ProcessImagePath(processId); }
 
-  std::set<std::uint32_t> baseline_;
+  std::map<std::uint32_t, Text> baseline_;  // ID -> upper-cased name, while it runs
   std::set<std::string> baselineNames_;
   std::map<std::uint32_t, Seen> seen_;
   std::mutex mutex_;

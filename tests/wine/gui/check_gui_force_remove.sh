@@ -14,7 +14,11 @@ target_dos='C:\Program Files (x86)\Tidewell Fixture Removable CLI'
 target="$WINEPREFIX/drive_c/Program Files (x86)/Tidewell Fixture Removable CLI"
 [[ -f "$target/removable-cli.exe" ]] || tw_die "not installed: $target"
 system_dos='C:\windows\system32\Foo'
+# The picker shows the folder as the program sees it: the 32-bit build on
+# 64-bit Windows sees SysWOW64 where it names System32. The folder is made in
+# the one this build sees.
 system_folder="$WINEPREFIX/drive_c/windows/system32/Foo"
+[[ $(tw_pe_machine "$GUI_EXE") == i386 ]] && system_folder="$WINEPREFIX/drive_c/windows/syswow64/Foo"
 
 gui_start
 gui_wait_inventory

@@ -1,7 +1,9 @@
 // Turns the calling thread's file-system redirection off for the life of the
-// object, when asked to: a 64-bit program's files are looked at and deleted
-// as Windows lays them out, not as a 32-bit process is shown them.
-// Construction throws Wow64Error when IsWow64Process cannot answer.
+// object, when asked to: a 64-bit program's files are looked at, started and
+// deleted as Windows lays them out, not as a 32-bit process is shown them.
+// Outside WOW64 it does nothing. Construction throws Wow64Error when
+// IsWow64Process cannot answer. Redirection is a property of the thread:
+// the object lives and dies on one thread.
 #pragma once
 
 #include "access/environment.h"
