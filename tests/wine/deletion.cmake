@@ -1,6 +1,6 @@
 # The leftover deletion on the real file, process and registry API: a leftover
 # tree with a running copy of the sleeper, keys in both registry views, and
-# the .reg backup imported again by the prefix's regedit. Needs no fixture
+# the .reg backup imported again by the restore (the native regedit). Needs no fixture
 # programs; it leaves nothing behind. It starts and terminates processes, so
 # it runs in a prefix (and under a wineserver) of its own, one test at a
 # time: each test's clean-up stops the other's running copy and removes its

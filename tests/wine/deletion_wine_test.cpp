@@ -1,7 +1,7 @@
 // The leftover deletion on the real Win32 API in a Wine prefix: a leftover
 // tree with a running executable and registry keys in both views is deleted,
 // its neighbours stay, and the .reg backup brings the registry entries back
-// through the prefix's own regedit. A tampered list naming the system folder
+// through the restore, which starts the prefix's native regedit. A tampered list naming the system folder
 // and the Run key is refused.
 #include <gtest/gtest.h>
 
