@@ -273,8 +273,8 @@ bool RegEnumValueNames(HKey root, const Text& path, TextList* names, ViewFlag vi
     const long rc = EnumValueName(key.get(), index, &name);
     if (rc == win::kErrorNoMoreItems) break;
     if (rc != win::kErrorSuccess) break;
-    Text trimmed = Trim(name);
-    if (!trimmed.empty()) names->push_back(trimmed);
+    // The name exactly as stored: "App " is another value than "App".
+    if (!name.empty()) names->push_back(name);
   }
   return true;
 }
@@ -288,11 +288,10 @@ bool RegEnumValues(HKey root, const Text& path, TextList* names, ViewFlag view, 
   for (std::uint32_t index = 0;; ++index) {
     const long rc = EnumValueName(key.get(), index, &name);
     if (rc != win::kErrorSuccess) break;
-    Text trimmed = Trim(name);
-    if (trimmed.empty()) continue;
-    // The value is read under its name as stored, blanks included.
+    if (name.empty()) continue;
+    // The name exactly as stored: "App " is another value than "App".
     if (!ReadValueText(key.get(), name, &value)) continue;
-    names->push_back(trimmed);
+    names->push_back(name);
     data->push_back(Trim(value));
   }
   return true;

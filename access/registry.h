@@ -39,12 +39,14 @@ void RegEnumSubKeys(HKey root, const Text& path, TextList* names, ViewFlag view)
 // Appends the trimmed names of the loaded user hives (subkeys of HKEY_USERS).
 void RegEnumUserHives(TextList* names, ViewFlag view);
 
-// Clears `names`, then the trimmed value names in index order, without
-// names that are empty after trimming. False when the key cannot be opened.
+// Clears `names`, then the value names in index order exactly as stored
+// (blanks included: "App " and "App" are two values), without the default
+// value's empty name. False when the key cannot be opened.
 bool RegEnumValueNames(HKey root, const Text& path, TextList* names, ViewFlag view);
 
-// Clears `names` (not `data`); for each value with a non-blank name appends
-// the trimmed name and the trimmed data text. False when the key cannot be opened.
+// Clears `names` (not `data`); for each value but the default one appends
+// its name exactly as stored and its trimmed data text. False when the key
+// cannot be opened.
 bool RegEnumValues(HKey root, const Text& path, TextList* names, ViewFlag view, TextList* data);
 
 // Depth-first, pre-order search below `path` (which ends in "\") for a subkey

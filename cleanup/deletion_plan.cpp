@@ -1,14 +1,17 @@
 #include "cleanup/deletion_plan.h"
 
+#include <algorithm>
 #include <string>
 
 #include "access/environment.h"
 #include "access/folders.h"
+#include "access/path_guard.h"
 #include "access/registry.h"
 #include "access/services.h"
 #include "cleanup/deletion_guard.h"
 #include "cleanup/registry_backup.h"
 #include "cleanup/state_files.h"
+#include "cleanup/still_existing.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -125,9 +128,36 @@ bool ParseRegistryLine(const Text& line, RegistryLineParts* parts) {
   parts->root = RegRootFromText(items[0]);
   if (parts->root == 0) return false;
   parts->keyPath = RegLinePath(items[1]);
-  parts->isValue = items.size() == 3;
-  parts->valueName = parts->isValue ? items[2] : Text();
+  // "ROOT|key|" names the key's default value (its name is empty).
+  const bool defaultValue = items.size() == 2 && std::count(line.begin(), line.end(), u'|') == 2 && line.back() == u'|';
+  parts->isValue = items.size() == 3 || defaultValue;
+  parts->valueName = items.size() == 3 ? items[2] : Text();
   // An empty key path names the root itself, which the guard refuses.
+  return true;
+}
+
+bool ReadKeptEntry(const Text& given, Text* entry) {
+  static const std::pair<const char16_t*, const char16_t*> kRoots[] = {
+      {u"HKLM", u"HKEY_LOCAL_MACHINE"}, {u"HKCU", u"HKEY_CURRENT_USER"},
+      {u"HKU", u"HKEY_USERS"},          {u"HKCR", u"HKEY_CLASSES_ROOT"}};
+  const std::size_t bar = given.find(u'|');
+  const std::size_t slash = given.find(u'\\');
+  const std::size_t end = std::min(bar, slash);
+  const Text head = end == Text::npos ? given : given.substr(0, end);
+  for (const auto& root : kRoots) {
+    if (!SameTextAscii(head, root.first) && !SameTextAscii(head, root.second)) continue;
+    if (end == Text::npos) return false;  // a root alone names nothing to keep
+    // "HKLM\path" names a key; a value needs the bar form.
+    Text line = Text(root.first) + u"|" + given.substr(end + 1);
+    RegistryLineParts parts;
+    if (!ParseRegistryLine(line, &parts) || parts.keyPath.empty()) return false;
+    *entry = line;
+    return true;
+  }
+  Text path = Trim(given);
+  if (StartsWith(path, u"\\\\?\\") && path.size() > 6 && path[5] == u':') path = path.substr(4);
+  if (ComparablePath(path).empty()) return false;
+  *entry = path;
   return true;
 }
 
@@ -406,6 +436,10 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
                                         parts.isValue ? &parts.valueName : nullptr)) {
       entry.action = PlanAction::kRefuse;
       entry.reason = u"a registry key or value Windows or other programs need";
+    } else if (!ClassEntryStillTheProgram(entry.entry, request.folders, request.registry, view64)) {
+      entry.action = PlanAction::kKeep;
+      entry.changedSinceTrace = true;
+      entry.reason = u"changed since the trace: it no longer holds the program's data";
     } else if (managed != ManagedKind::kNone && !startsListedOrGone(managedEntry)) {
       entry.action = PlanAction::kRefuse;
       entry.reason = managed == ManagedKind::kService

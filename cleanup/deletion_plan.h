@@ -72,6 +72,9 @@ struct PlanEntry {
   PlanAction action = PlanAction::kDelete;
   Text reason;
   bool keptByUser = false;
+  // A class value that no longer holds the program's data (an uninstaller
+  // or the user pointed it elsewhere since the trace): left as it is.
+  bool changedSinceTrace = false;
   bool exists = false;         // when planned, looked at in the deletion's view
   std::size_t keptInside = 0;  // a folder or key deleted around this many kept entries
 };
@@ -102,10 +105,18 @@ struct DeletionPlan {
 
 DeletionPlan PlanDeletion(const DeletionRequest& request);
 
+// An entry the user keeps, as typed (`--keep`), in the form the plan reads:
+// a registry line "ROOT|key" or "ROOT|key|value" (the root in any letter
+// case or spelled out, "HKEY_LOCAL_MACHINE"), a key written the way regedit
+// shows it ("HKLM\SOFTWARE\Vendor"), or a plain drive-letter path, also as
+// "\\?\C:\...". False for anything the guard cannot read, which would
+// otherwise be kept in name only and deleted all the same.
+bool ReadKeptEntry(const Text& given, Text* entry);
+
 // ---- Shared by the planning and the execution.
 
 // A registry line taken apart: root, key path as the deletion reads it, and
-// the value name for a value line. False for a line that names nothing (a
+// the value name for a value line ("ROOT|key|" names the default value). False for a line that names nothing (a
 // root text other than HKLM, HKCU, HKU, HKCR, another number of parts).
 struct RegistryLineParts {
   Text rootText;

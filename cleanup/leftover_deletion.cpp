@@ -208,8 +208,12 @@ Text Count(std::size_t n, const char16_t* one, const char16_t* many) {
 
 Text DeletionCompleteMessage() { return u"All leftovers have been completely removed."; }
 
-Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms) {
+Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms, std::size_t changed) {
   Text text;
+  if (changed > 0)
+    text += u" " + Count(changed, u"entry", u"entries") + u" changed since the trace no longer " +
+            (changed == 1 ? u"holds" : u"hold") + u" the program's data and " + (changed == 1 ? u"was" : u"were") +
+            u" left as " + (changed == 1 ? u"it is." : u"they are.");
   if (kept > 0) text += u" " + Count(kept, u"item you kept was", u"items you kept were") + u" left in place.";
   if (otherPrograms > 0)
     text += u" " + Count(otherPrograms, u"entry lies", u"entries lie") +
@@ -441,7 +445,8 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
       const bool exists = wellFormed && RegistryEntryExists(parts, is64);
       RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
       if (e.action == PlanAction::kKeep) {
-        if (exists) report.keptRegistry.push_back(e.entry);
+        if (exists && e.changedSinceTrace) ++report.changedKept;
+        else if (exists) report.keptRegistry.push_back(e.entry);
         line.result = u"kept";
         record.registry.push_back(line);
         continue;
@@ -489,7 +494,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   }
   const std::size_t remainingRegistry = report.remainingRegistry.size();
   const std::size_t refusedLeft = report.refusedPaths.size() + report.refusedRegistry.size();
-  const Text kept = DeletionKeptSentence(report.KeptCount(), report.otherProgramsKept);
+  const Text kept = DeletionKeptSentence(report.KeptCount(), report.otherProgramsKept, report.changedKept);
   if (!allowed) {
     // Such an uninstall can never be finished here, so it is not left
     // pending either.

@@ -74,6 +74,8 @@ struct DeletionReport {
   TextList keptGiven;
   // Entries left for another listed program.
   std::size_t otherProgramsKept = 0;
+  // Class values that no longer held the program's data, left as they are.
+  std::size_t changedKept = 0;
   // Entries the guard refused; each also stands in a remaining list when it exists.
   TextList refusedPaths;
   TextList refusedRegistry;
@@ -129,7 +131,9 @@ StateWriteResult KeepRemainingAsPendingState(const Text& programFolder, int unin
 // The message texts.
 Text DeletionCompleteMessage();   // "All leftovers have been completely removed."
 // " 2 items you kept were left in place." (empty for 0), appended to the others.
-Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms);
+// " 1 entry changed since the trace no longer holds the program's data and
+// was left as it is." for `changed`.
+Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms, std::size_t changed = 0);
 Text DeletionWithheldMessage();
 // " 2 files or folders could not go to the Recycle Bin and were deleted for
 // good." (empty for 0).

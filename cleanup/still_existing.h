@@ -16,7 +16,8 @@ struct LeftoverLists {
   std::size_t Size() const { return folders.size() + files.size() + registry.size(); }
 };
 
-// The entries of `lists` that exist now, in their order. They are looked at
+// The entries of `lists` that exist now, in their order, without the class
+// values that no longer hold the program's data (ClassEntryStillTheProgram). They are looked at
 // as the trace found them and as the deletion will look for them: for a
 // 64-bit program (type 1) in the 64-bit registry view with the file-system
 // redirection off, otherwise in the process's default view. Empty registry
@@ -24,6 +25,17 @@ struct LeftoverLists {
 // pass over and say so. With an unknown type (-1), or when WOW64 cannot be
 // asked, nothing can be judged: the lists come back whole.
 LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType);
+
+// Whether a line of a file-type or class key still holds what made it the
+// program's when the trace offered it: an extension key, or its default
+// value, naming one of the program's ProgIDs (a key line of `registry`) or
+// nothing; another class value, a command or icon whose program lies in one
+// of `folders`. An uninstaller that put ".txt" back to "txtfile", or a user
+// who chose another editor since, made it someone else's again. Any other
+// line (other keys, values outside the class keys, a ProgID's entry in
+// OpenWithProgids, which its name alone ties to the program) is not judged
+// here: true.
+bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const TextList& registry, bool view64);
 
 // Rewrites the pending state in `programFolder` to list just `lists`, with
 // its name, publisher, type, kept list and picture as they are. When the

@@ -4,6 +4,16 @@
 
 namespace tw {
 
+namespace {
+
+// An entry under HKCU or HKU: written by the user, for the user.
+bool IsPerUserEntry(const ZRU_InstalledSoftware& record) {
+  const Text root = record.mpu_str_InstallRegPath.substr(0, record.mpu_str_InstallRegPath.find(u'|'));
+  return SameTextAscii(root, u"HKCU") || SameTextAscii(root, u"HKU");
+}
+
+}  // namespace
+
 void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoftware> record) {
   if (!record) return;
   auto found = mpu_SDLMap_InstalledSoftware.find(record->mpu_str_Name_low);
@@ -14,9 +24,26 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
     mpu_SDLarry_InstalledSoftware.push_back(std::move(record));
     return;
   }
+  ZRU_InstalledSoftware& existing = *found->second;
+  const bool newPerUser = IsPerUserEntry(*record), existingPerUser = IsPerUserEntry(existing);
+  if (newPerUser && !existingPerUser) {
+    if (!Trim(record->mpu_str_InstallLocation).empty())
+      mpu_SDLarry_UnmergedFolders.push_back(record->mpu_str_InstallLocation);
+    return;
+  }
+  if (existingPerUser && !newPerUser) {
+    // The machine-wide entry's folder, command and key replace the per-user
+    // ones, empty or not; the per-user folder stays someone else's.
+    if (!Trim(existing.mpu_str_InstallLocation).empty())
+      mpu_SDLarry_UnmergedFolders.push_back(existing.mpu_str_InstallLocation);
+    existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
+    existing.mpu_str_UninstallString = record->mpu_str_UninstallString;
+    existing.mpu_str_InstallRegPath = record->mpu_str_InstallRegPath;
+    existing.mpu_int_Is64Bit = record->mpu_int_Is64Bit;
+    return;
+  }
   // The first entry found under a name keeps its fields; a later one only
   // fills what the first left empty.
-  ZRU_InstalledSoftware& existing = *found->second;
   if (!record->mpu_str_InstallLocation.empty() && existing.mpu_str_InstallLocation.empty()) {
     existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
   }
@@ -26,6 +53,7 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
 }
 
 void ZRU_InstalledSoftwareList::mpu_Clean() {
+  TextList().swap(mpu_SDLarry_UnmergedFolders);
   TextList().swap(mpu_list_InstalledSoftwareName);
   std::unordered_map<Text, ZRU_InstalledSoftware*>().swap(mpu_SDLMap_InstalledSoftware);
   std::vector<std::unique_ptr<ZRU_InstalledSoftware>>().swap(mpu_SDLarry_InstalledSoftware);
@@ -34,6 +62,7 @@ void ZRU_InstalledSoftwareList::mpu_Clean() {
 void ZRU_InstalledSoftwareList::mpu_Search_Clean() { TextList().swap(mpu_list_InstalledSoftwareName); }
 
 void ZRU_InstalledSoftwareList::mpu_Free() {
+  TextList().swap(mpu_SDLarry_UnmergedFolders);
   TextList().swap(mpu_list_InstalledSoftwareName);
   std::vector<std::unique_ptr<ZRU_InstalledSoftware>>().swap(mpu_SDLarry_InstalledSoftware);
   std::unordered_map<Text, ZRU_InstalledSoftware*>().swap(mpu_SDLMap_InstalledSoftware);
@@ -53,6 +82,10 @@ TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& 
     if (!removed.empty() && ResolvedFolderForm(record->mpu_str_InstallLocation) == removed) continue;
     folders.push_back(Trim(record->mpu_str_InstallLocation));
   }
+  for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) {
+    if (!removed.empty() && ResolvedFolderForm(folder) == removed) continue;
+    folders.push_back(Trim(folder));
+  }
   return folders;
 }
 
@@ -61,11 +94,15 @@ TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const 
   if (Trim(record.mpu_str_InstallLocation).empty()) return folders;
   const Text own = ResolvedFolderForm(record.mpu_str_InstallLocation);
   if (own.empty()) return folders;
+  const auto inside = [&](const Text& folder) {
+    const Text form = ResolvedFolderForm(folder);
+    if (form.size() > own.size() && StartsWith(form, own)) folders.push_back(folder);
+  };
   for (const auto& other : list.mpu_SDLarry_InstalledSoftware) {
     if (other.get() == &record || Trim(other->mpu_str_InstallLocation).empty()) continue;
-    const Text form = ResolvedFolderForm(other->mpu_str_InstallLocation);
-    if (form.size() > own.size() && StartsWith(form, own)) folders.push_back(other->mpu_str_InstallLocation);
+    inside(other->mpu_str_InstallLocation);
   }
+  for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) inside(folder);
   return folders;
 }
 

@@ -51,10 +51,18 @@ class ZRU_InstalledSoftwareList {
   // Each record under its mpu_str_Name_low; not owning.
   std::unordered_map<Text, ZRU_InstalledSoftware*> mpu_SDLMap_InstalledSoftware;
   bool mpu_bool_IsSearch = false;
+  // The install folders of per-user entries merged by name into a
+  // machine-wide record, which never takes them: each is another
+  // program's folder to a deletion (OtherProgramFolders).
+  TextList mpu_SDLarry_UnmergedFolders;
 
   // Adds a new record, or merges it into the one that has its key: only an
   // empty install folder and an empty uninstall command of the existing
-  // record are filled; the new record is then destroyed.
+  // record are filled; the new record is then destroyed. A per-user entry
+  // (its uninstall entry under HKCU or HKU, which any program of that user
+  // can write) never lends its folder or command to a machine-wide one: a
+  // machine-wide record takes them only from machine-wide entries, and
+  // takes them over from a per-user record merged into it first.
   void mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoftware> record);
   // Empties everything, destroying every record.
   void mpu_Clean();
@@ -68,7 +76,8 @@ class ZRU_InstalledSoftwareList {
 };
 
 // The install folders of every listed program but the one whose lower-case
-// name is `exceptNameLow` (empty for a Force Remove), trimmed: what a
+// name is `exceptNameLow` (empty for a Force Remove), trimmed, and those of
+// per-user entries a machine-wide record did not take: what a
 // deletion of leftovers keeps (cleanup/deletion_plan.h). A program whose
 // folder is `exceptFolder` (the folder a Force Remove was given) is the
 // program being removed, not another one: its folder is left out too.

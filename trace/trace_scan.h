@@ -141,6 +141,12 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // Value lines of every variant of `path` whose (trimmed) value name passes
   // the membership test.
   void RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path, ViewFlag view);
+  // A class key found by its open command or icon: whole when it is wholly
+  // the program's, else its values that point into the folders (class_areas.cpp).
+  void RecordClassKey(HKey root, const Text& rootText, const Text& key, ViewFlag view, bool* whole);
+  // An extension key naming or listing the program's ProgID: whole when
+  // nothing else is in it, else the program's values in it.
+  void RecordExtensionKey(const Text& key, const Text& progId, ViewFlag view);
   // Value lines under HKU of `keyBelowHive` in every loaded user hive whose
   // (trimmed) value name passes the membership test.
   void RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view);

@@ -27,6 +27,7 @@ class CliInventory {
   // The records in the order the scan delivers them (sorted lower-case names).
   std::vector<const ZRU_InstalledSoftware*> Records() const;
   const ZRU_InstalledSoftware* Find(const Text& nameLow) const { return inventory_.Find(nameLow); }
+  const ZRU_InstalledSoftwareList& List() const { return inventory_; }
 
   // Traces the listed program `nameLow`; its record's folder, file and
   // registry lists hold the result. False when the trace did not finish.

@@ -507,7 +507,15 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
         err << "tidewell-cli: --keep needs a path or a registry line\n";
         return false;
       }
-      options->keep.push_back(Trim(args[++i]));
+      // Taken as typed (a value's name may end in a blank), in a form the
+      // plan reads; anything else would be kept in name only.
+      Text entry;
+      if (!ReadKeptEntry(args[++i], &entry)) {
+        err << "tidewell-cli: --keep cannot read \"" << ToUtf8(args[i])
+            << "\": give a full path (C:\\...) or a registry line (HKLM|key or HKLM|key|value)\n";
+        return false;
+      }
+      options->keep.push_back(entry);
     } else {
       rest->push_back(args[i]);
     }

@@ -176,8 +176,9 @@ TextList DistinctLines(const TextList& lines) {
 // writes it (an interrupted run can then be finished in Tidewell).
 // Entries found by the program's names alone are kept unless asked for, as
 // the unticked rows that show them in the window.
-std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, const EntryOrigins* origins,
+std::string DeleteTracedLeftovers(const CliInventory& inventory, const ZRU_InstalledSoftware& record,
                                   const Options& options, std::ostream& err) {
+  const EntryOrigins* origins = inventory.LastTraceOrigins().get();
   const bool permanent = options.permanent;
   const Text folder = GetOwnFolder();
   PendingState state;
@@ -197,6 +198,11 @@ std::string DeleteTracedLeftovers(const ZRU_InstalledSoftware& record, const Ent
   request.programFolder = folder;
   request.uninstallType = record.mpu_int_Is64Bit;
   request.programName = record.mpu_str_Name;
+  // As on every other road: the publisher the inventory knows (a Microsoft
+  // program's leftovers are withheld whatever the state files say), and
+  // every other listed program's folder kept, one inside this one's included.
+  request.publisher = record.mpu_str_Publisher;
+  request.otherProgramFolders = OtherProgramFolders(inventory.List(), record.mpu_str_Name_low);
   request.permanent = permanent;
   request.keep = state.kept;
   const DeletionReport report = DeleteLeftovers(request);
@@ -268,7 +274,7 @@ Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, c
   const bool succeeded = outcome == UninstallOutcome::kDone || outcome == UninstallOutcome::kRestartNeeded;
   if (options.deleteLeftovers) {
     if (succeeded) {
-      result.leftovers = DeleteTracedLeftovers(record, inventory.LastTraceOrigins().get(), options, err);
+      result.leftovers = DeleteTracedLeftovers(inventory, record, options, err);
     } else {
       result.message = u"the leftovers were kept: the uninstaller did not succeed";
     }
@@ -282,6 +288,11 @@ bool IsQuietUninstall(const std::vector<Text>& args) {
   int names = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == u"--quiet" || args[i] == u"--publisher" || args[i] == u"--timeout") return true;
+    // The interactive road's --keep takes a path, which names no program.
+    if (args[i] == u"--keep") {
+      ++i;
+      continue;
+    }
     if (!StartsWith(args[i], u"--")) ++names;
   }
   return names > 1;

@@ -4,6 +4,7 @@
 // interfaces to the shell and browser lists that name classes.
 #include <gtest/gtest.h>
 
+#include "cleanup/leftover_deletion.h"
 #include "tests/native/trace_harness.h"
 
 namespace tw::testing_trace {
@@ -78,6 +79,90 @@ TEST_F(TraceClassAreas, FileTypesInTheFolderAndTheExtensionsNamingThem) {
     EXPECT_EQ(0, Times(u"HKCR|\\" + type)) << U8(type);
   }
   EXPECT_FALSE(AnyLineContains(u".usr")) << Joined(Found());
+}
+
+// A file type shared with Windows and other programs is claimed at the
+// grain the program owns, and a value the uninstaller (or the user) pointed
+// elsewhere since the trace is left as it is at deletion time: over every
+// shape of extension key, kind of ProgID and change since the trace.
+TEST_F(TraceClassAreas, SharedFileTypesAtTheProgramsGrainJudgedAgainAtDeletion) {
+  const Text notepad = u"%SystemRoot%\\system32\\NOTEPAD.EXE";
+  for (int windowsProgId = 0; windowsProgId < 2; ++windowsProgId) {
+    for (int sharedExtension = 0; sharedExtension < 2; ++sharedExtension) {
+      for (int restored = 0; restored < 2; ++restored) {
+        SCOPED_TRACE(testing::Message() << "Windows ProgID " << windowsProgId << ", shared extension "
+                                        << sharedExtension << ", put back " << restored);
+        machine.RemoveKeyTree(kLM, kClasses + u".txt");
+        machine.RemoveKeyTree(kLM, kClasses + u"txtfile");
+        machine.RemoveKeyTree(kLM, kClasses + u"Foo.Text");
+        const Text progId = windowsProgId ? u"txtfile" : u"Foo.Text";
+        const Text open = kClasses + progId + u"\\shell\\open\\command";
+        Default(kLM, open, u"\"" + kFooExe + u"\" \"%1\"");
+        Default(kLM, kClasses + progId + u"\\DefaultIcon", kFooExe + u",0");
+        if (windowsProgId) {
+          Default(kLM, kClasses + u"txtfile", u"@%SystemRoot%\\system32\\notepad.exe,-469");
+          Default(kLM, kClasses + u"txtfile\\shell\\print\\command", notepad + u" /p %1");
+        }
+        Default(kLM, kClasses + u".txt", progId);
+        if (sharedExtension) {
+          machine.SetString(kLM, kClasses + u".txt", u"Content Type", u"text/plain");
+          machine.SetString(kLM, kClasses + u".txt", u"PerceivedType", u"text");
+          machine.SetString(kLM, kClasses + u".txt\\ShellNew", u"ItemName", u"@%SystemRoot%\\system32\\notepad.exe,-470");
+          machine.SetString(kLM, kClasses + u".txt\\OpenWithProgids", u"Other.Text", u"");
+          machine.SetString(kLM, kClasses + u".txt\\OpenWithProgids", progId, u"");
+        }
+        Log() = TraceLog();
+        TraceFoo();
+        const TextList found = Found();
+        const bool ownWhole = !windowsProgId;
+        EXPECT_EQ(ownWhole ? 1 : 0, Times(u"HKLM|" + kClasses + progId)) << Joined(found);
+        EXPECT_EQ(windowsProgId ? 1 : 0, Times(u"HKLM|" + open + u"|")) << Joined(found);
+        // The extension: whole only when nothing but the program's is in it.
+        EXPECT_EQ(ownWhole && !sharedExtension ? 1 : 0, Times(u"HKLM|" + kClasses + u".txt")) << Joined(found);
+        EXPECT_EQ(ownWhole && sharedExtension ? 1 : 0, Times(u"HKLM|" + kClasses + u".txt|")) << Joined(found);
+        EXPECT_EQ(ownWhole && sharedExtension ? 1 : 0, Times(u"HKLM|" + kClasses + u".txt\\OpenWithProgids|Foo.Text"))
+            << Joined(found);
+
+        if (restored) {
+          // The program's uninstaller gave .txt and txtfile back to Windows.
+          Default(kLM, kClasses + u".txt", u"txtfile");
+          Default(kLM, kClasses + u"txtfile\\shell\\open\\command", notepad + u" %1");
+        }
+        DeletionRequest request;
+        request.folders = {u"C:\\Program Files\\Foo\\"};
+        request.registry = found;
+        request.programFolder = u"C:\\Tools\\Tidewell\\";
+        request.uninstallType = 0;
+        request.programName = u"Foo";
+        request.publisher = u"Foo Ltd";
+        const DeletionReport report = DeleteLeftovers(request);
+        std::uint32_t type = 0;
+        std::string bytes;
+        // What Windows and the other programs keep in the shared keys stays.
+        if (sharedExtension) {
+          for (const Text& name : {u"Content Type", u"PerceivedType"})
+            EXPECT_TRUE(machine.ValueExists(kLM, kClasses + u".txt", name)) << U8(name);
+          EXPECT_TRUE(machine.ValueExists(kLM, kClasses + u".txt\\ShellNew", u"ItemName"));
+          EXPECT_TRUE(machine.ValueExists(kLM, kClasses + u".txt\\OpenWithProgids", u"Other.Text"));
+        }
+        if (windowsProgId) {
+          EXPECT_TRUE(machine.KeyExists(kLM, kClasses + u"txtfile\\shell\\print\\command"));
+          EXPECT_TRUE(machine.ValueExists(kLM, kClasses + u"txtfile", u""));
+        }
+        // A value put back is Windows' again; one still naming the program goes.
+        const bool txtDefault = machine.ReadValue(kLM, kClasses + u".txt", u"", &type, &bytes);
+        if (restored) {
+          EXPECT_TRUE(txtDefault);
+          EXPECT_TRUE(machine.ValueExists(kLM, kClasses + u"txtfile\\shell\\open\\command", u""));
+          EXPECT_GE(report.changedKept, 1u) << U8(report.message);
+        } else {
+          // Windows' ".txt" names Windows' ProgID, whose command alone was the program's.
+          EXPECT_EQ(bool(windowsProgId), txtDefault);
+          EXPECT_FALSE(machine.ValueExists(kLM, open, u""));
+        }
+      }
+    }
+  }
 }
 
 TEST_F(TraceClassAreas, InstallerFoldersAndSharedDllsByValueName) {

@@ -1,0 +1,174 @@
+// What a program shares with others stays theirs on every road: another
+// listed program's folder inside its own, a per-user entry of the same name,
+// a value whose name differs only by a blank, and what the user keeps
+// however it is spelt.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/cli/commands.h"
+#include "inventory/installed_software.h"
+#include "platform/sim/sim_machine.h"
+
+namespace tw {
+namespace {
+
+constexpr HKey kLM = win::kHKeyLocalMachine;
+const Text kUninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const Text kRun = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const Text kSuite = u"C:\\Program Files\\Contoso";
+const Text kUpdater = u"C:\\Program Files\\Contoso\\Updater";
+
+struct CliResult {
+  int code;
+  std::string out, err;
+};
+
+CliResult RunTool(std::vector<Text> args) {
+  std::ostringstream out, err;
+  const int code = cli::RunCli(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+// An NSIS uninstaller's head, so that the quiet road knows its silent switch.
+std::string NsisUninstaller() {
+  std::string bytes(512, 'x');
+  bytes += std::string("\x01\0\0\0\xEF\xBE\xAD\xDE" "NullsoftInst", 20);
+  return bytes + std::string(40, '\0');
+}
+
+void AddProgram(sim::SimMachine& m, const Text& key, const Text& name, const Text& folder) {
+  m.AddFile(folder + u"\\uninst.exe", NsisUninstaller());
+  m.AddFile(folder + u"\\" + key + u".exe", "MZ");
+  m.AddFile(folder + u"\\data\\" + key + u".dat", "d");
+  m.SetString(kLM, kUninstall + key, u"DisplayName", name);
+  m.SetString(kLM, kUninstall + key, u"Publisher", u"Contoso Ltd");
+  m.SetString(kLM, kUninstall + key, u"InstallLocation", folder);
+  m.SetString(kLM, kUninstall + key, u"UninstallString", u"\"" + folder + u"\\uninst.exe\"");
+  m.SetLaunchRunTime(folder + u"\\uninst.exe", 200);
+}
+
+// The suite's folder holds the listed updater's; whichever road removes the
+// suite, the updater's files and its Run value stay.
+TEST(SharedOwnership, EveryRoadKeepsAnotherListedProgramsFolderInsideTheProgramsOwn) {
+  const std::vector<std::vector<Text>> roads = {
+      {u"uninstall", u"Contoso Suite", u"--quiet", u"--delete-leftovers", u"--yes"},
+      {u"force-remove", kSuite, u"--yes"},
+  };
+  for (const std::vector<Text>& road : roads) {
+    SCOPED_TRACE(ToUtf8(road[0] + u" " + road[1]));
+    sim::SimMachine m;
+    SetPlatform(&m);
+    AddProgram(m, u"Suite", u"Contoso Suite", kSuite);
+    AddProgram(m, u"Updater", u"Contoso Updater", kUpdater);
+    m.SetString(kLM, kRun, u"ContosoSuite", kSuite + u"\\Suite.exe");
+    m.SetString(kLM, kRun, u"ContosoUpdater", kUpdater + u"\\Updater.exe");
+    const CliResult result = RunTool(road);
+    EXPECT_EQ(0, result.code) << result.out << result.err;
+    EXPECT_FALSE(m.Exists(kSuite + u"\\Suite.exe")) << result.out;
+    EXPECT_FALSE(m.ValueExists(kLM, kRun, u"ContosoSuite"));
+    for (const Text& kept : {kUpdater + u"\\Updater.exe", kUpdater + u"\\uninst.exe", kUpdater + u"\\data\\Updater.dat"})
+      EXPECT_TRUE(m.Exists(kept)) << ToUtf8(kept);
+    EXPECT_TRUE(m.ValueExists(kLM, kRun, u"ContosoUpdater"));
+    SetPlatform(nullptr);
+  }
+}
+
+// A per-user entry (any program of the user can write one) never lends its
+// folder or command to the machine-wide record of the same name, in either
+// order; its folder is another program's to every deletion.
+TEST(SharedOwnership, APerUserEntryLendsNothingToAMachineWideRecordOfItsName) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  const auto record = [](const Text& regPath, const Text& folder, const Text& command) {
+    auto r = std::make_unique<ZRU_InstalledSoftware>();
+    r->mpu_str_Name = u"Thesis Tool";
+    r->mpu_str_Name_low = u"thesis tool";
+    r->mpu_str_InstallRegPath = regPath;
+    r->mpu_str_InstallLocation = folder;
+    r->mpu_str_UninstallString = command;
+    return r;
+  };
+  const Text documents = u"C:\\Users\\user\\Documents\\Thesis\\";
+  for (bool userFirst : {false, true}) {
+    SCOPED_TRACE(userFirst ? "per-user entry first" : "machine-wide entry first");
+    ZRU_InstalledSoftwareList list;
+    auto machineWide = record(u"HKLM|" + kUninstall + u"{1}", u"", u"MsiExec.exe /I{1}");
+    auto perUser = record(u"HKCU|" + kUninstall + u"Thesis", documents, u"C:\\Users\\user\\evil.exe");
+    if (userFirst) {
+      list.mpu_AddOrMerge(std::move(perUser));
+      list.mpu_AddOrMerge(std::move(machineWide));
+    } else {
+      list.mpu_AddOrMerge(std::move(machineWide));
+      list.mpu_AddOrMerge(std::move(perUser));
+    }
+    const ZRU_InstalledSoftware* merged = list.Find(u"thesis tool");
+    ASSERT_NE(nullptr, merged);
+    EXPECT_EQ(u"", merged->mpu_str_InstallLocation);
+    EXPECT_EQ(u"MsiExec.exe /I{1}", merged->mpu_str_UninstallString);
+    EXPECT_EQ(u"HKLM|" + kUninstall + u"{1}", merged->mpu_str_InstallRegPath);
+    EXPECT_EQ(TextList{Trim(documents)}, OtherProgramFolders(list, u"thesis tool"));
+  }
+  // Two entries of one scope still merge as before: the later fills what the first left empty.
+  ZRU_InstalledSoftwareList same;
+  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"A", u"", u"a.exe"));
+  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"B", u"C:\\Apps\\Thesis\\", u"b.exe"));
+  EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->mpu_str_InstallLocation);
+  EXPECT_TRUE(same.mpu_SDLarry_UnmergedFolders.empty());
+  SetPlatform(nullptr);
+}
+
+// A value name is the registry's exactly ("Gone " is not "Gone"), and
+// --keep takes every spelling the plan can read, refusing the rest.
+TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  const Text app = u"C:\\Program Files\\Gone";
+  for (const Text& f : {app + u"\\gone.exe", app + u"\\keep.ini", app + u"\\also.ini"}) m.AddFile(f, "x");
+  m.AddFile(u"C:\\Other\\other.exe", "MZ");
+  m.SetString(kLM, kRun, u"Gone ", app + u"\\gone.exe");
+  m.SetString(kLM, kRun, u"Gone", u"C:\\Other\\other.exe");
+
+  struct Keep {
+    Text typed;
+    const char* planned;  // how the plan shows it kept, or null for a refusal
+  };
+  const std::vector<Keep> keeps = {
+      {u"\\\\?\\C:\\Program Files\\Gone\\keep.ini", "\"entry\":\"C:\\\\Program Files\\\\Gone\\\\keep.ini\",\"kind\":\"file\",\"action\":\"keep\""},
+      {u"hklm|" + kRun + u"|Gone ", "Run|Gone \",\"kind\":\"value\",\"action\":\"keep\""},
+      {u"HKEY_LOCAL_MACHINE\\" + kRun, "Run|Gone \",\"kind\":\"value\",\"action\":\"keep\",\"reason\":\"inside the registry key"},
+      {u"\\\\server\\share\\Gone", nullptr},
+      {u"HKLM", nullptr},
+      {u"Gone\\keep.ini", nullptr},
+      {u"HKXX|SOFTWARE\\GoneVendor", nullptr},
+  };
+  for (const Keep& keep : keeps) {
+    SCOPED_TRACE(ToUtf8(keep.typed));
+    const CliResult dry = RunTool({u"force-remove", app, u"--dry-run", u"--keep", keep.typed});
+    if (!keep.planned) {
+      EXPECT_EQ(2, dry.code);
+      EXPECT_NE(std::string::npos, dry.err.find("--keep cannot read")) << dry.err;
+      continue;
+    }
+    ASSERT_EQ(0, dry.code) << dry.err;
+    EXPECT_NE(std::string::npos, dry.out.find(keep.planned)) << dry.out;
+  }
+
+  const CliResult done = RunTool({u"force-remove", app, u"--yes", u"--keep", app + u"\\also.ini"});
+  ASSERT_EQ(0, done.code) << done.err << done.out;
+  EXPECT_FALSE(m.ValueExists(kLM, kRun, u"Gone "));
+  EXPECT_TRUE(m.ValueExists(kLM, kRun, u"Gone"));
+  EXPECT_TRUE(m.Exists(app + u"\\also.ini"));
+  EXPECT_FALSE(m.Exists(app + u"\\gone.exe"));
+
+  // The interactive road takes --keep too (its path is no second program name).
+  AddProgram(m, u"Suite", u"Contoso Suite", kSuite);
+  const CliResult interactive = RunTool({u"uninstall", u"Contoso Suite", u"--delete-leftovers", u"--dry-run", u"--keep",
+                                         kSuite + u"\\data"});
+  EXPECT_EQ(0, interactive.code) << interactive.err;
+  EXPECT_NE(std::string::npos, interactive.out.find("\"action\":\"keep\"")) << interactive.out;
+  SetPlatform(nullptr);
+}
+
+}  // namespace
+}  // namespace tw
