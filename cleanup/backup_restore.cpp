@@ -4,6 +4,7 @@
 
 #include "access/environment.h"
 #include "access/folders.h"
+#include "access/path_guard.h"
 #include "access/registry.h"
 #include "access/redirection_off.h"
 #include "cleanup/registry_backup.h"
@@ -73,9 +74,15 @@ bool ValueNameOf(const Text& line, Text* name) {
 // DLLs on its way, which would then come from the 64-bit System32.) Where
 // CreateProcessW is refused because regedit asks for rights this process
 // lacks, the shell starts it through the consent prompt, and an elevated
-// start is never redirected.
+// start is never redirected. Nothing is started where that regedit cannot be
+// named for sure: without a full path of the Windows folder, "regedit.exe"
+// would be looked for in the current folder or drive; where WOW64 cannot be
+// asked, the redirection may stay on, and SysWOW64's regedit would write the
+// backup's HKLM\SOFTWARE\X over another program's HKLM\SOFTWARE\Wow6432Node\X.
 bool StartNativeRegedit(const Text& regFile, UniqueProcess* process) {
-  const Text regedit = WithTrailingBackslash(GetWindowsDir()) + u"regedit.exe";
+  const Text windows = GetWindowsDir();
+  if (ComparablePath(windows).empty()) return false;
+  const Text regedit = WithTrailingBackslash(windows) + u"regedit.exe";
   const Text arguments = u"/s \"" + regFile + u"\"";
   ProcessHandle raw = 0;
   std::uint32_t pid = 0;
@@ -85,7 +92,7 @@ bool StartNativeRegedit(const Text& regFile, UniqueProcess* process) {
     try {
       native.emplace(true);
     } catch (const Wow64Error&) {
-      // WOW64 cannot be asked: start it as this process sees it.
+      return false;
     }
     started = Plat().CreateProcess(regedit, u"\"" + regedit + u"\" " + arguments, &raw, &pid);
   }

@@ -40,8 +40,9 @@ bool ReadRegFileEntries(const std::string& bytes, std::vector<RestoredRegistryEn
 // FILE" and waits for regedit to end (at most two minutes). On 64-bit
 // Windows that is the native regedit, the one the backup's paths are written
 // for, also from a 32-bit process (whose <Windows>\regedit.exe the
-// redirector would make SysWOW64's). The keys and values are then looked at
-// in the native view.
+// redirector would make SysWOW64's); where that regedit cannot be named (no
+// Windows folder, WOW64 cannot be asked) none is started. The keys and
+// values are then looked at in the native view.
 RestoreResult RestoreCleanup(const CleanupRecord& record);
 
 // The record a command names: a full path, or a file name in the Backups

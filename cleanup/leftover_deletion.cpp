@@ -338,8 +338,18 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         // A task's key is the scheduler's cache, not the task: restoring it
         // would leave an entry the scheduler cannot read.
         if (e.kind == PlanKind::kTask) continue;
-        if (parts[i].isValue) backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName);
-        else backup.AddKey(parts[i].root, parts[i].keyPath);
+        if (parts[i].isValue) {
+          backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName);
+        } else if (e.keptInside > 0) {
+          // The lines KeyAround leaves stay out of the backup too.
+          const HKey root = parts[i].root;
+          backup.AddKey(root, parts[i].keyPath, [&](const Text& keyPath, const Text* valueName) {
+            const TextList forms = RegistryKeyForms(root, keyPath);
+            return valueName ? ValueKept(forms, *valueName, keptLines) : KeyKept(forms, keptLines);
+          });
+        } else {
+          backup.AddKey(parts[i].root, parts[i].keyPath);
+        }
       }
       bool registryAllowed = true;
       if (!backup.Empty()) {

@@ -191,7 +191,7 @@ bool RegistryBackup::Covered(HKey root, const Text& path) const {
   return false;
 }
 
-bool RegistryBackup::AddKey(HKey root, const Text& path) {
+bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept) {
   if (RegFileRootName(root).empty()) return false;
   if (Covered(root, path)) return true;
   UniqueRegKey key;
@@ -199,7 +199,7 @@ bool RegistryBackup::AddKey(HKey root, const Text& path) {
     return false;
   }
   const Text exported = ExportedPath(root, path);
-  WriteKey(key.get(), exported, 0);
+  WriteKey(key.get(), exported, LinePath(path), kept, 0);
   keys_.push_back({root, UpperAscii(exported) + u"\\"});
   return true;
 }
@@ -232,7 +232,8 @@ bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name) {
   return true;
 }
 
-void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, int depth) {
+void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& keyPath, const KeptTest& kept,
+                              int depth) {
   text_ += u"[" + exportedPath + u"]" + kCrLf;
   ++sections_;
   std::uint32_t subKeys = 0, maxSubKey = 0, values = 0, maxName = 0, maxData = 0;
@@ -257,7 +258,9 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, int depth) {
       data.assign(std::max<std::size_t>(bytes, data.size() * 2 + 16), '\0');
     }
     if (rc != win::kErrorSuccess) break;
-    entries.push_back({name.substr(0, nameChars), {type, data.substr(0, bytes)}});
+    const Text valueName = name.substr(0, nameChars);
+    if (kept && kept(keyPath, &valueName)) continue;
+    entries.push_back({valueName, {type, data.substr(0, bytes)}});
   }
   for (int pass = 0; pass < 2; ++pass) {
     for (const auto& entry : entries) {
@@ -278,7 +281,8 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, int depth) {
       rc = Plat().RegEnumKeyEx(open, index, &name[0], &chars);
     }
     if (rc != win::kErrorSuccess) break;
-    names.push_back(name.substr(0, chars));
+    const Text sub = name.substr(0, chars);
+    if (!kept || !kept(keyPath + u"\\" + sub, nullptr)) names.push_back(sub);
   }
   // Registry paths are at most 512 levels deep; a loop through a link ends here.
   if (depth >= 512) return;
@@ -287,7 +291,7 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, int depth) {
     if (Plat().RegOpenKeyEx(open, name, win::kKeyRead | ViewBits(view_), child.put()) != win::kErrorSuccess) {
       continue;
     }
-    WriteKey(child.get(), exportedPath + u"\\" + name, depth + 1);
+    WriteKey(child.get(), exportedPath + u"\\" + name, keyPath + u"\\" + name, kept, depth + 1);
   }
 }
 

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "access/registry.h"
@@ -50,8 +51,14 @@ class RegistryBackup {
  public:
   RegistryBackup(ViewFlag view, bool redirected);
 
-  // The key with all its values and subkeys. False when it cannot be opened.
-  bool AddKey(HKey root, const Text& path);
+  // Whether a key (`valueName` null) or one of its values stays where it
+  // is: `keyPath` is the key's path below the root as the line names it.
+  using KeptTest = std::function<bool(const Text& keyPath, const Text* valueName)>;
+
+  // The key with all its values and subkeys, but for those `kept` names (with
+  // everything below a kept key): a restore writes back only what went, never
+  // over what stayed. False when it cannot be opened.
+  bool AddKey(HKey root, const Text& path, const KeptTest& kept = KeptTest());
   // One value of a key, under its key's section. False when it does not exist.
   bool AddValue(HKey root, const Text& path, const Text& name);
 
@@ -62,7 +69,7 @@ class RegistryBackup {
   std::string FileBytes() const;
 
  private:
-  void WriteKey(HKey open, const Text& exportedPath, int depth);
+  void WriteKey(HKey open, const Text& exportedPath, const Text& keyPath, const KeptTest& kept, int depth);
   Text ExportedPath(HKey root, const Text& path) const;
   bool Covered(HKey root, const Text& path) const;
 

@@ -301,6 +301,55 @@ TEST_F(CleanupDeletion, Type1LeavesBothSystemFoldersAlone) {
   EXPECT_TRUE(m.Exists(u"C:\\Windows\\SysWOW64\\vendor64.dll"));
 }
 
+// The deletion leaves the file-system redirection on, also for a 64-bit
+// program: every path the redirector changes lies in the Windows folder, so
+// each spelling of one is refused, whichever file either view would reach,
+// and no process running from either view is ended. A process of the same
+// name elsewhere runs on; the program's own ends.
+TEST(CleanupDeletionMachines, RedirectedPathsAreRefusedInBothViewsAndTheirProcessesRun) {
+  const Text own = u"C:\\Program Files\\Vendor\\App\\x.exe";
+  const TextList images = {u"C:\\Windows\\System32\\x.exe", u"C:\\Windows\\SysWOW64\\x.exe",
+                           u"C:\\Windows\\lastgood\\system32\\x.exe", u"C:\\Windows\\lastgood\\SysWOW64\\x.exe",
+                           u"C:\\Windows\\regedit.exe", u"C:\\Windows\\SysWOW64\\regedit.exe",
+                           u"C:\\Program Files\\Vendor\\Other\\x.exe"};
+  const TextList refused = {u"C:\\Windows\\System32\\x.exe", u"C:\\Windows\\Sysnative\\x.exe",
+                            u"C:\\Windows\\lastgood\\system32\\x.exe", u"C:\\Windows\\regedit.exe",
+                            u"C:\\WINDOW~1\\SYSTEM~1\\x.exe", u"C:\\Program Files\\..\\Windows\\System32\\x.exe",
+                            u"C:\\Windows.\\regedit.exe ", u"C:\\Link\\x.exe"};
+  for (int type : {0, 1}) {
+    SCOPED_TRACE(type);
+    SimMachine m;
+    SetPlatform(&m);
+    for (const Text& image : images) m.AddFile(image, "MZ");
+    m.AddFile(own, "MZ");
+    m.SetShortName(u"C:\\Windows", u"WINDOW~1");
+    m.SetShortName(u"C:\\Windows\\System32", u"SYSTEM~1");
+    m.AddDirectoryLink(u"C:\\Link", u"C:\\Windows\\System32");
+    std::vector<std::uint32_t> others;
+    for (const Text& image : images) others.push_back(m.StartProcess(image));
+    const std::uint32_t mine = m.StartProcess(own);
+    DeletionRequest request;
+    request.folders = {u"C:\\Windows\\Sysnative\\", u"C:\\Windows\\lastgood\\system32"};
+    request.files = refused;
+    request.files.push_back(own);
+    request.programFolder = kProgramFolder;
+    request.uninstallType = type;
+    request.programName = u"Vendor App";
+    const DeletionReport report = DeleteLeftovers(request);
+    TextList expected = request.folders;
+    expected.insert(expected.end(), refused.begin(), refused.end());
+    EXPECT_EQ(expected, report.refusedPaths);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+      EXPECT_TRUE(m.Exists(images[i])) << U8(images[i]);
+      EXPECT_TRUE(m.IsAlive(others[i])) << U8(images[i]);
+    }
+    EXPECT_FALSE(m.IsAlive(mine));
+    EXPECT_FALSE(m.Exists(own));
+    EXPECT_EQ(1, report.terminatedProcesses);
+    SetPlatform(nullptr);
+  }
+}
+
 TEST_F(CleanupDeletion, ProtectedFoldersSurviveWhateverTheListsSay) {
   m.AddFile(u"C:\\Windows\\Installer\\{1}\\product.msi");
   m.AddFile(u"C:\\Windows\\WinSxS\\amd64_x\\x.dll");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "access/folders.h"
+#include "cleanup/backup_restore.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
@@ -254,7 +255,9 @@ TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
 
 // A kept key or value spelled otherwise than the ticked key around it (the
 // other root of the same hive, the redirected 32-bit spelling, doubled or
-// trailing "\\", letter case) is still inside it, and stays.
+// trailing "\\", letter case) is still inside it, and stays; and it is no
+// part of the backup, so a restore brings back what went around it without
+// writing the kept entry's old data over what it holds now.
 TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
   struct Case {
     int type;
@@ -277,15 +280,27 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
   for (const Case& c : cases) {
     sim::SimMachine m;
     SetPlatform(&m);
+    SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(c.kept));
+    const Text parent = Text(c.key).substr(0, Text(c.key).rfind(u'\\'));
     m.SetString(c.root, c.key, u"v", u"1");
+    m.SetString(c.root, parent, u"gone", u"x");
     DeletionRequest request;
     request.registry = {c.ticked, c.kept};
     request.registryTicks = {true, false};
     request.programFolder = kTidewell;
     request.publisher = Text();
     request.uninstallType = c.type;
-    DeleteLeftovers(request);
-    EXPECT_TRUE(m.ValueExists(c.root, c.key, u"v")) << ToUtf8(c.ticked) << " took " << ToUtf8(c.kept);
+    CleanupRecord record;
+    record.registryBackup = DeleteLeftovers(request).backupFile;
+    EXPECT_TRUE(m.ValueExists(c.root, c.key, u"v"));
+    EXPECT_FALSE(m.ValueExists(c.root, parent, u"gone"));
+    m.SetString(c.root, c.key, u"v", u"2");
+    EXPECT_TRUE(RestoreCleanup(record).RegistryRestored());
+    EXPECT_TRUE(m.ValueExists(c.root, parent, u"gone"));
+    std::uint32_t type = 0;
+    std::string bytes;
+    ASSERT_TRUE(m.ReadValue(c.root, c.key, u"v", &type, &bytes));
+    EXPECT_EQ(std::string("2\0\0\0", 4), bytes);
     SetPlatform(nullptr);
   }
 }

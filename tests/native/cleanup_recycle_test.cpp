@@ -306,5 +306,41 @@ TEST(CleanupRecycleLinks, TheShellNeverGetsALinkAndWhatItLeadsToStays) {
   }
 }
 
+// Where the native regedit cannot be named for sure, none is started: with
+// IsWow64Process failing the redirection stays on, and SysWOW64's regedit
+// would write the 64-bit program's HKLM\SOFTWARE\X over its 32-bit twin's
+// values; without the Windows folder "\regedit.exe" names a file at the root
+// of the current drive.
+TEST(CleanupRestore, NoRegeditStartsWhereTheNativeOneCannotBeNamed) {
+  const HKey lm = win::kHKeyLocalMachine;
+  const std::string native("\x40\0\0\0", 4), theirs("\x20\0\0\0", 4);
+  for (bool wow64Fails : {true, false}) {
+    SCOPED_TRACE(wow64Fails ? "IsWow64Process fails" : "no Windows folder");
+    SimMachine m;
+    SetPlatform(&m);
+    m.SetValue(lm, u"SOFTWARE\\Vendor\\App", u"Bits", win::kRegDword, native);
+    m.SetValue(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"Bits", win::kRegDword, theirs);
+    RegistryBackup backup(kView64, false);
+    ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Vendor\\App"));
+    CleanupRecord record;
+    record.registryBackup = WriteBackupFile(backup, BackupFolder(), u"restore");
+    ASSERT_FALSE(record.registryBackup.empty());
+    m.RemoveKeyTree(lm, u"SOFTWARE\\Vendor\\App");
+    if (wow64Fails) m.SetIsWow64ProcessFails(true);
+    else m.SetSpecialFolderUnresolvable(win::kCsidlWindows);
+
+    const RestoreResult result = RestoreCleanup(record);
+    EXPECT_TRUE(result.backupFound);
+    EXPECT_FALSE(result.regeditStarted);
+    EXPECT_TRUE(m.Launches().empty());
+    EXPECT_FALSE(result.RegistryRestored());
+    std::uint32_t type = 0;
+    std::string bytes;
+    ASSERT_TRUE(m.ReadValue(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"Bits", &type, &bytes));
+    EXPECT_EQ(theirs, bytes);
+    SetPlatform(nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace tw
