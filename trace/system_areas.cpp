@@ -2,6 +2,7 @@
 // Installer products and components, compatibility layers, MUI caches,
 // Shared Components, elevation policies and the Run lists.
 #include <algorithm>
+#include <map>
 
 #include "trace/trace_scan.h"
 #include "trace/variant_lines.h"
@@ -64,7 +65,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
         for (const VariantNames& components : componentLines) {
           for (const Text& component : components.names) {
             if (RegReadString(kLM, components.variant + component, product, &ignored, view)) {
-              mpr_pro_AddRegEntry(u"HKLM|" + components.variant + component);
+              RecordComponent(components.variant + component, product, view);
             }
           }
         }
@@ -73,27 +74,65 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
   }
 }
 
+// A component key is shared by every product that installed the component
+// (merge modules, Common Files, runtimes): each holds one value in it, named
+// by its packed product code. The key is the program's only when the
+// product's value is all it holds; otherwise that value is.
+void ZRU_Thread_Uninstaller::RecordComponent(const Text& key, const Text& product, ViewFlag view) {
+  TextList valueNames;
+  TextList subKeys;
+  RegEnumValueNames(kLM, key, &valueNames, view);
+  RegEnumSubKeys(kLM, key, &subKeys, view);
+  const bool alone = subKeys.empty() && valueNames.size() == 1 && UpperAscii(valueNames[0]) == UpperAscii(product);
+  mpr_pro_AddRegEntry(alone ? u"HKLM|" + key : u"HKLM|" + key + u"|" + product);
+}
+
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
   const ViewFlag view = ViewOf(is64);
-  TextList productCodes;  // upper-cased, for the case-blind "once per product"
   TextList valueNames;
   Text data;
+  struct Component {
+    Text key;
+    bool inside = false;  // its path lies in the folders
+    bool alone = false;   // the product's value is the only one
+  };
+  TextList claimedProducts;  // upper-cased: each product once, whichever user lists it
   for (const Text& sid : Sids(view)) {
     const Text products = kUserData + sid + u"\\Products\\";
+    // Every component of every product (by its upper-cased packed code).
+    // A component holding one product's value alone, in the folders, is the
+    // program's; its product too, but only when every one of the product's
+    // components lies in the folders: a plug-in with one component in the
+    // host's folder is not the host's, nor the host the plug-in's.
+    std::map<Text, std::pair<Text, std::vector<Component>>> byProduct;
     for (const VariantNames& line : SubKeysOfVariants(kLM, kUserData + sid + u"\\Components\\", view)) {
       for (const Text& component : line.names) {
         const Text key = line.variant + component;
         RegEnumValueNames(kLM, key, &valueNames, view);
-        if (valueNames.size() != 1 || Trim(valueNames[0]).empty()) continue;
-        const Text& productCode = valueNames[0];
-        if (!RegReadString(kLM, key, productCode, &data, view) || !mpr_func_IsSoftwarePath(Trim(data))) continue;
-        mpr_pro_AddRegEntry(u"HKLM|" + key);
-        const Text upper = UpperAscii(productCode);
-        if (std::find(productCodes.begin(), productCodes.end(), upper) == productCodes.end()) {
-          productCodes.push_back(upper);
-          mpr_pro_AddRegEntry(u"HKLM|" + products + productCode);
+        for (const Text& productCode : valueNames) {
+          // The all-zero code marks a permanent component, no product's.
+          if (Trim(productCode).empty() || productCode == Text(32, u'0')) continue;
+          const bool inside = RegReadString(kLM, key, productCode, &data, view) && mpr_func_IsSoftwarePath(Trim(data));
+          auto& entry = byProduct[UpperAscii(productCode)];
+          if (entry.first.empty()) entry.first = productCode;
+          entry.second.push_back({key, inside, valueNames.size() == 1});
         }
       }
+    }
+    for (const auto& product : byProduct) {
+      bool claimed = false, all = true;
+      for (const Component& component : product.second.second) {
+        all = all && component.inside;
+        if (!component.inside || !component.alone) continue;
+        mpr_pro_AddRegEntry(u"HKLM|" + component.key);
+        claimed = true;
+      }
+      if (!claimed || !all || std::find(claimedProducts.begin(), claimedProducts.end(), product.first) !=
+                                  claimedProducts.end()) {
+        continue;
+      }
+      claimedProducts.push_back(product.first);
+      mpr_pro_AddRegEntry(u"HKLM|" + products + product.second.first);
     }
   }
 }

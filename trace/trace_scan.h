@@ -147,6 +147,9 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // An extension key naming or listing the program's ProgID: whole when
   // nothing else is in it, else the program's values in it.
   void RecordExtensionKey(const Text& key, const Text& progId, ViewFlag view);
+  // A component key holding `product`'s value: whole when that is all it
+  // holds, else the value (system_areas.cpp).
+  void RecordComponent(const Text& key, const Text& product, ViewFlag view);
   // Value lines under HKU of `keyBelowHive` in every loaded user hive whose
   // (trimmed) value name passes the membership test.
   void RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view);

@@ -72,8 +72,10 @@ TEST_F(TraceSystemAreas, InstallerProductsWithPatchesAndComponents) {
   EXPECT_EQ(1, Times(LM(kPatches + u"PATCH-P2")));
   for (const Text& patch : {u"PATCH-P4", u"PATCH-P5", u"PATCH-P6"}) EXPECT_EQ(0, Times(LM(kPatches + patch))) << U8(patch);
 
-  // Area 5 records the shared component through P1; area 6 passes it over.
-  EXPECT_EQ(1, Times(LM(kComponents + u"CA")));
+  // Area 5 records P1's value in the shared component, not the component,
+  // which P9 holds too; area 6 passes it over.
+  EXPECT_EQ(1, Times(LM(kComponents + u"CA|P1"))) << Joined(Found());
+  EXPECT_EQ(0, Times(LM(kComponents + u"CA")));
   EXPECT_EQ(1, Times(LM(kComponents + u"CB")));
   EXPECT_EQ(0, Times(LM(kComponents + u"CC")));
   EXPECT_EQ(0, Times(LM(kComponents + u"CX")));
@@ -81,8 +83,8 @@ TEST_F(TraceSystemAreas, InstallerProductsWithPatchesAndComponents) {
 
   // A product's patches and components follow it.
   EXPECT_LT(FoundAt(LM(kProducts + u"P1")), FoundAt(LM(kPatches + u"PATCH-P1")));
-  EXPECT_LT(FoundAt(LM(kPatches + u"PATCH-P1")), FoundAt(LM(kComponents + u"CA")));
-  EXPECT_LT(FoundAt(LM(kComponents + u"CA")), FoundAt(LM(kProducts + u"P2")));
+  EXPECT_LT(FoundAt(LM(kPatches + u"PATCH-P1")), FoundAt(LM(kComponents + u"CA|P1")));
+  EXPECT_LT(FoundAt(LM(kComponents + u"CA|P1")), FoundAt(LM(kProducts + u"P2")));
 }
 
 TEST_F(TraceSystemAreas, AnEmptyCommandNeverMatchesABlankUninstallString) {
@@ -125,6 +127,10 @@ TEST_F(TraceSystemAreas, InstallerComponentsWithExactlyOneValue) {
   Component(u"CF", {{u"P9", u"C:\\Other\\f.dll"}});
   Component(u"CG", {{u"P7", kFolder + u"g.dll"}, {u"P6", kFolder + u"g.dll"}});
   Component(u"CH", {{u"P5", u"C:\\Program Files\\FooBar\\h.dll"}});
+  // A plug-in with one component in the folder and one in its own: the
+  // component here is the program's, the plug-in product is not.
+  Component(u"CI", {{u"P4", kFolder + u"plugin.dll"}});
+  Component(u"CJ", {{u"P4", u"C:\\Program Files\\Plugin\\p.dll"}});
   AddProgram(u"Foo", kFolder);
   TraceProgram(u"Foo");
   EXPECT_EQ(1, Times(LM(kComponents + u"CD"))) << Joined(Found());
@@ -132,10 +138,12 @@ TEST_F(TraceSystemAreas, InstallerComponentsWithExactlyOneValue) {
   EXPECT_EQ(0, Times(LM(kComponents + u"CF")));
   EXPECT_EQ(0, Times(LM(kComponents + u"CG")));
   EXPECT_EQ(0, Times(LM(kComponents + u"CH")));
-  // The owning product once, right after its first component.
+  // The owning product once, after its components.
   EXPECT_EQ(1, Times(LM(kProducts + u"P8")) + Times(LM(kProducts + u"p8")));
-  EXPECT_EQ(FoundAt(LM(kComponents + u"CD")) + 1, FoundAt(LM(kProducts + u"P8")));
-  for (const Text& product : {u"P5", u"P6", u"P7", u"P9"}) EXPECT_EQ(0, Times(LM(kProducts + product))) << U8(product);
+  EXPECT_LT(FoundAt(LM(kComponents + u"CE")), FoundAt(LM(kProducts + u"P8")));
+  EXPECT_EQ(1, Times(LM(kComponents + u"CI")));
+  EXPECT_EQ(0, Times(LM(kComponents + u"CJ")));
+  for (const Text& product : {u"P4", u"P5", u"P6", u"P7", u"P9"}) EXPECT_EQ(0, Times(LM(kProducts + product))) << U8(product);
 }
 
 TEST_F(TraceSystemAreas, AUserListedUnderTwoVariantsIsScannedTwice) {
@@ -148,7 +156,7 @@ TEST_F(TraceSystemAreas, AUserListedUnderTwoVariantsIsScannedTwice) {
   machine.CreateKey(kLM, u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\" + kSystemSid);
   AddProgram(u"Foo", kFolder);
   TraceProgram(u"Foo");
-  for (const Text& line : {LM(kProducts + u"P1"), LM(kPatches + u"PATCH-P1"), LM(kComponents + u"CA"),
+  for (const Text& line : {LM(kProducts + u"P1"), LM(kPatches + u"PATCH-P1"), LM(kComponents + u"CA|P1"),
                            LM(kComponents + u"CD")}) {
     EXPECT_EQ(2, Times(line)) << U8(line) << "\n" << Joined(Found());
   }
