@@ -21,20 +21,76 @@ Text Win32Form(Text path) {
   return path;
 }
 
+// Where the program part of the expanded, trimmed command ends.
+std::size_t ProgramEnd(const Text& text) {
+  if (text.empty()) return 0;
+  if (text.front() == u'"') {
+    const std::size_t close = text.find(u'"', 1);
+    return close == Text::npos ? text.size() : close + 1;
+  }
+  const Text upper = UpperAscii(text);
+  for (std::size_t at = upper.find(u".EXE"); at != Text::npos; at = upper.find(u".EXE", at + 1)) {
+    if (EndsWord(text, at + 4)) return at + 4;
+  }
+  return text.size();
+}
+
 }  // namespace
 
 Text CommandProgramPath(const Text& command) {
   const Text text = Trim(ExpandEnvironmentNative(Trim(command)));
   if (text.empty()) return text;
-  if (text.front() == u'"') {
-    const std::size_t close = text.find(u'"', 1);
-    return Win32Form(Trim(text.substr(1, close == Text::npos ? Text::npos : close - 1)));
+  const std::size_t end = ProgramEnd(text);
+  if (text.front() == u'"') return Win32Form(Trim(text.substr(1, end - (text[end - 1] == u'"' ? 2 : 1))));
+  return Win32Form(text.substr(0, end));
+}
+
+Text CommandArguments(const Text& command) {
+  const Text text = Trim(ExpandEnvironmentNative(Trim(command)));
+  return Trim(text.substr(ProgramEnd(text)));
+}
+
+bool IsCodeHost(const Text& programPath) {
+  const std::size_t slash = programPath.find_last_of(u"\\/");
+  const Text name = UpperAscii(Trim(slash == Text::npos ? programPath : programPath.substr(slash + 1)));
+  static const char16_t* const kHosts[] = {u"PY.EXE",         u"PYW.EXE",     u"JAVA.EXE",    u"JAVAW.EXE",
+                                           u"NODE.EXE",       u"PWSH.EXE",    u"POWERSHELL.EXE",
+                                           u"WSCRIPT.EXE",    u"CSCRIPT.EXE", u"CMD.EXE",     u"MSHTA.EXE",
+                                           u"RUNDLL32.EXE",   u"DOTNET.EXE",  u"RUBY.EXE",    u"PERL.EXE",
+                                           u"PHP.EXE"};
+  for (const char16_t* host : kHosts)
+    if (name == host) return true;
+  // python.exe, python3.exe, python3.12.exe, pythonw.exe, pythonw3.exe ...
+  return StartsWithAscii(name, u"PYTHON") && EndsWith(name, u".EXE");
+}
+
+TextList HostedFiles(const Text& arguments) {
+  TextList files;
+  std::size_t at = 0;
+  while (at < arguments.size()) {
+    while (at < arguments.size() && arguments[at] <= u' ') ++at;
+    if (at >= arguments.size()) break;
+    Text argument;
+    if (arguments[at] == u'"') {
+      const std::size_t close = arguments.find(u'"', at + 1);
+      argument = arguments.substr(at + 1, close == Text::npos ? Text::npos : close - at - 1);
+      at = close == Text::npos ? arguments.size() : close + 1;
+    } else {
+      std::size_t end = at;
+      while (end < arguments.size() && arguments[end] > u' ') ++end;
+      argument = arguments.substr(at, end - at);
+      at = end;
+    }
+    // "-jar", "/c", "--flag=x": switches, not files; a DLL entry "x.dll,Entry" names x.dll.
+    if (argument.empty() || argument[0] == u'-' || (argument[0] == u'/' && argument.size() <= 3)) continue;
+    const std::size_t comma = argument.find(u',');
+    if (comma != Text::npos) argument = argument.substr(0, comma);
+    const std::size_t slash = argument.find_last_of(u"\\/");
+    const Text name = slash == Text::npos ? argument : argument.substr(slash + 1);
+    if (argument.find(u':') != Text::npos || slash != Text::npos || name.find(u'.') != Text::npos)
+      files.push_back(Win32Form(argument));
   }
-  const Text upper = UpperAscii(text);
-  for (std::size_t at = upper.find(u".EXE"); at != Text::npos; at = upper.find(u".EXE", at + 1)) {
-    if (EndsWord(text, at + 4)) return Win32Form(text.substr(0, at + 4));
-  }
-  return Win32Form(text);
+  return files;
 }
 
 }  // namespace tw

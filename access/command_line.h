@@ -17,4 +17,20 @@ namespace tw {
 // Empty for a blank command.
 Text CommandProgramPath(const Text& command);
 
+// The command's arguments: what follows its program part, trimmed.
+Text CommandArguments(const Text& command);
+
+// Whether the program runs other people's code: a script interpreter, a
+// shell or a runtime's launcher, by its file name (python*.exe,
+// pythonw*.exe, py.exe, pyw.exe, java.exe, javaw.exe, node.exe, pwsh.exe,
+// powershell.exe, wscript.exe, cscript.exe, cmd.exe, mshta.exe,
+// rundll32.exe, dotnet.exe, ruby.exe, perl.exe, php.exe). A command that
+// starts one is whoever's its script is, not the host's.
+bool IsCodeHost(const Text& programPath);
+
+// The files a host's arguments name: each argument (quoted or up to a blank)
+// that holds a drive, a "" or an extension, without switches ("-m", "/c",
+// "-jar" and the like are not files; what follows them may be).
+TextList HostedFiles(const Text& arguments);
+
 }  // namespace tw

@@ -69,14 +69,14 @@ void ZRU_Thread_Uninstaller::RecordClassKey(HKey root, const Text& rootText, con
   for (const Text& each : keys) {
     Text text;
     if (RegReadString(root, each, Text(), &text, view) && NamesAFile(text)) {
-      if (mpr_func_IsSoftwarePath(Trim(text))) owned.push_back(rootText + u"|" + each + u"|");
+      if (PointsIntoFolders(text)) owned.push_back(rootText + u"|" + each + u"|");
       else others = true;
     }
     TextList names, data;
     RegEnumValues(root, each, &names, view, &data);
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (!NamesAFile(data[i])) continue;
-      if (mpr_func_IsSoftwarePath(data[i])) owned.push_back(rootText + u"|" + each + u"|" + names[i]);
+      if (PointsIntoFolders(data[i])) owned.push_back(rootText + u"|" + each + u"|" + names[i]);
       else others = true;
     }
   }
@@ -133,7 +133,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
           !ReadDefault(kLM, key + u"\\DefaultIcon\\", &value, view)) {
         continue;
       }
-      if (!mpr_func_IsSoftwarePath(value)) continue;
+      if (!PointsIntoFolders(value)) continue;
       bool whole = false;
       RecordClassKey(kLM, u"HKLM", key, view, &whole);
       // Only the program's own ProgIDs make the extensions naming them its.
@@ -165,7 +165,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKCR(bool is64) {
       bool read = ReadDefault(kCR, command, &value, view) || ReadDefault(kCR, command.substr(1), &value, view);
       if (!read) read = ReadDefault(kCR, key + u"\\DefaultIcon\\", &value, view);
       bool whole = false;
-      if (read && mpr_func_IsSoftwarePath(value)) RecordClassKey(kCR, u"HKCR", key, view, &whole);
+      if (read && PointsIntoFolders(value)) RecordClassKey(kCR, u"HKCR", key, view, &whole);
     }
   }
 }

@@ -26,7 +26,8 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanServices(bool is64) {
     // control manager starts (a REG_EXPAND_SZ, read as it is stored).
     if (!RegReadString(win::kHKeyLocalMachine, kServices + name, u"ImagePath", &image, view)) continue;
     const Text program = CommandProgramPath(image);
-    if (!program.empty() && mpr_func_IsSoftwarePath(program)) mpr_pro_AddRegEntry(ServiceKeyLine(name));
+    if (!program.empty() && mpr_func_IsSoftwarePath(program) && HostRunsTheProgram(program, CommandArguments(image)))
+      mpr_pro_AddRegEntry(ServiceKeyLine(name));
   }
 }
 
@@ -37,8 +38,10 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanScheduledTasks(bool) {
   Plat().EnumScheduledTasks(&tasks);
   for (const ScheduledTask& task : tasks) {
     for (const Text& program : task.programs) {
+      // The scheduler's list gives each action's program, not its
+      // arguments: a host there may be running anyone's script.
       const Text path = CommandProgramPath(program);
-      if (!path.empty() && mpr_func_IsSoftwarePath(path)) {
+      if (!path.empty() && mpr_func_IsSoftwarePath(path) && HostRunsTheProgram(path, Text(), false)) {
         mpr_pro_AddRegEntry(ScheduledTaskLine(task.path));
         break;
       }

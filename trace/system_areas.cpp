@@ -199,7 +199,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
       TextList data;
       RegEnumValues(root.first, key, &names, view, &data);
       for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
-        if (mpr_func_IsSoftwarePath(Trim(data[i]))) mpr_pro_AddRegEntry(root.second + u"|" + key + u"|" + names[i]);
+        if (PointsIntoFolders(data[i])) mpr_pro_AddRegEntry(root.second + u"|" + key + u"|" + names[i]);
       }
     }
   }

@@ -154,10 +154,19 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // (trimmed) value name passes the membership test.
   void RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view);
   // The membership test for a value of the outside areas: environment
-  // strings expanded as 64-bit Windows expands them, then trimmed. A command
-  // whose program lies in another listed program's folder (and not in the
-  // record's) is that program's, whatever its arguments name.
-  bool PointsIntoFolders(const Text& value) const;
+  // strings expanded as 64-bit Windows expands them, then trimmed. The one
+  // rule for whose a command is: the program it starts owns it, whatever
+  // its arguments name; a host (access/command_line.h IsCodeHost) started
+  // from the folders is the program's only when it runs nothing or a file of
+  // the folders (HostRunsTheProgram), and a host elsewhere only when it runs
+  // a file of the folders.
+  // `argumentsKnown`: false for a shortcut's target, which comes without
+  // the shortcut's arguments.
+  bool PointsIntoFolders(const Text& value, bool argumentsKnown = true) const;
+  // For a command whose program lies in the folders: false when that program
+  // is a host given arguments none of which names a file of the folders (a
+  // runtime running the user's script), or whose arguments cannot be seen.
+  bool HostRunsTheProgram(const Text& program, const Text& arguments, bool argumentsKnown = true) const;
 
   Text mpr_str_FilesFolders_Path;
   std::int32_t mpr_dword_FilesFolders_Count = 0;
@@ -189,8 +198,6 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   mutable std::unique_ptr<FolderMatcher> matcher_;
   mutable const ZRU_InstalledSoftware* matcherRecord_ = nullptr;
   mutable std::size_t matcherFolders_ = 0;
-  // The other listed programs' folders, for the outside areas.
-  mutable std::unique_ptr<FolderMatcher> othersMatcher_;
   // Folders recorded after the file trace (Start Menu folders of the
   // shortcut area), at the end of the folder list: they are leftovers, not
   // the program's folders, so the membership test leaves them out.

@@ -170,5 +170,48 @@ TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
   SetPlatform(nullptr);
 }
 
+// A runtime's folder holds hosts (python.exe runs anyone's script): whose a
+// command is follows the program it starts, and a host's command follows the
+// file it runs. Over the areas that read commands, on a Force Remove of the
+// runtime's folder.
+TEST(SharedOwnership, ACommandIsTheProgramsItStartsAndAHostsIsTheScriptsItRuns) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  const Text py = u"C:\\Python312";
+  for (const Text& f : {py + u"\\python.exe", py + u"\\pythonw.exe", py + u"\\pyservice.exe", py + u"\\x.dll",
+                        py + u"\\Lib\\idle.pyw", py + u"\\README.txt"})
+    m.AddFile(f, "MZ");
+  m.AddFile(u"C:\\Users\\user\\bot.py", "print()");
+  struct Command {
+    const char16_t* name;
+    Text command;
+    bool theRuntimes;
+    bool serviceToo = true;  // a service started from the Windows folder never goes
+  };
+  const std::vector<Command> commands = {
+      {u"UserScript", py + u"\\python.exe C:\\Users\\user\\bot.py", false},
+      {u"UserScriptQuoted", u"\"" + py + u"\\python.exe\" -u \"C:\\Users\\user\\bot.py\"", false},
+      {u"UserModule", py + u"\\python.exe -m userbot", false},
+      {u"OwnScript", py + u"\\pythonw.exe " + py + u"\\Lib\\idle.pyw", true},
+      {u"Bare", u"\"" + py + u"\\python.exe\"", true},
+      {u"NotepadReadme", u"C:\\Windows\\notepad.exe " + py + u"\\README.txt", false},
+      {u"HostedDll", u"rundll32.exe " + py + u"\\x.dll,Entry", true, false},
+      {u"OwnProgram", py + u"\\pyservice.exe --run", true},
+  };
+  for (const Command& c : commands) {
+    m.SetString(kLM, kRun, c.name, c.command);
+    m.AddService(Text(u"Svc") + c.name, c.command);
+  }
+  const CliResult result = RunTool({u"force-remove", py, u"--yes"});
+  EXPECT_EQ(0, result.code) << result.err << result.out;
+  for (const Command& c : commands) {
+    SCOPED_TRACE(ToUtf8(c.name));
+    EXPECT_NE(c.theRuntimes, m.ValueExists(kLM, kRun, c.name)) << result.out;
+    EXPECT_NE(c.theRuntimes && c.serviceToo, m.ServiceExists(Text(u"Svc") + c.name)) << result.out;
+  }
+  EXPECT_TRUE(m.Exists(u"C:\\Users\\user\\bot.py"));
+  SetPlatform(nullptr);
+}
+
 }  // namespace
 }  // namespace tw
