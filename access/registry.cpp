@@ -248,6 +248,20 @@ HKey RegRootFromText(const Text& rootText) {
 
 bool RegKeyExists(HKey root, const Text& path, ViewFlag view) { return bool(OpenKey(root, path, view)); }
 
+bool RegReadDword(HKey root, const Text& path, const Text& name, std::uint32_t* value, ViewFlag view) {
+  *value = 0;
+  UniqueRegKey key = OpenKey(root, path, view);
+  if (!key) return false;
+  std::uint32_t type = 0, data = 0, bytes = sizeof data;
+  if (Plat().RegQueryValueEx(key.get(), name, &type, reinterpret_cast<std::uint8_t*>(&data), &bytes) !=
+          win::kErrorSuccess ||
+      type != win::kRegDword || bytes != sizeof data) {
+    return false;
+  }
+  *value = data;
+  return true;
+}
+
 bool RegReadString(HKey root, const Text& path, const Text& name, Text* text, ViewFlag view) {
   text->clear();
   UniqueRegKey key = OpenKey(root, path, view);

@@ -33,6 +33,10 @@ bool RegKeyExists(HKey root, const Text& path, ViewFlag view);
 // an empty text) when the key cannot be opened or the value does not exist.
 bool RegReadString(HKey root, const Text& path, const Text& name, Text* text, ViewFlag view);
 
+// One REG_DWORD value. False (and 0) when the key cannot be opened or the
+// value is missing or of another type or size.
+bool RegReadDword(HKey root, const Text& path, const Text& name, std::uint32_t* value, ViewFlag view);
+
 // Clears `names`, then the trimmed names of the immediate subkeys in index order.
 void RegEnumSubKeys(HKey root, const Text& path, TextList* names, ViewFlag view);
 

@@ -182,7 +182,18 @@ void ZRU_Thread_Uninstaller::RecordValueNamesInFolders(HKey root, const Text& ro
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64) {
   const ViewFlag view = ViewOf(is64);
   RecordValueNamesInFolders(kLM, u"HKLM", u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", view);
-  RecordValueNamesInFolders(kLM, u"HKLM", u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", view);
+  // A shared DLL's value counts the products that use the file: while it
+  // says more than one, another product still does, and its count is not
+  // the program's to remove.
+  const Text shared = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  for (const VariantNames& line : ValueNamesOfVariants(kLM, shared, view)) {
+    for (const Text& name : line.names) {
+      std::uint32_t count = 0;
+      if (!mpr_func_IsSoftwarePath(Trim(name)) || (RegReadDword(kLM, line.variant, name, &count, view) && count > 1))
+        continue;
+      mpr_pro_AddRegEntry(u"HKLM|" + line.variant + u"|" + name);
+    }
+  }
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {

@@ -208,9 +208,13 @@ void ZRU_Thread_Uninstaller::ScanAppPaths(bool is64) {
     for (const VariantNames& line : SubKeysOfVariants(root.first, kAppPaths, view)) {
       for (const Text& name : line.names) {
         const Text key = line.variant + name;
-        bool points = RegReadString(root.first, key, Text(), &value, view) && PointsIntoFolders(value);
+        // The key names its program in its default value, and is that
+        // program's: a Path segment naming the folder (a shared runtime's,
+        // say) makes it the program's only when no program is named.
+        const bool named = RegReadString(root.first, key, Text(), &value, view) && !Trim(value).empty();
+        bool points = named && PointsIntoFolders(value);
         // Path is a list of folders separated by ";".
-        if (!points && RegReadString(root.first, key, u"Path", &value, view)) {
+        if (!named && RegReadString(root.first, key, u"Path", &value, view)) {
           std::size_t at = 0;
           while (at <= value.size() && !points) {
             std::size_t end = value.find(u';', at);

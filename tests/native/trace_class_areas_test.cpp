@@ -172,6 +172,8 @@ TEST_F(TraceClassAreas, InstallerFoldersAndSharedDllsByValueName) {
   machine.SetString(kLM, folders, u"C:\\Program Files\\Foo\\Data\\", u"");
   machine.SetString(kLM, folders, u"C:\\Program Files\\FooBar\\", u"");
   machine.SetDword(kLM, shared, u"C:\\Program Files\\Foo\\foo.dll", 1);
+  // Counted twice: another product still uses the file.
+  machine.SetDword(kLM, shared, u"C:\\Program Files\\Foo\\both.dll", 2);
   machine.SetDword(kLM, shared, u"C:\\Windows\\System32\\x.dll", 3);
   // The data is never looked at.
   machine.SetString(kLM, shared, u"C:\\Elsewhere\\y.dll", kFooExe);
@@ -180,6 +182,7 @@ TEST_F(TraceClassAreas, InstallerFoldersAndSharedDllsByValueName) {
   EXPECT_EQ(1, Times(u"HKLM|" + folders + u"|C:\\Program Files\\Foo\\Data\\"));
   EXPECT_EQ(0, Times(u"HKLM|" + folders + u"|C:\\Program Files\\FooBar\\"));
   EXPECT_EQ(1, Times(u"HKLM|" + shared + u"|C:\\Program Files\\Foo\\foo.dll"));
+  EXPECT_EQ(0, Times(u"HKLM|" + shared + u"|C:\\Program Files\\Foo\\both.dll"));
   EXPECT_EQ(0, Times(u"HKLM|" + shared + u"|C:\\Windows\\System32\\x.dll"));
   EXPECT_EQ(0, Times(u"HKLM|" + shared + u"|C:\\Elsewhere\\y.dll"));
   EXPECT_LT(FoundAt(u"HKLM|" + folders + u"|C:\\Program Files\\Foo\\"),

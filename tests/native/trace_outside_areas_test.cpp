@@ -96,10 +96,16 @@ class TraceOutsideAreas : public TraceFixture {
       Expect(form.belongs, verbRoot.second + u"|" + verb);
 
       if (!form.bare) continue;
+      // By its Path list only where it names no program of its own: one
+      // that starts another program is that program's, whatever its Path
+      // adds (a shared runtime's folder, say).
       const Text withPath = kAppPaths + u"path" + Num(i) + u".exe";
-      machine.SetString(root.first, withPath, Text(), u"C:\\Windows\\x.exe");
       machine.SetString(root.first, withPath, u"Path", u"C:\\Windows;" + FolderOf(form.value) + u";");
       Expect(form.belongs, root.second + u"|" + withPath);
+      const Text otherProgram = kAppPaths + u"other" + Num(i) + u".exe";
+      machine.SetString(root.first, otherProgram, Text(), u"C:\\Windows\\x.exe");
+      machine.SetString(root.first, otherProgram, u"Path", u"C:\\Windows;" + FolderOf(form.value) + u";");
+      Expect(false, root.second + u"|" + otherProgram);
 
       const Text rule = u"Rule" + Num(i);
       machine.SetString(kLM, kRules, rule,
