@@ -420,6 +420,9 @@ class SimMachine : public Platform {
   void Reap();
   void End(Process& process);
   bool ImageIs64Bit(const Text& path) const;
+  // Starts the file a launch found (`given` as the caller named it), with
+  // the run time its rules give; the lock is held.
+  std::uint32_t StartLaunched(const ParsedPath& parsed, const WalkResult& walk, const Text& given);
   // regedit.exe started with "/s FILE" imports the .reg file through the
   // registry view of its own bitness (sim_regedit.cpp); called without the lock.
   void RunRegedit(std::uint32_t processId, const Text& parameters);

@@ -78,14 +78,7 @@ bool SimMachine::CreateProcess(const Text& application, const Text& commandLine,
   WalkResult walk = files_.Walk(parsed);
   if (!walk.node) return Fail(win::kErrorFileNotFound);
   if (walk.node->IsDirectory()) return Fail(win::kErrorAccessDenied);
-  Text real = Text(1, parsed.drive) + u":";
-  for (const Text& part : walk.longNames) real += u'\\' + part;
-  std::uint64_t runs = defaultRunTime_;
-  for (const Text& key : {Upcase(program), Upcase(real)}) {
-    auto time = launchRunTimes_.find(key);
-    if (time != launchRunTimes_.end()) runs = time->second;
-  }
-  const std::uint32_t pid = Start(real, runs, ownPid_);
+  const std::uint32_t pid = StartLaunched(parsed, walk, program);
   launches_.back().processId = pid;
   if (processId) *processId = pid;
   if (process) {

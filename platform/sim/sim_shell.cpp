@@ -66,20 +66,24 @@ std::intptr_t SimMachine::ShellExecute(std::uintptr_t ownerWindow, const Text& v
     WalkResult walk = files_.Walk(parsed);
     if (!walk.node) continue;
     if (walk.node->IsDirectory()) return kLaunchSucceeded;  // opens a folder window
-    Text real = Text(1, parsed.drive) + u":";
-    for (const Text& part : walk.longNames) real += u'\\' + part;
-    std::uint64_t runs = defaultRunTime_;
-    for (const Text& key : {Upcase(name), Upcase(real)}) {
-      auto time = launchRunTimes_.find(key);
-      if (time != launchRunTimes_.end()) runs = time->second;
-    }
-    const std::uint32_t pid = Start(real, runs, ownPid_);
+    const std::uint32_t pid = StartLaunched(parsed, walk, name);
     launches_.back().processId = pid;
     lock.unlock();
     RunRegedit(pid, parameters);
     return kLaunchSucceeded;
   }
   return kSeErrFileNotFound;
+}
+
+std::uint32_t SimMachine::StartLaunched(const ParsedPath& parsed, const WalkResult& walk, const Text& given) {
+  Text real = Text(1, parsed.drive) + u":";
+  for (const Text& part : walk.longNames) real += u'\\' + part;
+  std::uint64_t runs = defaultRunTime_;
+  for (const Text& key : {Upcase(given), Upcase(real)}) {
+    auto time = launchRunTimes_.find(key);
+    if (time != launchRunTimes_.end()) runs = time->second;
+  }
+  return Start(real, runs, ownPid_);
 }
 
 bool SimMachine::FileNameOfHasNoExtension(const Text& path) {

@@ -10,6 +10,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/json.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/native/cli_harness.h"
 
 namespace tw {
 namespace {
@@ -18,10 +19,6 @@ constexpr HKey kLM = win::kHKeyLocalMachine;
 const Text kUninstall = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const Text kRun = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-struct CliResult {
-  int code;
-  std::string out, err;
-};
 
 int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
 

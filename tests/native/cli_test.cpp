@@ -8,20 +8,11 @@
 #include "app/cli/json.h"
 #include "cleanup/state_files.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/native/cli_harness.h"
 
 namespace tw {
 namespace {
 
-struct CliResult {
-  int code;
-  std::string out, err;
-};
-
-CliResult RunTool(std::vector<Text> args) {
-  std::ostringstream out, err;
-  const int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
 

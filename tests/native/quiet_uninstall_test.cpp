@@ -8,6 +8,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/export.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/native/cli_harness.h"
 #include "uninstall/process_tree.h"
 #include "uninstall/silent_form.h"
 
@@ -166,16 +167,6 @@ TEST(ProcessTree, FollowsTheCopyThatRunsOnAfterItsParentEnded) {
   SetPlatform(nullptr);
 }
 
-struct CliResult {
-  int code;
-  std::string out, err;
-};
-
-CliResult RunTool(std::vector<Text> args) {
-  std::ostringstream out, err;
-  const int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 std::vector<std::string> LinesOf(const std::string& text) {
   std::vector<std::string> lines;

@@ -9,6 +9,7 @@
 #include "app/cli/commands.h"
 #include "inventory/installed_software.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/native/cli_harness.h"
 
 namespace tw {
 namespace {
@@ -19,16 +20,6 @@ const Text kRun = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const Text kSuite = u"C:\\Program Files\\Contoso";
 const Text kUpdater = u"C:\\Program Files\\Contoso\\Updater";
 
-struct CliResult {
-  int code;
-  std::string out, err;
-};
-
-CliResult RunTool(std::vector<Text> args) {
-  std::ostringstream out, err;
-  const int code = cli::RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 // An NSIS uninstaller's head, so that the quiet road knows its silent switch.
 std::string NsisUninstaller() {
