@@ -6,7 +6,7 @@
 #  - HKLM\Software\Classes\.txt keeps every value Windows had in it, and
 #    the other program's OpenWithProgids value; only the suite's default
 #    value and its own OpenWithProgids value go (the uninstaller left both);
-#  - the per-user entry's folder of the same name (the user's documents) stays.
+#  - the per-user entry's folder of the same name (in the user's profile) stays.
 #
 # Usage: check_cli_shared.sh tidewell-cli.exe OUT_DIR (install-shared.sh's)
 set -euo pipefail
@@ -30,7 +30,7 @@ value_of() { tr -d '\r' <"$work/environment.txt" | sed -n "s/^$1=//Ip" | head -1
 host_of() { printf '%s/drive_c/%s' "$WINEPREFIX" "$(printf '%s' "${1:3}" | tr '\\' '/')"; }
 suite=$(host_of "$(value_of ProgramW6432)\\TidewellShare")
 thesis=$(host_of "$(value_of USERPROFILE)")
-thesis=$(find "$thesis" -maxdepth 3 -type d -name TidewellThesis | head -1)
+thesis="$thesis/TidewellThesis"
 [[ -f "$suite/suite.exe" && -f "$suite/Updater/updater.exe" ]] || tw_die "not installed: $suite"
 [[ -n "$thesis" && -f "$thesis/chapter1.txt" ]] || tw_die "the per-user folder was not made"
 
@@ -69,10 +69,14 @@ def values(path):
 
 before, after = values(sys.argv[1]), values(sys.argv[2])
 problems = []
+root = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.TXT"
 for (key, name), data in before.items():
+    # The default the suite took over (and its uninstaller left naming the
+    # suite) is the suite's, and goes; Windows then falls back to its own.
+    if (key, name) == (root, "(Default)"):
+        continue
     if after.get((key, name)) != data:
         problems.append(f"{key} {name!r}: {data} before, {after.get((key, name))} after")
-root = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\.TXT"
 if (root + "\\OPENWITHPROGIDS", "TidewellOther.Text") not in after:
     problems.append("the other program's OpenWithProgids value went")
 if (root + "\\OPENWITHPROGIDS", "TidewellShare.Text") in after:
