@@ -50,6 +50,27 @@ namespace {
 // Placeholder for "any one key name" (a user's SID) in a protected path.
 const Text kAnyName = u"<ANY>";
 
+// Shell classes every file, folder and program start goes through.
+const char16_t* const kShellClasses[] = {u"*",       u"DIRECTORY", u"FOLDER",  u"DRIVE",       u"ALLFILESYSTEMOBJECTS",
+                                         u"EXEFILE", u"LNKFILE",   u"BATFILE", u"CMDFILE",     u"COMFILE",
+                                         u"DLLFILE", u".EXE",      u".LNK",    u"MSI.PACKAGE", u".BAT",
+                                         u".CMD",    u".COM",      u".DLL",    u".MSI"};
+
+// The context-menu lists of the shell classes: a program's verb or handler
+// below them is a leftover, the list is not.
+const TextList& ContextMenuLists() {
+  static const TextList lists = [] {
+    TextList list;
+    for (const char16_t* name : {u"*", u"ALLFILESYSTEMOBJECTS", u"DIRECTORY", u"DIRECTORY\\BACKGROUND", u"FOLDER",
+                                 u"DRIVE"}) {
+      list.push_back(Text(u"SOFTWARE\\CLASSES\\") + name + u"\\SHELL");
+      list.push_back(Text(u"SOFTWARE\\CLASSES\\") + name + u"\\SHELLEX\\CONTEXTMENUHANDLERS");
+    }
+    return list;
+  }();
+  return lists;
+}
+
 // Base keys of the trace areas, and keys whose removal would break Windows,
 // as paths below HKLM or below a user's hive (HKCU, HKU\<sid>), without any
 // Wow6432Node component. Every key above one of them is protected too.
@@ -91,19 +112,8 @@ const TextList& ProtectedBaseKeys() {
         u"SYSTEM\\CURRENTCONTROLSET\\SERVICES",
         u"SYSTEM\\CURRENTCONTROLSET\\CONTROL",
     };
-    // Shell classes every file, folder and program start goes through.
-    for (const char16_t* name : {u"*", u"DIRECTORY", u"FOLDER", u"DRIVE", u"ALLFILESYSTEMOBJECTS", u"EXEFILE",
-                                 u"LNKFILE", u"BATFILE", u"CMDFILE", u"COMFILE", u"DLLFILE", u"MSI.PACKAGE",
-                                 u".EXE", u".LNK", u".BAT", u".CMD", u".COM", u".DLL", u".MSI"}) {
-      list.push_back(classes + name);
-    }
-    // The context-menu lists of the shell classes: a program's verb or
-    // handler below them is a leftover, the list is not.
-    for (const char16_t* name : {u"*", u"ALLFILESYSTEMOBJECTS", u"DIRECTORY", u"DIRECTORY\\BACKGROUND", u"FOLDER",
-                                 u"DRIVE"}) {
-      list.push_back(classes + name + u"\\SHELL");
-      list.push_back(classes + name + u"\\SHELLEX\\CONTEXTMENUHANDLERS");
-    }
+    for (const char16_t* name : kShellClasses) list.push_back(classes + name);
+    for (const Text& menuList : ContextMenuLists()) list.push_back(menuList);
     return list;
   }();
   return keys;
@@ -176,6 +186,23 @@ bool IsFirewallRuleList(const TextList& key) {
          key[6] == u"FIREWALLRULES";
 }
 
+// A key of a shell class (`key` as a machine path below SOFTWARE\CLASSES),
+// outside the verbs and handlers of its context-menu lists: what a program
+// changed there (the open command of exefile, the icon of .lnk) is still
+// Windows' entry, and deleting it breaks every start of such a file.
+bool IsInShellClass(const TextList& key) {
+  if (key.size() < 3 || key[0] != u"SOFTWARE" || key[1] != u"CLASSES") return false;
+  bool shellClass = false;
+  for (const char16_t* name : kShellClasses) shellClass = shellClass || key[2] == name;
+  if (!shellClass) return false;
+  for (const Text& menuList : ContextMenuLists()) {
+    const TextList listParts = KeyComponents(menuList);
+    if (key.size() <= listParts.size()) continue;
+    if (std::equal(listParts.begin(), listParts.end(), key.begin())) return false;  // inside a verb or handler
+  }
+  return true;
+}
+
 // Values of base keys that Windows itself reads at every start or log-on.
 bool IsProtectedValue(const TextList& key, const Text& upperName, bool user) {
   if (user && key.size() == 1 && key.front() == u"ENVIRONMENT")
@@ -227,7 +254,10 @@ bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const T
   }
   if (!user && valueName != nullptr && IsFirewallRuleList(key)) return false;
   if (IsInsideProtectedTree(key, user)) return true;
-  if (valueName) return IsProtectedValue(key, UpperAscii(Trim(*valueName)), user);
+  if (valueName) {
+    if (IsInShellClass(key)) return true;
+    return IsProtectedValue(key, UpperAscii(Trim(*valueName)), user);
+  }
   // A root itself, and every key directly below one (SOFTWARE, SYSTEM, a
   // user's Environment ...), is a hive of its own for what a program leaves.
   if (key.size() <= 1) return true;

@@ -116,6 +116,11 @@ bool KeyHoldsKept(const TextList& pathForms, const std::vector<KeptRegistryLine>
   return false;
 }
 
+bool HasDefaultValue(HKey root, const Text& path, ViewFlag view) {
+  Text ignored;
+  return RegReadString(root, path, Text(), &ignored, view);
+}
+
 bool ValueKept(const TextList& pathForms, const Text& name, const std::vector<KeptRegistryLine>& kept) {
   for (const KeptRegistryLine& k : kept)
     if (k.parts.isValue && SameKey(k.keyForms, pathForms) && UpperAscii(k.parts.valueName) == UpperAscii(name))
@@ -138,6 +143,9 @@ bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>&
   bool left = false;
   TextList values;
   RegEnumValueNames(root, path, &values, view);
+  // The default value is a value like any other here ("ROOT|key|" names it),
+  // though the enumeration leaves it out.
+  if (HasDefaultValue(root, path, view)) values.insert(values.begin(), Text());
   for (const Text& name : values) {
     if (ValueKept(forms, name, kept)) continue;
     if (remove) RegRemoveValue(root, path, name, view);
@@ -160,7 +168,7 @@ bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>&
     TextList after, afterKeys;
     RegEnumValueNames(root, path, &after, view);
     RegEnumSubKeys(root, path, &afterKeys, view);
-    if (after.empty() && afterKeys.empty()) RegDeleteKeyTree(root, path, view);
+    if (after.empty() && afterKeys.empty() && !HasDefaultValue(root, path, view)) RegDeleteKeyTree(root, path, view);
   }
   return left;
 }

@@ -1,5 +1,6 @@
 #include "cleanup/still_existing.h"
 
+#include "cleanup/class_keys.h"
 #include "cleanup/deletion_plan.h"
 #include "access/command_line.h"
 #include "access/path_guard.h"
@@ -12,24 +13,6 @@ namespace tw {
 namespace {
 
 bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
-
-// The first component below the Classes key of a class key path, or -1
-// when the key is no class key: HKCR, and the Classes keys of the machine
-// (both views) and of users.
-int ClassesDepth(const Text& rootText, const TextList& parts) {
-  const auto at = [&](std::size_t i, const char16_t* name) { return i < parts.size() && SameTextAscii(parts[i], name); };
-  if (rootText == u"HKCR") return 0;
-  if (rootText == u"HKLM" && at(0, u"SOFTWARE")) {
-    if (at(1, u"Classes")) return 2;
-    if (at(1, u"Wow6432Node") && at(2, u"Classes")) return 3;
-  }
-  if (rootText == u"HKCU" && at(0, u"Software") && at(1, u"Classes")) return 2;
-  if (rootText == u"HKU") {
-    if (!parts.empty() && EndsWith(UpperAscii(parts[0]), u"_CLASSES")) return 1;
-    if (at(1, u"Software") && at(2, u"Classes")) return 3;
-  }
-  return -1;
-}
 
 // The file a command or an icon reference names: "C:\A\a.exe" "%1",
 // C:\A\a.exe,0 and @C:\A\a.dll,-101 all name C:\A\a.exe or a.dll.
@@ -47,6 +30,44 @@ Text FileNamedBy(const Text& data) {
   return CommandProgramPath(text);
 }
 
+// Whether a class value's text still points into one of `folders`: the file
+// it names (a command's program, an icon's module), or a path of a folder in
+// it (a command's argument, as the trace's membership test finds it).
+bool PointsInto(const Text& text, const TextList& folders) {
+  const Text file = ComparablePath(FileNamedBy(text));
+  const Text upper = UpperAscii(text);
+  for (const Text& folder : folders) {
+    const Text form = ComparablePath(folder);
+    if (form.empty()) continue;
+    if (!file.empty() && IsAtOrBelow(file, form)) return true;
+    if (Contains(upper, form)) return true;
+  }
+  return false;
+}
+
+// Whether an extension's default (or OpenWithProgids entry) `progId` names
+// one of the program's ProgIDs: a key line of `registry` directly below a
+// Classes key, or a ProgID that is gone (the program's own uninstaller
+// removed the ProgID and left the extension naming it; no one else's is named).
+bool NamesOwnProgId(const RegistryLineParts& parts, const TextList& components, int depth, const Text& progId,
+                    const TextList& registry, ViewFlag view) {
+  if (progId.empty()) return false;
+  for (const Text& other : registry) {
+    RegistryLineParts key;
+    if (!ParseRegistryLine(other, &key) || key.isValue) continue;
+    TextList keyComponents;
+    SplitByBackslash(key.keyPath, &keyComponents);
+    const int keyDepth = ClassesDepth(key.rootText, keyComponents);
+    if (keyDepth >= 0 && keyComponents.size() == std::size_t(keyDepth) + 1 &&
+        SameTextAscii(keyComponents.back(), progId)) {
+      return true;
+    }
+  }
+  Text classes;
+  for (int i = 0; i < depth; ++i) classes += components[std::size_t(i)] + u"\\";
+  return !RegKeyExists(parts.root, classes + progId, view) && !RegKeyExists(win::kHKeyClassesRoot, progId, view);
+}
+
 }  // namespace
 
 bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const TextList& registry, bool view64) {
@@ -56,35 +77,32 @@ bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const 
   SplitByBackslash(parts.keyPath, &components);
   const int depth = ClassesDepth(parts.rootText, components);
   if (depth < 0 || components.size() <= std::size_t(depth)) return true;
-  const bool extension = components.size() == std::size_t(depth) + 1 && !components.back().empty() &&
-                         components.back()[0] == u'.';
-  // A key: only an extension's, claimed whole, is judged (by its default).
-  if (!parts.isValue && !extension) return true;
+  const Text& top = components[std::size_t(depth)];
+  // The shell's per-user caches (MuiCache) live below a user's Classes key
+  // too; they are no file type.
+  if (SameTextAscii(top, u"Local Settings")) return true;
+  const bool classKey = components.size() == std::size_t(depth) + 1;
+  const bool extension = !top.empty() && top[0] == u'.';
+  const ViewFlag view = view64 ? kView64 : kViewDefault;
+  const auto ownProgId = [&](const Text& progId) {
+    return NamesOwnProgId(parts, components, depth, progId, registry, view);
+  };
+  if (!parts.isValue) {
+    // Verbs, handlers and COM keys below a class key are their areas' own.
+    if (!classKey) return true;
+    if (extension) return ExtensionKeyHoldsOnly(parts.root, parts.keyPath, view, ownProgId);
+    // A ProgID claimed whole: every file and class it names still lies in the folders.
+    std::vector<ClassKeyText> texts;
+    if (!ClassKeyTexts(parts.root, parts.rootText, parts.keyPath, view, &texts)) return false;
+    for (const ClassKeyText& text : texts)
+      if (!PointsInto(text.text, folders)) return false;
+    return true;
+  }
   if (SameTextAscii(components.back(), u"OpenWithProgids")) return true;
   Text data;
-  if (!RegReadString(parts.root, parts.keyPath, parts.valueName, &data, view64 ? kView64 : kViewDefault)) return true;
-  if (extension && parts.valueName.empty()) {
-    const Text progId = Trim(data);
-    for (const Text& other : registry) {
-      RegistryLineParts key;
-      if (!ParseRegistryLine(other, &key) || key.isValue) continue;
-      TextList keyComponents;
-      SplitByBackslash(key.keyPath, &keyComponents);
-      const int keyDepth = ClassesDepth(key.rootText, keyComponents);
-      if (keyDepth >= 0 && keyComponents.size() == std::size_t(keyDepth) + 1 &&
-          SameTextAscii(keyComponents.back(), progId)) {
-        return true;
-      }
-    }
-    return false;
-  }
-  const Text file = ComparablePath(FileNamedBy(data));
-  if (file.empty()) return false;
-  for (const Text& folder : folders) {
-    const Text form = ComparablePath(folder);
-    if (!form.empty() && IsAtOrBelow(file, form)) return true;
-  }
-  return false;
+  if (!RegReadString(parts.root, parts.keyPath, parts.valueName, &data, view)) return true;
+  if (extension && classKey && parts.valueName.empty()) return ownProgId(Trim(data));
+  return PointsInto(data, folders);
 }
 
 LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType) {

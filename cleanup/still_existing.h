@@ -26,15 +26,18 @@ struct LeftoverLists {
 // asked, nothing can be judged: the lists come back whole.
 LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType);
 
-// Whether a line of a file-type or class key still holds what made it the
-// program's when the trace offered it: an extension key, or its default
-// value, naming one of the program's ProgIDs (a key line of `registry`) or
-// nothing; another class value, a command or icon whose program lies in one
-// of `folders`. An uninstaller that put ".txt" back to "txtfile", or a user
-// who chose another editor since, made it someone else's again. Any other
-// line (other keys, values outside the class keys, a ProgID's entry in
-// OpenWithProgids, which its name alone ties to the program) is not judged
-// here: true.
+// Whether a line of a file-type key still holds what made it the program's
+// when the trace offered it (cleanup/class_keys.h): an extension key
+// claimed whole still holds nothing but its default and OpenWithProgids
+// entries naming the program's ProgIDs (key lines of `registry`, or ProgIDs
+// that are gone); an extension's default value still names such a ProgID; a
+// ProgID claimed whole still names only files and classes in `folders`;
+// another class value, a command or icon, still points into `folders`. An
+// uninstaller that put ".txt" back to "txtfile" or gave a ProgID's open
+// command back to its owner, or a user who chose another editor since, made
+// it someone else's again. Any other line (other keys, values outside the
+// file types, a ProgID's entry in OpenWithProgids, which its name alone ties
+// to the program) is not judged here: true.
 bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const TextList& registry, bool view64);
 
 // Rewrites the pending state in `programFolder` to list just `lists`, with

@@ -32,10 +32,13 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
     return;
   }
   if (existingPerUser && !newPerUser) {
-    // The machine-wide entry's folder, command and key replace the per-user
-    // ones, empty or not; the per-user folder stays someone else's.
+    // The machine-wide entry's folder, command, key and publisher (which
+    // decides whether the leftovers of a Microsoft program are withheld)
+    // replace the per-user ones, empty or not; the per-user folder stays
+    // someone else's.
     if (!Trim(existing.mpu_str_InstallLocation).empty())
       mpu_SDLarry_UnmergedFolders.push_back(existing.mpu_str_InstallLocation);
+    existing.mpu_str_Publisher = record->mpu_str_Publisher;
     existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
     existing.mpu_str_UninstallString = record->mpu_str_UninstallString;
     existing.mpu_str_InstallRegPath = record->mpu_str_InstallRegPath;
@@ -82,8 +85,14 @@ TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& 
     if (!removed.empty() && ResolvedFolderForm(record->mpu_str_InstallLocation) == removed) continue;
     folders.push_back(Trim(record->mpu_str_InstallLocation));
   }
+  // A per-user entry of the program's own name that names the program's own
+  // folder lends nothing: the folder is the machine-wide record's.
+  Text own = removed;
+  const ZRU_InstalledSoftware* record = exceptNameLow.empty() ? nullptr : list.Find(exceptNameLow);
+  if (own.empty() && record && !Trim(record->mpu_str_InstallLocation).empty())
+    own = ResolvedFolderForm(record->mpu_str_InstallLocation);
   for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) {
-    if (!removed.empty() && ResolvedFolderForm(folder) == removed) continue;
+    if (!own.empty() && ResolvedFolderForm(folder) == own) continue;
     folders.push_back(Trim(folder));
   }
   return folders;

@@ -80,7 +80,8 @@ class ZRU_InstalledSoftwareList {
 // per-user entries a machine-wide record did not take: what a
 // deletion of leftovers keeps (cleanup/deletion_plan.h). A program whose
 // folder is `exceptFolder` (the folder a Force Remove was given) is the
-// program being removed, not another one: its folder is left out too.
+// program being removed, not another one: its folder is left out too, as is
+// a per-user entry's folder that is the named program's own.
 TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow,
                              const Text& exceptFolder = Text());
 

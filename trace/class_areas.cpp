@@ -3,6 +3,7 @@
 // and the COM chain from type libraries to classes, interfaces and the shell
 // and browser lists that name classes.
 #include "trace/trace_scan.h"
+#include "cleanup/class_keys.h"
 #include "trace/variant_lines.h"
 
 namespace tw {
@@ -29,56 +30,28 @@ Text ClassesKeyOf(const Text& classVariant) {
   return classes;
 }
 
-// Whether a value's text is one that names a file: a drive or share path,
-// an environment string, a program or library, or a resource reference.
-bool NamesAFile(const Text& text) {
-  const Text upper = UpperAscii(text);
-  return Contains(upper, u":\\") || Contains(upper, u"\\\\") || Contains(upper, u"%") || Contains(upper, u".EXE") ||
-         Contains(upper, u".DLL") || (!upper.empty() && upper[0] == u'@');
-}
-
-// Keys beyond this many in one class key are no single program's file type.
-constexpr std::size_t kMaxClassKeys = 256;
-
-// Appends the key and its subkeys (depth first), at most `limit`; false
-// when there are more.
-bool KeysOfTree(HKey root, const Text& key, ViewFlag view, std::size_t limit, TextList* keys, int depth = 0) {
-  if (keys->size() >= limit || depth > 32) return false;
-  keys->push_back(key);
-  TextList children;
-  RegEnumSubKeys(root, key, &children, view);
-  for (const Text& child : children)
-    if (!KeysOfTree(root, key + u"\\" + child, view, limit, keys, depth + 1)) return false;
-  return true;
-}
-
 }  // namespace
 
 // A class key (a ProgID) is the program's whole only when every text in it
-// that names a file points into the program's folders: one the program
+// that names a file, and every class it names (its CLSID, a DelegateExecute,
+// a shell extension), points into the program's folders: one the program
 // made. A Windows ProgID (txtfile) or another program's whose open command
-// or icon the program redirected names other files too (its print verb, its
-// icon, its friendly name's resource): there the program owns the values
-// that point into its folder, and only those are offered.
+// or icon the program redirected names other files and classes too (its
+// print verb, its icon, its friendly name's resource, its own COM class):
+// there the program owns the values that point into its folder, and only
+// those are offered. The deletion asks the same (cleanup/class_keys.h).
 void ZRU_Thread_Uninstaller::RecordClassKey(HKey root, const Text& rootText, const Text& key, ViewFlag view,
                                             bool* whole) {
   *whole = false;
-  TextList keys;
+  std::vector<ClassKeyText> texts;
+  bool others = !ClassKeyTexts(root, rootText, key, view, &texts);
   TextList owned;
-  bool others = !KeysOfTree(root, key, view, kMaxClassKeys, &keys);
-  for (const Text& each : keys) {
-    Text text;
-    if (RegReadString(root, each, Text(), &text, view) && NamesAFile(text)) {
-      if (PointsIntoFolders(text)) owned.push_back(rootText + u"|" + each + u"|");
-      else others = true;
-    }
-    TextList names, data;
-    RegEnumValues(root, each, &names, view, &data);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (!NamesAFile(data[i])) continue;
-      if (PointsIntoFolders(data[i])) owned.push_back(rootText + u"|" + each + u"|" + names[i]);
-      else others = true;
-    }
+  for (const ClassKeyText& text : texts) {
+    // A class's server is a path; any other text is judged as the command
+    // or file it is, by the one rule for whose a command is.
+    const bool inside = text.classReference ? mpr_func_IsSoftwarePath(Trim(text.text)) : PointsIntoFolders(text.text);
+    if (!inside) others = true;
+    else if (!text.classReference) owned.push_back(rootText + u"|" + text.key + u"|" + text.valueName);
   }
   if (!others) {
     *whole = true;
@@ -90,35 +63,20 @@ void ZRU_Thread_Uninstaller::RecordClassKey(HKey root, const Text& rootText, con
 
 // An extension key (".txt") is shared by every program that opens such
 // files and by Windows (Content Type, PerceivedType, ShellNew, the other
-// programs' OpenWithProgids): the program owns its default value when that
-// names the program's own ProgID, and its ProgID's value in OpenWithProgids.
-// The key goes whole only when nothing else is in it.
+// programs' OpenWithProgids, the default naming another program's ProgID):
+// the program owns its default value when that names the program's own
+// ProgID, and its ProgID's value in OpenWithProgids. The key goes whole only
+// when nothing else is in it.
 void ZRU_Thread_Uninstaller::RecordExtensionKey(const Text& key, const Text& progId, ViewFlag view) {
-  TextList names, data, children;
-  RegEnumValues(kLM, key, &names, view, &data);
-  RegEnumSubKeys(kLM, key, &children, view);
   TextList openWith;
-  bool others = !names.empty();
-  for (const Text& child : children) {
-    TextList ids, idData, grandChildren;
-    if (!SameTextAscii(child, u"OpenWithProgids")) {
-      others = true;
-      continue;
-    }
-    RegEnumValues(kLM, key + u"\\" + child, &ids, view, &idData);
-    RegEnumSubKeys(kLM, key + u"\\" + child, &grandChildren, view);
-    others = others || !grandChildren.empty();
-    for (const Text& id : ids) {
-      if (IsIn(matchedFileTypes_, id)) openWith.push_back(u"HKLM|" + key + u"\\" + child + u"|" + id);
-      else others = true;
-    }
-  }
-  if (!others) {
+  const bool only = ExtensionKeyHoldsOnly(
+      kLM, key, view, [this](const Text& id) { return IsIn(matchedFileTypes_, id); }, &openWith);
+  if (only) {
     mpr_pro_AddRegEntry(u"HKLM|" + key);
     return;
   }
   if (IsIn(matchedFileTypes_, progId)) mpr_pro_AddRegEntry(u"HKLM|" + key + u"|");
-  for (const Text& line : openWith) mpr_pro_AddRegEntry(line);
+  for (const Text& line : openWith) mpr_pro_AddRegEntry(u"HKLM|" + key + u"\\" + line);
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {

@@ -92,7 +92,9 @@ TEST(RegistryEnum, SubKeysValueNamesAndValues) {
   EXPECT_TRUE(RegEnumValueNames(kCU, key, &names, kViewDefault));
   sorted = names;
   SortOrdinal(sorted);
-  EXPECT_EQ((TextList{u"First", u"Num", u"Spaced"}), sorted) << U8(names);
+  // Names as stored, blanks and all ("Spaced" would be another value); the
+  // default value's empty name is left out.
+  EXPECT_EQ((TextList{u"   ", u"  Spaced  ", u"First", u"Num"}), sorted) << U8(names);
 
   TextList values{u"kept"};
   names = {u"poison"};
@@ -102,7 +104,7 @@ TEST(RegistryEnum, SubKeysValueNamesAndValues) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (names[i] == u"First") {
       EXPECT_EQ(u"one", values[i + 1]);
-    } else if (names[i] == u"Spaced") {
+    } else if (names[i] == u"  Spaced  ") {
       EXPECT_EQ(u"two", values[i + 1]);
     } else if (names[i] == u"Num") {
       EXPECT_EQ(u"3", values[i + 1]);

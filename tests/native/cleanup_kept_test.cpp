@@ -305,6 +305,41 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
   }
 }
 
+// A key's default value ("ROOT|key|") is one of its values when the key is
+// deleted around kept entries: kept (in either view's spelling), it stays
+// with its key; not kept, it goes with the rest. The restore brings back
+// what went.
+TEST(CleanupKept, TheDefaultValueOfAKeyDeletedAroundKeptEntries) {
+  const HKey lm = win::kHKeyLocalMachine;
+  const Text key = u"SOFTWARE\\Vendor\\App";
+  for (const Text& kept : {u"HKLM|" + key + u"|", Text(u"HKLM|SOFTWARE\\Wow6432Node\\Vendor\\App|"),
+                           u"HKLM|" + key + u"\\Sub"}) {
+    SCOPED_TRACE(ToUtf8(kept));
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.SetString(lm, key, u"", u"default");
+    m.SetString(lm, key, u"gone", u"x");
+    m.SetString(lm, key + u"\\Sub", u"v", u"x");
+    DeletionRequest request;
+    request.registry = {u"HKLM|" + key, kept};
+    request.registryTicks = {true, false};
+    request.programFolder = kTidewell;
+    request.publisher = Text();
+    request.uninstallType = 1;
+    const DeletionReport report = DeleteLeftovers(request);
+    const bool keepsDefault = EndsWith(kept, u"|");
+    EXPECT_EQ(keepsDefault, m.ValueExists(lm, key, u""));
+    EXPECT_FALSE(m.ValueExists(lm, key, u"gone"));
+    EXPECT_EQ(!keepsDefault, m.KeyExists(lm, key + u"\\Sub"));
+    EXPECT_TRUE(report.remainingRegistry.empty());
+    CleanupRecord record;
+    record.registryBackup = report.backupFile;
+    EXPECT_TRUE(RestoreCleanup(record).RegistryRestored());
+    EXPECT_TRUE(m.ValueExists(lm, key, u"") && m.ValueExists(lm, key, u"gone"));
+    SetPlatform(nullptr);
+  }
+}
+
 TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
   sim::SimMachine m;
   SetPlatform(&m);

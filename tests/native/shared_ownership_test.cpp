@@ -66,8 +66,10 @@ TEST(SharedOwnership, EveryRoadKeepsAnotherListedProgramsFolderInsideThePrograms
 }
 
 // A per-user entry (any program of the user can write one) never lends its
-// folder or command to the machine-wide record of the same name, in either
-// order; its folder is another program's to every deletion.
+// folder, command or publisher (which decides whether a Microsoft program's
+// leftovers are withheld) to the machine-wide record of the same name, in
+// either order; its folder is another program's to every deletion, unless it
+// is that program's own folder in any spelling.
 TEST(SharedOwnership, APerUserEntryLendsNothingToAMachineWideRecordOfItsName) {
   sim::SimMachine m;
   SetPlatform(&m);
@@ -78,6 +80,7 @@ TEST(SharedOwnership, APerUserEntryLendsNothingToAMachineWideRecordOfItsName) {
     r->mpu_str_InstallRegPath = regPath;
     r->mpu_str_InstallLocation = folder;
     r->mpu_str_UninstallString = command;
+    r->mpu_str_Publisher = StartsWith(regPath, u"HKLM") ? u"Microsoft Corporation" : u"Thesis Tools";
     return r;
   };
   const Text documents = u"C:\\Users\\user\\Documents\\Thesis\\";
@@ -98,7 +101,17 @@ TEST(SharedOwnership, APerUserEntryLendsNothingToAMachineWideRecordOfItsName) {
     EXPECT_EQ(u"", merged->mpu_str_InstallLocation);
     EXPECT_EQ(u"MsiExec.exe /I{1}", merged->mpu_str_UninstallString);
     EXPECT_EQ(u"HKLM|" + kUninstall + u"{1}", merged->mpu_str_InstallRegPath);
+    EXPECT_EQ(u"Microsoft Corporation", merged->mpu_str_Publisher);
     EXPECT_EQ(TextList{Trim(documents)}, OtherProgramFolders(list, u"thesis tool"));
+  }
+  m.AddDirectory(u"C:\\Program Files\\Thesis");
+  m.SetShortName(u"C:\\Program Files", u"PROGRA~1");
+  for (const Text& spelling : {Text(u"C:\\Program Files\\Thesis"), Text(u"c:\\program files\\thesis\\"),
+                               Text(u"C:\\PROGRA~1\\Thesis")}) {
+    ZRU_InstalledSoftwareList list;
+    list.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"{1}", u"C:\\Program Files\\Thesis\\", u"a.exe"));
+    list.mpu_AddOrMerge(record(u"HKCU|" + kUninstall + u"Thesis", spelling, u"a.exe"));
+    EXPECT_TRUE(OtherProgramFolders(list, u"thesis tool").empty()) << ToUtf8(spelling);
   }
   // Two entries of one scope still merge as before: the later fills what the first left empty.
   ZRU_InstalledSoftwareList same;

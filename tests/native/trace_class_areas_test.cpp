@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "cleanup/leftover_deletion.h"
+#include "cleanup/still_existing.h"
 #include "tests/native/trace_harness.h"
 
 namespace tw::testing_trace {
@@ -23,6 +24,17 @@ class TraceClassAreas : public TraceFixture {
   void TraceFoo() {
     AddProgram(u"Foo", u"C:\\Program Files\\Foo\\");
     TraceProgram(u"Foo");
+  }
+  // Deletes `registry` as the leftovers of Foo (64-bit), after judging it again.
+  DeletionReport DeleteAsFoo(const TextList& registry) {
+    DeletionRequest request;
+    request.folders = {u"C:\\Program Files\\Foo\\"};
+    request.registry = registry;
+    request.programFolder = u"C:\\Tools\\Tidewell\\";
+    request.uninstallType = 1;
+    request.programName = u"Foo";
+    request.publisher = u"Foo Ltd";
+    return DeleteLeftovers(request);
   }
   bool AnyLineContains(const Text& part) const {
     for (const Text& line : Found()) {
@@ -161,6 +173,108 @@ TEST_F(TraceClassAreas, SharedFileTypesAtTheProgramsGrainJudgedAgainAtDeletion) 
           EXPECT_FALSE(machine.ValueExists(kLM, open, u""));
         }
       }
+    }
+  }
+}
+
+// A ProgID whose open command and icon the program took over is still its
+// owner's while it names the owner's class (as its CLSID, a DelegateExecute,
+// a shell extension by value or by name) or a module spelt without folder or
+// ".dll": only the values pointing into the folder are offered, and the
+// owner's entries stay. Naming the program's own class, it is the program's.
+// In both Classes keys; and an extension whose default is another ProgID
+// is not claimed whole for listing the program's in OpenWithProgids.
+TEST_F(TraceClassAreas, AProgIdNamingAnotherProgramsClassOrModuleIsNotClaimedWhole) {
+  const Text others = u"{0A0A0A0A-0000-4000-8000-00000000000A}", own = u"{0F0F0F0F-0000-4000-8000-00000000000F}";
+  Default(kLM, kClasses + u"CLSID\\" + others + u"\\InprocServer32", u"C:\\Other\\other.dll");
+  Default(kLM, kClasses + u"CLSID\\" + own + u"\\LocalServer32", kFooExe);
+  struct Mark {
+    const char* what;
+    Text key, name, data;
+    bool whole;
+  };
+  const Mark marks[] = {
+      {"its class", u"CLSID", u"", others, false},
+      {"a DelegateExecute", u"shell\\open\\command", u"DelegateExecute", others, false},
+      {"a handler by value", u"shellex\\PropertySheetHandlers\\Other", u"", others, false},
+      {"a handler by name", u"shellex\\ContextMenuHandlers\\" + others, u"", u"", false},
+      {"a module's icon", u"shell\\print", u"Icon", u"imageres,-5302", false},
+      {"the program's own class", u"CLSID", u"", own, true},
+  };
+  for (const Text& variant : {kClasses, Text(u"SOFTWARE\\Wow6432Node\\Classes\\")}) {
+    for (const Mark& mark : marks) {
+      SCOPED_TRACE(U8(variant) + mark.what);
+      const Text progId = variant + u"Other.Doc";
+      machine.RemoveKeyTree(kLM, progId);
+      Default(kLM, progId + u"\\shell\\open\\command", u"\"" + kFooExe + u"\" \"%1\"");
+      Default(kLM, progId + u"\\DefaultIcon", kFooExe + u",0");
+      machine.SetString(kLM, progId + u"\\" + mark.key, mark.name, mark.data);
+      Log() = TraceLog();
+      TraceFoo();
+      EXPECT_EQ(mark.whole ? 1 : 0, Times(u"HKLM|" + progId)) << Joined(Found());
+      EXPECT_EQ(mark.whole ? 0 : 1, Times(u"HKLM|" + progId + u"\\DefaultIcon|")) << Joined(Found());
+      DeleteAsFoo(Found());
+      EXPECT_NE(mark.whole, machine.ValueExists(kLM, progId + u"\\" + mark.key, mark.name));
+      EXPECT_FALSE(machine.ValueExists(kLM, progId + u"\\DefaultIcon", u""));  // the program's either way
+    }
+  }
+
+  Default(kLM, kClasses + u"Foo.Doc\\shell\\open\\command", kFooExe + u" \"%1\"");
+  Default(kLM, kClasses + u".oth", u"Other.Doc");
+  machine.SetString(kLM, kClasses + u".oth\\OpenWithProgids", u"Foo.Doc", u"");
+  Log() = TraceLog();
+  TraceFoo();
+  EXPECT_EQ(0, Times(u"HKLM|" + kClasses + u".oth")) << Joined(Found());
+  EXPECT_EQ(1, Times(u"HKLM|" + kClasses + u".oth\\OpenWithProgids|Foo.Doc")) << Joined(Found());
+  DeleteAsFoo(Found());
+  EXPECT_TRUE(machine.ValueExists(kLM, kClasses + u".oth", u""));
+  EXPECT_FALSE(machine.ValueExists(kLM, kClasses + u".oth\\OpenWithProgids", u"Foo.Doc"));
+}
+
+// A ProgID and an extension claimed whole are judged again after the
+// uninstaller (StillExisting) and at deletion (the plan), by the rules that
+// claimed them: a ProgID whose command went back to its owner, an extension
+// that gained another program's ProgID or a handler since, are someone
+// else's again, in either Classes key. An extension still naming the
+// program's ProgID that the uninstaller removed goes; so do the shell's
+// caches below the user's Classes key, which are no file type.
+TEST_F(TraceClassAreas, WholeFileTypesAreJudgedAgainAfterTheUninstallerAndAtDeletion) {
+  const Text mui = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
+  const Text muiLine = u"HKCU|" + mui + u"\\|" + kFooExe + u".FriendlyAppName";
+  enum Since { kNothing, kCommandGivenBack, kOtherProgIdListed, kHandlerAdded, kProgIdRemoved };
+  for (const Text& variant : {kClasses, Text(u"SOFTWARE\\Wow6432Node\\Classes\\")}) {
+    for (const Since since : {kNothing, kCommandGivenBack, kOtherProgIdListed, kHandlerAdded, kProgIdRemoved}) {
+      SCOPED_TRACE(testing::Message() << U8(variant) << " case " << since);
+      const Text progId = variant + u"Foo.Doc", extension = variant + u".foo";
+      for (const Text& key : {progId, extension, variant + u"Other.Doc"}) machine.RemoveKeyTree(kLM, key);
+      Default(kLM, progId + u"\\shell\\open\\command", u"\"" + kFooExe + u"\" \"%1\"");
+      Default(kLM, extension, u"Foo.Doc");
+      Default(kLM, variant + u"Other.Doc", u"Other document");
+      machine.SetString(kCU, mui, kFooExe + u".FriendlyAppName", u"Foo");
+      Log() = TraceLog();
+      TraceFoo();
+      const TextList found = Found();
+      ASSERT_EQ(1, Times(u"HKLM|" + progId)) << Joined(found);
+      ASSERT_EQ(1, Times(u"HKLM|" + extension)) << Joined(found);
+      ASSERT_EQ(1, Times(muiLine)) << Joined(found);
+      if (since == kCommandGivenBack) Default(kLM, progId + u"\\shell\\open\\command", u"C:\\Other\\other.exe \"%1\"");
+      if (since == kOtherProgIdListed) machine.SetString(kLM, extension + u"\\OpenWithProgids", u"Other.Doc", u"");
+      if (since == kHandlerAdded) Default(kLM, extension + u"\\PersistentHandler", u"{0A0A0A0A}");
+      if (since == kProgIdRemoved) machine.RemoveKeyTree(kLM, progId);
+
+      const TextList left = StillExisting({{u"C:\\Program Files\\Foo\\"}, {}, found}, 1).registry;
+      EXPECT_EQ(since == kCommandGivenBack || since == kProgIdRemoved ? 0 : 1, CountOf(left, u"HKLM|" + progId))
+          << Joined(left);
+      EXPECT_EQ(since == kOtherProgIdListed || since == kHandlerAdded ? 0 : 1, CountOf(left, u"HKLM|" + extension));
+      EXPECT_EQ(1, CountOf(left, muiLine));
+      // The plan judges the full list again (a pending state written before
+      // the uninstaller ran); after a removed ProgID, the list that is left.
+      const DeletionReport report = DeleteAsFoo(since == kProgIdRemoved ? left : found);
+      EXPECT_EQ(since == kCommandGivenBack, machine.KeyExists(kLM, progId + u"\\shell\\open\\command"));
+      EXPECT_EQ(since == kOtherProgIdListed || since == kHandlerAdded, machine.KeyExists(kLM, extension));
+      EXPECT_EQ(since == kOtherProgIdListed, machine.ValueExists(kLM, extension + u"\\OpenWithProgids", u"Other.Doc"));
+      EXPECT_FALSE(machine.ValueExists(kCU, mui, kFooExe + u".FriendlyAppName"));
+      EXPECT_EQ(since == kNothing || since == kProgIdRemoved, report.changedKept == 0) << U8(report.message);
     }
   }
 }

@@ -276,7 +276,10 @@ TEST_F(TraceOutsideAreas, AStartMenuFolderIsOfferedOnlyWhenItHoldsNothingElse) {
 
 // The guard reads a service's program: the firewall's own key is a service
 // line, refused as Windows' own by the service host it starts.
-class OutsideAreasGuard : public TraceFixture {};
+class OutsideAreasGuard : public TraceFixture {
+ protected:
+  const Text kDefault;  // the default value's empty name
+};
 
 TEST_F(OutsideAreasGuard, TheKeysAboveAVerbAHandlerAndARuleAreRefusedTheEntriesAreNot) {
   machine.AddService(u"FooPaintUpdater", u"C:\\Program Files\\Foo Paint\\update.exe");
@@ -299,7 +302,14 @@ TEST_F(OutsideAreasGuard, TheKeysAboveAVerbAHandlerAndARuleAreRefusedTheEntriesA
       }
       for (const Text& entry : {base + u"\\shell\\FooEdit", base + u"\\shellex\\ContextMenuHandlers\\FooMenu"}) {
         EXPECT_FALSE(IsProtectedRegistryEntry(root.text, entry, nullptr)) << U8(root.text + u"|" + entry);
+        EXPECT_FALSE(IsProtectedRegistryEntry(root.text, entry + u"\\command", &kDefault)) << U8(entry);
       }
+    }
+    // A value a program redirected in a class every start goes through is
+    // still Windows': without exefile's open command no program starts.
+    for (const Text& key : {Text(u"exefile\\shell\\open\\command"), Text(u"lnkfile\\DefaultIcon"), Text(u".exe"),
+                            Text(u"Folder"), Text(u"Directory\\DefaultIcon")}) {
+      EXPECT_TRUE(IsProtectedRegistryEntry(root.text, root.classes + key, &kDefault)) << U8(root.text + u"|" + key);
     }
   }
   const Text rule = u"{6E1C5C3A-1111-4000-8000-000000000001}";
