@@ -1,7 +1,5 @@
 #include "cleanup/backup_restore.h"
 
-#include <optional>
-
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
@@ -87,16 +85,15 @@ bool StartNativeRegedit(const Text& regFile, UniqueProcess* process) {
   ProcessHandle raw = 0;
   std::uint32_t pid = 0;
   bool started = false;
-  {
-    std::optional<RedirectionOff> native;
-    try {
-      native.emplace(true);
-    } catch (const Wow64Error&) {
-      return false;
-    }
+  std::uint32_t error = 0;
+  try {
+    RedirectionOff native(true);
     started = Plat().CreateProcess(regedit, u"\"" + regedit + u"\" " + arguments, &raw, &pid);
+    if (!started) error = Plat().GetLastError();
+  } catch (const Wow64Error&) {
+    return false;
   }
-  if (!started && Plat().GetLastError() == static_cast<std::uint32_t>(win::kErrorElevationRequired))
+  if (!started && error == static_cast<std::uint32_t>(win::kErrorElevationRequired))
     started = Plat().ShellExecuteEx(u"open", regedit, arguments, Text(), &raw, &pid);
   process->reset(raw);
   return started;
