@@ -419,14 +419,15 @@ TEST_F(WineTrace, ForceRemoveOfTheFolderFindsTheSameEntries) {
 // The Installer product: area 5 claims the UserData product through its
 // InstallLocation and again through its uninstall command, each time
 // followed by its components; area 6 claims each component whose key path
-// lies in the folder, and the product once, right after its first component.
+// lies in the folder, and the product once after them (all its components
+// lie in the folder).
 TEST_F(WineTrace, InstallerProductAndComponentsAreClaimed) {
   const TraceRun& run = TraceOf(kMsiName);
   const Text product = u"HKLM|" + kUserDataSystem + u"Products\\" + kMsiProductPacked;
   const Text main = u"HKLM|" + kUserDataSystem + u"Components\\" + kMsiComponentMain;
   const Text helper = u"HKLM|" + kUserDataSystem + u"Components\\" + kMsiComponentHelper;
   const TextList expected = {u"HKLM|" + kUninstall + u"{3F6A1D84-7C25-4E9B-A0D3-58B2E6C4F917}",
-                             product, product, main, helper, main, product, helper};
+                             product, product, main, helper, main, helper, product};
   EXPECT_LINES(Texts(run.regReports), expected);
   EXPECT_LINES(run.regRows, Sorted(expected));
 
