@@ -46,9 +46,15 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
     return;
   }
   // The first entry found under a name keeps its fields; a later one only
-  // fills what the first left empty.
+  // fills what the first left empty. A later entry's own other folder (the
+  // x64 build beside the x86 one, a language pack) is not the record's: it
+  // stays another program's to a deletion.
   if (!record->mpu_str_InstallLocation.empty() && existing.mpu_str_InstallLocation.empty()) {
     existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
+  } else if (!Trim(record->mpu_str_InstallLocation).empty() &&
+             UpperAscii(WithTrailingBackslash(Trim(record->mpu_str_InstallLocation))) !=
+                 UpperAscii(WithTrailingBackslash(Trim(existing.mpu_str_InstallLocation)))) {
+    mpu_SDLarry_UnmergedFolders.push_back(record->mpu_str_InstallLocation);
   }
   if (!record->mpu_str_UninstallString.empty() && existing.mpu_str_UninstallString.empty()) {
     existing.mpu_str_UninstallString = record->mpu_str_UninstallString;

@@ -51,9 +51,10 @@ class ZRU_InstalledSoftwareList {
   // Each record under its mpu_str_Name_low; not owning.
   std::unordered_map<Text, ZRU_InstalledSoftware*> mpu_SDLMap_InstalledSoftware;
   bool mpu_bool_IsSearch = false;
-  // The install folders of per-user entries merged by name into a
-  // machine-wide record, which never takes them: each is another
-  // program's folder to a deletion (OtherProgramFolders).
+  // The install folders of entries merged by name into a record that did
+  // not take them (a per-user entry's into a machine-wide record; a later
+  // entry's other folder): each is another program's folder to a deletion
+  // (OtherProgramFolders).
   TextList mpu_SDLarry_UnmergedFolders;
 
   // Adds a new record, or merges it into the one that has its key: only an

@@ -119,6 +119,13 @@ TEST(SharedOwnership, APerUserEntryLendsNothingToAMachineWideRecordOfItsName) {
   same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"B", u"C:\\Apps\\Thesis\\", u"b.exe"));
   EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->mpu_str_InstallLocation);
   EXPECT_TRUE(same.mpu_SDLarry_UnmergedFolders.empty());
+  // A third of the name in another folder (its x64 build) keeps that folder
+  // out of the record and among the other programs' folders; the same
+  // folder spelled otherwise is the record's own.
+  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"C", u"c:\\apps\\thesis", u"c.exe"));
+  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"D", u"C:\\Apps\\Thesis\\x64\\", u"d.exe"));
+  EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->mpu_str_InstallLocation);
+  EXPECT_EQ(TextList{u"C:\\Apps\\Thesis\\x64\\"}, OtherProgramFolders(same, u"thesis tool"));
   SetPlatform(nullptr);
 }
 
