@@ -119,12 +119,20 @@ for root, key in above:
     print("above %s\\%s\t%s\\%s\t" % (root, key, root, key))
 PY
   : >"$work/$1.state"
+  local tries
   while IFS=$'\t' read -r line key value; do
-    if [[ -n "$value" ]]; then
-      "$wine64" reg query "$key" /v "$value" </dev/null >/dev/null 2>&1 && present=1 || present=0
-    else
-      "$wine64" reg query "$key" </dev/null >/dev/null 2>&1 && present=1 || present=0
-    fi
+    # reg.exe itself failed once on a loaded machine for an entry that was
+    # there; before the removal, where every entry must be, a miss is asked
+    # again before it counts.
+    for tries in 1 2 3; do
+      if [[ -n "$value" ]]; then
+        "$wine64" reg query "$key" /v "$value" </dev/null >/dev/null 2>&1 && present=1 || present=0
+      else
+        "$wine64" reg query "$key" </dev/null >/dev/null 2>&1 && present=1 || present=0
+      fi
+      [[ $present == 0 && $1 == before ]] || break
+      sleep 1
+    done
     printf '%s\t%s\n' "$present" "$line" >>"$work/$1.state"
   done <"$work/queries.txt"
 }
