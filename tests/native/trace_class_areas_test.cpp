@@ -25,13 +25,13 @@ class TraceClassAreas : public TraceFixture {
     AddProgram(u"Foo", u"C:\\Program Files\\Foo\\");
     TraceProgram(u"Foo");
   }
-  // Deletes `registry` as the leftovers of Foo (64-bit), after judging it again.
-  DeletionReport DeleteAsFoo(const TextList& registry) {
+  // Deletes `registry` as the leftovers of Foo (64-bit unless told), after judging it again.
+  DeletionReport DeleteAsFoo(const TextList& registry, int uninstallType = 1) {
     DeletionRequest request;
     request.folders = {u"C:\\Program Files\\Foo\\"};
     request.registry = registry;
     request.programFolder = u"C:\\Tools\\Tidewell\\";
-    request.uninstallType = 1;
+    request.uninstallType = uninstallType;
     request.programName = u"Foo";
     request.publisher = u"Foo Ltd";
     return DeleteLeftovers(request);
@@ -140,14 +140,7 @@ TEST_F(TraceClassAreas, SharedFileTypesAtTheProgramsGrainJudgedAgainAtDeletion) 
           Default(kLM, kClasses + u".txt", u"txtfile");
           Default(kLM, kClasses + u"txtfile\\shell\\open\\command", notepad + u" %1");
         }
-        DeletionRequest request;
-        request.folders = {u"C:\\Program Files\\Foo\\"};
-        request.registry = found;
-        request.programFolder = u"C:\\Tools\\Tidewell\\";
-        request.uninstallType = 0;
-        request.programName = u"Foo";
-        request.publisher = u"Foo Ltd";
-        const DeletionReport report = DeleteLeftovers(request);
+        const DeletionReport report = DeleteAsFoo(found, 0);
         std::uint32_t type = 0;
         std::string bytes;
         // What Windows and the other programs keep in the shared keys stays.
