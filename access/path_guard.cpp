@@ -78,7 +78,7 @@ Text Join(const Text& drive, const TextList& parts, std::size_t count, bool trai
   return text;
 }
 
-Text FormOf(const SplitPath& split) { return UpperAscii(Join(split.drive, split.parts, split.parts.size(), true)); }
+Text FormOf(const SplitPath& split) { return UpperAsWindows(Join(split.drive, split.parts, split.parts.size(), true)); }
 
 bool Exists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 

@@ -40,6 +40,16 @@ bool SameTextAscii(const Text& a, const Text& b) {
   return true;
 }
 
+Text UpperAsWindows(const Text& text) {
+  for (const char16_t c : text)
+    if (c >= 0x80) return Plat().UpperCaseOrdinal(text);
+  return UpperAscii(text);
+}
+
+bool SameNameAsWindows(const Text& a, const Text& b) {
+  return a.size() == b.size() && UpperAsWindows(a) == UpperAsWindows(b);
+}
+
 bool Contains(const Text& text, const Text& part) { return text.find(part) != Text::npos; }
 
 bool StartsWith(const Text& text, const Text& prefix) {

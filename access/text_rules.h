@@ -23,6 +23,13 @@ char16_t UpperAscii(char16_t c);
 // Case-insensitive equality under the ASCII-only rule.
 bool SameTextAscii(const Text& a, const Text& b);
 
+// Names as Windows compares them: the registry, NTFS and CompareStringOrdinal
+// with ignore case upper-case every code unit by the system's table, not
+// only A-Z. What decides that two spellings name one key, value, file or
+// folder (the guard, kept entries, other programs' folders) folds this way.
+Text UpperAsWindows(const Text& text);
+bool SameNameAsWindows(const Text& a, const Text& b);
+
 // Ordinal substring search by UTF-16 code unit.
 bool Contains(const Text& text, const Text& part);
 

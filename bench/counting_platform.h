@@ -181,6 +181,7 @@ class CountingPlatform : public Platform {
   std::uint32_t WinExec(const std::string& ansiCommandLine) override { return inner_.WinExec(ansiCommandLine); }
   std::string ToAnsiCodePage(const Text& text) override { return inner_.ToAnsiCodePage(text); }
   Text FromAnsiCodePage(const std::string& bytes) override { return inner_.FromAnsiCodePage(bytes); }
+  Text UpperCaseOrdinal(const Text& text) override { return inner_.UpperCaseOrdinal(text); }
   int MessageBox(const Text& caption, const Text& text, std::uint32_t flags) override {
     return inner_.MessageBox(caption, text, flags);
   }

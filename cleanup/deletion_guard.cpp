@@ -121,7 +121,7 @@ const TextList& ProtectedBaseKeys() {
 
 TextList KeyComponents(const Text& path) {
   TextList parts;
-  const Text upper = UpperAscii(path);
+  const Text upper = UpperAsWindows(path);
   std::size_t at = 0;
   while (at <= upper.size()) {
     std::size_t end = upper.find(u'\\', at);
@@ -256,7 +256,7 @@ bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const T
   if (IsInsideProtectedTree(key, user)) return true;
   if (valueName) {
     if (IsInShellClass(key)) return true;
-    return IsProtectedValue(key, UpperAscii(Trim(*valueName)), user);
+    return IsProtectedValue(key, UpperAsWindows(Trim(*valueName)), user);
   }
   // A root itself, and every key directly below one (SOFTWARE, SYSTEM, a
   // user's Environment ...), is a hive of its own for what a program leaves.

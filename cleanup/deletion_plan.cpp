@@ -89,7 +89,7 @@ bool KeyAtOrBelow(const Text& upperInner, const Text& upperOuter) {
 TextList RegistryKeyForms(HKey root, const Text& keyPath) {
   Text path;
   std::size_t at = 0;
-  const Text upper = UpperAscii(keyPath);
+  const Text upper = UpperAsWindows(keyPath);
   while (at <= upper.size()) {
     std::size_t end = upper.find(u'\\', at);
     if (end == Text::npos) end = upper.size();
@@ -407,20 +407,20 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     if (managed == ManagedKind::kScheduledTask) entry.kind = PlanKind::kTask;
     // Kept lines are compared by the keys they name, however spelled.
     const TextList keyForms = wellFormed ? RegistryKeyForms(parts.root, parts.keyPath) : TextList();
-    const Text upperValue = UpperAscii(parts.valueName);
+    const Text upperValue = UpperAsWindows(parts.valueName);
     const KeptLine* holder = nullptr;
     bool same = false;
     for (const KeptLine& k : keptLines) {
       if (!wellFormed) continue;
       if (k.parts.isValue) {
-        if (parts.isValue && SameKey(k.keyForms, keyForms) && UpperAscii(k.parts.valueName) == upperValue) same = true;
+        if (parts.isValue && SameKey(k.keyForms, keyForms) && UpperAsWindows(k.parts.valueName) == upperValue) same = true;
       } else if (AnyKeyAtOrBelow(keyForms, k.keyForms)) {
         if (!parts.isValue && SameKey(k.keyForms, keyForms)) same = true;
         if (!holder) holder = &k;
       }
     }
     bool listedKept = !lineTicked(i);
-    for (const Text& line : plan.keptRegistry) listedKept = listedKept || SameTextAscii(line, entry.entry);
+    for (const Text& line : plan.keptRegistry) listedKept = listedKept || SameNameAsWindows(line, entry.entry);
     if (listedKept || same) {
       entry.action = PlanAction::kKeep;
       entry.keptByUser = true;

@@ -37,7 +37,7 @@ Text FileNamePart(const Text& path) {
 
 Text UpperForm(const Text& path) {
   const Text form = ComparablePath(path);
-  return form.empty() ? UpperAscii(Trim(path)) : form;
+  return form.empty() ? UpperAsWindows(Trim(path)) : form;
 }
 
 // The process ids whose main module is `exePath`.
@@ -123,7 +123,7 @@ bool HasDefaultValue(HKey root, const Text& path, ViewFlag view) {
 
 bool ValueKept(const TextList& pathForms, const Text& name, const std::vector<KeptRegistryLine>& kept) {
   for (const KeptRegistryLine& k : kept)
-    if (k.parts.isValue && SameKey(k.keyForms, pathForms) && UpperAscii(k.parts.valueName) == UpperAscii(name))
+    if (k.parts.isValue && SameKey(k.keyForms, pathForms) && SameNameAsWindows(k.parts.valueName, name))
       return true;
   return false;
 }
@@ -319,11 +319,22 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     const auto around = [](const PlanEntry& e) {
       return e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
     };
+    // Each path is judged again the moment it goes: a folder on its way
+    // replaced by a link since the plan (the console's question leaves all
+    // the time needed) now leads elsewhere, and the guard sees where.
+    std::vector<const PlanEntry*> refusedAtDeletion;
+    const auto refusedNow = [&](const PlanEntry* e) {
+      if (std::find(refusedAtDeletion.begin(), refusedAtDeletion.end(), e) != refusedAtDeletion.end()) return true;
+      if (!guard.RefusesPath(e->entry)) return false;
+      refusedAtDeletion.push_back(e);
+      return true;
+    };
     // Plain entries go to the shell together, a batch per call; a folder
     // holding kept entries is emptied around them in list order.
     const auto removeEntries = [&](const std::vector<const PlanEntry*>& entries) {
       TextList batch;
       for (const PlanEntry* e : entries) {
+        if (refusedNow(e)) continue;
         if (!around(*e)) {
           batch.push_back(e->entry);
           continue;
@@ -434,10 +445,12 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         record.paths.push_back(line);
         continue;
       }
-      if (e.action == PlanAction::kRefuse && allowed) report.refusedPaths.push_back(e.entry);
+      const bool refused = e.action == PlanAction::kRefuse ||
+                           std::find(refusedAtDeletion.begin(), refusedAtDeletion.end(), &e) != refusedAtDeletion.end();
+      if (refused && allowed) report.refusedPaths.push_back(e.entry);
       const bool emptiedAround = e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
       const bool remains = exists && !(emptiedAround && !RemainsAround(e.entry, plan.keptPathForms, 0));
-      if (e.action == PlanAction::kRefuse) {
+      if (refused) {
         line.result = u"refused";
       } else if (remains) {
         line.result = u"not removed";
@@ -505,7 +518,7 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   for (const Text& given : plan.keptGiven) {
     bool listed = false;
     for (const std::vector<PlanEntry>* list : {&plan.paths, &plan.registry})
-      for (const PlanEntry& e : *list) listed = listed || SameTextAscii(e.entry, given);
+      for (const PlanEntry& e : *list) listed = listed || SameNameAsWindows(e.entry, given);
     RegistryLineParts parts;
     const bool exists = ParseRegistryLine(given, &parts) ? RegistryEntryExists(parts, is64) : PathExists(given);
     if (!listed && exists) ++report.keptUnlisted;

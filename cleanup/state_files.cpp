@@ -1,5 +1,7 @@
 #include "cleanup/state_files.h"
 
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace tw {
@@ -20,8 +22,28 @@ Text FromUtf16(const std::string& bytes, std::size_t from, bool bigEndian) {
     const auto second = static_cast<unsigned char>(bytes[i + 1]);
     text += bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
   }
-  if (i < bytes.size()) text += u'\uFFFD';  // half a code unit at the end
   return text;
+}
+
+// A high surrogate not followed by a low one, or a low one alone: the
+// registry and NTFS take such names, UTF-8 has no form for them.
+bool HasLoneSurrogate(const Text& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void AppendUtf16Le(std::string* bytes, const Text& text) {
+  for (const char16_t c : text) {
+    bytes->push_back(static_cast<char>(c & 0xFF));
+    bytes->push_back(static_cast<char>(c >> 8));
+  }
 }
 
 TextList SplitLines(const Text& text) {
@@ -84,9 +106,16 @@ const std::vector<Text>& StateFileNames() {
 
 std::string EncodeStateLines(const TextList& lines) {
   if (lines.empty()) return std::string();
+  // A name with a lone surrogate is written in UTF-16, which carries every
+  // code unit, so that it comes back as the name it is.
+  if (std::any_of(lines.begin(), lines.end(), HasLoneSurrogate)) {
+    std::string bytes = "\xFF\xFE";
+    for (const Text& line : lines) AppendUtf16Le(&bytes, line + u"\r\n");
+    return bytes;
+  }
   std::string bytes = kUtf8Mark;
   for (const Text& line : lines) {
-    bytes += ToUtf8(line);  // a lone surrogate becomes U+FFFD
+    bytes += ToUtf8(line);
     bytes += "\r\n";
   }
   return bytes;
@@ -102,8 +131,11 @@ std::optional<TextList> DecodeStateLines(const std::string& bytes) {
     if (bytes.size() < 5 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0) return std::nullopt;
     return SplitLines(FromUtf8(bytes.substr(3)));
   }
-  if (StartsWithBytes(bytes, "\xFF\xFE", 2)) return SplitLines(FromUtf16(bytes, 2, false));
-  if (StartsWithBytes(bytes, "\xFE\xFF", 2)) return SplitLines(FromUtf16(bytes, 2, true));
+  const bool little = StartsWithBytes(bytes, "\xFF\xFE", 2);
+  if (little || StartsWithBytes(bytes, "\xFE\xFF", 2)) {
+    if (bytes.size() % 2 != 0) return std::nullopt;  // half a code unit at the end: cut short
+    return SplitLines(FromUtf16(bytes, 2, !little));
+  }
   // No mark: the code page the file was written in. CR and LF are single
   // bytes that no lead or trail byte of a Windows code page takes, so the
   // lines can be split after the conversion.

@@ -59,7 +59,7 @@ bool NamesOwnProgId(const RegistryLineParts& parts, const TextList& components, 
     SplitByBackslash(key.keyPath, &keyComponents);
     const int keyDepth = ClassesDepth(key.rootText, keyComponents);
     if (keyDepth >= 0 && keyComponents.size() == std::size_t(keyDepth) + 1 &&
-        SameTextAscii(keyComponents.back(), progId)) {
+        SameNameAsWindows(keyComponents.back(), progId)) {
       return true;
     }
   }

@@ -286,6 +286,11 @@ class Platform {
   virtual std::string ToAnsiCodePage(const Text& text) = 0;
   // The reverse (MultiByteToWideChar with CP_ACP).
   virtual Text FromAnsiCodePage(const std::string& bytes) = 0;
+  // Every UTF-16 code unit upper-cased by the system's own table, the one
+  // the registry, NTFS and CompareStringOrdinal with ignore case compare
+  // names by (LCMapStringW, invariant locale, file-system casing). Surrogates
+  // and units without an upper case stay as they are.
+  virtual Text UpperCaseOrdinal(const Text& text) = 0;
 
   // ---- Window messages (user32): MessageBoxW with no owner window, which a
   // worker thread may show too; the answer (IDOK, IDYES, IDNO ...).

@@ -158,14 +158,14 @@ const char* OutcomeName(UninstallOutcome outcome) {
 }
 
 
-// The registry lines of a trace, each once (ASCII case-blind), as the
+// The registry lines of a trace, each once (as Windows folds names), as the
 // leftovers page lists them.
 TextList DistinctLines(const TextList& lines) {
   TextList distinct;
   for (const Text& line : lines) {
     if (line.empty()) continue;
     bool seen = false;
-    for (const Text& known : distinct) seen = seen || SameTextAscii(known, line);
+    for (const Text& known : distinct) seen = seen || SameNameAsWindows(known, line);
     if (!seen) distinct.push_back(line);
   }
   return distinct;

@@ -274,6 +274,7 @@ class SimMachine : public Platform {
   std::uint32_t WinExec(const std::string& ansiCommandLine) override;
   std::string ToAnsiCodePage(const Text& text) override;
   Text FromAnsiCodePage(const std::string& bytes) override;
+  Text UpperCaseOrdinal(const Text& text) override;
   int MessageBox(const Text& caption, const Text& text, std::uint32_t flags) override;
   std::uint32_t GetModuleFileName(char16_t* buffer, std::uint32_t chars) override;
   bool GetFileVersion(const Text& path, FileVersion* version) override;

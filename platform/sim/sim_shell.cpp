@@ -127,6 +127,8 @@ Text SimMachine::FromAnsiCodePage(const std::string& bytes) {
   return out;
 }
 
+Text SimMachine::UpperCaseOrdinal(const Text& text) { return sim::Upcase(text); }
+
 int SimMachine::MessageBox(const Text& caption, const Text& text, std::uint32_t flags) {
   std::lock_guard<std::mutex> lock(mutex_);
   messages_.push_back(ShownMessage{caption, text, flags, std::this_thread::get_id()});

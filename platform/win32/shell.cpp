@@ -55,6 +55,22 @@ Text Win32Platform::FromAnsiCodePage(const std::string& bytes) {
   return out;
 }
 
+Text Win32Platform::UpperCaseOrdinal(const Text& text) {
+  if (text.empty()) return text;
+  // Without LCMAP_LINGUISTIC_CASING the mapping is the file system's, one
+  // code unit for one, so the length stays.
+  Text out(text.size(), u'\0');
+  const int chars = ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, Wide(text), static_cast<int>(text.size()),
+                                   Wide(&out[0]), static_cast<int>(out.size()));
+  if (chars != static_cast<int>(text.size())) {
+    // Not expected; the ASCII letters at least are folded.
+    out = text;
+    for (char16_t& c : out)
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+  }
+  return out;
+}
+
 int Win32Platform::MessageBox(const Text& caption, const Text& text, std::uint32_t flags) {
   return ::MessageBoxW(nullptr, Wide(text), Wide(caption), flags);
 }

@@ -402,6 +402,23 @@ TEST_F(CleanupDeletion, ProtectedFoldersSurviveWhateverTheListsSay) {
   EXPECT_EQ(DeletionOutcome::kComplete, report.outcome);
 }
 
+// The guard judges each path again when it goes: a folder on the way that
+// became a link to the Windows folder after the plan (the console's y/N
+// question leaves time for it) is not followed.
+TEST_F(CleanupDeletion, APathJudgedAgainWhenItGoesThroughALinkMadeAfterThePlan) {
+  m.AddFile(u"C:\\Windows\\System32\\kernel32.dll");
+  m.AddFile(u"C:\\Apps\\Foo\\app.exe");
+  const Text planted = u"C:\\Apps\\Foo\\sub\\kernel32.dll";
+  DeletionRequest request = Request({u"C:\\Apps\\Foo\\sub"}, {u"C:\\Apps\\Foo\\app.exe", planted});
+  const DeletionPlan plan = PlanDeletion(request);
+  for (const PlanEntry& e : plan.paths) EXPECT_EQ(PlanAction::kDelete, e.action) << U8(e.entry);
+  m.AddDirectoryLink(u"C:\\Apps\\Foo\\sub", u"C:\\Windows\\System32");
+  const DeletionReport report = ExecuteDeletionPlan(plan);
+  EXPECT_TRUE(m.Exists(u"C:\\Windows\\System32\\kernel32.dll"));
+  EXPECT_FALSE(m.Exists(u"C:\\Apps\\Foo\\app.exe"));
+  EXPECT_EQ((TextList{planted}), report.refusedPaths);
+}
+
 TEST_F(CleanupDeletion, ProtectedKeysSurviveAndAreCounted) {
   const Text sid = m.CurrentUserSid();
   const Text userData = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18";

@@ -35,8 +35,16 @@ LogoPixels Pattern() {
 TEST_F(CleanupStateFiles, TextIsUtf8WithMarkAndCrLfAndReadsEveryEncoding) {
   EXPECT_EQ("", EncodeStateLines({}));
   EXPECT_EQ(kMark + "\r\n", EncodeStateLines({u""}));
-  EXPECT_EQ(kMark + "a\r\n\xC3\xA9\xF0\x9F\x98\x80\r\n\xEF\xBF\xBDz\r\n",
-            EncodeStateLines({u"a", u"\u00e9\U0001F600", Text{char16_t(0xD800), u'z'}}));
+  EXPECT_EQ(kMark + "a\r\n\xC3\xA9\xF0\x9F\x98\x80\r\n", EncodeStateLines({u"a", u"\u00e9\U0001F600"}));
+  // A lone surrogate (high, low, high at the end) has no UTF-8 form: such a
+  // list is written in UTF-16 and comes back unit for unit.
+  for (const Text lone : {Text{char16_t(0xD800), u'z'}, Text{u'z', char16_t(0xDC00)}, Text{u'a', char16_t(0xDBFF)}}) {
+    const TextList lines{u"a", u"\u00e9\U0001F600", u"HKCU|Software\\" + lone + u"|" + lone};
+    const std::string bytes = EncodeStateLines(lines);
+    EXPECT_EQ(0u, bytes.find("\xFF\xFE"));
+    EXPECT_EQ(lines, DecodeStateLines(bytes));
+    EXPECT_FALSE(DecodeStateLines(bytes.substr(0, bytes.size() - 1)).has_value());
+  }
 
   const TextList two{u"\u00e9\U0001F600", u"b"};
   EXPECT_EQ(two, DecodeStateLines(kMark + "\xC3\xA9\xF0\x9F\x98\x80\r\nb\r\n"));
@@ -44,7 +52,7 @@ TEST_F(CleanupStateFiles, TextIsUtf8WithMarkAndCrLfAndReadsEveryEncoding) {
   EXPECT_FALSE(DecodeStateLines(kMark + "\xC3\xA9\xF0\x9F\x98\x80\r\nb").has_value());
   EXPECT_EQ(two, DecodeStateLines(std::string("\xFF\xFE\xE9\0\x3D\xD8\0\xDE\r\0\n\0b\0", 14)));
   EXPECT_EQ(two, DecodeStateLines(std::string("\xFE\xFF\0\xE9\xD8\x3D\xDE\0\0\r\0\n\0b", 14)));
-  EXPECT_EQ((TextList{u"b\uFFFD"}), DecodeStateLines(std::string("\xFE\xFF\0b\0", 5)));
+  EXPECT_FALSE(DecodeStateLines(std::string("\xFE\xFF\0b\0", 5)).has_value());  // half a unit: cut short
   // No mark: the ANSI code page (Windows-1252 on this machine).
   EXPECT_EQ((TextList{u"Caf\u00e9"}), DecodeStateLines("Caf\xE9\r\n"));
 
@@ -62,6 +70,8 @@ TEST_F(CleanupStateFiles, StateRoundTripKeepsEveryCharacterAndEntry) {
   for (int i = 0; i < 4000; ++i) state.files.push_back(u"C:\\\u7a0b\u5e8f\\f" + FromUtf8(std::to_string(i)) + u".dll");
   state.folders = {u"C:\\Program Files\\\u00c5ngstr\u00f6m\\", u"C:\\\u0416\\"};
   state.registry = {u"HKLM|SOFTWARE\\\u7a0b\u5e8f", u"HKCU|Software\\Run|\u00e9"};
+  // A kept value whose name holds a lone surrogate is kept by that name.
+  state.kept = {u"HKCU|Software\\Run|x" + Text(1, char16_t(0xDC01)), u"C:\\\u0416\\keep.txt"};
   state.uninstallType = 1;
   state.logo = Pattern();
   ASSERT_TRUE(WritePendingState(u"C:\\Tools\\Tidewell", state).Ok());
@@ -77,6 +87,7 @@ TEST_F(CleanupStateFiles, StateRoundTripKeepsEveryCharacterAndEntry) {
   EXPECT_EQ(state.files, back.files.value());
   EXPECT_EQ(state.folders, back.folders.value());
   EXPECT_EQ(state.registry, back.registry.value());
+  EXPECT_EQ(state.kept, back.kept.value());
   EXPECT_EQ(1, back.uninstallType);
   EXPECT_TRUE(back.logo == state.logo);
 

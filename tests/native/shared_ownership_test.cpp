@@ -135,9 +135,11 @@ TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
   sim::SimMachine m;
   SetPlatform(&m);
   const Text app = u"C:\\Program Files\\Gone";
-  for (const Text& f : {app + u"\\gone.exe", app + u"\\keep.ini", app + u"\\also.ini"}) m.AddFile(f, "x");
+  for (const Text& f : {app + u"\\gone.exe", app + u"\\keep.ini", app + u"\\also.ini", app + u"\\\u00c4rger.ini"})
+    m.AddFile(f, "x");
   m.AddFile(u"C:\\Other\\other.exe", "MZ");
   m.SetString(kLM, kRun, u"Gone ", app + u"\\gone.exe");
+  m.SetString(kLM, kRun, u"\u00c9mile", app + u"\\gone.exe");
   m.SetString(kLM, kRun, u"Gone", u"C:\\Other\\other.exe");
 
   struct Keep {
@@ -165,8 +167,12 @@ TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
     EXPECT_NE(std::string::npos, dry.out.find(keep.planned)) << dry.out;
   }
 
-  const CliResult done = RunTool({u"force-remove", app, u"--yes", u"--keep", app + u"\\also.ini"});
+  // Kept names match as Windows folds them, beyond A-Z.
+  const CliResult done = RunTool({u"force-remove", app, u"--yes", u"--keep", app + u"\\also.ini", u"--keep",
+                                  u"C:\\PROGRAM FILES\\GONE\\\u00e4RGER.INI", u"--keep", u"HKLM|" + kRun + u"|\u00e9MILE"});
   ASSERT_EQ(0, done.code) << done.err << done.out;
+  EXPECT_TRUE(m.Exists(app + u"\\\u00c4rger.ini"));
+  EXPECT_TRUE(m.ValueExists(kLM, kRun, u"\u00c9mile"));
   EXPECT_FALSE(m.ValueExists(kLM, kRun, u"Gone "));
   EXPECT_TRUE(m.ValueExists(kLM, kRun, u"Gone"));
   EXPECT_TRUE(m.Exists(app + u"\\also.ini"));
