@@ -160,15 +160,39 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   matchedClasses_.clear();
   matchedInterfaces_.clear();
   Text value;
-  Text found;
 
+  // A type library's versions are often of different products (a control
+  // and the newer one that replaced it): each version is the program's when
+  // its 32-bit file lies in the folders and no file of it lies elsewhere;
+  // the library key goes whole only when every version that names a file is.
   for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\TypeLib\\", view)) {
     for (const Text& name : line.names) {
-      RegFindSubKey(kLM, line.variant + name + u"\\", u"win32", &found, view);
-      if (found.empty()) continue;
-      if (ReadDefault(kLM, found, &value, view) && mpr_func_IsSoftwarePath(Trim(value))) {
+      const Text library = line.variant + name;
+      TextList versions, owned;
+      RegEnumSubKeys(kLM, library, &versions, view);
+      std::size_t naming = 0;
+      for (const Text& version : versions) {
+        bool inside = false, elsewhere = false;
+        TextList locales;
+        RegEnumSubKeys(kLM, library + u"\\" + version, &locales, view);
+        for (const Text& locale : locales) {
+          for (const char16_t* platform : {u"win32", u"win64"}) {
+            const Text key = library + u"\\" + version + u"\\" + locale + u"\\" + platform + u"\\";
+            if (!ReadDefault(kLM, key, &value, view) || Trim(value).empty()) continue;
+            const bool in = mpr_func_IsSoftwarePath(Trim(value));
+            inside = inside || (in && platform == Text(u"win32"));
+            elsewhere = elsewhere || !in;
+          }
+        }
+        if (inside || elsewhere) ++naming;
+        if (inside && !elsewhere) owned.push_back(library + u"\\" + version);
+      }
+      if (owned.empty()) continue;
+      if (owned.size() == naming) {
         matchedTypeLibs_.insert(UpperAscii(name));
-        mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
+        mpr_pro_AddRegEntry(u"HKLM|" + library);
+      } else {
+        for (const Text& version : owned) mpr_pro_AddRegEntry(u"HKLM|" + version);
       }
     }
   }

@@ -301,9 +301,13 @@ TEST_F(TraceClassAreas, ComChainFromTypeLibrariesToShellLists) {
   Default(kLM, typeLib + u"{T1}\\1.0\\0\\win32", u"  C:\\Program Files\\Foo\\foo.tlb  ");
   Default(kLM, typeLib + u"{T2}\\1.0\\0\\win32", u"C:\\Other\\o.tlb");
   Default(kLM, typeLib + u"{T3}\\1.0\\0\\win64", u"C:\\Program Files\\Foo\\foo64.tlb");
-  // Only the first win32 key found depth-first counts.
+  // Versions of other products: only the program's own version goes.
   Default(kLM, typeLib + u"{T4}\\1.0\\0\\win32", u"C:\\Other\\o.tlb");
   Default(kLM, typeLib + u"{T4}\\2.0\\0\\win32", u"C:\\Program Files\\Foo\\foo.tlb");
+  Default(kLM, typeLib + u"{T4}\\2.0\\0\\win64", u"C:\\Program Files\\Foo\\foo64.tlb");
+  // A version whose 64-bit file lies elsewhere is not the program's alone.
+  Default(kLM, typeLib + u"{T5}\\1.0\\0\\win32", u"C:\\Program Files\\Foo\\foo.tlb");
+  Default(kLM, typeLib + u"{T5}\\1.0\\0\\win64", u"C:\\Other\\o64.tlb");
 
   const Text clsid = kClasses + u"CLSID\\";
   Default(kLM, clsid + u"{C1}\\InprocServer32", u"C:\\Program Files\\Foo\\foo.dll");
@@ -344,7 +348,9 @@ TEST_F(TraceClassAreas, ComChainFromTypeLibrariesToShellLists) {
 
   const auto line = [](const Text& path) { return u"HKLM|" + path; };
   EXPECT_EQ(1, Times(line(typeLib + u"{T1}"))) << Joined(Found());
-  for (const Text& name : {u"{T2}", u"{T3}", u"{T4}"}) EXPECT_EQ(0, Times(line(typeLib + name))) << U8(name);
+  for (const Text& name : {u"{T2}", u"{T3}", u"{T4}", u"{T5}", u"{T4}\\1.0", u"{T5}\\1.0"})
+    EXPECT_EQ(0, Times(line(typeLib + name))) << U8(name);
+  EXPECT_EQ(1, Times(line(typeLib + u"{T4}\\2.0")));
 
   for (const Text& name : {u"{C1}", u"{C2}", u"{C4}"}) EXPECT_EQ(1, Times(line(clsid + name))) << U8(name);
   for (const Text& name : {u"{C3}", u"{C5}"}) EXPECT_EQ(0, Times(line(clsid + name))) << U8(name);
