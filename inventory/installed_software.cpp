@@ -1,6 +1,7 @@
 #include "inventory/installed_software.h"
 
 #include "access/path_guard.h"
+#include "platform/handles.h"
 
 namespace tw {
 
@@ -40,6 +41,7 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
       mpu_SDLarry_UnmergedFolders.push_back(existing.mpu_str_InstallLocation);
     existing.mpu_str_Publisher = record->mpu_str_Publisher;
     existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
+    existing.folderGuessed = record->folderGuessed;
     existing.mpu_str_UninstallString = record->mpu_str_UninstallString;
     existing.mpu_str_InstallRegPath = record->mpu_str_InstallRegPath;
     existing.mpu_int_Is64Bit = record->mpu_int_Is64Bit;
@@ -51,6 +53,7 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
   // stays another program's to a deletion.
   if (!record->mpu_str_InstallLocation.empty() && existing.mpu_str_InstallLocation.empty()) {
     existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
+    existing.folderGuessed = record->folderGuessed;
   } else if (!Trim(record->mpu_str_InstallLocation).empty() &&
              UpperAscii(WithTrailingBackslash(Trim(record->mpu_str_InstallLocation))) !=
                  UpperAscii(WithTrailingBackslash(Trim(existing.mpu_str_InstallLocation)))) {
@@ -97,6 +100,8 @@ TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& 
   const ZRU_InstalledSoftware* record = exceptNameLow.empty() ? nullptr : list.Find(exceptNameLow);
   if (own.empty() && record && !Trim(record->mpu_str_InstallLocation).empty())
     own = ResolvedFolderForm(record->mpu_str_InstallLocation);
+  if (record && removed.empty())
+    for (const Text& folder : UnlistedProgramFoldersInside(*record)) folders.push_back(folder);
   for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) {
     if (!own.empty() && ResolvedFolderForm(folder) == own) continue;
     folders.push_back(Trim(folder));
@@ -118,6 +123,29 @@ TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const 
     inside(other->mpu_str_InstallLocation);
   }
   for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) inside(folder);
+  for (const Text& folder : UnlistedProgramFoldersInside(record)) folders.push_back(folder);
+  return folders;
+}
+
+TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record) {
+  TextList folders;
+  const Text folder = WithTrailingBackslash(Trim(record.mpu_str_InstallLocation));
+  if (!record.folderGuessed || folder.size() <= 1) return folders;
+  const Text ownCommand = UpperAsWindows(record.mpu_str_UninstallString);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(folder + u"*", &entry));
+  if (!find) return folders;
+  do {
+    const std::uint32_t link = win::kFileAttributeReparsePoint;
+    if (entry.name == u"." || entry.name == u".." || !(entry.attributes & win::kFileAttributeDirectory) ||
+        (entry.attributes & link))
+      continue;
+    const Text inner = folder + entry.name + u"\\";
+    if (Contains(ownCommand, UpperAsWindows(inner))) continue;  // the record's own uninstaller lies there
+    FindData uninstaller;
+    UniqueFind found(Plat().FindFirstFile(inner + u"unins*.exe", &uninstaller));
+    if (found) folders.push_back(inner);
+  } while (Plat().FindNextFile(find.get(), &entry));
   return folders;
 }
 

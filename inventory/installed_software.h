@@ -31,6 +31,10 @@ class ZRU_InstalledSoftware {
   Text mpu_str_DisplayVersion;
   Text mpu_str_InstallRegPath;  // key line of the uninstall entry; empty for Installer-only records
   std::int32_t mpu_int_Is64Bit = 0;  // 1: read through the 64-bit view
+  // The folder was worked out from where the uninstaller lies or from
+  // InstallSource, not named by InstallLocation: it may be the vendor's
+  // folder, holding other programs besides this one.
+  bool folderGuessed = false;
 
   // Filled by the trace; owned by the record.
   TextList mpu_SDLarry_AXCFiles;
@@ -94,6 +98,14 @@ TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& 
 // same folder, not one inside it. Each folder is given as its record holds
 // it. Empty when the record has no folder or it cannot be resolved.
 TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record);
+
+// For a record whose folder was worked out (folderGuessed): the folders
+// directly inside it that hold an uninstaller of their own ("unins*.exe":
+// Inno Setup's unins000.exe, NSIS's uninst.exe and uninstall.exe), other than
+// the one the record's own command starts. Each is a program of its own,
+// listed or not, installed beside this one in the vendor's folder. Empty for
+// a folder named by InstallLocation.
+TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record);
 
 class ZRU_SoftwareInstall_Lib {
  public:

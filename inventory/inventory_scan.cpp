@@ -162,9 +162,11 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
 
   Text installLocation = ValueOrEmpty(key, u"InstallLocation");
   Text installSource;
+  bool folderGuessed = false;
   if (Trim(installLocation).empty() && ReadEntryValue(key, u"InstallSource", &installSource)) {
     installLocation = Trim(installSource);
     if (!Contains(UpperAscii(installLocation), u"PROGRAM FILES")) installLocation.clear();
+    folderGuessed = !installLocation.empty();
   }
   if (Trim(installLocation).empty()) installLocation = ValueOrEmpty(key, u"Inno Setup: App Path");
   if (!Trim(installLocation).empty()) NormalizeInstallLocation(installLocation, folders);
@@ -174,7 +176,10 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
   if (ValueSize(key, u"UninstallString", &uninstallSize)) {
     if (uninstallSize >= kValueBufferBytes) return;  // not listed at all
     ReadIntoBuffer(key, u"UninstallString", &uninstallString);
-    if (Trim(installLocation).empty()) installLocation = LocationFromUninstallString(uninstallString, folders);
+    if (Trim(installLocation).empty()) {
+      installLocation = LocationFromUninstallString(uninstallString, folders);
+      folderGuessed = !Trim(installLocation).empty();
+    }
   }
   if (!installLocation.empty()) {
     installLocation = WithTrailingBackslash(installLocation);
@@ -216,6 +221,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
   record->mpu_str_DisplayVersion = Trim(displayVersion);
   record->mpu_int_DisplayIcon_ID = iconIndex;
   record->mpu_int_Is64Bit = view64 ? 1 : 0;
+  record->folderGuessed = folderGuessed && !record->mpu_str_InstallLocation.empty();
   if (source.uninstallEntry) {
     const Text rootText = source.root == win::kHKeyLocalMachine ? u"HKLM|" : u"HKCU|";
     record->mpu_str_InstallRegPath = Trim(rootText + source.keyPath + Trim(source.subKey));

@@ -65,6 +65,35 @@ TEST(SharedOwnership, EveryRoadKeepsAnotherListedProgramsFolderInsideThePrograms
   }
 }
 
+// An entry without InstallLocation has its folder worked out from where its
+// uninstaller lies: the vendor's folder, here also holding a program that
+// is not listed (a tool with its own uninstaller). Neither road takes it.
+TEST(SharedOwnership, AWorkedOutFolderKeepsTheUnlistedProgramsBesideTheProgram) {
+  const std::vector<std::vector<Text>> roads = {
+      {u"uninstall", u"Contoso Studio", u"--quiet", u"--delete-leftovers", u"--yes"},
+      {u"uninstall", u"Contoso Studio", u"--delete-leftovers", u"--yes"},
+  };
+  for (const std::vector<Text>& road : roads) {
+    SCOPED_TRACE(ToUtf8(road[2]));
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.AddFile(kSuite + u"\\uninst.exe", NsisUninstaller());
+    m.SetLaunchRunTime(kSuite + u"\\uninst.exe", 200);
+    m.SetString(kLM, kUninstall + u"Studio", u"DisplayName", u"Contoso Studio");
+    m.SetString(kLM, kUninstall + u"Studio", u"UninstallString", u"\"" + kSuite + u"\\uninst.exe\"");
+    const TextList theirs = {kSuite + u"\\Tool\\tool.exe", kSuite + u"\\Tool\\unins000.exe",
+                             kSuite + u"\\Tool\\unins000.dat"};
+    for (const Text& f : theirs) m.AddFile(f, "MZ");
+    for (const Text& f : {kSuite + u"\\Studio.exe", kSuite + u"\\Plugins\\fx.dll"}) m.AddFile(f, "MZ");
+    const CliResult result = RunTool(road);
+    EXPECT_EQ(0, result.code) << result.out << result.err;
+    EXPECT_FALSE(m.Exists(kSuite + u"\\Studio.exe")) << result.out;
+    EXPECT_FALSE(m.Exists(kSuite + u"\\Plugins\\fx.dll")) << result.out;
+    for (const Text& kept : theirs) EXPECT_TRUE(m.Exists(kept)) << ToUtf8(kept) << result.out;
+    SetPlatform(nullptr);
+  }
+}
+
 // A per-user entry (any program of the user can write one) never lends its
 // folder, command or publisher (which decides whether a Microsoft program's
 // leftovers are withheld) to the machine-wide record of the same name, in
