@@ -299,19 +299,22 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
     else keepPath(entry);
   }
 
-  // Another program's folder that holds one of this program's listed
-  // folders is the vendor folder this program lives in: it stays, but what
-  // lies in it is this program's to delete. Any other is kept whole.
+  // Another program's folder that holds this program's listed folders is
+  // the vendor folder this program lives in: it stays, but what lies in it
+  // is this program's to delete. Any other is kept whole, also one that is
+  // one of this program's own folders (two entries of one folder: an add-on,
+  // a language pack), though the folders below it are listed too.
   std::vector<KeptPath> otherTrees, holders;
   for (const Text& folder : request.otherProgramFolders) {
     KeptPath other{FormsOf(folder), folder};
     if (other.forms.empty()) continue;
-    bool holdsOurs = false;
+    bool holdsOurs = false, oursHoldsIt = false;
     for (const Text& listed : request.folders) {
       const TextList forms = FormsOf(listed);
-      if (AnyAtOrBelow(forms, other.forms) && !SameForm(forms, other.forms)) holdsOurs = true;
+      if (AnyAtOrBelow(other.forms, forms)) oursHoldsIt = true;
+      else if (AnyAtOrBelow(forms, other.forms)) holdsOurs = true;
     }
-    if (holdsOurs) {
+    if (holdsOurs && !oursHoldsIt) {
       holders.push_back(other);
     } else {
       for (const Text& form : other.forms) plan.keptPathForms.push_back(form);

@@ -4,6 +4,8 @@
 // however it is spelt.
 #include <gtest/gtest.h>
 
+#include <iostream>
+#include <random>
 #include <sstream>
 
 #include "app/cli/commands.h"
@@ -257,6 +259,112 @@ TEST(SharedOwnership, ACommandIsTheProgramsItStartsAndAHostsIsTheScriptsItRuns) 
   }
   EXPECT_TRUE(m.Exists(u"C:\\Users\\user\\bot.py"));
   SetPlatform(nullptr);
+}
+
+// Machines built at random from what programs share (a listed program in
+// the suite's folder, a second entry of the same folder,
+// Windows' .txt taken over, a runtime running the user's scripts, a per-user
+// entry of the same name, a DLL another product still counts), each removed
+// by one of the roads (quiet, interactive, pending, Force Remove): what
+// another program, the user or Windows still uses stays, the suite's own
+// entries go.
+TEST(SharedOwnership, EveryRoadOverMachinesThatShareLeavesWhatOthersUse) {
+  const Text classes = u"SOFTWARE\\Classes\\";
+  const Text dlls = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  const Text python = kSuite + u"\\bin\\python.exe";
+  const Text thesis = u"C:\\Users\\user\\Documents\\Thesis";
+  const std::vector<std::vector<std::vector<Text>>> roads = {
+      {{u"uninstall", u"Contoso Suite", u"--quiet", u"--delete-leftovers", u"--yes"}},
+      {{u"uninstall", u"Contoso Suite", u"--delete-leftovers", u"--yes"}},
+      // Declined on the console, then finished from the pending state.
+      {{u"uninstall", u"Contoso Suite", u"--delete-leftovers"}, {u"pending", u"--delete", u"--yes"}},
+      {{u"force-remove", kSuite, u"--yes"}},
+  };
+  for (unsigned seed = 0; seed < 24; ++seed) {
+    std::mt19937 random(seed);
+    const auto coin = [&random] { return random() % 2 == 1; };
+    const bool updater = coin(), samefolder = coin(), txt = coin(), runtime = coin(),
+               perUser = coin(), sharedDll = coin();
+    const std::size_t road = seed % roads.size();
+    const bool forced = road == 3;
+    SCOPED_TRACE(testing::Message() << "seed " << seed << ": road " << road << ", updater " << updater << ", same folder " << samefolder << ", .txt " << txt << ", runtime "
+                                    << runtime << ", per-user " << perUser << ", shared DLL " << sharedDll);
+    sim::SimMachine m;
+    SetPlatform(&m);
+    AddProgram(m, u"Suite", u"Contoso Suite", kSuite);
+    m.SetString(kLM, kRun, u"ContosoSuite", kSuite + u"\\Suite.exe");
+    TextList theirFiles, gone = {kSuite + u"\\Suite.exe", kSuite + u"\\data\\Suite.dat"};
+    std::vector<std::pair<Text, Text>> theirValues;  // key, value name
+    if (updater) {
+      AddProgram(m, u"Updater", u"Contoso Updater", kUpdater);
+      m.SetString(kLM, kRun, u"ContosoUpdater", kUpdater + u"\\Updater.exe");
+      theirFiles.push_back(kUpdater + u"\\Updater.exe");
+      theirValues.push_back({kRun, u"ContosoUpdater"});
+    }
+    if (samefolder) {
+      // A language pack of the suite, listed on its own, in the same folder.
+      m.SetString(kLM, kUninstall + u"Pack", u"DisplayName", u"Contoso Suite Language Pack");
+      m.SetString(kLM, kUninstall + u"Pack", u"InstallLocation", kSuite);
+      m.SetString(kLM, kUninstall + u"Pack", u"UninstallString", u"\"" + kSuite + u"\\uninst.exe\" /pack");
+    }
+    if (txt) {
+      m.SetString(kLM, classes + u".txt", u"", u"Contoso.Text");
+      m.SetString(kLM, classes + u".txt", u"Content Type", u"text/plain");
+      m.SetString(kLM, classes + u".txt", u"PerceivedType", u"text");
+      m.SetString(kLM, classes + u".txt\\ShellNew", u"NullFile", u"");
+      m.SetString(kLM, classes + u".txt\\OpenWithProgids", u"Other.Text", u"");
+      m.SetString(kLM, classes + u"Contoso.Text\\shell\\open\\command", u"", u"\"" + kSuite + u"\\Suite.exe\" \"%1\"");
+      theirValues.push_back({classes + u".txt", u"Content Type"});
+      theirValues.push_back({classes + u".txt", u"PerceivedType"});
+      theirValues.push_back({classes + u".txt\\ShellNew", u"NullFile"});
+      theirValues.push_back({classes + u".txt\\OpenWithProgids", u"Other.Text"});
+    }
+    if (runtime) {
+      m.AddFile(python, "MZ");
+      m.AddFile(u"C:\\Users\\user\\bot.py", "print()");
+      m.SetString(kLM, kRun, u"UserBot", u"\"" + python + u"\" C:\\Users\\user\\bot.py");
+      m.AddService(u"UserBotService", u"\"" + python + u"\" \"C:\\Users\\user\\bot.py\"");
+      theirValues.push_back({kRun, u"UserBot"});
+      theirFiles.push_back(u"C:\\Users\\user\\bot.py");
+    }
+    if (perUser) {
+      m.AddFile(thesis + u"\\chapter1.txt", "text");
+      const Text key = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Thesis";
+      m.SetString(win::kHKeyCurrentUser, key, u"DisplayName", u"Contoso Suite");
+      m.SetString(win::kHKeyCurrentUser, key, u"InstallLocation", thesis);
+      m.SetString(win::kHKeyCurrentUser, key, u"UninstallString", u"C:\\Users\\user\\evil.exe");
+      theirFiles.push_back(thesis + u"\\chapter1.txt");
+    }
+    if (sharedDll) {
+      m.AddFile(kSuite + u"\\shared.dll", "MZ");
+      m.SetDword(kLM, dlls, kSuite + u"\\shared.dll", 2);
+      theirValues.push_back({dlls, kSuite + u"\\shared.dll"});
+    }
+
+    std::string said;
+    for (const std::vector<Text>& step : roads[road]) {
+      std::istringstream answer("n\n");
+      std::streambuf* const console = std::cin.rdbuf(answer.rdbuf());
+      const CliResult result = RunTool(step);
+      std::cin.rdbuf(console);
+      const bool declined = step.back() == u"--delete-leftovers";
+      ASSERT_TRUE(declined || result.code == 0) << ToUtf8(step[0]) << "\n" << said << result.out << result.err;
+      said += result.out + result.err;
+    }
+    for (const Text& f : theirFiles) EXPECT_TRUE(m.Exists(f)) << ToUtf8(f);
+    for (const auto& [key, name] : theirValues) EXPECT_TRUE(m.ValueExists(kLM, key, name)) << ToUtf8(key + u"|" + name);
+    if (runtime) EXPECT_TRUE(m.ServiceExists(u"UserBotService"));
+    // The suite's own entries go, unless a second listed entry names its
+    // folder: then the folder is that program's too, and only a Force
+    // Remove of it takes it.
+    const bool suiteGoes = forced || !samefolder;
+    for (const Text& f : gone) EXPECT_NE(suiteGoes, m.Exists(f)) << ToUtf8(f) << said;
+    if (suiteGoes) {
+      EXPECT_FALSE(m.ValueExists(kLM, kRun, u"ContosoSuite"));
+      if (txt) EXPECT_FALSE(m.KeyExists(kLM, classes + u"Contoso.Text"));
+    }
+    SetPlatform(nullptr);
+  }
 }
 
 }  // namespace
