@@ -64,8 +64,7 @@ bool IsCodeHost(const Text& programPath) {
   return StartsWithAscii(name, u"PYTHON") && EndsWith(name, u".EXE");
 }
 
-TextList HostedFiles(const Text& arguments) {
-  TextList files;
+Text HostedScript(const Text& arguments) {
   std::size_t at = 0;
   while (at < arguments.size()) {
     while (at < arguments.size() && arguments[at] <= u' ') ++at;
@@ -88,9 +87,9 @@ TextList HostedFiles(const Text& arguments) {
     const std::size_t slash = argument.find_last_of(u"\\/");
     const Text name = slash == Text::npos ? argument : argument.substr(slash + 1);
     if (argument.find(u':') != Text::npos || slash != Text::npos || name.find(u'.') != Text::npos)
-      files.push_back(Win32Form(argument));
+      return Win32Form(argument);
   }
-  return files;
+  return Text();
 }
 
 }  // namespace tw

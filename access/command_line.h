@@ -28,9 +28,11 @@ Text CommandArguments(const Text& command);
 // starts one is whoever's its script is, not the host's.
 bool IsCodeHost(const Text& programPath);
 
-// The files a host's arguments name: each argument (quoted or up to a blank)
-// that holds a drive, a "" or an extension, without switches ("-m", "/c",
-// "-jar" and the like are not files; what follows them may be).
-TextList HostedFiles(const Text& arguments);
+// The file a host runs: the first argument (quoted or up to a blank) that
+// holds a drive, a "\" or an extension, past the switches ("-u", "/c",
+// "-jar" and the like are not files; what follows them may be). Files after
+// it are the script's own arguments ("python.exe bot.py --icon C:\App\a.ico"
+// runs bot.py). Empty when the arguments name no file.
+Text HostedScript(const Text& arguments);
 
 }  // namespace tw

@@ -17,4 +17,9 @@ Platform& Plat() {
 
 void SetPlatform(Platform* platform) { g_platform = platform; }
 
+Text JoinedCommandLine(const Text& target, const Text& arguments) {
+  if (arguments.empty() || target.empty()) return target;
+  return u"\"" + target + u"\" " + arguments;
+}
+
 }  // namespace tw

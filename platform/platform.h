@@ -191,6 +191,8 @@ struct FileVersion {
 // %variables% included). Actions of other kinds are not listed.
 struct ScheduledTask {
   Text path;
+  // Each program-starting action's command line (JoinedCommandLine of its
+  // path and arguments): a host's action is whoever's its script is.
   std::vector<Text> programs;
 };
 
@@ -402,6 +404,9 @@ class Platform {
   // calling thread for the call and released before it returns. A target is
   // empty when its file cannot be loaded as a shell link or the link has no
   // file-system target (a link to a shell item such as the Control Panel).
+  // A link with arguments (IShellLinkW::GetArguments) gives its command
+  // line instead, as JoinedCommandLine writes it: a host's shortcut
+  // ("python.exe" bot.py) is whoever's its script is.
   virtual void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) = 0;
   // IShellLinkW::SetPath(target) and IPersistFile::Save(path): a shortcut
   // (test set-ups, the benchmark). False when it could not be written.
@@ -443,6 +448,11 @@ class Platform {
   // ITaskFolder::DeleteTask of the task's name in its folder.
   virtual long DeleteScheduledTask(const Text& path) = 0;
 };
+
+// A program and its arguments (a shortcut's target, a task's action) as one
+// command line: the program alone when there are no arguments, else the
+// program quoted, a blank, the arguments.
+Text JoinedCommandLine(const Text& target, const Text& arguments);
 
 // The platform the process works on. Set once at start (the program's entry,
 // a test's set-up) before any other thread runs; read from every thread.

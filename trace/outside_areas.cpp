@@ -114,28 +114,25 @@ Text FirewallApp(const Text& rule) {
 
 }  // namespace
 
-bool ZRU_Thread_Uninstaller::PointsIntoFolders(const Text& value, bool argumentsKnown) const {
+bool ZRU_Thread_Uninstaller::PointsIntoFolders(const Text& value) const {
   const Text expanded = Trim(ExpandEnvironmentNative(Trim(value)));
   if (expanded.empty() || !mpr_func_IsSoftwarePath(expanded)) return false;
   const Text program = CommandProgramPath(expanded);
   if (program.empty()) return true;
-  if (mpr_func_IsSoftwarePath(program)) return HostRunsTheProgram(program, CommandArguments(expanded), argumentsKnown);
+  if (mpr_func_IsSoftwarePath(program)) return HostRunsTheProgram(program, CommandArguments(expanded));
   // A program elsewhere owns its command, whatever file of the folders its
   // arguments name ("notepad.exe C:\...\readme.txt" is Notepad's), unless
   // it is a host running one (rundll32.exe C:\...\x.dll,Entry).
   if (!IsCodeHost(program)) return false;
-  for (const Text& file : HostedFiles(CommandArguments(expanded)))
-    if (mpr_func_IsSoftwarePath(file)) return true;
-  return false;
+  const Text script = HostedScript(CommandArguments(expanded));
+  return !script.empty() && mpr_func_IsSoftwarePath(script);
 }
 
-bool ZRU_Thread_Uninstaller::HostRunsTheProgram(const Text& program, const Text& arguments, bool argumentsKnown) const {
+bool ZRU_Thread_Uninstaller::HostRunsTheProgram(const Text& program, const Text& arguments) const {
   if (!IsCodeHost(program)) return true;
-  if (!argumentsKnown) return false;
   if (Trim(arguments).empty()) return true;
-  for (const Text& file : HostedFiles(arguments))
-    if (mpr_func_IsSoftwarePath(file)) return true;
-  return false;
+  const Text script = HostedScript(arguments);
+  return !script.empty() && mpr_func_IsSoftwarePath(script);
 }
 
 void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
@@ -177,7 +174,7 @@ void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
   Plat().GetShortcutTargets(tree.shortcuts, &targets);
   tree.claimed.assign(tree.shortcuts.size(), false);
   for (std::size_t i = 0; i < tree.shortcuts.size() && i < targets.size(); ++i) {
-    tree.claimed[i] = !targets[i].empty() && PointsIntoFolders(targets[i], false);
+    tree.claimed[i] = !targets[i].empty() && PointsIntoFolders(targets[i]);
   }
 
   // Recorded in the order listed, each folder after what it holds, as the

@@ -37,11 +37,10 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanScheduledTasks(bool) {
   std::vector<ScheduledTask> tasks;
   Plat().EnumScheduledTasks(&tasks);
   for (const ScheduledTask& task : tasks) {
-    for (const Text& program : task.programs) {
-      // The scheduler's list gives each action's program, not its
-      // arguments: a host there may be running anyone's script.
-      const Text path = CommandProgramPath(program);
-      if (!path.empty() && mpr_func_IsSoftwarePath(path) && HostRunsTheProgram(path, Text(), false)) {
+    for (const Text& command : task.programs) {
+      // A host's action is whoever's its script is.
+      const Text path = CommandProgramPath(command);
+      if (!path.empty() && mpr_func_IsSoftwarePath(path) && HostRunsTheProgram(path, CommandArguments(command))) {
         mpr_pro_AddRegEntry(ScheduledTaskLine(task.path));
         break;
       }

@@ -159,14 +159,13 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // its arguments name; a host (access/command_line.h IsCodeHost) started
   // from the folders is the program's only when it runs nothing or a file of
   // the folders (HostRunsTheProgram), and a host elsewhere only when it runs
-  // a file of the folders.
-  // `argumentsKnown`: false for a shortcut's target, which comes without
-  // the shortcut's arguments.
-  bool PointsIntoFolders(const Text& value, bool argumentsKnown = true) const;
+  // a file of the folders. A shortcut's or a task's command comes with its
+  // arguments (Platform::GetShortcutTargets, ScheduledTask).
+  bool PointsIntoFolders(const Text& value) const;
   // For a command whose program lies in the folders: false when that program
-  // is a host given arguments none of which names a file of the folders (a
-  // runtime running the user's script), or whose arguments cannot be seen.
-  bool HostRunsTheProgram(const Text& program, const Text& arguments, bool argumentsKnown = true) const;
+  // is a host running a script (its first file argument, HostedScript) that
+  // lies outside the folders: a runtime running the user's script.
+  bool HostRunsTheProgram(const Text& program, const Text& arguments) const;
 
   Text mpr_str_FilesFolders_Path;
   std::int32_t mpr_dword_FilesFolders_Count = 0;

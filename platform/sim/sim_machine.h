@@ -201,7 +201,7 @@ class SimMachine : public Platform {
   // ---- Shell links: a shortcut file holds its target in the machine's own
   // form, which GetShortcutTargets reads back (environment strings as
   // stored, as SLGP_RAWPATH gives them); any other file is no shell link.
-  void AddShortcut(const Text& path, const Text& target);
+  void AddShortcut(const Text& path, const Text& target, const Text& arguments = Text());
   // How many times a thread raised its priority (workers do at their start).
   int RaisedThreadPriorities() const { return raisedPriorities_.load(); }
 

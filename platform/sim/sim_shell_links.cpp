@@ -13,9 +13,11 @@ namespace {
 const char kLinkMagic[] = "TW-SIM-SHELL-LINK\n";
 constexpr std::size_t kLinkMagicBytes = sizeof kLinkMagic - 1;
 
-std::string LinkBytes(const Text& target) {
+// The target, then after a NUL the arguments, if any.
+std::string LinkBytes(const Text& target, const Text& arguments) {
+  const Text stored = arguments.empty() ? target : target + u'\0' + arguments;
   std::string bytes(kLinkMagic, kLinkMagicBytes);
-  bytes.append(reinterpret_cast<const char*>(target.data()), target.size() * sizeof(char16_t));
+  bytes.append(reinterpret_cast<const char*>(stored.data()), stored.size() * sizeof(char16_t));
   return bytes;
 }
 
@@ -24,6 +26,8 @@ bool TargetFromBytes(const std::string& bytes, Text* target) {
   const std::size_t chars = (bytes.size() - kLinkMagicBytes) / sizeof(char16_t);
   target->assign(chars, u'\0');
   if (chars) std::memcpy(&(*target)[0], bytes.data() + kLinkMagicBytes, chars * sizeof(char16_t));
+  const std::size_t nul = target->find(u'\0');
+  if (nul != Text::npos) *target = JoinedCommandLine(target->substr(0, nul), target->substr(nul + 1));
   return true;
 }
 
@@ -96,9 +100,13 @@ std::uint32_t SimMachine::ExpandEnvironmentStrings(const Text& source, char16_t*
   return needed;
 }
 
-void SimMachine::AddShortcut(const Text& path, const Text& target) { AddFile(path, LinkBytes(target)); }
+void SimMachine::AddShortcut(const Text& path, const Text& target, const Text& arguments) {
+  AddFile(path, LinkBytes(target, arguments));
+}
 
-bool SimMachine::CreateShortcut(const Text& path, const Text& target) { return WriteFileBytes(path, LinkBytes(target)); }
+bool SimMachine::CreateShortcut(const Text& path, const Text& target) {
+  return WriteFileBytes(path, LinkBytes(target, Text()));
+}
 
 void SimMachine::GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) {
   targets->assign(paths.size(), Text());

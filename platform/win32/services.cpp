@@ -149,8 +149,10 @@ void ExecPrograms(IRegisteredTask* task, std::vector<Text>* programs) {
     if (FAILED(action->get_Type(&type)) || type != TASK_ACTION_EXEC) continue;
     ComRef<IExecAction> exec;
     if (FAILED(action->QueryInterface(kIidExecAction, exec.putVoid())) || !exec.get()) continue;
-    OwnedBstr path;
-    if (SUCCEEDED(exec->get_Path(path.put()))) programs->push_back(path.text());
+    OwnedBstr path, arguments;
+    if (FAILED(exec->get_Path(path.put()))) continue;
+    const Text given = SUCCEEDED(exec->get_Arguments(arguments.put())) ? arguments.text() : Text();
+    programs->push_back(JoinedCommandLine(path.text(), given));
   }
 }
 

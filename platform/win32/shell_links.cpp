@@ -71,7 +71,10 @@ Text TargetOf(const Text& path) {
   if (link->GetPath(buffer, static_cast<int>(sizeof buffer / sizeof buffer[0]) - 1, nullptr, SLGP_RAWPATH) != S_OK) {
     return Text();
   }
-  return Text(win32::Utf16(buffer));
+  // A link's arguments are at most INFOTIPSIZE (1024) characters.
+  wchar_t arguments[1025] = {};
+  if (FAILED(link->GetArguments(arguments, 1024))) arguments[0] = 0;
+  return JoinedCommandLine(Text(win32::Utf16(buffer)), Text(win32::Utf16(arguments)));
 }
 
 }  // namespace

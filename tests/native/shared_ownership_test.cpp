@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "access/command_line.h"
 #include "app/cli/commands.h"
 #include "inventory/installed_software.h"
 #include "platform/sim/sim_machine.h"
@@ -220,7 +221,8 @@ TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
 
 // A runtime's folder holds hosts (python.exe runs anyone's script): whose a
 // command is follows the program it starts, and a host's command follows the
-// file it runs. Over the areas that read commands, on a Force Remove of the
+// file it runs. Over the areas that read commands (Run values, services,
+// scheduled tasks, shortcuts with their arguments), on a Force Remove of the
 // runtime's folder.
 TEST(SharedOwnership, ACommandIsTheProgramsItStartsAndAHostsIsTheScriptsItRuns) {
   sim::SimMachine m;
@@ -239,6 +241,8 @@ TEST(SharedOwnership, ACommandIsTheProgramsItStartsAndAHostsIsTheScriptsItRuns) 
   const std::vector<Command> commands = {
       {u"UserScript", py + u"\\python.exe C:\\Users\\user\\bot.py", false},
       {u"UserScriptQuoted", u"\"" + py + u"\\python.exe\" -u \"C:\\Users\\user\\bot.py\"", false},
+      // The script decides; files after it are its own arguments.
+      {u"UserScriptWithIcon", u"\"" + py + u"\\python.exe\" C:\\Users\\user\\bot.py --icon \"" + py + u"\\x.dll\"", false},
       {u"UserModule", py + u"\\python.exe -m userbot", false},
       {u"OwnScript", py + u"\\pythonw.exe " + py + u"\\Lib\\idle.pyw", true},
       {u"Bare", u"\"" + py + u"\\python.exe\"", true},
@@ -246,9 +250,14 @@ TEST(SharedOwnership, ACommandIsTheProgramsItStartsAndAHostsIsTheScriptsItRuns) 
       {u"HostedDll", u"rundll32.exe " + py + u"\\x.dll,Entry", true, false},
       {u"OwnProgram", py + u"\\pyservice.exe --run", true},
   };
+  char16_t menu[261] = {};
+  ASSERT_TRUE(m.GetSpecialFolderPath(win::kCsidlPrograms, menu));
+  const auto shortcut = [&menu](const Command& c) { return Text(menu) + u"\\" + c.name + u".lnk"; };
   for (const Command& c : commands) {
     m.SetString(kLM, kRun, c.name, c.command);
     m.AddService(Text(u"Svc") + c.name, c.command);
+    m.AddScheduledTask(Text(u"\\Task") + c.name, {c.command});
+    m.AddShortcut(shortcut(c), CommandProgramPath(c.command), CommandArguments(c.command));
   }
   const CliResult result = RunTool({u"force-remove", py, u"--yes"});
   EXPECT_EQ(0, result.code) << result.err << result.out;
@@ -256,6 +265,8 @@ TEST(SharedOwnership, ACommandIsTheProgramsItStartsAndAHostsIsTheScriptsItRuns) 
     SCOPED_TRACE(ToUtf8(c.name));
     EXPECT_NE(c.theRuntimes, m.ValueExists(kLM, kRun, c.name)) << result.out;
     EXPECT_NE(c.theRuntimes && c.serviceToo, m.ServiceExists(Text(u"Svc") + c.name)) << result.out;
+    EXPECT_NE(c.theRuntimes && c.serviceToo, m.ScheduledTaskExists(Text(u"\\Task") + c.name)) << result.out;
+    EXPECT_NE(c.theRuntimes, m.Exists(shortcut(c))) << result.out;
   }
   EXPECT_TRUE(m.Exists(u"C:\\Users\\user\\bot.py"));
   SetPlatform(nullptr);
