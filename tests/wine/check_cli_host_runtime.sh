@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# A runtime whose host program runs other people's scripts, under Wine with
+# the real tidewell-cli, in the prefix of tests/fixtures/install-host-runtime.sh:
+#  - `analyze "Tidewell Runtime"` claims, ticked, the service that runs the
+#    runtime's own script, and claims the user's service and Run value (the
+#    host started with a script outside the runtime's folder) at most unticked;
+#  - `uninstall "Tidewell Runtime" --quiet --delete-leftovers --yes` removes
+#    the runtime's files and its own service, and leaves the user's service,
+#    Run value and script exactly as they were.
+#
+# Usage: check_cli_host_runtime.sh tidewell-cli.exe
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/lib.sh
+source "$here/../../scripts/lib.sh"
+
+[[ $# -eq 1 ]] || tw_die "usage: check_cli_host_runtime.sh tidewell-cli.exe"
+cli=$1
+[[ -n "${WINEPREFIX:-}" ]] || tw_die "set WINEPREFIX to the prefix of the runtime fixture"
+tw_wine_env "$WINEPREFIX"
+wine64=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
+work=$(mktemp -d)
+trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
+rm -rf "$XDG_DATA_HOME"
+mkdir -p "$XDG_DATA_HOME"
+run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
+quiet() { "$wine64" "$@" </dev/null >"$work/quiet.log" 2>&1 8>&-; }
+query() { "$wine64" reg query "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'; }
+
+services='HKLM\SYSTEM\CurrentControlSet\Services'
+run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+folder="$WINEPREFIX/drive_c/Program Files/TidewellRuntime"
+script="$WINEPREFIX/drive_c/users/Public/userscript.py"
+[[ -f "$folder/python.exe" && -f "$script" ]] || tw_die "the runtime fixture is not installed"
+
+# The user's entries as they are now.
+users_entries() {
+  query "$services\\TwUserScript" /s
+  query "$run_key" /v TidewellUserScript
+  cat "$script"
+}
+users_entries >"$work/before.txt"
+grep -q 'userscript.py' "$work/before.txt" || tw_die "the user's service or Run value is not there"
+
+failures=0
+fail() { tw_log "FAILED: $*"; failures=$((failures + 1)); }
+
+# ---- The trace.
+run "$cli" analyze "Tidewell Runtime" >"$work/trace.txt" 2>"$work/err.txt" ||
+  tw_die "analyze failed: $(cat "$work/err.txt")"
+python3 "$here/validate_cli_output.py" analyze "$work/trace.txt" || fail "the trace does not match its schema"
+python3 - "$work/trace.txt" "${services/HKLM\\/HKLM|}" "${run_key/HKLM\\/HKLM|}" <<'PY' ||
+import json, sys
+trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+services, run_key = (a.upper() for a in sys.argv[2:4])
+ticked = {e["entry"].upper(): e for e in trace["entries"] if e["default_tick"]}
+problems = []
+if services + "\\TWRUNTIMEOWN" not in ticked:
+    problems.append("the service running the runtime's own script is not offered ticked")
+for line in (services + "\\TWUSERSCRIPT", run_key, run_key + "|TIDEWELLUSERSCRIPT"):
+    if line in ticked:
+        problems.append(f"the user's entry is claimed ticked: {ticked[line]}")
+for problem in problems:
+    print("FAILED:", problem)
+sys.exit(1 if problems else 0)
+PY
+  fail "the trace claims the user's script entries or misses the runtime's own"
+
+# ---- The quiet removal.
+status=0
+run "$cli" uninstall "Tidewell Runtime" --quiet --delete-leftovers --yes >"$work/out.txt" 2>"$work/err.txt" ||
+  status=$?
+cat "$work/out.txt"
+(( status == 0 )) || fail "the quiet uninstall exited with $status: $(cat "$work/err.txt")"
+python3 "$here/validate_cli_output.py" quiet-uninstall "$work/out.txt" || fail "the output does not match its schema"
+python3 - "$work/out.txt" <<'PY' || fail "the runtime's uninstall or its leftovers' deletion is wrong"
+import json, sys
+line = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
+assert line["outcome"] == "done", line
+assert line["leftovers"]["outcome"] == "complete", line
+assert line["leftovers"]["services_tasks_not_removed"] == [], line
+PY
+[[ ! -e "$folder" ]] || fail "the runtime left: $(find "$folder" | head -5 | tr '\n' ' ')"
+if quiet sc query TwRuntimeOwn; then fail "sc query still finds the runtime's own service"; fi
+quiet sc query TwUserScript || fail "sc query no longer finds the user's service"
+users_entries >"$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" >"$work/users.diff" ||
+  fail "the user's service, Run value or script changed: $(cat "$work/users.diff")"
+
+(( failures == 0 )) || tw_die "$failures check(s) failed"
+tw_log "the runtime and its own service went; the user's service, Run value and script stayed"
