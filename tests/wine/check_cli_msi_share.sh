@@ -2,9 +2,10 @@
 # Two Windows Installer products that share one component (one component
 # code, one file in Common Files), under Wine with the real tidewell-cli, in
 # the prefix of tests/fixtures/install-msi-share.sh:
-#  - `analyze "Tidewell Share First"` claims at most the first product's
-#    value in the shared component's key, never the key whole, nothing of
-#    the second product's records and not the shared file;
+#  - `analyze "Tidewell Share First"` and `analyze --folder` of its folder
+#    claim at most the first product's value in the shared component's key,
+#    never the key whole, nothing of the second product's records and not
+#    the shared file;
 #  - `uninstall "Tidewell Share First" --quiet --delete-leftovers --yes`
 #    removes the first product, and the second stays installed as it was:
 #    listed, its files and the shared file there, its uninstall entry, its
@@ -52,11 +53,12 @@ grep -q "$second_packed" "$work/before.txt" || tw_die "the second product's reco
 failures=0
 fail() { tw_log "FAILED: $*"; failures=$((failures + 1)); }
 
-# ---- The trace of the first product.
-run "$cli" analyze "Tidewell Share First" >"$work/trace.txt" 2>"$work/err.txt" ||
-  tw_die "analyze failed: $(cat "$work/err.txt")"
-python3 "$here/validate_cli_output.py" analyze "$work/trace.txt" || fail "the trace does not match its schema"
-python3 - "$work/trace.txt" "${userdata/HKLM\\/HKLM|}" "$second_packed" "${component/HKLM\\/HKLM|}" <<'PY' ||
+# ---- The traces of the first product, listed and as a Force Remove of its
+# folder.
+trace_claims_only_the_first() {
+  run "$cli" analyze "$@" >"$work/trace.txt" 2>"$work/err.txt" || tw_die "analyze $* failed: $(cat "$work/err.txt")"
+  python3 "$here/validate_cli_output.py" analyze "$work/trace.txt" || fail "the trace does not match its schema"
+  python3 - "$work/trace.txt" "${userdata/HKLM\\/HKLM|}" "$second_packed" "${component/HKLM\\/HKLM|}" <<'PY' ||
 import json, sys
 trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
 userdata, second, component = (a.upper() for a in sys.argv[2:5])
@@ -70,7 +72,10 @@ for problem in problems:
     print("FAILED:", problem)
 sys.exit(1 if problems else 0)
 PY
-  fail "the trace of the first product claims what the second one uses"
+    fail "analyze $*: the trace of the first product claims what the second one uses"
+}
+trace_claims_only_the_first "Tidewell Share First"
+trace_claims_only_the_first --folder 'C:\Program Files (x86)\Tidewell Share First'
 
 # ---- The quiet removal of the first product.
 status=0
