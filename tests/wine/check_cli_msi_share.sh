@@ -58,15 +58,15 @@ fail() { tw_log "FAILED: $*"; failures=$((failures + 1)); }
 trace_claims_only_the_first() {
   run "$cli" analyze "$@" >"$work/trace.txt" 2>"$work/err.txt" || tw_die "analyze $* failed: $(cat "$work/err.txt")"
   python3 "$here/validate_cli_output.py" analyze "$work/trace.txt" || fail "the trace does not match its schema"
-  python3 - "$work/trace.txt" "${userdata/HKLM\\/HKLM|}" "$second_packed" "${component/HKLM\\/HKLM|}" <<'PY' ||
+  python3 - "$work/trace.txt" "${userdata/HKLM\\/HKLM|}" "$first_packed" "$second_packed" "${component/HKLM\\/HKLM|}" <<'PY' ||
 import json, sys
 trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
-userdata, second, component = (a.upper() for a in sys.argv[2:5])
+userdata, first, second, component = (a.upper() for a in sys.argv[2:6])
 lines = [l.upper() for l in trace["registry"]]
 problems = [f"claims the shared component's key whole: {l}" for l in lines if l == component]
 problems += [f"claims the second product's records: {l}" for l in lines if l.startswith(userdata) and second in l]
 problems += [f"claims the shared file: {p}" for p in trace["files_folders"] if "TIDEWELLSHARED" in p.upper()]
-if not any(l.startswith(userdata + "\\PRODUCTS\\") for l in lines):
+if userdata + "\\PRODUCTS\\" + first not in lines:
     problems.append("the first product's own UserData key is not found at all")
 for problem in problems:
     print("FAILED:", problem)
