@@ -3,8 +3,9 @@
 # the real tidewell-cli, in the prefix of tests/fixtures/install-host-runtime.sh:
 #  - `analyze "Tidewell Runtime"` offers ticked what runs the runtime's own
 #    script (a service, an HKLM Run value, its Start Menu shortcut), and the
-#    user's service, Run values and Desktop shortcut (the host started with a
-#    script outside the runtime's folder) at most unticked;
+#    user's services, Run values and Desktop shortcut (the host started with a
+#    script outside the runtime's folder, even where a later argument names a
+#    file in it) at most unticked;
 #  - `uninstall "Tidewell Runtime" --quiet --delete-leftovers --yes` removes
 #    the runtime's files and what runs its own script, and leaves the user's
 #    service, Run values, shortcut and script exactly as they were.
@@ -41,6 +42,7 @@ own_shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Progr
 # The user's entries as they are now.
 users_entries() {
   query "$services\\TwUserScript" /s
+  query "$services\\TwUserScriptIcon" /s
   query "$run_key" /v TidewellUserScript
   query "$user_run_key" /v TidewellUserScript
   cat "$script"
@@ -66,9 +68,10 @@ for line, what in ((services + "\\TWRUNTIMEOWN", "service"), (run_key + "|TIDEWE
                    ("\\TIDEWELL RUNTIME\\RUNTIME SHELL.LNK", "Start Menu shortcut")):
     if not any(entry == line or entry.endswith(line) for entry in ticked):
         problems.append(f"the {what} running the runtime's own script is not offered ticked")
+users = (services + "\\TWUSERSCRIPT", services + "\\TWUSERSCRIPTICON", run_key, run_key + "|TIDEWELLUSERSCRIPT",
+         user_run_key, user_run_key + "|TIDEWELLUSERSCRIPT")
 for entry in ticked:
-    if (entry in (services + "\\TWUSERSCRIPT", run_key, run_key + "|TIDEWELLUSERSCRIPT", user_run_key,
-                  user_run_key + "|TIDEWELLUSERSCRIPT") or entry.endswith("\\TIDEWELL USER SCRIPT.LNK")):
+    if entry in users or entry.endswith("\\TIDEWELL USER SCRIPT.LNK"):
         problems.append(f"the user's entry is claimed ticked: {ticked[entry]}")
 for problem in problems:
     print("FAILED:", problem)
@@ -95,6 +98,7 @@ if quiet sc query TwRuntimeOwn; then fail "sc query still finds the runtime's ow
 query "$run_key" /v TidewellRuntimeOwn >/dev/null && fail "the runtime's own Run value is still there"
 [[ ! -e "$own_shortcut" ]] || fail "the runtime's Start Menu shortcut is still there"
 quiet sc query TwUserScript || fail "sc query no longer finds the user's service"
+quiet sc query TwUserScriptIcon || fail "sc query no longer finds the user's service that names an icon of the runtime"
 users_entries >"$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" >"$work/users.diff" ||
   fail "the user's service, Run values, shortcut or script changed: $(cat "$work/users.diff")"
