@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # A runtime whose host program runs other people's scripts, under Wine with
 # the real tidewell-cli, in the prefix of tests/fixtures/install-host-runtime.sh:
-#  - `analyze "Tidewell Runtime"` offers ticked what runs the runtime's own
-#    script (a service, an HKLM Run value, its Start Menu shortcut), and the
-#    user's services, Run values and Desktop shortcut (the host started with a
-#    script outside the runtime's folder, even where a later argument names a
-#    file in it) at most unticked;
+#  - `analyze "Tidewell Runtime"` and `analyze --folder` of its folder offer
+#    ticked what runs the runtime's own script (a service, an HKLM Run value,
+#    its Start Menu shortcut), and the user's services, Run values and Desktop
+#    shortcut (the host started with a script outside the runtime's folder,
+#    even where a later argument names a file in it) at most unticked;
 #  - `uninstall "Tidewell Runtime" --quiet --delete-leftovers --yes` removes
 #    the runtime's files and what runs its own script, and leaves the user's
-#    service, Run values, shortcut and script exactly as they were.
+#    services, Run values, shortcut and script exactly as they were.
 #
 # Usage: check_cli_host_runtime.sh tidewell-cli.exe
 set -euo pipefail
@@ -28,6 +28,8 @@ mkdir -p "$XDG_DATA_HOME"
 run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
 quiet() { "$wine64" "$@" </dev/null >"$work/quiet.log" 2>&1 8>&-; }
 query() { "$wine64" reg query "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'; }
+# A key's or value's text for a comparison, or a line saying it is missing.
+recorded() { query "$@" || echo "missing: $*"; }
 
 services='HKLM\SYSTEM\CurrentControlSet\Services'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
@@ -41,24 +43,24 @@ own_shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Progr
 
 # The user's entries as they are now.
 users_entries() {
-  query "$services\\TwUserScript" /s
-  query "$services\\TwUserScriptIcon" /s
-  query "$run_key" /v TidewellUserScript
-  query "$user_run_key" /v TidewellUserScript
-  cat "$script"
-  md5sum <"$user_shortcut"
+  recorded "$services\\TwUserScript" /s
+  recorded "$services\\TwUserScriptIcon" /s
+  recorded "$run_key" /v TidewellUserScript
+  recorded "$user_run_key" /v TidewellUserScript
+  cat "$script" 2>/dev/null || echo "missing: $script"
+  md5sum <"$user_shortcut" 2>/dev/null || echo "missing: $user_shortcut"
 }
 users_entries >"$work/before.txt"
-grep -q 'userscript.py' "$work/before.txt" || tw_die "the user's service or Run value is not there"
+! grep -q '^missing: ' "$work/before.txt" || tw_die "the user's entries are not all there: $(cat "$work/before.txt")"
 
 failures=0
 fail() { tw_log "FAILED: $*"; failures=$((failures + 1)); }
 
-# ---- The trace.
-run "$cli" analyze "Tidewell Runtime" >"$work/trace.txt" 2>"$work/err.txt" ||
-  tw_die "analyze failed: $(cat "$work/err.txt")"
-python3 "$here/validate_cli_output.py" analyze "$work/trace.txt" || fail "the trace does not match its schema"
-python3 - "$work/trace.txt" "${services/HKLM\\/HKLM|}" "${run_key/HKLM\\/HKLM|}" "${user_run_key/HKCU\\/HKCU|}" <<'PY' ||
+# ---- The traces, of the listed runtime and as a Force Remove of its folder.
+trace_offers_only_the_runtimes() {
+  run "$cli" analyze "$@" >"$work/trace.txt" 2>"$work/err.txt" || tw_die "analyze $* failed: $(cat "$work/err.txt")"
+  python3 "$here/validate_cli_output.py" analyze "$work/trace.txt" || fail "the trace does not match its schema"
+  python3 - "$work/trace.txt" "${services/HKLM\\/HKLM|}" "${run_key/HKLM\\/HKLM|}" "${user_run_key/HKCU\\/HKCU|}" <<'PY' ||
 import json, sys
 trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
 services, run_key, user_run_key = (a.upper() for a in sys.argv[2:5])
@@ -77,7 +79,10 @@ for problem in problems:
     print("FAILED:", problem)
 sys.exit(1 if problems else 0)
 PY
-  fail "the trace claims the user's script entries or misses the runtime's own"
+    fail "analyze $*: the trace claims the user's script entries or misses the runtime's own"
+}
+trace_offers_only_the_runtimes "Tidewell Runtime"
+trace_offers_only_the_runtimes --folder 'C:\Program Files\TidewellRuntime'
 
 # ---- The quiet removal.
 status=0

@@ -28,6 +28,8 @@ rm -rf "$XDG_DATA_HOME"
 mkdir -p "$XDG_DATA_HOME"
 run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
 query() { "$wine64" reg query "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'; }
+# A key's or value's text for a comparison, or a line saying it is missing.
+recorded() { query "$@" || echo "missing: $*"; }
 
 # The codes of install-msi-share.sh, packed as the Installer's keys name them.
 first_entry='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\{6E1A2B3C-4D5E-4F60-8172-93A4B5C6D7E1}'
@@ -43,12 +45,12 @@ shared_file="$programs/Common Files/TidewellShared/shared.dll"
 
 # What must outlive the first product's removal, as it is now.
 records() {
-  query "$second_entry" /s
-  query "$userdata\\Products\\$second_packed" /s
-  query "$component" /v "$second_packed"
+  recorded "$second_entry" /s
+  recorded "$userdata\\Products\\$second_packed" /s
+  recorded "$component" /v "$second_packed"
 }
 records >"$work/before.txt"
-grep -q "$second_packed" "$work/before.txt" || tw_die "the second product's records are not there"
+! grep -q '^missing: ' "$work/before.txt" || tw_die "the second product's records are not all there: $(cat "$work/before.txt")"
 
 failures=0
 fail() { tw_log "FAILED: $*"; failures=$((failures + 1)); }
