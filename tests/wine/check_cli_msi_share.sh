@@ -9,7 +9,8 @@
 #  - `uninstall "Tidewell Share First" --quiet --delete-leftovers --yes`
 #    removes the first product, and the second stays installed as it was:
 #    listed, its files and the shared file there, its uninstall entry, its
-#    UserData product key and its value in the component key unchanged.
+#    Installer product keys, its own component and its value in the shared
+#    component's key unchanged.
 #
 # Usage: check_cli_msi_share.sh tidewell-cli.exe
 set -euo pipefail
@@ -31,7 +32,8 @@ query() { "$wine64" reg query "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'; }
 # A key's or value's text for a comparison, or a line saying it is missing.
 recorded() { query "$@" || echo "missing: $*"; }
 
-# The codes of install-msi-share.sh, packed as the Installer's keys name them.
+# The codes of install-msi-share.sh, packed as the Installer's keys name them
+# (D4C3...8E3F is the second product's own component).
 first_entry='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\{6E1A2B3C-4D5E-4F60-8172-93A4B5C6D7E1}'
 second_entry='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\{7F2B3C4D-5E6F-4071-8283-A4B5C6D7E8F1}'
 userdata='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18'
@@ -48,6 +50,9 @@ records() {
   recorded "$second_entry" /s
   recorded "$userdata\\Products\\$second_packed" /s
   recorded "$component" /v "$second_packed"
+  recorded "$userdata\\Components\\D4C3B2F7F6E5170428384A5B6C7D8E3F" /s
+  recorded "HKLM\\SOFTWARE\\Classes\\Installer\\Products\\$second_packed" /s
+  recorded "HKLM\\SOFTWARE\\Classes\\Installer\\Features\\$second_packed" /s
 }
 records >"$work/before.txt"
 ! grep -q '^missing: ' "$work/before.txt" || tw_die "the second product's records are not all there: $(cat "$work/before.txt")"
@@ -66,7 +71,7 @@ trace = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
 userdata, first, second, component = (a.upper() for a in sys.argv[2:6])
 lines = [l.upper() for l in trace["registry"]]
 problems = [f"claims the shared component's key whole: {l}" for l in lines if l == component]
-problems += [f"claims the second product's records: {l}" for l in lines if l.startswith(userdata) and second in l]
+problems += [f"claims the second product's records: {l}" for l in lines if second in l or "{7F2B3C4D-" in l]
 problems += [f"claims the shared file: {p}" for p in trace["files_folders"] if "TIDEWELLSHARED" in p.upper()]
 if userdata + "\\PRODUCTS\\" + first not in lines:
     problems.append("the first product's own UserData key is not found at all")
