@@ -55,10 +55,12 @@ bool WriteBackupBytes(const Text& path, const std::string& bytes) {
 }
 
 bool MayRestoreFrom(const Text& path, const Text& folder, Text* why) {
+  // Where Windows reads: the path with every link and short name resolved,
+  // against the folder resolved the same way.
   const Text inside = ResolvedFolderForm(folder);
   const TextList spellings = PathSpellings(path);
-  bool confined = !inside.empty() && !spellings.empty() && !HasDotDot(path);
-  for (const Text& form : spellings) confined = confined && IsAtOrBelow(form, inside) && form != inside;
+  const bool confined = !inside.empty() && !spellings.empty() && !HasDotDot(path) &&
+                        IsAtOrBelow(spellings.back(), inside) && spellings.back() != inside;
   if (!confined) {
     *why = path + u" does not lie in " + folder + u": a restore reads only a record and a backup from there.";
     return false;

@@ -32,8 +32,8 @@ bool SecureBackupFolder(const Text& folder);
 bool WriteBackupBytes(const Text& path, const std::string& bytes);
 
 // Whether a record or backup may be restored from: the path is a plain
-// drive-letter path without ".." that lies, by every spelling Windows reaches
-// it by (8.3 names, links followed), inside `folder`; and its owner is
+// drive-letter path without ".." that lies, once Windows resolves it (8.3
+// names expanded, every link followed), inside `folder` as resolved; and its owner is
 // Administrators or SYSTEM. False with the reason in `why` (one sentence
 // for the user) otherwise.
 bool MayRestoreFrom(const Text& path, const Text& folder, Text* why);

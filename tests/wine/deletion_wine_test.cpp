@@ -6,6 +6,7 @@
 // A tampered list naming the system folder and the Run key is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -308,6 +309,7 @@ TEST_F(WineDeletion, HostileNamesComeBackAsThemselvesAndNewValuesStay) {
   std::vector<Text> after, machineAfter;
   ListKeys(kCU, kHostileKey, 0, 8, &after);
   for (std::uint32_t view : {k64, k32}) ListKeys(kLM, u"SOFTWARE", view, 0, &machineAfter);
+  for (std::vector<Text>* list : {&before, &after, &machineBefore, &machineAfter}) std::sort(list->begin(), list->end());
   EXPECT_EQ(before, after);
   EXPECT_EQ(machineBefore, machineAfter);
   for (std::uint32_t view : {k64, k32}) {
