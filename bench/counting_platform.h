@@ -243,6 +243,7 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.ApplyFileSecurity(path, sddl);
   }
+  bool KeepsFileOwners() override { return inner_.KeepsFileOwners(); }
   bool GetFileOwnerSid(const Text& path, Text* sid) override {
     ++files_;
     return inner_.GetFileOwnerSid(path, sid);

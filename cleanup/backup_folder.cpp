@@ -44,7 +44,7 @@ bool SecureBackupFolder(const Text& folder) {
   if (attributes == win::kInvalidFileAttributes || !(attributes & win::kFileAttributeDirectory) ||
       (attributes & win::kFileAttributeReparsePoint))
     return false;
-  return Plat().ApplyFileSecurity(bare, kBackupFolderSddl);
+  return Plat().ApplyFileSecurity(bare, Text(kBackupFileOwnerSddl) + kBackupFolderSddl);
 }
 
 bool WriteBackupBytes(const Text& path, const std::string& bytes) {
@@ -65,6 +65,10 @@ bool MayRestoreFrom(const Text& path, const Text& folder, Text* why) {
     *why = path + u" does not lie in " + folder + u": a restore reads only a record and a backup from there.";
     return false;
   }
+  // Wine keeps no owner: it reports every file as its Unix user's and lets
+  // SetNamedSecurityInfoW pass without storing one, so there the owner
+  // tells nothing.
+  if (!Plat().KeepsFileOwners()) return true;
   Text owner;
   if (!Plat().GetFileOwnerSid(path, &owner)) {
     *why = u"The owner of " + path + u" cannot be read; it is not restored from.";

@@ -22,9 +22,10 @@ extern const char16_t kBackupFileOwnerSddl[];
 // The "Backups" folder beside the running executable, ending in "\".
 Text BackupFolder();
 
-// Creates `folder` when it is missing and gives it the rights above (also
-// an existing one, which an older version made with inherited rights). False
-// when the folder is not there or its rights could not be set.
+// Creates `folder` when it is missing and gives it the rights above, and
+// Administrators as its owner (also an existing one, which an older version
+// made with inherited rights). False when the folder is not there, is a
+// link, or its rights could not be set.
 bool SecureBackupFolder(const Text& folder);
 
 // Writes the file in a folder SecureBackupFolder made, reads it back, and
@@ -33,9 +34,10 @@ bool WriteBackupBytes(const Text& path, const std::string& bytes);
 
 // Whether a record or backup may be restored from: the path is a plain
 // drive-letter path without ".." that lies, once Windows resolves it (8.3
-// names expanded, every link followed), inside `folder` as resolved; and its owner is
-// Administrators or SYSTEM. False with the reason in `why` (one sentence
-// for the user) otherwise.
+// names expanded, every link followed), inside `folder` as resolved; and its
+// owner is Administrators or SYSTEM (where the system keeps owners: not
+// under Wine). False with the reason in `why` (one sentence for the user)
+// otherwise.
 bool MayRestoreFrom(const Text& path, const Text& folder, Text* why);
 
 }  // namespace tw

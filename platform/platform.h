@@ -453,6 +453,10 @@ class Platform {
   // owner of the file or folder, of the link itself where `path` names one.
   // False (with `sid` unchanged) when it cannot be read.
   virtual bool GetFileOwnerSid(const Text& path, Text* sid) = 0;
+  // Whether the file system keeps the owner SetNamedSecurityInfoW sets:
+  // true on Windows; false under Wine (ntdll exports wine_get_version),
+  // which reports every file as its Unix user's and stores no owner.
+  virtual bool KeepsFileOwners() = 0;
 };
 
 // The platform the process works on. Set once at start (the program's entry,

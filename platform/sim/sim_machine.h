@@ -236,6 +236,8 @@ class SimMachine : public Platform {
   // keeps the security descriptor text last applied, owner and DACL apart.
   void SetCurrentUserSid(const Text& sid);
   void SetFileOwner(const Text& path, const Text& sid);
+  // A file system that keeps no owners (Wine): KeepsFileOwners() false.
+  void SetKeepsFileOwners(bool keeps) { keepsOwners_ = keeps; }
   Text FileDacl(const Text& path) const;  // "D:P(A;...)" as applied, empty when none was
 
   // Handles currently open, to check that code closes what it opens.
@@ -335,6 +337,7 @@ class SimMachine : public Platform {
   Text GetCurrentUserSid() override;
   bool ApplyFileSecurity(const Text& path, const Text& sddl) override;
   bool GetFileOwnerSid(const Text& path, Text* sid) override;
+  bool KeepsFileOwners() override;
 
  private:
   // ---- Registry internals.
@@ -473,6 +476,7 @@ class SimMachine : public Platform {
 
   RegistryTree registry_;
   Text userSid_ = u"S-1-5-21-0-0-0-1000";
+  std::atomic<bool> keepsOwners_{true};
   std::map<HKey, KeyRef> keys_;
   HKey nextKey_ = 0x1000;
 

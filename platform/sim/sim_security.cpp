@@ -79,6 +79,8 @@ bool SimMachine::GetFileOwnerSid(const Text& path, Text* sid) {
   return true;
 }
 
+bool SimMachine::KeepsFileOwners() { return keepsOwners_.load(); }
+
 void SimMachine::SetFileOwner(const Text& path, const Text& sid) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (std::shared_ptr<FsNode> node = LiteralEntry(path)) node->ownerSid = sid;

@@ -62,6 +62,11 @@ bool Win32Platform::ApplyFileSecurity(const Text& path, const Text& sddl) {
   return rc == ERROR_SUCCESS;
 }
 
+bool Win32Platform::KeepsFileOwners() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll == nullptr || ::GetProcAddress(ntdll, "wine_get_version") == nullptr;
+}
+
 bool Win32Platform::GetFileOwnerSid(const Text& path, Text* sid) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;

@@ -112,6 +112,7 @@ class Win32Platform : public Platform {
   Text GetCurrentUserSid() override;
   bool ApplyFileSecurity(const Text& path, const Text& sddl) override;
   bool GetFileOwnerSid(const Text& path, Text* sid) override;
+  bool KeepsFileOwners() override;
 };
 
 }  // namespace tw

@@ -247,6 +247,12 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
   m.SetFileOwner(record, u"S-1-5-32-544");
   m.SetFileOwner(parsed.registryExact, u"S-1-5-21-0-0-0-1000");
   EXPECT_FALSE(RestoreCleanup(record, parsed, false).refusal.empty()) << "a planted backup";
+  // Where the system keeps no owners (Wine) only the place counts.
+  m.SetKeepsFileOwners(false);
+  EXPECT_EQ(Text(), RestoreCleanup(record, parsed, false).refusal);
+  m.RemoveKeyTree(kLm, u"SOFTWARE\\Vendor\\App");
+  EXPECT_FALSE(RestoreCleanup(u"C:\\Temp\\" + fileName, parsed, false).refusal.empty());
+  m.SetKeepsFileOwners(true);
   m.SetFileOwner(parsed.registryExact, u"S-1-5-32-544");
 
   // A line the record keeps, or does not list, writes nothing.
