@@ -49,10 +49,17 @@ bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& regist
   for (const RecordEntry& r : registry) {
     if ((r.result != u"deleted" && r.result != u"not removed") || r.entry != e.line) continue;
     RegistryLineParts parts;
-    if (!ParseRegistryLine(r.entry, &parts) || parts.rootText != e.rootText) return false;
-    if (!parts.isValue) return KeyAtOrBelow(e.key, parts.keyPath);
-    return e.isValue && UpperAscii(e.key) == UpperAscii(RegLinePath(parts.keyPath)) &&
-           SameTextAscii(e.valueName, parts.valueName);
+    if (!ParseRegistryLine(r.entry, &parts)) return false;
+    Text linePath = RegLinePath(parts.keyPath);
+    if (parts.rootText == u"HKCR" && e.rootText == u"HKCU") {
+      linePath = u"Software\\Classes\\" + linePath;  // where the backup found the class
+    } else if (parts.rootText == u"HKCR" && e.rootText == u"HKLM") {
+      linePath = u"SOFTWARE\\Classes\\" + linePath;
+    } else if (parts.rootText != e.rootText) {
+      return false;
+    }
+    if (!parts.isValue) return KeyAtOrBelow(e.key, linePath);
+    return e.isValue && UpperAscii(e.key) == UpperAscii(linePath) && SameTextAscii(e.valueName, parts.valueName);
   }
   return false;
 }

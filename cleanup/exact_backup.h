@@ -19,7 +19,10 @@
 // opened, in the view "view" (32: KEY_WOW64_32KEY, the 32-bit view; 64: the
 // native view, KEY_WOW64_64KEY on 64-bit Windows); "name" "" is the default
 // value. Keys come before the values and subkeys they hold. "user_sid" is
-// the user whose hive HKCU was when the backup was taken.
+// the user whose hive HKCU was when the backup was taken. An entry of an
+// HKCR line is saved where the merged view found it: under HKCU
+// "Software\Classes\..." when the user's classes hold the key, else under
+// HKLM "SOFTWARE\Classes\...".
 #pragma once
 
 #include <cstdint>

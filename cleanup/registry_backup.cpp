@@ -215,6 +215,20 @@ void RegistryBackup::AddExact(const Text& line, HKey root, const Text& keyPath, 
   e.rootText = ExactRootText(root);
   e.key = keyPath;
   e.view32 = redirected_;
+  if (root == win::kHKeyClassesRoot) {
+    // HKCR merges a user's classes over the machine's: a key of the
+    // merged view is saved where it lives, so that the restore writes it
+    // back there (through HKCR a missing key would be made machine-wide,
+    // and a user's class would become every user's).
+    if (classesKey_ != keyPath) {
+      classesKey_ = keyPath;
+      UniqueRegKey own;
+      classesOfUser_ = Plat().RegOpenKeyEx(win::kHKeyCurrentUser, u"Software\\Classes\\" + keyPath,
+                                           win::kKeyRead | ViewBits(view_), own.put()) == win::kErrorSuccess;
+    }
+    e.rootText = classesOfUser_ ? u"HKCU" : u"HKLM";
+    e.key = (classesOfUser_ ? u"Software\\Classes\\" : u"SOFTWARE\\Classes\\") + keyPath;
+  }
   if (valueName) {
     e.isValue = true;
     e.valueName = *valueName;

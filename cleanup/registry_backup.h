@@ -97,6 +97,8 @@ class RegistryBackup {
     HKey root = 0;
     Text line;
   } current_;  // the key AddKey is writing
+  Text classesKey_;  // the HKCR key last placed, and whether it is the user's
+  bool classesOfUser_ = false;
   struct Added {
     HKey root;
     Text upperPath;  // with a trailing "\"

@@ -276,7 +276,7 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
 
 // HKCU entries go back to the user they were taken from: HKCU for that
 // user, HKEY_USERS\<SID> when someone else restores and the hive is loaded,
-// nowhere when it is not.
+// nowhere when it is not; HKCR entries to the hive that held them.
 TEST_F(CleanupWayBack, CurrentUserEntriesGoBackOnlyToTheirOwnUser) {
   const Text owner = m.CurrentUserSid();
   m.SetString(kCu, u"Software\\Vendor\\App", u"v", u"1");
@@ -288,6 +288,17 @@ TEST_F(CleanupWayBack, CurrentUserEntriesGoBackOnlyToTheirOwnUser) {
   EXPECT_FALSE(m.KeyExists(kCu, u"Software\\Vendor\\App"));
   ASSERT_FALSE(result.registry.empty());
   EXPECT_EQ(u"HKU", result.registry[0].root);
+
+  // A class of the user's own, deleted through the merged HKCR, comes back
+  // among that user's classes, never among the machine's.
+  m.SetCurrentUserSid(owner);
+  m.SetString(kCu, u"Software\\Classes\\Vendor.Doc\\shell\\open\\command", u"", u"C:\\Users\\Ann\\x.exe");
+  const Text classes = BackUpAndDelete({{win::kHKeyClassesRoot, u"Vendor.Doc", nullptr}}, kView64, false);
+  ASSERT_FALSE(m.KeyExists(kCu, u"Software\\Classes\\Vendor.Doc"));
+  EXPECT_TRUE(Restore(classes).RegistryRestored());
+  EXPECT_TRUE(m.ValueExists(kCu, u"Software\\Classes\\Vendor.Doc\\shell\\open\\command", u""));
+  EXPECT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Classes\\Vendor.Doc"));
+  m.SetCurrentUserSid(u"S-1-5-21-0-0-0-1001");
 
   m.RemoveKeyTree(win::kHKeyUsers, owner);
   result = Restore(record);
