@@ -1,8 +1,9 @@
 // A backup of the registry entries the leftover deletion is about to remove,
-// as a .reg file that regedit imports ("regedit /s file.reg"), so that a
-// mistaken deletion can be undone.
+// so that a mistaken deletion can be undone: the exact form the restore
+// reads (cleanup/exact_backup.h), and beside it a .reg file for people and
+// regedit ("regedit /s file.reg"), which the restore never imports.
 //
-// The file: UTF-16 little-endian with a byte-order mark, CR LF line ends, the
+// The .reg file: UTF-16 little-endian with a byte-order mark, CR LF line ends, the
 // header "Windows Registry Editor Version 5.00", then one section per key
 // ("[HKEY_LOCAL_MACHINE\SOFTWARE\Vendor\App]") with its values, each section
 // followed by an empty line. Values keep their type and their exact bytes:
@@ -14,7 +15,9 @@
 //                            for a string regedit could not write back as is)
 // The default value is written as @=..., "\" and '"' in names and strings as
 // "\\" and "\"". Long hex data is continued with ",\" and two spaces, as
-// regedit itself writes it.
+// regedit itself writes it. A name regedit would not read back as itself
+// (a line break would start a section or value of the name's choosing) is
+// left out, with a comment line in its place.
 //
 // Paths. The regedit that Windows starts for a .reg file is the 64-bit one
 // on 64-bit Windows, which does not redirect. A key read through the 32-bit
