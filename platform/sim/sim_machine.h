@@ -238,6 +238,13 @@ class SimMachine : public Platform {
   void SetFileOwner(const Text& path, const Text& sid);
   // A file system that keeps no owners (Wine): KeepsFileOwners() false.
   void SetKeepsFileOwners(bool keeps) { keepsOwners_ = keeps; }
+  // A process without an administrator's full token (another user's, or
+  // unelevated): a DACL applied to a folder then holds for it. It creates,
+  // writes and copies into the folder (and what inherits from it) only where
+  // an ACE grants Users, Authenticated Users or Everyone the right to write
+  // (FA, FW, GA, GW, or a mask with FILE_WRITE_DATA/FILE_ADD_FILE), and
+  // changes no owner or DACL.
+  void SetElevated(bool elevated) { elevated_ = elevated; }
   Text FileDacl(const Text& path) const;  // "D:P(A;...)" as applied, empty when none was
 
   // Handles currently open, to check that code closes what it opens.
@@ -477,6 +484,10 @@ class SimMachine : public Platform {
   RegistryTree registry_;
   Text userSid_ = u"S-1-5-21-0-0-0-1000";
   std::atomic<bool> keepsOwners_{true};
+  std::atomic<bool> elevated_{true};
+  // Whether the DACL governing `folder` (its own, or the nearest applied
+  // above it) refuses this process a new or changed entry there.
+  bool DaclRefusesWrite(const FsNode* folder) const;
   std::map<HKey, KeyRef> keys_;
   HKey nextKey_ = 0x1000;
 

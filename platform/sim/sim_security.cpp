@@ -1,6 +1,10 @@
 // The process's user and the owner and DACL of files on the simulated machine.
 #include "platform/sim/sim_machine.h"
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 namespace tw::sim {
 
 namespace {
@@ -47,7 +51,38 @@ bool SplitDescriptor(const Text& sddl, Text* owner, Text* dacl) {
   return !owner->empty() || !dacl->empty();
 }
 
+// Whether an ACE of the DACL text lets ordinary users write.
+bool UsersMayWrite(const Text& dacl) {
+  std::size_t at = 0;
+  while ((at = dacl.find(u'(', at)) != Text::npos) {
+    const std::size_t end = dacl.find(u')', at);
+    if (end == Text::npos) break;
+    std::vector<Text> fields(1);
+    for (char16_t c : dacl.substr(at + 1, end - at - 1)) {
+      if (c == u';') fields.emplace_back();
+      else fields.back() += c;
+    }
+    at = end + 1;
+    if (fields.size() != 6 || fields[0] != u"A") continue;
+    if (fields[5] != u"BU" && fields[5] != u"AU" && fields[5] != u"WD") continue;
+    const Text& rights = fields[2];
+    if (rights == u"FA" || rights == u"FW" || rights == u"GA" || rights == u"GW") return true;
+    if (rights.size() > 2 && rights.compare(0, 2, u"0x") == 0) {
+      const std::string hex(rights.begin() + 2, rights.end());
+      if (std::strtoul(hex.c_str(), nullptr, 16) & 0x2) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool SimMachine::DaclRefusesWrite(const FsNode* folder) const {
+  if (elevated_) return false;
+  for (const FsNode* node = folder; node; node = node->parent)
+    if (!node->dacl.empty()) return !UsersMayWrite(node->dacl);
+  return false;
+}
 
 Text SimMachine::GetCurrentUserSid() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -64,6 +99,7 @@ bool SimMachine::ApplyFileSecurity(const Text& path, const Text& sddl) {
   std::lock_guard<std::mutex> lock(mutex_);
   Text owner, dacl;
   if (!SplitDescriptor(sddl, &owner, &dacl)) return Fail(static_cast<std::uint32_t>(win::kErrorInvalidParameter)), false;
+  if (!elevated_) return Fail(static_cast<std::uint32_t>(win::kErrorAccessDenied)), false;
   WalkResult walk;
   if (!Locate(Effective(path), &walk)) return false;
   if (!owner.empty()) walk.node->ownerSid = owner;

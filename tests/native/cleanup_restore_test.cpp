@@ -210,6 +210,15 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
   const Text record = BackUpAndDelete({{kLm, u"SOFTWARE\\Vendor\\App", nullptr}}, kView64, false);
   const Text folder = BackupFolder();
   EXPECT_EQ(Text(kBackupFolderSddl), m.FileDacl(folder.substr(0, folder.size() - 1)));
+  // A user without an administrator's token plants nothing there, and
+  // cannot loosen the folder's rights; elsewhere he writes.
+  m.AddDirectory(u"C:\\Temp");
+  m.SetElevated(false);
+  EXPECT_FALSE(Plat().WriteFileBytes(folder + u"planted.json", "{}"));
+  EXPECT_FALSE(Plat().CreateDirectory(folder + u"sub"));
+  EXPECT_FALSE(SecureBackupFolder(folder));
+  EXPECT_TRUE(Plat().WriteFileBytes(u"C:\\Temp\\mine.txt", "x"));
+  m.SetElevated(true);
   CleanupRecord parsed;
   ASSERT_TRUE(ReadCleanupRecordFile(record, &parsed));
   std::string bytes;
