@@ -19,6 +19,10 @@ extern const char16_t kBackupFolderSddl[];
 // The owner given to each file written there.
 extern const char16_t kBackupFileOwnerSddl[];
 
+// The exact backup's file extension: "<stem>.regjson" beside "<stem>.reg"
+// and the record "<stem>.json".
+constexpr const char16_t* kExactBackupExtension = u".regjson";
+
 // The "Backups" folder beside the running executable, ending in "\".
 Text BackupFolder();
 

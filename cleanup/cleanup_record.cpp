@@ -108,7 +108,7 @@ Text FreeBackupStem(const Text& folder, const Text& wanted) {
   const Text dir = WithTrailingBackslash(folder);
   for (int n = 1; n < 1000; ++n) {
     const Text stem = n == 1 ? wanted : wanted + u" (" + FromUtf8(std::to_string(n)) + u")";
-    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + u".regjson") && !Exists(dir + stem + u".json"))
+    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + kExactBackupExtension) && !Exists(dir + stem + u".json"))
       return stem;
   }
   return Text();

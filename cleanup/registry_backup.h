@@ -122,9 +122,6 @@ Text BackupTimeStamp();
 // program name the part reads "Leftovers".
 Text BackupFileName(const Text& stamp, const Text& programName);
 
-// The exact backup's file extension: "<stem>.regjson" beside "<stem>.reg".
-constexpr const char16_t* kExactBackupExtension = u".regjson";
-
 // Writes the backup as `folder` + `fileName` and its exact form beside it,
 // owned by Administrators (creating the folder with its protected rights,
 // cleanup/backup_folder.h; a name that either file holds already gets
