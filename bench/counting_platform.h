@@ -239,6 +239,16 @@ class CountingPlatform : public Platform {
   }
   bool DeleteService(ServiceHandle service) override { return inner_.DeleteService(service); }
   bool CloseServiceHandle(ServiceHandle handle) override { return inner_.CloseServiceHandle(handle); }
+  Text GetCurrentUserSid() override { return inner_.GetCurrentUserSid(); }
+  bool ApplyFileSecurity(const Text& path, const Text& sddl) override {
+    ++files_;
+    return inner_.ApplyFileSecurity(path, sddl);
+  }
+  bool KeepsFileOwners() override { return inner_.KeepsFileOwners(); }
+  bool GetFileOwnerSid(const Text& path, Text* sid) override {
+    ++files_;
+    return inner_.GetFileOwnerSid(path, sid);
+  }
   long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override { return inner_.EnumScheduledTasks(tasks); }
   long FindScheduledTask(const Text& path) override { return inner_.FindScheduledTask(path); }
   long DeleteScheduledTask(const Text& path) override { return inner_.DeleteScheduledTask(path); }

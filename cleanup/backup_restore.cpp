@@ -1,170 +1,199 @@
 #include "cleanup/backup_restore.h"
 
-#include "access/environment.h"
-#include "access/folders.h"
-#include "access/path_guard.h"
 #include "access/registry.h"
-#include "access/redirection_off.h"
-#include "cleanup/registry_backup.h"
+#include "cleanup/backup_folder.h"
+#include "cleanup/deletion_plan.h"
+#include "cleanup/exact_backup.h"
 #include "platform/handles.h"
 
 namespace tw {
 
 namespace {
 
-constexpr std::uint32_t kRegeditWaitMs = 120000;
-constexpr std::uint32_t kPollMs = 100;
-
-HKey RootFromRegFileName(const Text& name) {
-  for (HKey root : {win::kHKeyLocalMachine, win::kHKeyCurrentUser, win::kHKeyUsers, win::kHKeyClassesRoot})
-    if (SameTextAscii(RegFileRootName(root), name)) return root;
-  return 0;
+// "A\B" at or below the line's "a\b" (ASCII letters compared without case,
+// as the registry compares them). The entry's path is taken as stored: a
+// name may begin or end with blanks or line breaks, which the line notation
+// would trim.
+bool KeyAtOrBelow(const Text& key, const Text& linePath) {
+  return StartsWith(UpperAscii(key) + u"\\", UpperAscii(RegLinePath(linePath)) + u"\\");
 }
 
-bool SplitKey(const Text& key, HKey* root, Text* path) {
-  const std::size_t slash = key.find(u'\\');
-  *root = RootFromRegFileName(slash == Text::npos ? key : key.substr(0, slash));
-  *path = slash == Text::npos ? Text() : key.substr(slash + 1);
-  return *root != 0;
+Text ParentPath(const Text& key) {
+  const std::size_t slash = key.rfind(u'\\');
+  return slash == Text::npos ? Text() : key.substr(0, slash);
 }
 
-bool EntryExists(const RestoredRegistryEntry& entry) {
-  HKey root = 0;
-  Text path;
-  if (!SplitKey(entry.key, &root, &path)) return false;
-  UniqueRegKey key;
-  if (Plat().RegOpenKeyEx(root, path, win::kKeyRead | win::kKeyWow64_64Key, key.put()) != win::kErrorSuccess)
-    return false;
-  if (!entry.isValue) return true;
-  std::uint32_t type = 0, size = 0;
-  return Plat().RegQueryValueEx(key.get(), entry.valueName, &type, nullptr, &size) == win::kErrorSuccess;
-}
-
-// The name of a value line ("Name"=... with \\ and \" escaped, or @=...);
-// false for a continuation or any other line.
-bool ValueNameOf(const Text& line, Text* name) {
-  if (StartsWith(line, u"@=")) {
-    name->clear();
+bool ReadValue(HKey key, const Text& name, std::uint32_t* type, std::string* data) {
+  std::uint32_t size = 0;
+  if (Plat().RegQueryValueEx(key, name, type, nullptr, &size) != win::kErrorSuccess) return false;
+  for (;;) {
+    data->assign(size, '\0');
+    std::uint32_t bytes = size;
+    const long rc =
+        Plat().RegQueryValueEx(key, name, type, data->empty() ? nullptr : reinterpret_cast<std::uint8_t*>(&(*data)[0]),
+                               &bytes);
+    if (rc == win::kErrorMoreData) {
+      size = bytes;
+      continue;
+    }
+    if (rc != win::kErrorSuccess) return false;
+    data->resize(bytes);
     return true;
   }
-  if (line.empty() || line[0] != u'"') return false;
-  Text out;
-  for (std::size_t i = 1; i < line.size(); ++i) {
-    if (line[i] == u'\\' && i + 1 < line.size()) {
-      out += line[++i];
-    } else if (line[i] == u'"') {
-      if (i + 1 >= line.size() || line[i + 1] != u'=') return false;
-      *name = out;
-      return true;
-    } else {
-      out += line[i];
+}
+
+// Whether the record lists `e.line` as deleted and `e` lies within it. A
+// line "not removed" counts too: its key may have gone in part (a subkey
+// deleted, another refused).
+bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& registry) {
+  for (const RecordEntry& r : registry) {
+    if ((r.result != u"deleted" && r.result != u"not removed") || r.entry != e.line) continue;
+    RegistryLineParts parts;
+    if (!ParseRegistryLine(r.entry, &parts)) return false;
+    Text linePath = RegLinePath(parts.keyPath);
+    if (parts.rootText == u"HKCR" && e.rootText == u"HKCU") {
+      linePath = u"Software\\Classes\\" + linePath;  // where the backup found the class
+    } else if (parts.rootText == u"HKCR" && e.rootText == u"HKLM") {
+      linePath = u"SOFTWARE\\Classes\\" + linePath;
+    } else if (parts.rootText != e.rootText) {
+      return false;
     }
+    if (!parts.isValue) return KeyAtOrBelow(e.key, linePath);
+    return e.isValue && UpperAscii(e.key) == UpperAscii(linePath) && SameTextAscii(e.valueName, parts.valueName);
   }
   return false;
 }
 
-// Starts "<Windows>\regedit.exe /s FILE" as the native regedit: the backup
-// writes its paths as the 64-bit view sees them. For a 32-bit process on
-// 64-bit Windows the redirector sends <Windows>\regedit.exe to SysWOW64's
-// 32-bit regedit, which would write HKLM\SOFTWARE\X into the 32-bit view;
-// with this thread's redirection off, CreateProcessW reaches the real file.
-// (ShellExecuteExW is not called with the redirection off: the shell loads
-// DLLs on its way, which would then come from the 64-bit System32.) Where
-// CreateProcessW is refused because regedit asks for rights this process
-// lacks, the shell starts it through the consent prompt, and an elevated
-// start is never redirected. Nothing is started where that regedit cannot be
-// named for sure: without a full path of the Windows folder, "regedit.exe"
-// would be looked for in the current folder or drive; where WOW64 cannot be
-// asked, the redirection may stay on, and SysWOW64's regedit would write the
-// backup's HKLM\SOFTWARE\X over another program's HKLM\SOFTWARE\Wow6432Node\X.
-bool StartNativeRegedit(const Text& regFile, UniqueProcess* process) {
-  const Text windows = GetWindowsDir();
-  if (ComparablePath(windows).empty()) return false;
-  const Text regedit = WithTrailingBackslash(windows) + u"regedit.exe";
-  const Text arguments = u"/s \"" + regFile + u"\"";
-  ProcessHandle raw = 0;
-  std::uint32_t pid = 0;
-  bool started = false;
-  std::uint32_t error = 0;
-  try {
-    RedirectionOff native(true);
-    started = Plat().CreateProcess(regedit, u"\"" + regedit + u"\" " + arguments, &raw, &pid);
-    if (!started) error = Plat().GetLastError();
-  } catch (const Wow64Error&) {
-    return false;
+void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwrite, RestoredRegistryEntry* out) {
+  const std::uint32_t view = e.view32 ? win::kKeyWow64_32Key : win::kKeyWow64_64Key;
+  UniqueRegKey key;
+  if (!e.isValue) {
+    if (Plat().RegOpenKeyEx(root, path, win::kKeyRead | view, key.put()) == win::kErrorSuccess) {
+      out->state = EntryRestore::kAlreadyThere;
+      return;
+    }
+    // Only the key itself is the record's: RegCreateKeyExW would make any
+    // missing parent too.
+    const Text parent = ParentPath(path);
+    UniqueRegKey above;
+    if (Plat().RegOpenKeyEx(root, parent, win::kKeyRead | view, above.put()) != win::kErrorSuccess) {
+      out->reason = u"the key above it does not exist";
+      return;
+    }
+    const long rc = Plat().RegCreateKeyEx(root, path, win::kKeyAllAccess | view, key.put());
+    if (rc != win::kErrorSuccess) {
+      out->reason = u"the key could not be created (error " + FromUtf8(std::to_string(rc)) + u")";
+      return;
+    }
+    out->state = EntryRestore::kRestored;
+    return;
   }
-  if (!started && error == static_cast<std::uint32_t>(win::kErrorElevationRequired))
-    started = Plat().ShellExecuteEx(u"open", regedit, arguments, Text(), &raw, &pid);
-  process->reset(raw);
-  return started;
+  if (Plat().RegOpenKeyEx(root, path, win::kKeyAllAccess | view, key.put()) != win::kErrorSuccess) {
+    out->reason = u"its key does not exist or cannot be written";
+    return;
+  }
+  std::uint32_t type = 0;
+  std::string data;
+  const bool exists = ReadValue(key.get(), e.valueName, &type, &data);
+  if (exists && type == e.type && data == e.data) {
+    out->state = EntryRestore::kAlreadyThere;
+    return;
+  }
+  if (exists && !overwrite) {
+    out->state = EntryRestore::kConflict;
+    out->reason = u"the value holds other data now";
+    return;
+  }
+  const long rc = Plat().RegSetValueEx(key.get(), e.valueName, e.type,
+                                       reinterpret_cast<const std::uint8_t*>(e.data.data()),
+                                       static_cast<std::uint32_t>(e.data.size()));
+  if (rc != win::kErrorSuccess || !ReadValue(key.get(), e.valueName, &type, &data) || type != e.type ||
+      data != e.data) {
+    out->reason = u"the value could not be written";
+    return;
+  }
+  out->state = exists ? EntryRestore::kOverwritten : EntryRestore::kRestored;
 }
 
 }  // namespace
 
-bool RestoreResult::RegistryRestored() const {
-  for (const RestoredRegistryEntry& e : registry)
-    if (!e.exists) return false;
-  return true;
-}
-
-bool ReadRegFileEntries(const std::string& bytes, std::vector<RestoredRegistryEntry>* entries) {
-  if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.compare(0, 2, "\xFF\xFE") != 0) return false;
-  Text text;
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-    text += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
-  if (!StartsWith(text, u"Windows Registry Editor Version 5.00")) return false;
-  Text section;
-  bool continued = false;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find(u'\n', at);
-    if (end == Text::npos) end = text.size();
-    Text line = text.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == u'\r') line.pop_back();
-    const bool continues = !line.empty() && line.back() == u'\\';
-    if (continued) {
-      continued = continues;
-      continue;
-    }
-    continued = continues;
-    if (line.size() > 2 && line.front() == u'[' && line.back() == u']') {
-      section = line.substr(1, line.size() - 2);
-      entries->push_back({section, false, Text(), false});
-      continue;
-    }
-    Text name;
-    if (!section.empty() && ValueNameOf(line, &name)) entries->push_back({section, true, name, false});
+const char* EntryRestoreName(EntryRestore state) {
+  switch (state) {
+    case EntryRestore::kRestored:
+      return "restored";
+    case EntryRestore::kAlreadyThere:
+      return "already there";
+    case EntryRestore::kOverwritten:
+      return "overwritten";
+    case EntryRestore::kConflict:
+      return "conflict";
+    default:
+      return "not restored";
   }
+}
+
+bool RestoreResult::RegistryRestored() const {
+  if (!refusal.empty() || regFileOnly) return false;
+  for (const RestoredRegistryEntry& e : registry)
+    if (e.state == EntryRestore::kConflict || e.state == EntryRestore::kNotRestored) return false;
   return true;
 }
 
-RestoreResult RestoreCleanup(const CleanupRecord& record) {
+std::size_t RestoreResult::Conflicts() const {
+  std::size_t n = 0;
+  for (const RestoredRegistryEntry& e : registry) n += e.state == EntryRestore::kConflict ? 1 : 0;
+  return n;
+}
+
+RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite) {
   RestoreResult result;
   for (const RecordEntry& e : record.paths) {
     if (e.result == u"recycled") result.fromRecycleBin.push_back(e.entry);
     if (e.result == u"deleted") result.deletedForGood.push_back(e.entry);
   }
-  if (record.registryBackup.empty()) return result;
-  std::string bytes;
-  if (!Plat().ReadFileBytes(record.registryBackup, &bytes) || !ReadRegFileEntries(bytes, &result.registry)) {
-    result.registry.clear();
+  const Text folder = BackupFolder();
+  if (!MayRestoreFrom(recordPath, folder, &result.refusal)) return result;
+  if (record.registryExact.empty()) {
+    result.regFileOnly = !record.registryBackup.empty();
     return result;
   }
+  if (!MayRestoreFrom(record.registryExact, folder, &result.refusal)) return result;
+  std::string bytes;
+  ExactBackup backup;
+  if (!Plat().ReadFileBytes(record.registryExact, &bytes) || !ParseExactBackup(bytes, &backup)) return result;
   result.backupFound = true;
-  UniqueProcess process;
-  result.regeditStarted = StartNativeRegedit(record.registryBackup, &process);
-  if (result.regeditStarted && process) {
-    for (std::uint32_t waited = 0; waited < kRegeditWaitMs; waited += kPollMs) {
-      if (Plat().HasProcessEnded(process.get())) {
-        result.regeditEnded = true;
-        break;
+
+  const Text me = Plat().GetCurrentUserSid();
+  for (const ExactEntry& e : backup.entries) {
+    RestoredRegistryEntry out;
+    out.line = e.line;
+    out.root = e.rootText;
+    out.key = e.key;
+    out.view32 = e.view32;
+    out.isValue = e.isValue;
+    out.valueName = e.valueName;
+    HKey root = RegRootFromText(e.rootText);
+    Text path = e.key;
+    if (!ListedAsDeleted(e, record.registry)) {
+      out.reason = u"the record does not list it as deleted";
+    } else if (root == win::kHKeyCurrentUser && backup.userSid.empty()) {
+      out.reason = u"the user it was taken from is not known";
+    } else if (root == win::kHKeyCurrentUser && backup.userSid != me) {
+      // Another user's HKCU: that user's hive, where it is loaded.
+      UniqueRegKey hive;
+      if (backup.userSid.find(u'\\') != Text::npos ||
+          Plat().RegOpenKeyEx(win::kHKeyUsers, backup.userSid, win::kKeyRead, hive.put()) != win::kErrorSuccess) {
+        out.reason = u"it belongs to " + backup.userSid + u", whose registry hive is not loaded";
+      } else {
+        root = win::kHKeyUsers;
+        path = backup.userSid + u"\\" + path;
+        out.root = u"HKU";
+        out.key = path;
       }
-      Plat().Sleep(kPollMs);
     }
-    if (result.regeditEnded) Plat().GetExitCodeProcess(process.get(), &result.regeditExitCode);
+    if (out.reason.empty()) RestoreEntry(e, root, path, overwrite, &out);
+    result.registry.push_back(out);
   }
-  for (RestoredRegistryEntry& e : result.registry) e.exists = EntryExists(e);
   return result;
 }
 

@@ -1,7 +1,7 @@
 // Bringing a cleanup back from its record (cleanup/cleanup_record.h): the
-// registry backup imported by regedit, and the list of what to restore from
-// the Recycle Bin (the shell's Restore does that; the user picks the items
-// by their original paths).
+// registry entries written back from the exact backup through the registry
+// API, and the list of what to restore from the Recycle Bin (the shell's
+// Restore does that; the user picks the items by their original paths).
 #pragma once
 
 #include <cstdint>
@@ -12,38 +12,54 @@
 
 namespace tw {
 
-// A key or value section of a .reg file, and whether it exists now.
+// What became of one key or value of the exact backup.
+enum class EntryRestore {
+  kRestored,     // written back (and read back as written)
+  kAlreadyThere, // the key exists, or the value holds the backed-up type and data
+  kOverwritten,  // the value held other data; replaced, as asked
+  kConflict,     // the value holds other data now; left as it is
+  kNotRestored,  // see `reason`
+};
+const char* EntryRestoreName(EntryRestore state);  // "restored", "already there" ...
+
 struct RestoredRegistryEntry {
-  Text key;        // "HKEY_LOCAL_MACHINE\SOFTWARE\Vendor\App", as the file writes it
+  Text line;   // the record's registry line it was saved for
+  Text root;   // the root written under: "HKLM", "HKCU", "HKU", "HKCR"
+  Text key;    // the key's path below that root (HKU: "<SID>\..." for another user's HKCU)
+  bool view32 = false;
   bool isValue = false;
-  Text valueName;  // empty for the default value ("@")
-  bool exists = false;
+  Text valueName;  // empty for the default value
+  EntryRestore state = EntryRestore::kNotRestored;
+  Text reason;     // why it was not restored
 };
 
 struct RestoreResult {
-  bool backupFound = false;     // the record names a .reg file that is there
-  bool regeditStarted = false;
-  bool regeditEnded = false;    // within the wait
-  std::uint32_t regeditExitCode = 0;
-  std::vector<RestoredRegistryEntry> registry;  // every section and value of the file
+  Text refusal;              // why nothing was read (confinement, owner); empty when read
+  bool backupFound = false;  // the record names an exact backup that was read
+  bool regFileOnly = false;  // a record of an older version, with only a .reg backup
+  std::vector<RestoredRegistryEntry> registry;  // every key and value of the exact backup
   TextList fromRecycleBin;  // original paths of what went to the Recycle Bin
   TextList deletedForGood;  // what cannot come back
-  // Every entry of the backup exists again (true when there was no backup).
+  // Every entry of the backup is there again as it was (true when there was
+  // no backup); false when anything was refused.
   bool RegistryRestored() const;
+  std::size_t Conflicts() const;
 };
 
-// The keys and values a .reg file (UTF-16 with its byte-order mark, as the
-// backup writes it) creates. False when the file is not such a file.
-bool ReadRegFileEntries(const std::string& bytes, std::vector<RestoredRegistryEntry>* entries);
-
-// Imports the record's .reg backup with "<Windows folder>\regedit.exe /s
-// FILE" and waits for regedit to end (at most two minutes). On 64-bit
-// Windows that is the native regedit, the one the backup's paths are written
-// for, also from a 32-bit process (whose <Windows>\regedit.exe the
-// redirector would make SysWOW64's); where that regedit cannot be named (no
-// Windows folder, WOW64 cannot be asked) none is started. The keys and
-// values are then looked at in the native view.
-RestoreResult RestoreCleanup(const CleanupRecord& record);
+// Restores the record at `recordPath` (already parsed into `record`). The
+// record and its exact backup are read only when they lie in the Backups
+// folder beside the program and are owned by Administrators or SYSTEM
+// (cleanup/backup_folder.h). Each entry is written in the view it was read
+// from, only while the record lists its line as deleted (or "not removed",
+// a key that went in part) and it lies within that line; a key only below a key that exists (its parent, or a key
+// restored before it), a value only into a key that exists. A value that
+// exists with other data is left as it is (a conflict) unless `overwrite`.
+// HKCU entries go to the hive of the user they were taken from: HKCU when
+// that is the user running this, HKEY_USERS\<SID> when that user's hive is
+// loaded, nowhere otherwise. A record with only a .reg backup (older
+// versions) is not imported: regedit would read names as the text spells
+// them, so the user is told to check and import it by hand.
+RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite);
 
 // The record a command names: a full path, or a file name in the Backups
 // folder (".json" may be left off).

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "access/folders.h"
+#include "cleanup/backup_folder.h"
+#include "cleanup/json_text.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -13,50 +15,11 @@ namespace {
 
 using nlohmann::json;
 
-bool HasLoneSurrogate(const Text& text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-        ++i;
-        continue;
-      }
-      return true;
-    }
-    if (c >= 0xDC00 && c <= 0xDFFF) return true;
-  }
-  return false;
-}
-
-void PutText(json& object, const char* key, const Text& text) {
-  object[key] = ToUtf8(text);
-  if (!HasLoneSurrogate(text)) return;
-  json units = json::array();
-  for (char16_t c : text) units.push_back(static_cast<unsigned>(c));
-  object[std::string(key) + "_utf16"] = units;
-}
-
-bool GetText(const json& object, const char* key, Text* text) {
-  const auto exact = object.find(std::string(key) + "_utf16");
-  if (exact != object.end() && exact->is_array()) {
-    text->clear();
-    for (const json& unit : *exact) {
-      if (!unit.is_number_unsigned() || unit.get<unsigned>() > 0xFFFF) return false;
-      text->push_back(static_cast<char16_t>(unit.get<unsigned>()));
-    }
-    return true;
-  }
-  const auto it = object.find(key);
-  if (it == object.end() || !it->is_string()) return false;
-  *text = FromUtf8(it->get<std::string>());
-  return true;
-}
-
 json EntriesJson(const std::vector<RecordEntry>& entries) {
   json list = json::array();
   for (const RecordEntry& e : entries) {
     json item = json::object();
-    PutText(item, "entry", e.entry);
+    PutJsonText(item, "entry", e.entry);
     item["kind"] = ToUtf8(e.kind);
     item["result"] = ToUtf8(e.result);
     list.push_back(item);
@@ -68,8 +31,8 @@ bool ParseEntries(const json& list, std::vector<RecordEntry>* entries) {
   if (!list.is_array()) return false;
   for (const json& item : list) {
     RecordEntry e;
-    if (!item.is_object() || !GetText(item, "entry", &e.entry) || !GetText(item, "kind", &e.kind) ||
-        !GetText(item, "result", &e.result))
+    if (!item.is_object() || !GetJsonText(item, "entry", &e.entry) || !GetJsonText(item, "kind", &e.kind) ||
+        !GetJsonText(item, "result", &e.result))
       return false;
     entries->push_back(e);
   }
@@ -97,11 +60,13 @@ int CopyNumber(const Text& path) {
 std::string CleanupRecordJson(const CleanupRecord& record) {
   json doc = json::object();
   doc["format"] = 1;
-  PutText(doc, "program", record.program);
+  PutJsonText(doc, "program", record.program);
   doc["time"] = ToUtf8(record.time);
   doc["uninstall_type"] = record.uninstallType;
   doc["permanent"] = record.permanent;
-  PutText(doc, "registry_backup", record.registryBackup);
+  PutJsonText(doc, "registry_backup", record.registryBackup);
+  PutJsonText(doc, "registry_exact", record.registryExact);
+  doc["user_sid"] = ToUtf8(record.userSid);
   doc["files_folders"] = EntriesJson(record.paths);
   doc["registry"] = EntriesJson(record.registry);
   return doc.dump(2) + "\n";
@@ -113,9 +78,12 @@ bool ParseCleanupRecord(const std::string& text, CleanupRecord* record) {
   const auto format = doc.find("format");
   if (format == doc.end() || !format->is_number_integer() || format->get<int>() != 1) return false;
   CleanupRecord parsed;
-  if (!GetText(doc, "program", &parsed.program) || !GetText(doc, "time", &parsed.time) ||
-      !GetText(doc, "registry_backup", &parsed.registryBackup))
+  if (!GetJsonText(doc, "program", &parsed.program) || !GetJsonText(doc, "time", &parsed.time) ||
+      !GetJsonText(doc, "registry_backup", &parsed.registryBackup))
     return false;
+  // Records of versions that kept only the .reg have neither.
+  if (doc.contains("registry_exact") && !GetJsonText(doc, "registry_exact", &parsed.registryExact)) return false;
+  if (doc.contains("user_sid") && !GetJsonText(doc, "user_sid", &parsed.userSid)) return false;
   const auto type = doc.find("uninstall_type");
   const auto permanent = doc.find("permanent");
   if (type == doc.end() || !type->is_number_integer() || permanent == doc.end() || !permanent->is_boolean())
@@ -131,25 +99,25 @@ bool ParseCleanupRecord(const std::string& text, CleanupRecord* record) {
   return true;
 }
 
+bool ReadCleanupRecordFile(const Text& path, CleanupRecord* record) {
+  std::string bytes;
+  return Plat().ReadFileBytes(path, &bytes) && ParseCleanupRecord(bytes, record);
+}
+
 Text FreeBackupStem(const Text& folder, const Text& wanted) {
   const Text dir = WithTrailingBackslash(folder);
   for (int n = 1; n < 1000; ++n) {
     const Text stem = n == 1 ? wanted : wanted + u" (" + FromUtf8(std::to_string(n)) + u")";
-    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + u".json")) return stem;
+    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + kExactBackupExtension) && !Exists(dir + stem + u".json"))
+      return stem;
   }
   return Text();
 }
 
 Text WriteCleanupRecord(const CleanupRecord& record, const Text& folder, const Text& stem) {
-  if (folder.empty() || stem.empty()) return Text();
-  const Text dir = WithTrailingBackslash(folder);
-  Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
-  const Text path = dir + stem + u".json";
-  const std::string bytes = CleanupRecordJson(record);
-  if (!Plat().WriteFileBytes(path, bytes)) return Text();
-  std::string check;
-  if (!Plat().ReadFileBytes(path, &check) || check != bytes) return Text();
-  return path;
+  if (folder.empty() || stem.empty() || !SecureBackupFolder(folder)) return Text();
+  const Text path = WithTrailingBackslash(folder) + stem + u".json";
+  return WriteBackupBytes(path, CleanupRecordJson(record)) ? path : Text();
 }
 
 std::vector<ListedRecord> ListCleanupRecords(const Text& folder) {

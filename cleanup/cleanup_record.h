@@ -7,19 +7,21 @@
 //   {"format": 1, "program": "...", "time": "2026-12-09 10-45-00",
 //    "uninstall_type": 0 or 1, "permanent": false,
 //    "registry_backup": "C:\...\Backups\2026-12-09 10-45-00 App.reg" or "",
+//    "registry_exact": "C:\...\Backups\2026-12-09 10-45-00 App.regjson" or "",
+//    "user_sid": "S-1-5-21-...",
 //    "files_folders": [{"entry": "C:\...", "kind": "folder", "result": "recycled"}, ...],
 //    "registry": [{"entry": "HKLM|SOFTWARE\Vendor\App", "kind": "key", "result": "deleted"}, ...]}
+// "registry_exact" is the exact backup a restore reads (cleanup/exact_backup.h;
+// records of older versions have only the .reg and no such field);
+// "user_sid" the user whose hive HKCU was.
 // Results: "recycled" (in the Recycle Bin), "deleted" (for good; a registry
-// entry is then in the .reg backup), "kept" (by the user, or for another
+// entry is then in the backup), "kept" (by the user, or for another
 // listed program), "refused" (protected, withheld, or not a registry line),
 // "not removed" (still there), "absent" (was not there to begin with).
 //
 // Names come from the file system and the registry as UTF-16 and may hold
-// a lone surrogate, which UTF-8 cannot carry. Such a text is written with
-// U+FFFD in its place and, beside it, the exact UTF-16 code units as an
-// array of numbers under the same key with "_utf16" appended ("entry_utf16",
-// "program_utf16", "registry_backup_utf16"); a reader takes the array when
-// it is there. Every other text is plain UTF-8.
+// a lone surrogate, which UTF-8 cannot carry: see cleanup/json_text.h
+// ("entry_utf16", "program_utf16", "registry_backup_utf16").
 #pragma once
 
 #include <string>
@@ -41,6 +43,8 @@ struct CleanupRecord {
   int uninstallType = 0;
   bool permanent = false;
   Text registryBackup;  // full path, empty when none was written
+  Text registryExact;   // full path of the exact backup, empty when none was written
+  Text userSid;         // the user the cleanup ran as
   std::vector<RecordEntry> paths;
   std::vector<RecordEntry> registry;
 };
@@ -48,6 +52,9 @@ struct CleanupRecord {
 std::string CleanupRecordJson(const CleanupRecord& record);
 // False for a text that is not a record of this format.
 bool ParseCleanupRecord(const std::string& json, CleanupRecord* record);
+
+// Reads and parses the record file; false when it cannot be read or is no record.
+bool ReadCleanupRecordFile(const Text& path, CleanupRecord* record);
 
 // Writes the record as `folder` + `stem` + ".json". The path written, or
 // empty when it could not be written.

@@ -358,16 +358,16 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
         // would leave an entry the scheduler cannot read.
         if (e.kind == PlanKind::kTask) continue;
         if (parts[i].isValue) {
-          backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName);
+          backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName, e.entry);
         } else if (e.keptInside > 0) {
           // The lines KeyAround leaves stay out of the backup too.
           const HKey root = parts[i].root;
           backup.AddKey(root, parts[i].keyPath, [&](const Text& keyPath, const Text* valueName) {
             const TextList forms = RegistryKeyForms(root, keyPath);
             return valueName ? ValueKept(forms, *valueName, keptLines) : KeyKept(forms, keptLines);
-          });
+          }, e.entry);
         } else {
-          backup.AddKey(parts[i].root, parts[i].keyPath);
+          backup.AddKey(parts[i].root, parts[i].keyPath, RegistryBackup::KeptTest(), e.entry);
         }
       }
       bool registryAllowed = true;
@@ -548,6 +548,8 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   }
   if (allowed) {
     record.registryBackup = report.backupFile;
+    record.registryExact = report.backupFile.empty() ? Text() : ExactBackupPathFor(report.backupFile);
+    record.userSid = Plat().GetCurrentUserSid();
     report.recordFile = WriteCleanupRecord(record, BackupFolder(), stem);
     if (report.recordFile.empty())
       report.message += u" The record of this cleanup could not be written to " + BackupFolder() + u".";

@@ -2,8 +2,9 @@
 // the leftovers page and the command-line front end run once the user has
 // said yes. It runs on the calling thread to its end and asks nothing.
 //
-// It works from the plan of cleanup/deletion_plan.h, in this order: a .reg
-// backup of the registry entries about to go, services stopped and deleted
+// It works from the plan of cleanup/deletion_plan.h, in this order: a
+// backup of the registry entries about to go (cleanup/registry_backup.h: the
+// exact form and a .reg beside it), services stopped and deleted
 // through the service control manager and scheduled tasks deleted through
 // the Task Scheduler (access/services.h; a service that will not stop or be
 // deleted stays, and the report says why), running leftover executables
@@ -88,8 +89,9 @@ struct DeletionReport {
 
   // Processes that ended after being told to (not attempts).
   int terminatedProcesses = 0;
-  // The .reg backup of the registry entries deleted; empty when there was
-  // nothing to delete in the registry (or the deletion was withheld).
+  // The .reg backup of the registry entries deleted, with the exact backup
+  // beside it (ExactBackupPathFor); empty when there was nothing to delete
+  // in the registry (or the deletion was withheld).
   Text backupFile;
   // The backup could not be written; the registry was then left as it was.
   bool backupFailed = false;

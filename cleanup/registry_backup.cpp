@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "access/folders.h"
+#include "cleanup/backup_folder.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -86,6 +87,35 @@ bool IsPlainString(const std::string& data, Text* text) {
   if (units.find_first_of(Text(u"\r\n", 2) + Text(1, u'\0')) != Text::npos) return false;
   *text = units;
   return true;
+}
+
+// Whether regedit reads the name back as it was written: a line break
+// would end the line and start a new section or value of the name's
+// choosing, and a bracket in a key name would end or open a section. Such
+// names stay out of the .reg (the exact backup keeps them).
+bool RegFileCanCarryKeyName(const Text& name) {
+  for (char16_t c : name)
+    if (c < 0x20 || c == u'[' || c == u']') return false;
+  return !name.empty();
+}
+
+bool RegFileCanCarryValueName(const Text& name) {
+  for (char16_t c : name)
+    if (c < 0x20) return false;
+  return true;
+}
+
+const Text kLeftOutKey =
+    u"; A key is left out here: its name holds characters regedit cannot read back. The exact backup "
+    u"(.regjson) beside this file holds it.";
+const Text kLeftOutValue =
+    u"; A value is left out here: its name holds characters regedit cannot read back. The exact backup "
+    u"(.regjson) beside this file holds it.";
+
+Text DefaultLine(HKey root, const Text& path, const Text* valueName) {
+  Text line = ExactRootText(root) + u"|" + LinePath(path);
+  if (valueName) line += u"|" + *valueName;
+  return line;
 }
 
 }  // namespace
@@ -175,6 +205,37 @@ Text RegFileValueLine(const Text& name, std::uint32_t type, const std::string& d
 
 RegistryBackup::RegistryBackup(ViewFlag view, bool redirected) : view_(view), redirected_(redirected) {
   text_ = u"Windows Registry Editor Version 5.00" + kCrLf + kCrLf;
+  exact_.userSid = Plat().GetCurrentUserSid();
+}
+
+void RegistryBackup::AddExact(const Text& line, HKey root, const Text& keyPath, const Text* valueName,
+                              std::uint32_t type, const std::string& data) {
+  ExactEntry e;
+  e.line = line;
+  e.rootText = ExactRootText(root);
+  e.key = keyPath;
+  e.view32 = redirected_;
+  if (root == win::kHKeyClassesRoot) {
+    // HKCR merges a user's classes over the machine's: a key of the
+    // merged view is saved where it lives, so that the restore writes it
+    // back there (through HKCR a missing key would be made machine-wide,
+    // and a user's class would become every user's).
+    if (classesKey_ != keyPath) {
+      classesKey_ = keyPath;
+      UniqueRegKey own;
+      classesOfUser_ = Plat().RegOpenKeyEx(win::kHKeyCurrentUser, u"Software\\Classes\\" + keyPath,
+                                           win::kKeyRead | ViewBits(view_), own.put()) == win::kErrorSuccess;
+    }
+    e.rootText = classesOfUser_ ? u"HKCU" : u"HKLM";
+    e.key = (classesOfUser_ ? u"Software\\Classes\\" : u"SOFTWARE\\Classes\\") + keyPath;
+  }
+  if (valueName) {
+    e.isValue = true;
+    e.valueName = *valueName;
+    e.type = type;
+    e.data = data;
+  }
+  exact_.entries.push_back(e);
 }
 
 Text RegistryBackup::ExportedPath(HKey root, const Text& path) const {
@@ -191,7 +252,7 @@ bool RegistryBackup::Covered(HKey root, const Text& path) const {
   return false;
 }
 
-bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept) {
+bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept, const Text& line) {
   if (RegFileRootName(root).empty()) return false;
   if (Covered(root, path)) return true;
   UniqueRegKey key;
@@ -199,12 +260,19 @@ bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept) {
     return false;
   }
   const Text exported = ExportedPath(root, path);
-  WriteKey(key.get(), exported, LinePath(path), kept, 0);
+  current_ = {root, line.empty() ? DefaultLine(root, path, nullptr) : line};
+  bool carried = true;
+  for (const Text& part : Components(LinePath(path))) carried = carried && RegFileCanCarryKeyName(part);
+  if (!carried) {
+    text_ += kLeftOutKey + kCrLf + kCrLf;
+    ++leftOut_;
+  }
+  WriteKey(key.get(), exported, LinePath(path), kept, 0, carried);
   keys_.push_back({root, UpperAscii(exported) + u"\\"});
   return true;
 }
 
-bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name) {
+bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name, const Text& line) {
   if (RegFileRootName(root).empty()) return false;
   if (Covered(root, path)) return true;
   UniqueRegKey key;
@@ -227,15 +295,22 @@ bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name) {
     data.resize(bytes);
     break;
   }
-  text_ += u"[" + ExportedPath(root, path) + u"]" + kCrLf + RegFileValueLine(name, type, data) + kCrLf + kCrLf;
-  ++sections_;
+  AddExact(line.empty() ? DefaultLine(root, path, &name) : line, root, LinePath(path), &name, type, data);
+  bool carried = RegFileCanCarryValueName(name);
+  for (const Text& part : Components(LinePath(path))) carried = carried && RegFileCanCarryKeyName(part);
+  if (carried) {
+    text_ += u"[" + ExportedPath(root, path) + u"]" + kCrLf + RegFileValueLine(name, type, data) + kCrLf + kCrLf;
+  } else {
+    text_ += kLeftOutValue + kCrLf + kCrLf;
+    ++leftOut_;
+  }
   return true;
 }
 
 void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& keyPath, const KeptTest& kept,
-                              int depth) {
-  text_ += u"[" + exportedPath + u"]" + kCrLf;
-  ++sections_;
+                              int depth, bool inRegFile) {
+  AddExact(current_.line, current_.root, keyPath, nullptr, 0, std::string());
+  if (inRegFile) text_ += u"[" + exportedPath + u"]" + kCrLf;
   std::uint32_t subKeys = 0, maxSubKey = 0, values = 0, maxName = 0, maxData = 0;
   Plat().RegQueryInfoKey(open, &subKeys, &maxSubKey, &values, &maxName, &maxData);
 
@@ -262,13 +337,20 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& k
     if (kept && kept(keyPath, &valueName)) continue;
     entries.push_back({valueName, {type, data.substr(0, bytes)}});
   }
+  bool valueLeftOut = false;
   for (int pass = 0; pass < 2; ++pass) {
     for (const auto& entry : entries) {
       if (entry.first.empty() != (pass == 0)) continue;
+      AddExact(current_.line, current_.root, keyPath, &entry.first, entry.second.first, entry.second.second);
+      if (!inRegFile) continue;
+      if (!RegFileCanCarryValueName(entry.first)) {
+        valueLeftOut = true;
+        ++leftOut_;
+        continue;
+      }
       text_ += RegFileValueLine(entry.first, entry.second.first, entry.second.second) + kCrLf;
     }
   }
-  text_ += kCrLf;
 
   TextList names;
   for (std::uint32_t index = 0;; ++index) {
@@ -284,6 +366,16 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& k
     const Text sub = name.substr(0, chars);
     if (!kept || !kept(keyPath + u"\\" + sub, nullptr)) names.push_back(sub);
   }
+  if (inRegFile) {
+    if (valueLeftOut) text_ += kLeftOutValue + kCrLf;
+    bool keyLeftOut = false;
+    for (const Text& sub : names) keyLeftOut = keyLeftOut || !RegFileCanCarryKeyName(sub);
+    if (keyLeftOut) {
+      text_ += kLeftOutKey + kCrLf;
+      ++leftOut_;
+    }
+    text_ += kCrLf;
+  }
   // Registry paths are at most 512 levels deep; a loop through a link ends here.
   if (depth >= 512) return;
   for (const Text& name : names) {
@@ -291,7 +383,8 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& k
     if (Plat().RegOpenKeyEx(open, name, win::kKeyRead | ViewBits(view_), child.put()) != win::kErrorSuccess) {
       continue;
     }
-    WriteKey(child.get(), exportedPath + u"\\" + name, keyPath + u"\\" + name, kept, depth + 1);
+    WriteKey(child.get(), exportedPath + u"\\" + name, keyPath + u"\\" + name, kept, depth + 1,
+             inRegFile && RegFileCanCarryKeyName(name));
   }
 }
 
@@ -325,25 +418,26 @@ Text BackupFileName(const Text& stamp, const Text& programName) {
   return stamp + u" " + program + u".reg";
 }
 
-Text BackupFolder() {
-  const Text own = GetOwnFolder();
-  return own.empty() ? Text() : own + u"Backups\\";
+Text WriteBackupFile(const RegistryBackup& backup, const Text& folder, const Text& fileName) {
+  if (folder.empty() || !SecureBackupFolder(folder)) return Text();
+  const Text dir = WithTrailingBackslash(folder);
+  const Text stem = EndsWith(fileName, u".reg") ? fileName.substr(0, fileName.size() - 4) : fileName;
+  Text path = dir + stem;
+  for (int n = 2; Plat().GetFileAttributes(path + u".reg") != win::kInvalidFileAttributes ||
+                  Plat().GetFileAttributes(path + kExactBackupExtension) != win::kInvalidFileAttributes;
+       ++n) {
+    if (n > 999) return Text();
+    path = dir + stem + u" (" + FromUtf8(std::to_string(n)) + u")";
+  }
+  // The exact form first: a .reg without it could not be restored.
+  if (!WriteBackupBytes(path + kExactBackupExtension, ExactBackupJson(backup.Exact()))) return Text();
+  if (!WriteBackupBytes(path + u".reg", backup.FileBytes())) return Text();
+  return path + u".reg";
 }
 
-Text WriteBackupFile(const RegistryBackup& backup, const Text& folder, const Text& fileName) {
-  if (folder.empty()) return Text();
-  const Text dir = WithTrailingBackslash(folder);
-  Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
-  const Text stem = EndsWith(fileName, u".reg") ? fileName.substr(0, fileName.size() - 4) : fileName;
-  Text path = dir + stem + u".reg";
-  for (int n = 2; Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; ++n) {
-    if (n > 999) return Text();
-    path = dir + stem + u" (" + FromUtf8(std::to_string(n)) + u").reg";
-  }
-  if (!Plat().WriteFileBytes(path, backup.FileBytes())) return Text();
-  std::string check;
-  if (!Plat().ReadFileBytes(path, &check) || check != backup.FileBytes()) return Text();
-  return path;
+Text ExactBackupPathFor(const Text& regFile) {
+  if (!EndsWith(UpperAscii(regFile), u".REG")) return Text();
+  return regFile.substr(0, regFile.size() - 4) + kExactBackupExtension;
 }
 
 }  // namespace tw

@@ -447,6 +447,26 @@ class Platform {
   virtual long FindScheduledTask(const Text& path) = 0;
   // ITaskFolder::DeleteTask of the task's name in its folder.
   virtual long DeleteScheduledTask(const Text& path) = 0;
+
+  // ---- Security (advapi32). SIDs in their string form ("S-1-5-32-544").
+  // GetTokenInformation(TokenUser) of this process's token, then
+  // ConvertSidToStringSidW: the user the process runs as (the key
+  // HKEY_CURRENT_USER stands for is HKEY_USERS\<that SID>). Empty on failure.
+  virtual Text GetCurrentUserSid() = 0;
+  // SetNamedSecurityInfoW(SE_FILE_OBJECT) with the owner and the DACL of the
+  // security descriptor `sddl` describes (ConvertStringSecurityDescriptorTo-
+  // SecurityDescriptorW): only the parts it holds are set, and a DACL marked
+  // "P" is set protected (nothing inherited from the parent). False when the
+  // text is no descriptor or the call fails (the last error is set).
+  virtual bool ApplyFileSecurity(const Text& path, const Text& sddl) = 0;
+  // GetNamedSecurityInfoW(SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION): the
+  // owner of the file or folder, of the link itself where `path` names one.
+  // False (with `sid` unchanged) when it cannot be read.
+  virtual bool GetFileOwnerSid(const Text& path, Text* sid) = 0;
+  // Whether the file system keeps the owner SetNamedSecurityInfoW sets:
+  // true on Windows; false under Wine (ntdll exports wine_get_version),
+  // which reports every file as its Unix user's and stores no owner.
+  virtual bool KeepsFileOwners() = 0;
 };
 
 // A program and its arguments (a shortcut's target, a task's action) as one

@@ -93,11 +93,12 @@ const char kHelp[] =
     "           or 1 (some failed). See docs/cli.md.\n"
     "  backups  List the records of the cleanups in the Backups folder,\n"
     "           newest first, one JSON object per line.\n"
-    "  restore RECORD\n"
-    "           Import the registry backup of the cleanup RECORD (a record's\n"
-    "           path, or its file name in the Backups folder) with regedit, and\n"
-    "           list the files and folders to restore from the Recycle Bin by\n"
-    "           their original paths.\n"
+    "  restore RECORD [--overwrite]\n"
+    "           Write back the registry keys and values the cleanup RECORD (its\n"
+    "           file name or path in the Backups folder) deleted, each in the\n"
+    "           view it was read from, and list the files and folders to restore\n"
+    "           from the Recycle Bin by their original paths. A value that holds\n"
+    "           other data now is a conflict and stays, unless --overwrite.\n"
     "  export --format json|csv|html FILE\n"
     "           Write the inventory, with the fields of list, to FILE.\n"
     "  --version\n"
@@ -815,6 +816,7 @@ int BackupsCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
                .Add("time", r.time)
                .Add("permanent", std::int64_t(r.permanent ? 1 : 0))
                .Add("registry_backup", r.registryBackup)
+               .Add("registry_exact", r.registryExact)
                .Add("recycled", CountResult(r, u"recycled"))
                .Add("deleted", CountResult(r, u"deleted"))
                .Add("kept", CountResult(r, u"kept"))
@@ -829,44 +831,76 @@ int BackupsCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
 }
 
 int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 2 || StartsWith(args[1], u"--") || Trim(args[1]).empty()) {
-    err << "tidewell-cli: usage: restore RECORD\n";
+  bool overwrite = false;
+  Text given;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == u"--overwrite" && !overwrite) {
+      overwrite = true;
+    } else if (!StartsWith(args[i], u"--") && given.empty() && !Trim(args[i]).empty()) {
+      given = args[i];
+    } else {
+      given.clear();
+      break;
+    }
+  }
+  if (given.empty()) {
+    err << "tidewell-cli: usage: restore RECORD [--overwrite]\n";
     return kUsageError;
   }
-  const Text path = RecordPathFor(args[1]);
-  std::string bytes;
+  const Text path = RecordPathFor(given);
   CleanupRecord record;
-  if (!Plat().ReadFileBytes(path, &bytes) || !ParseCleanupRecord(bytes, &record)) {
+  if (!ReadCleanupRecordFile(path, &record)) {
     err << "tidewell-cli: " << ToUtf8(path) << " is not a cleanup record that can be read\n";
     return kUsageError;
   }
-  const RestoreResult result = RestoreCleanup(record);
+  const RestoreResult result = RestoreCleanup(path, record, overwrite);
   std::string registry = "[";
   for (const RestoredRegistryEntry& e : result.registry) {
     if (registry.size() > 1) registry += ",";
     registry += JsonObject()
+                    .Add("line", e.line)
+                    .Add("root", e.root)
                     .Add("key", e.key)
+                    .Add("view", std::int64_t(e.view32 ? 32 : 64))
                     .AddRaw("value", e.isValue ? JsonString(e.valueName) : "null")
-                    .Add("exists", std::int64_t(e.exists ? 1 : 0))
+                    .Add("result", FromUtf8(EntryRestoreName(e.state)))
+                    .Add("reason", e.reason)
                     .str();
   }
   registry += "]";
   out << JsonObject()
              .Add("record", path)
              .Add("registry_backup", record.registryBackup)
+             .Add("registry_exact", record.registryExact)
+             .Add("refused", result.refusal)
              .Add("backup_found", std::int64_t(result.backupFound ? 1 : 0))
-             .Add("regedit_started", std::int64_t(result.regeditStarted ? 1 : 0))
-             .Add("regedit_ended", std::int64_t(result.regeditEnded ? 1 : 0))
-             .Add("regedit_exit_code", std::int64_t(result.regeditExitCode))
+             .Add("overwrite", std::int64_t(overwrite ? 1 : 0))
              .AddRaw("registry", registry)
+             .Add("conflicts", std::int64_t(result.Conflicts()))
              .Add("registry_restored", std::int64_t(result.RegistryRestored() ? 1 : 0))
              .AddRaw("restore_from_recycle_bin", JsonArray(result.fromRecycleBin))
              .AddRaw("deleted_for_good", JsonArray(result.deletedForGood))
              .str()
       << "\n";
-  const bool backupMissing = !record.registryBackup.empty() && !result.backupFound;
-  if (backupMissing) err << "tidewell-cli: the registry backup " << ToUtf8(record.registryBackup) << " cannot be read\n";
-  else if (!result.RegistryRestored()) err << "tidewell-cli: not every registry entry of the backup exists again\n";
+  if (!result.refusal.empty()) {
+    err << "tidewell-cli: " << ToUtf8(result.refusal) << "\n";
+    return 1;
+  }
+  if (result.regFileOnly) {
+    err << "tidewell-cli: this record keeps its registry backup only as a .reg file, which is not imported: "
+           "read it, and import it with regedit only if every key and value in it is one you want back: "
+        << ToUtf8(record.registryBackup) << "\n";
+    return 1;
+  }
+  const bool backupMissing = !record.registryExact.empty() && !result.backupFound;
+  if (backupMissing) {
+    err << "tidewell-cli: the registry backup " << ToUtf8(record.registryExact) << " cannot be read\n";
+  } else if (result.Conflicts() > 0) {
+    err << "tidewell-cli: " << result.Conflicts()
+        << " value(s) hold other data now and were left as they are (restore --overwrite replaces them)\n";
+  } else if (!result.RegistryRestored()) {
+    err << "tidewell-cli: not every registry entry of the backup was restored\n";
+  }
   return !backupMissing && result.RegistryRestored() ? 0 : 1;
 }
 

@@ -23,6 +23,8 @@ struct FsNode {
   bool hasVersion = false;
   FileVersion version;
   Text linkTarget;  // directory reparse point: absolute path of the target
+  Text ownerSid;    // empty: the creating process's default owner
+  Text dacl;        // the DACL part of the descriptor last applied ("D:P(...)")
   FsNode* parent = nullptr;
   bool removed = false;
   std::map<Text, std::shared_ptr<FsNode>> children;  // by upper-cased name

@@ -198,6 +198,7 @@ bool SimMachine::CreateDirectory(const Text& path) {
   WalkResult walk = files_.Walk(parsed);
   if (walk.node) return Fail(win::kErrorAlreadyExists);
   if (!walk.parent) return Fail(win::kErrorPathNotFound);
+  if (DaclRefusesWrite(walk.parent.get())) return Fail(win::kErrorAccessDenied);
   files_.AddChild(walk.parent, parsed.parts.back())->attributes = win::kFileAttributeDirectory;
   return true;
 }
@@ -211,6 +212,7 @@ bool SimMachine::CopyFile(const Text& from, const Text& to, bool failIfExists) {
   if (!target.valid || target.parts.empty()) return Fail(win::kErrorPathNotFound);
   WalkResult walk = files_.Walk(target);
   std::shared_ptr<FsNode> node = walk.node;
+  if (DaclRefusesWrite(node ? node.get() : walk.parent.get())) return Fail(win::kErrorAccessDenied);
   if (node) {
     if (failIfExists) return Fail(win::kErrorFileExists);
     if (node->IsDirectory() || ReadOnly(*node)) return Fail(win::kErrorAccessDenied);
@@ -233,6 +235,7 @@ bool SimMachine::WriteFileBytes(const Text& path, const std::string& bytes) {
   if (!parsed.valid || parsed.parts.empty()) return Fail(win::kErrorPathNotFound);
   WalkResult walk = files_.Walk(parsed);
   std::shared_ptr<FsNode> node = walk.node;
+  if (DaclRefusesWrite(node ? node.get() : walk.parent.get())) return Fail(win::kErrorAccessDenied);
   if (node) {
     if (node->IsDirectory() || ReadOnly(*node)) return Fail(win::kErrorAccessDenied);
     if (InUseByProcess(node.get()) || HeldOpen(node.get())) return Fail(win::kErrorSharingViolation);
@@ -402,6 +405,7 @@ bool SimMachine::MoveFileEx(const Text& existing, const Text& newName, std::uint
   if (!target.valid || target.parts.empty()) return Fail(win::kErrorPathNotFound);
   const WalkResult walk = files_.Walk(target);
   if (!walk.parent) return Fail(win::kErrorPathNotFound);
+  if (DaclRefusesWrite(walk.parent.get())) return Fail(win::kErrorAccessDenied);
   if (walk.node == source.node) return true;
   if (walk.node) {
     // A directory is never replaced; a read-only or open file refuses too.

@@ -229,6 +229,24 @@ class SimMachine : public Platform {
   // No Task Scheduler 2.0 (Windows XP): every call fails with REGDB_E_CLASSNOTREG.
   void SetTaskSchedulerMissing(bool missing);
 
+  // ---- Security. The process runs as CurrentUserSid(); HKCU is that
+  // user's hive under HKU. A file or folder's owner is the SID a set-up or
+  // ApplyFileSecurity gave it, else the owner an elevated administrator's
+  // token gives what it creates: Administrators (S-1-5-32-544). The machine
+  // keeps the security descriptor text last applied, owner and DACL apart.
+  void SetCurrentUserSid(const Text& sid);
+  void SetFileOwner(const Text& path, const Text& sid);
+  // A file system that keeps no owners (Wine): KeepsFileOwners() false.
+  void SetKeepsFileOwners(bool keeps) { keepsOwners_ = keeps; }
+  // A process without an administrator's full token (another user's, or
+  // unelevated): a DACL applied to a folder then holds for it. It creates,
+  // writes and copies into the folder (and what inherits from it) only where
+  // an ACE grants Users, Authenticated Users or Everyone the right to write
+  // (FA, FW, GA, GW, or a mask with FILE_WRITE_DATA/FILE_ADD_FILE), and
+  // changes no owner or DACL.
+  void SetElevated(bool elevated) { elevated_ = elevated; }
+  Text FileDacl(const Text& path) const;  // "D:P(A;...)" as applied, empty when none was
+
   // Handles currently open, to check that code closes what it opens.
   std::size_t OpenKeyHandles() const;
   std::size_t OpenFindHandles() const;
@@ -324,6 +342,10 @@ class SimMachine : public Platform {
   long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override;
   long FindScheduledTask(const Text& path) override;
   long DeleteScheduledTask(const Text& path) override;
+  Text GetCurrentUserSid() override;
+  bool ApplyFileSecurity(const Text& path, const Text& sddl) override;
+  bool GetFileOwnerSid(const Text& path, Text* sid) override;
+  bool KeepsFileOwners() override;
 
  private:
   // ---- Registry internals.
@@ -424,9 +446,6 @@ class SimMachine : public Platform {
   // Starts the file a launch found (`given` as the caller named it), with
   // the run time its rules give; the lock is held.
   std::uint32_t StartLaunched(const ParsedPath& parsed, const WalkResult& walk, const Text& given);
-  // regedit.exe started with "/s FILE" imports the .reg file through the
-  // registry view of its own bitness (sim_regedit.cpp); called without the lock.
-  void RunRegedit(std::uint32_t processId, const Text& parameters);
   Process* Live(std::uint32_t pid);
 
   // ---- Layout.
@@ -465,6 +484,11 @@ class SimMachine : public Platform {
 
   RegistryTree registry_;
   Text userSid_ = u"S-1-5-21-0-0-0-1000";
+  std::atomic<bool> keepsOwners_{true};
+  std::atomic<bool> elevated_{true};
+  // Whether the DACL governing `folder` (its own, or the nearest applied
+  // above it) refuses this process a new or changed entry there.
+  bool DaclRefusesWrite(const FsNode* folder) const;
   std::map<HKey, KeyRef> keys_;
   HKey nextKey_ = 0x1000;
 

@@ -86,8 +86,6 @@ bool SimMachine::CreateProcess(const Text& application, const Text& commandLine,
     nextProcessHandle_ += 4;
     processHandles_[*process] = ProcessRef{pid, kProcessAllAccess};
   }
-  lock.unlock();
-  RunRegedit(pid, arguments);
   return true;
 }
 

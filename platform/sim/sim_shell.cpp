@@ -68,8 +68,6 @@ std::intptr_t SimMachine::ShellExecute(std::uintptr_t ownerWindow, const Text& v
     if (walk.node->IsDirectory()) return kLaunchSucceeded;  // opens a folder window
     const std::uint32_t pid = StartLaunched(parsed, walk, name);
     launches_.back().processId = pid;
-    lock.unlock();
-    RunRegedit(pid, parameters);
     return kLaunchSucceeded;
   }
   return kSeErrFileNotFound;

@@ -108,6 +108,12 @@ class Win32Platform : public Platform {
   long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override;
   long FindScheduledTask(const Text& path) override;
   long DeleteScheduledTask(const Text& path) override;
+
+  // Security (security.cpp).
+  Text GetCurrentUserSid() override;
+  bool ApplyFileSecurity(const Text& path, const Text& sddl) override;
+  bool GetFileOwnerSid(const Text& path, Text* sid) override;
+  bool KeepsFileOwners() override;
 };
 
 }  // namespace tw

@@ -290,12 +290,13 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
     request.programFolder = kTidewell;
     request.publisher = Text();
     request.uninstallType = c.type;
+    const Text recordFile = DeleteLeftovers(request).recordFile;
     CleanupRecord record;
-    record.registryBackup = DeleteLeftovers(request).backupFile;
+    ASSERT_TRUE(ReadCleanupRecordFile(recordFile, &record));
     EXPECT_TRUE(m.ValueExists(c.root, c.key, u"v"));
     EXPECT_FALSE(m.ValueExists(c.root, parent, u"gone"));
     m.SetString(c.root, c.key, u"v", u"2");
-    EXPECT_TRUE(RestoreCleanup(record).RegistryRestored());
+    EXPECT_TRUE(RestoreCleanup(recordFile, record, false).RegistryRestored());
     EXPECT_TRUE(m.ValueExists(c.root, parent, u"gone"));
     std::uint32_t type = 0;
     std::string bytes;
@@ -333,8 +334,8 @@ TEST(CleanupKept, TheDefaultValueOfAKeyDeletedAroundKeptEntries) {
     EXPECT_EQ(!keepsDefault, m.KeyExists(lm, key + u"\\Sub"));
     EXPECT_TRUE(report.remainingRegistry.empty());
     CleanupRecord record;
-    record.registryBackup = report.backupFile;
-    EXPECT_TRUE(RestoreCleanup(record).RegistryRestored());
+    ASSERT_TRUE(ReadCleanupRecordFile(report.recordFile, &record));
+    EXPECT_TRUE(RestoreCleanup(report.recordFile, record, false).RegistryRestored());
     EXPECT_TRUE(m.ValueExists(lm, key, u"") && m.ValueExists(lm, key, u"gone"));
     SetPlatform(nullptr);
   }

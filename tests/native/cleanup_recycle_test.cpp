@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "access/registry.h"
 #include "cleanup/backup_restore.h"
 #include "cleanup/cleanup_record.h"
 #include "cleanup/registry_backup.h"
@@ -169,7 +170,10 @@ TEST_F(CleanupRecycle, RecordsAreListedNewestFirst) {
   EXPECT_FALSE(listed.back().readable);
 }
 
-TEST_F(CleanupRecycle, RestoreReadsEveryKeyAndValueTheBackupWrites) {
+// The .reg beside the exact backup is for people and regedit: ordinary
+// names are written as regedit writes them, in the redirected form of the
+// view they were read from.
+TEST_F(CleanupRecycle, TheRegFileWritesEveryOrdinaryKeyAndValue) {
   const HKey lm = win::kHKeyLocalMachine;
   m.SetString(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"", u"default");
   m.SetString(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App\\Sub", u"say \"hi\"\\there", u"line");
@@ -178,23 +182,18 @@ TEST_F(CleanupRecycle, RestoreReadsEveryKeyAndValueTheBackupWrites) {
   RegistryBackup backup(kViewDefault, true);
   ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Vendor\\App"));
   ASSERT_TRUE(backup.AddValue(win::kHKeyCurrentUser, u"Software\\Microsoft\\Windows\\CurrentVersion\\Run", u"AppTray"));
-  std::vector<RestoredRegistryEntry> entries;
-  ASSERT_TRUE(ReadRegFileEntries(backup.FileBytes(), &entries));
-  std::vector<std::string> seen;
-  for (const RestoredRegistryEntry& e : entries)
-    seen.push_back(ToUtf8(e.key) + (e.isValue ? " | " + ToUtf8(e.valueName) : ""));
-  const std::string app = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor\\App";
-  const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-  EXPECT_EQ((std::vector<std::string>{app, app + " | ", app + "\\Sub", app + "\\Sub | say \"hi\"\\there",
-                                      app + "\\Sub | Blob", run, run + " | AppTray"}),
-            seen);
-  EXPECT_FALSE(ReadRegFileEntries("not a reg file", &entries));
+  const std::string reg = ToUtf8(backup.Content());
+  const std::string app = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor\\App";
+  for (const std::string& line :
+       {app + "]\r\n@=\"default\"\r\n", app + "\\Sub]\r\n\"say \\\"hi\\\"\\\\there\"=\"line\"\r\n\"Blob\"=hex:7f,",
+        std::string("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"AppTray\"=\"x\"\r\n")})
+    EXPECT_NE(std::string::npos, reg.find(line)) << line << "\nin\n" << reg;
+  EXPECT_EQ(0, backup.LeftOutOfRegFile());
 }
 
-// A backup comes back in the view it was read from on every machine. From
-// this 32-bit process on 64-bit Windows the redirector would send
-// <Windows>\regedit.exe to SysWOW64's 32-bit regedit, which writes
-// HKLM\SOFTWARE\X into the 32-bit view; the restore starts the native one.
+// A backup comes back in the view it was read from on every machine: from
+// this 32-bit process on 64-bit Windows a key of the 64-bit view goes back
+// there, not into the 32-bit view the process sees by default.
 TEST(CleanupRestore, BackupComesBackInTheViewItWasReadFromOnEveryMachine) {
   const HKey lm = win::kHKeyLocalMachine, cu = win::kHKeyCurrentUser;
   struct Value {
@@ -220,20 +219,28 @@ TEST(CleanupRestore, BackupComesBackInTheViewItWasReadFromOnEveryMachine) {
     for (const Value& v : values) m.SetValue(v.root, v.path, v.name, v.type, v.bytes);
 
     RegistryBackup backup(wow ? kView64 : kViewDefault, false);
+    CleanupRecord record;
     ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\TwRestore\\App"));
+    record.registry.push_back({u"HKLM|SOFTWARE\\TwRestore\\App", u"key", u"deleted"});
     if (wow) {
       ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App"));
+      record.registry.push_back({u"HKLM|SOFTWARE\\Wow6432Node\\TwRestore\\App", u"key", u"deleted"});
     }
     ASSERT_TRUE(backup.AddValue(cu, u"Software\\TwRestore", u"Gone"));
-    CleanupRecord record;
+    record.registry.push_back({u"HKCU|Software\\TwRestore|Gone", u"value", u"deleted"});
     record.registryBackup = WriteBackupFile(backup, BackupFolder(), u"restore");
     ASSERT_FALSE(record.registryBackup.empty());
-    m.RemoveKeyTree(lm, u"SOFTWARE\\TwRestore");
-    if (wow) m.RemoveKeyTree(lm, u"SOFTWARE\\Wow6432Node\\TwRestore");
-    m.RemoveKeyTree(cu, u"Software\\TwRestore");
+    record.registryExact = ExactBackupPathFor(record.registryBackup);
+    const Text recordFile = WriteCleanupRecord(record, BackupFolder(), u"restore");
+    ASSERT_FALSE(recordFile.empty());
+    m.RemoveKeyTree(lm, u"SOFTWARE\\TwRestore\\App");
+    if (wow) m.RemoveKeyTree(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App");
+    // Only the value was the cleanup's: its key stays.
+    ASSERT_TRUE(RegRemoveValue(cu, u"Software\\TwRestore", u"Gone", kViewDefault));
 
-    const RestoreResult result = RestoreCleanup(record);
-    EXPECT_TRUE(result.regeditStarted && result.regeditEnded);
+    CleanupRecord read;
+    ASSERT_TRUE(ReadCleanupRecordFile(recordFile, &read));
+    const RestoreResult result = RestoreCleanup(recordFile, read, false);
     EXPECT_TRUE(result.RegistryRestored());
     for (const Value& v : values) {
       SCOPED_TRACE(ToUtf8(v.path + u"|" + v.name));
@@ -248,17 +255,7 @@ TEST(CleanupRestore, BackupComesBackInTheViewItWasReadFromOnEveryMachine) {
       EXPECT_FALSE(m.ValueExists(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App", u"Count"));
     }
     EXPECT_FALSE(m.ValueExists(lm, u"SOFTWARE\\TwRestore\\App", u"View"));
-    const std::vector<sim::Launch> launches = m.Launches();
-    ASSERT_FALSE(launches.empty());
-    EXPECT_FALSE(m.IsAlive(launches.back().processId));
-    // Through the shell, this process's regedit would be the 32-bit one.
-    if (preset == sim::Preset::Windows10x64) {
-      m.RemoveKeyTree(lm, u"SOFTWARE\\TwRestore");
-      ASSERT_GT(m.ShellExecute(0, u"open", u"C:\\Windows\\regedit.exe", u"/s \"" + record.registryBackup + u"\"", Text()),
-                32);
-      EXPECT_FALSE(m.KeyExists(lm, u"SOFTWARE\\TwRestore\\App"));
-      EXPECT_TRUE(m.ValueExists(lm, u"SOFTWARE\\Wow6432Node\\TwRestore\\App", u"Count"));
-    }
+    EXPECT_TRUE(m.Launches().empty()) << "nothing is started to restore";
     SetPlatform(nullptr);
   }
 }
@@ -306,12 +303,11 @@ TEST(CleanupRecycleLinks, TheShellNeverGetsALinkAndWhatItLeadsToStays) {
   }
 }
 
-// Where the native regedit cannot be named for sure, none is started: with
-// IsWow64Process failing the redirection stays on, and SysWOW64's regedit
-// would write the 64-bit program's HKLM\SOFTWARE\X over its 32-bit twin's
-// values; without the Windows folder "\regedit.exe" names a file at the root
-// of the current drive.
-TEST(CleanupRestore, NoRegeditStartsWhereTheNativeOneCannotBeNamed) {
+// The restore names its view in every call, so a machine whose WOW64 state
+// cannot be asked (IsWow64Process fails) or whose Windows folder cannot be
+// found still gets the 64-bit view's key back there, and the 32-bit twin
+// of another program keeps its values.
+TEST(CleanupRestore, TheViewIsNamedWhereWow64CannotBeAsked) {
   const HKey lm = win::kHKeyLocalMachine;
   const std::string native("\x40\0\0\0", 4), theirs("\x20\0\0\0", 4);
   for (bool wow64Fails : {true, false}) {
@@ -323,21 +319,25 @@ TEST(CleanupRestore, NoRegeditStartsWhereTheNativeOneCannotBeNamed) {
     RegistryBackup backup(kView64, false);
     ASSERT_TRUE(backup.AddKey(lm, u"SOFTWARE\\Vendor\\App"));
     CleanupRecord record;
+    record.registry.push_back({u"HKLM|SOFTWARE\\Vendor\\App", u"key", u"deleted"});
     record.registryBackup = WriteBackupFile(backup, BackupFolder(), u"restore");
     ASSERT_FALSE(record.registryBackup.empty());
+    record.registryExact = ExactBackupPathFor(record.registryBackup);
+    const Text recordFile = WriteCleanupRecord(record, BackupFolder(), u"restore");
     m.RemoveKeyTree(lm, u"SOFTWARE\\Vendor\\App");
     if (wow64Fails) m.SetIsWow64ProcessFails(true);
     else m.SetSpecialFolderUnresolvable(win::kCsidlWindows);
 
-    const RestoreResult result = RestoreCleanup(record);
+    const RestoreResult result = RestoreCleanup(recordFile, record, false);
     EXPECT_TRUE(result.backupFound);
-    EXPECT_FALSE(result.regeditStarted);
+    EXPECT_TRUE(result.RegistryRestored());
     EXPECT_TRUE(m.Launches().empty());
-    EXPECT_FALSE(result.RegistryRestored());
     std::uint32_t type = 0;
     std::string bytes;
     ASSERT_TRUE(m.ReadValue(lm, u"SOFTWARE\\Wow6432Node\\Vendor\\App", u"Bits", &type, &bytes));
     EXPECT_EQ(theirs, bytes);
+    ASSERT_TRUE(m.ReadValue(lm, u"SOFTWARE\\Vendor\\App", u"Bits", &type, &bytes));
+    EXPECT_EQ(native, bytes);
     SetPlatform(nullptr);
   }
 }

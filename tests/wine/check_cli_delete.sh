@@ -7,9 +7,10 @@
 # The files and folders go to the Recycle Bin, which Wine keeps as the
 # host's XDG trash: here the one beside the prefix that every Wine run of
 # the tests gets (XDG_DATA_HOME, set by tw_wine_env), never the user's. They
-# must be found there with their original paths. Then
-# `restore` with the cleanup's record must bring the Run value back through
-# regedit, and `force-remove --permanent` must delete a folder for good,
+# must be found there with their original paths. Then, the program having
+# written its Run value anew ("installed again"), `restore` must leave that
+# value and list it as a conflict, and `restore --overwrite` must bring the
+# old data back; `force-remove --permanent` must delete a folder for good,
 # leaving nothing in the trash.
 #
 # Usage: check_cli_delete.sh tidewell-cli.exe
@@ -110,16 +111,35 @@ python3 "$here/validate_cli_output.py" cleanup-record "$record" || fail "the rec
 python3 "$here/validate_cli_output.py" backups "$work/backups.txt" || fail "backups does not match its schema"
 grep -q '"recycled":[1-9]' "$work/backups.txt" || fail "backups lists no recycled entry"
 
-# restore: regedit imports the backup, and the Run value is there again.
+[[ -f "${backup%.reg}.regjson" ]] || fail "no exact backup beside the .reg"
+python3 "$here/validate_cli_output.py" registry-backup "${backup%.reg}.regjson" ||
+  fail "the exact backup does not match its schema"
+
+# restore after a reinstall: the Run value written anew stays, as a conflict.
+"$wine64" reg add "$run" /v TidewellLeftoversTray /t REG_SZ /d reinstalled /f </dev/null >/dev/null 2>&1 ||
+  fail "cannot write the Run value anew"
 status=0
 "$TW_ROOT/scripts/wine-run.sh" "$cli" restore "$(basename "$record")" >"$work/restore.txt" 2>"$work/err.txt" ||
   status=$?
 cp "$work/restore.txt" "$work/out.txt"
-(( status == 0 )) || fail "restore exited with $status"
+(( status == 1 )) || fail "restore over a value written anew exited with $status, not 1"
+python3 "$here/validate_cli_output.py" restore "$work/restore.txt" || fail "restore does not match its schema"
+grep -q '"result":"conflict"' "$work/restore.txt" || fail "restore lists no conflict"
+grep -q '"conflicts":1' "$work/restore.txt" || fail "restore does not count one conflict"
+value_exists TidewellLeftoversTray && grep -q reinstalled "$work/reg.log" || fail "restore changed the value written anew"
+
+# restore --overwrite: the old data is back.
+status=0
+"$TW_ROOT/scripts/wine-run.sh" "$cli" restore "$(basename "$record")" --overwrite >"$work/restore.txt" \
+  2>"$work/err.txt" || status=$?
+cp "$work/restore.txt" "$work/out.txt"
+(( status == 0 )) || fail "restore --overwrite exited with $status"
 python3 "$here/validate_cli_output.py" restore "$work/restore.txt" || fail "restore does not match its schema"
 grep -q '"registry_restored":1' "$work/restore.txt" || fail "restore did not report the registry restored"
+grep -q '"result":"overwritten"' "$work/restore.txt" || fail "restore --overwrite lists nothing overwritten"
 grep -q 'Tidewell Fixture Leftovers' "$work/restore.txt" || fail "restore lists no path to bring back"
 value_exists TidewellLeftoversTray || fail "restore did not bring the Run value back"
+! grep -q reinstalled "$work/reg.log" || fail "restore --overwrite left the value written anew"
 
 # --permanent: a folder deleted for good, nothing more in the trash.
 perm="$WINEPREFIX/drive_c/Program Files/Tidewell Permanent Check"
@@ -140,4 +160,4 @@ grep -q '"permanent_paths":\["C:' "$work/out.txt" || fail "the report does not l
 "$wine64" reg delete "$run" /v TidewellLeftoversTray /f </dev/null >/dev/null 2>&1 || true
 "$wine64" reg delete "$run" /v TidewellLeftoversNeighbour /f </dev/null >/dev/null 2>&1 || true
 rm -rf "$neighbour" "$backups"
-tw_log "removed end to end into the trash, nothing else touched, restore brought the Run value back, --permanent deleted for good"
+tw_log "removed end to end into the trash, nothing else touched, restore kept the value written anew, --overwrite brought the old one back, --permanent deleted for good"

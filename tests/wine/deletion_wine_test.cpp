@@ -1,10 +1,12 @@
 // The leftover deletion on the real Win32 API in a Wine prefix: a leftover
 // tree with a running executable and registry keys in both views is deleted,
-// its neighbours stay, and the .reg backup brings the registry entries back
-// through the restore, which starts the prefix's native regedit. A tampered list naming the system folder
-// and the Run key is refused.
+// its neighbours stay, and the restore writes the registry entries back from
+// the exact backup, each in its view. Keys whose names spell .reg sections
+// come back as themselves and make nothing else; values written since stay.
+// A tampered list naming the system folder and the Run key is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -14,6 +16,8 @@
 #include "access/folders.h"
 #include "access/registry.h"
 #include "cleanup/backup_restore.h"
+#include "cleanup/cleanup_record.h"
+#include "cleanup/registry_backup.h"
 #include "cleanup/leftover_deletion.h"
 #include "cleanup/state_files.h"
 #include "platform/handles.h"
@@ -109,6 +113,21 @@ const Text kRoot = u"C:\\TidewellDeletionTest\\";
 const Text kKey = u"SOFTWARE\\TidewellDeletionTest";
 const Text kNeighbourKey = u"SOFTWARE\\TidewellDeletionNeighbour";
 const Text kUserKey = u"Software\\TidewellDeletionTest";
+const Text kHostileKey = u"Software\\TidewellHostile";
+
+// The names of every key below `path` (its subtree), as stored.
+void ListKeys(tw::HKey root, const Text& path, std::uint32_t view, int depth, std::vector<Text>* out) {
+  tw::UniqueRegKey key;
+  if (tw::Plat().RegOpenKeyEx(root, path, tw::win::kKeyRead | view, key.put()) != tw::win::kErrorSuccess) return;
+  for (std::uint32_t i = 0;; ++i) {
+    char16_t name[512];
+    std::uint32_t chars = 512;
+    if (tw::Plat().RegEnumKeyEx(key.get(), i, name, &chars) != tw::win::kErrorSuccess) break;
+    const Text sub = path + u"\\" + Text(name, chars);
+    out->push_back(sub);
+    if (depth > 0) ListKeys(root, sub, view, depth - 1, out);
+  }
+}
 
 class WineDeletion : public ::testing::Test {
  protected:
@@ -128,7 +147,22 @@ class WineDeletion : public ::testing::Test {
     }
     tw::RegDeleteKeyTree(kLM, kNeighbourKey, tw::kView64);
     tw::RegDeleteKeyTree(kCU, kUserKey, tw::kView64);
+    tw::RegDeleteKeyTree(kCU, kHostileKey, tw::kView64);
     for (const Text& file : backups_) tw::Plat().DeleteFile(file);
+  }
+
+  // The cleanup's files, removed at the end.
+  void Keep(const tw::DeletionReport& report) {
+    if (report.backupFile.empty()) return;
+    backups_.push_back(report.backupFile);
+    backups_.push_back(tw::ExactBackupPathFor(report.backupFile));
+    backups_.push_back(report.recordFile);
+  }
+
+  static tw::RestoreResult Restore(const Text& recordFile, bool overwrite) {
+    tw::CleanupRecord record;
+    EXPECT_TRUE(tw::ReadCleanupRecordFile(recordFile, &record)) << U8(recordFile);
+    return tw::RestoreCleanup(recordFile, record, overwrite);
   }
 
   std::vector<Text> backups_;
@@ -181,7 +215,7 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   // The caller knows the publisher (no SIConfig.txt is written here).
   request.publisher = u"Tidewell Tests";
   const tw::DeletionReport report = tw::DeleteLeftovers(request);
-  if (!report.backupFile.empty()) backups_.push_back(report.backupFile);
+  Keep(report);
 
   EXPECT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
   EXPECT_EQ(u"All leftovers have been completely removed.", report.message);
@@ -197,16 +231,13 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   EXPECT_FALSE(ReadValue(kCU, kUserKey, 0, u"Gone", &type, &bytes));
   EXPECT_TRUE(ReadValue(kCU, kUserKey, 0, u"Stays", &type, &bytes));
 
-  // The backup, imported by the restore (the native regedit, also from the
-  // 32-bit build, whose bare "regedit.exe" would be the 32-bit one writing
-  // through the 32-bit view), brings everything back.
+  // The restore writes the exact backup back, each entry in its view (also
+  // from the 32-bit build, whose default view is the 32-bit one).
   ASSERT_FALSE(report.backupFile.empty());
   ASSERT_TRUE(Exists(report.backupFile)) << U8(report.backupFile);
   EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(report.backupFile), tw::UpperAscii(ModuleFolder() + u"Backups\\")));
-  tw::CleanupRecord record;
-  record.registryBackup = report.backupFile;
-  const tw::RestoreResult restore = tw::RestoreCleanup(record);
-  EXPECT_TRUE(restore.regeditStarted && restore.regeditEnded) << restore.regeditExitCode;
+  const tw::RestoreResult restore = Restore(report.recordFile, false);
+  EXPECT_EQ("", U8(restore.refusal));
   EXPECT_TRUE(restore.RegistryRestored());
   for (const Expected& e : restored) {
     SCOPED_TRACE(U8(e.path + u"|" + e.name));
@@ -216,6 +247,80 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   }
   // The 32-bit value came back in the 32-bit view only.
   EXPECT_FALSE(ReadValue(kLM, kKey, k64, u"View", &type, &bytes));
+}
+
+// A user's settings key holds subkeys and values whose names, written into
+// a .reg unescaped, would spell sections under HKLM and a service's
+// ImagePath. The .reg leaves them out; the exact backup brings them back as
+// the keys and values they are, and the restore makes no key anywhere else.
+// A value the program wrote again after a reinstall stays, listed as a
+// conflict, until --overwrite.
+TEST_F(WineDeletion, HostileNamesComeBackAsThemselvesAndNewValuesStay) {
+  const Text app = kHostileKey + u"\\App";
+  const Text spell1 = u"x\r\n[HKEY_LOCAL_MACHINE";
+  const Text spell3 = u"TidewellEvil]\r\n\"ImagePath\"=\"C:\\Users\\Public\\x.exe\"\r\n[-HKEY_LOCAL_MACHINE";
+  const Text chain = app + u"\\" + spell1 + u"\\SOFTWARE\\" + spell3;
+  const Text valueName = u"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TidewellEvil2]\r\n\"a\"=\"b\"";
+  const std::vector<Expected> values = {
+      {kCU, app, 0, valueName, tw::win::kRegSz, Utf16Bytes(u"c\r\n[d]")},
+      {kCU, chain, 0, u"", tw::win::kRegExpandSz, Utf16Bytes(u"%x%")},
+      {kCU, app + u"\\ lead and trail ", 0, u" \"q\" ", tw::win::kRegBinary, std::string("\0\x01\xff", 3)},
+      {kCU, app + u"\\Settings", 0, u"Version", tw::win::kRegSz, Utf16Bytes(u"1")},
+  };
+  for (const Expected& e : values) SetValue(e.root, e.path, e.view, e.name, e.type, e.bytes);
+  std::vector<Text> before, machineBefore;
+  ListKeys(kCU, kHostileKey, 0, 8, &before);
+  for (std::uint32_t view : {k64, k32}) ListKeys(kLM, u"SOFTWARE", view, 0, &machineBefore);
+
+  tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
+  tw::DeletionRequest request;
+  request.registry = {u"HKCU|" + app};
+  request.programFolder = kRoot;
+  request.uninstallType = 1;
+  request.programName = u"Hostile Names";
+  request.publisher = u"Tidewell Tests";
+  const tw::DeletionReport report = tw::DeleteLeftovers(request);
+  Keep(report);
+  ASSERT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
+  ASSERT_FALSE(KeyExists(kCU, app, 0));
+
+  std::string reg;
+  ASSERT_TRUE(tw::Plat().ReadFileBytes(report.backupFile, &reg));
+  const std::string text = U8(Text(reinterpret_cast<const char16_t*>(reg.data() + 2), (reg.size() - 2) / 2));
+  EXPECT_EQ(std::string::npos, text.find("TidewellEvil")) << text;
+  EXPECT_NE(std::string::npos, text.find("; A key is left out here")) << text;
+
+  // The program is installed again and writes its version anew.
+  SetValue(kCU, app + u"\\Settings", 0, u"Version", tw::win::kRegSz, Utf16Bytes(u"2"));
+  tw::RestoreResult restore = Restore(report.recordFile, false);
+  EXPECT_EQ("", U8(restore.refusal));
+  EXPECT_EQ(1u, restore.Conflicts());
+  std::uint32_t type = 0;
+  std::string bytes;
+  ASSERT_TRUE(ReadValue(kCU, app + u"\\Settings", 0, u"Version", &type, &bytes));
+  EXPECT_EQ(Utf16Bytes(u"2"), bytes);
+  for (const Expected& e : values) {
+    if (e.name == u"Version") continue;
+    SCOPED_TRACE(U8(e.path + u"|" + e.name));
+    ASSERT_TRUE(ReadValue(e.root, e.path, e.view, e.name, &type, &bytes));
+    EXPECT_EQ(e.type, type);
+    EXPECT_EQ(e.bytes, bytes);
+  }
+  std::vector<Text> after, machineAfter;
+  ListKeys(kCU, kHostileKey, 0, 8, &after);
+  for (std::uint32_t view : {k64, k32}) ListKeys(kLM, u"SOFTWARE", view, 0, &machineAfter);
+  for (std::vector<Text>* list : {&before, &after, &machineBefore, &machineAfter}) std::sort(list->begin(), list->end());
+  EXPECT_EQ(before, after);
+  EXPECT_EQ(machineBefore, machineAfter);
+  for (std::uint32_t view : {k64, k32}) {
+    EXPECT_FALSE(KeyExists(kLM, u"SOFTWARE\\TidewellEvil", view));
+    EXPECT_FALSE(KeyExists(kLM, u"SOFTWARE\\TidewellEvil2", view));
+  }
+
+  restore = Restore(report.recordFile, true);
+  EXPECT_TRUE(restore.RegistryRestored());
+  ASSERT_TRUE(ReadValue(kCU, app + u"\\Settings", 0, u"Version", &type, &bytes));
+  EXPECT_EQ(Utf16Bytes(u"1"), bytes);
 }
 
 TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {

@@ -9,7 +9,8 @@ KIND names the command whose output FILE holds:
     the plan of a dry run), each against its own schema, in that order;
   pending: the pending uninstall; pending-delete: its deletion report (or plan);
   export-json: the whole file (the export's JSON document);
-  cleanup-record: the whole file (a record in the Backups folder).
+  cleanup-record: the whole file (a record in the Backups folder);
+  registry-backup: the whole file (an exact backup, .regjson, in the Backups folder).
 Exits 1 and names every line that fails; a file without a single line fails too.
 """
 import json
@@ -55,7 +56,7 @@ def main():
     validators = load_validators()
     text = pathlib.Path(file).read_text(encoding="utf-8")
     failures, checked = [], 0
-    if kind in ("export-json", "cleanup-record"):
+    if kind in ("export-json", "cleanup-record", "registry-backup"):
         documents = [(1, json.loads(text), kind)]
     else:
         documents = []
