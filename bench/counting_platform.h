@@ -214,6 +214,10 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.HasRecycleBin(root);
   }
+  bool GetVolumeName(const Text& root, Text* volumeName) override {
+    ++files_;
+    return inner_.GetVolumeName(root, volumeName);
+  }
   // Shell links count as file calls; environment strings are not counted.
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override {
     files_ += paths.size();

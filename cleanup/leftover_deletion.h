@@ -137,7 +137,13 @@ Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms, std::size
 Text DeletionWithheldMessage();
 // " 2 files or folders could not go to the Recycle Bin and were deleted for
 // good." (empty for 0).
-Text DeletionPermanentSentence(std::size_t permanent);   // leftovers of Microsoft's programs are not removed
+Text DeletionPermanentSentence(std::size_t permanent);
+// What the plan will delete for good although the deletion recycles (the
+// Recycle Bin is off, or too small for it), said before the user confirms:
+// "1 file or folder cannot go to the Recycle Bin and will be deleted for
+// good: D:\Data (its drive has no Recycle Bin)." Empty when there is none,
+// and for a deletion that is withheld or deletes everything for good anyway.
+Text ForGoodWarning(const DeletionPlan& plan);   // leftovers of Microsoft's programs are not removed
 // "3 files or folders and 1 registry entry could not be removed. ..."
 Text DeletionIncompleteMessage(std::size_t paths, std::size_t registry, std::size_t refused, bool backupFailed,
                                const Text& backupFolder);

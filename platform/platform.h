@@ -386,6 +386,11 @@ class Platform {
   // drives) the shell with FOF_NOCONFIRMATION deletes for good and still
   // reports success.
   virtual bool HasRecycleBin(const Text& root) = 0;
+  // GetVolumeNameForVolumeMountPointW(root): the volume's GUID path,
+  // "\\?\Volume{...}\", whose "{...}" names the volume's Recycle Bin
+  // settings under Explorer's BitBucket\Volume key. False when the drive has
+  // no such name (a network drive, a drive that does not exist).
+  virtual bool GetVolumeName(const Text& root, Text* volumeName) = 0;
 
   // ---- Shell links and environment strings (shell32, ole32, kernel32).
   // The targets of shortcut files, one per path in `paths` order: for each,

@@ -58,11 +58,13 @@ const char kHelp[] =
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
     "  uninstall NAME --delete-leftovers [--yes] [--keep PATH]... [--dry-run]\n"
-    "            [--permanent] [--include-name-matches]\n"
+    "            [--permanent | --recycle-only] [--include-name-matches]\n"
     "           The same, then delete the leftovers (asking first unless --yes)\n"
     "           and print what was removed, what remains and what was kept.\n"
     "           Files and folders go to the Recycle Bin (--permanent: deleted\n"
-    "           for good). A registry backup (.reg) is written to the Backups\n"
+    "           for good). What the Recycle Bin will not keep (it is off, or\n"
+    "           too small) is said first and deleted for good, or kept with\n"
+    "           --recycle-only. A registry backup (.reg) is written to the Backups\n"
     "           folder beside the program first, and a record of the cleanup\n"
     "           (.json) beside it. The folders of the other listed programs are\n"
     "           kept. --keep PATH keeps a file, a folder (with everything in it)\n"
@@ -73,13 +75,14 @@ const char kHelp[] =
     "           Data folders and settings keys found by the program's names\n"
     "           alone (evidence \"name\") are kept unless --include-name-matches.\n"
     "  force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
-    "            [--include-name-matches]\n"
+    "            [--recycle-only] [--include-name-matches]\n"
     "           Trace the folder DIR (refused for system and shared folders),\n"
     "           print the leftovers and delete them as above.\n"
     "  pending  Show the uninstall that waits for its leftovers to be deleted\n"
     "           (the state files beside the program) as JSON; exit code 1 when\n"
     "           none is pending.\n"
     "  pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
+    "            [--recycle-only]\n"
     "           Finish it as Delete Leftovers on the leftovers page does: what\n"
     "           the user kept before stays kept, and what cannot be removed\n"
     "           stays pending.\n"
@@ -481,6 +484,8 @@ struct DeleteOptions {
   bool yes = false;
   bool dryRun = false;
   bool permanent = false;
+  // Nothing for good: what the Recycle Bin will not keep stays, as kept.
+  bool recycleOnly = false;
   // Entries found by their names alone are deleted too (otherwise kept, as
   // the unticked rows that show them).
   bool includeNameMatches = false;
@@ -500,6 +505,8 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       options->dryRun = true;
     } else if (args[i] == u"--permanent") {
       options->permanent = true;
+    } else if (args[i] == u"--recycle-only") {
+      options->recycleOnly = true;
     } else if (args[i] == u"--include-name-matches") {
       options->includeNameMatches = true;
     } else if (args[i] == u"--keep") {
@@ -520,6 +527,10 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       rest->push_back(args[i]);
     }
   }
+  if (options->permanent && options->recycleOnly) {
+    err << "tidewell-cli: --permanent and --recycle-only exclude each other\n";
+    return false;
+  }
   return true;
 }
 
@@ -533,6 +544,7 @@ std::string PlanEntriesJson(const std::vector<PlanEntry>& entries) {
                 .Add("action", FromUtf8(PlanActionName(e.action)))
                 .Add("reason", e.reason)
                 .Add("exists", std::int64_t(e.exists ? 1 : 0))
+                .Add("for_good_reason", e.forGoodReason)
                 .str();
   }
   return json + "]";
@@ -548,6 +560,7 @@ std::string PlanJson(const DeletionPlan& plan) {
       .Add("publisher", plan.publisher)
       .Add("uninstall_type", std::int64_t(plan.uninstallType))
       .Add("permanent", std::int64_t(plan.permanent ? 1 : 0))
+      .Add("recycle_only", std::int64_t(plan.recycleOnly ? 1 : 0))
       .AddRaw("files_folders", PlanEntriesJson(plan.paths))
       .AddRaw("registry", PlanEntriesJson(plan.registry))
       .str();
@@ -560,11 +573,15 @@ int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool 
                     std::ostream& err) {
   request.keep.insert(request.keep.end(), options.keep.begin(), options.keep.end());
   request.permanent = options.permanent;
+  request.recycleOnly = options.recycleOnly;
   const DeletionPlan plan = PlanDeletion(request);
   if (options.dryRun) {
     out << PlanJson(plan) << "\n";
     return plan.block == PlanBlock::kNone ? 0 : 1;
   }
+  // Said first, also with --yes: what will not go to the Recycle Bin.
+  const Text forGood = ForGoodWarning(plan);
+  if (!forGood.empty()) err << "tidewell-cli: " << OneLine(forGood) << "\n";
   if (!options.yes && !AskYesNo(u"Are you sure you want to delete all leftovers?")) {
     out << JsonObject().Add("deleted", std::int64_t(0)).str() << "\n";
     return 1;
@@ -622,7 +639,8 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   }
   if (bad || name.empty() ||
       (!deleteLeftovers &&
-       (options.yes || options.dryRun || options.permanent || options.includeNameMatches || !options.keep.empty()))) {
+       (options.yes || options.dryRun || options.permanent || options.recycleOnly || options.includeNameMatches ||
+        !options.keep.empty()))) {
     err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run] "
            "[--permanent] [--include-name-matches]]\n";
     return kUsageError;
@@ -730,7 +748,7 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   const bool remove = rest.size() == 1 && rest[0] == u"--delete";
   if (!(rest.empty() || remove) || options.includeNameMatches ||
-      (!remove && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
+      (!remove && (options.yes || options.dryRun || options.permanent || options.recycleOnly || !options.keep.empty()))) {
     err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
     return kUsageError;
   }

@@ -309,6 +309,7 @@ class SimMachine : public Platform {
   // Recycle Bin (sim_recycle_bin.cpp).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
   bool HasRecycleBin(const Text& root) override;
+  bool GetVolumeName(const Text& root, Text* volumeName) override;
   // Shell links and environment strings (sim_shell_links.cpp).
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
   bool CreateShortcut(const Text& path, const Text& target) override;

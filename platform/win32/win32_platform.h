@@ -92,6 +92,7 @@ class Win32Platform : public Platform {
   // Recycle Bin (shell.cpp, its last block).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
   bool HasRecycleBin(const Text& root) override;
+  bool GetVolumeName(const Text& root, Text* volumeName) override;
   // Shell links and environment strings (shell_links.cpp).
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
   bool CreateShortcut(const Text& path, const Text& target) override;
