@@ -1,5 +1,7 @@
 #include "cleanup/backup_restore.h"
 
+#include "cleanup/task_service_backup.h"
+
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
@@ -145,6 +147,7 @@ RestoreResult RestoreCleanup(const CleanupRecord& record) {
     if (e.result == u"recycled") result.fromRecycleBin.push_back(e.entry);
     if (e.result == u"deleted") result.deletedForGood.push_back(e.entry);
   }
+  result.servicesTasks = RestoreServicesTasks(record);
   if (record.registryBackup.empty()) return result;
   std::string bytes;
   if (!Plat().ReadFileBytes(record.registryBackup, &bytes) || !ReadRegFileEntries(bytes, &result.registry)) {

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "access/folders.h"
+#include "cleanup/json_text.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -12,45 +13,6 @@ namespace tw {
 namespace {
 
 using nlohmann::json;
-
-bool HasLoneSurrogate(const Text& text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-        ++i;
-        continue;
-      }
-      return true;
-    }
-    if (c >= 0xDC00 && c <= 0xDFFF) return true;
-  }
-  return false;
-}
-
-void PutText(json& object, const char* key, const Text& text) {
-  object[key] = ToUtf8(text);
-  if (!HasLoneSurrogate(text)) return;
-  json units = json::array();
-  for (char16_t c : text) units.push_back(static_cast<unsigned>(c));
-  object[std::string(key) + "_utf16"] = units;
-}
-
-bool GetText(const json& object, const char* key, Text* text) {
-  const auto exact = object.find(std::string(key) + "_utf16");
-  if (exact != object.end() && exact->is_array()) {
-    text->clear();
-    for (const json& unit : *exact) {
-      if (!unit.is_number_unsigned() || unit.get<unsigned>() > 0xFFFF) return false;
-      text->push_back(static_cast<char16_t>(unit.get<unsigned>()));
-    }
-    return true;
-  }
-  const auto it = object.find(key);
-  if (it == object.end() || !it->is_string()) return false;
-  *text = FromUtf8(it->get<std::string>());
-  return true;
-}
 
 json EntriesJson(const std::vector<RecordEntry>& entries) {
   json list = json::array();
@@ -102,6 +64,7 @@ std::string CleanupRecordJson(const CleanupRecord& record) {
   doc["uninstall_type"] = record.uninstallType;
   doc["permanent"] = record.permanent;
   PutText(doc, "registry_backup", record.registryBackup);
+  PutText(doc, "services_tasks_backup", record.servicesTasksBackup);
   doc["files_folders"] = EntriesJson(record.paths);
   doc["registry"] = EntriesJson(record.registry);
   return doc.dump(2) + "\n";
@@ -122,6 +85,9 @@ bool ParseCleanupRecord(const std::string& text, CleanupRecord* record) {
     return false;
   parsed.uninstallType = type->get<int>();
   parsed.permanent = permanent->get<bool>();
+  // Records written before services and tasks were saved have no such field.
+  if (doc.contains("services_tasks_backup") && !GetText(doc, "services_tasks_backup", &parsed.servicesTasksBackup))
+    return false;
   const auto paths = doc.find("files_folders");
   const auto registry = doc.find("registry");
   if (paths == doc.end() || registry == doc.end() || !ParseEntries(*paths, &parsed.paths) ||
@@ -135,7 +101,8 @@ Text FreeBackupStem(const Text& folder, const Text& wanted) {
   const Text dir = WithTrailingBackslash(folder);
   for (int n = 1; n < 1000; ++n) {
     const Text stem = n == 1 ? wanted : wanted + u" (" + FromUtf8(std::to_string(n)) + u")";
-    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + u".json")) return stem;
+    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + u".json") && !Exists(dir + stem + kServicesTasksSuffix))
+      return stem;
   }
   return Text();
 }

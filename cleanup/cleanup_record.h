@@ -7,10 +7,13 @@
 //   {"format": 1, "program": "...", "time": "2026-12-09 10-45-00",
 //    "uninstall_type": 0 or 1, "permanent": false,
 //    "registry_backup": "C:\...\Backups\2026-12-09 10-45-00 App.reg" or "",
+//    "services_tasks_backup": "C:\...\Backups\2026-12-09 10-45-00 App.services-tasks" or ""
+//      (absent from records of earlier versions),
 //    "files_folders": [{"entry": "C:\...", "kind": "folder", "result": "recycled"}, ...],
 //    "registry": [{"entry": "HKLM|SOFTWARE\Vendor\App", "kind": "key", "result": "deleted"}, ...]}
 // Results: "recycled" (in the Recycle Bin), "deleted" (for good; a registry
-// entry is then in the .reg backup), "kept" (by the user, or for another
+// entry is then in the .reg backup, a service or a task in the
+// services_tasks_backup), "kept" (by the user, or for another
 // listed program), "refused" (protected, withheld, or not a registry line),
 // "not removed" (still there), "absent" (was not there to begin with).
 //
@@ -41,6 +44,9 @@ struct CleanupRecord {
   int uninstallType = 0;
   bool permanent = false;
   Text registryBackup;  // full path, empty when none was written
+  // The saved services and scheduled tasks (cleanup/task_service_backup.h),
+  // full path, empty when none was saved.
+  Text servicesTasksBackup;
   std::vector<RecordEntry> paths;
   std::vector<RecordEntry> registry;
 };
@@ -53,7 +59,10 @@ bool ParseCleanupRecord(const std::string& json, CleanupRecord* record);
 // empty when it could not be written.
 Text WriteCleanupRecord(const CleanupRecord& record, const Text& folder, const Text& stem);
 
-// A file stem in `folder` that neither "<stem>.reg" nor "<stem>.json" uses
+// The file name ending of the saved services and tasks of a cleanup.
+constexpr const char16_t* kServicesTasksSuffix = u".services-tasks";
+
+// A file stem in `folder` that neither "<stem>.reg", "<stem>.json" nor "<stem>.services-tasks" uses
 // yet: `wanted`, else `wanted (2)`, `wanted (3)` ...; empty when none is free.
 Text FreeBackupStem(const Text& folder, const Text& wanted);
 

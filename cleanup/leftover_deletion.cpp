@@ -13,6 +13,7 @@
 #include "cleanup/deletion_plan.h"
 #include "cleanup/path_removal.h"
 #include "cleanup/registry_backup.h"
+#include "cleanup/task_service_backup.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -404,12 +405,43 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
           registryAllowed = false;
         }
       }
-      // Services and scheduled tasks, through their managers.
+      // Services and scheduled tasks are saved whole first (the .reg
+      // backup holds a service's key, which Windows reads only when it
+      // starts, and no task at all); one that cannot be saved stays.
+      ServicesTasksBackup managedBackup;
+      std::vector<bool> saved(plan.registry.size(), false);
       for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
         const PlanEntry& e = plan.registry[i];
         if (!isDelete(e) || (e.kind != PlanKind::kService && e.kind != PlanKind::kTask) || parts[i].root == 0) continue;
         const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
         if (!ManagedEntryExists(managed)) continue;
+        Text reason;
+        if (managed.kind == ManagedKind::kService) {
+          SavedService service;
+          saved[i] = SaveService(managed.name, &service, &reason);
+          if (saved[i]) managedBackup.services.push_back(service);
+        } else if (managed.kind == ManagedKind::kScheduledTask) {
+          SavedTask task;
+          saved[i] = SaveTask(managed.name, &task, &reason);
+          if (saved[i]) managedBackup.tasks.push_back(task);
+        }
+        if (!saved[i]) report.notRemovedReasons.push_back({e.entry, reason + u", so it was not removed"});
+      }
+      if (!managedBackup.Empty()) {
+        record.servicesTasksBackup = WriteServicesTasksBackup(managedBackup, BackupFolder(), stem);
+        for (std::size_t i = 0; i < saved.size() && record.servicesTasksBackup.empty(); ++i) {
+          if (!saved[i]) continue;
+          saved[i] = false;
+          report.notRemovedReasons.push_back(
+              {plan.registry[i].entry, u"its saved definition could not be written to " + BackupFolder() +
+                                           u", so it was not removed"});
+        }
+      }
+      // Then removed through their managers.
+      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
+        const PlanEntry& e = plan.registry[i];
+        if (!saved[i]) continue;
+        const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
         const ManagedRemoval removal = RemoveManagedEntry(managed);
         if (!removal.done) report.notRemovedReasons.push_back({e.entry, removal.reason});
       }

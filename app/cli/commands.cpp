@@ -846,6 +846,20 @@ int BackupsCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
+std::string ServicesTasksRestoredJson(const std::vector<ServiceTaskRestore>& results) {
+  std::string json = "[";
+  for (const ServiceTaskRestore& r : results) {
+    if (json.size() > 1) json += ",";
+    json += JsonObject()
+                .Add("entry", r.entry)
+                .Add("restored", std::int64_t(r.restored ? 1 : 0))
+                .Add("started", std::int64_t(r.started ? 1 : 0))
+                .Add("detail", r.detail)
+                .str();
+  }
+  return json + "]";
+}
+
 int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2 || StartsWith(args[1], u"--") || Trim(args[1]).empty()) {
     err << "tidewell-cli: usage: restore RECORD\n";
@@ -880,12 +894,20 @@ int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
              .Add("registry_restored", std::int64_t(result.RegistryRestored() ? 1 : 0))
              .AddRaw("restore_from_recycle_bin", JsonArray(result.fromRecycleBin))
              .AddRaw("deleted_for_good", JsonArray(result.deletedForGood))
+             .AddRaw("services_tasks", ServicesTasksRestoredJson(result.servicesTasks))
              .str()
       << "\n";
+  bool servicesTasksBack = true;
+  for (const ServiceTaskRestore& r : result.servicesTasks) {
+    if (r.restored && r.detail.empty()) continue;
+    servicesTasksBack = servicesTasksBack && r.restored;
+    err << "tidewell-cli: " << ToUtf8(r.entry) << ": " << (r.restored ? "restored, but " : "not restored: ")
+        << OneLine(r.detail) << "\n";
+  }
   const bool backupMissing = !record.registryBackup.empty() && !result.backupFound;
   if (backupMissing) err << "tidewell-cli: the registry backup " << ToUtf8(record.registryBackup) << " cannot be read\n";
   else if (!result.RegistryRestored()) err << "tidewell-cli: not every registry entry of the backup exists again\n";
-  return !backupMissing && result.RegistryRestored() ? 0 : 1;
+  return !backupMissing && result.RegistryRestored() && servicesTasksBack ? 0 : 1;
 }
 
 int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {

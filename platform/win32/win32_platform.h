@@ -108,6 +108,12 @@ class Win32Platform : public Platform {
   long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override;
   long FindScheduledTask(const Text& path) override;
   long DeleteScheduledTask(const Text& path) override;
+  long GetScheduledTaskXml(const Text& path, Text* xml) override;
+  long RegisterScheduledTask(const Text& path, const Text& xml) override;
+  bool QueryServiceConfig(ServiceHandle service, ServiceConfig* config) override;
+  ServiceHandle CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                              bool* complete) override;
+  bool StartService(ServiceHandle service) override;
 };
 
 }  // namespace tw
