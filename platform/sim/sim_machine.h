@@ -235,6 +235,8 @@ class SimMachine : public Platform {
   // Scheduler document with one Exec action per program; RegisterTask reads
   // the programs back from the <Command> elements of the XML it is given.
   Text ScheduledTaskXml(const Text& path) const;
+  // A scheduler whose IRegisteredTask::get_Xml answers E_NOTIMPL.
+  void SetTaskXmlUnreadable(bool unreadable);
   // No Task Scheduler 2.0 (Windows XP): every call fails with REGDB_E_CLASSNOTREG.
   void SetTaskSchedulerMissing(bool missing);
 
@@ -476,6 +478,7 @@ class SimMachine : public Platform {
   std::vector<Text> serviceCalls_;
   std::vector<SimTask> tasks_;
   bool taskSchedulerMissing_ = false;
+  bool taskXmlUnreadable_ = false;
 
   mutable std::mutex mutex_;
   Bitness bitness_ = Bitness::Wow64;

@@ -339,10 +339,16 @@ Text SimMachine::ScheduledTaskXml(const Text& path) const {
   return Text();
 }
 
+void SimMachine::SetTaskXmlUnreadable(bool unreadable) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  taskXmlUnreadable_ = unreadable;
+}
+
 long SimMachine::GetScheduledTaskXml(const Text& path, Text* xml) {
   xml->clear();
   std::lock_guard<std::mutex> lock(mutex_);
   if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
+  if (taskXmlUnreadable_) return win::kENotImpl;
   const Text form = TaskPathForm(path);
   for (const SimTask& task : tasks_) {
     if (!EqualNoCase(task.task.path, form)) continue;
