@@ -3,10 +3,11 @@
 // said yes. It runs on the calling thread to its end and asks nothing.
 //
 // It works from the plan of cleanup/deletion_plan.h, in this order: a .reg
-// backup of the registry entries about to go, services stopped and deleted
-// through the service control manager and scheduled tasks deleted through
-// the Task Scheduler (access/services.h; a service that will not stop or be
-// deleted stays, and the report says why), running leftover executables
+// backup of the registry entries about to go, services and scheduled tasks
+// saved whole (cleanup/task_service_backup.h), then services stopped and
+// deleted through the service control manager and scheduled tasks deleted
+// through the Task Scheduler (access/services.h; one that could not be
+// saved, or will not stop or be deleted, stays, and the report says why), running leftover executables
 // terminated and deleted, then every folder and file to delete in list order
 // (folders first, so a folder goes as a whole tree, or around what is kept
 // in it), then the other registry lines in row order, then a look at what
@@ -14,7 +15,9 @@
 // (cleanup/cleanup_record.h), and the pending-uninstall state files removed
 // when nothing to delete does. Files and folders go to the Recycle Bin
 // (cleanup/path_removal.h) unless the plan says for good; what the Recycle
-// Bin holds counts as removed. For a 64-bit program (uninstall type 1) the file work runs
+// Bin holds counts as removed; what the bin will not keep was counted as
+// deleted for good by the plan (ForGoodWarning says it before the question),
+// and with the plan's recycleOnly it stays, as kept. For a 64-bit program (uninstall type 1) the file work runs
 // with the thread's file-system redirection off and the registry work in the
 // 64-bit view.
 //
