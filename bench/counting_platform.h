@@ -215,6 +215,10 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.HasRecycleBin(root);
   }
+  bool GetVolumeName(const Text& root, Text* volumeName) override {
+    ++files_;
+    return inner_.GetVolumeName(root, volumeName);
+  }
   // Shell links count as file calls; environment strings are not counted.
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override {
     files_ += paths.size();
@@ -249,9 +253,21 @@ class CountingPlatform : public Platform {
     ++files_;
     return inner_.GetFileOwnerSid(path, sid);
   }
+  bool QueryServiceConfig(ServiceHandle service, ServiceConfig* config) override {
+    return inner_.QueryServiceConfig(service, config);
+  }
+  ServiceHandle CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                              bool* complete) override {
+    return inner_.CreateService(manager, name, config, complete);
+  }
+  bool StartService(ServiceHandle service) override { return inner_.StartService(service); }
   long EnumScheduledTasks(std::vector<ScheduledTask>* tasks) override { return inner_.EnumScheduledTasks(tasks); }
   long FindScheduledTask(const Text& path) override { return inner_.FindScheduledTask(path); }
   long DeleteScheduledTask(const Text& path) override { return inner_.DeleteScheduledTask(path); }
+  long GetScheduledTaskXml(const Text& path, Text* xml) override { return inner_.GetScheduledTaskXml(path, xml); }
+  long RegisterScheduledTask(const Text& path, const Text& xml) override {
+    return inner_.RegisterScheduledTask(path, xml);
+  }
 
  private:
   Platform& inner_;

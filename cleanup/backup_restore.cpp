@@ -1,5 +1,6 @@
 #include "cleanup/backup_restore.h"
 
+#include "cleanup/task_service_backup.h"
 #include "access/registry.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/deletion_plan.h"
@@ -153,6 +154,7 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
   }
   const Text folder = BackupFolder();
   if (!MayRestoreFrom(recordPath, folder, &result.refusal)) return result;
+  result.servicesTasks = RestoreServicesTasks(record);
   if (record.registryExact.empty()) {
     result.regFileOnly = !record.registryBackup.empty();
     return result;

@@ -9,6 +9,7 @@
 
 #include "access/text_rules.h"
 #include "cleanup/cleanup_record.h"
+#include "cleanup/task_service_backup.h"
 
 namespace tw {
 
@@ -40,6 +41,9 @@ struct RestoreResult {
   std::vector<RestoredRegistryEntry> registry;  // every key and value of the exact backup
   TextList fromRecycleBin;  // original paths of what went to the Recycle Bin
   TextList deletedForGood;  // what cannot come back
+  // Services and scheduled tasks registered again through their managers
+  // (cleanup/task_service_backup.h).
+  std::vector<ServiceTaskRestore> servicesTasks;
   // Every entry of the backup is there again as it was (true when there was
   // no backup); false when anything was refused.
   bool RegistryRestored() const;

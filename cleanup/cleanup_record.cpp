@@ -67,6 +67,7 @@ std::string CleanupRecordJson(const CleanupRecord& record) {
   PutJsonText(doc, "registry_backup", record.registryBackup);
   PutJsonText(doc, "registry_exact", record.registryExact);
   doc["user_sid"] = ToUtf8(record.userSid);
+  PutJsonText(doc, "services_tasks_backup", record.servicesTasksBackup);
   doc["files_folders"] = EntriesJson(record.paths);
   doc["registry"] = EntriesJson(record.registry);
   return doc.dump(2) + "\n";
@@ -90,6 +91,9 @@ bool ParseCleanupRecord(const std::string& text, CleanupRecord* record) {
     return false;
   parsed.uninstallType = type->get<int>();
   parsed.permanent = permanent->get<bool>();
+  // Records written before services and tasks were saved have no such field.
+  if (doc.contains("services_tasks_backup") && !GetJsonText(doc, "services_tasks_backup", &parsed.servicesTasksBackup))
+    return false;
   const auto paths = doc.find("files_folders");
   const auto registry = doc.find("registry");
   if (paths == doc.end() || registry == doc.end() || !ParseEntries(*paths, &parsed.paths) ||
@@ -108,7 +112,8 @@ Text FreeBackupStem(const Text& folder, const Text& wanted) {
   const Text dir = WithTrailingBackslash(folder);
   for (int n = 1; n < 1000; ++n) {
     const Text stem = n == 1 ? wanted : wanted + u" (" + FromUtf8(std::to_string(n)) + u")";
-    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + kExactBackupExtension) && !Exists(dir + stem + u".json"))
+    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + kExactBackupExtension) && !Exists(dir + stem + u".json") &&
+        !Exists(dir + stem + kServicesTasksSuffix))
       return stem;
   }
   return Text();

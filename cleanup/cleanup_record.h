@@ -9,13 +9,16 @@
 //    "registry_backup": "C:\...\Backups\2026-12-09 10-45-00 App.reg" or "",
 //    "registry_exact": "C:\...\Backups\2026-12-09 10-45-00 App.regjson" or "",
 //    "user_sid": "S-1-5-21-...",
+//    "services_tasks_backup": "C:\...\Backups\2026-12-09 10-45-00 App.services-tasks" or ""
+//      (absent from records of earlier versions),
 //    "files_folders": [{"entry": "C:\...", "kind": "folder", "result": "recycled"}, ...],
 //    "registry": [{"entry": "HKLM|SOFTWARE\Vendor\App", "kind": "key", "result": "deleted"}, ...]}
 // "registry_exact" is the exact backup a restore reads (cleanup/exact_backup.h;
 // records of older versions have only the .reg and no such field);
 // "user_sid" the user whose hive HKCU was.
 // Results: "recycled" (in the Recycle Bin), "deleted" (for good; a registry
-// entry is then in the backup), "kept" (by the user, or for another
+// entry is then in the backup, a service or a task in the
+// services_tasks_backup), "kept" (by the user, or for another
 // listed program), "refused" (protected, withheld, or not a registry line),
 // "not removed" (still there), "absent" (was not there to begin with).
 //
@@ -45,6 +48,9 @@ struct CleanupRecord {
   Text registryBackup;  // full path, empty when none was written
   Text registryExact;   // full path of the exact backup, empty when none was written
   Text userSid;         // the user the cleanup ran as
+  // The saved services and scheduled tasks (cleanup/task_service_backup.h),
+  // full path, empty when none was saved.
+  Text servicesTasksBackup;
   std::vector<RecordEntry> paths;
   std::vector<RecordEntry> registry;
 };
@@ -60,7 +66,10 @@ bool ReadCleanupRecordFile(const Text& path, CleanupRecord* record);
 // empty when it could not be written.
 Text WriteCleanupRecord(const CleanupRecord& record, const Text& folder, const Text& stem);
 
-// A file stem in `folder` that neither "<stem>.reg" nor "<stem>.json" uses
+// The file name ending of the saved services and tasks of a cleanup.
+constexpr const char16_t* kServicesTasksSuffix = u".services-tasks";
+
+// A file stem in `folder` that neither "<stem>.reg", "<stem>.json" nor "<stem>.services-tasks" uses
 // yet: `wanted`, else `wanted (2)`, `wanted (3)` ...; empty when none is free.
 Text FreeBackupStem(const Text& folder, const Text& wanted);
 

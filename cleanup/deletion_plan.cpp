@@ -9,6 +9,7 @@
 #include "access/registry.h"
 #include "access/services.h"
 #include "cleanup/deletion_guard.h"
+#include "cleanup/recycle_bin_limits.h"
 #include "cleanup/registry_backup.h"
 #include "cleanup/state_files.h"
 #include "cleanup/still_existing.h"
@@ -212,6 +213,7 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
   plan.uninstallType = request.uninstallType;
   plan.programName = request.programName;
   plan.permanent = request.permanent;
+  plan.recycleOnly = request.recycleOnly && !request.permanent;
   const bool view64 = request.uninstallType == 1;
 
   // ---- What withholds the whole deletion.
@@ -375,6 +377,18 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
       }
     }
     entry.exists = PathExists(entry.entry);
+    if (entry.action == PlanAction::kDelete && entry.exists && !request.permanent) {
+      // Counted before anything is deleted, so that the question can say it.
+      const Text why = RecycleBinRefusal(entry.entry);
+      if (!why.empty() && request.recycleOnly) {
+        entry.action = PlanAction::kKeep;
+        entry.keptByUser = true;
+        entry.keptInside = 0;
+        entry.reason = u"cannot go to the Recycle Bin (" + why + u"), and nothing is to be deleted for good";
+      } else {
+        entry.forGoodReason = why;
+      }
+    }
     plan.paths.push_back(entry);
   }
 

@@ -59,6 +59,9 @@ struct DeletionRequest {
   std::optional<Text> publisher;
   // Files and folders deleted for good instead of sent to the Recycle Bin.
   bool permanent = false;
+  // Nothing deleted for good: what the Recycle Bin will not keep stays, as
+  // kept by the user.
+  bool recycleOnly = false;
 };
 
 enum class PlanAction { kDelete, kKeep, kRefuse };
@@ -77,6 +80,10 @@ struct PlanEntry {
   bool changedSinceTrace = false;
   bool exists = false;         // when planned, looked at in the deletion's view
   std::size_t keptInside = 0;  // a folder or key deleted around this many kept entries
+  // A file or folder to delete that the Recycle Bin will not keep
+  // (cleanup/recycle_bin_limits.h): why, when it is to be deleted for good
+  // although the deletion recycles. Empty otherwise.
+  Text forGoodReason;
 };
 
 enum class PlanBlock {
@@ -95,6 +102,7 @@ struct DeletionPlan {
   Text programFolder;
   int uninstallType = 0;
   bool permanent = false;  // files and folders for good, not to the Recycle Bin
+  bool recycleOnly = false;  // what the Recycle Bin refuses stays
   // What the execution deletes around: the comparison forms of every kept
   // folder and file (both spellings of each), and the kept registry lines.
   TextList keptPathForms;

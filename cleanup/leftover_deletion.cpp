@@ -13,6 +13,7 @@
 #include "cleanup/deletion_plan.h"
 #include "cleanup/path_removal.h"
 #include "cleanup/registry_backup.h"
+#include "cleanup/task_service_backup.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -196,16 +197,38 @@ void DeleteAround(const Text& dir, const TextList& keep, RemovalMode mode, Remov
   Plat().RemoveDirectory(dir);
 }
 
-// Whether `path` went for good: itself, inside a folder that did, or (for a
-// folder emptied around kept entries) anything in it.
-bool WentForGood(const Text& path, bool around, const TextList& permanentForms) {
+TextList FormsOfAll(const TextList& paths) {
+  TextList forms;
+  for (const Text& path : paths) {
+    const Text form = ComparablePath(path);
+    if (!form.empty()) forms.push_back(form);
+  }
+  return forms;
+}
+
+bool AnyAtOrBelow(const Text& form, const TextList& outer) {
+  for (const Text& o : outer)
+    if (IsAtOrBelow(form, o)) return true;
+  return false;
+}
+
+bool AnyBelow(const Text& form, const TextList& inner) {
+  for (const Text& i : inner)
+    if (IsAtOrBelow(i, form)) return true;
+  return false;
+}
+
+// Whether a removed `path` went for good: itself or in a folder that did;
+// or, when nothing of it is in the Recycle Bin, something in it did (a
+// folder taken apart item by item, or emptied around kept entries). A
+// folder some of which is in the bin counts as recycled; what in it went
+// for good is recorded on its own.
+bool WentForGood(const Text& path, const TextList& permanentForms, const TextList& recycledForms) {
   const Text form = ComparablePath(path);
   if (form.empty()) return false;
-  for (const Text& gone : permanentForms) {
-    if (IsAtOrBelow(form, gone)) return true;
-    if (around && IsAtOrBelow(gone, form)) return true;
-  }
-  return false;
+  if (AnyAtOrBelow(form, permanentForms)) return true;
+  if (AnyAtOrBelow(form, recycledForms) || AnyBelow(form, recycledForms)) return false;
+  return AnyBelow(form, permanentForms);
 }
 
 Text Count(std::size_t n, const char16_t* one, const char16_t* many) {
@@ -234,6 +257,19 @@ Text DeletionPermanentSentence(std::size_t permanent) {
   if (permanent == 0) return Text();
   return u" " + Count(permanent, u"file or folder", u"files or folders") +
          u" could not go to the Recycle Bin and " + (permanent == 1 ? u"was" : u"were") + u" deleted for good.";
+}
+
+Text ForGoodWarning(const DeletionPlan& plan) {
+  if (plan.block != PlanBlock::kNone || plan.permanent) return Text();
+  Text items;
+  std::size_t count = 0;
+  for (const PlanEntry& e : plan.paths) {
+    if (e.action != PlanAction::kDelete || e.forGoodReason.empty()) continue;
+    items += (count++ ? u", " : u": ") + e.entry + u" (" + e.forGoodReason + u")";
+  }
+  if (count == 0) return Text();
+  return Count(count, u"file or folder cannot", u"files or folders cannot") +
+         u" go to the Recycle Bin and will be deleted for good" + items + u".";
 }
 
 Text DeletionWithheldMessage() {
@@ -312,7 +348,9 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     // manager's client load their DLLs, which a 32-bit process with
     // redirection off would look for in the 64-bit System32.
 
-    const RemovalMode mode = plan.permanent ? RemovalMode::kPermanent : RemovalMode::kRecycle;
+    const RemovalMode mode = plan.permanent     ? RemovalMode::kPermanent
+                             : plan.recycleOnly ? RemovalMode::kRecycleOnly
+                                                : RemovalMode::kRecycle;
     // A folder is deleted around what it holds only when it is a real
     // folder: a link is removed as a link, and what it leads to is never
     // walked, whatever is kept there.
@@ -378,12 +416,43 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
           registryAllowed = false;
         }
       }
-      // Services and scheduled tasks, through their managers.
+      // Services and scheduled tasks are saved whole first (the .reg
+      // backup holds a service's key, which Windows reads only when it
+      // starts, and no task at all); one that cannot be saved stays.
+      ServicesTasksBackup managedBackup;
+      std::vector<bool> saved(plan.registry.size(), false);
       for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
         const PlanEntry& e = plan.registry[i];
         if (!isDelete(e) || (e.kind != PlanKind::kService && e.kind != PlanKind::kTask) || parts[i].root == 0) continue;
         const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
         if (!ManagedEntryExists(managed)) continue;
+        Text reason;
+        if (managed.kind == ManagedKind::kService) {
+          SavedService service;
+          saved[i] = SaveService(managed.name, &service, &reason);
+          if (saved[i]) managedBackup.services.push_back(service);
+        } else if (managed.kind == ManagedKind::kScheduledTask) {
+          SavedTask task;
+          saved[i] = SaveTask(managed.name, &task, &reason);
+          if (saved[i]) managedBackup.tasks.push_back(task);
+        }
+        if (!saved[i]) report.notRemovedReasons.push_back({e.entry, reason + u", so it was not removed"});
+      }
+      if (!managedBackup.Empty()) {
+        record.servicesTasksBackup = WriteServicesTasksBackup(managedBackup, BackupFolder(), stem);
+        for (std::size_t i = 0; i < saved.size() && record.servicesTasksBackup.empty(); ++i) {
+          if (!saved[i]) continue;
+          saved[i] = false;
+          report.notRemovedReasons.push_back(
+              {plan.registry[i].entry, u"its saved definition could not be written to " + BackupFolder() +
+                                           u", so it was not removed"});
+        }
+      }
+      // Then removed through their managers.
+      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
+        const PlanEntry& e = plan.registry[i];
+        if (!saved[i]) continue;
+        const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
         const ManagedRemoval removal = RemoveManagedEntry(managed);
         if (!removal.done) report.notRemovedReasons.push_back({e.entry, removal.reason});
       }
@@ -430,13 +499,27 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
     }
 
     // What is left, looked at through the same view and redirection.
-    TextList permanentForms;
-    for (const Text& gone : tally.permanent) {
-      const Text form = ComparablePath(gone);
-      if (!form.empty()) permanentForms.push_back(form);
+    const TextList permanentForms = FormsOfAll(tally.permanent);
+    const TextList recycledForms = FormsOfAll(tally.recycled);
+    // What the bin refused where nothing is to go for good stays, as kept;
+    // a folder that holds nothing else is done around it.
+    const TextList notRecycledForms = FormsOfAll(tally.notRecycled);
+    TextList keptAroundForms = plan.keptPathForms;
+    keptAroundForms.insert(keptAroundForms.end(), notRecycledForms.begin(), notRecycledForms.end());
+    TextList listedForms;
+    for (const PlanEntry& e : plan.paths) {
+      const Text form = ComparablePath(e.entry);
+      if (!form.empty()) listedForms.push_back(form);
     }
     for (const PlanEntry& e : plan.paths) {
       const bool exists = PathExists(e.entry);
+      const Text entryForm = ComparablePath(e.entry);
+      if (e.action == PlanAction::kDelete && exists && !entryForm.empty() &&
+          std::find(notRecycledForms.begin(), notRecycledForms.end(), entryForm) != notRecycledForms.end()) {
+        (e.kind == PlanKind::kFolder ? report.keptFolders : report.keptFiles).push_back(e.entry);
+        record.paths.push_back({e.entry, FromUtf8(PlanKindName(e.kind)), u"kept"});
+        continue;
+      }
       RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
       if (e.action == PlanAction::kKeep) {
         if (e.keptByUser && exists) (e.kind == PlanKind::kFolder ? report.keptFolders : report.keptFiles).push_back(e.entry);
@@ -448,15 +531,17 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
       const bool refused = e.action == PlanAction::kRefuse ||
                            std::find(refusedAtDeletion.begin(), refusedAtDeletion.end(), &e) != refusedAtDeletion.end();
       if (refused && allowed) report.refusedPaths.push_back(e.entry);
-      const bool emptiedAround = e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
-      const bool remains = exists && !(emptiedAround && !RemainsAround(e.entry, plan.keptPathForms, 0));
+      const bool holdsNotRecycled = !entryForm.empty() && AnyBelow(entryForm, notRecycledForms);
+      const bool emptiedAround =
+          (e.keptInside > 0 || holdsNotRecycled) && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
+      const bool remains = exists && !(emptiedAround && !RemainsAround(e.entry, keptAroundForms, 0));
       if (refused) {
         line.result = u"refused";
       } else if (remains) {
         line.result = u"not removed";
       } else if (!e.exists) {
         line.result = u"absent";
-      } else if (plan.permanent || WentForGood(e.entry, e.keptInside > 0, permanentForms)) {
+      } else if (plan.permanent || WentForGood(e.entry, permanentForms, recycledForms)) {
         line.result = u"deleted";
         report.permanentPaths.push_back(e.entry);
       } else {
@@ -469,6 +554,23 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
       } else if (e.exists) {
         report.removedPaths.push_back(e.entry);
       }
+    }
+    // Items inside the listed folders that went for good, or stayed because
+    // the bin refused them, are recorded on their own: the folder's line
+    // says where the rest of it went.
+    if (!plan.permanent) {
+      const auto recordInner = [&](const TextList& items, const char16_t* result) {
+        for (const Text& item : items) {
+          const Text form = ComparablePath(item);
+          if (form.empty() || std::find(listedForms.begin(), listedForms.end(), form) != listedForms.end()) continue;
+          const bool folder = std::find(tally.folders.begin(), tally.folders.end(), item) != tally.folders.end();
+          record.paths.push_back({item, folder ? u"folder" : u"file", result});
+          if (Text(result) == u"deleted") report.permanentPaths.push_back(item);
+          else ++report.keptUnlisted;
+        }
+      };
+      recordInner(tally.permanent, u"deleted");
+      recordInner(tally.notRecycled, u"kept");
     }
     for (const PlanEntry& e : plan.registry) {
       RegistryLineParts parts;

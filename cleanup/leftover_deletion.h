@@ -4,10 +4,11 @@
 //
 // It works from the plan of cleanup/deletion_plan.h, in this order: a
 // backup of the registry entries about to go (cleanup/registry_backup.h: the
-// exact form and a .reg beside it), services stopped and deleted
+// exact form and a .reg beside it), services and scheduled tasks saved whole
+// (cleanup/task_service_backup.h), then services stopped and deleted
 // through the service control manager and scheduled tasks deleted through
-// the Task Scheduler (access/services.h; a service that will not stop or be
-// deleted stays, and the report says why), running leftover executables
+// the Task Scheduler (access/services.h; one that could not be saved, or
+// will not stop or be deleted, stays, and the report says why), running leftover executables
 // terminated and deleted, then every folder and file to delete in list order
 // (folders first, so a folder goes as a whole tree, or around what is kept
 // in it), then the other registry lines in row order, then a look at what
@@ -15,7 +16,9 @@
 // (cleanup/cleanup_record.h), and the pending-uninstall state files removed
 // when nothing to delete does. Files and folders go to the Recycle Bin
 // (cleanup/path_removal.h) unless the plan says for good; what the Recycle
-// Bin holds counts as removed. For a 64-bit program (uninstall type 1) the file work runs
+// Bin holds counts as removed; what the bin will not keep was counted as
+// deleted for good by the plan (ForGoodWarning says it before the question),
+// and with the plan's recycleOnly it stays, as kept. For a 64-bit program (uninstall type 1) the file work runs
 // with the thread's file-system redirection off and the registry work in the
 // 64-bit view.
 //
@@ -139,7 +142,13 @@ Text DeletionKeptSentence(std::size_t kept, std::size_t otherPrograms, std::size
 Text DeletionWithheldMessage();
 // " 2 files or folders could not go to the Recycle Bin and were deleted for
 // good." (empty for 0).
-Text DeletionPermanentSentence(std::size_t permanent);   // leftovers of Microsoft's programs are not removed
+Text DeletionPermanentSentence(std::size_t permanent);
+// What the plan will delete for good although the deletion recycles (the
+// Recycle Bin is off, or too small for it), said before the user confirms:
+// "1 file or folder cannot go to the Recycle Bin and will be deleted for
+// good: D:\Data (its drive has no Recycle Bin)." Empty when there is none,
+// and for a deletion that is withheld or deletes everything for good anyway.
+Text ForGoodWarning(const DeletionPlan& plan);   // leftovers of Microsoft's programs are not removed
 // "3 files or folders and 1 registry entry could not be removed. ..."
 Text DeletionIncompleteMessage(std::size_t paths, std::size_t registry, std::size_t refused, bool backupFailed,
                                const Text& backupFolder);

@@ -1,7 +1,10 @@
 #include "cleanup/path_removal.h"
 
+#include <algorithm>
+
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "cleanup/recycle_bin_limits.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
 
@@ -45,6 +48,118 @@ bool IsOrHoldsLink(const Text& path, int depth) {
   return false;
 }
 
+TextList ChildrenOf(const Text& dir) {
+  TextList children;
+  const Text prefix = WithTrailingBackslash(dir);
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(prefix + u"*.*", &entry));
+  if (!find) return children;
+  do {
+    if (entry.name != u"." && entry.name != u"..") children.push_back(prefix + entry.name);
+  } while (Plat().FindNextFile(find.get(), &entry));
+  return children;
+}
+
+bool IsRealFolder(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) &&
+         !(attributes & win::kFileAttributeReparsePoint);
+}
+
+bool IsLink(const Text& path) {
+  const std::uint32_t attributes = Plat().GetFileAttributes(path);
+  return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeReparsePoint);
+}
+
+// What the Recycle Bin will not take: for good, or left where the mode asks
+// for nothing permanent. A link goes in every mode: removing a link as a
+// link loses nothing.
+void Refused(const Text& path, RemovalMode mode, RemovalTally* tally) {
+  const bool folder = IsRealFolder(path);
+  if (mode == RemovalMode::kRecycleOnly && !IsLink(path)) {
+    if (!Exists(path)) return;
+    tally->notRecycled.push_back(path);
+  } else {
+    DeleteFileOrFolder(path);
+    if (Exists(path)) return;
+    tally->permanent.push_back(path);
+  }
+  if (folder) tally->folders.push_back(path);
+}
+
+void Recycle(const TextList& paths, RemovalMode mode, RemovalTally* tally, int depth);
+
+// A folder the shell must not or will not take whole goes item by item, and
+// the folder itself last, once nothing is left in it.
+void TakeApart(const Text& path, RemovalMode mode, RemovalTally* tally, int depth) {
+  const std::size_t recycledBefore = tally->recycled.size();
+  const std::size_t permanentBefore = tally->permanent.size();
+  Recycle(ChildrenOf(path), mode, tally, depth + 1);
+  Plat().RemoveDirectory(path);
+  if (Exists(path)) return;
+  // An emptied folder is where its content went: to the bin when any of it
+  // did, for good when all of it was deleted for good.
+  const bool anyRecycled = tally->recycled.size() > recycledBefore;
+  if (anyRecycled || tally->permanent.size() == permanentBefore) tally->recycled.push_back(path);
+  else tally->permanent.push_back(path);
+  tally->folders.push_back(path);
+}
+
+// The paths (each existing, none inside another) to the Recycle Bin; what the
+// shell refuses is taken apart (a folder) or handed to Refused.
+void Recycle(const TextList& paths, RemovalMode mode, RemovalTally* tally, int depth) {
+  TextList refused, apart, toShell;
+  // A link goes directly (for good: a link itself holds nothing to bring
+  // back), and a folder that holds one is taken apart: the shell must never
+  // get a link, since what it does with one on its way to the bin is its own
+  // (Wine's trash copies through a directory link and then deletes what it
+  // copied, the target's content included). What the bin would not keep (no
+  // bin on the drive, the bin turned off, the item larger than it) is not
+  // offered either: the shell would delete it for good and report success.
+  for (const Text& path : paths) {
+    if (IsLink(path) || !RecycleBinRefusal(path).empty()) refused.push_back(path);
+    else if (depth < kMaxLinkSearchDepth && IsOrHoldsLink(path, 0)) apart.push_back(path);
+    else if (IsOrHoldsLink(path, 0)) refused.push_back(path);
+    else toShell.push_back(path);
+  }
+  for (const Text& path : apart) TakeApart(path, mode, tally, depth);
+  bool aborted = false;
+  TextList names, folders;
+  for (const Text& path : toShell) {
+    names.push_back(ForTheShell(path));
+    if (IsRealFolder(path)) folders.push_back(path);
+  }
+  const int batchResult = names.empty() ? 0 : Plat().RecycleItems(names, &aborted);
+  TextList left;
+  for (const Text& path : toShell) {
+    if (Exists(path)) {
+      left.push_back(path);
+    } else {
+      tally->recycled.push_back(path);
+      if (std::find(folders.begin(), folders.end(), path) != folders.end()) tally->folders.push_back(path);
+    }
+  }
+  // The batch ended at its first refusal: the items after it were never
+  // tried, so each is offered once more by itself.
+  for (const Text& path : left) {
+    const bool folder = IsRealFolder(path);
+    const int result = left.size() > 1 ? Plat().RecycleItems({ForTheShell(path)}, &aborted) : batchResult;
+    if (!Exists(path)) {
+      tally->recycled.push_back(path);
+      if (folder) tally->folders.push_back(path);
+    } else if (folder && depth < kMaxLinkSearchDepth) {
+      // The shell refuses a folder whole for one item in it (a file in use,
+      // a file larger than the bin).
+      TakeApart(path, mode, tally, depth);
+    } else if (result != static_cast<int>(win::kErrorSharingViolation)) {
+      refused.push_back(path);
+    }
+    // A file in use is no refusal of the bin: it cannot go anywhere now,
+    // and stays to be tried again.
+  }
+  for (const Text& path : refused) Refused(path, mode, tally);
+}
+
 }  // namespace
 
 void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
@@ -62,41 +177,11 @@ void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
   }
   if (present.empty()) return;
 
-  TextList refused;
-  if (mode == RemovalMode::kRecycle) {
-    // Links, and folders that hold one, are removed directly (for good: a
-    // link itself holds nothing to bring back).
-    // So is whatever lies on a drive without a Recycle Bin: the shell would
-    // delete it for good and say it went to the bin.
-    TextList toShell;
-    for (const Text& path : present) {
-      const bool direct = IsOrHoldsLink(path, 0) || !Plat().HasRecycleBin(path.substr(0, 3));
-      (direct ? refused : toShell).push_back(path);
-    }
-    present = toShell;
-    bool aborted = false;
-    TextList names;
-    for (const Text& path : present) names.push_back(ForTheShell(path));
-    if (!names.empty()) Plat().RecycleItems(names, &aborted);
-    TextList left;
-    for (const Text& path : present) {
-      if (Exists(path)) left.push_back(path);
-      else tally->recycled.push_back(path);
-    }
-    // The batch ended at its first refusal: the items after it were never
-    // tried, so each is offered once more by itself.
-    for (const Text& path : left) {
-      if (left.size() > 1) Plat().RecycleItems({ForTheShell(path)}, &aborted);
-      if (Exists(path)) refused.push_back(path);
-      else tally->recycled.push_back(path);
-    }
-  } else {
-    refused = present;
+  if (mode != RemovalMode::kPermanent) {
+    Recycle(present, mode, tally, 0);
+    return;
   }
-  for (const Text& path : refused) {
-    DeleteFileOrFolder(path);
-    if (!Exists(path)) tally->permanent.push_back(path);
-  }
+  for (const Text& path : present) Refused(path, mode, tally);
 }
 
 }  // namespace tw

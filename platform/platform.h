@@ -131,6 +131,12 @@ constexpr long kErrorServiceCannotAcceptCtrl = 1061;
 constexpr long kErrorServiceNotActive = 1062;
 constexpr long kErrorServiceDoesNotExist = 1060;
 constexpr long kErrorServiceMarkedForDelete = 1072;
+constexpr long kErrorServiceExists = 1073;
+constexpr long kErrorServiceAlreadyRunning = 1056;
+constexpr std::uint32_t kServiceQueryConfig = 0x0001;
+constexpr std::uint32_t kServiceStart = 0x0010;
+constexpr std::uint32_t kReadControl = 0x00020000;
+constexpr std::uint32_t kScManagerCreateService = 0x0002;
 constexpr std::uint32_t kScManagerConnect = 0x0001;
 constexpr std::uint32_t kServiceQueryStatus = 0x0004;
 constexpr std::uint32_t kServiceStop = 0x0020;
@@ -146,6 +152,7 @@ constexpr long kHResultFileNotFound = static_cast<long>(0x80070002u);  // HRESUL
 constexpr long kHResultPathNotFound = static_cast<long>(0x80070003u);
 constexpr long kHResultAccessDenied = static_cast<long>(0x80070005u);
 constexpr long kENotImpl = static_cast<long>(0x80004001u);
+constexpr long kHResultAlreadyExists = static_cast<long>(0x800700B7u);  // HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)
 }  // namespace win
 
 // WIN32_FIND_DATAW, the parts the code reads.
@@ -194,6 +201,37 @@ struct ScheduledTask {
   // Each program-starting action's command line (JoinedCommandLine of its
   // path and arguments): a host's action is whoever's its script is.
   std::vector<Text> programs;
+};
+
+// What the service control manager keeps of one service beyond its key:
+// QueryServiceConfigW's QUERY_SERVICE_CONFIGW, the QueryServiceConfig2W
+// levels a service can carry, and its security descriptor.
+struct ServiceFailureAction {
+  std::uint32_t type = 0;   // SC_ACTION_TYPE: none, restart, reboot, run command
+  std::uint32_t delayMs = 0;
+};
+struct ServiceConfig {
+  std::uint32_t serviceType = 0;
+  std::uint32_t startType = 0;
+  std::uint32_t errorControl = 0;
+  Text binaryPathName;
+  Text loadOrderGroup;
+  std::uint32_t tagId = 0;
+  // lpDependencies, one name per entry; a group carries its "+" (SC_GROUP_IDENTIFIER).
+  std::vector<Text> dependencies;
+  Text serviceStartName;  // the account; its password is never readable
+  Text displayName;
+  Text description;                  // SERVICE_CONFIG_DESCRIPTION
+  bool delayedAutoStart = false;     // SERVICE_CONFIG_DELAYED_AUTO_START_INFO (Vista and later)
+  // SERVICE_CONFIG_FAILURE_ACTIONS: the recovery settings.
+  std::uint32_t failureResetPeriodS = 0;
+  Text rebootMessage;
+  Text failureCommand;
+  std::vector<ServiceFailureAction> failureActions;
+  bool failureActionsOnNonCrash = false;  // SERVICE_CONFIG_FAILURE_ACTIONS_FLAG (Vista and later)
+  // QueryServiceObjectSecurity(DACL_SECURITY_INFORMATION): the self-relative
+  // descriptor's bytes, empty when it could not be read.
+  std::string security;
 };
 
 // Functions that older Windows versions lack and that are looked up by name at
@@ -393,6 +431,11 @@ class Platform {
   // drives) the shell with FOF_NOCONFIRMATION deletes for good and still
   // reports success.
   virtual bool HasRecycleBin(const Text& root) = 0;
+  // GetVolumeNameForVolumeMountPointW(root): the volume's GUID path,
+  // "\\?\Volume{...}\", whose "{...}" names the volume's Recycle Bin
+  // settings under Explorer's BitBucket\Volume key. False when the drive has
+  // no such name (a network drive, a drive that does not exist).
+  virtual bool GetVolumeName(const Text& root, Text* volumeName) = 0;
 
   // ---- Shell links and environment strings (shell32, ole32, kernel32).
   // The targets of shortcut files, one per path in `paths` order: for each,
@@ -434,6 +477,24 @@ class Platform {
   // is closed.
   virtual bool DeleteService(ServiceHandle service) = 0;
   virtual bool CloseServiceHandle(ServiceHandle handle) = 0;
+  // QueryServiceConfigW, then QueryServiceConfig2W for the description, the
+  // failure actions and their flag and the delayed auto-start (a level
+  // Windows does not have is left as it is), then QueryServiceObjectSecurity
+  // for the DACL. Needs SERVICE_QUERY_CONFIG, and READ_CONTROL for the
+  // security. False (last error set) when QueryServiceConfigW fails; the
+  // later levels are best effort.
+  virtual bool QueryServiceConfig(ServiceHandle service, ServiceConfig* config) = 0;
+  // CreateServiceW(manager, name, config's display name, SERVICE_ALL_ACCESS,
+  // type, start, error control, path, group, no tag, dependencies, account,
+  // no password), then ChangeServiceConfig2W for each level of the config
+  // that holds something, and SetServiceObjectSecurity with its DACL. The
+  // new service's handle (the caller closes it), or 0 with the last error
+  // set (ERROR_SERVICE_EXISTS, ERROR_SERVICE_MARKED_FOR_DELETE ...). The
+  // later steps are best effort; `complete` says whether all of them took.
+  virtual ServiceHandle CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                                      bool* complete) = 0;
+  // StartServiceW with no arguments.
+  virtual bool StartService(ServiceHandle service) = 0;
 
   // ---- Scheduled tasks (the Task Scheduler 2.0 interface, taskschd). Each
   // call connects to the local scheduler (ITaskService::Connect) and lets it
@@ -467,6 +528,14 @@ class Platform {
   // true on Windows; false under Wine (ntdll exports wine_get_version),
   // which reports every file as its Unix user's and stores no owner.
   virtual bool KeepsFileOwners() = 0;
+  // ITaskFolder::GetTask of the task's full path, then IRegisteredTask::get_Xml:
+  // the task's whole definition, as Task Scheduler XML.
+  virtual long GetScheduledTaskXml(const Text& path, Text* xml) = 0;
+  // ITaskFolder::RegisterTask(name, xml, TASK_CREATE, no user, no password,
+  // TASK_LOGON_NONE: the principal the XML names) in the task's folder,
+  // made first with ITaskFolder::CreateFolder where it is missing. An
+  // existing task is never replaced (HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)).
+  virtual long RegisterScheduledTask(const Text& path, const Text& xml) = 0;
 };
 
 // A program and its arguments (a shortcut's target, a task's action) as one

@@ -467,8 +467,6 @@ void TForm_TW::Bn_TW_Step3toStpe1Click() {
 }
 
 void TForm_TW::Bn_TW_DeleteLeftoversClick() {
-  if (ShowMessage(u"Are you sure you want to delete all leftovers?", win::kMbQuestionYesNo) == win::kIdNo) return;
-
   // The deletion reads SIConfig.txt again on its own for the publisher test;
   // the window takes its lines and publisher before the file goes with the
   // rest of the state.
@@ -514,7 +512,15 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
           ? OtherProgramFolders(*gv_InstalledSoftwareList, Text(), mpr_str_SelCustomUinstallPath)
           : OtherProgramFolders(*gv_InstalledSoftwareList, LowerAscii(Trim(mpr_str_SelUnstallSoftware)));
 
-  const DeletionReport report = DeleteLeftovers(request);
+  // What the Recycle Bin will not keep is said before the question, which
+  // the user answers knowing it.
+  const DeletionPlan plan = PlanDeletion(request);
+  const Text forGood = ForGoodWarning(plan);
+  const Text question = u"Are you sure you want to delete all leftovers?";
+  if (ShowMessage(forGood.empty() ? question : forGood + u"\n\n" + question, win::kMbQuestionYesNo) == win::kIdNo)
+    return;
+
+  const DeletionReport report = ExecuteDeletionPlan(plan);
   switch (report.outcome) {
     case DeletionOutcome::kComplete:
     case DeletionOutcome::kWithheld:

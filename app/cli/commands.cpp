@@ -58,11 +58,13 @@ const char kHelp[] =
     "           it (about 17 to 26 seconds), printing each step as a JSON line,\n"
     "           then the traced leftovers as analyze prints them.\n"
     "  uninstall NAME --delete-leftovers [--yes] [--keep PATH]... [--dry-run]\n"
-    "            [--permanent] [--include-name-matches]\n"
+    "            [--permanent | --recycle-only] [--include-name-matches]\n"
     "           The same, then delete the leftovers (asking first unless --yes)\n"
     "           and print what was removed, what remains and what was kept.\n"
     "           Files and folders go to the Recycle Bin (--permanent: deleted\n"
-    "           for good). A registry backup (.reg) is written to the Backups\n"
+    "           for good). What the Recycle Bin will not keep (it is off, or\n"
+    "           too small) is said first and deleted for good, or kept with\n"
+    "           --recycle-only. A registry backup (.reg) is written to the Backups\n"
     "           folder beside the program first, and a record of the cleanup\n"
     "           (.json) beside it. The folders of the other listed programs are\n"
     "           kept. --keep PATH keeps a file, a folder (with everything in it)\n"
@@ -73,13 +75,14 @@ const char kHelp[] =
     "           Data folders and settings keys found by the program's names\n"
     "           alone (evidence \"name\") are kept unless --include-name-matches.\n"
     "  force-remove DIR [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
-    "            [--include-name-matches]\n"
+    "            [--recycle-only] [--include-name-matches]\n"
     "           Trace the folder DIR (refused for system and shared folders),\n"
     "           print the leftovers and delete them as above.\n"
     "  pending  Show the uninstall that waits for its leftovers to be deleted\n"
     "           (the state files beside the program) as JSON; exit code 1 when\n"
     "           none is pending.\n"
     "  pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n"
+    "            [--recycle-only]\n"
     "           Finish it as Delete Leftovers on the leftovers page does: what\n"
     "           the user kept before stays kept, and what cannot be removed\n"
     "           stays pending.\n"
@@ -482,6 +485,8 @@ struct DeleteOptions {
   bool yes = false;
   bool dryRun = false;
   bool permanent = false;
+  // Nothing for good: what the Recycle Bin will not keep stays, as kept.
+  bool recycleOnly = false;
   // Entries found by their names alone are deleted too (otherwise kept, as
   // the unticked rows that show them).
   bool includeNameMatches = false;
@@ -501,6 +506,8 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       options->dryRun = true;
     } else if (args[i] == u"--permanent") {
       options->permanent = true;
+    } else if (args[i] == u"--recycle-only") {
+      options->recycleOnly = true;
     } else if (args[i] == u"--include-name-matches") {
       options->includeNameMatches = true;
     } else if (args[i] == u"--keep") {
@@ -521,6 +528,10 @@ bool ParseDeleteOptions(const std::vector<Text>& args, std::size_t from, DeleteO
       rest->push_back(args[i]);
     }
   }
+  if (options->permanent && options->recycleOnly) {
+    err << "tidewell-cli: --permanent and --recycle-only exclude each other\n";
+    return false;
+  }
   return true;
 }
 
@@ -534,6 +545,7 @@ std::string PlanEntriesJson(const std::vector<PlanEntry>& entries) {
                 .Add("action", FromUtf8(PlanActionName(e.action)))
                 .Add("reason", e.reason)
                 .Add("exists", std::int64_t(e.exists ? 1 : 0))
+                .Add("for_good_reason", e.forGoodReason)
                 .str();
   }
   return json + "]";
@@ -549,6 +561,7 @@ std::string PlanJson(const DeletionPlan& plan) {
       .Add("publisher", plan.publisher)
       .Add("uninstall_type", std::int64_t(plan.uninstallType))
       .Add("permanent", std::int64_t(plan.permanent ? 1 : 0))
+      .Add("recycle_only", std::int64_t(plan.recycleOnly ? 1 : 0))
       .AddRaw("files_folders", PlanEntriesJson(plan.paths))
       .AddRaw("registry", PlanEntriesJson(plan.registry))
       .str();
@@ -561,11 +574,15 @@ int DeleteRequested(DeletionRequest request, const DeleteOptions& options, bool 
                     std::ostream& err) {
   request.keep.insert(request.keep.end(), options.keep.begin(), options.keep.end());
   request.permanent = options.permanent;
+  request.recycleOnly = options.recycleOnly;
   const DeletionPlan plan = PlanDeletion(request);
   if (options.dryRun) {
     out << PlanJson(plan) << "\n";
     return plan.block == PlanBlock::kNone ? 0 : 1;
   }
+  // Said first, also with --yes: what will not go to the Recycle Bin.
+  const Text forGood = ForGoodWarning(plan);
+  if (!forGood.empty()) err << "tidewell-cli: " << OneLine(forGood) << "\n";
   if (!options.yes && !AskYesNo(u"Are you sure you want to delete all leftovers?")) {
     out << JsonObject().Add("deleted", std::int64_t(0)).str() << "\n";
     return 1;
@@ -623,7 +640,8 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   }
   if (bad || name.empty() ||
       (!deleteLeftovers &&
-       (options.yes || options.dryRun || options.permanent || options.includeNameMatches || !options.keep.empty()))) {
+       (options.yes || options.dryRun || options.permanent || options.recycleOnly || options.includeNameMatches ||
+        !options.keep.empty()))) {
     err << "tidewell-cli: usage: uninstall NAME [--delete-leftovers [--yes] [--keep PATH]... [--dry-run] "
            "[--permanent] [--include-name-matches]]\n";
     return kUsageError;
@@ -731,7 +749,7 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   if (!ParseDeleteOptions(args, 1, &options, &rest, err)) return kUsageError;
   const bool remove = rest.size() == 1 && rest[0] == u"--delete";
   if (!(rest.empty() || remove) || options.includeNameMatches ||
-      (!remove && (options.yes || options.dryRun || options.permanent || !options.keep.empty()))) {
+      (!remove && (options.yes || options.dryRun || options.permanent || options.recycleOnly || !options.keep.empty()))) {
     err << "tidewell-cli: usage: pending | pending --delete [--yes] [--keep PATH]... [--dry-run] [--permanent]\n";
     return kUsageError;
   }
@@ -830,6 +848,20 @@ int BackupsCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
+std::string ServicesTasksRestoredJson(const std::vector<ServiceTaskRestore>& results) {
+  std::string json = "[";
+  for (const ServiceTaskRestore& r : results) {
+    if (json.size() > 1) json += ",";
+    json += JsonObject()
+                .Add("entry", r.entry)
+                .Add("restored", std::int64_t(r.restored ? 1 : 0))
+                .Add("started", std::int64_t(r.started ? 1 : 0))
+                .Add("detail", r.detail)
+                .str();
+  }
+  return json + "]";
+}
+
 int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
   bool overwrite = false;
   Text given;
@@ -880,11 +912,19 @@ int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
              .Add("registry_restored", std::int64_t(result.RegistryRestored() ? 1 : 0))
              .AddRaw("restore_from_recycle_bin", JsonArray(result.fromRecycleBin))
              .AddRaw("deleted_for_good", JsonArray(result.deletedForGood))
+             .AddRaw("services_tasks", ServicesTasksRestoredJson(result.servicesTasks))
              .str()
       << "\n";
   if (!result.refusal.empty()) {
     err << "tidewell-cli: " << ToUtf8(result.refusal) << "\n";
     return 1;
+  }
+  bool servicesTasksBack = true;
+  for (const ServiceTaskRestore& r : result.servicesTasks) {
+    if (r.restored && r.detail.empty()) continue;
+    servicesTasksBack = servicesTasksBack && r.restored;
+    err << "tidewell-cli: " << ToUtf8(r.entry) << ": " << (r.restored ? "restored, but " : "not restored: ")
+        << OneLine(r.detail) << "\n";
   }
   if (result.regFileOnly) {
     err << "tidewell-cli: this record keeps its registry backup only as a .reg file, which is not imported: "
@@ -901,7 +941,7 @@ int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   } else if (!result.RegistryRestored()) {
     err << "tidewell-cli: not every registry entry of the backup was restored\n";
   }
-  return !backupMissing && result.RegistryRestored() ? 0 : 1;
+  return !backupMissing && result.RegistryRestored() && servicesTasksBack ? 0 : 1;
 }
 
 int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {

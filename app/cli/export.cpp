@@ -17,6 +17,18 @@ std::string FieldText(const RecordField& field) {
   return field.isNumber ? std::to_string(field.number) : ToUtf8(field.text);
 }
 
+// A spreadsheet reads a cell that begins with "=", "+", "-" or "@" as a
+// formula (and Excel also one that begins with a TAB or a CR); a publisher
+// named "=HYPERLINK(...)" would run when the file is opened. A leading
+// apostrophe makes such a cell text, and the spreadsheet does not show it.
+std::string FormulaNeutralised(const std::string& text) {
+  if (text.empty()) return text;
+  switch (text[0]) {
+    case '=': case '+': case '-': case '@': case '\t': case '\r': return "'" + text;
+    default: return text;
+  }
+}
+
 std::string CsvCell(const std::string& text) {
   std::string cell = "\"";
   for (char c : text) {
@@ -98,7 +110,11 @@ std::string ExportCsv(const std::vector<std::vector<RecordField>>& rows) {
   for (std::size_t i = 0; i < header.size(); ++i) csv += (i ? "," : "") + CsvCell(header[i].key);
   csv += "\r\n";
   for (const auto& row : rows) {
-    for (std::size_t i = 0; i < row.size(); ++i) csv += (i ? "," : "") + CsvCell(FieldText(row[i]));
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      // Numbers are our own; only texts can carry a formula.
+      const std::string text = FieldText(row[i]);
+      csv += (i ? "," : "") + CsvCell(row[i].isNumber ? text : FormulaNeutralised(text));
+    }
     csv += "\r\n";
   }
   return csv;

@@ -205,7 +205,10 @@ std::string DeleteTracedLeftovers(const CliInventory& inventory, const ZRU_Insta
   request.otherProgramFolders = OtherProgramFolders(inventory.List(), record.mpu_str_Name_low);
   request.permanent = permanent;
   request.keep = state.kept;
-  const DeletionReport report = DeleteLeftovers(request);
+  const DeletionPlan plan = PlanDeletion(request);
+  const Text forGood = ForGoodWarning(plan);
+  if (!forGood.empty()) err << "tidewell-cli: " << ToUtf8(forGood) << "\n";
+  const DeletionReport report = ExecuteDeletionPlan(plan);
   KeepRemainingAsPendingState(folder, record.mpu_int_Is64Bit, report);
   return DeletionReportJson(report).str();
 }

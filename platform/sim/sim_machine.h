@@ -213,6 +213,11 @@ class SimMachine : public Platform {
   // once it is stopped and its last handle is closed.
   void AddService(const Text& name, const Text& imagePath, const ServiceSetup& setup = {});
   // Known to the manager and not yet removed (marked ones count).
+  // The configuration the manager reports for the service (AddService
+  // gives an own-process, demand-start service named after itself); the
+  // binary path is kept in step with the key's ImagePath.
+  void SetServiceConfig(const Text& name, const ServiceConfig& config);
+  ServiceConfig ServiceConfigOf(const Text& name) const;
   bool ServiceExists(const Text& name) const;
   bool ServiceMarkedForDelete(const Text& name) const;
   std::uint32_t ServiceState(const Text& name) const;  // 0 when there is no such service
@@ -226,6 +231,12 @@ class SimMachine : public Platform {
   // as the scheduler does; deleting the task removes both.
   void AddScheduledTask(const Text& path, const std::vector<Text>& programs, bool refusesDelete = false);
   bool ScheduledTaskExists(const Text& path) const;
+  // The task's definition as get_Xml gives it: for AddScheduledTask, a Task
+  // Scheduler document with one Exec action per program; RegisterTask reads
+  // the programs back from the <Command> elements of the XML it is given.
+  Text ScheduledTaskXml(const Text& path) const;
+  // A scheduler whose IRegisteredTask::get_Xml answers E_NOTIMPL.
+  void SetTaskXmlUnreadable(bool unreadable);
   // No Task Scheduler 2.0 (Windows XP): every call fails with REGDB_E_CLASSNOTREG.
   void SetTaskSchedulerMissing(bool missing);
 
@@ -328,6 +339,7 @@ class SimMachine : public Platform {
   // Recycle Bin (sim_recycle_bin.cpp).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
   bool HasRecycleBin(const Text& root) override;
+  bool GetVolumeName(const Text& root, Text* volumeName) override;
   // Shell links and environment strings (sim_shell_links.cpp).
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
   bool CreateShortcut(const Text& path, const Text& target) override;
@@ -346,6 +358,12 @@ class SimMachine : public Platform {
   bool ApplyFileSecurity(const Text& path, const Text& sddl) override;
   bool GetFileOwnerSid(const Text& path, Text* sid) override;
   bool KeepsFileOwners() override;
+  long GetScheduledTaskXml(const Text& path, Text* xml) override;
+  long RegisterScheduledTask(const Text& path, const Text& xml) override;
+  bool QueryServiceConfig(ServiceHandle service, ServiceConfig* config) override;
+  ServiceHandle CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                              bool* complete) override;
+  bool StartService(ServiceHandle service) override;
 
  private:
   // ---- Registry internals.
@@ -460,6 +478,7 @@ class SimMachine : public Platform {
     std::uint32_t state = win::kServiceStopped;
     std::uint64_t stopsAt = kForever;
     bool marked = false;
+    ServiceConfig config;
   };
   struct ServiceRef {
     bool manager = false;
@@ -468,6 +487,7 @@ class SimMachine : public Platform {
   struct SimTask {
     ScheduledTask task;
     bool refusesDelete = false;
+    Text xml;
   };
   SimService* FindService(const Text& name);
   // Pending stops that are due, and marked services that can go now.
@@ -478,6 +498,7 @@ class SimMachine : public Platform {
   std::vector<Text> serviceCalls_;
   std::vector<SimTask> tasks_;
   bool taskSchedulerMissing_ = false;
+  bool taskXmlUnreadable_ = false;
 
   mutable std::mutex mutex_;
   Bitness bitness_ = Bitness::Wow64;

@@ -97,4 +97,20 @@ bool SimMachine::HasRecycleBin(const Text& root) {
   return drivesWithoutBin_.count(upper) == 0;
 }
 
+// Every drive of the machine is one volume, named after its letter
+// ("\\?\Volume{00000000-0000-0000-0000-000000000043}\" for C:).
+bool SimMachine::GetVolumeName(const Text& root, Text* volumeName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  volumeName->clear();
+  if (root.size() < 2 || root[1] != u':') return false;
+  const ParsedPath parsed = ParsePath(root.substr(0, 2) + u"\\");
+  if (!files_.Walk(parsed).node) return false;
+  static const char16_t kHex[] = u"0123456789ABCDEF";
+  Text name = u"\\\\?\\Volume{00000000-0000-0000-0000-0000000000";
+  name += kHex[(parsed.drive >> 4) & 15];
+  name += kHex[parsed.drive & 15];
+  *volumeName = name + u"}\\";
+  return true;
+}
+
 }  // namespace tw::sim

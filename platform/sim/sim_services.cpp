@@ -23,6 +23,72 @@ Text TaskPathForm(const Text& path) {
   return start == Text::npos ? Text() : u"\\" + form.substr(start);
 }
 
+Text XmlEscaped(const Text& text) {
+  Text out;
+  for (char16_t c : text) {
+    switch (c) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      case u'"': out += u"&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+Text XmlUnescaped(const Text& text) {
+  static const std::pair<const char16_t*, char16_t> kEntities[] = {
+      {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&apos;", u'\''}};
+  Text out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool replaced = false;
+    for (const auto& [entity, c] : kEntities) {
+      const Text e = entity;
+      if (text.compare(i, e.size(), e) == 0) {
+        out += c;
+        i += e.size() - 1;
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) out += text[i];
+  }
+  return out;
+}
+
+Text TaskXmlFor(const std::vector<Text>& programs) {
+  Text xml = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+             u"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+             u"<Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers><Actions Context=\"Author\">";
+  for (const Text& program : programs) xml += u"<Exec><Command>" + XmlEscaped(program) + u"</Command></Exec>";
+  return xml + u"</Actions></Task>";
+}
+
+std::vector<Text> CommandsOf(const Text& xml) {
+  std::vector<Text> commands;
+  const Text open = u"<Command>", close = u"</Command>";
+  for (std::size_t at = xml.find(open); at != Text::npos; at = xml.find(open, at)) {
+    at += open.size();
+    const std::size_t end = xml.find(close, at);
+    if (end == Text::npos) break;
+    commands.push_back(XmlUnescaped(xml.substr(at, end - at)));
+  }
+  return commands;
+}
+
+// The program a service's binary path starts: the quoted part, or the text
+// up to and with ".exe".
+Text ServiceProgram(const Text& binaryPath) {
+  if (!binaryPath.empty() && binaryPath[0] == u'"') {
+    const std::size_t end = binaryPath.find(u'"', 1);
+    return binaryPath.substr(1, end == Text::npos ? Text::npos : end - 1);
+  }
+  const Text upper = Upcase(binaryPath);
+  const std::size_t exe = upper.find(u".EXE");
+  return exe == Text::npos ? binaryPath : binaryPath.substr(0, exe + 4);
+}
+
 }  // namespace
 
 // ---- Services ------------------------------------------------------------------
@@ -36,7 +102,27 @@ void SimMachine::AddService(const Text& name, const Text& imagePath, const Servi
   service.name = name;
   service.setup = setup;
   service.state = setup.running ? win::kServiceRunning : win::kServiceStopped;
+  service.config.serviceType = 0x10;  // SERVICE_WIN32_OWN_PROCESS
+  service.config.startType = 3;       // SERVICE_DEMAND_START
+  service.config.errorControl = 1;    // SERVICE_ERROR_NORMAL
+  service.config.binaryPathName = imagePath;
+  service.config.serviceStartName = u"LocalSystem";
+  service.config.displayName = name;
   services_[Upcase(name)] = service;
+}
+
+void SimMachine::SetServiceConfig(const Text& name, const ServiceConfig& config) {
+  SetExpandString(win::kHKeyLocalMachine, kServicesKey + name, u"ImagePath", config.binaryPathName);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Type", config.serviceType);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Start", config.startType);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (SimService* service = FindService(name)) service->config = config;
+}
+
+ServiceConfig SimMachine::ServiceConfigOf(const Text& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = services_.find(Upcase(name));
+  return found == services_.end() ? ServiceConfig() : found->second.config;
 }
 
 SimMachine::SimService* SimMachine::FindService(const Text& name) {
@@ -173,13 +259,118 @@ bool SimMachine::CloseServiceHandle(ServiceHandle handle) {
   return true;
 }
 
+bool SimMachine::QueryServiceConfig(ServiceHandle handle, ServiceConfig* config) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto ref = serviceHandles_.find(handle);
+  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
+  SettleServices();
+  SimService* service = FindService(ref->second.upperName);
+  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  *config = service->config;
+  return true;
+}
+
+ServiceHandle SimMachine::CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                                        bool* complete) {
+  if (complete) *complete = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = serviceHandles_.find(manager);
+    if (found == serviceHandles_.end() || !found->second.manager) return Fail(win::kErrorInvalidHandle), 0;
+    SettleServices();
+    if (const SimService* existing = FindService(name))
+      return Fail(existing->marked ? win::kErrorServiceMarkedForDelete : win::kErrorServiceExists), 0;
+    if (name.empty() || name.find_first_of(u"\\/") != Text::npos) return Fail(123), 0;  // ERROR_INVALID_NAME
+  }
+  // The manager writes the service's key as it creates it.
+  SetExpandString(win::kHKeyLocalMachine, kServicesKey + name, u"ImagePath", config.binaryPathName);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Type", config.serviceType);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Start", config.startType);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"ErrorControl", config.errorControl);
+  if (!config.displayName.empty()) SetString(win::kHKeyLocalMachine, kServicesKey + name, u"DisplayName", config.displayName);
+  if (!config.serviceStartName.empty())
+    SetString(win::kHKeyLocalMachine, kServicesKey + name, u"ObjectName", config.serviceStartName);
+  std::lock_guard<std::mutex> lock(mutex_);
+  SimService service;
+  service.name = name;
+  service.config = config;
+  services_[Upcase(name)] = service;
+  serviceCalls_.push_back(u"create " + name);
+  const ServiceHandle handle = nextServiceHandle_;
+  nextServiceHandle_ += 4;
+  serviceHandles_[handle] = ServiceRef{false, Upcase(name)};
+  if (complete) *complete = true;
+  return handle;
+}
+
+bool SimMachine::StartService(ServiceHandle handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto ref = serviceHandles_.find(handle);
+  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
+  SettleServices();
+  SimService* service = FindService(ref->second.upperName);
+  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  if (service->marked) return Fail(win::kErrorServiceMarkedForDelete);
+  if (service->state != win::kServiceStopped) return Fail(win::kErrorServiceAlreadyRunning);
+  // The manager starts the program the binary path names; one that is not
+  // there (still in the Recycle Bin) does not start.
+  WalkResult walk;
+  if (!Locate(ParsePath(ServiceProgram(service->config.binaryPathName)), &walk) || walk.node->IsDirectory())
+    return Fail(win::kErrorFileNotFound);
+  serviceCalls_.push_back(u"start " + service->name);
+  service->state = win::kServiceRunning;
+  return true;
+}
+
 // ---- Scheduled tasks -----------------------------------------------------------
 
 void SimMachine::AddScheduledTask(const Text& path, const std::vector<Text>& programs, bool refusesDelete) {
   const Text form = TaskPathForm(path);
   CreateKey(win::kHKeyLocalMachine, kTaskTreeKey + form);
   std::lock_guard<std::mutex> lock(mutex_);
-  tasks_.push_back(SimTask{ScheduledTask{form, programs}, refusesDelete});
+  tasks_.push_back(SimTask{ScheduledTask{form, programs}, refusesDelete, TaskXmlFor(programs)});
+}
+
+Text SimMachine::ScheduledTaskXml(const Text& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Text form = TaskPathForm(path);
+  for (const SimTask& task : tasks_)
+    if (EqualNoCase(task.task.path, form)) return task.xml;
+  return Text();
+}
+
+void SimMachine::SetTaskXmlUnreadable(bool unreadable) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  taskXmlUnreadable_ = unreadable;
+}
+
+long SimMachine::GetScheduledTaskXml(const Text& path, Text* xml) {
+  xml->clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
+  if (taskXmlUnreadable_) return win::kENotImpl;
+  const Text form = TaskPathForm(path);
+  for (const SimTask& task : tasks_) {
+    if (!EqualNoCase(task.task.path, form)) continue;
+    *xml = task.xml;
+    return win::kSOk;
+  }
+  return win::kHResultFileNotFound;
+}
+
+long SimMachine::RegisterScheduledTask(const Text& path, const Text& xml) {
+  const Text form = TaskPathForm(path);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
+    if (form.size() < 2 || xml.find(u"<Task") == Text::npos) return static_cast<long>(0x80070057u);  // E_INVALIDARG
+    for (const SimTask& task : tasks_)
+      if (EqualNoCase(task.task.path, form)) return win::kHResultAlreadyExists;
+  }
+  CreateKey(win::kHKeyLocalMachine, kTaskTreeKey + form);
+  std::lock_guard<std::mutex> lock(mutex_);
+  tasks_.push_back(SimTask{ScheduledTask{form, CommandsOf(xml)}, false, xml});
+  return win::kSOk;
 }
 
 bool SimMachine::ScheduledTaskExists(const Text& path) const {

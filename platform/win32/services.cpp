@@ -8,6 +8,8 @@
 #include <oleauto.h>
 #include <taskschd.h>
 
+#include <vector>
+
 namespace tw {
 
 // ---- Services ------------------------------------------------------------------
@@ -44,6 +46,133 @@ bool Win32Platform::QueryServiceStatus(ServiceHandle service, std::uint32_t* cur
 bool Win32Platform::DeleteService(ServiceHandle service) { return ::DeleteService(ToSc(service)) != FALSE; }
 
 bool Win32Platform::CloseServiceHandle(ServiceHandle handle) { return ::CloseServiceHandle(ToSc(handle)) != FALSE; }
+
+namespace {
+
+Text TextOf(const wchar_t* text) { return text ? Text(win32::Utf16(text)) : Text(); }
+
+// One QueryServiceConfig2W level into `buffer`; false when the service or
+// this Windows does not have it.
+bool QueryLevel(SC_HANDLE service, DWORD level, std::vector<BYTE>* buffer) {
+  DWORD needed = 0;
+  if (!::QueryServiceConfig2W(service, level, nullptr, 0, &needed) && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return false;
+  buffer->assign(needed ? needed : 1, 0);
+  return ::QueryServiceConfig2W(service, level, buffer->data(), static_cast<DWORD>(buffer->size()), &needed) != FALSE;
+}
+
+// A double-NUL-terminated list, as lpDependencies takes it.
+std::wstring MultiString(const std::vector<Text>& items) {
+  std::wstring list;
+  for (const Text& item : items) {
+    if (item.empty()) continue;
+    list.append(win32::Wide(item));
+    list.push_back(L'\0');
+  }
+  list.push_back(L'\0');
+  return list;
+}
+
+// LPWSTR members of the SERVICE_* structures are not const; the strings
+// handed in here are only read.
+wchar_t* Writable(const std::wstring& text) { return const_cast<wchar_t*>(text.c_str()); }
+
+}  // namespace
+
+bool Win32Platform::QueryServiceConfig(ServiceHandle service, ServiceConfig* config) {
+  *config = ServiceConfig();
+  const SC_HANDLE handle = ToSc(service);
+  DWORD needed = 0;
+  if (!::QueryServiceConfigW(handle, nullptr, 0, &needed) && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return false;
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  auto* q = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (!::QueryServiceConfigW(handle, q, static_cast<DWORD>(buffer.size()), &needed)) return false;
+  config->serviceType = q->dwServiceType;
+  config->startType = q->dwStartType;
+  config->errorControl = q->dwErrorControl;
+  config->binaryPathName = TextOf(q->lpBinaryPathName);
+  config->loadOrderGroup = TextOf(q->lpLoadOrderGroup);
+  config->tagId = q->dwTagId;
+  for (const wchar_t* d = q->lpDependencies; d && *d; d += ::lstrlenW(d) + 1) config->dependencies.push_back(TextOf(d));
+  config->serviceStartName = TextOf(q->lpServiceStartName);
+  config->displayName = TextOf(q->lpDisplayName);
+
+  std::vector<BYTE> level;
+  if (QueryLevel(handle, SERVICE_CONFIG_DESCRIPTION, &level))
+    config->description = TextOf(reinterpret_cast<SERVICE_DESCRIPTIONW*>(level.data())->lpDescription);
+  if (QueryLevel(handle, SERVICE_CONFIG_FAILURE_ACTIONS, &level)) {
+    const auto* f = reinterpret_cast<SERVICE_FAILURE_ACTIONSW*>(level.data());
+    config->failureResetPeriodS = f->dwResetPeriod;
+    config->rebootMessage = TextOf(f->lpRebootMsg);
+    config->failureCommand = TextOf(f->lpCommand);
+    for (DWORD i = 0; f->lpsaActions && i < f->cActions; ++i)
+      config->failureActions.push_back({static_cast<std::uint32_t>(f->lpsaActions[i].Type), f->lpsaActions[i].Delay});
+  }
+  if (QueryLevel(handle, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &level))
+    config->failureActionsOnNonCrash =
+        reinterpret_cast<SERVICE_FAILURE_ACTIONS_FLAG*>(level.data())->fFailureActionsOnNonCrashFailures != FALSE;
+  if (QueryLevel(handle, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &level))
+    config->delayedAutoStart = reinterpret_cast<SERVICE_DELAYED_AUTO_START_INFO*>(level.data())->fDelayedAutostart != FALSE;
+
+  needed = 0;
+  ::QueryServiceObjectSecurity(handle, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed > 0) {
+    std::vector<BYTE> descriptor(needed);
+    if (::QueryServiceObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+      config->security.assign(reinterpret_cast<const char*>(descriptor.data()), descriptor.size());
+  }
+  return true;
+}
+
+ServiceHandle Win32Platform::CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                                           bool* complete) {
+  if (complete) *complete = false;
+  const std::wstring dependencies = MultiString(config.dependencies);
+  const std::wstring account = win32::Wide(config.serviceStartName);
+  const SC_HANDLE service = ::CreateServiceW(
+      ToSc(manager), win32::Wide(name), config.displayName.empty() ? nullptr : win32::Wide(config.displayName),
+      SERVICE_ALL_ACCESS, config.serviceType, config.startType, config.errorControl,
+      win32::Wide(config.binaryPathName), config.loadOrderGroup.empty() ? nullptr : win32::Wide(config.loadOrderGroup),
+      nullptr, dependencies.c_str(), account.empty() ? nullptr : account.c_str(), nullptr);
+  if (!service) return 0;
+  bool all = true;
+  if (!config.description.empty()) {
+    const std::wstring text = win32::Wide(config.description);
+    SERVICE_DESCRIPTIONW description = {Writable(text)};
+    all = ::ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description) && all;
+  }
+  if (!config.failureActions.empty() || config.failureResetPeriodS != 0 || !config.failureCommand.empty() ||
+      !config.rebootMessage.empty()) {
+    std::vector<SC_ACTION> actions;
+    for (const ServiceFailureAction& a : config.failureActions)
+      actions.push_back({static_cast<SC_ACTION_TYPE>(a.type), a.delayMs});
+    const std::wstring reboot = win32::Wide(config.rebootMessage), command = win32::Wide(config.failureCommand);
+    SERVICE_FAILURE_ACTIONSW failure = {};
+    failure.dwResetPeriod = config.failureResetPeriodS;
+    failure.lpRebootMsg = config.rebootMessage.empty() ? nullptr : Writable(reboot);
+    failure.lpCommand = config.failureCommand.empty() ? nullptr : Writable(command);
+    failure.cActions = static_cast<DWORD>(actions.size());
+    failure.lpsaActions = actions.empty() ? nullptr : actions.data();
+    all = ::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure) && all;
+  }
+  if (config.failureActionsOnNonCrash) {
+    SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+    all = ::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag) && all;
+  }
+  if (config.delayedAutoStart) {
+    SERVICE_DELAYED_AUTO_START_INFO delayed = {TRUE};
+    all = ::ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed) && all;
+  }
+  if (!config.security.empty()) {
+    std::vector<BYTE> descriptor(config.security.begin(), config.security.end());
+    all = ::SetServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, descriptor.data()) && all;
+  }
+  if (complete) *complete = all;
+  return FromSc(service);
+}
+
+bool Win32Platform::StartService(ServiceHandle service) { return ::StartServiceW(ToSc(service), 0, nullptr) != FALSE; }
 
 // ---- Scheduled tasks -----------------------------------------------------------
 
@@ -233,6 +362,61 @@ long Win32Platform::DeleteScheduledTask(const Text& path) {
   if (FAILED(hr)) return hr;
   OwnedBstr nameText(name);
   return folder.folder->DeleteTask(nameText.get(), 0);
+}
+
+long Win32Platform::GetScheduledTaskXml(const Text& path, Text* xml) {
+  xml->clear();
+  ComScope com;
+  if (!com.Usable()) return com.Result();
+  SchedulerFolder root;
+  HRESULT hr = root.Open(u"\\");
+  if (FAILED(hr)) return hr;
+  OwnedBstr name(path);
+  ComRef<IRegisteredTask> task;
+  hr = root.folder->GetTask(name.get(), task.put());
+  if (FAILED(hr)) return hr;
+  OwnedBstr text;
+  hr = task->get_Xml(text.put());
+  if (FAILED(hr)) return hr;
+  *xml = text.text();
+  return xml->empty() ? E_FAIL : S_OK;
+}
+
+long Win32Platform::RegisterScheduledTask(const Text& path, const Text& xml) {
+  ComScope com;
+  if (!com.Usable()) return com.Result();
+  Text folderPath, name;
+  SplitTaskPath(path, &folderPath, &name);
+  if (name.empty()) return E_INVALIDARG;
+  SchedulerFolder folder;
+  HRESULT hr = folder.Open(folderPath);
+  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    // The folder went with its last task: made again from the root.
+    SchedulerFolder root;
+    hr = root.Open(u"\\");
+    if (FAILED(hr)) return hr;
+    VARIANT none;
+    ::VariantInit(&none);
+    OwnedBstr folderText(folderPath);
+    ComRef<ITaskFolder> made;
+    hr = root.folder->CreateFolder(folderText.get(), none, made.put());
+    if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) return hr;
+    hr = folder.Open(folderPath);
+  }
+  if (FAILED(hr)) return hr;
+  // GetTask first: RegisterTask with TASK_CREATE would fail on an existing
+  // task anyway, but not on every scheduler with the same code.
+  OwnedBstr nameText(name);
+  {
+    ComRef<IRegisteredTask> existing;
+    if (SUCCEEDED(folder.folder->GetTask(nameText.get(), existing.put()))) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+  }
+  OwnedBstr xmlText(xml);
+  VARIANT none;
+  ::VariantInit(&none);
+  ComRef<IRegisteredTask> registered;
+  return folder.folder->RegisterTask(nameText.get(), xmlText.get(), TASK_CREATE, none, none, TASK_LOGON_NONE, none,
+                                     registered.put());
 }
 
 }  // namespace tw

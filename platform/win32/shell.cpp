@@ -128,4 +128,16 @@ bool Win32Platform::HasRecycleBin(const Text& root) {
   return ::GetDriveTypeW(Wide(root)) == DRIVE_FIXED;
 }
 
+bool Win32Platform::GetVolumeName(const Text& root, Text* volumeName) {
+  volumeName->clear();
+  // The API wants the mount point with its trailing backslash; a volume GUID
+  // path is 49 characters with its NUL, and MAX_PATH is what the API documents.
+  std::wstring mountPoint = Wide(root);
+  if (mountPoint.empty() || mountPoint.back() != L'\\') mountPoint.push_back(L'\\');
+  wchar_t name[MAX_PATH + 1] = {};
+  if (!::GetVolumeNameForVolumeMountPointW(mountPoint.c_str(), name, MAX_PATH)) return false;
+  *volumeName = Text(reinterpret_cast<const char16_t*>(name));
+  return !volumeName->empty();
+}
+
 }  // namespace tw

@@ -68,6 +68,9 @@
 #undef ExpandEnvironmentStrings
 #undef OpenSCManager
 #undef OpenService
+#undef QueryServiceConfig
+#undef CreateService
+#undef StartService
 
 #include <utility>
 

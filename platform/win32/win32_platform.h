@@ -93,6 +93,7 @@ class Win32Platform : public Platform {
   // Recycle Bin (shell.cpp, its last block).
   int RecycleItems(const std::vector<Text>& paths, bool* aborted) override;
   bool HasRecycleBin(const Text& root) override;
+  bool GetVolumeName(const Text& root, Text* volumeName) override;
   // Shell links and environment strings (shell_links.cpp).
   void GetShortcutTargets(const std::vector<Text>& paths, std::vector<Text>* targets) override;
   bool CreateShortcut(const Text& path, const Text& target) override;
@@ -114,6 +115,12 @@ class Win32Platform : public Platform {
   bool ApplyFileSecurity(const Text& path, const Text& sddl) override;
   bool GetFileOwnerSid(const Text& path, Text* sid) override;
   bool KeepsFileOwners() override;
+  long GetScheduledTaskXml(const Text& path, Text* xml) override;
+  long RegisterScheduledTask(const Text& path, const Text& xml) override;
+  bool QueryServiceConfig(ServiceHandle service, ServiceConfig* config) override;
+  ServiceHandle CreateService(ServiceHandle manager, const Text& name, const ServiceConfig& config,
+                              bool* complete) override;
+  bool StartService(ServiceHandle service) override;
 };
 
 }  // namespace tw

@@ -186,9 +186,13 @@ TEST_F(CleanupDeletion, WhatCannotBeDeletedIsReportedAndKeptPending) {
   Config({u"Vendor App", u"Vendor"});
   PendingLists();
 
-  const DeletionReport report =
-      DeleteLeftovers(Request({kApp}, {kApp + u"\\readme.txt", kApp + u"\\data.bin", kApp + u"\\open.log"},
-                              {u"HKLM|SOFTWARE\\Vendor\\Locked", u"HKLM|SOFTWARE\\Vendor\\Gone"}));
+  // For good: the shell would take the read-only file to the Recycle Bin,
+  // where the plain deletion cannot remove it.
+  DeletionRequest request =
+      Request({kApp}, {kApp + u"\\readme.txt", kApp + u"\\data.bin", kApp + u"\\open.log"},
+              {u"HKLM|SOFTWARE\\Vendor\\Locked", u"HKLM|SOFTWARE\\Vendor\\Gone"});
+  request.permanent = true;
+  const DeletionReport report = DeleteLeftovers(request);
   EXPECT_TRUE(m.Exists(kApp + u"\\readme.txt"));
   EXPECT_TRUE(m.Exists(kApp + u"\\open.log"));
   EXPECT_FALSE(m.Exists(kApp + u"\\data.bin"));

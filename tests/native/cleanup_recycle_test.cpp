@@ -295,10 +295,15 @@ TEST(CleanupRecycleLinks, TheShellNeverGetsALinkAndWhatItLeadsToStays) {
     EXPECT_FALSE(m.Exists(u"C:\\Apps\\Foo\\data\\docs"));
     EXPECT_FALSE(m.Exists(u"C:\\Apps\\Foo\\foo.exe"));
     EXPECT_EQ(layout == 2, m.Exists(u"C:\\Apps\\Foo\\keep.ini"));
+    // The folders on the way to the link are taken apart; what lies beside
+    // it still goes to the bin.
     for (const Text& item : m.RecycledItems()) {
-      EXPECT_FALSE(StartsWith(UpperAscii(item), u"C:\\APPS\\FOO\\DATA")) << ToUtf8(item) << " went to the shell";
+      EXPECT_FALSE(StartsWith(UpperAscii(item), u"C:\\APPS\\FOO\\DATA\\DOCS")) << ToUtf8(item) << " went to the shell";
+      EXPECT_NE(UpperAscii(item), u"C:\\APPS\\FOO\\DATA") << "a folder holding a link went to the shell";
       EXPECT_NE(UpperAscii(item), u"C:\\APPS\\FOO") << "a folder holding a link went to the shell";
     }
+    for (const std::vector<Text>& call : m.RecycleCalls())
+      for (const Text& item : call) EXPECT_EQ(Text::npos, UpperAscii(item).find(u"DOCS")) << ToUtf8(item);
     SetPlatform(nullptr);
   }
 }

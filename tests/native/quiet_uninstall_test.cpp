@@ -257,5 +257,24 @@ TEST(Export, CsvQuotesAndHtmlEscapesEveryField) {
   EXPECT_EQ(std::string::npos, html.find("src=")) << "the page needs nothing from outside";
 }
 
+// Every text field, whatever it holds, opens as text in a spreadsheet: one
+// that begins as a formula gets an apostrophe, any other stays as it is.
+TEST(Export, CsvFieldsThatBeginAsFormulasOpenAsText) {
+  for (const char16_t lead : std::u16string(u"=+-@\t\r\"' aZ0")) {
+    ZRU_InstalledSoftware record;
+    record.mpu_str_Name = Text(1, lead) + u"HYPERLINK(\"http://x\",\"y\")";
+    record.mpu_str_Publisher = Text(1, lead) + u"cmd|' /C calc'!A0";
+    record.mpu_int_DisplayIcon_ID = 65535;
+    const std::string csv = cli::ExportCsv({cli::RecordFields(record)});
+    const bool formula = Text(u"=+-@\t\r").find(lead) != Text::npos;
+    for (const Text& field : {record.mpu_str_Name, record.mpu_str_Publisher}) {
+      std::string cell;
+      for (char c : ToUtf8(field)) cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+      EXPECT_NE(std::string::npos, csv.find("\"" + std::string(formula ? "'" : "") + cell + "\"")) << int(lead);
+    }
+    EXPECT_NE(std::string::npos, csv.find(",\"65535\",")) << "numbers stay numbers";
+  }
+}
+
 }  // namespace
 }  // namespace tw

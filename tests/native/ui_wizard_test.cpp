@@ -106,6 +106,21 @@ TEST_F(Wizard, UninstallEndToEnd) {
   EXPECT_EQ(u"Publisher: Foo Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
   EXPECT_EQ(files.size(), std::size_t(form->LV_TW_Step3_FilesFolders->Count()));
 
+  // With the Recycle Bin turned off by policy, the question says first what
+  // will be deleted for good; answered No, nothing goes.
+  const Text policies = u"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+  machine.SetDword(win::kHKeyCurrentUser, policies, u"NoRecycleFiles", 1);
+  Answer(win::kIdNo);
+  const std::size_t warnedAt = MessageCount();
+  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  const auto warned = MessagesSince(warnedAt);
+  ASSERT_EQ(1u, warned.size());
+  EXPECT_NE(Text::npos, warned[0].text.find(u" will be deleted for good: " + kFoo)) << U8(warned[0].text);
+  EXPECT_NE(Text::npos, warned[0].text.find(u"(the Recycle Bin is turned off by policy)"));
+  EXPECT_TRUE(EndsWith(warned[0].text, u"\n\nAre you sure you want to delete all leftovers?"));
+  EXPECT_TRUE(machine.Exists(kFoo + u"\\bin\\core.dll"));
+  machine.SetDword(win::kHKeyCurrentUser, policies, u"NoRecycleFiles", 0);
+
   // Delete Leftovers.
   const std::size_t asked = MessageCount();
   ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));

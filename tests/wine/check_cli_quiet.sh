@@ -54,6 +54,15 @@ for key in "$nsis_key" "$msi_key" "$unknown_key"; do reg_has "$key" || tw_die "n
 # ---- --version, list, export ---------------------------------------------
 run "$cli" --version >"$work/version.json" 2>"$work/version.err" || tw_die "--version failed"
 validate version "$work/version.json"
+# An entry whose texts begin as spreadsheet formulas: the CSV export must
+# open them as text. It goes again once the files are written.
+hostile_key="$u64\\TidewellHostileCsv"
+reg_set() { "$wine64" reg add "$hostile_key" /v "$1" /t REG_SZ /d "$2" /f </dev/null >"$work/reg.log" 2>&1 ||
+  tw_die "reg add $1 failed: $(cat "$work/reg.log")"; }
+reg_set DisplayName '=HYPERLINK(1)+cmd'
+reg_set Publisher '@SUM(1)'
+reg_set DisplayVersion '-2+3'
+reg_set UninstallString 'C:\hostile\uninst.exe'
 run "$cli" list >"$work/list.jsonl" 2>"$work/list.err" || tw_die "list failed: $(cat "$work/list.err")"
 validate list "$work/list.jsonl"
 for format in json csv html; do
@@ -64,6 +73,7 @@ for format in json csv html; do
   validate export "$work/export-$format.json"
 done
 validate export-json "$work/inventory.json"
+"$wine64" reg delete "$hostile_key" /f </dev/null >"$work/reg.log" 2>&1 || tw_die "the hostile entry could not be removed"
 
 python3 - "$work" <<'PY'
 import csv
@@ -92,8 +102,14 @@ check(b"\r\n" in raw, "the CSV file's lines do not end in CRLF")
 rows = list(csv.reader(raw.decode("utf-8-sig").splitlines()))
 header, body = rows[0], rows[1:]
 check(header == list(listed[0].keys()), f"CSV header {header!r}")
-check([dict(zip(header, r)) for r in body] == [{k: str(v) for k, v in p.items()} for p in listed],
+# A text that begins as a formula carries a leading apostrophe; nothing else changes.
+def cell(v):
+    return "'" + v if isinstance(v, str) and v[:1] in ("=", "+", "-", "@", "\t", "\r") else str(v)
+check([dict(zip(header, r)) for r in body] == [{k: cell(v) for k, v in p.items()} for p in listed],
       "the CSV rows differ from list")
+check(any(p["name"] == "=HYPERLINK(1)+cmd" and p["publisher"] == "@SUM(1)" for p in listed),
+      "the entry with formula texts is not listed")
+check(not any(c[:1] in ("=", "+", "-", "@") for r in body for c in r), "a CSV field opens as a formula")
 first_data_line = raw.decode("utf-8-sig").split("\r\n")[1]
 check(first_data_line.startswith('"') and first_data_line.count('","') == len(header) - 1,
       f"CSV fields are not all quoted: {first_data_line[:120]!r}")

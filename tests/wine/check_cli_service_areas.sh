@@ -93,6 +93,33 @@ if quiet reg query 'HKLM\System\CurrentControlSet\Services\TwSvcPaint'; then fai
 quiet reg query 'HKLM\System\CurrentControlSet\Services\TwSvcPaintPro' /v ImagePath || fail "the neighbour's key was touched"
 [[ ! -e "$folder" ]] || fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"
 [[ -f "$neighbour/twsvc.exe" ]] || fail "the neighbour's folder was touched"
+# ---- The service comes back through the service control manager and
+# starts, once its program is back (the Recycle Bin's Restore puts it back;
+# here a copy of the same program).
+record=$(python3 -c 'import json,sys; print([json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]["record_file"])' "$work/out.txt")
+[[ -n "$record" ]] || fail "the deletion wrote no record"
+mkdir -p "$folder"
+cp "$neighbour/twsvc.exe" "$folder/twsvc.exe"
+status=0
+run "$cli" restore "$record" >"$work/out.txt" 2>"$work/err.txt" || status=$?
+python3 "$here/validate_cli_output.py" restore "$work/out.txt" || fail "restore: the output does not match its schema"
+python3 - "$work/out.txt" "$service_line" <<'PY' || fail "restore: the services did not come back"
+import json, sys
+report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
+by_entry = {r["entry"]: r for r in report["services_tasks"]}
+paint = by_entry[sys.argv[2] + "TwSvcPaint"]
+assert paint["restored"] == 1 and paint["started"] == 1, paint
+assert by_entry[sys.argv[2] + "TwSvcPaintHelper"]["restored"] == 1, by_entry
+PY
+[[ "$(state_of TwSvcPaint)" == RUNNING* ]] || fail "the restored service does not run: $(cat "$work/quiet.log")"
+quiet sc query TwSvcPaintHelper || fail "the restored stopped service is unknown to the service control manager"
+# Gone again, so that what follows finds the machine as the deletion left it.
+quiet sc stop TwSvcPaint || true
+for _ in $(seq 1 40); do [[ "$(state_of TwSvcPaint)" == STOPPED* ]] && break; sleep 0.5; done
+quiet sc delete TwSvcPaint || fail "the restored service could not be deleted again"
+quiet sc delete TwSvcPaintHelper || fail "the restored stopped service could not be deleted again"
+rm -rf "$folder"
+
 if (( tasks_listed )); then
   [[ ! -e "$own_task" ]] || fail "the program's task is still registered"
   [[ -f "$other_task" ]] || fail "the neighbour's task was deleted"
@@ -125,6 +152,18 @@ task = sys.argv[2]
 assert task + "Tidewell Svc Paint\\Update" in report["removed_registry"], report
 assert task.rstrip("\\") in report["refused_registry"], report
 PY
+  # The task comes back registered, from its saved XML.
+  record=$(python3 -c 'import json,sys; print([json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]["record_file"])' "$work/out.txt")
+  status=0
+  run "$tool/tidewell-cli.exe" restore "$record" >"$work/out.txt" 2>"$work/err.txt" || status=$?
+  python3 - "$work/out.txt" "$task_line" <<'PY' || fail "restore: the task did not come back"
+import json, sys
+report = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8") if l.strip()][-1]
+restored = [r for r in report["services_tasks"] if r["entry"] == sys.argv[2] + "Tidewell Svc Paint\\Update"]
+assert restored and restored[0]["restored"] == 1, report
+PY
+  [[ -f "$own_task" ]] || fail "restore: the task's definition is not in the scheduler's folder"
+  echo "SKIP: running the restored task: Wine $wine_major's Task Scheduler does not run or list tasks; its registration is checked through the scheduler's own file"
   rm -rf "$tool"
 fi
 # ---- A pending list edited to name the neighbour's service, whose program
