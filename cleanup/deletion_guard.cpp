@@ -186,10 +186,22 @@ bool IsFirewallRuleList(const TextList& key) {
          key[6] == u"FIREWALLRULES";
 }
 
-// A key of a shell class (`key` as a machine path below SOFTWARE\CLASSES),
-// outside the verbs and handlers of its context-menu lists: what a program
-// changed there (the open command of exefile, the icon of .lnk) is still
-// Windows' entry, and deleting it breaks every start of such a file.
+// The verbs Windows itself puts in the shell classes' menus (Folder\shell\open,
+// Directory\shell\cmd ...): a program that took one over changed Windows'
+// verb, which stays.
+bool IsWindowsVerb(const Text& verb) {
+  for (const char16_t* name : {u"OPEN", u"OPENNEWWINDOW", u"OPENNEWPROCESS", u"OPENNEWTAB", u"EXPLORE", u"FIND",
+                               u"PRINT", u"PRINTTO", u"EDIT", u"RUNAS", u"RUNASUSER", u"PROPERTIES", u"CMD",
+                               u"POWERSHELL", u"PINTOHOME", u"PINTOSTARTSCREEN", u"UPDATEENCRYPTIONSETTINGSWORK"})
+    if (verb == name) return true;
+  return false;
+}
+
+// A key or value of a shell class (`key` as a machine path below
+// SOFTWARE\CLASSES), outside the program verbs and handlers of its
+// context-menu lists: what a program changed there (the open command of
+// exefile or of Folder, the icon of .lnk) is still Windows' entry, and
+// deleting it breaks every start of such a file or folder.
 bool IsInShellClass(const TextList& key) {
   if (key.size() < 3 || key[0] != u"SOFTWARE" || key[1] != u"CLASSES") return false;
   bool shellClass = false;
@@ -198,7 +210,9 @@ bool IsInShellClass(const TextList& key) {
   for (const Text& menuList : ContextMenuLists()) {
     const TextList listParts = KeyComponents(menuList);
     if (key.size() <= listParts.size()) continue;
-    if (std::equal(listParts.begin(), listParts.end(), key.begin())) return false;  // inside a verb or handler
+    if (!std::equal(listParts.begin(), listParts.end(), key.begin())) continue;
+    // Inside a verb or handler: a program's, unless it is one of Windows' verbs.
+    return listParts.back() == u"SHELL" && IsWindowsVerb(key[listParts.size()]);
   }
   return true;
 }
@@ -258,6 +272,7 @@ bool IsProtectedRegistryEntry(const Text& rootText, const Text& keyPath, const T
     if (IsInShellClass(key)) return true;
     return IsProtectedValue(key, UpperAsWindows(Trim(*valueName)), user);
   }
+  if (IsInShellClass(key)) return true;
   // A root itself, and every key directly below one (SOFTWARE, SYSTEM, a
   // user's Environment ...), is a hive of its own for what a program leaves.
   if (key.size() <= 1) return true;

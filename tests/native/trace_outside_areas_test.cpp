@@ -307,9 +307,12 @@ TEST_F(OutsideAreasGuard, TheKeysAboveAVerbAHandlerAndARuleAreRefusedTheEntriesA
     }
     // A value a program redirected in a class every start goes through is
     // still Windows': without exefile's open command no program starts.
+    // The same for the keys, and for Windows' own verbs in the menus.
     for (const Text& key : {Text(u"exefile\\shell\\open\\command"), Text(u"lnkfile\\DefaultIcon"), Text(u".exe"),
-                            Text(u"Folder"), Text(u"Directory\\DefaultIcon")}) {
+                            Text(u"Folder"), Text(u"Directory\\DefaultIcon"), Text(u"Folder\\shell\\open\\command"),
+                            Text(u"Directory\\shell\\cmd"), Text(u"Drive\\shell\\find")}) {
       EXPECT_TRUE(IsProtectedRegistryEntry(root.text, root.classes + key, &kDefault)) << U8(root.text + u"|" + key);
+      EXPECT_TRUE(IsProtectedRegistryEntry(root.text, root.classes + key, nullptr)) << U8(root.text + u"|" + key);
     }
   }
   const Text rule = u"{6E1C5C3A-1111-4000-8000-000000000001}";
