@@ -98,12 +98,24 @@ TextList RegistryKeyForms(HKey root, const Text& keyPath) {
     if (!part.empty() && part != u"WOW6432NODE") path += u"\\" + part;
     at = end + 1;
   }
+  // HKEY_CURRENT_USER is HKEY_USERS\<the user's SID>, and its classes are
+  // also HKEY_USERS\<SID>_Classes: one key, spelt either way.
+  const Text sid = UpperAsWindows(Plat().GetCurrentUserSid());
+  const Text userHive = u"\\" + sid, userClasses = u"\\" + sid + u"_CLASSES";
+  const auto below = [&path](const Text& hive) {
+    return path.size() >= hive.size() && path.compare(0, hive.size(), hive) == 0 &&
+           (path.size() == hive.size() || path[hive.size()] == u'\\');
+  };
   switch (root) {
     case win::kHKeyLocalMachine:
       return {u"HKLM" + path};
     case win::kHKeyCurrentUser:
-      return {u"HKCU" + path};
+      if (sid.empty()) return {u"HKCU" + path};
+      return {u"HKCU" + path, u"HKU" + userHive + path};
     case win::kHKeyUsers:
+      if (!sid.empty() && below(userHive)) return {u"HKU" + path, u"HKCU" + path.substr(userHive.size())};
+      if (!sid.empty() && below(userClasses))
+        return {u"HKU" + path, u"HKCU\\SOFTWARE\\CLASSES" + path.substr(userClasses.size())};
       return {u"HKU" + path};
     case win::kHKeyClassesRoot:
       return {u"HKCU\\SOFTWARE\\CLASSES" + path, u"HKLM\\SOFTWARE\\CLASSES" + path};

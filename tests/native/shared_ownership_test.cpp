@@ -172,6 +172,7 @@ TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
   m.AddFile(u"C:\\Other\\other.exe", "MZ");
   m.SetString(kLM, kRun, u"Gone ", app + u"\\gone.exe");
   m.SetString(kLM, kRun, u"\u00c9mile", app + u"\\gone.exe");
+  m.SetString(win::kHKeyCurrentUser, kRun, u"GoneUser", app + u"\\gone.exe");
   m.SetString(kLM, kRun, u"Gone", u"C:\\Other\\other.exe");
 
   struct Keep {
@@ -199,10 +200,13 @@ TEST(SharedOwnership, ValueNamesAsStoredAndKeptEntriesInEverySpelling) {
     EXPECT_NE(std::string::npos, dry.out.find(keep.planned)) << dry.out;
   }
 
-  // Kept names match as Windows folds them, beyond A-Z.
+  // Kept names match as Windows folds them, beyond A-Z; HKCU is also
+  // HKEY_USERS\<the user's SID>.
   const CliResult done = RunTool({u"force-remove", app, u"--yes", u"--keep", app + u"\\also.ini", u"--keep",
-                                  u"C:\\PROGRAM FILES\\GONE\\\u00e4RGER.INI", u"--keep", u"HKLM|" + kRun + u"|\u00e9MILE"});
+                                  u"C:\\PROGRAM FILES\\GONE\\\u00e4RGER.INI", u"--keep", u"HKLM|" + kRun + u"|\u00e9MILE",
+                                  u"--keep", u"HKU|" + m.GetCurrentUserSid() + u"\\" + kRun + u"|GoneUser"});
   ASSERT_EQ(0, done.code) << done.err << done.out;
+  EXPECT_TRUE(m.ValueExists(win::kHKeyCurrentUser, kRun, u"GoneUser")) << done.out;
   EXPECT_TRUE(m.Exists(app + u"\\\u00c4rger.ini"));
   EXPECT_TRUE(m.ValueExists(kLM, kRun, u"\u00c9mile"));
   EXPECT_FALSE(m.ValueExists(kLM, kRun, u"Gone "));
