@@ -254,7 +254,7 @@ TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
 }
 
 // A kept key or value spelled otherwise than the ticked key around it (the
-// other root of the same hive, the redirected 32-bit spelling, doubled or
+// other root of the same hive, HKCU under HKU by its SID, the redirected 32-bit spelling, doubled or
 // trailing "\\", letter case) is still inside it, and stays; and it is no
 // part of the backup, so a restore brings back what went around it without
 // writing the kept entry's old data over what it holds now.
@@ -276,6 +276,11 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
        u"HKLM|SOFTWARE\\Classes\\Vendor.Doc\\Keep"},
       {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCU|Software\\Classes\\Vendor.Doc",
        u"HKCR|Vendor.Doc\\Keep"},
+      // The user's hive under HKU, by the SID of the simulated user.
+      {1, win::kHKeyCurrentUser, u"Software\\Vendor\\Keep", u"HKCU|Software\\Vendor",
+       u"HKU|S-1-5-21-0-0-0-1000\\Software\\Vendor\\Keep"},
+      {1, win::kHKeyCurrentUser, u"Software\\Vendor\\Keep", u"HKU|s-1-5-21-0-0-0-1000\\Software\\Vendor",
+       u"HKCU|Software\\Vendor\\Keep|v"},
   };
   for (const Case& c : cases) {
     sim::SimMachine m;
