@@ -78,6 +78,20 @@ Text ParentFolder(const Text& folder) {
 
 }  // namespace
 
+Text CurrentUserSid() {
+  const Text own = ComparablePath(SpecialFolderOrEmpty(win::kCsidlProfile));
+  if (own.empty()) return Text();
+  TextList sids;
+  RegEnumSubKeys(win::kHKeyLocalMachine, kProfileList, &sids, kView64);
+  Text path;
+  for (const Text& sid : sids) {
+    if (RegReadString(win::kHKeyLocalMachine, kProfileList + u"\\" + sid, u"ProfileImagePath", &path, kView64) &&
+        ComparablePath(Trim(ExpandSystemTokens(path))) == own)
+      return sid;
+  }
+  return Text();
+}
+
 TextList ProtectedFolders() {
   TextList folders = {GetSystemDir(), GetStartupDir(), GetDesktopDir(), GetProgramFilesDir(), GetWindowsDir(),
                       GetAppDataDir(), GetLocalAppDataDir()};

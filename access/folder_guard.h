@@ -15,6 +15,11 @@ namespace tw {
 // data roaming and local, and their Windows XP names).
 TextList ProtectedFolders();
 
+// The SID under HKEY_USERS of the hive that HKEY_CURRENT_USER opens: the
+// profile list entry whose ProfileImagePath is this user's profile folder;
+// empty when none is.
+Text CurrentUserSid();
+
 // The Force Remove refusal: true when access/path_guard.h refuses the
 // folder, trimmed, as a place to walk (JudgeTraceFolder gives the reason).
 bool IsRefusedTraceFolder(const Text& folder);

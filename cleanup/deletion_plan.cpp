@@ -4,6 +4,7 @@
 #include <string>
 
 #include "access/environment.h"
+#include "access/folder_guard.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
 #include "access/registry.h"
@@ -97,13 +98,24 @@ TextList RegistryKeyForms(HKey root, const Text& keyPath) {
     if (!part.empty() && part != u"WOW6432NODE") path += u"\\" + part;
     at = end + 1;
   }
+  // HKCU is the current user's hive under HKU: a key has both spellings.
+  const auto userForms = [](const Text& rest) {
+    TextList forms{u"HKCU" + rest};
+    const Text sid = UpperAsWindows(CurrentUserSid());
+    if (!sid.empty()) forms.push_back(u"HKU\\" + sid + rest);
+    return forms;
+  };
   switch (root) {
     case win::kHKeyLocalMachine:
       return {u"HKLM" + path};
     case win::kHKeyCurrentUser:
-      return {u"HKCU" + path};
-    case win::kHKeyUsers:
+      return userForms(path);
+    case win::kHKeyUsers: {
+      const Text sid = UpperAsWindows(CurrentUserSid());
+      const Text head = u"\\" + sid;
+      if (!sid.empty() && (path == head || StartsWith(path, head + u"\\"))) return userForms(path.substr(head.size()));
       return {u"HKU" + path};
+    }
     case win::kHKeyClassesRoot:
       return {u"HKCU\\SOFTWARE\\CLASSES" + path, u"HKLM\\SOFTWARE\\CLASSES" + path};
     default:
