@@ -345,6 +345,33 @@ TEST(CleanupKept, TheDefaultValueOfAKeyDeletedAroundKeptEntries) {
   }
 }
 
+// A service goes whole through its manager; a key kept inside it, spelled
+// through the numbered control set that CurrentControlSet is (HKLM\SYSTEM\Select),
+// keeps it whole. A numbered set that is not the current one is another key.
+TEST(CleanupKept, AServiceHoldingAKeyKeptInTheNumberedControlSetStays) {
+  const HKey lm = win::kHKeyLocalMachine;
+  for (const bool current : {true, false}) {
+    SCOPED_TRACE(current ? "ControlSet001 is current" : "ControlSet002 is current");
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.AddService(u"FooSvc", kVendor + u"\svc.exe");
+    m.SetString(lm, u"SYSTEM\\CurrentControlSet\\Services\\FooSvc\\Parameters", u"v", u"1");
+    m.CreateKeyLink(lm, u"SYSTEM\\ControlSet001", u"SYSTEM\\CurrentControlSet");
+    m.SetDword(lm, u"SYSTEM\\Select", u"Current", current ? 1 : 2);
+    DeletionRequest request;
+    request.folders = {kVendor};
+    request.registry = {u"HKLM|SYSTEM\\CurrentControlSet\\Services\\FooSvc",
+                        u"HKLM|SYSTEM\\ControlSet001\\Services\\FooSvc\\Parameters"};
+    request.registryTicks = {true, false};
+    request.programFolder = kTidewell;
+    request.publisher = Text();
+    request.uninstallType = 1;
+    DeleteLeftovers(request);
+    EXPECT_EQ(current, m.ServiceExists(u"FooSvc") && !m.ServiceMarkedForDelete(u"FooSvc"));
+    SetPlatform(nullptr);
+  }
+}
+
 TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
   sim::SimMachine m;
   SetPlatform(&m);
