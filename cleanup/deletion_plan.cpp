@@ -106,8 +106,21 @@ TextList RegistryKeyForms(HKey root, const Text& keyPath) {
     return forms;
   };
   switch (root) {
-    case win::kHKeyLocalMachine:
+    case win::kHKeyLocalMachine: {
+      // CurrentControlSet is a link to the numbered control set that
+      // SYSTEM\Select\Current names: a key has both spellings.
+      const Text current = u"\\SYSTEM\\CURRENTCONTROLSET";
+      std::uint32_t number = 0;
+      if (StartsWith(path, u"\\SYSTEM\\CONTROLSET") &&
+          RegReadDword(win::kHKeyLocalMachine, u"SYSTEM\\Select", u"Current", &number, kView64) && number > 0 &&
+          number < 1000) {
+        const std::string digits = std::to_string(1000 + number).substr(1);
+        const Text numbered = u"\\SYSTEM\\CONTROLSET" + FromUtf8(digits);
+        if (path == numbered || StartsWith(path, numbered + u"\\"))
+          return {u"HKLM" + path, u"HKLM" + current + path.substr(numbered.size())};
+      }
       return {u"HKLM" + path};
+    }
     case win::kHKeyCurrentUser:
       return userForms(path);
     case win::kHKeyUsers: {
