@@ -354,7 +354,7 @@ TEST(CleanupKept, AServiceHoldingAKeyKeptInTheNumberedControlSetStays) {
     SCOPED_TRACE(current ? "ControlSet001 is current" : "ControlSet002 is current");
     sim::SimMachine m;
     SetPlatform(&m);
-    m.AddService(u"FooSvc", kVendor + u"\svc.exe");
+    m.AddService(u"FooSvc", kVendor + u"\\svc.exe");
     m.SetString(lm, u"SYSTEM\\CurrentControlSet\\Services\\FooSvc\\Parameters", u"v", u"1");
     m.CreateKeyLink(lm, u"SYSTEM\\ControlSet001", u"SYSTEM\\CurrentControlSet");
     m.SetDword(lm, u"SYSTEM\\Select", u"Current", current ? 1 : 2);
