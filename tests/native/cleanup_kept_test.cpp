@@ -254,8 +254,8 @@ TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
 }
 
 // A kept key or value spelled otherwise than the ticked key around it (the
-// other root of the same hive, HKCU under HKU by its SID, the redirected 32-bit spelling, doubled or
-// trailing "\\", letter case) is still inside it, and stays; and it is no
+// other root of the same hive, HKCU under HKU by its SID and its classes
+// hive, the redirected 32-bit spelling, doubled or trailing "\\", letter case) is still inside it, and stays; and it is no
 // part of the backup, so a restore brings back what went around it without
 // writing the kept entry's old data over what it holds now.
 TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
@@ -281,12 +281,16 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
        u"HKU|S-1-5-21-0-0-0-1000\\Software\\Vendor\\Keep"},
       {1, win::kHKeyCurrentUser, u"Software\\Vendor\\Keep", u"HKU|s-1-5-21-0-0-0-1000\\Software\\Vendor",
        u"HKCU|Software\\Vendor\\Keep|v"},
+      {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCR|Vendor.Doc",
+       u"HKU|S-1-5-21-0-0-0-1000_Classes\\Vendor.Doc\\Keep"},
   };
   for (const Case& c : cases) {
     sim::SimMachine m;
     SetPlatform(&m);
     SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(c.kept));
     const Text parent = Text(c.key).substr(0, Text(c.key).rfind(u'\\'));
+    // The user's classes hive, which HKCU\Software\Classes opens.
+    m.CreateKeyLink(win::kHKeyUsers, m.CurrentUserSid() + u"_Classes", m.CurrentUserSid() + u"\\Software\\Classes");
     m.SetString(c.root, c.key, u"v", u"1");
     m.SetString(c.root, parent, u"gone", u"x");
     DeletionRequest request;
