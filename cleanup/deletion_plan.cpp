@@ -124,9 +124,12 @@ TextList RegistryKeyForms(HKey root, const Text& keyPath) {
     case win::kHKeyCurrentUser:
       return userForms(path);
     case win::kHKeyUsers: {
+      // The user's hive, and the classes hive that its Software\Classes opens.
       const Text sid = UpperAsWindows(CurrentUserSid());
-      const Text head = u"\\" + sid;
+      const Text head = u"\\" + sid, classes = head + u"_CLASSES";
       if (!sid.empty() && (path == head || StartsWith(path, head + u"\\"))) return userForms(path.substr(head.size()));
+      if (!sid.empty() && (path == classes || StartsWith(path, classes + u"\\")))
+        return userForms(u"\\SOFTWARE\\CLASSES" + path.substr(classes.size()));
       return {u"HKU" + path};
     }
     case win::kHKeyClassesRoot:

@@ -255,9 +255,10 @@ TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
 
 // A kept key or value spelled otherwise than the ticked key around it (the
 // other root of the same hive, HKCU under HKU by its SID and its classes
-// hive, the redirected 32-bit spelling, doubled or trailing "\\", letter case) is still inside it, and stays; and it is no
-// part of the backup, so a restore brings back what went around it without
-// writing the kept entry's old data over what it holds now.
+// hive, the redirected 32-bit spelling, doubled or trailing "\\", letter
+// case) is still inside it, and stays; and it is no part of the backup, so a
+// restore brings back what went around it without writing the kept entry's
+// old data over what it holds now.
 TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
   struct Case {
     int type;
