@@ -377,6 +377,33 @@ TEST(CleanupKept, AServiceHoldingAKeyKeptInTheNumberedControlSetStays) {
   }
 }
 
+// A registry link inside a ticked key leads to a key of its own (here
+// another vendor's); deleting the ticked key, whole or around a kept entry,
+// never reaches through it.
+TEST(CleanupKept, AKeyLinkInsideATickedKeyLeavesWhatItLeadsTo) {
+  const HKey cu = win::kHKeyCurrentUser;
+  for (const bool around : {false, true}) {
+    SCOPED_TRACE(around ? "around a kept key" : "whole");
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.SetString(cu, u"Software\\Other\\Sub", u"v", u"1");
+    m.SetString(cu, u"Software\\Other", u"w", u"1");
+    m.SetString(cu, u"Software\\Vendor\\Keep", u"k", u"1");
+    m.CreateKeyLink(cu, u"Software\\Vendor\\Shared", u"Software\\Other");
+    DeletionRequest request;
+    request.registry = {u"HKCU|Software\\Vendor"};
+    if (around) request.registry.push_back(u"HKCU|Software\\Vendor\\Keep");
+    request.registryTicks = {true, false};
+    request.programFolder = kTidewell;
+    request.publisher = Text();
+    request.uninstallType = 1;
+    DeleteLeftovers(request);
+    EXPECT_TRUE(m.ValueExists(cu, u"Software\\Other\\Sub", u"v"));
+    EXPECT_TRUE(m.ValueExists(cu, u"Software\\Other", u"w"));
+    SetPlatform(nullptr);
+  }
+}
+
 TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
   sim::SimMachine m;
   SetPlatform(&m);
