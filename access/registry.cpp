@@ -166,6 +166,10 @@ bool ListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view, int
 
 bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view, int depth) {
   if (depth > kMaxKeyDepth) return false;
+  // A link leads to a key of its own (another program's, Windows'): opened
+  // or deleted by its path, that key would go. It stays, and so does the key
+  // that holds it.
+  if (Plat().RegKeyIsLink(root, path, RegAccessMask(view))) return false;
   {
     UniqueRegKey key = OpenKey(root, path, view);
     if (!key) return false;

@@ -26,6 +26,10 @@ class CountingPlatform : public Platform {
   // When set, every path asked for with GetFileAttributes is appended here.
   std::vector<Text>* attributePaths = nullptr;
 
+  bool RegKeyIsLink(HKey root, const Text& subKey, std::uint32_t access) override {
+    ++registry_;
+    return inner_.RegKeyIsLink(root, subKey, access);
+  }
   long RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) override {
     ++registry_;
     return inner_.RegOpenKeyEx(root, subKey, access, result);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "access/environment.h"
+#include "access/folder_guard.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
 #include "access/registry.h"
@@ -98,25 +99,40 @@ TextList RegistryKeyForms(HKey root, const Text& keyPath) {
     if (!part.empty() && part != u"WOW6432NODE") path += u"\\" + part;
     at = end + 1;
   }
-  // HKEY_CURRENT_USER is HKEY_USERS\<the user's SID>, and its classes are
-  // also HKEY_USERS\<SID>_Classes: one key, spelt either way.
-  const Text sid = UpperAsWindows(Plat().GetCurrentUserSid());
-  const Text userHive = u"\\" + sid, userClasses = u"\\" + sid + u"_CLASSES";
-  const auto below = [&path](const Text& hive) {
-    return path.size() >= hive.size() && path.compare(0, hive.size(), hive) == 0 &&
-           (path.size() == hive.size() || path[hive.size()] == u'\\');
+  // HKCU is the current user's hive under HKU: a key has both spellings.
+  const auto userForms = [](const Text& rest) {
+    TextList forms{u"HKCU" + rest};
+    const Text sid = UpperAsWindows(Plat().GetCurrentUserSid());
+    if (!sid.empty()) forms.push_back(u"HKU\\" + sid + rest);
+    return forms;
   };
   switch (root) {
-    case win::kHKeyLocalMachine:
+    case win::kHKeyLocalMachine: {
+      // CurrentControlSet is a link to the numbered control set that
+      // SYSTEM\Select\Current names: a key has both spellings.
+      const Text current = u"\\SYSTEM\\CURRENTCONTROLSET";
+      std::uint32_t number = 0;
+      if (StartsWith(path, u"\\SYSTEM\\CONTROLSET") &&
+          RegReadDword(win::kHKeyLocalMachine, u"SYSTEM\\Select", u"Current", &number, kView64) && number > 0 &&
+          number < 1000) {
+        const std::string digits = std::to_string(1000 + number).substr(1);
+        const Text numbered = u"\\SYSTEM\\CONTROLSET" + FromUtf8(digits);
+        if (path == numbered || StartsWith(path, numbered + u"\\"))
+          return {u"HKLM" + path, u"HKLM" + current + path.substr(numbered.size())};
+      }
       return {u"HKLM" + path};
+    }
     case win::kHKeyCurrentUser:
-      if (sid.empty()) return {u"HKCU" + path};
-      return {u"HKCU" + path, u"HKU" + userHive + path};
-    case win::kHKeyUsers:
-      if (!sid.empty() && below(userHive)) return {u"HKU" + path, u"HKCU" + path.substr(userHive.size())};
-      if (!sid.empty() && below(userClasses))
-        return {u"HKU" + path, u"HKCU\\SOFTWARE\\CLASSES" + path.substr(userClasses.size())};
+      return userForms(path);
+    case win::kHKeyUsers: {
+      // The user's hive, and the classes hive that its Software\Classes opens.
+      const Text sid = UpperAsWindows(Plat().GetCurrentUserSid());
+      const Text head = u"\\" + sid, classes = head + u"_CLASSES";
+      if (!sid.empty() && (path == head || StartsWith(path, head + u"\\"))) return userForms(path.substr(head.size()));
+      if (!sid.empty() && (path == classes || StartsWith(path, classes + u"\\")))
+        return userForms(u"\\SOFTWARE\\CLASSES" + path.substr(classes.size()));
       return {u"HKU" + path};
+    }
     case win::kHKeyClassesRoot:
       return {u"HKCU\\SOFTWARE\\CLASSES" + path, u"HKLM\\SOFTWARE\\CLASSES" + path};
     default:

@@ -142,7 +142,10 @@ bool RegistryEntryExists(const RegistryLineParts& parts, bool view64);
 // plan and the execution share ("HKLM\SOFTWARE\VENDOR"): upper-cased, empty
 // components and Wow6432Node components dropped (a key and its redirected
 // spelling are one key to what the user keeps), and a key of HKCR as both
-// keys its merged view reads (HKCU's and HKLM's Software\Classes).
+// keys its merged view reads (HKCU's and HKLM's Software\Classes); a key of
+// the user's hive as HKCU and as HKU\<SID> (its Software\Classes also as
+// HKU\<SID>_Classes), and one of the current control
+// set as CurrentControlSet and as its numbered ControlSetNNN.
 TextList RegistryKeyForms(HKey root, const Text& keyPath);
 // Some form of `inner` is some form of `outer` or lies below it.
 bool AnyKeyAtOrBelow(const TextList& inner, const TextList& outer);

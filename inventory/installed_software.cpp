@@ -127,6 +127,32 @@ TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const 
   return folders;
 }
 
+namespace {
+
+// An uninstaller as the common installers name it (Inno Setup's unins000.exe,
+// NSIS's uninst.exe or Uninstall.exe, Wise's UNWISE.EXE), in `folder` or,
+// `depth` levels down, in a folder of its own there ("Uninstall\").
+bool HoldsUninstaller(const Text& folder, int depth) {
+  for (const char16_t* pattern : {u"unins*.exe", u"unwise*.exe"}) {
+    FindData uninstaller;
+    UniqueFind found(Plat().FindFirstFile(folder + pattern, &uninstaller));
+    if (found) return true;
+  }
+  if (depth <= 0) return false;
+  FindData entry;
+  UniqueFind find(Plat().FindFirstFile(folder + u"*", &entry));
+  if (!find) return false;
+  do {
+    if (entry.name == u"." || entry.name == u".." || !(entry.attributes & win::kFileAttributeDirectory) ||
+        (entry.attributes & win::kFileAttributeReparsePoint))
+      continue;
+    if (HoldsUninstaller(folder + entry.name + u"\\", depth - 1)) return true;
+  } while (Plat().FindNextFile(find.get(), &entry));
+  return false;
+}
+
+}  // namespace
+
 TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record) {
   TextList folders;
   const Text folder = WithTrailingBackslash(Trim(record.mpu_str_InstallLocation));
@@ -142,9 +168,7 @@ TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record) {
       continue;
     const Text inner = folder + entry.name + u"\\";
     if (Contains(ownCommand, UpperAsWindows(inner))) continue;  // the record's own uninstaller lies there
-    FindData uninstaller;
-    UniqueFind found(Plat().FindFirstFile(inner + u"unins*.exe", &uninstaller));
-    if (found) folders.push_back(inner);
+    if (HoldsUninstaller(inner, 1)) folders.push_back(inner);
   } while (Plat().FindNextFile(find.get(), &entry));
   return folders;
 }

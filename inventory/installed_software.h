@@ -100,8 +100,9 @@ TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& 
 TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record);
 
 // For a record whose folder was worked out (folderGuessed): the folders
-// directly inside it that hold an uninstaller of their own ("unins*.exe":
-// Inno Setup's unins000.exe, NSIS's uninst.exe and uninstall.exe), other than
+// directly inside it that hold an uninstaller of their own, in them or in a
+// folder of theirs ("unins*.exe": Inno Setup's unins000.exe, NSIS's
+// uninst.exe and uninstall.exe; Wise's "unwise*.exe"), other than
 // the one the record's own command starts. Each is a program of its own,
 // listed or not, installed beside this one in the vendor's folder. Empty for
 // a folder named by InstallLocation.

@@ -254,6 +254,10 @@ class Platform {
   // value name means the key's default value. Name lengths are in characters,
   // data sizes in bytes, as in the API; on entry they give the buffer size.
   virtual long RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) = 0;
+  // Whether the key's last component is itself a registry link (opened with
+  // REG_OPTION_OPEN_LINK, it holds a REG_LINK "SymbolicLinkValue"); `access`
+  // gives the view bits. Opening it otherwise reaches the key it leads to.
+  virtual bool RegKeyIsLink(HKey root, const Text& subKey, std::uint32_t access) = 0;
   // Creates the key and its missing parents (fixtures, tests, restoring a backup).
   virtual long RegCreateKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) = 0;
   // Any out pointer may be null.

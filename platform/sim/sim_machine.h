@@ -265,6 +265,7 @@ class SimMachine : public Platform {
 
   // ---- Platform.
   long RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) override;
+  bool RegKeyIsLink(HKey root, const Text& subKey, std::uint32_t access) override;
   long RegCreateKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) override;
   long RegQueryInfoKey(HKey key, std::uint32_t* subKeys, std::uint32_t* maxSubKeyLen, std::uint32_t* values,
                        std::uint32_t* maxValueNameLen, std::uint32_t* maxValueLen) override;

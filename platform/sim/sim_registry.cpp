@@ -169,6 +169,24 @@ long SimMachine::RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t acces
   return status;
 }
 
+bool SimMachine::RegKeyIsLink(HKey root, const Text& subKey, std::uint32_t access) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Text path = subKey;
+  while (!path.empty() && path.back() == u'\\') path.pop_back();
+  const std::size_t slash = path.rfind(u'\\');
+  const Text name = slash == Text::npos ? path : path.substr(slash + 1);
+  if (name.empty()) return false;
+  KeyRef ref;
+  if (OpenPath(root, slash == Text::npos ? Text() : path.substr(0, slash), access, false, &ref) != win::kErrorSuccess)
+    return false;
+  for (const std::shared_ptr<RegNode>& part : {ref.node, ref.machine}) {
+    if (!Alive(part)) continue;
+    auto it = part->children.find(Upcase(name));
+    if (it != part->children.end() && !it->second->linkTarget.empty()) return true;
+  }
+  return false;
+}
+
 long SimMachine::RegCreateKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!result) return win::kErrorInvalidParameter;

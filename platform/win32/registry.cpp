@@ -40,6 +40,17 @@ long Win32Platform::RegOpenKeyEx(HKey root, const Text& subKey, std::uint32_t ac
   return status;
 }
 
+bool Win32Platform::RegKeyIsLink(HKey root, const Text& subKey, std::uint32_t access) {
+  HKEY key = nullptr;
+  const REGSAM view = access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+  if (::RegOpenKeyExW(ToHkey(root), Wide(subKey), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+    return false;
+  DWORD type = 0;
+  const LONG status = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+  ::RegCloseKey(key);
+  return status == ERROR_SUCCESS && type == REG_LINK;
+}
+
 long Win32Platform::RegCreateKeyEx(HKey root, const Text& subKey, std::uint32_t access, HKey* result) {
   HKEY key = nullptr;
   LONG status = ::RegCreateKeyExW(ToHkey(root), Wide(subKey), 0, nullptr, REG_OPTION_NON_VOLATILE,

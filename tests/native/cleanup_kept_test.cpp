@@ -254,10 +254,11 @@ TEST(CleanupKept, PlanSaysWhyAndChangesNothing) {
 }
 
 // A kept key or value spelled otherwise than the ticked key around it (the
-// other root of the same hive, the redirected 32-bit spelling, doubled or
-// trailing "\\", letter case) is still inside it, and stays; and it is no
-// part of the backup, so a restore brings back what went around it without
-// writing the kept entry's old data over what it holds now.
+// other root of the same hive, HKCU under HKU by its SID and its classes
+// hive, the redirected 32-bit spelling, doubled or trailing "\\", letter
+// case) is still inside it, and stays; and it is no part of the backup, so a
+// restore brings back what went around it without writing the kept entry's
+// old data over what it holds now.
 TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
   struct Case {
     int type;
@@ -276,12 +277,21 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
        u"HKLM|SOFTWARE\\Classes\\Vendor.Doc\\Keep"},
       {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCU|Software\\Classes\\Vendor.Doc",
        u"HKCR|Vendor.Doc\\Keep"},
+      // The user's hive under HKU, by the SID of the simulated user.
+      {1, win::kHKeyCurrentUser, u"Software\\Vendor\\Keep", u"HKCU|Software\\Vendor",
+       u"HKU|S-1-5-21-0-0-0-1000\\Software\\Vendor\\Keep"},
+      {1, win::kHKeyCurrentUser, u"Software\\Vendor\\Keep", u"HKU|s-1-5-21-0-0-0-1000\\Software\\Vendor",
+       u"HKCU|Software\\Vendor\\Keep|v"},
+      {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCR|Vendor.Doc",
+       u"HKU|S-1-5-21-0-0-0-1000_Classes\\Vendor.Doc\\Keep"},
   };
   for (const Case& c : cases) {
     sim::SimMachine m;
     SetPlatform(&m);
     SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(c.kept));
     const Text parent = Text(c.key).substr(0, Text(c.key).rfind(u'\\'));
+    // The user's classes hive, which HKCU\Software\Classes opens.
+    m.CreateKeyLink(win::kHKeyUsers, m.CurrentUserSid() + u"_Classes", m.CurrentUserSid() + u"\\Software\\Classes");
     m.SetString(c.root, c.key, u"v", u"1");
     m.SetString(c.root, parent, u"gone", u"x");
     DeletionRequest request;
@@ -337,6 +347,60 @@ TEST(CleanupKept, TheDefaultValueOfAKeyDeletedAroundKeptEntries) {
     ASSERT_TRUE(ReadCleanupRecordFile(report.recordFile, &record));
     EXPECT_TRUE(RestoreCleanup(report.recordFile, record, false).RegistryRestored());
     EXPECT_TRUE(m.ValueExists(lm, key, u"") && m.ValueExists(lm, key, u"gone"));
+    SetPlatform(nullptr);
+  }
+}
+
+// A service goes whole through its manager; a key kept inside it, spelled
+// through the numbered control set that CurrentControlSet is (HKLM\SYSTEM\Select),
+// keeps it whole. A numbered set that is not the current one is another key.
+TEST(CleanupKept, AServiceHoldingAKeyKeptInTheNumberedControlSetStays) {
+  const HKey lm = win::kHKeyLocalMachine;
+  for (const bool current : {true, false}) {
+    SCOPED_TRACE(current ? "ControlSet001 is current" : "ControlSet002 is current");
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.AddService(u"FooSvc", kVendor + u"\\svc.exe");
+    m.SetString(lm, u"SYSTEM\\CurrentControlSet\\Services\\FooSvc\\Parameters", u"v", u"1");
+    m.CreateKeyLink(lm, u"SYSTEM\\ControlSet001", u"SYSTEM\\CurrentControlSet");
+    m.SetDword(lm, u"SYSTEM\\Select", u"Current", current ? 1 : 2);
+    DeletionRequest request;
+    request.folders = {kVendor};
+    request.registry = {u"HKLM|SYSTEM\\CurrentControlSet\\Services\\FooSvc",
+                        u"HKLM|SYSTEM\\ControlSet001\\Services\\FooSvc\\Parameters"};
+    request.registryTicks = {true, false};
+    request.programFolder = kTidewell;
+    request.publisher = Text();
+    request.uninstallType = 1;
+    DeleteLeftovers(request);
+    EXPECT_EQ(current, m.ServiceExists(u"FooSvc") && !m.ServiceMarkedForDelete(u"FooSvc"));
+    SetPlatform(nullptr);
+  }
+}
+
+// A registry link inside a ticked key leads to a key of its own (here
+// another vendor's); deleting the ticked key, whole or around a kept entry,
+// never reaches through it.
+TEST(CleanupKept, AKeyLinkInsideATickedKeyLeavesWhatItLeadsTo) {
+  const HKey cu = win::kHKeyCurrentUser;
+  for (const bool around : {false, true}) {
+    SCOPED_TRACE(around ? "around a kept key" : "whole");
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.SetString(cu, u"Software\\Other\\Sub", u"v", u"1");
+    m.SetString(cu, u"Software\\Other", u"w", u"1");
+    m.SetString(cu, u"Software\\Vendor\\Keep", u"k", u"1");
+    m.CreateKeyLink(cu, u"Software\\Vendor\\Shared", u"Software\\Other");
+    DeletionRequest request;
+    request.registry = {u"HKCU|Software\\Vendor"};
+    if (around) request.registry.push_back(u"HKCU|Software\\Vendor\\Keep");
+    request.registryTicks = {true, false};
+    request.programFolder = kTidewell;
+    request.publisher = Text();
+    request.uninstallType = 1;
+    DeleteLeftovers(request);
+    EXPECT_TRUE(m.ValueExists(cu, u"Software\\Other\\Sub", u"v"));
+    EXPECT_TRUE(m.ValueExists(cu, u"Software\\Other", u"w"));
     SetPlatform(nullptr);
   }
 }

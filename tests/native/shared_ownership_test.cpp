@@ -76,15 +76,19 @@ TEST(SharedOwnership, AWorkedOutFolderKeepsTheUnlistedProgramsBesideTheProgram) 
       {u"uninstall", u"Contoso Studio", u"--quiet", u"--delete-leftovers", u"--yes"},
       {u"uninstall", u"Contoso Studio", u"--delete-leftovers", u"--yes"},
   };
-  for (const std::vector<Text>& road : roads) {
-    SCOPED_TRACE(ToUtf8(road[2]));
+  // The tool's uninstaller as the common installers name and place it.
+  const TextList uninstallers = {u"unins000.exe", u"Uninstall.exe", u"UNWISE.EXE", u"Uninstall\\uninstall.exe"};
+  for (std::size_t i = 0; i < 2 * uninstallers.size(); ++i) {
+    const std::vector<Text>& road = roads[i % 2];
+    const Text uninstaller = uninstallers[i / 2];
+    SCOPED_TRACE(ToUtf8(road[2] + u" " + uninstaller));
     sim::SimMachine m;
     SetPlatform(&m);
     m.AddFile(kSuite + u"\\uninst.exe", NsisUninstaller());
     m.SetLaunchRunTime(kSuite + u"\\uninst.exe", 200);
     m.SetString(kLM, kUninstall + u"Studio", u"DisplayName", u"Contoso Studio");
     m.SetString(kLM, kUninstall + u"Studio", u"UninstallString", u"\"" + kSuite + u"\\uninst.exe\"");
-    const TextList theirs = {kSuite + u"\\Tool\\tool.exe", kSuite + u"\\Tool\\unins000.exe",
+    const TextList theirs = {kSuite + u"\\Tool\\tool.exe", kSuite + u"\\Tool\\" + uninstaller,
                              kSuite + u"\\Tool\\unins000.dat"};
     for (const Text& f : theirs) m.AddFile(f, "MZ");
     for (const Text& f : {kSuite + u"\\Studio.exe", kSuite + u"\\Plugins\\fx.dll"}) m.AddFile(f, "MZ");
