@@ -491,6 +491,8 @@ class SimMachine : public Platform {
     Text xml;
   };
   SimService* FindService(const Text& name);
+  SimService* ServiceOfHandle(ServiceHandle handle, bool settle);
+  void WriteServiceKey(const Text& name, const ServiceConfig& config);
   // Pending stops that are due, and marked services that can go now.
   void SettleServices();
   std::map<Text, SimService> services_;  // by upper-cased name

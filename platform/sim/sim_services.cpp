@@ -23,6 +23,13 @@ Text TaskPathForm(const Text& path) {
   return start == Text::npos ? Text() : u"\\" + form.substr(start);
 }
 
+// The scheduler's task at a path, in any spelling of it (end() if none).
+template <typename Tasks>
+auto TaskAt(Tasks& tasks, const Text& path) {
+  const Text form = TaskPathForm(path);
+  return std::find_if(tasks.begin(), tasks.end(), [&](const auto& task) { return EqualNoCase(task.task.path, form); });
+}
+
 Text XmlEscaped(const Text& text) {
   Text out;
   for (char16_t c : text) {
@@ -93,11 +100,15 @@ Text ServiceProgram(const Text& binaryPath) {
 
 // ---- Services ------------------------------------------------------------------
 
+// The values of a service's key that the trace and the service's program
+// read: where its program is, its kind and how it starts.
+void SimMachine::WriteServiceKey(const Text& name, const ServiceConfig& config) {
+  SetExpandString(win::kHKeyLocalMachine, kServicesKey + name, u"ImagePath", config.binaryPathName);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Type", config.serviceType);
+  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Start", config.startType);
+}
+
 void SimMachine::AddService(const Text& name, const Text& imagePath, const ServiceSetup& setup) {
-  SetExpandString(win::kHKeyLocalMachine, kServicesKey + name, u"ImagePath", imagePath);
-  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Type", 0x10);
-  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Start", 3);
-  std::lock_guard<std::mutex> lock(mutex_);
   SimService service;
   service.name = name;
   service.setup = setup;
@@ -108,13 +119,13 @@ void SimMachine::AddService(const Text& name, const Text& imagePath, const Servi
   service.config.binaryPathName = imagePath;
   service.config.serviceStartName = u"LocalSystem";
   service.config.displayName = name;
+  WriteServiceKey(name, service.config);
+  std::lock_guard<std::mutex> lock(mutex_);
   services_[Upcase(name)] = service;
 }
 
 void SimMachine::SetServiceConfig(const Text& name, const ServiceConfig& config) {
-  SetExpandString(win::kHKeyLocalMachine, kServicesKey + name, u"ImagePath", config.binaryPathName);
-  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Type", config.serviceType);
-  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Start", config.startType);
+  WriteServiceKey(name, config);
   std::lock_guard<std::mutex> lock(mutex_);
   if (SimService* service = FindService(name)) service->config = config;
 }
@@ -128,6 +139,18 @@ ServiceConfig SimMachine::ServiceConfigOf(const Text& name) const {
 SimMachine::SimService* SimMachine::FindService(const Text& name) {
   auto found = services_.find(Upcase(name));
   return found == services_.end() ? nullptr : &found->second;
+}
+
+// The service a handle of OpenService or CreateService stands for, after the
+// stops that are due (when settle) have come; null with the manager's error
+// when the handle is not a service's or its service is gone.
+SimMachine::SimService* SimMachine::ServiceOfHandle(ServiceHandle handle, bool settle) {
+  auto ref = serviceHandles_.find(handle);
+  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle), nullptr;
+  if (settle) SettleServices();
+  SimService* service = FindService(ref->second.upperName);
+  if (!service) Fail(win::kErrorServiceDoesNotExist);
+  return service;
 }
 
 void SimMachine::SettleServices() {
@@ -202,11 +225,8 @@ ServiceHandle SimMachine::OpenService(ServiceHandle manager, const Text& name, s
 
 bool SimMachine::ControlService(ServiceHandle handle, std::uint32_t control, std::uint32_t* currentState) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto ref = serviceHandles_.find(handle);
-  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
-  SettleServices();
-  SimService* service = FindService(ref->second.upperName);
-  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  SimService* service = ServiceOfHandle(handle, true);
+  if (!service) return false;
   if (control != win::kServiceControlStop) return Fail(kErrorInvalidServiceControl);
   serviceCalls_.push_back(u"stop " + service->name);
   if (currentState) *currentState = service->state;
@@ -230,21 +250,16 @@ bool SimMachine::ControlService(ServiceHandle handle, std::uint32_t control, std
 
 bool SimMachine::QueryServiceStatus(ServiceHandle handle, std::uint32_t* currentState) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto ref = serviceHandles_.find(handle);
-  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
-  SettleServices();
-  SimService* service = FindService(ref->second.upperName);
-  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  SimService* service = ServiceOfHandle(handle, true);
+  if (!service) return false;
   if (currentState) *currentState = service->state;
   return true;
 }
 
 bool SimMachine::DeleteService(ServiceHandle handle) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto ref = serviceHandles_.find(handle);
-  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
-  SimService* service = FindService(ref->second.upperName);
-  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  SimService* service = ServiceOfHandle(handle, false);
+  if (!service) return false;
   serviceCalls_.push_back(u"delete " + service->name);
   if (service->setup.refusesDelete) return Fail(win::kErrorAccessDenied);
   if (service->marked) return Fail(win::kErrorServiceMarkedForDelete);
@@ -261,11 +276,8 @@ bool SimMachine::CloseServiceHandle(ServiceHandle handle) {
 
 bool SimMachine::QueryServiceConfig(ServiceHandle handle, ServiceConfig* config) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto ref = serviceHandles_.find(handle);
-  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
-  SettleServices();
-  SimService* service = FindService(ref->second.upperName);
-  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  SimService* service = ServiceOfHandle(handle, true);
+  if (!service) return false;
   *config = service->config;
   return true;
 }
@@ -283,9 +295,7 @@ ServiceHandle SimMachine::CreateService(ServiceHandle manager, const Text& name,
     if (name.empty() || name.find_first_of(u"\\/") != Text::npos) return Fail(123), 0;  // ERROR_INVALID_NAME
   }
   // The manager writes the service's key as it creates it.
-  SetExpandString(win::kHKeyLocalMachine, kServicesKey + name, u"ImagePath", config.binaryPathName);
-  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Type", config.serviceType);
-  SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"Start", config.startType);
+  WriteServiceKey(name, config);
   SetDword(win::kHKeyLocalMachine, kServicesKey + name, u"ErrorControl", config.errorControl);
   if (!config.displayName.empty()) SetString(win::kHKeyLocalMachine, kServicesKey + name, u"DisplayName", config.displayName);
   if (!config.serviceStartName.empty())
@@ -305,11 +315,8 @@ ServiceHandle SimMachine::CreateService(ServiceHandle manager, const Text& name,
 
 bool SimMachine::StartService(ServiceHandle handle) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto ref = serviceHandles_.find(handle);
-  if (ref == serviceHandles_.end() || ref->second.manager) return Fail(win::kErrorInvalidHandle);
-  SettleServices();
-  SimService* service = FindService(ref->second.upperName);
-  if (!service) return Fail(win::kErrorServiceDoesNotExist);
+  SimService* service = ServiceOfHandle(handle, true);
+  if (!service) return false;
   if (service->marked) return Fail(win::kErrorServiceMarkedForDelete);
   if (service->state != win::kServiceStopped) return Fail(win::kErrorServiceAlreadyRunning);
   // The manager starts the program the binary path names; one that is not
@@ -333,10 +340,8 @@ void SimMachine::AddScheduledTask(const Text& path, const std::vector<Text>& pro
 
 Text SimMachine::ScheduledTaskXml(const Text& path) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const Text form = TaskPathForm(path);
-  for (const SimTask& task : tasks_)
-    if (EqualNoCase(task.task.path, form)) return task.xml;
-  return Text();
+  auto task = TaskAt(tasks_, path);
+  return task == tasks_.end() ? Text() : task->xml;
 }
 
 void SimMachine::SetTaskXmlUnreadable(bool unreadable) {
@@ -349,13 +354,10 @@ long SimMachine::GetScheduledTaskXml(const Text& path, Text* xml) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
   if (taskXmlUnreadable_) return win::kENotImpl;
-  const Text form = TaskPathForm(path);
-  for (const SimTask& task : tasks_) {
-    if (!EqualNoCase(task.task.path, form)) continue;
-    *xml = task.xml;
-    return win::kSOk;
-  }
-  return win::kHResultFileNotFound;
+  auto task = TaskAt(tasks_, path);
+  if (task == tasks_.end()) return win::kHResultFileNotFound;
+  *xml = task->xml;
+  return win::kSOk;
 }
 
 long SimMachine::RegisterScheduledTask(const Text& path, const Text& xml) {
@@ -364,8 +366,7 @@ long SimMachine::RegisterScheduledTask(const Text& path, const Text& xml) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
     if (form.size() < 2 || xml.find(u"<Task") == Text::npos) return static_cast<long>(0x80070057u);  // E_INVALIDARG
-    for (const SimTask& task : tasks_)
-      if (EqualNoCase(task.task.path, form)) return win::kHResultAlreadyExists;
+    if (TaskAt(tasks_, form) != tasks_.end()) return win::kHResultAlreadyExists;
   }
   CreateKey(win::kHKeyLocalMachine, kTaskTreeKey + form);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -375,8 +376,7 @@ long SimMachine::RegisterScheduledTask(const Text& path, const Text& xml) {
 
 bool SimMachine::ScheduledTaskExists(const Text& path) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const Text form = TaskPathForm(path);
-  return std::any_of(tasks_.begin(), tasks_.end(), [&](const SimTask& t) { return EqualNoCase(t.task.path, form); });
+  return TaskAt(tasks_, path) != tasks_.end();
 }
 
 void SimMachine::SetTaskSchedulerMissing(bool missing) {
@@ -395,26 +395,20 @@ long SimMachine::EnumScheduledTasks(std::vector<ScheduledTask>* tasks) {
 long SimMachine::FindScheduledTask(const Text& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
-  const Text form = TaskPathForm(path);
-  for (const SimTask& task : tasks_)
-    if (EqualNoCase(task.task.path, form)) return win::kSOk;
-  return win::kHResultFileNotFound;
+  return TaskAt(tasks_, path) != tasks_.end() ? win::kSOk : win::kHResultFileNotFound;
 }
 
 long SimMachine::DeleteScheduledTask(const Text& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (taskSchedulerMissing_) return kRegdbClassNotRegistered;
-  const Text form = TaskPathForm(path);
-  for (auto it = tasks_.begin(); it != tasks_.end(); ++it) {
-    if (!EqualNoCase(it->task.path, form)) continue;
-    if (it->refusesDelete) return win::kHResultAccessDenied;
-    if (std::shared_ptr<RegNode> key = LiteralKey(win::kHKeyLocalMachine, kTaskTreeKey + form)) {
-      registry_.Remove(key.get());
-    }
-    tasks_.erase(it);
-    return win::kSOk;
+  auto task = TaskAt(tasks_, path);
+  if (task == tasks_.end()) return win::kHResultFileNotFound;
+  if (task->refusesDelete) return win::kHResultAccessDenied;
+  if (std::shared_ptr<RegNode> key = LiteralKey(win::kHKeyLocalMachine, kTaskTreeKey + task->task.path)) {
+    registry_.Remove(key.get());
   }
-  return win::kHResultFileNotFound;
+  tasks_.erase(task);
+  return win::kSOk;
 }
 
 }  // namespace tw::sim

@@ -13,23 +13,9 @@
 # Usage: check_cli_host_runtime.sh tidewell-cli.exe
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=scripts/lib.sh
-source "$here/../../scripts/lib.sh"
+source "$here/cli_check_prelude.sh"
+tw_cli_check_start check_cli_host_runtime.sh "the runtime fixture" "$@"
 
-[[ $# -eq 1 ]] || tw_die "usage: check_cli_host_runtime.sh tidewell-cli.exe"
-cli=$1
-[[ -n "${WINEPREFIX:-}" ]] || tw_die "set WINEPREFIX to the prefix of the runtime fixture"
-tw_wine_env "$WINEPREFIX"
-wine64=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
-work=$(mktemp -d)
-trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
-rm -rf "$XDG_DATA_HOME"
-mkdir -p "$XDG_DATA_HOME"
-run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
-quiet() { "$wine64" "$@" </dev/null >"$work/quiet.log" 2>&1 8>&-; }
-query() { "$wine64" reg query "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'; }
-# A key's or value's text for a comparison, or a line saying it is missing.
-recorded() { query "$@" || echo "missing: $*"; }
 
 services='HKLM\SYSTEM\CurrentControlSet\Services'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
@@ -85,17 +71,7 @@ trace_offers_only_the_runtimes "Tidewell Runtime"
 trace_offers_only_the_runtimes --folder 'C:\Program Files\TidewellRuntime'
 
 # ---- The quiet removal.
-status=0
-run "$cli" uninstall "Tidewell Runtime" --quiet --delete-leftovers --yes >"$work/out.txt" 2>"$work/err.txt" ||
-  status=$?
-cat "$work/out.txt"
-(( status == 0 )) || fail "the quiet uninstall exited with $status: $(cat "$work/err.txt")"
-python3 "$here/validate_cli_output.py" quiet-uninstall "$work/out.txt" || fail "the output does not match its schema"
-python3 - "$work/out.txt" <<'PY' || fail "the runtime's uninstall or its leftovers' deletion is wrong"
-import json, sys
-line = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
-assert line["outcome"] == "done", line
-assert line["leftovers"]["outcome"] == "complete", line
+tw_quiet_removal "Tidewell Runtime" <<'PY'
 assert line["leftovers"]["services_tasks_not_removed"] == [], line
 PY
 [[ ! -e "$folder" ]] || fail "the runtime left: $(find "$folder" | head -5 | tr '\n' ' ')"

@@ -15,22 +15,9 @@
 # Usage: check_cli_msi_share.sh tidewell-cli.exe
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=scripts/lib.sh
-source "$here/../../scripts/lib.sh"
+source "$here/cli_check_prelude.sh"
+tw_cli_check_start check_cli_msi_share.sh "the shared-component fixtures" "$@"
 
-[[ $# -eq 1 ]] || tw_die "usage: check_cli_msi_share.sh tidewell-cli.exe"
-cli=$1
-[[ -n "${WINEPREFIX:-}" ]] || tw_die "set WINEPREFIX to the prefix of the shared-component fixtures"
-tw_wine_env "$WINEPREFIX"
-wine64=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
-work=$(mktemp -d)
-trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
-rm -rf "$XDG_DATA_HOME"
-mkdir -p "$XDG_DATA_HOME"
-run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
-query() { "$wine64" reg query "$@" </dev/null 2>/dev/null 8>&- | tr -d '\r'; }
-# A key's or value's text for a comparison, or a line saying it is missing.
-recorded() { query "$@" || echo "missing: $*"; }
 
 # The codes of install-msi-share.sh, packed as the Installer's keys name them
 # (D4C3...8E3F is the second product's own component).
@@ -85,17 +72,7 @@ trace_claims_only_the_first "Tidewell Share First"
 trace_claims_only_the_first --folder 'C:\Program Files (x86)\Tidewell Share First'
 
 # ---- The quiet removal of the first product.
-status=0
-run "$cli" uninstall "Tidewell Share First" --quiet --delete-leftovers --yes >"$work/out.txt" 2>"$work/err.txt" ||
-  status=$?
-cat "$work/out.txt"
-(( status == 0 )) || fail "the quiet uninstall exited with $status: $(cat "$work/err.txt")"
-python3 "$here/validate_cli_output.py" quiet-uninstall "$work/out.txt" || fail "the output does not match its schema"
-python3 - "$work/out.txt" <<'PY' || fail "the first product's uninstall or its leftovers' deletion is wrong"
-import json, sys
-line = json.loads(open(sys.argv[1], encoding="utf-8").read().splitlines()[-1])
-assert line["outcome"] == "done", line
-assert line["leftovers"]["outcome"] == "complete", line
+tw_quiet_removal "Tidewell Share First" <<'PY'
 assert any("\\Tidewell Share First" in p for p in line["leftovers"]["removed_paths"]), line
 PY
 

@@ -12,21 +12,9 @@
 # Usage: check_cli_outside_areas.sh tidewell-cli.exe
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=scripts/lib.sh
-source "$here/../../scripts/lib.sh"
-
-[[ $# -eq 1 ]] || tw_die "usage: check_cli_outside_areas.sh tidewell-cli.exe"
-cli=$1
-[[ -n "${WINEPREFIX:-}" ]] || tw_die "set WINEPREFIX to the prefix of the outside-areas fixture"
+source "$here/cli_check_prelude.sh"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=};winemenubuilder.exe=d"
-tw_wine_env "$WINEPREFIX"
-wine64=$(tw_find_wine64) || tw_die "no 64-bit Wine loader found"
-
-work=$(mktemp -d)
-trap 'rm -rf "$work" "$XDG_DATA_HOME"' EXIT
-rm -rf "$XDG_DATA_HOME"
-mkdir -p "$XDG_DATA_HOME"
-run() { "$TW_ROOT/scripts/wine-run.sh" "$@"; }
+tw_cli_check_start check_cli_outside_areas.sh "the outside-areas fixture" "$@"
 fail() { cat "$work"/*.err >&2 2>/dev/null || true; tw_die "$*"; }
 
 name="Tidewell Outside Paint"
