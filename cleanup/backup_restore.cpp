@@ -65,8 +65,45 @@ bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& regist
   return false;
 }
 
+// The registry links Windows itself keeps on the way to what a cleanup
+// deletes: the user's classes (HKCU\Software\Classes, a link to the
+// <SID>_Classes hive), the 32-bit view's classes (SOFTWARE\Wow6432Node\Classes,
+// and SOFTWARE\Classes as that view opens it, a link to
+// SOFTWARE\Classes\Wow6432Node) and the current control set. Only
+// administrators can make or replace them.
+bool WindowsOwnLink(const Text& root, const Text& key) {
+  const Text upper = UpperAscii(key);
+  if (root == u"HKCU") return upper == u"SOFTWARE\\CLASSES";
+  if (root == u"HKU") {
+    const std::size_t slash = upper.find(u'\\');
+    return slash != Text::npos && upper.substr(slash + 1) == u"SOFTWARE\\CLASSES";
+  }
+  if (root == u"HKLM")
+    return upper == u"SOFTWARE\\CLASSES" || upper == u"SOFTWARE\\WOW6432NODE\\CLASSES" ||
+           upper == u"SYSTEM\\CURRENTCONTROLSET";
+  return false;
+}
+
+// The first key on `path`, from the root down to the key itself, that is a
+// registry link other than Windows' own; empty when there is none. A key
+// deleted by the cleanup, or one above it in a hive its user writes, may
+// have been made again since as a link to another user's key or a machine
+// key: opened or created by its path, the restore would write there.
+Text LinkOnTheWay(HKey root, const Text& rootText, const Text& path, std::uint32_t view) {
+  for (std::size_t slash = path.find(u'\\');; slash = path.find(u'\\', slash + 1)) {
+    const Text key = path.substr(0, slash);
+    if (!WindowsOwnLink(rootText, key) && Plat().RegKeyIsLink(root, key, view)) return key;
+    if (slash == Text::npos) return Text();
+  }
+}
+
 void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwrite, RestoredRegistryEntry* out) {
   const std::uint32_t view = e.view32 ? win::kKeyWow64_32Key : win::kKeyWow64_64Key;
+  const Text link = LinkOnTheWay(root, out->root, path, view);
+  if (!link.empty()) {
+    out->reason = out->root + u"\\" + link + u" is a registry link now; nothing is written through it";
+    return;
+  }
   UniqueRegKey key;
   if (!e.isValue) {
     if (Plat().RegOpenKeyEx(root, path, win::kKeyRead | view, key.put()) == win::kErrorSuccess) {

@@ -316,6 +316,60 @@ TEST_F(CleanupWayBack, CurrentUserEntriesGoBackOnlyToTheirOwnUser) {
   EXPECT_FALSE(m.KeyExists(kCu, u"Software\\Vendor\\App"));
 }
 
+// A key planted since the cleanup as a registry link where the restore
+// writes (the deleted key itself, a key above it, a key inside it) would
+// take the saved data to the key it leads to: another user's, or a machine
+// key the program never had. Nothing goes through such a link; the links
+// Windows keeps itself (the 32-bit view's Classes) are walked as ever.
+TEST_F(CleanupWayBack, NothingIsWrittenThroughARegistryLinkPlantedSince) {
+  const HKey kUsers = win::kHKeyUsers;
+  const Text me = m.CurrentUserSid() + u"\\";
+  const Text victim = u"S-1-5-21-0-0-0-1002\\Software\\Victim";
+  struct Case {
+    const char* what;
+    HKey root;         // of the line
+    Text line;         // its key
+    HKey linkRoot;     // where the link is planted: HKU or HKLM, by its literal path
+    Text linkAt;
+    Text target;
+    Text madeAgain;    // a key the user makes again before planting the link inside it
+  };
+  const Case cases[] = {
+      {"the deleted key", kCu, u"Software\\V1\\App", kUsers, me + u"Software\\V1\\App", victim + u"1", {}},
+      {"a key above it", kCu, u"Software\\V2\\App", kUsers, me + u"Software\\V2", victim + u"2", {}},
+      {"a key inside it", kCu, u"Software\\V3\\App", kUsers, me + u"Software\\V3\\App\\Sub", victim + u"3",
+       me + u"Software\\V3\\App"},
+      {"a machine key", kLm, u"SOFTWARE\\V4\\App", kLm, u"SOFTWARE\\V4\\App", u"SOFTWARE\\Victim4", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    m.SetString(c.root, c.line, u"Debugger", u"C:\\Users\\Public\\evil.exe");
+    m.SetString(c.root, c.line + u"\\Sub", u"Path", u"C:\\Users\\Public");
+    const Text record = BackUpAndDelete({{c.root, c.line, nullptr}}, kView64, false);
+    m.SetString(c.linkRoot, c.target, u"Own", u"1");
+    m.RemoveKeyTree(c.linkRoot, c.linkAt);  // the user's own key, or one he may write
+    if (!c.madeAgain.empty()) m.CreateKey(kUsers, c.madeAgain);
+    m.CreateKeyLink(c.linkRoot, c.linkAt, c.target);
+    const std::vector<std::string> before = Snapshot(c.linkRoot, c.target, win::kKeyWow64_64Key);
+    const RestoreResult result = Restore(record);
+    EXPECT_EQ(before, Snapshot(c.linkRoot, c.target, win::kKeyWow64_64Key)) << "written through the link";
+    EXPECT_FALSE(result.RegistryRestored());
+    bool refusedAtLink = false;
+    for (const RestoredRegistryEntry& e : result.registry)
+      refusedAtLink = refusedAtLink || (e.state == EntryRestore::kNotRestored && e.reason.find(u"link") != Text::npos);
+    EXPECT_TRUE(refusedAtLink);
+  }
+
+  // A class of the 32-bit view, spelled through SOFTWARE\Wow6432Node\Classes,
+  // Windows' own link to SOFTWARE\Classes\Wow6432Node, comes back there.
+  const Text classes = u"SOFTWARE\\Wow6432Node\\Classes\\Vendor.Doc";
+  m.SetString(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc", u"", u"Vendor document");
+  const Text record = BackUpAndDelete({{kLm, classes, nullptr}}, kView64, false);
+  ASSERT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc"));
+  EXPECT_TRUE(Restore(record).RegistryRestored());
+  EXPECT_TRUE(m.ValueExists(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc", u""));
+}
+
 // After a reinstall the new data stays and each differing value is listed
 // as a conflict; --overwrite puts the old data back. A key whose parent is
 // gone is not made with it.
