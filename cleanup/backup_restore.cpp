@@ -1,7 +1,9 @@
 #include "cleanup/backup_restore.h"
 
-#include "cleanup/task_service_backup.h"
+#include <algorithm>
+
 #include "access/registry.h"
+#include "access/services.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/exact_backup.h"
@@ -202,6 +204,22 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
   if (!Plat().ReadFileBytes(record.registryExact, &bytes) || !ParseExactBackup(bytes, &backup)) return result;
   result.backupFound = true;
 
+  // A service's key is what the service control manager holds for it: one
+  // of the cleanup's name that exists now and that this restore did not
+  // register again (another program's, or the program installed again)
+  // gets none of the saved values and subkeys, --overwrite or not.
+  TextList servicesLeft;
+  for (const RecordEntry& r : record.registry) {
+    RegistryLineParts parts;
+    if (r.result != u"deleted" || !ParseRegistryLine(r.entry, &parts)) continue;
+    const ManagedEntry managed = ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue);
+    if (managed.kind != ManagedKind::kService) continue;
+    bool registeredNow = false;
+    for (const ServiceTaskRestore& s : result.servicesTasks)
+      registeredNow = registeredNow || (s.entry == r.entry && s.restored);
+    if (!registeredNow && ManagedEntryExists(managed)) servicesLeft.push_back(r.entry);
+  }
+
   const Text me = Plat().GetCurrentUserSid();
   for (const ExactEntry& e : backup.entries) {
     RestoredRegistryEntry out;
@@ -215,6 +233,8 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     Text path = e.key;
     if (!ListedAsDeleted(e, record.registry)) {
       out.reason = u"the record does not list it as deleted";
+    } else if (std::find(servicesLeft.begin(), servicesLeft.end(), e.line) != servicesLeft.end()) {
+      out.reason = u"a service of this name exists now; its key is left as the service manager holds it";
     } else if (root == win::kHKeyCurrentUser && backup.userSid.empty()) {
       out.reason = u"the user it was taken from is not known";
     } else if (root == win::kHKeyCurrentUser && backup.userSid != me) {

@@ -58,6 +58,10 @@ struct RestoreResult {
 // a key that went in part) and it lies within that line; a key only below a key that exists (its parent, or a key
 // restored before it), a value only into a key that exists. A value that
 // exists with other data is left as it is (a conflict) unless `overwrite`.
+// Nothing is written through a registry link on the way (one made since at
+// the deleted key, above it or inside it) other than the links Windows
+// keeps itself, nor into the key of a service of the cleanup's name that
+// exists now and that this restore did not register again.
 // HKCU entries go to the hive of the user they were taken from: HKCU when
 // that is the user running this, HKEY_USERS\<SID> when that user's hive is
 // loaded, nowhere otherwise. A record with only a .reg backup (older
