@@ -45,6 +45,22 @@ bool ReadValue(HKey key, const Text& name, std::uint32_t* type, std::string* dat
   }
 }
 
+// A key the registry functions can name: no empty name in its path, and no
+// NUL, at which they would end the name (a key higher up, or another value).
+bool NameableEntry(const ExactEntry& e) {
+  if (e.key.empty() || e.key.find(u'\0') != Text::npos || e.valueName.find(u'\0') != Text::npos) return false;
+  return e.key.front() != u'\\' && e.key.back() != u'\\' && e.key.find(u"\\\\") == Text::npos;
+}
+
+// "S-1-5-21-..." as a hive of HKEY_USERS is named: no ".DEFAULT", no
+// "<SID>_Classes".
+bool IsUserSid(const Text& sid) {
+  if (!StartsWith(sid, u"S-1-") || sid.back() == u'-' || sid.find(u"--") != Text::npos) return false;
+  for (char16_t c : sid.substr(4))
+    if (c != u'-' && (c < u'0' || c > u'9')) return false;
+  return true;
+}
+
 // Whether the record lists `e.line` as deleted and `e` lies within it. A
 // line "not removed" counts too: its key may have gone in part (a subkey
 // deleted, another refused).
@@ -233,15 +249,16 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     Text path = e.key;
     if (!ListedAsDeleted(e, record.registry)) {
       out.reason = u"the record does not list it as deleted";
+    } else if (!NameableEntry(e)) {
+      out.reason = u"its name holds a NUL or an empty key name, which the registry functions cannot name";
     } else if (std::find(servicesLeft.begin(), servicesLeft.end(), e.line) != servicesLeft.end()) {
       out.reason = u"a service of this name exists now; its key is left as the service manager holds it";
-    } else if (root == win::kHKeyCurrentUser && backup.userSid.empty()) {
+    } else if (root == win::kHKeyCurrentUser && !IsUserSid(backup.userSid)) {
       out.reason = u"the user it was taken from is not known";
     } else if (root == win::kHKeyCurrentUser && backup.userSid != me) {
       // Another user's HKCU: that user's hive, where it is loaded.
       UniqueRegKey hive;
-      if (backup.userSid.find(u'\\') != Text::npos ||
-          Plat().RegOpenKeyEx(win::kHKeyUsers, backup.userSid, win::kKeyRead, hive.put()) != win::kErrorSuccess) {
+      if (Plat().RegOpenKeyEx(win::kHKeyUsers, backup.userSid, win::kKeyRead, hive.put()) != win::kErrorSuccess) {
         out.reason = u"it belongs to " + backup.userSid + u", whose registry hive is not loaded";
       } else {
         root = win::kHKeyUsers;

@@ -10,6 +10,7 @@
 #include "cleanup/backup_folder.h"
 #include "cleanup/backup_restore.h"
 #include "cleanup/cleanup_record.h"
+#include "cleanup/exact_backup.h"
 #include "cleanup/json_text.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
@@ -368,6 +369,70 @@ TEST_F(CleanupWayBack, NothingIsWrittenThroughARegistryLinkPlantedSince) {
   ASSERT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc"));
   EXPECT_TRUE(Restore(record).RegistryRestored());
   EXPECT_TRUE(m.ValueExists(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc", u""));
+}
+
+// Where the system keeps no owners (Wine) anyone may write a record and a
+// backup into the Backups folder. Lines and entries no cleanup writes then
+// write nothing: a line naming a root alone, a name holding a NUL (the
+// registry functions end the name there, a key higher up), a key path with
+// an empty name in it, HKCU entries of a hive that is no user's.
+TEST_F(CleanupWayBack, PlantedLinesAndEntriesNoCleanupWritesWriteNothing) {
+  m.SetKeepsFileOwners(false);
+  const HKey kUsers = win::kHKeyUsers;
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  m.CreateKey(kUsers, u"S-1-5-21-0-0-0-1003_Classes\\Software");
+  struct Case {
+    const char* what;
+    Text line;
+    Text root;  // of the entry
+    Text key;
+    Text sid;   // the backup's user
+    HKey checkRoot;
+    Text checkKey;  // where nothing may appear: a value "TwEvil", or the key itself
+  };
+  const Case cases[] = {
+      {"a root alone", u"HKLM|", u"HKLM", u"\\" + run, {}, kLm, run},
+      {"the classes root alone", u"HKCR|", u"HKCU", u"Software\\Classes\\TwEvil", {}, kCu,
+       u"Software\\Classes\\TwEvil"},
+      {"a NUL in the line and key", u"HKLM|SOFTWARE" + Text(1, 0) + u"\\TwEvil", u"HKLM",
+       u"SOFTWARE" + Text(1, 0) + u"\\TwEvil", {}, kLm, u"SOFTWARE"},
+      {"an empty name", u"HKLM|SOFTWARE\\Microsoft", u"HKLM", u"SOFTWARE\\Microsoft\\\\TwEvil", {}, kLm,
+       u"SOFTWARE\\Microsoft\\TwEvil"},
+      {"the default user's hive", u"HKCU|Software\\Microsoft\\TwEvil", u"HKCU", u"Software\\Microsoft\\TwEvil",
+       u".Default", kUsers, u".Default\\Software\\Microsoft\\TwEvil"},
+      {"a classes hive", u"HKCU|Software\\TwEvil", u"HKCU", u"Software\\TwEvil", u"S-1-5-21-0-0-0-1003_Classes",
+       kUsers, u"S-1-5-21-0-0-0-1003_Classes\\Software\\TwEvil"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExactBackup backup;
+    backup.userSid = c.sid.empty() ? m.CurrentUserSid() : c.sid;
+    ExactEntry key;
+    key.line = c.line;
+    key.rootText = c.root;
+    key.key = c.key;
+    ExactEntry value = key;
+    value.isValue = true;
+    value.valueName = u"TwEvil";
+    value.type = win::kRegSz;
+    value.data = std::string("x\0\0\0", 4);
+    backup.entries = {key, value};
+    const Text stem = u"planted " + FromUtf8(std::to_string(++n));
+    ASSERT_TRUE(SecureBackupFolder(BackupFolder()));
+    ASSERT_TRUE(WriteBackupBytes(BackupFolder() + stem + kExactBackupExtension, ExactBackupJson(backup)));
+    CleanupRecord record;
+    record.registryExact = BackupFolder() + stem + kExactBackupExtension;
+    record.userSid = backup.userSid;
+    record.registry = {{c.line, u"key", u"deleted"}};
+    const Text path = WriteCleanupRecord(record, BackupFolder(), stem);
+    ASSERT_FALSE(path.empty());
+    const RestoreResult result = Restore(path);
+    EXPECT_TRUE(result.backupFound);
+    EXPECT_FALSE(m.ValueExists(c.checkRoot, c.checkKey, u"TwEvil"));
+    if (c.checkKey.find(u"TwEvil") != Text::npos) EXPECT_FALSE(m.KeyExists(c.checkRoot, c.checkKey));
+    for (const RestoredRegistryEntry& e : result.registry) EXPECT_EQ(EntryRestore::kNotRestored, e.state);
+  }
 }
 
 // After a reinstall the new data stays and each differing value is listed
