@@ -203,12 +203,12 @@ std::size_t RestoreResult::Conflicts() const {
 
 RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite) {
   RestoreResult result;
+  const Text folder = BackupFolder();
+  if (!MayRestoreFrom(recordPath, folder, &result.refusal)) return result;
   for (const RecordEntry& e : record.paths) {
     if (e.result == u"recycled") result.fromRecycleBin.push_back(e.entry);
     if (e.result == u"deleted") result.deletedForGood.push_back(e.entry);
   }
-  const Text folder = BackupFolder();
-  if (!MayRestoreFrom(recordPath, folder, &result.refusal)) return result;
   result.servicesTasks = RestoreServicesTasks(record);
   if (record.registryExact.empty()) {
     result.regFileOnly = !record.registryBackup.empty();
@@ -271,6 +271,11 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     result.registry.push_back(out);
   }
   return result;
+}
+
+bool ReadRecordToRestore(const Text& recordPath, CleanupRecord* record, Text* refusal) {
+  refusal->clear();
+  return MayRestoreFrom(recordPath, BackupFolder(), refusal) && ReadCleanupRecordFile(recordPath, record);
 }
 
 Text RecordPathFor(const Text& given) {

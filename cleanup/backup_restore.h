@@ -69,6 +69,11 @@ struct RestoreResult {
 // them, so the user is told to check and import it by hand.
 RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite);
 
+// Reads the record at `recordPath` only when a restore may read it (see
+// above): false with the reason in `refusal` when it may not, false with
+// `refusal` empty when it is no record that can be read.
+bool ReadRecordToRestore(const Text& recordPath, CleanupRecord* record, Text* refusal);
+
 // The record a command names: a full path, or a file name in the Backups
 // folder (".json" may be left off).
 Text RecordPathFor(const Text& given);

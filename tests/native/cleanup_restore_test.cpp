@@ -15,6 +15,7 @@
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/native/cli_harness.h"
 
 namespace tw {
 namespace {
@@ -282,6 +283,28 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
   EXPECT_TRUE(fromReg.regFileOnly);
   EXPECT_FALSE(fromReg.RegistryRestored());
   EXPECT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Vendor\\App"));
+}
+
+// A record elsewhere, by any spelling the command takes, is not even read:
+// neither the restore nor `restore` lists what it names to bring back.
+TEST_F(CleanupWayBack, ARecordElsewhereIsNeitherReadNorListed) {
+  CleanupRecord planted;
+  planted.paths = {{u"C:\\Users\\Ann\\Documents", u"folder", u"recycled"},
+                   {u"C:\\Windows\\System32", u"folder", u"deleted"}};
+  m.AddDirectory(u"C:\\Temp");
+  ASSERT_TRUE(Plat().WriteFileBytes(u"C:\\Temp\\x.json", CleanupRecordJson(planted)));
+  const RestoreResult result = RestoreCleanup(u"C:\\Temp\\x.json", planted, false);
+  EXPECT_FALSE(result.refusal.empty());
+  EXPECT_TRUE(result.fromRecycleBin.empty());
+  EXPECT_TRUE(result.deletedForGood.empty());
+  const Text spellings[] = {u"C:\\Temp\\x.json", u"C:/Temp/x", BackupFolder() + u"..\\..\\..\\Temp\\x.json"};
+  for (const Text& given : spellings) {
+    SCOPED_TRACE(ToUtf8(given));
+    const CliResult cli = RunTool({u"restore", given});
+    EXPECT_EQ(1, cli.code);
+    EXPECT_EQ(std::string::npos, cli.out.find("Documents")) << cli.out;
+    EXPECT_NE(std::string::npos, cli.err.find("does not lie in")) << cli.err;
+  }
 }
 
 // HKCU entries go back to the user they were taken from: HKCU for that
