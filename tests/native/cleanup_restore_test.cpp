@@ -228,6 +228,10 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
   const Text fileName = record.substr(folder.size());
   m.AddFile(u"C:\\Temp\\" + fileName, bytes);
   m.AddDirectoryLink(folder + u"Elsewhere", u"C:\\Temp");
+  const Text beside = u"C:\\Tools\\Tidewell\\Backups Old\\";
+  m.AddFile(beside + fileName, bytes);
+  m.SetShortName(beside.substr(0, beside.size() - 1), u"BACKUP~2");
+  ASSERT_EQ(u"C:\\Tools\\Tidewell\\Backups\\", folder);
   struct Case {
     const char* what;
     Text recordPath;
@@ -242,6 +246,15 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
       {"through ..", folder + u"..\\Backups\\" + fileName, parsed.registryExact, Text(), false},
       {"through a link out", folder + u"Elsewhere\\" + fileName, parsed.registryExact, Text(), false},
       {"a share", u"\\\\server\\share\\" + fileName, parsed.registryExact, Text(), false},
+      {"a short name beside it", u"C:\\Tools\\Tidewell\\BACKUP~2\\" + fileName, parsed.registryExact, Text(), false},
+      {"a device path", u"\\\\?\\C:\\Temp\\" + fileName, parsed.registryExact, Text(), false},
+      {"a device path by \\\\.\\", u"\\\\.\\C:\\Temp\\" + fileName, parsed.registryExact, Text(), false},
+      {"a share as a device", u"\\\\?\\UNC\\server\\share\\" + fileName, parsed.registryExact, Text(), false},
+      {"trailing dots and blanks", u"C:\\Temp. .\\" + fileName, parsed.registryExact, Text(), false},
+      {"a NUL before ..", record + Text(1, 0) + u"\\..\\..\\..\\Temp\\" + fileName, parsed.registryExact,
+       Text(), false},
+      {"a backup beside it by a short name", record, u"C:\\Tools\\Tidewell\\BACKUP~2\\" + fileName,
+       Text(), false},
       {"a backup elsewhere", record, u"C:\\Temp\\x.regjson", Text(), false},
       {"owned by a user", record, parsed.registryExact, u"S-1-5-21-0-0-0-1000", false},
   };
