@@ -221,9 +221,9 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
   result.backupFound = true;
 
   // A service's key is what the service control manager holds for it: one
-  // of the cleanup's name that exists now and that this restore did not
-  // register again (another program's, or the program installed again)
-  // gets none of the saved values and subkeys, --overwrite or not.
+  // of the cleanup's name that exists now, that this restore did not
+  // register again and that runs another program than the saved one gets
+  // none of the saved values and subkeys, --overwrite or not.
   TextList servicesLeft;
   for (const RecordEntry& r : record.registry) {
     RegistryLineParts parts;
@@ -232,7 +232,7 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     if (managed.kind != ManagedKind::kService) continue;
     bool registeredNow = false;
     for (const ServiceTaskRestore& s : result.servicesTasks)
-      registeredNow = registeredNow || (s.entry == r.entry && s.restored);
+      registeredNow = registeredNow || (s.entry == r.entry && (s.restored || s.existedAsSaved));
     if (!registeredNow && ManagedEntryExists(managed)) servicesLeft.push_back(r.entry);
   }
 

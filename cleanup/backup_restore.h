@@ -61,7 +61,7 @@ struct RestoreResult {
 // Nothing is written through a registry link on the way (one made since at
 // the deleted key, above it or inside it) other than the links Windows
 // keeps itself, nor into the key of a service of the cleanup's name that
-// exists now and that this restore did not register again.
+// exists now running another program than the saved one.
 // HKCU entries go to the hive of the user they were taken from: HKCU when
 // that is the user running this, HKEY_USERS\<SID> when that user's hive is
 // loaded, nowhere otherwise. A record with only a .reg backup (older

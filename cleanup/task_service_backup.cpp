@@ -178,6 +178,11 @@ ServiceTaskRestore RestoreService(const SavedService& saved, const Text& line) {
     const long error = long(Plat().GetLastError());
     if (error == win::kErrorServiceExists) {
       result.detail = u"a service of this name exists now; it was left as it is";
+      UniqueService existing(Plat().OpenService(manager.get(), saved.name, win::kServiceQueryConfig));
+      ServiceConfig now;
+      result.existedAsSaved = existing && Plat().QueryServiceConfig(existing.get(), &now) &&
+                              now.serviceType == saved.config.serviceType &&
+                              UpperAscii(now.binaryPathName) == UpperAscii(saved.config.binaryPathName);
     } else if (error == win::kErrorServiceMarkedForDelete) {
       result.detail = u"a service of this name is still marked for deletion; try again after Windows restarts";
     } else {
