@@ -164,6 +164,20 @@ class WineDeletion : public ::testing::Test {
     backups_.push_back(report.recordFile);
   }
 
+  // A cleanup of `program` that deletes HKCU\`key`; its files go at the end.
+  tw::DeletionReport DeleteUserKey(const Text& key, const Text& program) {
+    tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
+    tw::DeletionRequest request;
+    request.registry = {u"HKCU|" + key};
+    request.programFolder = kRoot;
+    request.uninstallType = 1;
+    request.programName = program;
+    request.publisher = u"Tidewell Tests";
+    const tw::DeletionReport report = tw::DeleteLeftovers(request);
+    Keep(report);
+    return report;
+  }
+
   static tw::RestoreResult Restore(const Text& recordFile, bool overwrite) {
     tw::CleanupRecord record;
     EXPECT_TRUE(tw::ReadCleanupRecordFile(recordFile, &record)) << U8(recordFile);
@@ -277,15 +291,7 @@ TEST_F(WineDeletion, HostileNamesComeBackAsThemselvesAndNewValuesStay) {
   ListKeys(kCU, kHostileKey, 0, 8, &before);
   for (std::uint32_t view : {k64, k32}) ListKeys(kLM, u"SOFTWARE", view, 0, &machineBefore);
 
-  tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
-  tw::DeletionRequest request;
-  request.registry = {u"HKCU|" + app};
-  request.programFolder = kRoot;
-  request.uninstallType = 1;
-  request.programName = u"Hostile Names";
-  request.publisher = u"Tidewell Tests";
-  const tw::DeletionReport report = tw::DeleteLeftovers(request);
-  Keep(report);
+  const tw::DeletionReport report = DeleteUserKey(app, u"Hostile Names");
   ASSERT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
   ASSERT_FALSE(KeyExists(kCU, app, 0));
 
@@ -334,15 +340,7 @@ TEST_F(WineDeletion, HostileNamesComeBackAsThemselvesAndNewValuesStay) {
 TEST_F(WineDeletion, NothingIsRestoredThroughALinkMadeWhereTheKeyWas) {
   SetValue(kCU, kLinkedKey, 0, u"Debugger", tw::win::kRegSz, Utf16Bytes(u"C:\\users\\Public\\evil.exe"));
   SetValue(kCU, kLinkedKey + u"\\Sub", 0, u"Path", tw::win::kRegSz, Utf16Bytes(u"C:\\users\\Public"));
-  tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
-  tw::DeletionRequest request;
-  request.registry = {u"HKCU|" + kLinkedKey};
-  request.programFolder = kRoot;
-  request.uninstallType = 1;
-  request.programName = u"Linked";
-  request.publisher = u"Tidewell Tests";
-  const tw::DeletionReport report = tw::DeleteLeftovers(request);
-  Keep(report);
+  const tw::DeletionReport report = DeleteUserKey(kLinkedKey, u"Linked");
   ASSERT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
   ASSERT_FALSE(KeyExists(kCU, kLinkedKey, 0));
 
