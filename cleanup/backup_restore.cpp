@@ -270,6 +270,26 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     if (out.reason.empty()) RestoreEntry(e, root, path, overwrite, &out);
     result.registry.push_back(out);
   }
+  // A line the record lists as deleted that the backup holds nothing of did
+  // not come back either. Services and tasks come back through their
+  // managers and are listed there.
+  for (const RecordEntry& r : record.registry) {
+    RegistryLineParts parts;
+    if (r.result != u"deleted" || !ParseRegistryLine(r.entry, &parts) ||
+        ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue).kind != ManagedKind::kNone)
+      continue;
+    bool held = false;
+    for (const ExactEntry& e : backup.entries) held = held || e.line == r.entry;
+    if (held) continue;
+    RestoredRegistryEntry out;
+    out.line = r.entry;
+    out.root = parts.rootText;
+    out.key = parts.keyPath;
+    out.isValue = parts.isValue;
+    out.valueName = parts.valueName;
+    out.reason = u"the registry backup holds nothing of it";
+    result.registry.push_back(out);
+  }
   return result;
 }
 

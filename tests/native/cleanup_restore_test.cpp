@@ -289,6 +289,16 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
     EXPECT_EQ(EntryRestore::kNotRestored, restored.registry[0].state);
     EXPECT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Vendor\\App"));
   }
+  // A line the record lists as deleted that the backup lacks did not come
+  // back: it is listed, and the registry is not called restored.
+  CleanupRecord lacking = parsed;
+  lacking.registry.push_back({u"HKLM|SOFTWARE\\Vendor\\Gone", u"key", u"deleted"});
+  const RestoreResult partly = RestoreCleanup(record, lacking, false);
+  EXPECT_FALSE(partly.RegistryRestored());
+  ASSERT_EQ(3u, partly.registry.size());
+  EXPECT_EQ(u"SOFTWARE\\Vendor\\Gone", partly.registry[2].key);
+  EXPECT_EQ(EntryRestore::kNotRestored, partly.registry[2].state);
+  m.RemoveKeyTree(kLm, u"SOFTWARE\\Vendor\\App");
   // An older record with only a .reg is not imported.
   CleanupRecord old = parsed;
   old.registryExact.clear();
