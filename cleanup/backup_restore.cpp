@@ -70,6 +70,9 @@ bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& regist
     RegistryLineParts parts;
     if (!ParseRegistryLine(r.entry, &parts)) return false;
     Text linePath = RegLinePath(parts.keyPath);
+    // An HKCR line's entries are saved under HKCU or HKLM, where the merged
+    // view found them: through HKCR a missing key would be made machine-wide.
+    if (e.rootText == u"HKCR") return false;
     if (parts.rootText == u"HKCR" && e.rootText == u"HKCU") {
       linePath = u"Software\\Classes\\" + linePath;  // where the backup found the class
     } else if (parts.rootText == u"HKCR" && e.rootText == u"HKLM") {

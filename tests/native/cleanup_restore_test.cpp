@@ -421,7 +421,8 @@ TEST_F(CleanupWayBack, NothingIsWrittenThroughARegistryLinkPlantedSince) {
 // backup into the Backups folder. Lines and entries no cleanup writes then
 // write nothing: a line naming a root alone, a name holding a NUL (the
 // registry functions end the name there, a key higher up), a key path with
-// an empty name in it, HKCU entries of a hive that is no user's.
+// an empty name in it, an entry through the merged HKCR (a missing key would
+// be made machine-wide), HKCU entries of a hive that is no user's.
 TEST_F(CleanupWayBack, PlantedLinesAndEntriesNoCleanupWritesWriteNothing) {
   m.SetKeepsFileOwners(false);
   const HKey kUsers = win::kHKeyUsers;
@@ -446,6 +447,7 @@ TEST_F(CleanupWayBack, PlantedLinesAndEntriesNoCleanupWritesWriteNothing) {
        u"SOFTWARE\\Microsoft\\TwEvil"},
       {"the default user's hive", u"HKCU|Software\\Microsoft\\TwEvil", u"HKCU", u"Software\\Microsoft\\TwEvil",
        u".Default", kUsers, u".Default\\Software\\Microsoft\\TwEvil"},
+      {"the merged classes", u"HKCR|TwEvil", u"HKCR", u"TwEvil", {}, kLm, u"SOFTWARE\\Classes\\TwEvil"},
       {"a classes hive", u"HKCU|Software\\TwEvil", u"HKCU", u"Software\\TwEvil", u"S-1-5-21-0-0-0-1003_Classes",
        kUsers, u"S-1-5-21-0-0-0-1003_Classes\\Software\\TwEvil"},
   };
