@@ -61,10 +61,13 @@ struct RestoreResult {
 // Nothing is written through a registry link on the way (one made since at
 // the deleted key, above it or inside it) other than the links Windows
 // keeps itself, nor into the key of a service of the cleanup's name that
-// exists now running another program than the saved one.
-// HKCU entries go to the hive of the user they were taken from: HKCU when
-// that is the user running this, HKEY_USERS\<SID> when that user's hive is
-// loaded, nowhere otherwise. A record with only a .reg backup (older
+// exists now running another program than the saved one, nor anything the
+// registry functions cannot name exactly (a NUL, an empty key name), nor
+// through the merged HKCR. A deleted line the backup lacks is listed as not
+// restored. HKCU entries go to the hive of the user they were taken from
+// (a SID, never .DEFAULT or a _Classes hive): HKCU when that is the user
+// running this, HKEY_USERS\<SID> when that user's hive is loaded, nowhere
+// otherwise. Nothing is listed from a record that is refused. A record with only a .reg backup (older
 // versions) is not imported: regedit would read names as the text spells
 // them, so the user is told to check and import it by hand.
 RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite);
