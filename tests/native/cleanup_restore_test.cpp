@@ -419,10 +419,11 @@ TEST_F(CleanupWayBack, NothingIsWrittenThroughARegistryLinkPlantedSince) {
 
 // Where the system keeps no owners (Wine) anyone may write a record and a
 // backup into the Backups folder. Lines and entries no cleanup writes then
-// write nothing: a line naming a root alone, a name holding a NUL (the
-// registry functions end the name there, a key higher up), a key path with
-// an empty name in it, an entry through the merged HKCR (a missing key would
-// be made machine-wide), HKCU entries of a hive that is no user's.
+// write nothing: a line naming a root alone, an entry beside or above its
+// line, a name holding a NUL (the registry functions end the name there, a
+// key higher up), a key path with an empty name in it, an entry through the
+// merged HKCR (a missing key would be made machine-wide), HKCU entries of a
+// hive that is no user's.
 TEST_F(CleanupWayBack, PlantedLinesAndEntriesNoCleanupWritesWriteNothing) {
   m.SetKeepsFileOwners(false);
   const HKey kUsers = win::kHKeyUsers;
@@ -447,6 +448,10 @@ TEST_F(CleanupWayBack, PlantedLinesAndEntriesNoCleanupWritesWriteNothing) {
        u"SOFTWARE\\Microsoft\\TwEvil"},
       {"the default user's hive", u"HKCU|Software\\Microsoft\\TwEvil", u"HKCU", u"Software\\Microsoft\\TwEvil",
        u".Default", kUsers, u".Default\\Software\\Microsoft\\TwEvil"},
+      {"a key beside the line", u"HKLM|SOFTWARE\\Microsoft\\Tw", u"HKLM", u"SOFTWARE\\Microsoft\\TwEvil", {}, kLm,
+       u"SOFTWARE\\Microsoft\\TwEvil"},
+      {"a key above the line", u"HKLM|SOFTWARE\\Microsoft\\TwEvil\\Deep", u"HKLM", u"SOFTWARE\\Microsoft\\TwEvil", {},
+       kLm, u"SOFTWARE\\Microsoft\\TwEvil"},
       {"the merged classes", u"HKCR|TwEvil", u"HKCR", u"TwEvil", {}, kLm, u"SOFTWARE\\Classes\\TwEvil"},
       {"a classes hive", u"HKCU|Software\\TwEvil", u"HKCU", u"Software\\TwEvil", u"S-1-5-21-0-0-0-1003_Classes",
        kUsers, u"S-1-5-21-0-0-0-1003_Classes\\Software\\TwEvil"},
