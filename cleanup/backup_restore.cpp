@@ -241,13 +241,8 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
 
   const Text me = Plat().GetCurrentUserSid();
   for (const ExactEntry& e : backup.entries) {
-    RestoredRegistryEntry out;
-    out.line = e.line;
-    out.root = e.rootText;
-    out.key = e.key;
-    out.view32 = e.view32;
-    out.isValue = e.isValue;
-    out.valueName = e.valueName;
+    RestoredRegistryEntry out{e.line,      e.rootText, e.key, e.view32, e.isValue,
+                              e.valueName, EntryRestore::kNotRestored, Text()};
     HKey root = RegRootFromText(e.rootText);
     Text path = e.key;
     if (!ListedAsDeleted(e, record.registry)) {
@@ -284,14 +279,8 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     bool held = false;
     for (const ExactEntry& e : backup.entries) held = held || e.line == r.entry;
     if (held) continue;
-    RestoredRegistryEntry out;
-    out.line = r.entry;
-    out.root = parts.rootText;
-    out.key = parts.keyPath;
-    out.isValue = parts.isValue;
-    out.valueName = parts.valueName;
-    out.reason = u"the registry backup holds nothing of it";
-    result.registry.push_back(out);
+    result.registry.push_back({r.entry, parts.rootText, parts.keyPath, false, parts.isValue, parts.valueName,
+                               EntryRestore::kNotRestored, u"the registry backup holds nothing of it"});
   }
   return result;
 }
