@@ -1,7 +1,9 @@
 #include "cleanup/backup_restore.h"
 
-#include "cleanup/task_service_backup.h"
+#include <algorithm>
+
 #include "access/registry.h"
+#include "access/services.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/exact_backup.h"
@@ -43,6 +45,22 @@ bool ReadValue(HKey key, const Text& name, std::uint32_t* type, std::string* dat
   }
 }
 
+// A key the registry functions can name: no empty name in its path, and no
+// NUL, at which they would end the name (a key higher up, or another value).
+bool NameableEntry(const ExactEntry& e) {
+  if (e.key.empty() || e.key.find(u'\0') != Text::npos || e.valueName.find(u'\0') != Text::npos) return false;
+  return e.key.front() != u'\\' && e.key.back() != u'\\' && e.key.find(u"\\\\") == Text::npos;
+}
+
+// "S-1-5-21-..." as a hive of HKEY_USERS is named: no ".DEFAULT", no
+// "<SID>_Classes".
+bool IsUserSid(const Text& sid) {
+  if (!StartsWith(sid, u"S-1-") || sid.back() == u'-' || sid.find(u"--") != Text::npos) return false;
+  for (char16_t c : sid.substr(4))
+    if (c != u'-' && (c < u'0' || c > u'9')) return false;
+  return true;
+}
+
 // Whether the record lists `e.line` as deleted and `e` lies within it. A
 // line "not removed" counts too: its key may have gone in part (a subkey
 // deleted, another refused).
@@ -52,6 +70,9 @@ bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& regist
     RegistryLineParts parts;
     if (!ParseRegistryLine(r.entry, &parts)) return false;
     Text linePath = RegLinePath(parts.keyPath);
+    // An HKCR line's entries are saved under HKCU or HKLM, where the merged
+    // view found them: through HKCR a missing key would be made machine-wide.
+    if (e.rootText == u"HKCR") return false;
     if (parts.rootText == u"HKCR" && e.rootText == u"HKCU") {
       linePath = u"Software\\Classes\\" + linePath;  // where the backup found the class
     } else if (parts.rootText == u"HKCR" && e.rootText == u"HKLM") {
@@ -65,8 +86,45 @@ bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& regist
   return false;
 }
 
+// The registry links Windows itself keeps on the way to what a cleanup
+// deletes: the user's classes (HKCU\Software\Classes, a link to the
+// <SID>_Classes hive), the 32-bit view's classes (SOFTWARE\Wow6432Node\Classes,
+// and SOFTWARE\Classes as that view opens it, a link to
+// SOFTWARE\Classes\Wow6432Node) and the current control set. Only
+// administrators can make or replace them.
+bool WindowsOwnLink(const Text& root, const Text& key) {
+  const Text upper = UpperAscii(key);
+  if (root == u"HKCU") return upper == u"SOFTWARE\\CLASSES";
+  if (root == u"HKU") {
+    const std::size_t slash = upper.find(u'\\');
+    return slash != Text::npos && upper.substr(slash + 1) == u"SOFTWARE\\CLASSES";
+  }
+  if (root == u"HKLM")
+    return upper == u"SOFTWARE\\CLASSES" || upper == u"SOFTWARE\\WOW6432NODE\\CLASSES" ||
+           upper == u"SYSTEM\\CURRENTCONTROLSET";
+  return false;
+}
+
+// The first key on `path`, from the root down to the key itself, that is a
+// registry link other than Windows' own; empty when there is none. A key
+// deleted by the cleanup, or one above it in a hive its user writes, may
+// have been made again since as a link to another user's key or a machine
+// key: opened or created by its path, the restore would write there.
+Text LinkOnTheWay(HKey root, const Text& rootText, const Text& path, std::uint32_t view) {
+  for (std::size_t slash = path.find(u'\\');; slash = path.find(u'\\', slash + 1)) {
+    const Text key = path.substr(0, slash);
+    if (!WindowsOwnLink(rootText, key) && Plat().RegKeyIsLink(root, key, view)) return key;
+    if (slash == Text::npos) return Text();
+  }
+}
+
 void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwrite, RestoredRegistryEntry* out) {
   const std::uint32_t view = e.view32 ? win::kKeyWow64_32Key : win::kKeyWow64_64Key;
+  const Text link = LinkOnTheWay(root, out->root, path, view);
+  if (!link.empty()) {
+    out->reason = out->root + u"\\" + link + u" is a registry link now; nothing is written through it";
+    return;
+  }
   UniqueRegKey key;
   if (!e.isValue) {
     if (Plat().RegOpenKeyEx(root, path, win::kKeyRead | view, key.put()) == win::kErrorSuccess) {
@@ -148,12 +206,12 @@ std::size_t RestoreResult::Conflicts() const {
 
 RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite) {
   RestoreResult result;
+  const Text folder = BackupFolder();
+  if (!MayRestoreFrom(recordPath, folder, &result.refusal)) return result;
   for (const RecordEntry& e : record.paths) {
     if (e.result == u"recycled") result.fromRecycleBin.push_back(e.entry);
     if (e.result == u"deleted") result.deletedForGood.push_back(e.entry);
   }
-  const Text folder = BackupFolder();
-  if (!MayRestoreFrom(recordPath, folder, &result.refusal)) return result;
   result.servicesTasks = RestoreServicesTasks(record);
   if (record.registryExact.empty()) {
     result.regFileOnly = !record.registryBackup.empty();
@@ -165,26 +223,40 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
   if (!Plat().ReadFileBytes(record.registryExact, &bytes) || !ParseExactBackup(bytes, &backup)) return result;
   result.backupFound = true;
 
+  // A service's key is what the service control manager holds for it: one
+  // of the cleanup's name that exists now, that this restore did not
+  // register again and that runs another program than the saved one gets
+  // none of the saved values and subkeys, --overwrite or not.
+  TextList servicesLeft;
+  for (const RecordEntry& r : record.registry) {
+    RegistryLineParts parts;
+    if (r.result != u"deleted" || !ParseRegistryLine(r.entry, &parts)) continue;
+    const ManagedEntry managed = ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue);
+    if (managed.kind != ManagedKind::kService) continue;
+    bool registeredNow = false;
+    for (const ServiceTaskRestore& s : result.servicesTasks)
+      registeredNow = registeredNow || (s.entry == r.entry && (s.restored || s.existedAsSaved));
+    if (!registeredNow && ManagedEntryExists(managed)) servicesLeft.push_back(r.entry);
+  }
+
   const Text me = Plat().GetCurrentUserSid();
   for (const ExactEntry& e : backup.entries) {
-    RestoredRegistryEntry out;
-    out.line = e.line;
-    out.root = e.rootText;
-    out.key = e.key;
-    out.view32 = e.view32;
-    out.isValue = e.isValue;
-    out.valueName = e.valueName;
+    RestoredRegistryEntry out{e.line,      e.rootText, e.key, e.view32, e.isValue,
+                              e.valueName, EntryRestore::kNotRestored, Text()};
     HKey root = RegRootFromText(e.rootText);
     Text path = e.key;
     if (!ListedAsDeleted(e, record.registry)) {
       out.reason = u"the record does not list it as deleted";
-    } else if (root == win::kHKeyCurrentUser && backup.userSid.empty()) {
+    } else if (!NameableEntry(e)) {
+      out.reason = u"its name holds a NUL or an empty key name, which the registry functions cannot name";
+    } else if (std::find(servicesLeft.begin(), servicesLeft.end(), e.line) != servicesLeft.end()) {
+      out.reason = u"a service of this name exists now; its key is left as the service manager holds it";
+    } else if (root == win::kHKeyCurrentUser && !IsUserSid(backup.userSid)) {
       out.reason = u"the user it was taken from is not known";
     } else if (root == win::kHKeyCurrentUser && backup.userSid != me) {
       // Another user's HKCU: that user's hive, where it is loaded.
       UniqueRegKey hive;
-      if (backup.userSid.find(u'\\') != Text::npos ||
-          Plat().RegOpenKeyEx(win::kHKeyUsers, backup.userSid, win::kKeyRead, hive.put()) != win::kErrorSuccess) {
+      if (Plat().RegOpenKeyEx(win::kHKeyUsers, backup.userSid, win::kKeyRead, hive.put()) != win::kErrorSuccess) {
         out.reason = u"it belongs to " + backup.userSid + u", whose registry hive is not loaded";
       } else {
         root = win::kHKeyUsers;
@@ -196,7 +268,26 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
     if (out.reason.empty()) RestoreEntry(e, root, path, overwrite, &out);
     result.registry.push_back(out);
   }
+  // A line the record lists as deleted that the backup holds nothing of did
+  // not come back either. Services and tasks come back through their
+  // managers and are listed there.
+  for (const RecordEntry& r : record.registry) {
+    RegistryLineParts parts;
+    if (r.result != u"deleted" || !ParseRegistryLine(r.entry, &parts) ||
+        ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue).kind != ManagedKind::kNone)
+      continue;
+    bool held = false;
+    for (const ExactEntry& e : backup.entries) held = held || e.line == r.entry;
+    if (held) continue;
+    result.registry.push_back({r.entry, parts.rootText, parts.keyPath, false, parts.isValue, parts.valueName,
+                               EntryRestore::kNotRestored, u"the registry backup holds nothing of it"});
+  }
   return result;
+}
+
+bool ReadRecordToRestore(const Text& recordPath, CleanupRecord* record, Text* refusal) {
+  refusal->clear();
+  return MayRestoreFrom(recordPath, BackupFolder(), refusal) && ReadCleanupRecordFile(recordPath, record);
 }
 
 Text RecordPathFor(const Text& given) {

@@ -58,12 +58,24 @@ struct RestoreResult {
 // a key that went in part) and it lies within that line; a key only below a key that exists (its parent, or a key
 // restored before it), a value only into a key that exists. A value that
 // exists with other data is left as it is (a conflict) unless `overwrite`.
-// HKCU entries go to the hive of the user they were taken from: HKCU when
-// that is the user running this, HKEY_USERS\<SID> when that user's hive is
-// loaded, nowhere otherwise. A record with only a .reg backup (older
+// Nothing is written through a registry link on the way (one made since at
+// the deleted key, above it or inside it) other than the links Windows
+// keeps itself, nor into the key of a service of the cleanup's name that
+// exists now running another program than the saved one, nor anything the
+// registry functions cannot name exactly (a NUL, an empty key name), nor
+// through the merged HKCR. A deleted line the backup lacks is listed as not
+// restored. HKCU entries go to the hive of the user they were taken from
+// (a SID, never .DEFAULT or a _Classes hive): HKCU when that is the user
+// running this, HKEY_USERS\<SID> when that user's hive is loaded, nowhere
+// otherwise. Nothing is listed from a record that is refused. A record with only a .reg backup (older
 // versions) is not imported: regedit would read names as the text spells
 // them, so the user is told to check and import it by hand.
 RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record, bool overwrite);
+
+// Reads the record at `recordPath` only when a restore may read it (see
+// above): false with the reason in `refusal` when it may not, false with
+// `refusal` empty when it is no record that can be read.
+bool ReadRecordToRestore(const Text& recordPath, CleanupRecord* record, Text* refusal);
 
 // The record a command names: a full path, or a file name in the Backups
 // folder (".json" may be left off).

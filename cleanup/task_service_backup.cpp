@@ -28,33 +28,6 @@ Text HexCode(long n) {
   return FromUtf8(text);
 }
 
-std::string HexBytes(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char c : bytes) {
-    text += digits[c >> 4];
-    text += digits[c & 15];
-  }
-  return text;
-}
-
-bool FromHexBytes(const std::string& text, std::string* bytes) {
-  if (text.size() % 2 != 0) return false;
-  const auto nibble = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  bytes->clear();
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = nibble(text[i]), low = nibble(text[i + 1]);
-    if (high < 0 || low < 0) return false;
-    bytes->push_back(static_cast<char>(high * 16 + low));
-  }
-  return true;
-}
-
 template <typename T>
 bool GetNumber(const json& object, const char* key, T* value) {
   const auto it = object.find(key);
@@ -99,7 +72,7 @@ json ServiceJson(const SavedService& s) {
   for (const ServiceFailureAction& a : c.failureActions) actions.push_back({{"type", a.type}, {"delay_ms", a.delayMs}});
   item["failure_actions"] = actions;
   item["failure_actions_on_non_crash"] = c.failureActionsOnNonCrash;
-  item["security"] = HexBytes(c.security);
+  item["security"] = HexOfBytes(c.security);
   return item;
 }
 
@@ -119,7 +92,7 @@ bool ParseService(const json& item, SavedService* s) {
   const auto actions = item.find("failure_actions");
   const auto security = item.find("security");
   if (dependencies == item.end() || !dependencies->is_array() || actions == item.end() || !actions->is_array() ||
-      security == item.end() || !security->is_string() || !FromHexBytes(security->get<std::string>(), &c.security))
+      security == item.end() || !security->is_string() || !BytesOfHex(security->get<std::string>(), &c.security))
     return false;
   for (const json& d : *dependencies) {
     Text name;
@@ -178,6 +151,11 @@ ServiceTaskRestore RestoreService(const SavedService& saved, const Text& line) {
     const long error = long(Plat().GetLastError());
     if (error == win::kErrorServiceExists) {
       result.detail = u"a service of this name exists now; it was left as it is";
+      UniqueService existing(Plat().OpenService(manager.get(), saved.name, win::kServiceQueryConfig));
+      ServiceConfig now;
+      result.existedAsSaved = existing && Plat().QueryServiceConfig(existing.get(), &now) &&
+                              now.serviceType == saved.config.serviceType &&
+                              UpperAscii(now.binaryPathName) == UpperAscii(saved.config.binaryPathName);
     } else if (error == win::kErrorServiceMarkedForDelete) {
       result.detail = u"a service of this name is still marked for deletion; try again after Windows restarts";
     } else {

@@ -70,6 +70,9 @@ struct ServiceTaskRestore {
   bool restored = false;  // registered again (a service with its whole configuration when `detail` is empty)
   bool started = false;   // a service that ran when it was saved runs again
   Text detail;            // in words: why not, or what did not come back
+  // One of this name existed: it runs the saved program, as a restore cut
+  // short after registering it left it (or the program installed again).
+  bool existedAsSaved = false;
 };
 
 // Registers again, through their managers, the services and tasks of the

@@ -881,7 +881,12 @@ int RestoreCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   }
   const Text path = RecordPathFor(given);
   CleanupRecord record;
-  if (!ReadCleanupRecordFile(path, &record)) {
+  Text refusal;
+  if (!ReadRecordToRestore(path, &record, &refusal)) {
+    if (!refusal.empty()) {
+      err << "tidewell-cli: " << ToUtf8(refusal) << "\n";
+      return 1;
+    }
     err << "tidewell-cli: " << ToUtf8(path) << " is not a cleanup record that can be read\n";
     return kUsageError;
   }

@@ -10,10 +10,12 @@
 #include "cleanup/backup_folder.h"
 #include "cleanup/backup_restore.h"
 #include "cleanup/cleanup_record.h"
+#include "cleanup/exact_backup.h"
 #include "cleanup/json_text.h"
 #include "cleanup/registry_backup.h"
 #include "platform/handles.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/native/cli_harness.h"
 
 namespace tw {
 namespace {
@@ -226,6 +228,10 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
   const Text fileName = record.substr(folder.size());
   m.AddFile(u"C:\\Temp\\" + fileName, bytes);
   m.AddDirectoryLink(folder + u"Elsewhere", u"C:\\Temp");
+  const Text beside = u"C:\\Tools\\Tidewell\\Backups Old\\";
+  m.AddFile(beside + fileName, bytes);
+  m.SetShortName(beside.substr(0, beside.size() - 1), u"BACKUP~2");
+  ASSERT_EQ(u"C:\\Tools\\Tidewell\\Backups\\", folder);
   struct Case {
     const char* what;
     Text recordPath;
@@ -240,6 +246,15 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
       {"through ..", folder + u"..\\Backups\\" + fileName, parsed.registryExact, Text(), false},
       {"through a link out", folder + u"Elsewhere\\" + fileName, parsed.registryExact, Text(), false},
       {"a share", u"\\\\server\\share\\" + fileName, parsed.registryExact, Text(), false},
+      {"a short name beside it", u"C:\\Tools\\Tidewell\\BACKUP~2\\" + fileName, parsed.registryExact, Text(), false},
+      {"a device path", u"\\\\?\\C:\\Temp\\" + fileName, parsed.registryExact, Text(), false},
+      {"a device path by \\\\.\\", u"\\\\.\\C:\\Temp\\" + fileName, parsed.registryExact, Text(), false},
+      {"a share as a device", u"\\\\?\\UNC\\server\\share\\" + fileName, parsed.registryExact, Text(), false},
+      {"trailing dots and blanks", u"C:\\Temp. .\\" + fileName, parsed.registryExact, Text(), false},
+      {"a NUL before ..", record + Text(1, 0) + u"\\..\\..\\..\\Temp\\" + fileName, parsed.registryExact,
+       Text(), false},
+      {"a backup beside it by a short name", record, u"C:\\Tools\\Tidewell\\BACKUP~2\\" + fileName,
+       Text(), false},
       {"a backup elsewhere", record, u"C:\\Temp\\x.regjson", Text(), false},
       {"owned by a user", record, parsed.registryExact, u"S-1-5-21-0-0-0-1000", false},
   };
@@ -274,6 +289,16 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
     EXPECT_EQ(EntryRestore::kNotRestored, restored.registry[0].state);
     EXPECT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Vendor\\App"));
   }
+  // A line the record lists as deleted that the backup lacks did not come
+  // back: it is listed, and the registry is not called restored.
+  CleanupRecord lacking = parsed;
+  lacking.registry.push_back({u"HKLM|SOFTWARE\\Vendor\\Gone", u"key", u"deleted"});
+  const RestoreResult partly = RestoreCleanup(record, lacking, false);
+  EXPECT_FALSE(partly.RegistryRestored());
+  ASSERT_EQ(3u, partly.registry.size());
+  EXPECT_EQ(u"SOFTWARE\\Vendor\\Gone", partly.registry[2].key);
+  EXPECT_EQ(EntryRestore::kNotRestored, partly.registry[2].state);
+  m.RemoveKeyTree(kLm, u"SOFTWARE\\Vendor\\App");
   // An older record with only a .reg is not imported.
   CleanupRecord old = parsed;
   old.registryExact.clear();
@@ -281,6 +306,28 @@ TEST_F(CleanupWayBack, ReadsOnlyOwnedFilesInTheBackupsFolderAndWritesOnlyDeleted
   EXPECT_TRUE(fromReg.regFileOnly);
   EXPECT_FALSE(fromReg.RegistryRestored());
   EXPECT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Vendor\\App"));
+}
+
+// A record elsewhere, by any spelling the command takes, is not even read:
+// neither the restore nor `restore` lists what it names to bring back.
+TEST_F(CleanupWayBack, ARecordElsewhereIsNeitherReadNorListed) {
+  CleanupRecord planted;
+  planted.paths = {{u"C:\\Users\\Ann\\Documents", u"folder", u"recycled"},
+                   {u"C:\\Windows\\System32", u"folder", u"deleted"}};
+  m.AddDirectory(u"C:\\Temp");
+  ASSERT_TRUE(Plat().WriteFileBytes(u"C:\\Temp\\x.json", CleanupRecordJson(planted)));
+  const RestoreResult result = RestoreCleanup(u"C:\\Temp\\x.json", planted, false);
+  EXPECT_FALSE(result.refusal.empty());
+  EXPECT_TRUE(result.fromRecycleBin.empty());
+  EXPECT_TRUE(result.deletedForGood.empty());
+  const Text spellings[] = {u"C:\\Temp\\x.json", u"C:/Temp/x", BackupFolder() + u"..\\..\\..\\Temp\\x.json"};
+  for (const Text& given : spellings) {
+    SCOPED_TRACE(ToUtf8(given));
+    const CliResult cli = RunTool({u"restore", given});
+    EXPECT_EQ(1, cli.code);
+    EXPECT_EQ(std::string::npos, cli.out.find("Documents")) << cli.out;
+    EXPECT_NE(std::string::npos, cli.err.find("does not lie in")) << cli.err;
+  }
 }
 
 // HKCU entries go back to the user they were taken from: HKCU for that
@@ -314,6 +361,131 @@ TEST_F(CleanupWayBack, CurrentUserEntriesGoBackOnlyToTheirOwnUser) {
   EXPECT_FALSE(result.RegistryRestored());
   for (const RestoredRegistryEntry& e : result.registry) EXPECT_EQ(EntryRestore::kNotRestored, e.state);
   EXPECT_FALSE(m.KeyExists(kCu, u"Software\\Vendor\\App"));
+}
+
+// A key planted since the cleanup as a registry link where the restore
+// writes (the deleted key itself, a key above it, a key inside it) would
+// take the saved data to the key it leads to: another user's, or a machine
+// key the program never had. Nothing goes through such a link; the links
+// Windows keeps itself (the 32-bit view's Classes) are walked as ever.
+TEST_F(CleanupWayBack, NothingIsWrittenThroughARegistryLinkPlantedSince) {
+  const HKey kUsers = win::kHKeyUsers;
+  const Text me = m.CurrentUserSid() + u"\\";
+  const Text victim = u"S-1-5-21-0-0-0-1002\\Software\\Victim";
+  struct Case {
+    const char* what;
+    HKey root;         // of the line
+    Text line;         // its key
+    HKey linkRoot;     // where the link is planted: HKU or HKLM, by its literal path
+    Text linkAt;
+    Text target;
+    Text madeAgain;    // a key the user makes again before planting the link inside it
+  };
+  const Case cases[] = {
+      {"the deleted key", kCu, u"Software\\V1\\App", kUsers, me + u"Software\\V1\\App", victim + u"1", {}},
+      {"a key above it", kCu, u"Software\\V2\\App", kUsers, me + u"Software\\V2", victim + u"2", {}},
+      {"a key inside it", kCu, u"Software\\V3\\App", kUsers, me + u"Software\\V3\\App\\Sub", victim + u"3",
+       me + u"Software\\V3\\App"},
+      {"a machine key", kLm, u"SOFTWARE\\V4\\App", kLm, u"SOFTWARE\\V4\\App", u"SOFTWARE\\Victim4", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    m.SetString(c.root, c.line, u"Debugger", u"C:\\Users\\Public\\evil.exe");
+    m.SetString(c.root, c.line + u"\\Sub", u"Path", u"C:\\Users\\Public");
+    const Text record = BackUpAndDelete({{c.root, c.line, nullptr}}, kView64, false);
+    m.SetString(c.linkRoot, c.target, u"Own", u"1");
+    m.RemoveKeyTree(c.linkRoot, c.linkAt);  // the user's own key, or one he may write
+    if (!c.madeAgain.empty()) m.CreateKey(kUsers, c.madeAgain);
+    m.CreateKeyLink(c.linkRoot, c.linkAt, c.target);
+    const std::vector<std::string> before = Snapshot(c.linkRoot, c.target, win::kKeyWow64_64Key);
+    const RestoreResult result = Restore(record);
+    EXPECT_EQ(before, Snapshot(c.linkRoot, c.target, win::kKeyWow64_64Key)) << "written through the link";
+    EXPECT_FALSE(result.RegistryRestored());
+    bool refusedAtLink = false;
+    for (const RestoredRegistryEntry& e : result.registry)
+      refusedAtLink = refusedAtLink || (e.state == EntryRestore::kNotRestored && e.reason.find(u"link") != Text::npos);
+    EXPECT_TRUE(refusedAtLink);
+  }
+
+  // A class of the 32-bit view, spelled through SOFTWARE\Wow6432Node\Classes,
+  // Windows' own link to SOFTWARE\Classes\Wow6432Node, comes back there.
+  const Text classes = u"SOFTWARE\\Wow6432Node\\Classes\\Vendor.Doc";
+  m.SetString(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc", u"", u"Vendor document");
+  const Text record = BackUpAndDelete({{kLm, classes, nullptr}}, kView64, false);
+  ASSERT_FALSE(m.KeyExists(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc"));
+  EXPECT_TRUE(Restore(record).RegistryRestored());
+  EXPECT_TRUE(m.ValueExists(kLm, u"SOFTWARE\\Classes\\Wow6432Node\\Vendor.Doc", u""));
+}
+
+// Where the system keeps no owners (Wine) anyone may write a record and a
+// backup into the Backups folder. Lines and entries no cleanup writes then
+// write nothing: a line naming a root alone, an entry beside or above its
+// line, a name holding a NUL (the registry functions end the name there, a
+// key higher up), a key path with an empty name in it, an entry through the
+// merged HKCR (a missing key would be made machine-wide), HKCU entries of a
+// hive that is no user's.
+TEST_F(CleanupWayBack, PlantedLinesAndEntriesNoCleanupWritesWriteNothing) {
+  m.SetKeepsFileOwners(false);
+  const HKey kUsers = win::kHKeyUsers;
+  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  m.CreateKey(kUsers, u"S-1-5-21-0-0-0-1003_Classes\\Software");
+  struct Case {
+    const char* what;
+    Text line;
+    Text root;  // of the entry
+    Text key;
+    Text sid;   // the backup's user
+    HKey checkRoot;
+    Text checkKey;  // where nothing may appear: a value "TwEvil", or the key itself
+  };
+  const Case cases[] = {
+      {"a root alone", u"HKLM|", u"HKLM", u"\\" + run, {}, kLm, run},
+      {"the classes root alone", u"HKCR|", u"HKCU", u"Software\\Classes\\TwEvil", {}, kCu,
+       u"Software\\Classes\\TwEvil"},
+      {"a NUL in the line and key", u"HKLM|SOFTWARE" + Text(1, 0) + u"\\TwEvil", u"HKLM",
+       u"SOFTWARE" + Text(1, 0) + u"\\TwEvil", {}, kLm, u"SOFTWARE"},
+      {"an empty name", u"HKLM|SOFTWARE\\Microsoft", u"HKLM", u"SOFTWARE\\Microsoft\\\\TwEvil", {}, kLm,
+       u"SOFTWARE\\Microsoft\\TwEvil"},
+      {"the default user's hive", u"HKCU|Software\\Microsoft\\TwEvil", u"HKCU", u"Software\\Microsoft\\TwEvil",
+       u".Default", kUsers, u".Default\\Software\\Microsoft\\TwEvil"},
+      {"a key beside the line", u"HKLM|SOFTWARE\\Microsoft\\Tw", u"HKLM", u"SOFTWARE\\Microsoft\\TwEvil", {}, kLm,
+       u"SOFTWARE\\Microsoft\\TwEvil"},
+      {"a key above the line", u"HKLM|SOFTWARE\\Microsoft\\TwEvil\\Deep", u"HKLM", u"SOFTWARE\\Microsoft\\TwEvil", {},
+       kLm, u"SOFTWARE\\Microsoft\\TwEvil"},
+      {"the merged classes", u"HKCR|TwEvil", u"HKCR", u"TwEvil", {}, kLm, u"SOFTWARE\\Classes\\TwEvil"},
+      {"a classes hive", u"HKCU|Software\\TwEvil", u"HKCU", u"Software\\TwEvil", u"S-1-5-21-0-0-0-1003_Classes",
+       kUsers, u"S-1-5-21-0-0-0-1003_Classes\\Software\\TwEvil"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExactBackup backup;
+    backup.userSid = c.sid.empty() ? m.CurrentUserSid() : c.sid;
+    ExactEntry key;
+    key.line = c.line;
+    key.rootText = c.root;
+    key.key = c.key;
+    ExactEntry value = key;
+    value.isValue = true;
+    value.valueName = u"TwEvil";
+    value.type = win::kRegSz;
+    value.data = std::string("x\0\0\0", 4);
+    backup.entries = {key, value};
+    const Text stem = u"planted " + FromUtf8(std::to_string(++n));
+    ASSERT_TRUE(SecureBackupFolder(BackupFolder()));
+    ASSERT_TRUE(WriteBackupBytes(BackupFolder() + stem + kExactBackupExtension, ExactBackupJson(backup)));
+    CleanupRecord record;
+    record.registryExact = BackupFolder() + stem + kExactBackupExtension;
+    record.userSid = backup.userSid;
+    record.registry = {{c.line, u"key", u"deleted"}};
+    const Text path = WriteCleanupRecord(record, BackupFolder(), stem);
+    ASSERT_FALSE(path.empty());
+    const RestoreResult result = Restore(path);
+    EXPECT_TRUE(result.backupFound);
+    EXPECT_FALSE(m.ValueExists(c.checkRoot, c.checkKey, u"TwEvil"));
+    if (c.checkKey.find(u"TwEvil") != Text::npos) EXPECT_FALSE(m.KeyExists(c.checkRoot, c.checkKey));
+    for (const RestoredRegistryEntry& e : result.registry) EXPECT_EQ(EntryRestore::kNotRestored, e.state);
+  }
 }
 
 // After a reinstall the new data stays and each differing value is listed

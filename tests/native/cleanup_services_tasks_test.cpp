@@ -208,5 +208,60 @@ TEST(CleanupServicesTasks, WhatCannotBeSavedStaysAndForeignBackupsAreRefused) {
   SetPlatform(nullptr);
 }
 
+// A service of the cleanup's name installed since by another program is
+// the manager's as it is now: the restore leaves it, and its key gets none
+// of the saved values and subkeys either. Once that service is gone, the
+// saved one comes back with them, also over two runs.
+TEST(CleanupServicesTasks, AServiceThatExistsNowKeepsItsKeyAsItIs) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  const HKey lm = win::kHKeyLocalMachine;
+  const Text key = u"SYSTEM\\CurrentControlSet\\Services\\TwSvc";
+  m.AddFile(kApp + u"\\svc.exe", "MZ");
+  m.AddService(u"TwSvc", u"\"" + kApp + u"\\svc.exe\"");
+  m.SetExpandString(lm, key + u"\\Parameters", u"ServiceDll", kApp + u"\\svc.dll");
+  m.SetString(lm, key, u"Tw", u"saved");
+  DeletionRequest request;
+  request.folders = {kApp};
+  request.registry = {ServiceKeyLine(u"TwSvc")};
+  request.programFolder = u"C:\\Tools\\Tidewell\\";
+  request.programName = u"Svc App";
+  request.publisher = u"Vendor";
+  const DeletionReport report = DeleteLeftovers(request);
+  ASSERT_EQ(DeletionOutcome::kComplete, report.outcome) << ToUtf8(report.message);
+  ASSERT_FALSE(m.KeyExists(lm, key));
+  const CleanupRecord record = ReadRecord(m, report);
+
+  m.AddService(u"TwSvc", u"C:\\Other\\other.exe");
+  RestoreResult result = RestoreCleanup(report.recordFile, record, true);
+  ASSERT_EQ(1u, result.servicesTasks.size());
+  EXPECT_FALSE(result.servicesTasks[0].restored);
+  EXPECT_FALSE(m.KeyExists(lm, key + u"\\Parameters")) << "a subkey written into the service that exists now";
+  EXPECT_FALSE(m.ValueExists(lm, key, u"Tw"));
+  EXPECT_EQ(u"C:\\Other\\other.exe", m.ServiceConfigOf(u"TwSvc").binaryPathName);
+  std::uint32_t type = 0;
+  std::string data;
+  ASSERT_TRUE(m.ReadValue(lm, key, u"ImagePath", &type, &data));
+  EXPECT_EQ(Text(u"C:\\Other\\other.exe") + char16_t(0),
+            Text(reinterpret_cast<const char16_t*>(data.data()), data.size() / 2));
+  EXPECT_FALSE(result.RegistryRestored());
+
+  {
+    UniqueService manager(m.OpenSCManager(win::kScManagerConnect));
+    UniqueService service(m.OpenService(manager.get(), u"TwSvc", win::kDelete));
+    ASSERT_TRUE(m.DeleteService(service.get()));
+  }
+  // A restore cut short after registering the service: run again, it
+  // fills in the saved service's key.
+  ASSERT_TRUE(RestoreServicesTasks(record).at(0).restored);
+  ASSERT_FALSE(m.KeyExists(lm, key + u"\\Parameters"));
+  result = RestoreCleanup(report.recordFile, record, false);
+  ASSERT_EQ(1u, result.servicesTasks.size());
+  EXPECT_TRUE(result.servicesTasks[0].existedAsSaved) << ToUtf8(result.servicesTasks[0].detail);
+  EXPECT_TRUE(m.ValueExists(lm, key + u"\\Parameters", u"ServiceDll"));
+  EXPECT_TRUE(m.ValueExists(lm, key, u"Tw"));
+  SetPlatform(nullptr);
+}
+
 }  // namespace
 }  // namespace tw

@@ -115,6 +115,19 @@ grep -q '"recycled":[1-9]' "$work/backups.txt" || fail "backups lists no recycle
 python3 "$here/validate_cli_output.py" registry-backup "${backup%.reg}.regjson" ||
   fail "the exact backup does not match its schema"
 
+# A copy of the record outside Backups is not read: refused with a message,
+# nothing listed to bring back, the Run value not written.
+cp "$record" "$WINEPREFIX/drive_c/users/Public/planted.json"
+"$wine64" reg delete "$run" /v TidewellLeftoversTray /f </dev/null >/dev/null 2>&1 || true
+status=0
+"$TW_ROOT/scripts/wine-run.sh" "$cli" restore 'C:\users\Public\planted.json' --overwrite >"$work/restore.txt" \
+  2>"$work/err.txt" || status=$?
+(( status == 1 )) || fail "restore of a record outside Backups exited with $status, not 1"
+grep -q 'does not lie in' "$work/err.txt" || fail "restore of a record outside Backups gave no reason: $(cat "$work/err.txt")"
+[[ ! -s "$work/restore.txt" ]] || fail "restore of a record outside Backups listed something: $(cat "$work/restore.txt")"
+! value_exists TidewellLeftoversTray || fail "restore of a record outside Backups wrote the Run value"
+rm -f "$WINEPREFIX/drive_c/users/Public/planted.json"
+
 # restore after a reinstall: the Run value written anew stays, as a conflict.
 "$wine64" reg add "$run" /v TidewellLeftoversTray /t REG_SZ /d reinstalled /f </dev/null >/dev/null 2>&1 ||
   fail "cannot write the Run value anew"

@@ -5,7 +5,8 @@
 # it runs in a prefix (and under a wineserver) of its own, one test at a
 # time: each test's clean-up stops the other's running copy and removes its
 # tree.
-add_executable(tw_wine_deletion ${CMAKE_CURRENT_LIST_DIR}/deletion_wine_test.cpp)
+add_executable(tw_wine_deletion ${CMAKE_CURRENT_LIST_DIR}/deletion_wine_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/registry_link.cpp)
 target_link_libraries(tw_wine_deletion PRIVATE
   tw_cleanup tw_trace tw_inventory tw_access tw_workers tw_platform_win32 gtest gtest_main)
 add_dependencies(tw_wine_deletion tw_sleeper)

@@ -23,6 +23,7 @@
 #include "platform/handles.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
+#include "tests/wine/registry_link.h"
 
 namespace {
 
@@ -114,6 +115,8 @@ const Text kKey = u"SOFTWARE\\TidewellDeletionTest";
 const Text kNeighbourKey = u"SOFTWARE\\TidewellDeletionNeighbour";
 const Text kUserKey = u"Software\\TidewellDeletionTest";
 const Text kHostileKey = u"Software\\TidewellHostile";
+const Text kLinkedKey = kHostileKey + u"\\Linked";
+const Text kLinkVictim = u"SOFTWARE\\TidewellLinkVictim";
 
 // The names of every key below `path` (its subtree), as stored.
 void ListKeys(tw::HKey root, const Text& path, std::uint32_t view, int depth, std::vector<Text>* out) {
@@ -147,6 +150,8 @@ class WineDeletion : public ::testing::Test {
     }
     tw::RegDeleteKeyTree(kLM, kNeighbourKey, tw::kView64);
     tw::RegDeleteKeyTree(kCU, kUserKey, tw::kView64);
+    twtest::RemoveUserRegistryLink(kLinkedKey);
+    tw::RegDeleteKeyTree(kLM, kLinkVictim, tw::kView64);
     tw::RegDeleteKeyTree(kCU, kHostileKey, tw::kView64);
     for (const Text& file : backups_) tw::Plat().DeleteFile(file);
   }
@@ -157,6 +162,20 @@ class WineDeletion : public ::testing::Test {
     backups_.push_back(report.backupFile);
     backups_.push_back(tw::ExactBackupPathFor(report.backupFile));
     backups_.push_back(report.recordFile);
+  }
+
+  // A cleanup of `program` that deletes HKCU\`key`; its files go at the end.
+  tw::DeletionReport DeleteUserKey(const Text& key, const Text& program) {
+    tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
+    tw::DeletionRequest request;
+    request.registry = {u"HKCU|" + key};
+    request.programFolder = kRoot;
+    request.uninstallType = 1;
+    request.programName = program;
+    request.publisher = u"Tidewell Tests";
+    const tw::DeletionReport report = tw::DeleteLeftovers(request);
+    Keep(report);
+    return report;
   }
 
   static tw::RestoreResult Restore(const Text& recordFile, bool overwrite) {
@@ -272,15 +291,7 @@ TEST_F(WineDeletion, HostileNamesComeBackAsThemselvesAndNewValuesStay) {
   ListKeys(kCU, kHostileKey, 0, 8, &before);
   for (std::uint32_t view : {k64, k32}) ListKeys(kLM, u"SOFTWARE", view, 0, &machineBefore);
 
-  tw::Plat().CreateDirectory(kRoot.substr(0, kRoot.size() - 1));
-  tw::DeletionRequest request;
-  request.registry = {u"HKCU|" + app};
-  request.programFolder = kRoot;
-  request.uninstallType = 1;
-  request.programName = u"Hostile Names";
-  request.publisher = u"Tidewell Tests";
-  const tw::DeletionReport report = tw::DeleteLeftovers(request);
-  Keep(report);
+  const tw::DeletionReport report = DeleteUserKey(app, u"Hostile Names");
   ASSERT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
   ASSERT_FALSE(KeyExists(kCU, app, 0));
 
@@ -321,6 +332,36 @@ TEST_F(WineDeletion, HostileNamesComeBackAsThemselvesAndNewValuesStay) {
   EXPECT_TRUE(restore.RegistryRestored());
   ASSERT_TRUE(ReadValue(kCU, app + u"\\Settings", 0, u"Version", &type, &bytes));
   EXPECT_EQ(Utf16Bytes(u"1"), bytes);
+}
+
+// The user makes the deleted key again as a registry link to a machine key
+// before an administrator restores it: nothing is written through it, and
+// the entries it would have taken are listed as not restored.
+TEST_F(WineDeletion, NothingIsRestoredThroughALinkMadeWhereTheKeyWas) {
+  SetValue(kCU, kLinkedKey, 0, u"Debugger", tw::win::kRegSz, Utf16Bytes(u"C:\\users\\Public\\evil.exe"));
+  SetValue(kCU, kLinkedKey + u"\\Sub", 0, u"Path", tw::win::kRegSz, Utf16Bytes(u"C:\\users\\Public"));
+  const tw::DeletionReport report = DeleteUserKey(kLinkedKey, u"Linked");
+  ASSERT_EQ(tw::DeletionOutcome::kComplete, report.outcome) << U8(report.message);
+  ASSERT_FALSE(KeyExists(kCU, kLinkedKey, 0));
+
+  SetValue(kLM, kLinkVictim, k64, u"Own", tw::win::kRegSz, Utf16Bytes(u"1"));
+  ASSERT_TRUE(twtest::MakeUserRegistryLink(kLinkedKey, u"\\Registry\\Machine\\Software\\TidewellLinkVictim"));
+  std::uint32_t type = 0;
+  std::string bytes;
+  ASSERT_TRUE(ReadValue(kCU, kLinkedKey, 0, u"Own", &type, &bytes)) << "the link does not lead to the machine key";
+
+  const tw::RestoreResult restore = Restore(report.recordFile, true);
+  EXPECT_EQ("", U8(restore.refusal));
+  EXPECT_FALSE(restore.RegistryRestored());
+  EXPECT_FALSE(ReadValue(kLM, kLinkVictim, k64, u"Debugger", &type, &bytes)) << "written through the link";
+  EXPECT_FALSE(KeyExists(kLM, kLinkVictim + u"\\Sub", k64)) << "made through the link";
+  ASSERT_FALSE(restore.registry.empty());
+  for (const tw::RestoredRegistryEntry& e : restore.registry) {
+    EXPECT_EQ(tw::EntryRestore::kNotRestored, e.state) << U8(e.key);
+    EXPECT_NE(Text::npos, e.reason.find(u"link")) << U8(e.reason);
+  }
+  EXPECT_TRUE(twtest::RemoveUserRegistryLink(kLinkedKey));
+  EXPECT_TRUE(ReadValue(kLM, kLinkVictim, k64, u"Own", &type, &bytes)) << "the link took the machine key with it";
 }
 
 TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
