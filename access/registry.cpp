@@ -80,11 +80,8 @@ long EnumValueName(HKey key, std::uint32_t index, Text* name) {
 // 255-character buffer. The buffer is zeroed and the text is its content up
 // to the first NUL, so data without a terminating NUL and data of any type
 // read the same way. A value that grows between the calls is read again.
-bool ReadValueText(HKey key, const Text& name, Text* text) {
-  text->clear();
-  std::uint32_t size = 0;
-  long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, &size);
-  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+// `size` and `rc` are what the size query gave.
+void ReadValueTextOfSize(HKey key, const Text& name, long rc, std::uint32_t size, Text* text) {
   std::size_t chars = (rc == win::kErrorMoreData || size >= 256) ? std::size_t(size) + 2 : kSmallValueChars;
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::u16string buffer(chars, u'\0');
@@ -97,6 +94,14 @@ bool ReadValueText(HKey key, const Text& name, Text* text) {
     if (rc == win::kErrorSuccess) *text = buffer.c_str();
     break;
   }
+}
+
+bool ReadValueText(HKey key, const Text& name, Text* text) {
+  text->clear();
+  std::uint32_t size = 0;
+  const long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, &size);
+  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+  ReadValueTextOfSize(key, name, rc, size, text);
   return true;
 }
 
@@ -252,6 +257,17 @@ HKey RegRootFromText(const Text& rootText) {
 }
 
 bool RegKeyExists(HKey root, const Text& path, ViewFlag view) { return bool(OpenKey(root, path, view)); }
+
+UniqueRegKey RegOpen(HKey root, const Text& path, ViewFlag view) { return OpenKey(root, path, view); }
+
+bool RegQueryValueText(HKey openKey, const Text& name, std::uint32_t maxBytes, Text* text, std::uint32_t* size) {
+  text->clear();
+  *size = 0;
+  const long rc = Plat().RegQueryValueEx(openKey, name, nullptr, nullptr, size);
+  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+  if (*size <= maxBytes) ReadValueTextOfSize(openKey, name, rc, *size, text);
+  return true;
+}
 
 namespace {
 std::uint32_t ViewBits(ViewFlag view) { return view == kView64 ? win::kKeyWow64_64Key : 0; }

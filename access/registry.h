@@ -40,6 +40,14 @@ bool RegReadString(HKey root, const Text& path, const Text& name, Text* text, Vi
 // value is missing or of another type or size.
 bool RegReadDword(HKey root, const Text& path, const Text& name, std::uint32_t* value, ViewFlag view);
 
+// The key opened as every operation above opens it (`root` may be an open
+// key); an empty handle when it cannot be opened.
+UniqueRegKey RegOpen(HKey root, const Text& path, ViewFlag view);
+// RegReadString's rule for a key already open, for a value of at most
+// `maxBytes` of data: a larger one is left unread (`text` empty). False when
+// the value is missing; `size` is the size of its data.
+bool RegQueryValueText(HKey openKey, const Text& name, std::uint32_t maxBytes, Text* text, std::uint32_t* size);
+
 // ---- Reading only. The functions above open keys with KEY_ALL_ACCESS; these
 // open them with KEY_READ (KEY_QUERY_VALUE for one value), so that what an
 // administrator may read but not change (a key of TrustedInstaller's) still
