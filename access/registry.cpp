@@ -1,5 +1,6 @@
 #include "access/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/handles.h"
@@ -79,11 +80,8 @@ long EnumValueName(HKey key, std::uint32_t index, Text* name) {
 // 255-character buffer. The buffer is zeroed and the text is its content up
 // to the first NUL, so data without a terminating NUL and data of any type
 // read the same way. A value that grows between the calls is read again.
-bool ReadValueText(HKey key, const Text& name, Text* text) {
-  text->clear();
-  std::uint32_t size = 0;
-  long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, &size);
-  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+// `size` and `rc` are what the size query gave.
+void ReadValueTextOfSize(HKey key, const Text& name, long rc, std::uint32_t size, Text* text) {
   std::size_t chars = (rc == win::kErrorMoreData || size >= 256) ? std::size_t(size) + 2 : kSmallValueChars;
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::u16string buffer(chars, u'\0');
@@ -96,6 +94,14 @@ bool ReadValueText(HKey key, const Text& name, Text* text) {
     if (rc == win::kErrorSuccess) *text = buffer.c_str();
     break;
   }
+}
+
+bool ReadValueText(HKey key, const Text& name, Text* text) {
+  text->clear();
+  std::uint32_t size = 0;
+  const long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, &size);
+  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+  ReadValueTextOfSize(key, name, rc, size, text);
   return true;
 }
 
@@ -251,6 +257,109 @@ HKey RegRootFromText(const Text& rootText) {
 }
 
 bool RegKeyExists(HKey root, const Text& path, ViewFlag view) { return bool(OpenKey(root, path, view)); }
+
+UniqueRegKey RegOpen(HKey root, const Text& path, ViewFlag view) { return OpenKey(root, path, view); }
+
+bool RegQueryValueText(HKey openKey, const Text& name, std::uint32_t maxBytes, Text* text, std::uint32_t* size) {
+  text->clear();
+  *size = 0;
+  const long rc = Plat().RegQueryValueEx(openKey, name, nullptr, nullptr, size);
+  if (rc != win::kErrorSuccess && rc != win::kErrorMoreData) return false;
+  if (*size <= maxBytes) ReadValueTextOfSize(openKey, name, rc, *size, text);
+  return true;
+}
+
+namespace {
+std::uint32_t ViewBits(ViewFlag view) { return view == kView64 ? win::kKeyWow64_64Key : 0; }
+}  // namespace
+
+UniqueRegKey RegOpenForReading(HKey root, const Text& path, ViewFlag view) {
+  UniqueRegKey key;
+  if (root != 0) Plat().RegOpenKeyEx(root, path, win::kKeyRead | ViewBits(view), key.put());
+  return key;
+}
+
+bool RegKeyReadable(HKey root, const Text& path, ViewFlag view) { return bool(RegOpenForReading(root, path, view)); }
+
+bool RegValueExists(HKey root, const Text& path, const Text& name, ViewFlag view) {
+  UniqueRegKey key = RegOpenForReading(root, path, view);
+  if (!key) return false;
+  std::uint32_t type = 0, size = 0;
+  return Plat().RegQueryValueEx(key.get(), name, &type, nullptr, &size) == win::kErrorSuccess;
+}
+
+bool RegQueryValueBytes(HKey openKey, const Text& name, std::uint32_t* type, std::string* data) {
+  std::uint32_t size = 0;
+  if (Plat().RegQueryValueEx(openKey, name, type, nullptr, &size) != win::kErrorSuccess) return false;
+  for (;;) {
+    data->assign(size, '\0');
+    std::uint32_t bytes = size;
+    const long rc = Plat().RegQueryValueEx(openKey, name, type,
+                                           data->empty() ? nullptr : reinterpret_cast<std::uint8_t*>(&(*data)[0]),
+                                           &bytes);
+    if (rc == win::kErrorMoreData) {
+      size = bytes;
+      continue;
+    }
+    if (rc != win::kErrorSuccess) return false;
+    data->resize(bytes);
+    return true;
+  }
+}
+
+bool RegReadValueBytes(HKey root, const Text& path, const Text& name, ViewFlag view, std::uint32_t* type,
+                       std::string* data) {
+  UniqueRegKey key;
+  if (root == 0 ||
+      Plat().RegOpenKeyEx(root, path, win::kKeyQueryValue | ViewBits(view), key.put()) != win::kErrorSuccess)
+    return false;
+  return RegQueryValueBytes(key.get(), name, type, data);
+}
+
+std::vector<RegRawValue> RegRawValuesOf(HKey openKey) {
+  std::vector<RegRawValue> values;
+  std::uint32_t subKeys = 0, maxSubKey = 0, count = 0, maxName = 0, maxData = 0;
+  Plat().RegQueryInfoKey(openKey, &subKeys, &maxSubKey, &count, &maxName, &maxData);
+  for (std::uint32_t index = 0;; ++index) {
+    std::u16string name(maxName + 1, u'\0');
+    std::string data(maxData, '\0');
+    long rc;
+    std::uint32_t nameChars, type, bytes;
+    for (;;) {
+      nameChars = static_cast<std::uint32_t>(name.size());
+      bytes = static_cast<std::uint32_t>(data.size());
+      type = 0;
+      rc = Plat().RegEnumValue(openKey, index, &name[0], &nameChars, &type,
+                               reinterpret_cast<std::uint8_t*>(data.empty() ? nullptr : &data[0]), &bytes);
+      if (rc != win::kErrorMoreData || name.size() > (1u << 16)) break;
+      // A value written since the key's sizes were read: grow both buffers.
+      name.assign(name.size() * 2, u'\0');
+      data.assign(std::max<std::size_t>(bytes, data.size() * 2 + 16), '\0');
+    }
+    if (rc != win::kErrorSuccess) break;
+    values.push_back({name.substr(0, nameChars), type, data.substr(0, bytes)});
+  }
+  return values;
+}
+
+TextList RegSubKeyNamesOf(HKey openKey) {
+  std::uint32_t subKeys = 0, maxSubKey = 0;
+  Plat().RegQueryInfoKey(openKey, &subKeys, &maxSubKey, nullptr, nullptr, nullptr);
+  TextList names;
+  for (std::uint32_t index = 0;; ++index) {
+    std::u16string name(maxSubKey + 1, u'\0');
+    std::uint32_t chars = static_cast<std::uint32_t>(name.size());
+    long rc = Plat().RegEnumKeyEx(openKey, index, &name[0], &chars);
+    if (rc == win::kErrorMoreData) {
+      name.assign(256 + name.size() * 2, u'\0');
+      chars = static_cast<std::uint32_t>(name.size());
+      rc = Plat().RegEnumKeyEx(openKey, index, &name[0], &chars);
+    }
+    if (rc != win::kErrorSuccess) break;
+    names.push_back(name.substr(0, chars));
+  }
+  return names;
+}
 
 bool RegReadDword(HKey root, const Text& path, const Text& name, std::uint32_t* value, ViewFlag view) {
   *value = 0;

@@ -9,8 +9,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "access/text_rules.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
 
 namespace tw {
@@ -36,6 +39,43 @@ bool RegReadString(HKey root, const Text& path, const Text& name, Text* text, Vi
 // One REG_DWORD value. False (and 0) when the key cannot be opened or the
 // value is missing or of another type or size.
 bool RegReadDword(HKey root, const Text& path, const Text& name, std::uint32_t* value, ViewFlag view);
+
+// The key opened as every operation above opens it (`root` may be an open
+// key); an empty handle when it cannot be opened.
+UniqueRegKey RegOpen(HKey root, const Text& path, ViewFlag view);
+// RegReadString's rule for a key already open, for a value of at most
+// `maxBytes` of data: a larger one is left unread (`text` empty). False when
+// the value is missing; `size` is the size of its data.
+bool RegQueryValueText(HKey openKey, const Text& name, std::uint32_t maxBytes, Text* text, std::uint32_t* size);
+
+// ---- Reading only. The functions above open keys with KEY_ALL_ACCESS; these
+// open them with KEY_READ (KEY_QUERY_VALUE for one value), so that what an
+// administrator may read but not change (a key of TrustedInstaller's) still
+// shows as there and is saved whole before a deletion.
+
+// The key opened for reading in `view` (`root` may be an open key); an
+// empty handle when it cannot be opened.
+UniqueRegKey RegOpenForReading(HKey root, const Text& path, ViewFlag view);
+bool RegKeyReadable(HKey root, const Text& path, ViewFlag view);
+bool RegValueExists(HKey root, const Text& path, const Text& name, ViewFlag view);
+
+// The one rule for reading a value's data: its type and its exact bytes,
+// the buffer grown for as long as Windows says the data grew. False when
+// the value is missing or cannot be read.
+bool RegQueryValueBytes(HKey openKey, const Text& name, std::uint32_t* type, std::string* data);
+bool RegReadValueBytes(HKey root, const Text& path, const Text& name, ViewFlag view, std::uint32_t* type,
+                       std::string* data);
+
+struct RegRawValue {
+  Text name;  // exactly as stored; "" for the default value
+  std::uint32_t type = 0;
+  std::string data;
+};
+// Every value of an open key in index order, the default value among them,
+// with its type and bytes.
+std::vector<RegRawValue> RegRawValuesOf(HKey openKey);
+// The names of an open key's subkeys in index order, exactly as stored.
+TextList RegSubKeyNamesOf(HKey openKey);
 
 // Clears `names`, then the trimmed names of the immediate subkeys in index order.
 void RegEnumSubKeys(HKey root, const Text& path, TextList* names, ViewFlag view);

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "access/registry.h"
+#include "access/registry_line.h"
 #include "access/services.h"
+#include "cleanup/task_service_backup.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/deletion_plan.h"
 #include "cleanup/exact_backup.h"
@@ -13,12 +15,11 @@ namespace tw {
 
 namespace {
 
-// "A\B" at or below the line's "a\b" (ASCII letters compared without case,
-// as the registry compares them). The entry's path is taken as stored: a
-// name may begin or end with blanks or line breaks, which the line notation
-// would trim.
-bool KeyAtOrBelow(const Text& key, const Text& linePath) {
-  return StartsWith(UpperAscii(key) + u"\\", UpperAscii(RegLinePath(linePath)) + u"\\");
+// The entry's key at or below the line's (names compared as the registry
+// compares them). The entry's path is taken as stored: a name may begin or
+// end with blanks or line breaks, which the line notation would trim.
+bool KeyAtOrBelowLine(const Text& key, const Text& linePath) {
+  return KeyAtOrBelow(UpperAsWindows(key), UpperAsWindows(RegLinePath(linePath)));
 }
 
 Text ParentPath(const Text& key) {
@@ -27,22 +28,7 @@ Text ParentPath(const Text& key) {
 }
 
 bool ReadValue(HKey key, const Text& name, std::uint32_t* type, std::string* data) {
-  std::uint32_t size = 0;
-  if (Plat().RegQueryValueEx(key, name, type, nullptr, &size) != win::kErrorSuccess) return false;
-  for (;;) {
-    data->assign(size, '\0');
-    std::uint32_t bytes = size;
-    const long rc =
-        Plat().RegQueryValueEx(key, name, type, data->empty() ? nullptr : reinterpret_cast<std::uint8_t*>(&(*data)[0]),
-                               &bytes);
-    if (rc == win::kErrorMoreData) {
-      size = bytes;
-      continue;
-    }
-    if (rc != win::kErrorSuccess) return false;
-    data->resize(bytes);
-    return true;
-  }
+  return RegQueryValueBytes(key, name, type, data);
 }
 
 // A key the registry functions can name: no empty name in its path, and no
@@ -67,7 +53,7 @@ bool IsUserSid(const Text& sid) {
 bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& registry) {
   for (const RecordEntry& r : registry) {
     if ((r.result != u"deleted" && r.result != u"not removed") || r.entry != e.line) continue;
-    RegistryLineParts parts;
+    RegistryLine parts;
     if (!ParseRegistryLine(r.entry, &parts)) return false;
     Text linePath = RegLinePath(parts.keyPath);
     // An HKCR line's entries are saved under HKCU or HKLM, where the merged
@@ -80,8 +66,8 @@ bool ListedAsDeleted(const ExactEntry& e, const std::vector<RecordEntry>& regist
     } else if (parts.rootText != e.rootText) {
       return false;
     }
-    if (!parts.isValue) return KeyAtOrBelow(e.key, linePath);
-    return e.isValue && UpperAscii(e.key) == UpperAscii(linePath) && SameTextAscii(e.valueName, parts.valueName);
+    if (!parts.isValue) return KeyAtOrBelowLine(e.key, linePath);
+    return e.isValue && SameNameAsWindows(e.key, linePath) && SameNameAsWindows(e.valueName, parts.valueName);
   }
   return false;
 }

@@ -24,6 +24,7 @@
 #include <optional>
 #include <vector>
 
+#include "access/registry_line.h"
 #include "access/text_rules.h"
 #include "platform/platform.h"
 
@@ -71,6 +72,11 @@ enum class PlanKind { kFolder, kFile, kKey, kValue, kLine, kService, kTask };
 
 struct PlanEntry {
   Text entry;  // as listed
+  // A registry line's target, taken apart once for the plan, the execution
+  // and the look at what is left; `wellFormed` false for a line that names
+  // nothing (and for files and folders).
+  RegistryLine line;
+  bool wellFormed = false;
   PlanKind kind = PlanKind::kFile;
   PlanAction action = PlanAction::kDelete;
   Text reason;
@@ -92,6 +98,14 @@ enum class PlanBlock {
   kState,      // the state cannot be trusted: nothing is deleted, it stays pending
 };
 
+// A registry line the user keeps, with the keys it names in every spelling.
+struct KeptRegistryLine {
+  Text text;  // as listed or given
+  bool wellFormed = false;
+  RegistryLine line;
+  TextList keyForms;  // RegistryKeyForms
+};
+
 struct DeletionPlan {
   std::vector<PlanEntry> paths;     // the folders, then the files, in list order
   std::vector<PlanEntry> registry;  // in list order
@@ -101,12 +115,13 @@ struct DeletionPlan {
   Text programName;  // names the registry backup
   Text programFolder;
   int uninstallType = 0;
+  ViewFlag view = kViewDefault;  // the registry view of the program's lines
   bool permanent = false;  // files and folders for good, not to the Recycle Bin
   bool recycleOnly = false;  // what the Recycle Bin refuses stays
   // What the execution deletes around: the comparison forms of every kept
   // folder and file (both spellings of each), and the kept registry lines.
   TextList keptPathForms;
-  TextList keptRegistry;
+  std::vector<KeptRegistryLine> keptLines;
   // The request's keep list as given (it may name what no list holds).
   TextList keptGiven;
 };
@@ -123,34 +138,16 @@ bool ReadKeptEntry(const Text& given, Text* entry);
 
 // ---- Shared by the planning and the execution.
 
-// A registry line taken apart: root, key path as the deletion reads it, and
-// the value name for a value line ("ROOT|key|" names the default value). False for a line that names nothing (a
-// root text other than HKLM, HKCU, HKU, HKCR, another number of parts).
-struct RegistryLineParts {
-  Text rootText;
-  HKey root = 0;
-  Text keyPath;
-  bool isValue = false;
-  Text valueName;
-};
-bool ParseRegistryLine(const Text& line, RegistryLineParts* parts);
 // Whether the key or value exists, opened for reading only; for the line of
 // a service or a scheduled task, whether its manager still has it.
-bool RegistryEntryExists(const RegistryLineParts& parts, bool view64);
+bool RegistryEntryExists(const RegistryLine& line, ViewFlag view);
 
-// The keys a key path under `root` can name, in the comparison form the
-// plan and the execution share ("HKLM\SOFTWARE\VENDOR"): upper-cased, empty
-// components and Wow6432Node components dropped (a key and its redirected
-// spelling are one key to what the user keeps), and a key of HKCR as both
-// keys its merged view reads (HKCU's and HKLM's Software\Classes); a key of
-// the user's hive as HKCU and as HKU\<SID> (its Software\Classes also as
-// HKU\<SID>_Classes), and one of the current control
-// set as CurrentControlSet and as its numbered ControlSetNNN.
-TextList RegistryKeyForms(HKey root, const Text& keyPath);
-// Some form of `inner` is some form of `outer` or lies below it.
-bool AnyKeyAtOrBelow(const TextList& inner, const TextList& outer);
-// The two share a form.
-bool SameKey(const TextList& a, const TextList& b);
+// Whether a value of the key (`valueName`) or the key itself (null) is one
+// the user keeps, or, for a key, holds one: `keyForms` are the key's
+// RegistryKeyForms.
+bool KeptValue(const std::vector<KeptRegistryLine>& kept, const TextList& keyForms, const Text& valueName);
+bool KeptKey(const std::vector<KeptRegistryLine>& kept, const TextList& keyForms);
+bool KeyHoldsKept(const std::vector<KeptRegistryLine>& kept, const TextList& keyForms);
 
 // "delete", "keep", "refused"; "folder", "file", "key", "value", "line",
 // "service", "task".

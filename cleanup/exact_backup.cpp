@@ -2,27 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "access/registry.h"
+#include "access/registry_line.h"
 #include "cleanup/json_text.h"
 
 namespace tw {
 
 using nlohmann::json;
-
-Text ExactRootText(HKey root) {
-  switch (root) {
-    case win::kHKeyLocalMachine:
-      return u"HKLM";
-    case win::kHKeyCurrentUser:
-      return u"HKCU";
-    case win::kHKeyUsers:
-      return u"HKU";
-    case win::kHKeyClassesRoot:
-      return u"HKCR";
-    default:
-      return Text();
-  }
-}
 
 std::string ExactBackupJson(const ExactBackup& backup) {
   json doc = json::object();
@@ -65,7 +50,7 @@ bool ParseExactBackup(const std::string& text, ExactBackup* backup) {
     if (view == item.end() || !view->is_number_integer() || (view->get<int>() != 32 && view->get<int>() != 64))
       return false;
     e.view32 = view->get<int>() == 32;
-    if (ExactRootText(RegRootFromText(e.rootText)) != e.rootText) return false;
+    if (RegistryRootText(RegRootFromText(e.rootText)) != e.rootText) return false;
     if (kind == u"value") {
       e.isValue = true;
       const auto type = item.find("type");

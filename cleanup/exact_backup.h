@@ -54,7 +54,4 @@ std::string ExactBackupJson(const ExactBackup& backup);
 // False for a text that is not an exact backup of this format.
 bool ParseExactBackup(const std::string& json, ExactBackup* backup);
 
-// "HKLM" and so on for the four roots a backup takes; empty for anything else.
-Text ExactRootText(HKey root);
-
 }  // namespace tw

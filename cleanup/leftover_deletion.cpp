@@ -105,34 +105,9 @@ bool RemainsAround(const Text& dir, const TextList& keep, int depth) {
 
 // ---- Registry keys deleted around kept lines.
 
-struct KeptRegistryLine {
-  RegistryLineParts parts;
-  TextList keyForms;  // RegistryKeyForms: a kept line matches in any spelling
-};
-
-// Whether the key `path` holds kept lines (values of it, or anything below it).
-bool KeyHoldsKept(const TextList& pathForms, const std::vector<KeptRegistryLine>& kept) {
-  for (const KeptRegistryLine& k : kept)
-    if (AnyKeyAtOrBelow(k.keyForms, pathForms)) return true;
-  return false;
-}
-
 bool HasDefaultValue(HKey root, const Text& path, ViewFlag view) {
   Text ignored;
   return RegReadString(root, path, Text(), &ignored, view);
-}
-
-bool ValueKept(const TextList& pathForms, const Text& name, const std::vector<KeptRegistryLine>& kept) {
-  for (const KeptRegistryLine& k : kept)
-    if (k.parts.isValue && SameKey(k.keyForms, pathForms) && SameNameAsWindows(k.parts.valueName, name))
-      return true;
-  return false;
-}
-
-bool KeyKept(const TextList& pathForms, const std::vector<KeptRegistryLine>& kept) {
-  for (const KeptRegistryLine& k : kept)
-    if (!k.parts.isValue && SameKey(k.keyForms, pathForms)) return true;
-  return false;
 }
 
 // Deletes (or, with `remove` false, looks for) what the key holds apart from
@@ -148,7 +123,7 @@ bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>&
   // though the enumeration leaves it out.
   if (HasDefaultValue(root, path, view)) values.insert(values.begin(), Text());
   for (const Text& name : values) {
-    if (ValueKept(forms, name, kept)) continue;
+    if (KeptValue(kept, forms, name)) continue;
     if (remove) RegRemoveValue(root, path, name, view);
     else left = true;
   }
@@ -157,8 +132,8 @@ bool KeyAround(HKey root, const Text& path, const std::vector<KeptRegistryLine>&
   for (const Text& name : subKeys) {
     const Text sub = path + u"\\" + name;
     const TextList subForms = RegistryKeyForms(root, sub);
-    if (KeyKept(subForms, kept)) continue;
-    if (!KeyHoldsKept(subForms, kept)) {
+    if (KeptKey(kept, subForms)) continue;
+    if (!KeyHoldsKept(kept, subForms)) {
       if (remove) RegDeleteKeyTree(root, sub, view);
       else left = true;
     } else if (depth < kMaxDepth) {
@@ -299,35 +274,404 @@ Text DeletionIncompleteMessage(std::size_t paths, std::size_t registry, std::siz
 
 DeletionReport DeleteLeftovers(const DeletionRequest& request) { return ExecuteDeletionPlan(PlanDeletion(request)); }
 
-DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
+namespace {
+
+// ---- The execution: the plan carried out, nothing decided.
+
+// What carrying the plan out did.
+struct ExecutionOutcome {
+  // Per entry of plan.paths: the guard refused it the moment it was to go.
+  std::vector<bool> refusedNow;
+  RemovalTally tally;
+  Text backupFile;            // the .reg of the registry entries deleted
+  bool backupFailed = false;  // then no registry entry was touched
+  Text servicesTasksBackup;
+  std::vector<NotRemovedEntry> notRemoved;  // services and tasks their manager kept
+  int terminatedProcesses = 0;
+};
+
+struct Execution {
+  const DeletionPlan& plan;
+  Text stem;  // names the backups and the record
+  DeletionGuard guard = DeletionGuard::ForThisMachine();
+  RemovalMode mode = RemovalMode::kRecycle;
+  ExecutionOutcome out;
+  std::vector<bool> saved;  // per registry entry: a service or task saved whole
+
+  Execution(const DeletionPlan& p, const Text& s) : plan(p), stem(s) {}
+  static bool Deletes(const PlanEntry& e) { return e.action == PlanAction::kDelete; }
+  bool Managed(const PlanEntry& e) const { return e.kind == PlanKind::kService || e.kind == PlanKind::kTask; }
+};
+
+// Plain entries go to the shell together, a batch per call; a folder
+// holding kept entries is emptied around them in list order. Each path is
+// judged again the moment it goes: a folder on its way replaced by a link
+// since the plan (the console's question leaves all the time needed) now
+// leads elsewhere, and the guard sees where.
+void RemovePathEntries(Execution* x, const std::vector<std::size_t>& indexes) {
+  TextList batch;
+  for (const std::size_t i : indexes) {
+    const PlanEntry& e = x->plan.paths[i];
+    if (x->out.refusedNow[i] || x->guard.RefusesPath(e.entry)) {
+      x->out.refusedNow[i] = true;
+      continue;
+    }
+    // A folder is deleted around what it holds only when it is a real
+    // folder: a link is removed as a link, and what it leads to is never
+    // walked, whatever is kept there.
+    if (e.keptInside == 0 || !IsDirectory(e.entry) || IsDirectoryLink(e.entry)) {
+      batch.push_back(e.entry);
+      continue;
+    }
+    RemovePaths(batch, x->mode, &x->out.tally);
+    batch.clear();
+    DeleteAround(e.entry, x->plan.keptPathForms, x->mode, &x->out.tally, 0);
+  }
+  RemovePaths(batch, x->mode, &x->out.tally);
+}
+
+// The registry's backup, before anything is deleted.
+void BackupRegistry(Execution* x, bool redirected) {
+  const DeletionPlan& plan = x->plan;
+  RegistryBackup backup(plan.view, redirected);
+  for (const PlanEntry& e : plan.registry) {
+    // A task's key is the scheduler's cache, not the task: restoring it
+    // would leave an entry the scheduler cannot read.
+    if (!Execution::Deletes(e) || !e.wellFormed || !e.exists || e.kind == PlanKind::kTask) continue;
+    const RegistryLine& line = e.line;
+    if (line.isValue) {
+      backup.AddValue(line.root, line.keyPath, line.valueName, e.entry);
+    } else if (e.keptInside > 0) {
+      // The lines KeyAround leaves stay out of the backup too.
+      backup.AddKey(line.root, line.keyPath, [&](const Text& keyPath, const Text* valueName) {
+        const TextList forms = RegistryKeyForms(line.root, keyPath);
+        return valueName ? KeptValue(plan.keptLines, forms, *valueName) : KeptKey(plan.keptLines, forms);
+      }, e.entry);
+    } else {
+      backup.AddKey(line.root, line.keyPath, RegistryBackup::KeptTest(), e.entry);
+    }
+  }
+  if (backup.Empty()) return;
+  x->out.backupFile = x->stem.empty() ? Text() : WriteBackupFile(backup, BackupFolder(), x->stem + u".reg");
+  x->out.backupFailed = x->out.backupFile.empty();
+}
+
+// Services and scheduled tasks are saved whole first (the .reg backup
+// holds a service's key, which Windows reads only when it starts, and no
+// task at all); one that cannot be saved stays. Then they are removed
+// through their managers.
+void RemoveServicesAndTasks(Execution* x) {
+  const DeletionPlan& plan = x->plan;
+  ServicesTasksBackup managedBackup;
+  x->saved.assign(plan.registry.size(), false);
+  std::vector<ManagedEntry> managed(plan.registry.size());
+  for (std::size_t i = 0; i < plan.registry.size(); ++i) {
+    const PlanEntry& e = plan.registry[i];
+    if (!Execution::Deletes(e) || !x->Managed(e) || !e.wellFormed) continue;
+    managed[i] = ManagedEntryOf(e.line.rootText, e.line.keyPath, false);
+    if (!ManagedEntryExists(managed[i])) continue;
+    Text reason;
+    if (managed[i].kind == ManagedKind::kService) {
+      SavedService service;
+      x->saved[i] = SaveService(managed[i].name, &service, &reason);
+      if (x->saved[i]) managedBackup.services.push_back(service);
+    } else if (managed[i].kind == ManagedKind::kScheduledTask) {
+      SavedTask task;
+      x->saved[i] = SaveTask(managed[i].name, &task, &reason);
+      if (x->saved[i]) managedBackup.tasks.push_back(task);
+    }
+    if (!x->saved[i]) x->out.notRemoved.push_back({e.entry, reason + u", so it was not removed"});
+  }
+  if (!managedBackup.Empty()) {
+    x->out.servicesTasksBackup = WriteServicesTasksBackup(managedBackup, BackupFolder(), x->stem);
+    for (std::size_t i = 0; i < x->saved.size() && x->out.servicesTasksBackup.empty(); ++i) {
+      if (!x->saved[i]) continue;
+      x->saved[i] = false;
+      x->out.notRemoved.push_back({plan.registry[i].entry, u"its saved definition could not be written to " +
+                                                               BackupFolder() + u", so it was not removed"});
+    }
+  }
+  for (std::size_t i = 0; i < plan.registry.size(); ++i) {
+    if (!x->saved[i]) continue;
+    const ManagedRemoval removal = RemoveManagedEntry(managed[i]);
+    if (!removal.done) x->out.notRemoved.push_back({plan.registry[i].entry, removal.reason});
+  }
+}
+
+// Executables to delete that still run are stopped, then deleted.
+void StopAndRemoveRunningPrograms(Execution* x) {
+  for (std::size_t index = 0; index < x->plan.paths.size(); ++index) {
+    const PlanEntry& e = x->plan.paths[index];
+    if (!Execution::Deletes(e) || e.kind != PlanKind::kFile) continue;
+    if (!Contains(UpperAscii(FileNamePart(e.entry)), u".EXE") || !x->guard.MayTerminate(e.entry)) continue;
+    const std::vector<std::uint32_t> before = ProcessesOf(e.entry);
+    if (before.empty()) continue;
+    for (int i = 0; i < kMaxTerminationsPerFile && KillProcessByPath(e.entry); ++i) {
+    }
+    Plat().Sleep(kAfterTerminationMs);
+    std::vector<std::uint32_t> after = ProcessesOf(e.entry);
+    for (std::uint32_t waited = 0; !after.empty() && waited < kTerminationWaitMs; waited += kTerminationPollMs) {
+      Plat().Sleep(kTerminationPollMs);
+      after = ProcessesOf(e.entry);
+    }
+    for (const std::uint32_t id : before)
+      if (std::find(after.begin(), after.end(), id) == after.end()) ++x->out.terminatedProcesses;
+    RemovePathEntries(x, {index});
+  }
+}
+
+// The registry keys and values, after the backup. Services and tasks went
+// through their managers; their keys are never deleted here.
+void RemoveRegistryEntries(Execution* x) {
+  for (const PlanEntry& e : x->plan.registry) {
+    if (!Execution::Deletes(e) || !e.wellFormed || x->Managed(e)) continue;
+    const RegistryLine& line = e.line;
+    if (line.isValue) {
+      RegRemoveValue(line.root, line.keyPath, line.valueName, x->plan.view);
+    } else if (e.keptInside > 0) {
+      KeyAround(line.root, line.keyPath, x->plan.keptLines, x->plan.view, true, 0);
+    } else {
+      RegDeleteKeyTree(line.root, line.keyPath, x->plan.view);
+    }
+  }
+}
+
+// The registry's backup first: services are stopped and deleted before the
+// files, so that their programs let go of them; then the running programs,
+// every path (folders first), and the other registry lines.
+//
+// The file-system redirection stays on, also for a 64-bit program: every
+// path the redirector changes (System32, lastgood\system32, regedit.exe)
+// lies in the Windows folder, where the guard deletes nothing, so both
+// views name the same files here; while the shell's Recycle Bin, the Task
+// Scheduler's COM objects and the service manager's client load their
+// DLLs, which a 32-bit process with redirection off would look for in the
+// 64-bit System32.
+ExecutionOutcome CarryOut(const DeletionPlan& plan, const Text& stem) {
+  Execution x(plan, stem);
+  x.out.refusedNow.assign(plan.paths.size(), false);
+  const bool redirected = plan.view != kView64 && IsWow64();
+  if (plan.block != PlanBlock::kNone) return x.out;
+  x.mode = plan.permanent ? RemovalMode::kPermanent : plan.recycleOnly ? RemovalMode::kRecycleOnly : RemovalMode::kRecycle;
+  BackupRegistry(&x, redirected);
+  if (!x.out.backupFailed) RemoveServicesAndTasks(&x);
+  StopAndRemoveRunningPrograms(&x);
+  std::vector<std::size_t> all;
+  for (std::size_t i = 0; i < plan.paths.size(); ++i)
+    if (Execution::Deletes(plan.paths[i])) all.push_back(i);
+  RemovePathEntries(&x, all);
+  if (!x.out.backupFailed) RemoveRegistryEntries(&x);
+  return x.out;
+}
+
+// ---- What is left, the report and the record.
+
+void PutPath(TextList* folders, TextList* files, const PlanEntry& e) {
+  (e.kind == PlanKind::kFolder ? folders : files)->push_back(e.entry);
+}
+
+// What the bin refused where nothing is to go for good stays, as kept; a
+// folder that holds nothing else is done around it.
+struct PathForms {
+  TextList permanent, recycled, notRecycled, keptAround, listed;
+};
+
+PathForms FormsAfter(const DeletionPlan& plan, const RemovalTally& tally) {
+  PathForms forms{FormsOfAll(tally.permanent), FormsOfAll(tally.recycled), FormsOfAll(tally.notRecycled),
+                  plan.keptPathForms, {}};
+  forms.keptAround.insert(forms.keptAround.end(), forms.notRecycled.begin(), forms.notRecycled.end());
+  for (const PlanEntry& e : plan.paths) {
+    const Text form = ComparablePath(e.entry);
+    if (!form.empty()) forms.listed.push_back(form);
+  }
+  return forms;
+}
+
+// Where a path to delete is now: its record result, and whether it remains.
+Text PathResult(const DeletionPlan& plan, const PlanEntry& e, bool exists, bool refused, const PathForms& forms,
+                bool* remains) {
+  const Text entryForm = ComparablePath(e.entry);
+  const bool holdsNotRecycled = !entryForm.empty() && AnyBelow(entryForm, forms.notRecycled);
+  const bool emptiedAround =
+      (e.keptInside > 0 || holdsNotRecycled) && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
+  *remains = exists && !(emptiedAround && !RemainsAround(e.entry, forms.keptAround, 0));
+  if (refused) return u"refused";
+  if (*remains) return u"not removed";
+  if (!e.exists) return u"absent";
+  if (plan.permanent || WentForGood(e.entry, forms.permanent, forms.recycled)) return u"deleted";
+  return u"recycled";
+}
+
+void VerifyPaths(const DeletionPlan& plan, const ExecutionOutcome& out, const PathForms& forms,
+                 DeletionReport* report, CleanupRecord* record) {
+  const bool allowed = plan.block == PlanBlock::kNone;
+  for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+    const PlanEntry& e = plan.paths[i];
+    const bool exists = PathExists(e.entry);
+    const Text entryForm = ComparablePath(e.entry);
+    RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), u"kept"};
+    const bool binRefused = e.action == PlanAction::kDelete && exists && !entryForm.empty() &&
+                            std::find(forms.notRecycled.begin(), forms.notRecycled.end(), entryForm) !=
+                                forms.notRecycled.end();
+    if (binRefused || e.action == PlanAction::kKeep) {
+      if ((binRefused || e.keptByUser) && exists) PutPath(&report->keptFolders, &report->keptFiles, e);
+      if (!binRefused && !e.keptByUser && exists) ++report->otherProgramsKept;
+      record->paths.push_back(line);
+      continue;
+    }
+    const bool refused = e.action == PlanAction::kRefuse || out.refusedNow[i];
+    if (refused && allowed) report->refusedPaths.push_back(e.entry);
+    bool remains = false;
+    line.result = PathResult(plan, e, exists, refused, forms, &remains);
+    if (line.result == u"deleted") report->permanentPaths.push_back(e.entry);
+    if (line.result == u"recycled") report->recycledPaths.push_back(e.entry);
+    record->paths.push_back(line);
+    if (remains) PutPath(&report->remainingFolders, &report->remainingFiles, e);
+    else if (e.exists) report->removedPaths.push_back(e.entry);
+  }
+  // Items inside the listed folders that went for good, or stayed because
+  // the bin refused them, are recorded on their own: the folder's line
+  // says where the rest of it went.
+  if (plan.permanent) return;
+  const auto recordInner = [&](const TextList& items, bool forGood) {
+    for (const Text& item : items) {
+      const Text form = ComparablePath(item);
+      if (form.empty() || std::find(forms.listed.begin(), forms.listed.end(), form) != forms.listed.end()) continue;
+      const bool folder = std::find(out.tally.folders.begin(), out.tally.folders.end(), item) != out.tally.folders.end();
+      record->paths.push_back({item, folder ? u"folder" : u"file", forGood ? u"deleted" : u"kept"});
+      if (forGood) report->permanentPaths.push_back(item);
+      else ++report->keptUnlisted;
+    }
+  };
+  recordInner(out.tally.permanent, true);
+  recordInner(out.tally.notRecycled, false);
+}
+
+void VerifyRegistry(const DeletionPlan& plan, DeletionReport* report, CleanupRecord* record) {
+  const bool allowed = plan.block == PlanBlock::kNone;
+  for (const PlanEntry& e : plan.registry) {
+    const bool exists = e.wellFormed && RegistryEntryExists(e.line, plan.view);
+    RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
+    if (e.action == PlanAction::kKeep) {
+      if (exists && e.changedSinceTrace) ++report->changedKept;
+      else if (exists) report->keptRegistry.push_back(e.entry);
+      line.result = u"kept";
+    } else if (!e.wellFormed) {
+      report->passedOverRegistry.push_back(e.entry);
+      line.result = u"refused";
+    } else {
+      if (e.action == PlanAction::kRefuse && allowed) report->refusedRegistry.push_back(e.entry);
+      const bool remains = exists && !(e.keptInside > 0 && !e.line.isValue &&
+                                       !KeyAround(e.line.root, e.line.keyPath, plan.keptLines, plan.view, false, 0));
+      line.result = e.action == PlanAction::kRefuse ? u"refused"
+                    : remains                       ? u"not removed"
+                    : e.exists                      ? u"deleted"
+                                                    : u"absent";
+      if (remains) report->remainingRegistry.push_back(e.entry);
+      else if (e.exists) report->removedRegistry.push_back(e.entry);
+    }
+    record->registry.push_back(line);
+  }
+}
+
+// Kept entries only the keep list names, that exist.
+std::size_t KeptUnlisted(const DeletionPlan& plan) {
+  std::size_t count = 0;
+  for (const Text& given : plan.keptGiven) {
+    bool listed = false;
+    for (const std::vector<PlanEntry>* list : {&plan.paths, &plan.registry})
+      for (const PlanEntry& e : *list) listed = listed || SameNameAsWindows(e.entry, given);
+    RegistryLine line;
+    const bool exists = ParseRegistryLine(given, &line) ? RegistryEntryExists(line, plan.view) : PathExists(given);
+    if (!listed && exists) ++count;
+  }
+  return count;
+}
+
+void ComposeMessage(const DeletionPlan& plan, DeletionReport* report) {
+  const bool allowed = plan.block == PlanBlock::kNone;
+  const std::size_t remainingRegistry = report->remainingRegistry.size();
+  const std::size_t refusedLeft = report->refusedPaths.size() + report->refusedRegistry.size();
+  const Text kept = DeletionKeptSentence(report->KeptCount(), report->otherProgramsKept, report->changedKept);
+  if (!allowed) {
+    // Such an uninstall can never be finished here, so it is not left
+    // pending either.
+    report->outcome = DeletionOutcome::kWithheld;
+    report->message = DeletionWithheldMessage();
+  } else if (report->RemainingPathCount() == 0 && remainingRegistry == 0) {
+    report->outcome = DeletionOutcome::kComplete;
+    report->message = DeletionCompleteMessage() + kept;
+  } else {
+    report->outcome = DeletionOutcome::kIncomplete;
+    report->message = DeletionIncompleteMessage(report->RemainingPathCount(), remainingRegistry, refusedLeft,
+                                                report->backupFailed, BackupFolder()) +
+                      kept;
+  }
+  if (allowed && !plan.permanent) report->message += DeletionPermanentSentence(report->permanentPaths.size());
+  for (const NotRemovedEntry& failed : report->notRemovedReasons) {
+    if (std::find(report->remainingRegistry.begin(), report->remainingRegistry.end(), failed.entry) !=
+        report->remainingRegistry.end())
+      report->message += u" " + failed.entry + u" was not removed: " + failed.reason + u".";
+  }
+  report->messageFlags = win::kMbIconInformation;
+}
+
+void WriteRecord(const DeletionPlan& plan, const Text& stem, CleanupRecord* record, DeletionReport* report) {
+  if (plan.block != PlanBlock::kNone) return;
+  record->registryBackup = report->backupFile;
+  record->registryExact = report->backupFile.empty() ? Text() : ExactBackupPathFor(report->backupFile);
+  record->userSid = Plat().GetCurrentUserSid();
+  report->recordFile = WriteCleanupRecord(*record, BackupFolder(), stem);
+  if (report->recordFile.empty())
+    report->message += u" The record of this cleanup could not be written to " + BackupFolder() + u".";
+}
+
+// The pending state goes with a deletion that is complete or withheld.
+void RemoveStateWhenDone(const DeletionPlan& plan, DeletionReport* report) {
+  if (report->outcome == DeletionOutcome::kIncomplete) return;
+  report->stateFilesLeft = DeletePendingState(plan.programFolder);
+  report->stateRemoved = report->stateFilesLeft.empty();
+  if (report->stateRemoved) return;
+  const std::vector<Text>& left = report->stateFilesLeft;
+  report->message += u" " + FormatMessageText(u"The uninstall state could not be removed from %s", plan.programFolder);
+  for (std::size_t i = 0; i < left.size(); ++i) report->message += (i ? u", " : u": ") + left[i];
+  report->message += u".";
+}
+
+// Nothing was deleted: everything stays listed, as remaining.
+DeletionReport FailedReport(const DeletionPlan& plan, const Text& message) {
   DeletionReport report;
   report.publisher = plan.publisher;
   report.keptGiven = plan.keptGiven;
-  const bool is64 = plan.uninstallType == 1;
-  const ViewFlag view = is64 ? kView64 : kViewDefault;
+  report.outcome = DeletionOutcome::kFailed;
+  report.message = message;
+  report.messageFlags = win::kMbIconError;
+  for (const PlanEntry& e : plan.paths) PutPath(&report.remainingFolders, &report.remainingFiles, e);
+  for (const PlanEntry& e : plan.registry) report.remainingRegistry.push_back(e.entry);
+  return report;
+}
+
+DeletionReport Verify(const DeletionPlan& plan, const ExecutionOutcome& out, CleanupRecord* record) {
+  DeletionReport report;
+  report.publisher = plan.publisher;
+  report.keptGiven = plan.keptGiven;
+  report.terminatedProcesses = out.terminatedProcesses;
+  report.backupFile = out.backupFile;
+  report.backupFailed = out.backupFailed;
+  report.notRemovedReasons = out.notRemoved;
+  record->servicesTasksBackup = out.servicesTasksBackup;
+  // What is left, looked at through the same view and redirection.
+  VerifyPaths(plan, out, FormsAfter(plan, out.tally), &report, record);
+  VerifyRegistry(plan, &report, record);
+  return report;
+}
+
+}  // namespace
+
+DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
+  if (plan.block == PlanBlock::kState)
+    return FailedReport(plan, plan.blockReason + u" Nothing was deleted; the uninstall stays pending.");
   const bool allowed = plan.block == PlanBlock::kNone;
-  const auto isDelete = [](const PlanEntry& e) { return e.action == PlanAction::kDelete; };
-
-  if (plan.block == PlanBlock::kState) {
-    report.outcome = DeletionOutcome::kFailed;
-    report.message = plan.blockReason + u" Nothing was deleted; the uninstall stays pending.";
-    report.messageFlags = win::kMbIconError;
-    for (const PlanEntry& e : plan.paths)
-      (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
-    for (const PlanEntry& e : plan.registry) report.remainingRegistry.push_back(e.entry);
-    return report;
-  }
-
-  std::vector<KeptRegistryLine> keptLines;
-  for (const Text& line : plan.keptRegistry) {
-    KeptRegistryLine k;
-    if (ParseRegistryLine(line, &k.parts)) {
-      k.keyForms = RegistryKeyForms(k.parts.root, k.parts.keyPath);
-      keptLines.push_back(k);
-    }
-  }
-
-  RemovalTally tally;
   const Text stamp = BackupTimeStamp();
   // The .reg backup and the record share one name: "<stamp> <program>".
   Text stem = BackupFileName(stamp, plan.programName);
@@ -337,337 +681,16 @@ DeletionReport ExecuteDeletionPlan(const DeletionPlan& plan) {
   record.time = stamp;
   record.uninstallType = plan.uninstallType;
   record.permanent = plan.permanent;
+  DeletionReport report;
   try {
-    const bool redirected = !is64 && IsWow64();
-    const DeletionGuard guard = DeletionGuard::ForThisMachine();
-    // The file-system redirection stays on, also for a 64-bit program: every
-    // path the redirector changes (System32, lastgood\system32,
-    // regedit.exe) lies in the Windows folder, where the guard deletes
-    // nothing, so both views name the same files here; while the shell's
-    // Recycle Bin, the Task Scheduler's COM objects and the service
-    // manager's client load their DLLs, which a 32-bit process with
-    // redirection off would look for in the 64-bit System32.
-
-    const RemovalMode mode = plan.permanent     ? RemovalMode::kPermanent
-                             : plan.recycleOnly ? RemovalMode::kRecycleOnly
-                                                : RemovalMode::kRecycle;
-    // A folder is deleted around what it holds only when it is a real
-    // folder: a link is removed as a link, and what it leads to is never
-    // walked, whatever is kept there.
-    const auto around = [](const PlanEntry& e) {
-      return e.keptInside > 0 && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
-    };
-    // Each path is judged again the moment it goes: a folder on its way
-    // replaced by a link since the plan (the console's question leaves all
-    // the time needed) now leads elsewhere, and the guard sees where.
-    std::vector<const PlanEntry*> refusedAtDeletion;
-    const auto refusedNow = [&](const PlanEntry* e) {
-      if (std::find(refusedAtDeletion.begin(), refusedAtDeletion.end(), e) != refusedAtDeletion.end()) return true;
-      if (!guard.RefusesPath(e->entry)) return false;
-      refusedAtDeletion.push_back(e);
-      return true;
-    };
-    // Plain entries go to the shell together, a batch per call; a folder
-    // holding kept entries is emptied around them in list order.
-    const auto removeEntries = [&](const std::vector<const PlanEntry*>& entries) {
-      TextList batch;
-      for (const PlanEntry* e : entries) {
-        if (refusedNow(e)) continue;
-        if (!around(*e)) {
-          batch.push_back(e->entry);
-          continue;
-        }
-        RemovePaths(batch, mode, &tally);
-        batch.clear();
-        DeleteAround(e->entry, plan.keptPathForms, mode, &tally, 0);
-      }
-      RemovePaths(batch, mode, &tally);
-    };
-
-    if (allowed) {
-      // The registry's backup first: services are stopped and deleted
-      // before the files, so that their programs let go of them.
-      RegistryBackup backup(view, redirected);
-      std::vector<RegistryLineParts> parts(plan.registry.size());
-      for (std::size_t i = 0; i < plan.registry.size(); ++i) {
-        const PlanEntry& e = plan.registry[i];
-        if (!isDelete(e) || !ParseRegistryLine(e.entry, &parts[i]) || !e.exists) continue;
-        // A task's key is the scheduler's cache, not the task: restoring it
-        // would leave an entry the scheduler cannot read.
-        if (e.kind == PlanKind::kTask) continue;
-        if (parts[i].isValue) {
-          backup.AddValue(parts[i].root, parts[i].keyPath, parts[i].valueName, e.entry);
-        } else if (e.keptInside > 0) {
-          // The lines KeyAround leaves stay out of the backup too.
-          const HKey root = parts[i].root;
-          backup.AddKey(root, parts[i].keyPath, [&](const Text& keyPath, const Text* valueName) {
-            const TextList forms = RegistryKeyForms(root, keyPath);
-            return valueName ? ValueKept(forms, *valueName, keptLines) : KeyKept(forms, keptLines);
-          }, e.entry);
-        } else {
-          backup.AddKey(parts[i].root, parts[i].keyPath, RegistryBackup::KeptTest(), e.entry);
-        }
-      }
-      bool registryAllowed = true;
-      if (!backup.Empty()) {
-        report.backupFile = stem.empty() ? Text() : WriteBackupFile(backup, BackupFolder(), stem + u".reg");
-        if (report.backupFile.empty()) {
-          report.backupFailed = true;
-          registryAllowed = false;
-        }
-      }
-      // Services and scheduled tasks are saved whole first (the .reg
-      // backup holds a service's key, which Windows reads only when it
-      // starts, and no task at all); one that cannot be saved stays.
-      ServicesTasksBackup managedBackup;
-      std::vector<bool> saved(plan.registry.size(), false);
-      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
-        const PlanEntry& e = plan.registry[i];
-        if (!isDelete(e) || (e.kind != PlanKind::kService && e.kind != PlanKind::kTask) || parts[i].root == 0) continue;
-        const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
-        if (!ManagedEntryExists(managed)) continue;
-        Text reason;
-        if (managed.kind == ManagedKind::kService) {
-          SavedService service;
-          saved[i] = SaveService(managed.name, &service, &reason);
-          if (saved[i]) managedBackup.services.push_back(service);
-        } else if (managed.kind == ManagedKind::kScheduledTask) {
-          SavedTask task;
-          saved[i] = SaveTask(managed.name, &task, &reason);
-          if (saved[i]) managedBackup.tasks.push_back(task);
-        }
-        if (!saved[i]) report.notRemovedReasons.push_back({e.entry, reason + u", so it was not removed"});
-      }
-      if (!managedBackup.Empty()) {
-        record.servicesTasksBackup = WriteServicesTasksBackup(managedBackup, BackupFolder(), stem);
-        for (std::size_t i = 0; i < saved.size() && record.servicesTasksBackup.empty(); ++i) {
-          if (!saved[i]) continue;
-          saved[i] = false;
-          report.notRemovedReasons.push_back(
-              {plan.registry[i].entry, u"its saved definition could not be written to " + BackupFolder() +
-                                           u", so it was not removed"});
-        }
-      }
-      // Then removed through their managers.
-      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
-        const PlanEntry& e = plan.registry[i];
-        if (!saved[i]) continue;
-        const ManagedEntry managed = ManagedEntryOf(parts[i].rootText, parts[i].keyPath, false);
-        const ManagedRemoval removal = RemoveManagedEntry(managed);
-        if (!removal.done) report.notRemovedReasons.push_back({e.entry, removal.reason});
-      }
-
-      // First pass: executables that still run are stopped, then deleted.
-      for (const PlanEntry& e : plan.paths) {
-        if (!isDelete(e) || e.kind != PlanKind::kFile) continue;
-        if (!Contains(UpperAscii(FileNamePart(e.entry)), u".EXE") || !guard.MayTerminate(e.entry)) continue;
-        const std::vector<std::uint32_t> before = ProcessesOf(e.entry);
-        if (before.empty()) continue;
-        for (int i = 0; i < kMaxTerminationsPerFile && KillProcessByPath(e.entry); ++i) {
-        }
-        Plat().Sleep(kAfterTerminationMs);
-        std::vector<std::uint32_t> after = ProcessesOf(e.entry);
-        for (std::uint32_t waited = 0; !after.empty() && waited < kTerminationWaitMs; waited += kTerminationPollMs) {
-          Plat().Sleep(kTerminationPollMs);
-          after = ProcessesOf(e.entry);
-        }
-        for (const std::uint32_t id : before)
-          if (std::find(after.begin(), after.end(), id) == after.end()) ++report.terminatedProcesses;
-        removeEntries({&e});
-      }
-      // Second pass: every path, folders first.
-      std::vector<const PlanEntry*> all;
-      for (const PlanEntry& e : plan.paths)
-        if (isDelete(e)) all.push_back(&e);
-      removeEntries(all);
-
-      // The registry keys and values, after the backup. Services and
-      // tasks went through their managers above; their keys are never
-      // deleted here.
-      for (std::size_t i = 0; i < plan.registry.size() && registryAllowed; ++i) {
-        const PlanEntry& e = plan.registry[i];
-        if (!isDelete(e) || parts[i].root == 0) continue;
-        if (e.kind == PlanKind::kService || e.kind == PlanKind::kTask) continue;
-        if (parts[i].isValue) {
-          RegRemoveValue(parts[i].root, parts[i].keyPath, parts[i].valueName, view);
-        } else if (e.keptInside > 0) {
-          KeyAround(parts[i].root, parts[i].keyPath, keptLines, view, true, 0);
-        } else {
-          RegDeleteKeyTree(parts[i].root, parts[i].keyPath, view);
-        }
-      }
-    }
-
-    // What is left, looked at through the same view and redirection.
-    const TextList permanentForms = FormsOfAll(tally.permanent);
-    const TextList recycledForms = FormsOfAll(tally.recycled);
-    // What the bin refused where nothing is to go for good stays, as kept;
-    // a folder that holds nothing else is done around it.
-    const TextList notRecycledForms = FormsOfAll(tally.notRecycled);
-    TextList keptAroundForms = plan.keptPathForms;
-    keptAroundForms.insert(keptAroundForms.end(), notRecycledForms.begin(), notRecycledForms.end());
-    TextList listedForms;
-    for (const PlanEntry& e : plan.paths) {
-      const Text form = ComparablePath(e.entry);
-      if (!form.empty()) listedForms.push_back(form);
-    }
-    for (const PlanEntry& e : plan.paths) {
-      const bool exists = PathExists(e.entry);
-      const Text entryForm = ComparablePath(e.entry);
-      if (e.action == PlanAction::kDelete && exists && !entryForm.empty() &&
-          std::find(notRecycledForms.begin(), notRecycledForms.end(), entryForm) != notRecycledForms.end()) {
-        (e.kind == PlanKind::kFolder ? report.keptFolders : report.keptFiles).push_back(e.entry);
-        record.paths.push_back({e.entry, FromUtf8(PlanKindName(e.kind)), u"kept"});
-        continue;
-      }
-      RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
-      if (e.action == PlanAction::kKeep) {
-        if (e.keptByUser && exists) (e.kind == PlanKind::kFolder ? report.keptFolders : report.keptFiles).push_back(e.entry);
-        if (!e.keptByUser && exists) ++report.otherProgramsKept;
-        line.result = u"kept";
-        record.paths.push_back(line);
-        continue;
-      }
-      const bool refused = e.action == PlanAction::kRefuse ||
-                           std::find(refusedAtDeletion.begin(), refusedAtDeletion.end(), &e) != refusedAtDeletion.end();
-      if (refused && allowed) report.refusedPaths.push_back(e.entry);
-      const bool holdsNotRecycled = !entryForm.empty() && AnyBelow(entryForm, notRecycledForms);
-      const bool emptiedAround =
-          (e.keptInside > 0 || holdsNotRecycled) && IsDirectory(e.entry) && !IsDirectoryLink(e.entry);
-      const bool remains = exists && !(emptiedAround && !RemainsAround(e.entry, keptAroundForms, 0));
-      if (refused) {
-        line.result = u"refused";
-      } else if (remains) {
-        line.result = u"not removed";
-      } else if (!e.exists) {
-        line.result = u"absent";
-      } else if (plan.permanent || WentForGood(e.entry, permanentForms, recycledForms)) {
-        line.result = u"deleted";
-        report.permanentPaths.push_back(e.entry);
-      } else {
-        line.result = u"recycled";
-        report.recycledPaths.push_back(e.entry);
-      }
-      record.paths.push_back(line);
-      if (remains) {
-        (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
-      } else if (e.exists) {
-        report.removedPaths.push_back(e.entry);
-      }
-    }
-    // Items inside the listed folders that went for good, or stayed because
-    // the bin refused them, are recorded on their own: the folder's line
-    // says where the rest of it went.
-    if (!plan.permanent) {
-      const auto recordInner = [&](const TextList& items, const char16_t* result) {
-        for (const Text& item : items) {
-          const Text form = ComparablePath(item);
-          if (form.empty() || std::find(listedForms.begin(), listedForms.end(), form) != listedForms.end()) continue;
-          const bool folder = std::find(tally.folders.begin(), tally.folders.end(), item) != tally.folders.end();
-          record.paths.push_back({item, folder ? u"folder" : u"file", result});
-          if (Text(result) == u"deleted") report.permanentPaths.push_back(item);
-          else ++report.keptUnlisted;
-        }
-      };
-      recordInner(tally.permanent, u"deleted");
-      recordInner(tally.notRecycled, u"kept");
-    }
-    for (const PlanEntry& e : plan.registry) {
-      RegistryLineParts parts;
-      const bool wellFormed = ParseRegistryLine(e.entry, &parts);
-      const bool exists = wellFormed && RegistryEntryExists(parts, is64);
-      RecordEntry line{e.entry, FromUtf8(PlanKindName(e.kind)), Text()};
-      if (e.action == PlanAction::kKeep) {
-        if (exists && e.changedSinceTrace) ++report.changedKept;
-        else if (exists) report.keptRegistry.push_back(e.entry);
-        line.result = u"kept";
-        record.registry.push_back(line);
-        continue;
-      }
-      if (!wellFormed) {
-        report.passedOverRegistry.push_back(e.entry);
-        line.result = u"refused";
-        record.registry.push_back(line);
-        continue;
-      }
-      if (e.action == PlanAction::kRefuse && allowed) report.refusedRegistry.push_back(e.entry);
-      const bool remains =
-          exists && !(e.keptInside > 0 && !parts.isValue && !KeyAround(parts.root, parts.keyPath, keptLines, view,
-                                                                         false, 0));
-      line.result = e.action == PlanAction::kRefuse ? u"refused"
-                    : remains                       ? u"not removed"
-                    : e.exists                      ? u"deleted"
-                                                    : u"absent";
-      record.registry.push_back(line);
-      if (remains) {
-        report.remainingRegistry.push_back(e.entry);
-      } else if (e.exists) {
-        report.removedRegistry.push_back(e.entry);
-      }
-    }
+    report = Verify(plan, CarryOut(plan, stem), &record);
   } catch (const Wow64Error& error) {
-    report = DeletionReport();
-    report.keptGiven = plan.keptGiven;
-    report.outcome = DeletionOutcome::kFailed;
-    report.message = u"The leftovers could not be removed: " + FromUtf8(error.what());
-    report.messageFlags = win::kMbIconError;
-    for (const PlanEntry& e : plan.paths)
-      (e.kind == PlanKind::kFolder ? report.remainingFolders : report.remainingFiles).push_back(e.entry);
-    for (const PlanEntry& e : plan.registry) report.remainingRegistry.push_back(e.entry);
-    return report;
+    return FailedReport(plan, u"The leftovers could not be removed: " + FromUtf8(error.what()));
   }
-
-  for (const Text& given : plan.keptGiven) {
-    bool listed = false;
-    for (const std::vector<PlanEntry>* list : {&plan.paths, &plan.registry})
-      for (const PlanEntry& e : *list) listed = listed || SameNameAsWindows(e.entry, given);
-    RegistryLineParts parts;
-    const bool exists = ParseRegistryLine(given, &parts) ? RegistryEntryExists(parts, is64) : PathExists(given);
-    if (!listed && exists) ++report.keptUnlisted;
-  }
-  const std::size_t remainingRegistry = report.remainingRegistry.size();
-  const std::size_t refusedLeft = report.refusedPaths.size() + report.refusedRegistry.size();
-  const Text kept = DeletionKeptSentence(report.KeptCount(), report.otherProgramsKept, report.changedKept);
-  if (!allowed) {
-    // Such an uninstall can never be finished here, so it is not left
-    // pending either.
-    report.outcome = DeletionOutcome::kWithheld;
-    report.message = DeletionWithheldMessage();
-  } else if (report.RemainingPathCount() == 0 && remainingRegistry == 0) {
-    report.outcome = DeletionOutcome::kComplete;
-    report.message = DeletionCompleteMessage() + kept;
-  } else {
-    report.outcome = DeletionOutcome::kIncomplete;
-    report.message = DeletionIncompleteMessage(report.RemainingPathCount(), remainingRegistry, refusedLeft,
-                                               report.backupFailed, BackupFolder()) +
-                     kept;
-  }
-  if (allowed && !plan.permanent) report.message += DeletionPermanentSentence(report.permanentPaths.size());
-  for (const NotRemovedEntry& failed : report.notRemovedReasons) {
-    if (std::find(report.remainingRegistry.begin(), report.remainingRegistry.end(), failed.entry) !=
-        report.remainingRegistry.end())
-      report.message += u" " + failed.entry + u" was not removed: " + failed.reason + u".";
-  }
-  if (allowed) {
-    record.registryBackup = report.backupFile;
-    record.registryExact = report.backupFile.empty() ? Text() : ExactBackupPathFor(report.backupFile);
-    record.userSid = Plat().GetCurrentUserSid();
-    report.recordFile = WriteCleanupRecord(record, BackupFolder(), stem);
-    if (report.recordFile.empty())
-      report.message += u" The record of this cleanup could not be written to " + BackupFolder() + u".";
-  }
-  report.messageFlags = win::kMbIconInformation;
-  if (report.outcome != DeletionOutcome::kIncomplete) {
-    report.stateFilesLeft = DeletePendingState(plan.programFolder);
-    report.stateRemoved = report.stateFilesLeft.empty();
-    if (!report.stateRemoved) {
-      const std::vector<Text> left = report.stateFilesLeft;
-      report.message +=
-          u" " + FormatMessageText(u"The uninstall state could not be removed from %s", plan.programFolder);
-      for (std::size_t i = 0; i < left.size(); ++i) report.message += (i ? u", " : u": ") + left[i];
-      report.message += u".";
-    }
-  }
+  report.keptUnlisted += KeptUnlisted(plan);
+  ComposeMessage(plan, &report);
+  WriteRecord(plan, stem, &record, &report);
+  RemoveStateWhenDone(plan, &report);
   return report;
 }
 

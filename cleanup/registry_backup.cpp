@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "access/folders.h"
+#include "access/registry_line.h"
 #include "cleanup/backup_folder.h"
 #include "platform/handles.h"
 
@@ -55,8 +56,6 @@ void RedirectClasses(TextList& parts, std::size_t at) {
 // A path taken from a registry line: one leading and one trailing "\" off,
 // as the deletion reads it (access/registry.h).
 Text LinePath(const Text& path) { return RegLinePath(path); }
-
-std::uint32_t ViewBits(ViewFlag view) { return view == kView64 ? win::kKeyWow64_64Key : 0; }
 
 Text Escaped(const Text& text) {
   Text out;
@@ -112,28 +111,7 @@ const Text kLeftOutValue =
     u"; A value is left out here: its name holds characters regedit cannot read back. The exact backup "
     u"(.regjson) beside this file holds it.";
 
-Text DefaultLine(HKey root, const Text& path, const Text* valueName) {
-  Text line = ExactRootText(root) + u"|" + LinePath(path);
-  if (valueName) line += u"|" + *valueName;
-  return line;
-}
-
 }  // namespace
-
-Text RegFileRootName(HKey root) {
-  switch (root) {
-    case win::kHKeyLocalMachine:
-      return u"HKEY_LOCAL_MACHINE";
-    case win::kHKeyCurrentUser:
-      return u"HKEY_CURRENT_USER";
-    case win::kHKeyUsers:
-      return u"HKEY_USERS";
-    case win::kHKeyClassesRoot:
-      return u"HKEY_CLASSES_ROOT";
-    default:
-      return Text();
-  }
-}
 
 Text RedirectedKeyPath(HKey root, const Text& path) {
   TextList parts = Components(LinePath(path));
@@ -212,7 +190,7 @@ void RegistryBackup::AddExact(const Text& line, HKey root, const Text& keyPath, 
                               std::uint32_t type, const std::string& data) {
   ExactEntry e;
   e.line = line;
-  e.rootText = ExactRootText(root);
+  e.rootText = RegistryRootText(root);
   e.key = keyPath;
   e.view32 = redirected_;
   if (root == win::kHKeyClassesRoot) {
@@ -222,9 +200,7 @@ void RegistryBackup::AddExact(const Text& line, HKey root, const Text& keyPath, 
     // and a user's class would become every user's).
     if (classesKey_ != keyPath) {
       classesKey_ = keyPath;
-      UniqueRegKey own;
-      classesOfUser_ = Plat().RegOpenKeyEx(win::kHKeyCurrentUser, u"Software\\Classes\\" + keyPath,
-                                           win::kKeyRead | ViewBits(view_), own.put()) == win::kErrorSuccess;
+      classesOfUser_ = RegKeyReadable(win::kHKeyCurrentUser, u"Software\\Classes\\" + keyPath, view_);
     }
     e.rootText = classesOfUser_ ? u"HKCU" : u"HKLM";
     e.key = (classesOfUser_ ? u"Software\\Classes\\" : u"SOFTWARE\\Classes\\") + keyPath;
@@ -239,28 +215,26 @@ void RegistryBackup::AddExact(const Text& line, HKey root, const Text& keyPath, 
 }
 
 Text RegistryBackup::ExportedPath(HKey root, const Text& path) const {
-  const Text rootName = RegFileRootName(root);
+  const Text rootName = RegistryRootLongName(root);
   const Text keyPath = redirected_ ? RedirectedKeyPath(root, path) : JoinComponents(Components(LinePath(path)));
   return keyPath.empty() ? rootName : rootName + u"\\" + keyPath;
 }
 
 bool RegistryBackup::Covered(HKey root, const Text& path) const {
-  const Text upper = UpperAscii(ExportedPath(root, path)) + u"\\";
+  const Text upper = UpperAsWindows(ExportedPath(root, path));
   for (const Added& added : keys_) {
-    if (added.root == root && StartsWith(upper, added.upperPath)) return true;
+    if (added.root == root && KeyAtOrBelow(upper, added.upperPath)) return true;
   }
   return false;
 }
 
 bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept, const Text& line) {
-  if (RegFileRootName(root).empty()) return false;
+  if (RegistryRootLongName(root).empty()) return false;
   if (Covered(root, path)) return true;
-  UniqueRegKey key;
-  if (Plat().RegOpenKeyEx(root, LinePath(path), win::kKeyRead | ViewBits(view_), key.put()) != win::kErrorSuccess) {
-    return false;
-  }
+  UniqueRegKey key = RegOpenForReading(root, LinePath(path), view_);
+  if (!key) return false;
   const Text exported = ExportedPath(root, path);
-  current_ = {root, line.empty() ? DefaultLine(root, path, nullptr) : line};
+  current_ = {root, line.empty() ? RegistryLineText(root, path) : line};
   bool carried = true;
   for (const Text& part : Components(LinePath(path))) carried = carried && RegFileCanCarryKeyName(part);
   if (!carried) {
@@ -268,34 +242,17 @@ bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept, c
     ++leftOut_;
   }
   WriteKey(key.get(), exported, LinePath(path), kept, 0, carried);
-  keys_.push_back({root, UpperAscii(exported) + u"\\"});
+  keys_.push_back({root, UpperAsWindows(exported)});
   return true;
 }
 
 bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name, const Text& line) {
-  if (RegFileRootName(root).empty()) return false;
+  if (RegistryRootLongName(root).empty()) return false;
   if (Covered(root, path)) return true;
-  UniqueRegKey key;
-  if (Plat().RegOpenKeyEx(root, LinePath(path), win::kKeyQueryValue | ViewBits(view_), key.put()) !=
-      win::kErrorSuccess) {
-    return false;
-  }
-  std::uint32_t type = 0, size = 0;
-  if (Plat().RegQueryValueEx(key.get(), name, &type, nullptr, &size) != win::kErrorSuccess) return false;
-  std::string data(size, '\0');
-  for (;;) {
-    std::uint32_t bytes = static_cast<std::uint32_t>(data.size());
-    const long rc = Plat().RegQueryValueEx(key.get(), name, &type,
-                                           reinterpret_cast<std::uint8_t*>(data.empty() ? nullptr : &data[0]), &bytes);
-    if (rc == win::kErrorMoreData) {
-      data.assign(bytes, '\0');
-      continue;
-    }
-    if (rc != win::kErrorSuccess) return false;
-    data.resize(bytes);
-    break;
-  }
-  AddExact(line.empty() ? DefaultLine(root, path, &name) : line, root, LinePath(path), &name, type, data);
+  std::uint32_t type = 0;
+  std::string data;
+  if (!RegReadValueBytes(root, LinePath(path), name, view_, &type, &data)) return false;
+  AddExact(line.empty() ? RegistryLineText(root, path, &name) : line, root, LinePath(path), &name, type, data);
   bool carried = RegFileCanCarryValueName(name);
   for (const Text& part : Components(LinePath(path))) carried = carried && RegFileCanCarryKeyName(part);
   if (carried) {
@@ -311,61 +268,28 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& k
                               int depth, bool inRegFile) {
   AddExact(current_.line, current_.root, keyPath, nullptr, 0, std::string());
   if (inRegFile) text_ += u"[" + exportedPath + u"]" + kCrLf;
-  std::uint32_t subKeys = 0, maxSubKey = 0, values = 0, maxName = 0, maxData = 0;
-  Plat().RegQueryInfoKey(open, &subKeys, &maxSubKey, &values, &maxName, &maxData);
-
   // The default value first, as regedit writes it; then the others in index order.
-  std::vector<std::pair<Text, std::pair<std::uint32_t, std::string>>> entries;
-  for (std::uint32_t index = 0;; ++index) {
-    std::u16string name(maxName + 1, u'\0');
-    std::string data(maxData, '\0');
-    long rc;
-    std::uint32_t nameChars, type, bytes;
-    for (;;) {
-      nameChars = static_cast<std::uint32_t>(name.size());
-      bytes = static_cast<std::uint32_t>(data.size());
-      type = 0;
-      rc = Plat().RegEnumValue(open, index, &name[0], &nameChars, &type,
-                               reinterpret_cast<std::uint8_t*>(data.empty() ? nullptr : &data[0]), &bytes);
-      if (rc != win::kErrorMoreData || name.size() > (1u << 16)) break;
-      // A value written since the key's sizes were read: grow both buffers.
-      name.assign(name.size() * 2, u'\0');
-      data.assign(std::max<std::size_t>(bytes, data.size() * 2 + 16), '\0');
-    }
-    if (rc != win::kErrorSuccess) break;
-    const Text valueName = name.substr(0, nameChars);
-    if (kept && kept(keyPath, &valueName)) continue;
-    entries.push_back({valueName, {type, data.substr(0, bytes)}});
-  }
+  std::vector<RegRawValue> entries;
+  for (RegRawValue& value : RegRawValuesOf(open))
+    if (!kept || !kept(keyPath, &value.name)) entries.push_back(std::move(value));
   bool valueLeftOut = false;
   for (int pass = 0; pass < 2; ++pass) {
-    for (const auto& entry : entries) {
-      if (entry.first.empty() != (pass == 0)) continue;
-      AddExact(current_.line, current_.root, keyPath, &entry.first, entry.second.first, entry.second.second);
+    for (const RegRawValue& entry : entries) {
+      if (entry.name.empty() != (pass == 0)) continue;
+      AddExact(current_.line, current_.root, keyPath, &entry.name, entry.type, entry.data);
       if (!inRegFile) continue;
-      if (!RegFileCanCarryValueName(entry.first)) {
+      if (!RegFileCanCarryValueName(entry.name)) {
         valueLeftOut = true;
         ++leftOut_;
         continue;
       }
-      text_ += RegFileValueLine(entry.first, entry.second.first, entry.second.second) + kCrLf;
+      text_ += RegFileValueLine(entry.name, entry.type, entry.data) + kCrLf;
     }
   }
 
   TextList names;
-  for (std::uint32_t index = 0;; ++index) {
-    std::u16string name(maxSubKey + 1, u'\0');
-    std::uint32_t chars = static_cast<std::uint32_t>(name.size());
-    long rc = Plat().RegEnumKeyEx(open, index, &name[0], &chars);
-    if (rc == win::kErrorMoreData) {
-      name.assign(256 + name.size() * 2, u'\0');
-      chars = static_cast<std::uint32_t>(name.size());
-      rc = Plat().RegEnumKeyEx(open, index, &name[0], &chars);
-    }
-    if (rc != win::kErrorSuccess) break;
-    const Text sub = name.substr(0, chars);
+  for (const Text& sub : RegSubKeyNamesOf(open))
     if (!kept || !kept(keyPath + u"\\" + sub, nullptr)) names.push_back(sub);
-  }
   if (inRegFile) {
     if (valueLeftOut) text_ += kLeftOutValue + kCrLf;
     bool keyLeftOut = false;
@@ -379,10 +303,8 @@ void RegistryBackup::WriteKey(HKey open, const Text& exportedPath, const Text& k
   // Registry paths are at most 512 levels deep; a loop through a link ends here.
   if (depth >= 512) return;
   for (const Text& name : names) {
-    UniqueRegKey child;
-    if (Plat().RegOpenKeyEx(open, name, win::kKeyRead | ViewBits(view_), child.put()) != win::kErrorSuccess) {
-      continue;
-    }
+    UniqueRegKey child = RegOpenForReading(open, name, view_);
+    if (!child) continue;
     WriteKey(child.get(), exportedPath + u"\\" + name, keyPath + u"\\" + name, kept, depth + 1,
              inRegFile && RegFileCanCarryKeyName(name));
   }

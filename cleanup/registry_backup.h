@@ -32,15 +32,12 @@
 #include <functional>
 #include <string>
 
-#include "access/registry.h"
+#include "access/registry_line.h"
 #include "access/text_rules.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/exact_backup.h"
 
 namespace tw {
-
-// "HKEY_LOCAL_MACHINE" and so on for the four roots; empty for anything else.
-Text RegFileRootName(HKey root);
 
 // The key path as the 64-bit view sees it after the 32-bit view's
 // redirection (see above). A path that already names Wow6432Node below the
@@ -104,7 +101,7 @@ class RegistryBackup {
   bool classesOfUser_ = false;
   struct Added {
     HKey root;
-    Text upperPath;  // with a trailing "\"
+    Text upperPath;  // exported, upper-cased as Windows folds names
   };
   std::vector<Added> keys_;
 };

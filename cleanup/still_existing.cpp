@@ -49,11 +49,11 @@ bool PointsInto(const Text& text, const TextList& folders) {
 // one of the program's ProgIDs: a key line of `registry` directly below a
 // Classes key, or a ProgID that is gone (the program's own uninstaller
 // removed the ProgID and left the extension naming it; no one else's is named).
-bool NamesOwnProgId(const RegistryLineParts& parts, const TextList& components, int depth, const Text& progId,
+bool NamesOwnProgId(const RegistryLine& parts, const TextList& components, int depth, const Text& progId,
                     const TextList& registry, ViewFlag view) {
   if (progId.empty()) return false;
   for (const Text& other : registry) {
-    RegistryLineParts key;
+    RegistryLine key;
     if (!ParseRegistryLine(other, &key) || key.isValue) continue;
     TextList keyComponents;
     SplitByBackslash(key.keyPath, &keyComponents);
@@ -70,9 +70,8 @@ bool NamesOwnProgId(const RegistryLineParts& parts, const TextList& components, 
 
 }  // namespace
 
-bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const TextList& registry, bool view64) {
-  RegistryLineParts parts;
-  if (!ParseRegistryLine(line, &parts)) return true;
+bool ClassEntryStillTheProgram(const RegistryLine& parts, const TextList& folders, const TextList& registry,
+                               ViewFlag view) {
   TextList components;
   SplitByBackslash(parts.keyPath, &components);
   const int depth = ClassesDepth(parts.rootText, components);
@@ -83,7 +82,6 @@ bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const 
   if (SameTextAscii(top, u"Local Settings")) return true;
   const bool classKey = components.size() == std::size_t(depth) + 1;
   const bool extension = !top.empty() && top[0] == u'.';
-  const ViewFlag view = view64 ? kView64 : kViewDefault;
   const auto ownProgId = [&](const Text& progId) {
     return NamesOwnProgId(parts, components, depth, progId, registry, view);
   };
@@ -108,6 +106,7 @@ bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const 
 LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType) {
   if (uninstallType != 0 && uninstallType != 1) return lists;
   const bool is64 = uninstallType == 1;
+  const ViewFlag view = RegistryViewOf(uninstallType);
   LeftoverLists left;
   try {
     RedirectionOff redirection(is64);
@@ -120,11 +119,11 @@ LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType) {
   }
   for (const Text& line : lists.registry) {
     if (Trim(line).empty()) continue;
-    RegistryLineParts parts;
+    RegistryLine parts;
     if (!ParseRegistryLine(line, &parts)) {
       left.registry.push_back(line);
-    } else if (RegistryEntryExists(parts, is64) &&
-               ClassEntryStillTheProgram(line, lists.folders, lists.registry, is64)) {
+    } else if (RegistryEntryExists(parts, view) &&
+               ClassEntryStillTheProgram(parts, lists.folders, lists.registry, view)) {
       left.registry.push_back(line);
     }
   }

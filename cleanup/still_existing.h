@@ -3,6 +3,8 @@
 // offer only these, and the pending state keeps only these.
 #pragma once
 
+#include "access/registry_line.h"
+
 #include "access/text_rules.h"
 #include "cleanup/state_files.h"
 
@@ -38,7 +40,8 @@ LeftoverLists StillExisting(const LeftoverLists& lists, int uninstallType);
 // it someone else's again. Any other line (other keys, values outside the
 // file types, a ProgID's entry in OpenWithProgids, which its name alone ties
 // to the program) is not judged here: true.
-bool ClassEntryStillTheProgram(const Text& line, const TextList& folders, const TextList& registry, bool view64);
+bool ClassEntryStillTheProgram(const RegistryLine& line, const TextList& folders, const TextList& registry,
+                               ViewFlag view);
 
 // Rewrites the pending state in `programFolder` to list just `lists`, with
 // its name, publisher, type, kept list and picture as they are. When the

@@ -116,7 +116,7 @@ void DeletedInRecord(const CleanupRecord& record, TextList* services, TextList* 
                      std::vector<Text>* serviceLines, std::vector<Text>* taskLines) {
   for (const RecordEntry& e : record.registry) {
     if (e.result != u"deleted") continue;
-    RegistryLineParts parts;
+    RegistryLine parts;
     if (!ParseRegistryLine(e.entry, &parts)) continue;
     const ManagedEntry managed = ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue);
     if (managed.kind == ManagedKind::kService) {

@@ -3,6 +3,8 @@
 // resolution of an icon text into an existing file and an index.
 #include "inventory/inventory_scan.h"
 
+#include "access/registry_line.h"
+
 namespace tw {
 
 namespace {
@@ -43,7 +45,7 @@ void ZRU_Thread_GetInstalledSoftwareList::AddProductIcon(const Text& productName
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
-  const ViewFlag view = view64 ? kView64 : kViewDefault;
+  const ViewFlag view = RegistryViewOf(view64);
   Text icon;
   Text name;
 

@@ -1,6 +1,7 @@
 #include "inventory/inventory_scan.h"
 
 #include "access/environment.h"
+#include "access/registry_line.h"
 #include "access/redirection_off.h"
 #include "platform/handles.h"
 
@@ -16,29 +17,9 @@ const Text kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unins
 constexpr std::uint32_t kValueBufferChars = 255;
 constexpr std::uint32_t kValueBufferBytes = kValueBufferChars * 2;
 
-// The size of a value's data, or false when the value is missing.
-bool ValueSize(HKey key, const Text& name, std::uint32_t* size) {
-  *size = 0;
-  const long rc = Plat().RegQueryValueEx(key, name, nullptr, nullptr, size);
-  return rc == win::kErrorSuccess || rc == win::kErrorMoreData;
-}
-
-// Reads a value whose size is known to fit the buffer.
-void ReadIntoBuffer(HKey key, const Text& name, Text* text) {
-  char16_t buffer[kValueBufferChars + 1] = {};
-  std::uint32_t bytes = kValueBufferBytes;
-  if (Plat().RegQueryValueEx(key, name, nullptr, reinterpret_cast<std::uint8_t*>(buffer), &bytes) ==
-      win::kErrorSuccess) {
-    *text = buffer;
-  }
-}
-
 bool ReadEntryValue(HKey key, const Text& name, Text* text) {
-  text->clear();
   std::uint32_t size = 0;
-  if (!ValueSize(key, name, &size) || size > kValueBufferBytes) return false;
-  ReadIntoBuffer(key, name, text);
-  return true;
+  return RegQueryValueText(key, name, kValueBufferBytes, text, &size) && size <= kValueBufferBytes;
 }
 
 Text ValueOrEmpty(HKey key, const Text& name) {
@@ -135,19 +116,14 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanUninstallRoot(HKey root, b
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::ScanUninstallKey(HKey root, const Text& keyPath, bool view64) {
-  const std::uint32_t access = RegAccessMask(view64 ? kView64 : kViewDefault);
-  UniqueRegKey key;
-  if (Plat().RegOpenKeyEx(root, keyPath, access, key.put()) != win::kErrorSuccess) return;
-  std::uint32_t count = 0;
-  if (Plat().RegQueryInfoKey(key.get(), &count, nullptr, nullptr, nullptr, nullptr) != win::kErrorSuccess) return;
-  for (std::uint32_t index = 0; index < count; ++index) {
-    char16_t name[kValueBufferChars + 1] = {};
-    std::uint32_t chars = kValueBufferChars + 1;
-    if (Plat().RegEnumKeyEx(key.get(), index, name, &chars) != win::kErrorSuccess) continue;
-    const EntrySource source{true, root, keyPath, Text(name)};
+  const ViewFlag view = RegistryViewOf(view64);
+  const UniqueRegKey key = RegOpen(root, keyPath, view);
+  if (!key) return;
+  for (const Text& name : RegSubKeyNamesOf(key.get())) {
+    const EntrySource source{true, root, keyPath, name};
     if (IsExcludedName(source.subKey)) continue;
-    UniqueRegKey entry;
-    if (Plat().RegOpenKeyEx(key.get(), Trim(source.subKey), access, entry.put()) != win::kErrorSuccess) continue;
+    const UniqueRegKey entry = RegOpen(key.get(), Trim(source.subKey), view);
+    if (!entry) continue;
     ReadSoftwareEntry(entry.get(), source, view64);
   }
 }
@@ -173,9 +149,8 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
 
   Text uninstallString;
   std::uint32_t uninstallSize = 0;
-  if (ValueSize(key, u"UninstallString", &uninstallSize)) {
+  if (RegQueryValueText(key, u"UninstallString", kValueBufferBytes - 1, &uninstallString, &uninstallSize)) {
     if (uninstallSize >= kValueBufferBytes) return;  // not listed at all
-    ReadIntoBuffer(key, u"UninstallString", &uninstallString);
     if (Trim(installLocation).empty()) {
       installLocation = LocationFromUninstallString(uninstallString, folders);
       folderGuessed = !Trim(installLocation).empty();
@@ -231,7 +206,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanInstallerProducts(bool view64) {
-  const ViewFlag view = view64 ? kView64 : kViewDefault;
+  const ViewFlag view = RegistryViewOf(view64);
   TextList sids;
   InstallerUserDataSids(&sids, view);
   TextList variants;
@@ -246,11 +221,8 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanInstallerProducts(bool vie
         if (name.empty()) continue;
         // Always under the path built from the SID, whichever variant listed the product.
         const Text entryPath = Trim(products + name + u"\\InstallProperties\\");
-        UniqueRegKey entry;
-        if (Plat().RegOpenKeyEx(win::kHKeyLocalMachine, entryPath, RegAccessMask(view), entry.put()) !=
-            win::kErrorSuccess) {
-          continue;
-        }
+        const UniqueRegKey entry = RegOpen(win::kHKeyLocalMachine, entryPath, view);
+        if (!entry) continue;
         ReadSoftwareEntry(entry.get(), EntrySource{false, win::kHKeyLocalMachine, Text(), Text()}, view64);
       }
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "access/registry.h"
+#include "access/registry_line.h"
 
 namespace tw {
 
@@ -21,6 +22,6 @@ std::vector<VariantNames> SubKeysOfVariants(HKey root, const Text& path, ViewFla
 // The trimmed, non-blank value names of each variant that has such values.
 std::vector<VariantNames> ValueNamesOfVariants(HKey root, const Text& path, ViewFlag view);
 
-inline ViewFlag ViewOf(bool is64) { return is64 ? kView64 : kViewDefault; }
+inline ViewFlag ViewOf(bool is64) { return RegistryViewOf(is64); }
 
 }  // namespace tw

@@ -1,6 +1,7 @@
 #include "uninstall/silent_form.h"
 
 #include "access/registry.h"
+#include "access/registry_line.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
 
@@ -79,15 +80,11 @@ std::uint32_t ReadLe32(const std::string& bytes, std::size_t at) {
 
 // REG_DWORD 1 (a REG_SZ "1" too, which some installers write).
 bool ReadFlag(HKey root, const Text& path, const Text& name, ViewFlag view) {
-  UniqueRegKey key;
-  const std::uint32_t access = win::kKeyQueryValue | (view == kView64 ? win::kKeyWow64_64Key : 0);
-  if (Plat().RegOpenKeyEx(root, path, access, key.put()) != win::kErrorSuccess) return false;
   std::uint32_t type = 0;
-  std::uint8_t data[16] = {};
-  std::uint32_t size = sizeof data;
-  if (Plat().RegQueryValueEx(key.get(), name, &type, data, &size) != win::kErrorSuccess) return false;
-  if (type == win::kRegDword && size == 4) return ReadLe32(std::string(reinterpret_cast<char*>(data), 4), 0) == 1;
-  if (type == win::kRegSz && size >= 2) return data[0] == '1' && data[1] == 0 && (size < 4 || data[2] == 0);
+  std::string data;
+  if (!RegReadValueBytes(root, path, name, view, &type, &data)) return false;
+  if (type == win::kRegDword && data.size() == 4) return ReadLe32(data, 0) == 1;
+  if (type == win::kRegSz && data.size() >= 2) return data[0] == '1' && data[1] == 0 && (data.size() < 4 || data[2] == 0);
   return false;
 }
 
@@ -197,7 +194,7 @@ UninstallOutcome OutcomeOfExitCode(bool windowsInstaller, std::uint32_t exitCode
 EntryFacts ReadEntryFacts(const ZRU_InstalledSoftware& record) {
   EntryFacts facts;
   facts.uninstallString = record.mpu_str_UninstallString;
-  const ViewFlag view = record.mpu_int_Is64Bit == 1 ? kView64 : kViewDefault;
+  const ViewFlag view = RegistryViewOf(record.mpu_int_Is64Bit);
   const std::size_t bar = record.mpu_str_InstallRegPath.find(u'|');
   if (bar != Text::npos) {
     const HKey root = RegRootFromText(record.mpu_str_InstallRegPath.substr(0, bar));

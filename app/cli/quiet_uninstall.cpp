@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "access/registry.h"
+#include "access/registry_line.h"
 #include "app/cli/cli_inventory.h"
 #include "app/cli/json.h"
 #include "cleanup/leftover_deletion.h"
@@ -216,7 +217,7 @@ std::string DeleteTracedLeftovers(const CliInventory& inventory, const ZRU_Insta
 bool EntryExists(const ZRU_InstalledSoftware& record) {
   const std::size_t bar = record.mpu_str_InstallRegPath.find(u'|');
   return RegKeyExists(RegRootFromText(record.mpu_str_InstallRegPath.substr(0, bar)),
-                      record.mpu_str_InstallRegPath.substr(bar + 1), record.mpu_int_Is64Bit == 1 ? kView64 : kViewDefault);
+                      record.mpu_str_InstallRegPath.substr(bar + 1), RegistryViewOf(record.mpu_int_Is64Bit));
 }
 
 Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, const Options& options,

@@ -106,7 +106,7 @@ class CleanupWayBack : public ::testing::Test {
     RegistryBackup backup(view, redirected);
     CleanupRecord record;
     for (const Line& l : lines) {
-      const Text line = ExactRootText(l.root) + u"|" + l.path + (l.value ? u"|" + *l.value : Text());
+      const Text line = RegistryRootText(l.root) + u"|" + l.path + (l.value ? u"|" + *l.value : Text());
       EXPECT_TRUE(l.value ? backup.AddValue(l.root, l.path, *l.value, line) : backup.AddKey(l.root, l.path, {}, line));
       record.registry.push_back({line, l.value ? u"value" : u"key", u"deleted"});
     }

@@ -157,7 +157,7 @@ class TraceOutsideAreas : public TraceFixture {
 
   // Whether a listed entry (a path or a registry line) is still there.
   bool Exists(const Text& entry) {
-    RegistryLineParts parts;
+    RegistryLine parts;
     if (entry.find(u'|') == Text::npos) return machine.Exists(entry);
     EXPECT_TRUE(ParseRegistryLine(entry, &parts)) << U8(entry);
     return RegistryEntryExists(parts, true);
