@@ -215,7 +215,7 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
   // none of the saved values and subkeys, --overwrite or not.
   TextList servicesLeft;
   for (const RecordEntry& r : record.registry) {
-    RegistryLineParts parts;
+    RegistryLine parts;
     if (r.result != u"deleted" || !ParseRegistryLine(r.entry, &parts)) continue;
     const ManagedEntry managed = ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue);
     if (managed.kind != ManagedKind::kService) continue;
@@ -258,7 +258,7 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
   // not come back either. Services and tasks come back through their
   // managers and are listed there.
   for (const RecordEntry& r : record.registry) {
-    RegistryLineParts parts;
+    RegistryLine parts;
     if (r.result != u"deleted" || !ParseRegistryLine(r.entry, &parts) ||
         ManagedEntryOf(parts.rootText, parts.keyPath, parts.isValue).kind != ManagedKind::kNone)
       continue;
