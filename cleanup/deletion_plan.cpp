@@ -7,6 +7,7 @@
 #include "access/folder_guard.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "access/services.h"
 #include "cleanup/deletion_guard.h"
@@ -25,14 +26,6 @@ Text RawKeyPath(const Text& line) {
   TextList items;
   SplitRegistryLine(line, &items);
   return items.size() >= 2 ? items[1] : Text();
-}
-
-bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
-
-bool IsFolderLink(const Text& path) {
-  const std::uint32_t attributes = Plat().GetFileAttributes(path);
-  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
-  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
 }
 
 // Every spelling of a path in the comparison form (an 8.3 and a long
@@ -390,7 +383,7 @@ DeletionPlan PlanDeletion(const DeletionRequest& request) {
       } else {
         entry.action = PlanAction::kDelete;
         entry.keptInside = StrictlyInside(aroundForms, forms);
-        if (entry.keptInside > 0 && IsFolderLink(entry.entry)) {
+        if (entry.keptInside > 0 && IsDirectoryLink(entry.entry)) {
           // Removing it would leave a kept path spelled through it naming
           // nothing, on a retry or a resume; what it leads to is never walked.
           entry.action = PlanAction::kKeep;
