@@ -205,11 +205,6 @@ Text CleanedPath(const Text& path) {
 
 bool IsAtOrBelow(const Text& inner, const Text& outer) { return !outer.empty() && StartsWith(inner, outer); }
 
-bool PathIsAtOrBelow(const Text& inner, const Text& outer) {
-  const Text innerForm = ComparablePath(inner);
-  return !innerForm.empty() && IsAtOrBelow(innerForm, ComparablePath(outer));
-}
-
 PathResolution ResolvePath(const Text& path, bool followLast) { return Resolve(path, followLast); }
 
 Text ResolvedFolderForm(const Text& path) {

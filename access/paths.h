@@ -52,10 +52,6 @@ Text CleanedPath(const Text& path);
 // (so "C:\FOO\" never holds "C:\FOOBAR\"). False for an empty `outer`.
 bool IsAtOrBelow(const Text& inner, const Text& outer);
 
-// Any two spellings: true when both are plain and `inner` names `outer` or a
-// path below it, as written (no file-system lookup).
-bool PathIsAtOrBelow(const Text& inner, const Text& outer);
-
 // ---- Resolution on the file system -----------------------------------------
 
 // The long form of a path that may hold 8.3 components (GetLongPathNameW);

@@ -14,6 +14,12 @@ namespace {
 
 using namespace testutil;
 
+// Both spellings plain and `inner` at or below `outer`, as written.
+bool Below(const Text& inner, const Text& outer) {
+  const Text form = ComparablePath(inner);
+  return !form.empty() && IsAtOrBelow(form, ComparablePath(outer));
+}
+
 // The spellings of `path` (a plain path below a drive) that the bits of
 // `mask` ask for: each bit one way Windows lets a path be written.
 Text Spelling(const Text& path, unsigned mask) {
@@ -55,8 +61,8 @@ TEST(Paths, EverySpellingOfAFolderFoldsToOneFormAndResolvesToIt) {
     SCOPED_TRACE(U8(spelling));
     EXPECT_EQ(U8(form), U8(ComparablePath(spelling)));
     EXPECT_EQ(U8(resolved), U8(ResolvedFolderForm(spelling)));
-    EXPECT_TRUE(PathIsAtOrBelow(spelling + u"\\Some Long Name.txt", root));
-    EXPECT_TRUE(PathIsAtOrBelow(spelling, folder));
+    EXPECT_TRUE(Below(spelling + u"\\Some Long Name.txt", root));
+    EXPECT_TRUE(Below(spelling, folder));
     // The dot steps of a path inside a free text fold as the path's do.
     const Text folded = FoldDotStepsInText(spelling);
     EXPECT_EQ(U8(form), U8(ComparablePath(folded))) << U8(folded);
@@ -89,7 +95,7 @@ TEST(Paths, OnlyPlainDriveLetterPathsHaveAFormAndDotsStopAtTheDrive) {
     SCOPED_TRACE(U8(path));
     EXPECT_EQ(u"", ComparablePath(path));
     EXPECT_TRUE(PathSpellings(path).empty());
-    EXPECT_FALSE(PathIsAtOrBelow(path, u"C:\\"));
+    EXPECT_FALSE(Below(path, u"C:\\"));
   }
   // ".." never climbs past the drive, as Windows folds it.
   EXPECT_EQ(u"C:\\WINDOWS\\", ComparablePath(u"C:\\..\\..\\Windows"));
@@ -104,7 +110,7 @@ TEST(Paths, OnlyPlainDriveLetterPathsHaveAFormAndDotsStopAtTheDrive) {
   EXPECT_FALSE(IsAtOrBelow(u"C:\\FOOBAR\\X\\", u"C:\\FOO\\"));
   EXPECT_FALSE(IsAtOrBelow(u"C:\\FOO\\", u"C:\\FOO\\X\\"));
   EXPECT_FALSE(IsAtOrBelow(u"C:\\FOO\\", u""));
-  EXPECT_FALSE(PathIsAtOrBelow(u"C:\\FooBar", u"c:/foo"));
+  EXPECT_FALSE(Below(u"C:\\FooBar", u"c:/foo"));
 }
 
 TEST(CommandLines, TheProgramAndItsArgumentsAsWindowsStartsThem) {
