@@ -21,34 +21,51 @@ Text Win32Form(Text path) {
   return path;
 }
 
-// Where the program part of the expanded, trimmed command ends.
-std::size_t ProgramEnd(const Text& text) {
-  if (text.empty()) return 0;
-  if (text.front() == u'"') {
-    const std::size_t close = text.find(u'"', 1);
-    return close == Text::npos ? text.size() : close + 1;
-  }
-  const Text upper = UpperAscii(text);
-  for (std::size_t at = upper.find(u".EXE"); at != Text::npos; at = upper.find(u".EXE", at + 1)) {
-    if (EndsWord(text, at + 4)) return at + 4;
-  }
-  return text.size();
-}
-
 }  // namespace
 
-Text CommandProgramPath(const Text& command) {
-  const Text text = Trim(ExpandEnvironmentNative(Trim(command)));
-  if (text.empty()) return text;
-  const std::size_t end = ProgramEnd(text);
-  if (text.front() == u'"') return Win32Form(Trim(text.substr(1, end - (text[end - 1] == u'"' ? 2 : 1))));
-  return Win32Form(text.substr(0, end));
+CommandLineParts ReadCommandLine(const Text& command) {
+  CommandLineParts parts;
+  const Text text = Trim(command);
+  if (text.empty()) return parts;
+  std::size_t end = text.size();
+  if (text.front() == u'"') {
+    const std::size_t close = text.find(u'"', 1);
+    parts.quoted = true;
+    parts.known = true;
+    parts.program = text.substr(1, close == Text::npos ? Text::npos : close - 1);
+    end = close == Text::npos ? text.size() : close + 1;
+  } else {
+    const Text upper = UpperAscii(text);
+    std::size_t at = upper.find(u".EXE");
+    while (at != Text::npos && !EndsWord(text, at + 4)) at = upper.find(u".EXE", at + 1);
+    if (at != Text::npos) {
+      end = at + 4;
+      parts.known = true;
+    } else {
+      // A bare name (msiexec, rundll32) is looked up on the search path and
+      // ends at the first blank; a path may hold blanks, so it keeps them.
+      std::size_t blank = 0;
+      while (blank < text.size() && text[blank] > u' ') ++blank;
+      if (text.substr(0, blank).find_first_of(u"\\/:") == Text::npos) end = blank;
+    }
+    parts.program = text.substr(0, end);
+  }
+  parts.arguments = Trim(text.substr(end));
+  return parts;
 }
 
-Text CommandArguments(const Text& command) {
-  const Text text = Trim(ExpandEnvironmentNative(Trim(command)));
-  return Trim(text.substr(ProgramEnd(text)));
+Text ProgramExeName(const Text& command) {
+  const Text program = ReadCommandLine(command).program;
+  const std::size_t slash = program.find_last_of(u"\\/");
+  const Text name = slash == Text::npos ? program : program.substr(slash + 1);
+  return name.size() > 4 && EndsWith(UpperAscii(name), u".EXE") ? name : Text();
 }
+
+Text CommandProgramPath(const Text& command) {
+  return Win32Form(Trim(ReadCommandLine(ExpandEnvironmentNative(Trim(command))).program));
+}
+
+Text CommandArguments(const Text& command) { return ReadCommandLine(ExpandEnvironmentNative(Trim(command))).arguments; }
 
 bool IsCodeHost(const Text& programPath) {
   const std::size_t slash = programPath.find_last_of(u"\\/");

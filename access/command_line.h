@@ -1,19 +1,43 @@
-// The program a command line starts, as Windows finds it in a service's
-// ImagePath or a scheduled task's action path.
+// The program a command line starts and its arguments, as Windows finds
+// them in an uninstall string, a service's ImagePath or a scheduled task's
+// action: the one reader of command lines.
 #pragma once
 
 #include "access/text_rules.h"
 
 namespace tw {
 
+struct CommandLineParts {
+  Text program;    // without its quotes; empty for a blank command
+  Text arguments;  // what follows the program, trimmed
+  bool quoted = false;
+  // True when the program is known by its quotes or its ".exe".
+  bool known = false;
+};
+
+// A command line read as written (nothing expanded), trimmed first:
+// - a quoted start is the program inside the quotes (up to the end when the
+//   closing quote is missing);
+// - unquoted, the program runs up to the first ".exe" that ends a word
+//   (followed by a blank, a quote or the end), so
+//   C:\Program Files\Foo Paint\svc.exe -k x gives the whole path, as
+//   CreateProcessW tries the blanks in turn until an .exe is found;
+// - without such an ".exe", a bare name ("msiexec /x{...}", "rundll32
+//   x.dll,Entry") ends at the first blank, as Windows looks the name up on
+//   the search path; a path is the whole text, since it may hold blanks and
+//   cannot be told from its arguments (CreateProcessW would try
+//   "C:\Program" first), so nothing is cut off it and `known` stays false.
+CommandLineParts ReadCommandLine(const Text& command);
+
+// The file name of a command's program ("unins000.exe"), or empty when the
+// program names no file ending in ".exe" with a name before it.
+Text ProgramExeName(const Text& command);
+
 // The program part of `command`, with %variables% expanded as the system
 // expands them (access/environment.h, ExpandEnvironmentNative):
 // - an NT prefix ("\??\", "\\?\") is dropped, and "\SystemRoot\" is the
 //   Windows folder;
-// - a quoted start is the text inside the quotes;
-// - unquoted, the text up to the first ".exe" that ends a word (so
-//   C:\Program Files\Foo Paint\svc.exe -k x gives the whole path, as the
-//   service control manager tries the spaces in turn), else the whole text.
+// - then the program part of ReadCommandLine.
 // Empty for a blank command.
 Text CommandProgramPath(const Text& command);
 

@@ -4,6 +4,7 @@
 
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "platform/platform.h"
 
@@ -17,11 +18,7 @@ const Text kProfileList = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Pro
 // (the lookups give "\" then).
 Text Resolved(const Text& folder) { return folder.size() > 1 ? folder : Text(); }
 
-Text SpecialFolderOrEmpty(int csidl) {
-  char16_t buffer[261] = {};
-  if (!Plat().GetSpecialFolderPath(csidl, buffer)) return Text();
-  return Resolved(WithTrailingBackslash(Text(buffer)));
-}
+Text SpecialFolderOrEmpty(int csidl) { return Resolved(WithTrailingBackslash(KnownFolder(csidl))); }
 
 // Profile paths are stored with %SystemDrive% or %SystemRoot% in them.
 Text ExpandSystemTokens(Text path) {

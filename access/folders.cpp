@@ -6,24 +6,12 @@ namespace tw {
 
 namespace {
 
-constexpr std::uint32_t kFolderChars = 260;
 constexpr std::uint32_t kSystemDirChars = 256;
-constexpr std::uint32_t kLongPathChars = 4096;
 // The file calls here take paths of at most MAX_PATH (260) characters, and
 // every level costs at least two of them, so no tree they can reach is deeper.
 constexpr int kMaxTreeDepth = 512;
 
-Text SpecialFolder(int csidl) {
-  char16_t buffer[kFolderChars + 1] = {};
-  if (!Plat().GetSpecialFolderPath(csidl, buffer)) buffer[0] = 0;
-  buffer[kFolderChars] = 0;
-  return WithTrailingBackslash(Text(buffer));
-}
-
-bool IsDirectoryLink(std::uint32_t attributes) {
-  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
-  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
-}
+Text SpecialFolder(int csidl) { return WithTrailingBackslash(KnownFolder(csidl)); }
 
 Text SpecialFolderOrEmpty(int csidl) {
   const Text folder = SpecialFolder(csidl);
@@ -89,14 +77,7 @@ TextList ProgramFilesFolders() {
 }
 
 Text GetOwnFolder() {
-  std::u16string buffer(1024, u'\0');
-  std::uint32_t len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
-  while (len >= buffer.size() && buffer.size() < 32768) {
-    buffer.assign(buffer.size() * 2, u'\0');
-    len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
-  }
-  if (len == 0 || len >= buffer.size()) return Text();
-  const Text path(buffer.c_str());
+  const Text path = OwnExecutablePath();
   const std::size_t slash = path.rfind(u'\\');
   return slash == Text::npos ? Text() : path.substr(0, slash + 1);
 }
@@ -109,19 +90,6 @@ bool IsDirectory(const Text& path) {
 bool FileExists(const Text& path) {
   const std::uint32_t attributes = Plat().GetFileAttributes(path);
   return attributes != win::kInvalidFileAttributes && (attributes & win::kFileAttributeDirectory) == 0;
-}
-
-Text GetLongPath(const Text& path) {
-  std::u16string buffer(kLongPathChars, u'\0');
-  std::uint32_t len = Plat().GetLongPathName(path, &buffer[0], kLongPathChars);
-  if (len >= kLongPathChars) {
-    // Longer than the usual buffer: ask again with the size the call named.
-    buffer.assign(len + 1, u'\0');
-    len = Plat().GetLongPathName(path, &buffer[0], len + 1);
-    if (len >= buffer.size()) return Text();
-  }
-  if (len == 0) return Text();
-  return Text(buffer.c_str());
 }
 
 namespace {
@@ -138,7 +106,7 @@ bool IsUnsafeTreeRoot(const Text& path) {
 }
 
 void DeleteTreeBelow(const Text& path, int depth) {
-  if (IsDirectoryLink(Plat().GetFileAttributes(path))) {
+  if (IsDirectoryLink(path)) {
     Plat().RemoveDirectory(path);
     return;
   }
@@ -180,15 +148,9 @@ void DeleteFileOrFolder(const Text& path) {
 
 VersionNumber GetOwnFileVersion() {
   VersionNumber number;
-  std::u16string buffer(1024, u'\0');
-  std::uint32_t len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
-  while (len >= buffer.size() && buffer.size() < 32768) {
-    buffer.assign(buffer.size() * 2, u'\0');
-    len = Plat().GetModuleFileName(&buffer[0], std::uint32_t(buffer.size()));
-  }
-  if (len == 0 || len >= buffer.size()) return number;
+  const Text path = OwnExecutablePath();
   FileVersion version;
-  if (!Plat().GetFileVersion(Text(buffer.c_str()), &version)) return number;
+  if (path.empty() || !Plat().GetFileVersion(path, &version)) return number;
   number.major = std::uint16_t(version.fileVersionMS >> 16);
   number.minor = std::uint16_t(version.fileVersionMS & 0xFFFF);
   number.release = std::uint16_t(version.fileVersionLS >> 16);

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "access/text_rules.h"
+#include "access/paths.h"
 
 namespace tw {
 
@@ -41,10 +41,6 @@ bool IsDirectory(const Text& path);
 
 // True when the path names an existing file; false for folders.
 bool FileExists(const Text& path);
-
-// The long form of a path that may hold 8.3 components; empty when the path
-// does not exist.
-Text GetLongPath(const Text& path);
 
 // Deletes everything below the folder, then the folder. A directory reparse
 // point (junction, directory symbolic link), inside the tree or given as the

@@ -22,21 +22,9 @@
 // a program's own folder below one is not.
 #pragma once
 
-#include "access/text_rules.h"
+#include "access/paths.h"
 
 namespace tw {
-
-// The comparison form of a plain absolute drive-letter path ("C:\A\B\":
-// upper-cased ASCII letters, the clean-up above, "\" at the end), or an
-// empty text for anything the guard refuses as not plain.
-Text ComparablePath(const Text& path);
-
-// The same clean-up in the path's own letter case, without the final "\" (a
-// drive root keeps its "C:\"); empty where ComparablePath is.
-Text CleanedPath(const Text& path);
-
-// True when `inner` (a comparison form) equals `outer` or lies below it.
-bool IsAtOrBelow(const Text& inner, const Text& outer);
 
 enum class PathRefusal {
   kNone,
@@ -105,16 +93,6 @@ class PathGuard {
   std::vector<Place> trees_;
   std::vector<Place> protected_;
 };
-
-// The comparison form of the folder Windows reaches for `path`, every link
-// followed, or empty when the path is not plain or cannot be resolved.
-Text ResolvedFolderForm(const Text& path);
-
-// Every spelling Windows reaches the path by, in the comparison form: as
-// cleaned, long (8.3 names expanded) and with every link on the way followed,
-// the last component included. Two paths name one place when their spellings
-// meet. Empty for a path that is not plain.
-TextList PathSpellings(const Text& path);
 
 // The guard's judgement of a folder a trace would walk, on this machine.
 PathJudgement JudgeTraceFolder(const Text& folder);

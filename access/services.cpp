@@ -3,6 +3,7 @@
 #include <string>
 
 #include "access/command_line.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "platform/handles.h"
 
@@ -28,13 +29,9 @@ Text Hex(long n) {
 // Key components as written, empty ones and Wow6432Node dropped.
 TextList Components(const Text& path) {
   TextList parts;
-  std::size_t at = 0;
-  while (at <= path.size()) {
-    std::size_t end = path.find(u'\\', at);
-    if (end == Text::npos) end = path.size();
-    const Text part = Trim(path.substr(at, end - at));
+  for (const Text& piece : PathPieces(path)) {
+    const Text part = Trim(piece);
     if (!part.empty() && !SameTextAscii(part, u"Wow6432Node")) parts.push_back(part);
-    at = end + 1;
   }
   return parts;
 }

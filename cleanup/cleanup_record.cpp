@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "access/folders.h"
+#include "access/paths.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/json_text.h"
 #include "platform/handles.h"
@@ -38,8 +39,6 @@ bool ParseEntries(const json& list, std::vector<RecordEntry>* entries) {
   }
   return true;
 }
-
-bool Exists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
 // N of a name "<stem> (N).json" that FreeBackupStem made free; 1 for none.
 int CopyNumber(const Text& path) {
@@ -112,8 +111,8 @@ Text FreeBackupStem(const Text& folder, const Text& wanted) {
   const Text dir = WithTrailingBackslash(folder);
   for (int n = 1; n < 1000; ++n) {
     const Text stem = n == 1 ? wanted : wanted + u" (" + FromUtf8(std::to_string(n)) + u")";
-    if (!Exists(dir + stem + u".reg") && !Exists(dir + stem + kExactBackupExtension) && !Exists(dir + stem + u".json") &&
-        !Exists(dir + stem + kServicesTasksSuffix))
+    if (!PathExists(dir + stem + u".reg") && !PathExists(dir + stem + kExactBackupExtension) && !PathExists(dir + stem + u".json") &&
+        !PathExists(dir + stem + kServicesTasksSuffix))
       return stem;
   }
   return Text();

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "access/folders.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "access/services.h"
 #include "platform/platform.h"
@@ -121,15 +122,10 @@ const TextList& ProtectedBaseKeys() {
 
 TextList KeyComponents(const Text& path) {
   TextList parts;
-  const Text upper = UpperAsWindows(path);
-  std::size_t at = 0;
-  while (at <= upper.size()) {
-    std::size_t end = upper.find(u'\\', at);
-    if (end == Text::npos) end = upper.size();
-    const Text part = Trim(upper.substr(at, end - at));
+  for (const Text& piece : PathPieces(UpperAsWindows(path))) {
+    const Text part = Trim(piece);
     // Both views of a key are the same key as far as protection goes.
     if (!part.empty() && part != u"WOW6432NODE") parts.push_back(part);
-    at = end + 1;
   }
   return parts;
 }

@@ -7,6 +7,7 @@
 #include "access/folder_guard.h"
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "access/paths.h"
 #include "access/services.h"
 #include "cleanup/deletion_guard.h"
 #include "cleanup/recycle_bin_limits.h"
@@ -16,14 +17,6 @@
 namespace tw {
 
 namespace {
-
-bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
-
-bool IsFolderLink(const Text& path) {
-  const std::uint32_t attributes = Plat().GetFileAttributes(path);
-  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
-  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
-}
 
 // Every spelling of a path in the comparison form (an 8.3 and a long
 // spelling of one folder, or one through a link, are one folder). Empty for a
@@ -250,7 +243,7 @@ PlanEntry PlanPath(const PlanContext& context, std::size_t i) {
   if (!JudgePathKept(context, i, forms, &entry)) {
     entry.action = PlanAction::kDelete;
     entry.keptInside = StrictlyInside(context.aroundForms, forms);
-    if (entry.keptInside > 0 && IsFolderLink(entry.entry)) {
+    if (entry.keptInside > 0 && IsDirectoryLink(entry.entry)) {
       // Removing it would leave a kept path spelled through it naming
       // nothing, on a retry or a resume; what it leads to is never walked.
       KeepInstead(&entry, u"a link that leads to entries kept inside it; it stays with them");

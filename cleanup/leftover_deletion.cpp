@@ -6,6 +6,7 @@
 #include "access/environment.h"
 #include "access/folders.h"
 #include "access/message_box.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "access/services.h"
 #include "cleanup/deletion_guard.h"
@@ -27,8 +28,6 @@ constexpr std::uint32_t kAfterTerminationMs = 500;
 // TerminateProcess returns before the process is gone: a bounded wait after.
 constexpr std::uint32_t kTerminationPollMs = 100;
 constexpr std::uint32_t kTerminationWaitMs = 5000;
-
-bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
 // The text after the last "\" or ":".
 Text FileNamePart(const Text& path) {
@@ -78,12 +77,6 @@ TextList ChildrenOf(const Text& dir) {
     } while (Plat().FindNextFile(find.get(), &entry));
   }
   return children;
-}
-
-bool IsDirectoryLink(const Text& path) {
-  const std::uint32_t attributes = Plat().GetFileAttributes(path);
-  const std::uint32_t link = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
-  return attributes != win::kInvalidFileAttributes && (attributes & link) == link;
 }
 
 constexpr int kMaxDepth = 256;

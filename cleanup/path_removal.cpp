@@ -4,6 +4,7 @@
 
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "access/paths.h"
 #include "cleanup/recycle_bin_limits.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
@@ -11,8 +12,6 @@
 namespace tw {
 
 namespace {
-
-bool Exists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
 // The shell takes a folder by its name: with a trailing "\" (as the trace
 // lists folders) SHFileOperationW finds no such item.
@@ -77,11 +76,11 @@ bool IsLink(const Text& path) {
 void Refused(const Text& path, RemovalMode mode, RemovalTally* tally) {
   const bool folder = IsRealFolder(path);
   if (mode == RemovalMode::kRecycleOnly && !IsLink(path)) {
-    if (!Exists(path)) return;
+    if (!PathExists(path)) return;
     tally->notRecycled.push_back(path);
   } else {
     DeleteFileOrFolder(path);
-    if (Exists(path)) return;
+    if (PathExists(path)) return;
     tally->permanent.push_back(path);
   }
   if (folder) tally->folders.push_back(path);
@@ -96,7 +95,7 @@ void TakeApart(const Text& path, RemovalMode mode, RemovalTally* tally, int dept
   const std::size_t permanentBefore = tally->permanent.size();
   Recycle(ChildrenOf(path), mode, tally, depth + 1);
   Plat().RemoveDirectory(path);
-  if (Exists(path)) return;
+  if (PathExists(path)) return;
   // An emptied folder is where its content went: to the bin when any of it
   // did, for good when all of it was deleted for good.
   const bool anyRecycled = tally->recycled.size() > recycledBefore;
@@ -132,7 +131,7 @@ void Recycle(const TextList& paths, RemovalMode mode, RemovalTally* tally, int d
   const int batchResult = names.empty() ? 0 : Plat().RecycleItems(names, &aborted);
   TextList left;
   for (const Text& path : toShell) {
-    if (Exists(path)) {
+    if (PathExists(path)) {
       left.push_back(path);
     } else {
       tally->recycled.push_back(path);
@@ -144,7 +143,7 @@ void Recycle(const TextList& paths, RemovalMode mode, RemovalTally* tally, int d
   for (const Text& path : left) {
     const bool folder = IsRealFolder(path);
     const int result = left.size() > 1 ? Plat().RecycleItems({ForTheShell(path)}, &aborted) : batchResult;
-    if (!Exists(path)) {
+    if (!PathExists(path)) {
       tally->recycled.push_back(path);
       if (folder) tally->folders.push_back(path);
     } else if (folder && depth < kMaxLinkSearchDepth) {
@@ -167,7 +166,7 @@ void RemovePaths(const TextList& paths, RemovalMode mode, RemovalTally* tally) {
   // stop at it once its folder is gone.
   TextList present, forms;
   for (const Text& path : paths) {
-    if (!Exists(path)) continue;
+    if (!PathExists(path)) continue;
     const Text form = ComparablePath(path);
     bool inside = false;
     for (const Text& outer : forms) inside = inside || (!form.empty() && IsAtOrBelow(form, outer));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "access/folders.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
@@ -33,9 +34,8 @@ std::uint64_t SizeOf(const Text& path, std::uint64_t limit, int depth) {
     UniqueFind find(Plat().FindFirstFile(trimmed, &entry));
     if (!find) return 0;
   }
-  const std::uint32_t folderLink = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
   if (!(entry.attributes & win::kFileAttributeDirectory)) return entry.size;
-  if ((entry.attributes & folderLink) == folderLink || depth > kMaxSizeDepth) return 0;
+  if (IsDirectoryLinkAttributes(entry.attributes) || depth > kMaxSizeDepth) return 0;
   std::uint64_t total = 0;
   const Text dir = WithTrailingBackslash(trimmed);
   UniqueFind find(Plat().FindFirstFile(dir + u"*.*", &entry));
@@ -43,7 +43,7 @@ std::uint64_t SizeOf(const Text& path, std::uint64_t limit, int depth) {
   do {
     if (entry.name == u"." || entry.name == u"..") continue;
     if (!(entry.attributes & win::kFileAttributeDirectory)) total += entry.size;
-    else if ((entry.attributes & folderLink) != folderLink) total += SizeOf(dir + entry.name, limit - total, depth + 1);
+    else if (!IsDirectoryLinkAttributes(entry.attributes)) total += SizeOf(dir + entry.name, limit - total, depth + 1);
   } while (total <= limit && Plat().FindNextFile(find.get(), &entry));
   return total;
 }

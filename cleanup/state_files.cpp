@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "access/paths.h"
 #include "platform/platform.h"
 
 namespace tw {
@@ -85,8 +86,6 @@ bool ParseDecimal(const Text& text, int* value) {
 }
 
 // Something of that name is there (a file, or a folder in its place).
-bool Present(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
-
 Text JoinNames(const std::vector<Text>& names) {
   Text joined;
   for (const Text& name : names) {
@@ -234,7 +233,7 @@ StateWriteResult WritePendingState(const Text& programFolder, const PendingState
   if (result.Ok()) {
     if (state.logo) {
       if (!WriteWholeFile(logoPath, EncodeLogoIcon(*state.logo))) result.failed.push_back(kStateLogoFile);
-    } else if (Present(logoPath) && !Plat().DeleteFile(logoPath)) {
+    } else if (PathExists(logoPath) && !Plat().DeleteFile(logoPath)) {
       result.failed.push_back(kStateLogoFile);
     }
   }
@@ -280,7 +279,7 @@ LoadedState ReadPendingState(const Text& programFolder) {
   load(kStateKeptFile, &state.kept, StateLines::kEntries);
 
   const Text logoPath = folder + kStateLogoFile;
-  if (Present(logoPath)) {
+  if (PathExists(logoPath)) {
     LogoPixels pixels;
     if (ReadLogoFile(logoPath, &pixels)) {
       state.logo = pixels;
@@ -294,7 +293,7 @@ LoadedState ReadPendingState(const Text& programFolder) {
 bool IsUninstallPending(const Text& programFolder) {
   const Text folder = WithTrailingBackslash(programFolder);
   for (const Text name : {kStateFilesFile, kStateFoldersFile, kStateRegistryFile}) {
-    if (Present(folder + name)) return true;
+    if (PathExists(folder + name)) return true;
   }
   return false;
 }
@@ -304,11 +303,11 @@ std::vector<Text> DeletePendingState(const Text& programFolder) {
   std::vector<Text> remaining;
   for (const Text& name : StateFileNames()) {
     const Text path = folder + name;
-    if (!Present(path)) continue;
+    if (!PathExists(path)) continue;
     // A failed DeleteFileW is checked by looking again: what matters is
     // whether the file is still there.
     Plat().DeleteFile(path);
-    if (Present(path)) remaining.push_back(name);
+    if (PathExists(path)) remaining.push_back(name);
   }
   return remaining;
 }

@@ -1,5 +1,6 @@
 #include "cleanup/still_existing.h"
 
+#include "access/paths.h"
 #include "cleanup/class_keys.h"
 #include "cleanup/deletion_plan.h"
 #include "access/command_line.h"
@@ -11,8 +12,6 @@
 namespace tw {
 
 namespace {
-
-bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
 // The file a command or an icon reference names: "C:\A\a.exe" "%1",
 // C:\A\a.exe,0 and @C:\A\a.dll,-101 all name C:\A\a.exe or a.dll.

@@ -3,6 +3,7 @@
 // resolution of an icon text into an existing file and an index.
 #include "inventory/inventory_scan.h"
 
+#include "access/paths.h"
 #include "access/registry_line.h"
 
 namespace tw {
@@ -97,12 +98,11 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
       mpr_strlist_InstalledSoftwareDefICO.push_back(text);
       defaultIconsUpper_.push_back(upper);
       std::unordered_set<Text> names;
-      for (std::size_t at = upper.find(u'\\'); at != Text::npos;) {
-        const std::size_t next = upper.find(u'\\', at + 1);
-        if (next == Text::npos) break;
-        const Text name = upper.substr(at + 1, next - at - 1);
-        if (names.insert(name).second) defaultIconsByFolderName_[name].push_back(position);
-        at = next;
+      // The folder names: every piece but the drive (or whatever stands
+      // before the first "\") and the file name.
+      const TextList pieces = PathPieces(upper);
+      for (std::size_t i = upper.front() == u'\\' ? 0 : 1; i + 1 < pieces.size(); ++i) {
+        if (names.insert(pieces[i]).second) defaultIconsByFolderName_[pieces[i]].push_back(position);
       }
     }
   });

@@ -1,6 +1,7 @@
 #include "inventory/installed_software.h"
 
 #include "access/path_guard.h"
+#include "access/paths.h"
 #include "platform/handles.h"
 
 namespace tw {
@@ -116,7 +117,7 @@ TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const 
   if (own.empty()) return folders;
   const auto inside = [&](const Text& folder) {
     const Text form = ResolvedFolderForm(folder);
-    if (form.size() > own.size() && StartsWith(form, own)) folders.push_back(folder);
+    if (form != own && IsAtOrBelow(form, own)) folders.push_back(folder);
   };
   for (const auto& other : list.mpu_SDLarry_InstalledSoftware) {
     if (other.get() == &record || Trim(other->mpu_str_InstallLocation).empty()) continue;

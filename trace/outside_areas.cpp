@@ -32,12 +32,6 @@ const Text kFirewallRules =
 const char16_t* const kShellClasses[] = {u"*",      u"AllFilesystemObjects", u"Directory", u"Directory\\Background",
                                          u"Folder", u"Drive"};
 
-Text SpecialFolderOrEmpty(int csidl) {
-  char16_t buffer[261] = {};
-  if (!Plat().GetSpecialFolderPath(csidl, buffer) || buffer[0] == 0) return Text();
-  return Text(buffer);
-}
-
 bool IsShortcutName(const Text& name) { return name.size() > 4 && EndsWith(UpperAscii(name), u".LNK"); }
 
 // A Start Menu tree as listed: each folder with its entries in the order
@@ -153,7 +147,7 @@ void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
   for (const auto& place : {std::make_pair(win::kCsidlCommonStartMenu, true), std::make_pair(win::kCsidlStartMenu, true),
                             std::make_pair(win::kCsidlCommonDesktopDirectory, false),
                             std::make_pair(win::kCsidlDesktopDirectory, false)}) {
-    const Text path = SpecialFolderOrEmpty(place.first);
+    const Text path = KnownFolder(place.first);
     if (path.empty() || !seen.insert(UpperAscii(WithTrailingBackslash(path))).second) continue;
     roots.push_back({path, place.second});
     if (place.second) {
@@ -164,7 +158,7 @@ void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
   }
   for (int csidl : {win::kCsidlPrograms, win::kCsidlCommonPrograms, win::kCsidlStartup, win::kCsidlCommonStartup,
                     win::kCsidlAdminTools, win::kCsidlCommonAdminTools}) {
-    own(SpecialFolderOrEmpty(csidl));
+    own(KnownFolder(csidl));
   }
 
   MenuTree tree;

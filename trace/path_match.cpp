@@ -2,27 +2,13 @@
 
 #include <algorithm>
 
-#include "access/folders.h"
+#include "access/paths.h"
 
 namespace tw {
 
 namespace {
 
 constexpr std::size_t kDrivePartChars = 255;
-
-// Pieces between "\", empty ones dropped. No quote rule: an apostrophe is an
-// ordinary character of a folder name, and double quotes are blanks by now.
-TextList PathPieces(const Text& text) {
-  TextList pieces;
-  std::size_t at = 0;
-  while (at <= text.size()) {
-    std::size_t end = text.find(u'\\', at);
-    if (end == Text::npos) end = text.size();
-    if (end > at) pieces.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return pieces;
-}
 
 Text WithoutTrailingBackslashes(Text text) {
   while (!text.empty() && text.back() == u'\\') text.pop_back();
@@ -37,44 +23,6 @@ std::size_t LastShortPiece(const TextList& pieces) {
   return Text::npos;
 }
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
-// The "." and ".." steps of the paths in a value, taken as Windows takes
-// them: "\." goes, and "\.." goes with the name before it (never past a
-// drive: "C:\..\x" is "C:\x"). A step starts after "\" or "/" and ends at
-// either, at a blank (quotes are blanks by now) or at the end; a relative
-// "..\x" stays as it is.
-Text FoldDotSteps(Text text) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    if (!IsSeparator(text[at])) {
-      ++at;
-      continue;
-    }
-    std::size_t end = at + 1;
-    while (end < text.size() && text[end] == u'.') ++end;
-    const std::size_t dots = end - at - 1;
-    if ((dots != 1 && dots != 2) || !(end == text.size() || IsSeparator(text[end]) || text[end] == u' ')) {
-      ++at;
-      continue;
-    }
-    std::size_t from = at;
-    if (dots == 2) {
-      std::size_t before = at;
-      while (before > 0 && !IsSeparator(text[before - 1])) --before;
-      const Text name = text.substr(before, at - before);
-      if (before == 0 && name.find(u':') == Text::npos) {  // a relative path: nothing to fold into
-        ++at;
-        continue;
-      }
-      if (name.find(u':') == Text::npos) from = before - 1;
-    }
-    text.erase(from, end - from);
-    at = from;
-  }
-  return text;
-}
-
 }  // namespace
 
 Text NormalizePathValue(const Text& value) {
@@ -82,7 +30,7 @@ Text NormalizePathValue(const Text& value) {
   for (char16_t& c : text) {
     if (c == u'"') c = u' ';
   }
-  text = FoldDotSteps(text);
+  text = FoldDotStepsInText(text);
   if (!Contains(text, u":\\") || !Contains(text, u"~")) return text;
   const TextList pieces = PathPieces(text);
   if (pieces.empty()) return text;

@@ -1,5 +1,6 @@
 #include "uninstall/launch.h"
 
+#include "access/command_line.h"
 #include "access/environment.h"
 #include "access/redirection_off.h"
 #include "access/message_box.h"
@@ -28,18 +29,31 @@ Text Joined(const TextList& items, std::size_t from, const Text& before, const T
   return text;
 }
 
-// Cases 12 and 13: the command cut at "-".
+// The file handed to ShellExecuteW: the program as the command line
+// reader finds it (quotes kept as written; ShellExecuteW takes a quoted
+// file) when it knows it by its quotes or its ".exe", else the command's
+// text before the cut, trailing blanks removed. A "/" or "-" inside the
+// program's path (C:\My-App\setup.exe -s) then never cuts the file short.
+Text FileBefore(const CommandLineParts& parts, const Text& beforeCut) {
+  if (!parts.known) return TrimRight(beforeCut);
+  return parts.quoted ? u"\"" + parts.program + u"\"" : parts.program;
+}
+
+// Cases 12 and 13: switches after "-".
 void LaunchDashed(std::uintptr_t owner, const Text& command, bool doubleDash) {
   TextList items;
   SplitByCharacter(command, u'-', &items);
+  const CommandLineParts parts = ReadCommandLine(command);
   Text parameters;
   if (items.size() < 2) {
     ShowMessage(u"9 cmd is error ! ", 0);
+  } else if (parts.known) {
+    parameters = parts.arguments;
   } else {
     parameters = Joined(items, 1, u"-", Text());
   }
   if (items.empty()) return;
-  Launch(owner, command, TrimRight(items[0]), doubleDash ? u"-" + parameters : parameters);
+  Launch(owner, command, FileBefore(parts, items[0]), doubleDash && !parts.known ? u"-" + parameters : parameters);
 }
 
 }  // namespace
@@ -81,14 +95,15 @@ void RunUninstallCommand(std::uintptr_t owner, const Text& command) {
       }
       SplitByCharacter(unquoted, u'/', &items);
     }
+    const CommandLineParts parts = ReadCommandLine(command);
     Text parameters;
     if (items.size() < 2) {
       ShowMessage(u"8 cmd is error ! ", 0);
       if (items.empty()) return;
     } else {
-      parameters = Joined(items, 1, u"/", Text());
+      parameters = parts.known ? parts.arguments : Joined(items, 1, u"/", Text());
     }
-    Launch(owner, command, TrimRight(items[0]), Trim(parameters));
+    Launch(owner, command, FileBefore(parts, items[0]), Trim(parameters));
     return;
   }
   LaunchDashed(owner, command, Contains(upper, u".EXE --"));

@@ -1,5 +1,6 @@
 #include "uninstall/silent_form.h"
 
+#include "access/command_line.h"
 #include "access/registry.h"
 #include "access/registry_line.h"
 #include "platform/handles.h"
@@ -10,8 +11,6 @@ namespace tw {
 namespace {
 
 bool IsHexDigit(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
-
-bool IsBlank(char16_t c) { return c <= 32; }
 
 TextList Tokens(const Text& parameters) {
   TextList tokens;
@@ -47,8 +46,9 @@ bool IsMsiExec(const Text& file) {
 // The first product code in the parameters of an MsiExec command that
 // removes (/X) or repairs-installs (/I) a product.
 Text ProductCodeInMsiCommand(const Text& command) {
-  Text file, parameters;
-  if (!SplitCommandLine(command, &file, &parameters) || !IsMsiExec(file)) return Text();
+  const CommandLineParts parts = ReadCommandLine(command);
+  const Text& parameters = parts.arguments;
+  if (parts.program.empty() || !IsMsiExec(parts.program)) return Text();
   const Text upper = UpperAscii(parameters);
   for (std::size_t at = 0; (at = upper.find(u'/', at)) != Text::npos; ++at) {
     std::size_t code = at + 1;
@@ -99,34 +99,6 @@ bool IsProductCode(const Text& text) {
   return true;
 }
 
-bool SplitCommandLine(const Text& command, Text* file, Text* parameters) {
-  const Text text = Trim(command);
-  file->clear();
-  parameters->clear();
-  if (text.empty()) return false;
-  std::size_t end = Text::npos;
-  if (text.front() == u'"') {
-    const std::size_t close = text.find(u'"', 1);
-    *file = text.substr(1, close == Text::npos ? Text::npos : close - 1);
-    end = close == Text::npos ? text.size() : close + 1;
-  } else {
-    const Text upper = UpperAscii(text);
-    for (std::size_t at = upper.find(u".EXE"); at != Text::npos; at = upper.find(u".EXE", at + 1)) {
-      if (at + 4 == text.size() || IsBlank(text[at + 4])) {
-        end = at + 4;
-        break;
-      }
-    }
-    if (end == Text::npos) {
-      end = 0;
-      while (end < text.size() && !IsBlank(text[end])) ++end;
-    }
-    *file = text.substr(0, end);
-  }
-  *parameters = Trim(text.substr(end));
-  return !file->empty();
-}
-
 Text WindowsInstallerProductCode(const EntryFacts& facts) {
   const Text fromCommand = ProductCodeInMsiCommand(facts.uninstallString);
   if (IsProductCode(facts.entryKeyName) && (facts.windowsInstaller || !fromCommand.empty())) return facts.entryKeyName;
@@ -146,17 +118,18 @@ bool HasNsisUninstallerHeader(const std::string& head) {
 }
 
 QuietCommand ChooseQuietCommand(const EntryFacts& facts) {
-  Text file, parameters;
-  if (SplitCommandLine(facts.quietUninstallString, &file, &parameters)) {
-    return Make(QuietSource::kQuietUninstallString, file, parameters);
-  }
+  const CommandLineParts quiet = ReadCommandLine(facts.quietUninstallString);
+  if (!quiet.program.empty()) return Make(QuietSource::kQuietUninstallString, quiet.program, quiet.arguments);
   const Text productCode = WindowsInstallerProductCode(facts);
   if (!productCode.empty()) {
     QuietCommand command = Make(QuietSource::kWindowsInstaller, u"MsiExec.exe", u"/X" + productCode + u" /qn /norestart");
     command.productCode = productCode;
     return command;
   }
-  const bool hasProgram = SplitCommandLine(facts.uninstallString, &file, &parameters);
+  const CommandLineParts own = ReadCommandLine(facts.uninstallString);
+  const Text& file = own.program;
+  const Text& parameters = own.arguments;
+  const bool hasProgram = !file.empty();
   if (hasProgram && facts.nsisUninstaller) {
     // "_?=" must stay last on an NSIS command line, so "/S" goes first.
     return Make(QuietSource::kNsis, file, HasToken(parameters, u"/S", true) ? parameters : Trim(u"/S " + parameters));
@@ -207,8 +180,8 @@ EntryFacts ReadEntryFacts(const ZRU_InstalledSoftware& record) {
     facts.innoValues = RegReadString(root, path, u"Inno Setup: Setup Version", &value, view) ||
                        RegReadString(root, path, u"Inno Setup: App Path", &value, view);
   }
-  Text file, parameters;
-  if (SplitCommandLine(facts.uninstallString, &file, &parameters) && !IsMsiExec(file)) {
+  const Text file = ReadCommandLine(facts.uninstallString).program;
+  if (!file.empty() && !IsMsiExec(file)) {
     std::string head;
     if (Plat().ReadFileHead(file, kNsisHeadBytes, &head)) facts.nsisUninstaller = HasNsisUninstallerHeader(head);
   }

@@ -42,12 +42,6 @@ struct QuietCommand {
 // "/VERYSILENT /SUPPRESSMSGBOXES /NORESTART"); else none.
 QuietCommand ChooseQuietCommand(const EntryFacts& facts);
 
-// A command line's program and its parameters: a quoted program up to its
-// closing quote; an unquoted one up to the first ".exe" that ends a word
-// (so "C:\Program Files\App\uninst.exe /S" keeps its blank), else up to the
-// first blank. False when the command is blank.
-bool SplitCommandLine(const Text& command, Text* file, Text* parameters);
-
 // "{8-4-4-4-12 hexadecimal digits}".
 bool IsProductCode(const Text& text);
 

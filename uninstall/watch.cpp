@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "access/command_line.h"
 #include "access/environment.h"
 #include "platform/platform.h"
 
@@ -11,18 +12,6 @@ namespace {
 constexpr int kPasses = 5;
 constexpr std::uint32_t kPassMs = 1000;
 }  // namespace
-
-Text ExeNameOfCommand(const Text& command) {
-  if (command.empty()) return Text();
-  const Text text = Trim(command);
-  const std::size_t exe = UpperAscii(text).find(u".EXE");
-  if (exe == Text::npos || exe == 0) return Text();
-  for (std::size_t i = exe; i-- > 0;) {
-    const char16_t c = text[i];
-    if (c == u'\\' || c == u'"' || c == u' ') return text.substr(i + 1, exe + 4 - (i + 1));
-  }
-  return text.substr(0, exe + 4);
-}
 
 const TextList& ZRU_Thread_ShellExeUninstaller::WatchedNames() {
   static const TextList names = {u"MsiExec.exe", u"unins000.exe", u"unins001.exe",  u"uninst.exe",
@@ -62,7 +51,7 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
   }
   // Phase B: the executable the command names.
   if (!found) {
-    watched = mpr_class_UninstallSoftware ? ExeNameOfCommand(mpr_class_UninstallSoftware->mpu_str_UninstallString)
+    watched = mpr_class_UninstallSoftware ? ProgramExeName(mpr_class_UninstallSoftware->mpu_str_UninstallString)
                                           : Text();
     for (int pass = 0; pass < kPasses; ++pass) {
       if (!watched.empty() && IsProcessRunning(watched)) {

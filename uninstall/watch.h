@@ -13,9 +13,6 @@
 
 namespace tw {
 
-// The executable file name an uninstall command runs ("unins000.exe" for
-// "\"C:\Program Files\App\unins000.exe\" /SILENT"), or empty.
-Text ExeNameOfCommand(const Text& command);
 
 class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
  public:

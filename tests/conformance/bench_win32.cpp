@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <string>
 
+#include "access/paths.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
@@ -95,7 +96,6 @@ void RemoveTree(const Text& folder) {
   Plat().RemoveDirectory(dir);
 }
 
-bool Exists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 
 // Terminates the processes whose executable lies in the scratch folder or is
 // the sleeper itself, so that neither outlives its test.
@@ -123,7 +123,7 @@ bool RunsOnWine() {
 // Waits up to five seconds for a path to appear.
 bool AwaitPath(const Text& path) {
   for (int attempt = 0; attempt < 250; ++attempt) {
-    if (Exists(path)) return true;
+    if (PathExists(path)) return true;
     Plat().Sleep(20);
   }
   return false;
@@ -132,7 +132,7 @@ bool AwaitPath(const Text& path) {
 // Waits up to five seconds for a path to disappear.
 bool AwaitGone(const Text& path) {
   for (int attempt = 0; attempt < 250; ++attempt) {
-    if (!Exists(path)) return true;
+    if (!PathExists(path)) return true;
     Plat().Sleep(20);
   }
   return false;
@@ -181,7 +181,7 @@ bool MakeDirectoryLink(const Text& folder, const Text& linkName, const Text& tar
   }
   Text absoluteTarget = folder + target;
   if (!::CreateSymbolicLinkW(win32::Wide(link), win32::Wide(absoluteTarget), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
-      !Exists(link)) {
+      !PathExists(link)) {
     *whyNot = "CreateSymbolicLinkW failed (error " + std::to_string(::GetLastError()) +
               "); making links needs the privilege or developer mode";
     return false;
@@ -194,7 +194,7 @@ bool MakeDirectoryLink(const Text& folder, const Text& linkName, const Text& tar
 // goes with the host's rm, which never follows a link.
 void RemoveScratchFolder(const Text& folder) {
   RemoveTree(folder);
-  if (!Exists(folder)) return;
+  if (!PathExists(folder)) return;
   if (RunsOnWine()) {
     Text trimmed = folder.substr(0, folder.size() - 1);
     std::size_t cut = trimmed.rfind(u'\\');
@@ -207,7 +207,7 @@ void RemoveScratchFolder(const Text& folder) {
   }
   // TerminateProcess returns before the process is gone and its executable
   // file released; retry for a while.
-  for (int attempt = 0; attempt < 40 && Exists(folder); ++attempt) {
+  for (int attempt = 0; attempt < 40 && PathExists(folder); ++attempt) {
     Plat().Sleep(50);
     RemoveTree(folder);
   }

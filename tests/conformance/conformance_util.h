@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "access/paths.h"
 #include "access/text_rules.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
@@ -67,10 +68,6 @@ inline void WriteFile(const Text& path, const std::string& bytes = "x") {
 }
 
 inline void MakeDir(const Text& path) { ASSERT_TRUE(Plat().CreateDirectory(path)) << U8(path); }
-
-inline bool PathExists(const Text& path) {
-  return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes;
-}
 
 // "HKLM"-style registry scratch path with a suffix.
 inline Text Scratch(const Text& suffix = Text()) {

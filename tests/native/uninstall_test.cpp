@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "access/command_line.h"
 #include "access/message_box.h"
 #include "platform/sim/sim_machine.h"
 #include "uninstall/launch.h"
@@ -43,6 +44,11 @@ TEST(UninstallLaunch, ClassificationTable) {
       {u"\"C:\\Program Files\\App\\remove.exe\"", u"\"C:\\Program Files\\App\\remove.exe\"", u"", nullptr},
       {u"/", nullptr, nullptr, "8 cmd is error ! "},
       {u"C:\\App\\x.exe -", u"C:\\App\\x.exe", u"", "9 cmd is error ! "},
+      // A "-" or "/" inside the program's path does not cut the file short.
+      {u"C:\\My-App\\setup.exe -remove", u"C:\\My-App\\setup.exe", u"-remove", nullptr},
+      {u"C:\\My-App\\setup.exe --remove", u"C:\\My-App\\setup.exe", u"--remove", nullptr},
+      {u"C:/App/un.exe /S", u"C:/App/un.exe", u"/S", nullptr},
+      {u"C:\\Program Files\\App\\uninst /S", u"C:\\Program Files\\App\\uninst", u"/S", nullptr},
   };
   for (const LaunchCase& c : cases) {
     SCOPED_TRACE(ToUtf8(c.command));
@@ -113,7 +119,7 @@ TEST(UninstallLaunch, RedirectionIsOffOnTheLaunchThreadOnlyForA64BitProgram) {
   SetPlatform(nullptr);
 }
 
-TEST(UninstallExeName, ExeNameOfCommand) {
+TEST(UninstallExeName, ProgramExeName) {
   const struct {
     const char16_t* command;
     const char16_t* name;
@@ -125,9 +131,9 @@ TEST(UninstallExeName, ExeNameOfCommand) {
       {u"", u""},
       {u"C:\\App\\remove.bat", u""},
       {u".exe /S", u""},
-      {u"C:\\A.EXEC\\x.exe", u"A.EXE"},
+      {u"C:\\A.EXEC\\x.exe", u"x.exe"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Text(c.name), ExeNameOfCommand(c.command)) << ToUtf8(c.command);
+  for (const auto& c : cases) EXPECT_EQ(Text(c.name), ProgramExeName(c.command)) << ToUtf8(c.command);
 }
 
 struct WatchLog {

@@ -14,6 +14,7 @@
 
 #include "access/environment.h"
 #include "access/folders.h"
+#include "access/paths.h"
 #include "access/registry.h"
 #include "cleanup/backup_restore.h"
 #include "cleanup/cleanup_record.h"
@@ -51,8 +52,6 @@ Text ModuleFolder() {
   const Text path(buffer, len);
   return path.substr(0, path.rfind(u'\\') + 1);
 }
-
-bool Exists(const Text& path) { return tw::Plat().GetFileAttributes(path) != tw::win::kInvalidFileAttributes; }
 
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
@@ -240,8 +239,8 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   EXPECT_EQ(u"All leftovers have been completely removed.", report.message);
   EXPECT_GE(report.terminatedProcesses, 1);
   EXPECT_TRUE(WaitFor([] { return !tw::IsProcessRunning(u"twdel_app.exe"); }, std::chrono::milliseconds(5000)));
-  for (const Text& gone : {app, exe, kRoot + u"loose.ini"}) EXPECT_FALSE(Exists(gone)) << U8(gone);
-  EXPECT_TRUE(Exists(kRoot + u"Neighbour\\n.txt"));
+  for (const Text& gone : {app, exe, kRoot + u"loose.ini"}) EXPECT_FALSE(tw::PathExists(gone)) << U8(gone);
+  EXPECT_TRUE(tw::PathExists(kRoot + u"Neighbour\\n.txt"));
   EXPECT_FALSE(KeyExists(kLM, kKey, k64));
   EXPECT_FALSE(KeyExists(kLM, kKey, k32));
   EXPECT_TRUE(KeyExists(kLM, kNeighbourKey, k64));
@@ -253,7 +252,7 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   // The restore writes the exact backup back, each entry in its view (also
   // from the 32-bit build, whose default view is the 32-bit one).
   ASSERT_FALSE(report.backupFile.empty());
-  ASSERT_TRUE(Exists(report.backupFile)) << U8(report.backupFile);
+  ASSERT_TRUE(tw::PathExists(report.backupFile)) << U8(report.backupFile);
   EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(report.backupFile), tw::UpperAscii(ModuleFolder() + u"Backups\\")));
   const tw::RestoreResult restore = Restore(report.recordFile, false);
   EXPECT_EQ("", U8(restore.refusal));
@@ -393,8 +392,8 @@ TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
   request.publisher = Text();
   const tw::DeletionReport report = tw::DeleteLeftovers(request);
 
-  EXPECT_TRUE(Exists(system + u"kernel32.dll")) << U8(system);
-  EXPECT_TRUE(Exists(system + u"regedit.exe") || Exists(tw::GetWindowsDir() + u"regedit.exe"));
+  EXPECT_TRUE(tw::PathExists(system + u"kernel32.dll")) << U8(system);
+  EXPECT_TRUE(tw::PathExists(system + u"regedit.exe") || tw::PathExists(tw::GetWindowsDir() + u"regedit.exe"));
   std::uint32_t type = 0;
   std::string bytes;
   EXPECT_TRUE(ReadValue(kLM, run, k64, u"TidewellDeletionProbe", &type, &bytes));

@@ -34,7 +34,9 @@
 #include <thread>
 #include <vector>
 
+#include "access/command_line.h"
 #include "access/environment.h"
+#include "access/paths.h"
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
@@ -57,7 +59,6 @@ Text U16(const std::string& text) { return tw::FromUtf8(text); }
 long long MsSince(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
 }
-
 
 // ---- The watch's reports ----------------------------------------------------
 
@@ -250,8 +251,6 @@ Text ModuleFolder() {
   return path.substr(0, path.rfind(u'\\') + 1);
 }
 
-bool Exists(const Text& path) { return tw::Plat().GetFileAttributes(path) != tw::win::kInvalidFileAttributes; }
-
 bool KeyExists(const Text& path) {
   tw::HKey key = 0;
   if (tw::Plat().RegOpenKeyEx(tw::win::kHKeyLocalMachine, path, tw::win::kKeyRead | tw::win::kKeyWow64_64Key,
@@ -270,7 +269,7 @@ std::vector<std::string> LeftAfter(const std::vector<Text>& paths, const std::ve
   for (;;) {
     std::vector<std::string> left;
     for (const Text& path : paths) {
-      if (Exists(path)) left.push_back(U8(path));
+      if (tw::PathExists(path)) left.push_back(U8(path));
     }
     for (const Text& key : keys) {
       if (KeyExists(key)) left.push_back("HKLM\\" + U8(key));
@@ -389,7 +388,7 @@ void ExpectWatchReports(const WatchRun& run) {
 void ExpectFullWaitWhenNothingRan(const WatchRun& run, ProcessSampler& sampler, const Text& command) {
   if (run.events.size() != 6) return;
   tw::TextList names = tw::ZRU_Thread_ShellExeUninstaller::WatchedNames();
-  names.push_back(tw::ExeNameOfCommand(command));
+  names.push_back(tw::ProgramExeName(command));
   for (const Text& name : names) {
     if (sampler.InBaseline(name) || sampler.SeenAlive(name, run.events[1].at, run.events[2].at)) {
       std::cout << "[ note     ] " << U8(name) << " ran while the watch looked; the full wait is not checked\n";
@@ -451,7 +450,7 @@ TEST_F(WineUninstall, NsisUninstallerRemovesTheProgramWhileTheWatchRuns) {
   const std::vector<Text> files = {folder + u"removable.exe", folder + u"readme.txt", folder + u"data\\settings.ini",
                                    folder + u"uninst.exe"};
   const std::vector<Text> folders = {folder + u"data", folder};
-  for (const Text& path : files) ASSERT_TRUE(Exists(path)) << "not installed: " << U8(path);
+  for (const Text& path : files) ASSERT_TRUE(tw::PathExists(path)) << "not installed: " << U8(path);
   const Text entry = kUninstall + u"TidewellFixtureRemovable";
   ASSERT_TRUE(KeyExists(entry));
 
@@ -500,7 +499,7 @@ TEST_F(WineUninstall, MsiexecRemovesTheProductWhileTheWatchRuns) {
 
   const Text folder = EnvFolder("ProgramFiles(x86)", "C:\\Program Files (x86)") + u"Tidewell Fixture Removable MSI\\";
   const std::vector<Text> paths = {folder + u"removable-msi.exe", folder + u"removable-msi-helper.exe", folder};
-  for (const Text& path : paths) ASSERT_TRUE(Exists(path)) << "not installed: " << U8(path);
+  for (const Text& path : paths) ASSERT_TRUE(tw::PathExists(path)) << "not installed: " << U8(path);
   const std::vector<Text> keys = {kUninstall32 + kMsiCode, u"SOFTWARE\\Classes\\Installer\\Products\\" + kMsiPacked,
                                   u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\"
                                   u"Products\\" + kMsiPacked};
@@ -544,7 +543,7 @@ TEST_F(WineUninstall, RefusedShellExecuteFallsBackToWinExec) {
   // ShellExecuteW is handed "...\tw" with "-launch\dash_probe.exe -remove
   // -silent". There is no such file, so it refuses.
   const Text dashCommand = dashProbe + u" -remove -silent";
-  ASSERT_FALSE(Exists(temp + u"tw")) << "the cut file must not exist";
+  ASSERT_FALSE(tw::PathExists(temp + u"tw")) << "the cut file must not exist";
   ASSERT_LE(tw::Plat().ShellExecute(0, u"Open", temp + u"tw", u"-launch\\dash_probe.exe -remove -silent", Text()), 32);
   ASSERT_EQ(CountRunning(u"dash_probe.exe"), 0);
   tw::RunUninstallCommand(0, dashCommand);
