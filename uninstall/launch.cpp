@@ -34,7 +34,7 @@ void LaunchDashed(std::uintptr_t owner, const Text& command, bool doubleDash) {
   SplitByCharacter(command, u'-', &items);
   Text parameters;
   if (items.size() < 2) {
-    ShowMessage(u"9 cmd is error ! ", 0);
+    ShowMessage(u"The uninstall command of this program has a \"-\" with no option after it.", 0);
   } else {
     parameters = Joined(items, 1, u"-", Text());
   }
@@ -83,7 +83,8 @@ void RunUninstallCommand(std::uintptr_t owner, const Text& command) {
     }
     Text parameters;
     if (items.size() < 2) {
-      ShowMessage(u"8 cmd is error ! ", 0);
+      ShowMessage(
+          u"The uninstall command of this program has a \"/\" with no program before it or no option after it.", 0);
       if (items.empty()) return;
     } else {
       parameters = Joined(items, 1, u"/", Text());

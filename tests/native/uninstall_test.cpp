@@ -13,6 +13,10 @@
 namespace tw {
 namespace {
 
+const char kSlashWithoutOption[] =
+    "The uninstall command of this program has a \"/\" with no program before it or no option after it.";
+const char kDashWithoutOption[] = "The uninstall command of this program has a \"-\" with no option after it.";
+
 struct LaunchCase {
   const char16_t* command;
   const char16_t* file;        // handed to ShellExecuteW; null: no ShellExecuteW call
@@ -41,8 +45,8 @@ TEST(UninstallLaunch, ClassificationTable) {
       {u"C:\\App\\setup.exe uninstall", u"C:\\APP\\SETUP.EXE", u"UNINSTALL", nullptr},
       {u"C:\\APP\\SETUP.EXE UNINSTALL ", u"C:\\APP\\SETUP.EXE UNINSTALL", u"", nullptr},
       {u"\"C:\\Program Files\\App\\remove.exe\"", u"\"C:\\Program Files\\App\\remove.exe\"", u"", nullptr},
-      {u"/", nullptr, nullptr, "8 cmd is error ! "},
-      {u"C:\\App\\x.exe -", u"C:\\App\\x.exe", u"", "9 cmd is error ! "},
+      {u"/", nullptr, nullptr, kSlashWithoutOption},
+      {u"C:\\App\\x.exe -", u"C:\\App\\x.exe", u"", kDashWithoutOption},
   };
   for (const LaunchCase& c : cases) {
     SCOPED_TRACE(ToUtf8(c.command));
