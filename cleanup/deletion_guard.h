@@ -42,16 +42,10 @@ class DeletionGuard {
   // never a program's leftover worth stopping Windows for.
   bool MayTerminate(const Text& exePath) const;
 
-  // The comparison forms of the kept folders and kept trees given.
-  const TextList& Kept() const { return kept_; }
-  const TextList& KeptTrees() const { return keptTrees_; }
-
  private:
   explicit DeletionGuard(PathGuard guard) : guard_(std::move(guard)) {}
 
   PathGuard guard_;
-  TextList kept_;
-  TextList keptTrees_;
 };
 
 }  // namespace tw
