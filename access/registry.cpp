@@ -506,10 +506,6 @@ void RegSubKeyLines(HKey root, const Text& path, TextList* lines, ViewFlag view)
   VariantLines(root, path, lines, view, RegEnumSubKeys);
 }
 
-void RegValueNameLines(HKey root, const Text& path, TextList* lines, ViewFlag view) {
-  VariantLines(root, path, lines, view, RegEnumValueNames);
-}
-
 void RegListKeyTreeAllViews(HKey root, const Text& path, TextList* list, ViewFlag view) {
   list->clear();
   for (const Text& variant : VariantsOf(path)) RegListKeyTree(root, variant, list, view);
@@ -541,11 +537,6 @@ bool SplitByBackslash(const Text& text, TextList* items) { return SplitText(text
 bool SplitByComma(const Text& text, TextList* items) { return SplitText(text, u',', items); }
 bool SplitByCharacter(const Text& text, char16_t separator, TextList* items) {
   return SplitText(text, separator, items);
-}
-
-bool IsIntegerText(const Text& input) {
-  std::int32_t ignored = 0;
-  return ParseIntegerText(input, &ignored);
 }
 
 bool ParseIntegerText(const Text& input, std::int32_t* result) {

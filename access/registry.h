@@ -128,10 +128,9 @@ bool Wow6432Variants(const Text& path, bool includeSelf, TextList* list);
 // UserData key under HKLM; a SID present under two variants appears twice.
 void InstallerUserDataSids(TextList* sids, ViewFlag view);
 
-// Clears `lines`; per variant of `path` that has subkeys (values) one line:
-// the variant path, then "|" and a name for each subkey (named value).
+// Clears `lines`; per variant of `path` that has subkeys one line: the
+// variant path, then "|" and a name for each subkey.
 void RegSubKeyLines(HKey root, const Text& path, TextList* lines, ViewFlag view);
-void RegValueNameLines(HKey root, const Text& path, TextList* lines, ViewFlag view);
 
 // Clears `list`, then RegListKeyTree over every variant of `path` in turn.
 void RegListKeyTreeAllViews(HKey root, const Text& path, TextList* list, ViewFlag view);
@@ -155,12 +154,10 @@ bool SplitByComma(const Text& text, TextList* items);
 // The same rule with any separator (a blank, "/", "-" for command lines).
 bool SplitByCharacter(const Text& text, char16_t separator, TextList* items);
 
-// The trimmed text is a 32-bit integer: optional sign, then decimal digits
-// (signed 32-bit range) or hexadecimal digits after "$", "x", "X", "0x" or
-// "0X" (32 bits).
-bool IsIntegerText(const Text& text);
-// The same test, giving the value (a hexadecimal number above 0x7FFFFFFF
-// wraps to a negative one, as a 32-bit conversion does).
+// True when the trimmed text is a 32-bit integer, and then *value is it:
+// optional sign, then decimal digits (signed 32-bit range) or hexadecimal
+// digits after "$", "x", "X", "0x" or "0X" (32 bits; a hexadecimal number
+// above 0x7FFFFFFF wraps to a negative one, as a 32-bit conversion does).
 bool ParseIntegerText(const Text& text, std::int32_t* value);
 
 }  // namespace tw

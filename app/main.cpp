@@ -1,15 +1,14 @@
 // tidewell.exe: the program entry. Puts the process on the real Windows API,
-// sets up COM and the common controls for the windows, the hand-over that
-// brings worker reports to this (the GUI) thread, and runs the application.
+// sets up COM for the windows, the hand-over that brings worker reports to
+// this (the GUI) thread, and runs the application on the Win32 toolkit.
 #include "platform/win32/handover_window.h"
 #include "platform/win32/win32_api.h"
 #include "platform/win32/win32_platform.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 
 #include "ui/application.h"
-#include "ui/toolkit/win32/win32_toolkit.h"
+#include "ui/win32_toolkit_factory.h"
 #include "workers/handover.h"
 #include "workers/worker_thread.h"
 
@@ -19,16 +18,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   // The folder picker's shell dialog wants a single-threaded apartment.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
-  ::InitCommonControlsEx(&controls);
 
   int result = 1;
   {
     tw::Win32HandOver handOver;
     if (handOver.IsValid()) {
       tw::SetHandOver(&handOver);
-      tw::ui::Win32Toolkit toolkit;
-      result = tw::ui::RunApplication(toolkit);
+      const std::unique_ptr<tw::ui::Toolkit> toolkit = tw::ui::CreateWin32Toolkit();
+      result = tw::ui::RunApplication(*toolkit);
       // A worker still running (the window was closed during a load, or a
       // restart ended the application) is abandoned with the process: it
       // must not find the hand-over and the platform torn down under it.

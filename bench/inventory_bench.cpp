@@ -574,7 +574,6 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName, cons
   CountingHandOver counting(handOver);
   SetHandOver(&counting);
   ZRU_Software_Lib library;
-  library.mpu_InitLib();
 
   Context context;
   context.handOver = &handOver;

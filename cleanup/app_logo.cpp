@@ -190,10 +190,6 @@ bool DecodeLogoIcon(const std::string& bytes, LogoPixels* pixels) {
   return true;
 }
 
-bool WriteLogoFile(const Text& path, const LogoPixels& pixels) {
-  return Plat().WriteFileBytes(path, EncodeLogoIcon(pixels));
-}
-
 bool ReadLogoFile(const Text& path, LogoPixels* pixels) {
   std::string bytes;
   if (!Plat().ReadFileBytes(path, &bytes)) return false;

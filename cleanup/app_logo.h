@@ -49,10 +49,6 @@ std::string EncodeLogoIcon(const LogoPixels& pixels);
 // and any offset or size that points past the end of the file.
 bool DecodeLogoIcon(const std::string& bytes, LogoPixels* pixels);
 
-// Writes EncodeLogoIcon's bytes to `path` (created or replaced) through the
-// platform's file write; false when the file cannot be written.
-bool WriteLogoFile(const Text& path, const LogoPixels& pixels);
-
 // Reads and decodes the icon file at `path`; false when the file cannot be
 // read or DecodeLogoIcon refuses it (*pixels is then unchanged).
 bool ReadLogoFile(const Text& path, LogoPixels* pixels);

@@ -174,10 +174,6 @@ TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record) {
   return folders;
 }
 
-void ZRU_Software_Lib::mpu_InitLib() {
-  // The library ships empty: no program's folder names are known in advance.
-}
-
 void ZRU_Software_Lib::mpu_Free() { mpu_SDLMap_Lib_SoftwareName.clear(); }
 
 void ZRU_Software_Lib::MatchRecord(ZRU_InstalledSoftware& record) const {

@@ -120,7 +120,6 @@ class ZRU_Software_Lib {
  public:
   std::unordered_map<Text, std::unique_ptr<ZRU_SoftwareInstall_Lib>> mpu_SDLMap_Lib_SoftwareName;
 
-  void mpu_InitLib();
   void mpu_Free();
 
   // Sets the record's mpu_SDLarry_Lib_FolderName to the folder list of the

@@ -2,6 +2,7 @@
 // and extensions (HKLM and HKCR), the Installer folder and shared DLL lists,
 // and the COM chain from type libraries to classes, interfaces and the shell
 // and browser lists that name classes.
+#include "access/registry_areas.h"
 #include "trace/trace_scan.h"
 #include "cleanup/class_keys.h"
 #include "trace/variant_lines.h"
@@ -83,7 +84,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
   const ViewFlag view = ViewOf(is64);
   matchedFileTypes_.clear();
   Text value;
-  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, Text(area_keys::kClasses) + u"\\", view)) {
     for (const Text& name : line.names) {
       if (name.empty() || name[0] == u'.') continue;
       const Text key = line.variant + name;
@@ -139,11 +140,11 @@ void ZRU_Thread_Uninstaller::RecordValueNamesInFolders(HKey root, const Text& ro
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64) {
   const ViewFlag view = ViewOf(is64);
-  RecordValueNamesInFolders(kLM, u"HKLM", u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", view);
+  RecordValueNamesInFolders(kLM, u"HKLM", area_keys::kInstallerFolders, view);
   // A shared DLL's value counts the products that use the file: while it
   // says more than one, another product still does, and its count is not
   // the program's to remove.
-  const Text shared = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  const Text shared = area_keys::kSharedDlls;
   for (const VariantNames& line : ValueNamesOfVariants(kLM, shared, view)) {
     for (const Text& name : line.names) {
       std::uint32_t count = 0;
@@ -165,7 +166,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   // and the newer one that replaced it): each version is the program's when
   // its 32-bit file lies in the folders and no file of it lies elsewhere;
   // the library key goes whole only when every version that names a file is.
-  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\TypeLib\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, Text(area_keys::kTypeLib) + u"\\", view)) {
     for (const Text& name : line.names) {
       const Text library = line.variant + name;
       TextList versions, owned;
@@ -197,7 +198,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
     }
   }
 
-  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\CLSID\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, Text(area_keys::kClsid) + u"\\", view)) {
     for (const Text& name : line.names) {
       const Text key = line.variant + name;
       Text server;
@@ -225,7 +226,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
     }
   }
 
-  for (const VariantNames& line : SubKeysOfVariants(kLM, u"SOFTWARE\\Classes\\Interface\\", view)) {
+  for (const VariantNames& line : SubKeysOfVariants(kLM, Text(area_keys::kInterface) + u"\\", view)) {
     for (const Text& name : line.names) {
       const Text key = line.variant + name;
       if (!ReadDefault(kLM, key + u"\\ProxyStubClsid32\\", &value, view)) {
@@ -242,8 +243,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
     }
   }
 
-  for (const Text& list : {Text(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"),
-                           Text(u"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar")}) {
+  for (const Text& list : {Text(area_keys::kApprovedShellExtensions), Text(area_keys::kInternetExplorerToolbar)}) {
     for (const VariantNames& line : ValueNamesOfVariants(kLM, list, view)) {
       for (const Text& name : line.names) {
         if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + u"|" + name);
@@ -252,7 +252,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   }
 
   for (const VariantNames& line :
-       SubKeysOfVariants(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\", view)) {
+       SubKeysOfVariants(kLM, Text(area_keys::kBrowserHelperObjects) + u"\\", view)) {
     for (const Text& name : line.names) {
       if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
     }

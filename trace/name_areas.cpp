@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "access/folders.h"
-#include "cleanup/deletion_guard.h"
+#include "access/protected_registry.h"
 #include "platform/handles.h"
 #include "trace/name_evidence.h"
 #include "trace/path_match.h"

@@ -9,6 +9,7 @@
 #include "access/command_line.h"
 #include "access/environment.h"
 #include "access/folders.h"
+#include "access/registry_areas.h"
 #include "platform/handles.h"
 #include "trace/trace_scan.h"
 #include "trace/variant_lines.h"
@@ -24,13 +25,8 @@ constexpr HKey kCU = win::kHKeyCurrentUser;
 // this bounds the walk anyway.
 constexpr int kMaxMenuDepth = 32;
 
-const Text kAppPaths = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-const Text kFirewallRules =
-    u"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
-
-// The shell classes whose context menus every file, folder or drive shows.
-const char16_t* const kShellClasses[] = {u"*",      u"AllFilesystemObjects", u"Directory", u"Directory\\Background",
-                                         u"Folder", u"Drive"};
+const Text kAppPaths = Text(area_keys::kAppPaths) + u"\\";
+const Text kFirewallRules = area_keys::kFirewallRules;
 
 bool IsShortcutName(const Text& name) { return name.size() > 4 && EndsWith(UpperAscii(name), u".LNK"); }
 
@@ -224,8 +220,8 @@ void ZRU_Thread_Uninstaller::ScanContextMenus(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text value;
   for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
-    const Text classes = root.first == kLM ? Text(u"SOFTWARE\\Classes\\") : Text(u"Software\\Classes\\");
-    for (const char16_t* shellClass : kShellClasses) {
+    const Text classes = Text(root.first == kLM ? area_keys::kClasses : area_keys::kUserClasses) + u"\\";
+    for (const char16_t* shellClass : area_keys::kContextMenuClasses) {
       const Text base = classes + shellClass;
       for (const VariantNames& line : SubKeysOfVariants(root.first, base + u"\\shell\\", view)) {
         for (const Text& verb : line.names) {

@@ -5,6 +5,7 @@
 // Scheduler.
 #include "access/services.h"
 #include "access/command_line.h"
+#include "access/registry_areas.h"
 #include "trace/trace_scan.h"
 #include "trace/variant_lines.h"
 
@@ -12,7 +13,7 @@ namespace tw {
 
 namespace {
 
-const Text kServices = u"SYSTEM\\CurrentControlSet\\Services\\";
+const Text kServices = Text(area_keys::kServices) + u"\\";
 
 }  // namespace
 

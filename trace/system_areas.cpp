@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 
+#include "access/registry_areas.h"
 #include "trace/trace_scan.h"
 #include "trace/variant_lines.h"
 
@@ -14,7 +15,7 @@ namespace {
 constexpr HKey kLM = win::kHKeyLocalMachine;
 constexpr HKey kCU = win::kHKeyCurrentUser;
 constexpr HKey kUsers = win::kHKeyUsers;
-const Text kUserData = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\";
+const Text kUserData = Text(area_keys::kInstallerUserData) + u"\\";
 
 TextList UserHives(ViewFlag view) {
   TextList hives;
@@ -149,21 +150,21 @@ void ZRU_Thread_Uninstaller::RecordUserValueNamesInFolders(const Text& keyBelowH
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegAppCompatLayers(bool is64) {
-  RecordUserValueNamesInFolders(u"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers", ViewOf(is64));
+  RecordUserValueNamesInFolders(u"\\" + Text(area_keys::kCompatibilityLayers), ViewOf(is64));
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegMuiCache(bool is64) {
   const ViewFlag view = ViewOf(is64);
-  const Text muiCache = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache\\";
+  const Text muiCache = Text(area_keys::kMuiCache) + u"\\";
   RecordValueNamesInFolders(kCU, u"HKCU", muiCache, view);
   RecordValueNamesInFolders(kLM, u"HKLM", muiCache, view);
-  RecordUserValueNamesInFolders(u"\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache\\", view);
+  RecordUserValueNamesInFolders(u"\\" + Text(area_keys::kShellNoRoamMuiCache) + u"\\", view);
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_ScanRegSharedComponents(bool is64) {
   const ViewFlag view = ViewOf(is64);
   TextList keys;
-  RegListKeyTreeAllViews(kCU, u"Software\\Shared Components", &keys, view);
+  RegListKeyTreeAllViews(kCU, area_keys::kSharedComponents, &keys, view);
   TextList names;
   for (const Text& key : keys) {
     TextList data;
@@ -181,7 +182,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text appPath;
   for (const VariantNames& line :
-       SubKeysOfVariants(kLM, u"SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\", view)) {
+       SubKeysOfVariants(kLM, Text(area_keys::kElevationPolicy) + u"\\", view)) {
     for (const Text& name : line.names) {
       if (RegReadString(kLM, line.variant + name, u"AppPath", &appPath, view) &&
           mpr_func_IsSoftwarePath(Trim(appPath))) {
@@ -189,7 +190,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
       }
     }
   }
-  const Text run = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const Text run = area_keys::kRun;
   for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
     TextList variants;
     int count = 0;

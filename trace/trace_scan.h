@@ -50,14 +50,6 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // The record being traced (for tests and the front ends), or null.
   const ZRU_InstalledSoftware* Record() const { return mpr_class_UninstallSoftware; }
 
-  // The guard's judgement of the record's folder in the last run: when it
-  // is refused, nothing of the folder was traced, and Reason() says why.
-  // Not refused when the record has no folder.
-  const PathJudgement& FolderJudgement() const { return folderJudgement_; }
-  // The folders of other listed programs inside the record's folder, which
-  // the last run walked around (inventory/installed_software.h).
-  const TextList& OtherProgramFoldersSkipped() const { return otherFolders_; }
-
   // ---- Where each row comes from (trace/entry_origin.h).
   // The table the run fills, one origin per recorded row. The caller takes
   // it before the start and reads it after the end report: the worker frees
@@ -70,7 +62,6 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // its evidence; Execute calls it before each step. Rows of name evidence
   // are offered unticked, all others ticked.
   void Area(const Text& name, const Text& evidence = kEvidencePointsIntoFolder);
-  const EntryOrigin& CurrentArea() const { return currentArea_; }
 
   // ---- The steps, public so that they can be checked one by one.
   void mpr_pro_ScanFilesFolders();

@@ -180,7 +180,6 @@ void TForm_TW::FormCreate() {
   g_modelAbandoned = false;
   gv_InstalledSoftwareList = new ZRU_InstalledSoftwareList();
   gv_SoftwareLib = new ZRU_Software_Lib();
-  gv_SoftwareLib->mpu_InitLib();
 }
 
 void TForm_TW::FormShow() {

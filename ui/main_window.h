@@ -62,7 +62,6 @@ class TForm_TW {
   void SetSecondaryWindows(TForm_TW_Loading* loading, TForm_TW_About* about, TForm_TW_WhyUse* whyUse);
 
   Window& MainWindow() { return *mpr_Window; }
-  Toolkit& GetToolkit() { return mpr_Toolkit; }
 
   // ---- Window events (main_window.cpp).
   void FormCreate();

@@ -46,7 +46,7 @@ void LaunchDashed(std::uintptr_t owner, const Text& command, bool doubleDash) {
   const CommandLineParts parts = ReadCommandLine(command);
   Text parameters;
   if (items.size() < 2) {
-    ShowMessage(u"9 cmd is error ! ", 0);
+    ShowMessage(u"The uninstall command of this program has a \"-\" with no option after it.", 0);
   } else if (parts.known) {
     parameters = parts.arguments;
   } else {
@@ -98,7 +98,8 @@ void RunUninstallCommand(std::uintptr_t owner, const Text& command) {
     const CommandLineParts parts = ReadCommandLine(command);
     Text parameters;
     if (items.size() < 2) {
-      ShowMessage(u"8 cmd is error ! ", 0);
+      ShowMessage(
+          u"The uninstall command of this program has a \"/\" with no program before it or no option after it.", 0);
       if (items.empty()) return;
     } else {
       parameters = parts.known ? parts.arguments : Joined(items, 1, u"/", Text());

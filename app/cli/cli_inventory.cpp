@@ -29,7 +29,6 @@ bool PumpToEnd(HeadlessHandOver& handOver, std::chrono::milliseconds timeout) {
 
 CliInventory::CliInventory() : previous_(CurrentHandOver()), list_(&inventory_), libraryPointer_(&library_) {
   SetHandOver(&handOver_);
-  library_.mpu_InitLib();
 }
 
 CliInventory::~CliInventory() { SetHandOver(previous_); }

@@ -243,7 +243,6 @@ class CommandSession {
  public:
   CommandSession() : previous_(CurrentHandOver()), list_(&inventory_), library_(&lib_) {
     SetHandOver(&handOver_);
-    lib_.mpu_InitLib();
   }
   ~CommandSession() { SetHandOver(previous_); }
   HeadlessHandOver& handOver() { return handOver_; }

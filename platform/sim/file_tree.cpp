@@ -86,7 +86,6 @@ void FileTree::AddDrive(char16_t letter) {
   drives_[letter] = root;
 }
 
-bool FileTree::HasDrive(char16_t letter) const { return drives_.count(UpcaseUnit(letter)) != 0; }
 
 std::shared_ptr<FsNode> FileTree::Child(const FsNode& folder, const Text& name) const {
   Text key = Upcase(name);

@@ -57,7 +57,6 @@ struct WalkResult {
 class FileTree {
  public:
   void AddDrive(char16_t letter);
-  bool HasDrive(char16_t letter) const;
 
   // Walks the path; links on the way are followed, a link named by the last
   // component is not (operations on it act on the link itself).

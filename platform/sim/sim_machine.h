@@ -79,7 +79,6 @@ class SimMachine : public Platform {
   static SimMachine WindowsXPx86() { return SimMachine(Preset::WindowsXPx86); }
 
   // ---- Machine facts.
-  Bitness GetBitness() const { return bitness_; }
   Text CurrentUserSid() const { return userSid_; }
   Text WindowsFolder() const { return windowsDir_; }
   Text ProgramPath() const;  // the running executable (GetModuleFileNameW)
@@ -193,11 +192,6 @@ class SimMachine : public Platform {
   void SetVersion(const OsVersionInfo& info);
   void SetRefusesVersionInfoEx(bool refuses);
   void AdvanceClock(std::uint64_t milliseconds);
-  // An environment variable of the process (any letter case in the name);
-  // besides these, the usual ones follow the special folders and the
-  // machine's bitness (SystemRoot, ProgramFiles, ProgramW6432, APPDATA ...).
-  void SetEnvironmentVariable(const Text& name, const Text& value);
-
   // ---- Shell links: a shortcut file holds its target in the machine's own
   // form, which GetShortcutTargets reads back (environment strings as
   // stored, as SLGP_RAWPATH gives them); any other file is no shell link.
@@ -555,7 +549,8 @@ class SimMachine : public Platform {
   std::atomic<int> raisedPriorities_{0};
 
   std::map<int, std::optional<Text>> specialFolders_;
-  std::map<Text, Text> environment_;  // set explicitly, by upper-cased name
+  // The process's environment variables follow the special folders and the
+  // machine's bitness (SystemRoot, ProgramFiles, ProgramW6432, APPDATA ...).
   Text EnvironmentValue(const Text& upperName) const;  // caller holds the lock
   Text systemDirText_;
   std::set<Export> exports_;

@@ -33,14 +33,7 @@ bool TargetFromBytes(const std::string& bytes, Text* target) {
 
 }  // namespace
 
-void SimMachine::SetEnvironmentVariable(const Text& name, const Text& value) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  environment_[Upcase(name)] = value;
-}
-
 Text SimMachine::EnvironmentValue(const Text& upperName) const {
-  auto set = environment_.find(upperName);
-  if (set != environment_.end()) return set->second;
   const auto folder = [this](int csidl) {
     auto it = specialFolders_.find(csidl);
     return it == specialFolders_.end() || !it->second ? Text() : *it->second;

@@ -46,10 +46,4 @@ Text JoinComponents(const std::vector<Text>& parts, std::size_t count) {
   return out;
 }
 
-Text Utf16FromAscii(const char* text) {
-  Text out;
-  for (; *text; ++text) out.push_back(static_cast<unsigned char>(*text));
-  return out;
-}
-
 }  // namespace tw::sim

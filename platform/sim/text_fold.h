@@ -20,6 +20,4 @@ bool EqualNoCase(const Text& a, const Text& b);
 std::vector<Text> SplitComponents(const Text& text, bool allowSlash);
 Text JoinComponents(const std::vector<Text>& parts, std::size_t count);
 
-Text Utf16FromAscii(const char* text);
-
 }  // namespace tw::sim

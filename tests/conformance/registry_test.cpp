@@ -185,7 +185,11 @@ TEST(RegistryViews, VariantsReachThe32BitCopies) {
   EXPECT_EQ((TextList{path, u"SOFTWARE\\Wow6432Node\\" + tail}), variants) << U8(variants);
 
   TextList lines;
-  RegValueNameLines(kLM, path, &lines, kView64);
+  for (const Text& variant : variants) {
+    TextList names;
+    RegEnumValueNames(kLM, variant, &names, kView64);
+    for (const Text& name : names) lines.push_back(variant + u"|" + name);
+  }
   EXPECT_EQ((TextList{path + u"|Bits", u"SOFTWARE\\Wow6432Node\\" + tail + u"|Bits32"}), lines) << U8(lines);
   RegSubKeyLines(kLM, path, &lines, kView64);
   EXPECT_EQ((TextList{path + u"|Plugins64", u"SOFTWARE\\Wow6432Node\\" + tail + u"|Plugins32"}), lines)

@@ -212,7 +212,7 @@ TEST_F(CleanupStateFiles, IconRoundTripWithMaskAndHeader) {
   EXPECT_EQ(std::string("\7\0\x1F\xFF", 4), ico.substr(62, 4));
   // Mask row of the bottom line (y 31): pixels with x + 31 divisible by 5 are transparent.
   EXPECT_EQ(std::string("\x08\x42\x10\x84", 4), ico.substr(62 + 4096, 4));
-  ASSERT_TRUE(WriteLogoFile(kFolder + kStateLogoFile, in));
+  ASSERT_TRUE(Plat().WriteFileBytes(kFolder + kStateLogoFile, EncodeLogoIcon(in)));
   LogoPixels out;
   ASSERT_TRUE(ReadLogoFile(kFolder + kStateLogoFile, &out));
   EXPECT_TRUE(out == in);

@@ -69,7 +69,6 @@ TEST(InventoryModel, SearchCleanKeepsRecordsCleanDropsThem) {
 
 TEST(InventoryModel, LibraryMatchLastKeyWinsAndNeverOwnsTheList) {
   ZRU_Software_Lib lib;
-  lib.mpu_InitLib();
   ZRU_InstalledSoftware record;
   record.mpu_str_Name_low = u"super tool pro";
   lib.MatchRecord(record);

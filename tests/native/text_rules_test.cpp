@@ -82,7 +82,8 @@ TEST(Splitting, IsIntegerText) {
       {u"99999999999999999999", false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.integer, IsIntegerText(c.text)) << ToUtf8(c.text);
+    std::int32_t value = 0;
+    EXPECT_EQ(c.integer, ParseIntegerText(c.text, &value)) << ToUtf8(c.text);
   }
 }
 

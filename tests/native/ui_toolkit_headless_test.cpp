@@ -134,7 +134,7 @@ TEST_F(HeadlessToolkitTest, FileIconsFollowTheSimulatedFileSystem) {
   LogoPixels logo;
   for (int i = 0; i < kLogoSide * kLogoSide; ++i) logo.bgra[static_cast<std::size_t>(i)] = 0xFF000000u | (i * 77);
   logo.At(0, 0) = 0;
-  ASSERT_TRUE(WriteLogoFile(u"C:\\Apps\\AppLogo.ico", logo));
+  ASSERT_TRUE(Plat().WriteFileBytes(u"C:\\Apps\\AppLogo.ico", EncodeLogoIcon(logo)));
   auto loaded = toolkit.LoadIconFile(u"C:\\Apps\\AppLogo.ico");
   ASSERT_TRUE(loaded);
   ASSERT_EQ(32, loaded->width);

@@ -14,6 +14,10 @@
 namespace tw {
 namespace {
 
+const char kSlashWithoutOption[] =
+    "The uninstall command of this program has a \"/\" with no program before it or no option after it.";
+const char kDashWithoutOption[] = "The uninstall command of this program has a \"-\" with no option after it.";
+
 struct LaunchCase {
   const char16_t* command;
   const char16_t* file;        // handed to ShellExecuteW; null: no ShellExecuteW call
@@ -42,8 +46,8 @@ TEST(UninstallLaunch, ClassificationTable) {
       {u"C:\\App\\setup.exe uninstall", u"C:\\APP\\SETUP.EXE", u"UNINSTALL", nullptr},
       {u"C:\\APP\\SETUP.EXE UNINSTALL ", u"C:\\APP\\SETUP.EXE UNINSTALL", u"", nullptr},
       {u"\"C:\\Program Files\\App\\remove.exe\"", u"\"C:\\Program Files\\App\\remove.exe\"", u"", nullptr},
-      {u"/", nullptr, nullptr, "8 cmd is error ! "},
-      {u"C:\\App\\x.exe -", u"C:\\App\\x.exe", u"", "9 cmd is error ! "},
+      {u"/", nullptr, nullptr, kSlashWithoutOption},
+      {u"C:\\App\\x.exe -", u"C:\\App\\x.exe", u"", kDashWithoutOption},
       // A "-" or "/" inside the program's path does not cut the file short.
       {u"C:\\My-App\\setup.exe -remove", u"C:\\My-App\\setup.exe", u"-remove", nullptr},
       {u"C:\\My-App\\setup.exe --remove", u"C:\\My-App\\setup.exe", u"--remove", nullptr},

@@ -160,7 +160,7 @@ TEST_F(StateFilesWine, UnmarkedFilesAreReadInTheAnsiCodePage) {
 
 TEST_F(StateFilesWine, WrittenLogoIsAnIconUser32Loads) {
   const Text path = folder_ + kStateLogoFile;
-  ASSERT_TRUE(WriteLogoFile(path, *Expected().logo));
+  ASSERT_TRUE(Plat().WriteFileBytes(path, EncodeLogoIcon(*Expected().logo)));
   LogoPixels back;
   ASSERT_TRUE(ReadLogoFile(path, &back));
   EXPECT_TRUE(back == *Expected().logo);

@@ -725,7 +725,7 @@ TEST_F(ToolkitTest, IconsOfFilesComeBackAsPictures) {
   wchar_t folder[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, folder);
   const Text path = Text(tw::win32::Utf16(folder)) + u"tw_toolkit_logo.ico";
-  ASSERT_TRUE(WriteLogoFile(path, logo));
+  ASSERT_TRUE(Plat().WriteFileBytes(path, EncodeLogoIcon(logo)));
   const auto loaded = toolkit.LoadIconFile(path);
   ::DeleteFileW(tw::win32::Wide(path));
   ASSERT_TRUE(loaded.has_value());

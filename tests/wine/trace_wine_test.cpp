@@ -264,7 +264,6 @@ class WineTrace : public testing::Test {
   static void SetUpTestSuite() {
     g_list = new tw::ZRU_InstalledSoftwareList;
     g_lib = new tw::ZRU_Software_Lib;
-    g_lib->mpu_InitLib();
     auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&g_list, &g_lib, Text());
     scan->pauseMs = 0;
     scan->mpu_dword_cb_TGS_GetSoftwareList = &OnInventoryProgram;

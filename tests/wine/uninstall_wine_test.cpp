@@ -418,7 +418,6 @@ class WineUninstall : public testing::Test {
   static void SetUpTestSuite() {
     list_ = new tw::ZRU_InstalledSoftwareList;
     lib_ = new tw::ZRU_Software_Lib;
-    lib_->mpu_InitLib();
     auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&list_, &lib_, ModuleFolder());
     scan->pauseMs = 0;
     scanEnded_ = false;

@@ -218,19 +218,6 @@ void Canvas::Fill(const Sdf& shape, const Rgba& colour, float left, float top, f
   Fill(shape, Solid(colour), left, top, right, bottom, opacity);
 }
 
-void Canvas::Erase(const Sdf& shape) {
-  for (int y = 0; y < height_; ++y) {
-    for (int x = 0; x < width_; ++x) {
-      const float keep = 1 - Clamp01(0.5f - shape(x + 0.5f, y + 0.5f));
-      Premul& p = pixels_[static_cast<std::size_t>(y * width_ + x)];
-      p.r *= keep;
-      p.g *= keep;
-      p.b *= keep;
-      p.a *= keep;
-    }
-  }
-}
-
 void Canvas::Flood(const Paint& paint) {
   for (int y = 0; y < height_; ++y)
     for (int x = 0; x < width_; ++x) Over(x, y, paint(x + 0.5f, y + 0.5f), 1.0f);

@@ -74,9 +74,6 @@ class Canvas {
   void Fill(const Sdf& shape, const Rgba& colour, float opacity = 1.0f);
   void Fill(const Sdf& shape, const Rgba& colour, float left, float top, float right, float bottom,
             float opacity = 1.0f);
-  // Replaces the canvas's alpha with alpha * (1 - coverage of `shape`):
-  // punches a soft-edged hole.
-  void Erase(const Sdf& shape);
   // The whole canvas filled with `paint` (no shape).
   void Flood(const Paint& paint);
   // Another picture composited over this one at (left, top).

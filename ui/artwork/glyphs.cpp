@@ -86,14 +86,6 @@ void RefreshGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& co
   FillShape(canvas, Polygon({outer, ahead, inner}), cx, cy, size, colour);
 }
 
-void RestartGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& colour) {
-  // A power symbol: an open ring and a bar through its gap.
-  FillShape(canvas,
-            Union(Arc(cx, cy + 0.04f * size, 0.3f * size, 0.1f * size, 35, 290),
-                  Segment({cx, cy - 0.4f * size}, {cx, cy - 0.05f * size}, 0.1f * size)),
-            cx, cy, size, colour);
-}
-
 void BackGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& colour) {
   Stroke(canvas, {{0.32f, 0}, {-0.3f, 0}}, cx, cy, size, 0.11f, colour);
   Stroke(canvas, {{-0.05f, -0.26f}, {-0.32f, 0}, {-0.05f, 0.26f}}, cx, cy, size, 0.11f, colour);

@@ -38,7 +38,6 @@ void ExclamationGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba
 void TickGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& colour);
 void MinusGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& colour);
 void CrossGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& colour);
-void RestartGlyph(Canvas& canvas, float cx, float cy, float size, const Rgba& colour);
 // Digits 1 and 2, letters M and B, as strokes.
 void DigitGlyph(Canvas& canvas, int digit, float cx, float cy, float size, const Rgba& colour);
 void LetterGlyph(Canvas& canvas, char letter, float cx, float cy, float size, const Rgba& colour);

@@ -360,9 +360,8 @@ void HeadlessToolkit::MonitorAreas(const Window*, Bounds* workArea, Bounds* moni
   *monitor = monitor_;
 }
 
-std::optional<Text> HeadlessToolkit::PickFolder(Window&, const Text& title) {
+std::optional<Text> HeadlessToolkit::PickFolder(Window&, const Text&) {
   ++folderPicks_;
-  lastFolderTitle_ = title;
   if (folderAnswers_.empty()) return std::nullopt;
   std::optional<Text> answer = std::move(folderAnswers_.front());
   folderAnswers_.pop_front();

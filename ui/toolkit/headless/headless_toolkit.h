@@ -69,10 +69,8 @@ class HLabel : public ControlImpl<Label> {
   Colour TextColour() const override { return colour_; }
   void SetWordWrap(bool wrap) override { wrap_ = wrap; }
   bool WordWrap() const override { return wrap_; }
-  void SetAlignment(Align align) override { align_ = align; }
-  void SetHandCursor(bool hand) override { hand_ = hand; }
-  Align Alignment() const { return align_; }
-  bool HandCursor() const { return hand_; }
+  void SetAlignment(Align) override {}
+  void SetHandCursor(bool) override {}
 
  private:
   void Fit();
@@ -81,8 +79,6 @@ class HLabel : public ControlImpl<Label> {
   Font font_;
   Colour colour_ = 0;
   bool wrap_ = false;
-  Align align_ = Align::kLeft;
-  bool hand_ = false;
 };
 
 class HImageButton : public ControlImpl<ImageButton> {
@@ -92,7 +88,6 @@ class HImageButton : public ControlImpl<ImageButton> {
   void SetPictures(const Pictures& pictures) override { pictures_ = pictures; }
   Text Caption() const override { return caption_; }
   int ShownPicture() const override;
-  const Pictures& GetPictures() const { return pictures_; }
   // The mouse over the button (1) or pressed on it (2), or neither (0).
   int mouseState = 0;
 
@@ -110,8 +105,6 @@ class HPictureBox : public ControlImpl<PictureBox> {
   void StartAnimation() override { animating_ = !frames_.empty(); }
   void StopAnimation() override { animating_ = false; }
   bool Animating() const override { return animating_; }
-  const std::vector<Picture>& Frames() const { return frames_; }
-  int IntervalMs() const { return intervalMs_; }
 
  private:
   Picture picture_;
@@ -135,9 +128,8 @@ class ContainerImpl : public ControlImpl<Base> {
   IconList* AddIconList(int id, const Bounds& bounds) override;
   ReportList* AddReportList(int id, const Bounds& bounds, const Text& title) override;
   void SetBackgroundColour(Colour colour) override { background_ = colour; }
-  void SetBackgroundPicture(const Picture& picture) override { backgroundPicture_ = picture; }
+  void SetBackgroundPicture(const Picture&) override {}
   Colour BackgroundColour() const { return background_; }
-  const Picture& BackgroundPicture() const { return backgroundPicture_; }
 
  protected:
   template <typename T>
@@ -148,7 +140,6 @@ class ContainerImpl : public ControlImpl<Base> {
     return raw;
   }
   Colour background_ = 0xFFFFFF;
-  Picture backgroundPicture_;
 };
 
 class HPanel : public ContainerImpl<Panel> {
@@ -215,7 +206,7 @@ class HIconList : public ControlImpl<IconList> {
  public:
   using ControlImpl::ControlImpl;
   void SetImageList(ImageList* images) override { images_ = images; }
-  bool EnableGroups() override { return groupsEnabled_ = true; }
+  bool EnableGroups() override { return true; }
   void AddGroup(int groupId, const Text& header) override;
   std::vector<int> GroupIds() const override;
   Text GroupHeader(int groupId) const override;
@@ -228,7 +219,6 @@ class HIconList : public ControlImpl<IconList> {
   int Selected() const override { return selected_; }
   void Select(int row) override;
   ImageList* Images() const { return images_; }
-  bool GroupsEnabled() const { return groupsEnabled_; }
 
  private:
   struct Row {
@@ -237,7 +227,6 @@ class HIconList : public ControlImpl<IconList> {
     int image;
   };
   ImageList* images_ = nullptr;
-  bool groupsEnabled_ = false;
   std::vector<std::pair<int, Text>> groups_;
   std::vector<Row> rows_;
   int selected_ = -1;
@@ -280,7 +269,6 @@ class HWindow : public ContainerImpl<Window> {
   void BeginDrag() override;
   void PostUserMessage(std::uint32_t message) override;
   std::uintptr_t NativeHandle() const override { return 0; }
-  bool IsMain() const { return main_; }
   int MinimizeCount() const { return minimized_; }
   void Detach() { toolkit_ = nullptr; }
 
@@ -351,7 +339,6 @@ class HeadlessToolkit : public Toolkit {
   // picker then ends as cancelled.
   void QueueFolderPick(std::optional<Text> answer) { folderAnswers_.push_back(std::move(answer)); }
   int FolderPickCount() const { return folderPicks_; }
-  Text LastFolderPickTitle() const { return lastFolderTitle_; }
 
   // Processes messages and worker hand-overs in turn until `done` holds;
   // false when `timeout` passed first.
@@ -364,11 +351,6 @@ class HeadlessToolkit : public Toolkit {
   int DragCount() const { return drags_; }
   std::uint32_t LastShellIconFlags() const { return lastShellFlags_; }
   int LastExtractIndex() const { return lastExtractIndex_; }
-  // The monitor every window is on: its work area and its whole area.
-  void SetMonitor(const Bounds& workArea, const Bounds& monitor) {
-    workArea_ = workArea;
-    monitor_ = monitor;
-  }
 
   // Called by the headless windows.
   void Register(headless::HWindow* window) { windows_.push_back(window); }
@@ -381,7 +363,6 @@ class HeadlessToolkit : public Toolkit {
   std::deque<std::pair<headless::HWindow*, std::uint32_t>> messages_;
   std::deque<std::optional<Text>> folderAnswers_;
   int folderPicks_ = 0;
-  Text lastFolderTitle_;
   bool terminated_ = false;
   int minimized_ = 0;
   int drags_ = 0;
