@@ -11,7 +11,6 @@
 #include "ui/application.h"
 #include "ui/toolkit/win32/win32_toolkit.h"
 #include "workers/handover.h"
-#include "workers/worker_thread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static tw::Win32Platform platform;
@@ -28,11 +27,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (handOver.IsValid()) {
       tw::SetHandOver(&handOver);
       tw::ui::Win32Toolkit toolkit;
+      // The window stops its workers when it closes, so none is left to
+      // find the hand-over and the platform torn down under it.
       result = tw::ui::RunApplication(toolkit);
-      // A worker still running (the window was closed during a load, or a
-      // restart ended the application) is abandoned with the process: it
-      // must not find the hand-over and the platform torn down under it.
-      if (tw::WorkerThread::Running() != 0) ::ExitProcess(static_cast<UINT>(result));
       tw::SetHandOver(nullptr);
     }
   }

@@ -279,7 +279,7 @@ WholeRun RunWholeScan(const Context& context) {
   g_reports = ScanReports();
   context.counting->Reset();
 
-  auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list, &library, context.programFolder);
+  auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, context.programFolder);
   scan->pauseMs = 0;
   scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnStart;
   scan->mpu_dword_cb_TGS_GetSoftwareList = OnProgram;
@@ -295,8 +295,7 @@ WholeRun RunWholeScan(const Context& context) {
   run.programs = g_reports.programs;
   run.handOvers = context.counting->Count();
   if (g_reports.programs) run.deliverySeconds = Seconds(g_reports.end - g_reports.firstProgram);
-  // The worker frees itself after its end report.
-  context.handOver->PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::minutes(1));
+  context.handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::minutes(1));
   return run;
 }
 

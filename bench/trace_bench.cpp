@@ -464,50 +464,35 @@ struct Reports {
 };
 Reports g_reports;
 
-std::uint32_t TW_STDCALL OnStart() {
-  g_reports.started = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnEnd() {
-  g_reports.end = Clock::now();
-  g_reports.ended = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t*, std::uint32_t) {
-  ++g_reports.fileFolderCounts;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegCount(const char16_t*, std::uint32_t) {
-  ++g_reports.registryCounts;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderList(const char16_t*) {
-  ++g_reports.fileFolderList;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegList(const char16_t*) {
-  ++g_reports.registryList;
-  return 0;
+TraceEvents CountingEvents() {
+  TraceEvents events;
+  events.started = [] { g_reports.started = true; };
+  events.ended = [] {
+    g_reports.end = Clock::now();
+    g_reports.ended = true;
+  };
+  events.found = [](const TraceFound& found) {
+    g_reports.fileFolderCounts += found.filesFolders.size();
+    g_reports.registryCounts += found.registry.size();
+  };
+  events.fileFolderRows = [](const TextList& rows) { g_reports.fileFolderList += rows.size(); };
+  events.registryRows = [](const TextList& lines) { g_reports.registryList += lines.size(); };
+  return events;
 }
 
 struct Context {
   HeadlessHandOver* handOver = nullptr;
   CountingHandOver* counting = nullptr;
-  ZRU_InstalledSoftwareList** list = nullptr;
+  ZRU_InstalledSoftwareList* list = nullptr;
   const DataSet* set = nullptr;
   bool view64 = true;
 };
 
-ZRU_Thread_Uninstaller* NewTrace(const Context& context) {
-  auto* trace = new ZRU_Thread_Uninstaller(context.list);
+// A worker for the steps one by one, never started.
+std::unique_ptr<ZRU_Thread_Uninstaller> NewTrace(const Context& context) {
+  auto trace = std::make_unique<ZRU_Thread_Uninstaller>(*context.list);
   trace->pauseMs = 0;
-  trace->mpu_dword_cb_TU_Start = OnStart;
-  trace->mpu_dword_cb_TU_End = OnEnd;
-  trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
-  trace->mpu_dword_cb_TU_RegCount = OnRegCount;
-  trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderList;
-  trace->mpu_dword_cb_TU_RegList = OnRegList;
-  trace->mpu_int_UninstallMode = 1;
+  trace->events = CountingEvents();
   trace->mpu_pro_SetUninstallSoftware(LowerAscii(kProgramName));
   return trace;
 }
@@ -552,7 +537,7 @@ StepRun TimeSteps(const Steps& steps, CountingPlatform* counter, CountingHandOve
 
 // The worker's own steps, in the worker's order, on a worker never started.
 StepRun RunOurs(const Context& context, CountingPlatform* counter) {
-  std::unique_ptr<ZRU_Thread_Uninstaller> trace(NewTrace(context));
+  const std::unique_ptr<ZRU_Thread_Uninstaller> trace = NewTrace(context);
   const bool is64 = context.view64;
   ZRU_Thread_Uninstaller* t = trace.get();
   const std::function<void()> steps[kStepCount] = {
@@ -1040,15 +1025,15 @@ struct WholeRun {
 WholeRun RunWhole(const Context& context) {
   g_reports = Reports();
   context.counting->Reset();
-  ZRU_Thread_Uninstaller* trace = NewTrace(context);
   const auto started = Clock::now();
-  trace->Start();
+  const auto trace =
+      StartTrace(*context.list, TraceTarget{LowerAscii(kProgramName), Text()}, CountingEvents(), 0);
   WholeRun run;
   run.ended = context.handOver->PumpUntil([] { return g_reports.ended; }, std::chrono::minutes(30));
   run.seconds = Seconds((run.ended ? g_reports.end : Clock::now()) - started);
   run.handOvers = context.counting->Count();
   run.reports = g_reports;
-  context.handOver->PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::minutes(1));
+  context.handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::minutes(1));
   return run;
 }
 
@@ -1137,7 +1122,6 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   const DataSet set = MakeDataSet(sizes);
 
   ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = &inventory;
   {
     auto record = std::make_unique<ZRU_InstalledSoftware>();
     record->mpu_str_Name = kProgramName;
@@ -1153,7 +1137,7 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   Context context;
   context.handOver = &handOver;
   context.counting = &counting;
-  context.list = &list;
+  context.list = &inventory;
   context.set = &set;
   context.view64 = view64;
 

@@ -60,7 +60,7 @@ ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
 
 void ZRU_Thread_GetInstalledSoftwareList::Execute() {
   Report(mpu_dword_cb_TGS_GetSoftwareList_Start);
-  Plat().Sleep(pauseMs);
+  Pause(pauseMs);
   ClearIconTables();
   switch (GetWindowsBitness()) {
     case 1: {
@@ -78,10 +78,10 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
       break;  // no WOW64 support at all: nothing is scanned
   }
   SortOrdinal((*mpr_pclass_SWL)->mpu_list_InstalledSoftwareName);
-  Plat().Sleep(pauseMs);
+  Pause(pauseMs);
   Deliver();
   ClearIconTables();
-  Plat().Sleep(pauseMs);
+  Pause(pauseMs);
   endReported_ = true;
   Report(mpu_dword_cb_TGS_GetSoftwareList_End);
 }

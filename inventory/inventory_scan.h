@@ -24,6 +24,7 @@ class ZRU_Thread_GetInstalledSoftwareList : public WorkerThread {
   // each use. The thread is created suspended with no callbacks.
   ZRU_Thread_GetInstalledSoftwareList(ZRU_InstalledSoftwareList** class_param_SWL,
                                       ZRU_Software_Lib** class_param_SWLib, const Text& str_param_CurrentAppPath);
+  ~ZRU_Thread_GetInstalledSoftwareList() override { Stop(); }
 
   CbSoftware mpu_dword_cb_TGS_GetSoftwareList = nullptr;
   CbNoArgs mpu_dword_cb_TGS_GetSoftwareList_Start = nullptr;

@@ -30,36 +30,6 @@ std::uint32_t TW_STDCALL CBGUI_TGS_GetSoftwareList_End() {
   return 0;
 }
 
-std::uint32_t TW_STDCALL CBGUI_TU_Start() {
-  if (Form_TW) Form_TW->mpu_pro_cb_UninstallSoftware_Start();
-  return 0;
-}
-
-std::uint32_t TW_STDCALL CBGUI_TU_FileFolderCount(const char16_t* path, std::uint32_t count) {
-  if (Form_TW) Form_TW->mpu_pro_cb_InstalledSoftwareFileCount(Copy(path), count);
-  return 0;
-}
-
-std::uint32_t TW_STDCALL CBGUI_TU_RegCount(const char16_t* line, std::uint32_t count) {
-  if (Form_TW) Form_TW->mpu_pro_cb_InstalledSoftwareRegCount(Copy(line), count);
-  return 0;
-}
-
-std::uint32_t TW_STDCALL CBGUI_TU_FileFolderList(const char16_t* path) {
-  if (Form_TW) Form_TW->mpu_pro_cb_InstalledSoftwareFilePath(Copy(path));
-  return 0;
-}
-
-std::uint32_t TW_STDCALL CBGUI_TU_RegList(const char16_t* line) {
-  if (Form_TW) Form_TW->mpu_pro_cb_InstalledSoftwareRegPath(Copy(line));
-  return 0;
-}
-
-std::uint32_t TW_STDCALL CBGUI_TU_End() {
-  if (Form_TW) Form_TW->mpu_pro_cb_UninstallSoftware_End();
-  return 0;
-}
-
 std::uint32_t TW_STDCALL CBGUI_SHTU_Start() {
   if (Form_TW) Form_TW->mpu_pro_cb_SHTU_UninstallSoftware_Start();
   return 0;

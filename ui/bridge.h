@@ -1,8 +1,8 @@
-// The procedures the workers call back (module Unit_ZRTW_CBGUI). Each copies
-// its text arguments (a null pointer is an empty text) and calls the main
-// window's handler of the same report on the GUI thread, where the hand-over
-// runs it. Once the main window has closed (Form_TW is null) a late report of
-// a worker still running is dropped. Every procedure returns 0.
+// The procedures the inventory and the completion watch call back (module
+// Unit_ZRTW_CBGUI). Each copies its text arguments (a null pointer is an
+// empty text) and calls the main window's handler of the same report on the
+// GUI thread, where the hand-over runs it. Once the main window has closed
+// (Form_TW is null) a report is dropped. Every procedure returns 0.
 #pragma once
 
 #include <cstdint>
@@ -17,14 +17,6 @@ std::uint32_t TW_STDCALL CBGUI_TGS_GetSoftwareList(const char16_t* name, const c
                                                    const char16_t* version, const char16_t* iconPath,
                                                    std::int32_t iconIndex);
 std::uint32_t TW_STDCALL CBGUI_TGS_GetSoftwareList_End();
-
-// The trace (ZRU_Thread_Uninstaller).
-std::uint32_t TW_STDCALL CBGUI_TU_Start();
-std::uint32_t TW_STDCALL CBGUI_TU_FileFolderCount(const char16_t* path, std::uint32_t count);
-std::uint32_t TW_STDCALL CBGUI_TU_RegCount(const char16_t* line, std::uint32_t count);
-std::uint32_t TW_STDCALL CBGUI_TU_FileFolderList(const char16_t* path);
-std::uint32_t TW_STDCALL CBGUI_TU_RegList(const char16_t* line);
-std::uint32_t TW_STDCALL CBGUI_TU_End();
 
 // The completion watch (ZRU_Thread_ShellExeUninstaller).
 std::uint32_t TW_STDCALL CBGUI_SHTU_Start();

@@ -25,7 +25,9 @@
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
 #include "trace/entry_origin.h"
+#include "trace/trace_scan.h"
 #include "ui/toolkit/toolkit.h"
+#include "workers/worker_thread.h"
 
 namespace tw::ui {
 
@@ -51,10 +53,6 @@ class TForm_TW {
   // FormCreate.
   explicit TForm_TW(Toolkit& toolkit);
   ~TForm_TW();
-  // Frees an inventory and a library that a window closed while a worker
-  // still held their address had to leave behind; does nothing while a
-  // worker runs. For the end of the process and for tests.
-  static void FreeAbandonedModel();
   TForm_TW(const TForm_TW&) = delete;
   TForm_TW& operator=(const TForm_TW&) = delete;
 
@@ -92,6 +90,9 @@ class TForm_TW {
   void mpu_pro_cb_UninstallSoftware_Start();
   void mpu_pro_cb_InstalledSoftwareFileCount(const Text& str_param_SoftwareFilePath, std::uint32_t int_param_Count);
   void mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_SoftwareRegPath, std::uint32_t int_param_Count);
+  // What the trace found since its last report: each entry as the two above
+  // take it, then both labels at the running totals.
+  void mpu_pro_cb_TraceFound(const TraceFound& found);
   void mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath);
   void mpu_pro_cb_InstalledSoftwareRegPath(const Text& str_param_SoftwareRegPath);
   void mpu_pro_cb_UninstallSoftware_End();
@@ -304,6 +305,12 @@ class TForm_TW {
   TForm_TW_About* mpr_About = nullptr;
   TForm_TW_WhyUse* mpr_WhyUse = nullptr;
   bool mpr_bool_Closed = false;
+  // The workers this window started. Replacing or dropping one stops its
+  // run; closing the window stops them all before the model goes.
+  std::unique_ptr<WorkerThread> mpr_InventoryWorker;
+  std::unique_ptr<WorkerThread> mpr_TraceWorker;
+  std::unique_ptr<WorkerThread> mpr_LaunchWorker;
+  std::unique_ptr<WorkerThread> mpr_WatchWorker;
 };
 
 // The process-wide main window the bridge reaches; null before it is made and

@@ -126,6 +126,16 @@ void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_Softwa
   LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(int_param_Count));
 }
 
+void TForm_TW::mpu_pro_cb_TraceFound(const TraceFound& found) {
+  // Every entry raised its count by one: the first of the batch had the
+  // total less the others.
+  std::uint32_t count = found.filesFoldersCount - std::uint32_t(found.filesFolders.size());
+  for (const Text& path : found.filesFolders) mpu_pro_cb_InstalledSoftwareFileCount(path, ++count);
+  count = found.registryCount - std::uint32_t(found.registry.size());
+  for (const Text& line : found.registry) mpu_pro_cb_InstalledSoftwareRegCount(line, ++count);
+  if (!found.filesFolders.empty()) LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(found.filesFoldersCount));
+}
+
 void TForm_TW::mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath) {
   ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_FilesFolders
                      : mpr_int_UninstallMode == 2 ? LV_TW_Step3_FilesFolders

@@ -44,7 +44,7 @@ void ZRU_Thread_ShellExeUninstaller::ReportStep(CbStep callback, std::int32_t st
 
 void ZRU_Thread_ShellExeUninstaller::Execute() {
   Report(mpu_dword_cb_SHTU_Start);
-  Plat().Sleep(2000);
+  Pause(2000);
   ReportStep(mpu_dword_cb_SHTU_StepTip_Start, 2);
 
   // Phase A: the well-known names, five passes whatever is found.
@@ -58,7 +58,7 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
         break;
       }
     }
-    Plat().Sleep(kPassMs);
+    Pause(kPassMs);
   }
   // Phase B: the executable the command names.
   if (!found) {
@@ -69,21 +69,21 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
         found = true;
         break;
       }
-      Plat().Sleep(kPassMs);
+      Pause(kPassMs);
     }
   }
   // Phase C: wait while it runs.
   if (found) {
     for (int pass = 0; pass < kPasses; ++pass) {
       if (!IsProcessRunning(watched)) break;
-      Plat().Sleep(kPassMs);
+      Pause(kPassMs);
     }
   }
   ReportStep(mpu_dword_cb_SHTU_StepTip_End, 2);
-  Plat().Sleep(5000);
+  Pause(5000);
   ReportStep(mpu_dword_cb_SHTU_StepTip_Start, 3);
   ReportStep(mpu_dword_cb_SHTU_StepTip_End, 3);
-  Plat().Sleep(5000);
+  Pause(5000);
   endReported_ = true;
   Report(mpu_dword_cb_SHTU_End);
 }

@@ -20,6 +20,7 @@ Text ExeNameOfCommand(const Text& command);
 class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
  public:
   explicit ZRU_Thread_ShellExeUninstaller(ZRU_InstalledSoftwareList** class_param_SWL);
+  ~ZRU_Thread_ShellExeUninstaller() override { Stop(); }
 
   CbNoArgs mpu_dword_cb_SHTU_Start = nullptr;
   CbNoArgs mpu_dword_cb_SHTU_End = nullptr;

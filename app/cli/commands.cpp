@@ -145,19 +145,18 @@ bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library,
   run.list = *list;
   run.out = printTo;
   g_run = &run;
-  auto* scan = new ZRU_Thread_GetInstalledSoftwareList(list, library, Text());
-  scan->pauseMs = 0;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnInventoryStart;
-  scan->mpu_dword_cb_TGS_GetSoftwareList = printTo ? OnProgram : nullptr;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnInventoryEnd;
+  ZRU_Thread_GetInstalledSoftwareList scan(list, library, Text());
+  scan.pauseMs = 0;
+  scan.mpu_dword_cb_TGS_GetSoftwareList_Start = OnInventoryStart;
+  scan.mpu_dword_cb_TGS_GetSoftwareList = printTo ? OnProgram : nullptr;
+  scan.mpu_dword_cb_TGS_GetSoftwareList_End = OnInventoryEnd;
   (*list)->mpu_bool_IsSearch = false;
-  const int errorsBefore = WorkerThread::UnexpectedErrors();
-  scan->Start();
-  const bool ended = handOver.PumpUntil([&] { return run.ended; }, std::chrono::minutes(10));
-  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+  scan.Start();
+  const bool ended = handOver.PumpUntil([&] { return scan.Finished(); }, std::chrono::minutes(10));
+  scan.Stop();
   g_run = nullptr;
-  // The end report comes also after an error: the count tells the two apart.
-  return ended && WorkerThread::UnexpectedErrors() == errorsBefore;
+  // The end report comes also after an error.
+  return ended && run.ended && !scan.Failed();
 }
 
 // What one trace run reported.
@@ -174,67 +173,40 @@ struct TraceRun {
   std::uint32_t registryReports = 0, lastRegistryCount = 0;
   bool ended = false;
 };
-TraceRun* g_trace = nullptr;
 
-std::uint32_t TW_STDCALL OnTraceStart() { return 0; }
-std::uint32_t TW_STDCALL OnTraceEnd() {
-  g_trace->ended = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t* path, std::uint32_t count) {
-  (IsDirectory(path) ? g_trace->folders : g_trace->files).push_back(path);
-  ++g_trace->fileFolderReports;
-  g_trace->lastFileFolderCount = count;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegCount(const char16_t*, std::uint32_t count) {
-  ++g_trace->registryReports;
-  g_trace->lastRegistryCount = count;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderRow(const char16_t* path) {
-  g_trace->rows.push_back(path);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegRow(const char16_t* line) {
-  g_trace->registry.push_back(line);
-  const Text text(line);
-  if (text.empty()) return 0;
-  for (const Text& known : g_trace->distinctRegistry) {
-    if (SameTextAscii(known, text)) return 0;
-  }
-  g_trace->distinctRegistry.push_back(text);
-  return 0;
+// The events of a trace that gather into `run`, as the window gathers them.
+TraceEvents GatherInto(TraceRun* run) {
+  TraceEvents events;
+  events.ended = [run] { run->ended = true; };
+  events.found = [run](const TraceFound& found) {
+    for (const Text& path : found.filesFolders) (IsDirectory(path) ? run->folders : run->files).push_back(path);
+    run->fileFolderReports += std::uint32_t(found.filesFolders.size());
+    run->registryReports += std::uint32_t(found.registry.size());
+    run->lastFileFolderCount = found.filesFoldersCount;
+    run->lastRegistryCount = found.registryCount;
+  };
+  events.fileFolderRows = [run](const TextList& rows) { run->rows.insert(run->rows.end(), rows.begin(), rows.end()); };
+  events.registryRows = [run](const TextList& lines) {
+    for (const Text& line : lines) {
+      run->registry.push_back(line);
+      if (line.empty()) continue;
+      const auto known = [&line](const Text& other) { return SameTextAscii(other, line); };
+      if (std::none_of(run->distinctRegistry.begin(), run->distinctRegistry.end(), known))
+        run->distinctRegistry.push_back(line);
+    }
+  };
+  return events;
 }
 
 // Runs the trace worker to its end with its wait set to zero. `nameLow` is the
-// inventory key of a listed program (mode 1), or empty with `folder` set for
-// a Force Remove (mode 2).
-bool RunTrace(ZRU_InstalledSoftwareList** list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
+// inventory key of a listed program, or empty with `folder` set for a Force
+// Remove.
+bool RunTrace(ZRU_InstalledSoftwareList& list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
               TraceRun* run) {
-  g_trace = run;
-  auto* trace = new ZRU_Thread_Uninstaller(list);
-  trace->pauseMs = 0;
-  trace->mpu_int_UninstallMode = nameLow.empty() ? 2 : 1;
-  trace->mpu_dword_cb_TU_Start = OnTraceStart;
-  trace->mpu_dword_cb_TU_End = OnTraceEnd;
-  trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
-  trace->mpu_dword_cb_TU_RegCount = OnRegCount;
-  trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderRow;
-  trace->mpu_dword_cb_TU_RegList = OnRegRow;
-  if (nameLow.empty()) {
-    trace->mpu_str_UserSelInstalledFilePath = folder;
-    trace->mpu_pro_SetUninstallSoftware();
-  } else {
-    trace->mpu_pro_SetUninstallSoftware(nameLow);
-  }
+  const auto trace = StartTrace(list, TraceTarget{nameLow, folder}, GatherInto(run), 0);
   run->origins = trace->Origins();
-  const int errorsBefore = WorkerThread::UnexpectedErrors();
-  trace->Start();
-  const bool ended = handOver.PumpUntil([run] { return run->ended; }, std::chrono::minutes(30));
-  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
-  g_trace = nullptr;
-  return ended && WorkerThread::UnexpectedErrors() == errorsBefore;
+  const bool ended = handOver.PumpUntil([&] { return trace->Finished(); }, std::chrono::minutes(30));
+  return ended && run->ended && !trace->Failed();
 }
 
 // Sets up the hand-over and an inventory for one command, and puts back what
@@ -381,7 +353,7 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
     return code;
   }
   TraceRun run;
-  if (!RunTrace(session.list(), nameLow, folder, session.handOver(), &run)) {
+  if (!RunTrace(**session.list(), nameLow, folder, session.handOver(), &run)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
@@ -450,17 +422,20 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
   run.out = &out;
   run.started = Plat().GetTickCount();
   g_watchRun = &run;
-  (new ZRU_Thread_ShellCallUninstall(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1))->Start();
+  ZRU_Thread_ShellCallUninstall launch(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1);
+  launch.Start();
   session.handOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  auto* watch = new ZRU_Thread_ShellExeUninstaller(session.list());
-  watch->mpu_dword_cb_SHTU_Start = OnWatchStart;
-  watch->mpu_dword_cb_SHTU_End = OnWatchEnd;
-  watch->mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
-  watch->mpu_dword_cb_SHTU_StepTip_End = OnStepEnd;
-  watch->mpu_pro_SetUninstallSoftware(nameLow);
-  watch->Start();
-  const bool ended = session.handOver().PumpUntil([&run] { return run.ended; }, std::chrono::minutes(5));
-  session.handOver().PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+  ZRU_Thread_ShellExeUninstaller watch(session.list());
+  watch.mpu_dword_cb_SHTU_Start = OnWatchStart;
+  watch.mpu_dword_cb_SHTU_End = OnWatchEnd;
+  watch.mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
+  watch.mpu_dword_cb_SHTU_StepTip_End = OnStepEnd;
+  watch.mpu_pro_SetUninstallSoftware(nameLow);
+  watch.Start();
+  const bool ended = session.handOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5)) &&
+                     run.ended;
+  watch.Stop();
+  launch.Stop();
   g_watchRun = nullptr;
   return ended;
 }
@@ -650,7 +625,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   Text nameLow;
   if (const int code = FindProgram(session, name, &nameLow, err)) return code;
   TraceRun trace;
-  if (!RunTrace(session.list(), nameLow, Text(), session.handOver(), &trace)) {
+  if (!RunTrace(**session.list(), nameLow, Text(), session.handOver(), &trace)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
@@ -726,7 +701,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
     return 1;
   }
   TraceRun trace;
-  if (!RunTrace(session.list(), Text(), folder, session.handOver(), &trace)) {
+  if (!RunTrace(**session.list(), Text(), folder, session.handOver(), &trace)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }

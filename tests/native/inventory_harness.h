@@ -1,6 +1,7 @@
 // Runs the inventory worker on a simulated machine and records its reports.
 #pragma once
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -62,7 +63,7 @@ class InventoryFixture : public ::testing::Test {
 
   // Starts a scan and serves its reports until the end report.
   void RunScan(std::uint32_t pauseMs = 0) {
-    auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list, &library, u"C:\\Tools\\Tidewell\\");
+    auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, u"C:\\Tools\\Tidewell\\");
     scan->pauseMs = pauseMs;
     scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnStart;
     scan->mpu_dword_cb_TGS_GetSoftwareList = OnProgram;
@@ -70,8 +71,7 @@ class InventoryFixture : public ::testing::Test {
     list->mpu_bool_IsSearch = false;
     scan->Start();
     ASSERT_TRUE(handOver.PumpUntil([] { return CurrentReports().ended; }));
-    // The worker frees itself after its end report; wait until it has.
-    ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+    ASSERT_TRUE(handOver.PumpUntil([&scan] { return scan->Finished(); }));
   }
 
   const ZRU_InstalledSoftware* Record(const Text& name) const { return inventory.Find(LowerAscii(name)); }

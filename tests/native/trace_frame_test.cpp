@@ -158,7 +158,7 @@ TEST_F(TraceFrame, PausesThreeSecondsOnTheVirtualClockAfterStart) {
   ASSERT_EQ(1, Log().ends);
   EXPECT_EQ(3000u, Log().endTick - Log().startTick);
   // Three seconds is also the wait a worker has unless told otherwise.
-  EXPECT_EQ(3000u, ZRU_Thread_Uninstaller(&list).pauseMs);
+  EXPECT_EQ(3000u, ZRU_Thread_Uninstaller(inventory).pauseMs);
 }
 
 TEST_F(TraceFrame, ASecondScanOfTheSameRecordStartsFromEmptyLists) {
@@ -316,15 +316,11 @@ TEST_F(TraceFrame, ForceRemoveRecordIsFreedBeforeEnd) {
   machine.AddFile(u"C:\\Apps\\Picked\\p.exe", "MZ");
   static bool freedAtEnd = false;
   freedAtEnd = false;
-  struct EndProbe {
-    static std::uint32_t TW_STDCALL OnEndProbe() {
-      freedAtEnd = g_watchedFreed.load();
-      return OnEnd();
-    }
-  };
   ZRU_Thread_Uninstaller* trace = NewTrace();
-  trace->mpu_dword_cb_TU_End = EndProbe::OnEndProbe;
-  trace->mpu_int_UninstallMode = 2;
+  trace->events.ended = [] {
+    freedAtEnd = g_watchedFreed.load();
+    OnEnd();
+  };
   trace->mpu_str_UserSelInstalledFilePath = u"C:\\Apps\\Picked";
   trace->mpu_pro_SetUninstallSoftware();
   const ZRU_InstalledSoftware* record = trace->Record();
@@ -363,8 +359,7 @@ TEST(TraceForceRemoveBitness, SixtyFourBitFlagFollowsWindowsBitness) {
     machine.SetIsWow64ProcessFails(c.wow64CallFails);
     SetPlatform(&machine);
     ZRU_InstalledSoftwareList inventory;
-    ZRU_InstalledSoftwareList* list = &inventory;
-    ZRU_Thread_Uninstaller trace(&list);
+    ZRU_Thread_Uninstaller trace(inventory);
     trace.mpu_str_UserSelInstalledFilePath = u"C:\\Apps\\X";
     trace.mpu_pro_SetUninstallSoftware();
     ASSERT_NE(nullptr, trace.Record());

@@ -18,7 +18,7 @@ TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
   form->mpr_int_UninstallMode = 1;
   form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo App");
   machine.AddDirectory(u"C:\\Apps\\Foo\\Data");
-  CBGUI_TU_FileFolderCount(u"C:\\Apps\\Foo\\Data", 1);
+  form->mpu_pro_cb_InstalledSoftwareFileCount(u"C:\\Apps\\Foo\\Data", 1);
   Label* count = form->LB_TW_Step_Analyzing_Files_Count;
   EXPECT_EQ(u"1", count->GetText());
   for (std::uint32_t n = 2; n <= 1234; ++n) {
@@ -35,11 +35,11 @@ TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\Data"}, form->mpr_strlist_LF_Folders);
   EXPECT_EQ(1233u, form->mpr_strlist_LF_Files.size());
 
-  CBGUI_TU_RegCount(u"HKLM|SOFTWARE\\Foo", 6);
-  CBGUI_TU_RegCount(nullptr, 7);
+  form->mpu_pro_cb_InstalledSoftwareRegCount(u"HKLM|SOFTWARE\\Foo", 6);
+  form->mpu_pro_cb_InstalledSoftwareRegCount(u"", 7);
   EXPECT_EQ(u"7", form->LB_TW_Step_Analyzing_Registry_Count->GetText());
 
-  CBGUI_TU_End();
+  form->mpu_pro_cb_UninstallSoftware_End();
   EXPECT_EQ(u"1234", count->GetText());
   EXPECT_EQ(u"Analysis completed. 1234 files/folders and 7 registry entries found.",
             form->LB_TW_Step2_Report_Tip->GetText());
@@ -62,13 +62,12 @@ TEST_F(Reports, RowsGoByModeAndRegistryLinesOnceWhateverTheirCase) {
     SCOPED_TRACE(c.mode);
     form->mpr_int_UninstallMode = c.mode;
     form->mpu_pro_cb_UninstallSoftware_Start();
-    CBGUI_TU_FileFolderList(u"C:\\Apps\\Foo\\a.dll");
-    CBGUI_TU_RegList(u"HKLM|SOFTWARE\\Foo");
-    CBGUI_TU_RegList(u"hklm|software\\foo");
-    CBGUI_TU_RegList(u"HKLM|SOFTWARE\\Foo");
-    CBGUI_TU_RegList(u"");
-    CBGUI_TU_RegList(nullptr);
-    CBGUI_TU_RegList(u"HKCU|Software\\Foo|Path");
+    form->mpu_pro_cb_InstalledSoftwareFilePath(u"C:\\Apps\\Foo\\a.dll");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKLM|SOFTWARE\\Foo");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"hklm|software\\foo");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKLM|SOFTWARE\\Foo");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKCU|Software\\Foo|Path");
     EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Foo", u"HKCU|Software\\Foo|Path"}), form->mpr_strlist_LF_Registry);
     int rows = 0;
     for (ReportList* list : {form->LV_TW_Step2_FilesFolders, form->LV_TW_Step2_RegistryEntries,
@@ -96,7 +95,7 @@ TEST_F(Reports, AnalysisStartDiscardsEverythingOfTheLastOne) {
   form->LV_TW_Step3_RegistryEntries->AddRow(u"HKLM|X");
   form->Image_TW_Step3_UninstallState_Logo->SetPicture(StateImage(2));
 
-  CBGUI_TU_Start();
+  form->mpu_pro_cb_UninstallSoftware_Start();
   EXPECT_TRUE(form->mpr_strlist_LF_Files.empty());
   EXPECT_TRUE(form->mpr_strlist_LF_Registry.empty());
   EXPECT_TRUE(form->mpr_strlist_SIConfigItem.empty());
@@ -113,7 +112,7 @@ TEST_F(Reports, ForceRemoveTraceEndsOnTheLeftoversPage) {
   form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo");
   form->Bn_TW_Step3_RegistrylistClick();
   form->Image_TW_Step_Analyzing_Logo->StartAnimation();
-  CBGUI_TU_End();
+  form->mpu_pro_cb_UninstallSoftware_End();
   EXPECT_FALSE(form->Image_TW_Step_Analyzing_Logo->Animating());
   EXPECT_TRUE(OnStep(form->TS_TW_Step3));
   EXPECT_EQ(u"Foo", form->LB_TW_Step3_Software_Name->GetText());
@@ -124,7 +123,7 @@ TEST_F(Reports, ForceRemoveTraceEndsOnTheLeftoversPage) {
   // Without an analysis the end changes no page.
   form->mpr_int_UninstallMode = -1;
   form->PC_TW_Step->SetActivePage(form->TS_TW_Step_Analyzing);
-  CBGUI_TU_End();
+  form->mpu_pro_cb_UninstallSoftware_End();
   EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
 }
 

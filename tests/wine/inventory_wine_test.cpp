@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,8 @@ std::uint32_t TW_STDCALL OnEnd() {
 tw::ZRU_InstalledSoftwareList* g_list = nullptr;
 tw::ZRU_Software_Lib* g_lib = nullptr;
 bool g_pumpFinished = false;
+// Owned for the process: its reports are all in once the end report came.
+std::unique_ptr<tw::ZRU_Thread_GetInstalledSoftwareList> g_scan;
 
 std::string U8(const Text& text) { return tw::ToUtf8(text); }
 Text U16(const char* text) { return tw::FromUtf8(text); }
@@ -135,7 +138,8 @@ class WineInventory : public testing::Test {
     g_list = new tw::ZRU_InstalledSoftwareList;
     g_lib = new tw::ZRU_Software_Lib;
     g_lib->mpu_InitLib();
-    auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&g_list, &g_lib, ModuleFolder());
+    g_scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&g_list, &g_lib, ModuleFolder());
+    auto* scan = g_scan.get();
     scan->pauseMs = 0;
     scan->mpu_dword_cb_TGS_GetSoftwareList = &OnProgram;
     scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnStart;

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -328,12 +329,12 @@ WatchRun LaunchAndWatch(tw::ZRU_InstalledSoftwareList** list, const tw::ZRU_Inst
   g_events.clear();
   g_watchEnded = false;
   run.launched = Clock::now();
-  (new tw::ZRU_Thread_ShellCallUninstall(0, command, record.mpu_int_Is64Bit == 1))->Start();
-  run.launchEnded =
-      g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(30000));
+  tw::ZRU_Thread_ShellCallUninstall launch(0, command, record.mpu_int_Is64Bit == 1);
+  launch.Start();
+  run.launchEnded = g_handOver->PumpUntil([&launch] { return launch.Finished(); }, std::chrono::milliseconds(30000));
   // The window shows its waiting page a second after the launch.
   g_handOver->PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  auto* watch = new tw::ZRU_Thread_ShellExeUninstaller(list);
+  auto watch = std::make_unique<tw::ZRU_Thread_ShellExeUninstaller>(list);
   watch->mpu_dword_cb_SHTU_Start = OnWatchStart;
   watch->mpu_dword_cb_SHTU_End = OnWatchEnd;
   watch->mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
@@ -341,7 +342,7 @@ WatchRun LaunchAndWatch(tw::ZRU_InstalledSoftwareList** list, const tw::ZRU_Inst
   watch->mpu_pro_SetUninstallSoftware(record.mpu_str_Name_low);
   watch->Start();
   run.watchEnded = g_handOver->PumpUntil([] { return g_watchEnded; }, std::chrono::milliseconds(60000));
-  g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(10000));
+  g_handOver->PumpUntil([&watch] { return watch->Finished(); }, std::chrono::milliseconds(10000));
   run.events = g_events;
   return run;
 }
@@ -420,13 +421,13 @@ class WineUninstall : public testing::Test {
     list_ = new tw::ZRU_InstalledSoftwareList;
     lib_ = new tw::ZRU_Software_Lib;
     lib_->mpu_InitLib();
-    auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&list_, &lib_, ModuleFolder());
+    auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&list_, &lib_, ModuleFolder());
     scan->pauseMs = 0;
     scanEnded_ = false;
     scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnScanEnd;
     scan->Start();
     scanEnded_ = g_handOver->PumpUntil([] { return scanEnded_; }, std::chrono::milliseconds(120000));
-    g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(10000));
+    g_handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::milliseconds(10000));
   }
 
   void SetUp() override { ASSERT_TRUE(scanEnded_) << "the inventory scan sent no end report within two minutes"; }
@@ -568,8 +569,9 @@ TEST_F(WineUninstall, RefusedShellExecuteFallsBackToWinExec) {
 
   // The same through the launch thread, with redirection off as for a 64-bit
   // program.
-  (new tw::ZRU_Thread_ShellCallUninstall(0, dashCommand, true))->Start();
-  EXPECT_TRUE(g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(30000)));
+  tw::ZRU_Thread_ShellCallUninstall launch(0, dashCommand, true);
+  launch.Start();
+  EXPECT_TRUE(g_handOver->PumpUntil([&launch] { return launch.Finished(); }, std::chrono::milliseconds(30000)));
   EXPECT_TRUE(WaitForProcess(u"dash_probe.exe", std::chrono::milliseconds(10000)))
       << "the launch thread did not start " << U8(dashCommand);
   KillAll(u"dash_probe.exe");
