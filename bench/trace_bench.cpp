@@ -57,7 +57,6 @@
 #include "inventory/installed_software.h"
 #include "platform/platform.h"
 #include "trace/trace_scan.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/headless_handover.h"
 #include "workers/worker_thread.h"
@@ -1189,11 +1188,13 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   std::printf("\nbest of %d runs, times in ms\n", repeats);
   std::printf("  %-36s %10s %10s %7s %-5s %s\n", "", "ours", "bare", "ratio", "", "calls: registry ours / bare, "
               "file ours / bare, reports");
-  // Each phase within 1.5 of its bare loop, the whole trace within 1.3.
+  // Each phase within 1.5 of its bare loop, the file trace and the whole
+  // trace within 1.3.
   const auto row = [&](const char* label, std::initializer_list<int> steps, bool judged) {
     PrintRow(label, Sum(ours, steps), Sum(bare, steps), oursCounted, bareCounted, steps, judged ? 1.5 : 0.0);
   };
-  row("file trace mpr_pro_ScanFilesFolders", {kFiles}, true);
+  PrintRow("file trace mpr_pro_ScanFilesFolders", Sum(ours, {kFiles}), Sum(bare, {kFiles}), oursCounted, bareCounted,
+           {kFiles}, 1.3);
   row(kStepNames[kArea1], {kArea1}, true);
   row(kStepNames[kArea4], {kArea4}, true);
   row("the rest (areas 2, 3, 5-10)", {kArea2, kArea3, kAreas5To10}, true);
@@ -1204,7 +1205,8 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   for (int step : {kShortcuts, kAppPathsStep, kMenus, kFirewall}) row(kStepNames[step], {step}, false);
   PrintRow("all steps", Total(ours), Total(bare), oursCounted, bareCounted,
            {kFiles, kArea1, kArea2, kArea3, kArea4, kAreas5To10, kShortcuts, kAppPathsStep, kMenus, kFirewall}, 1.3);
-  std::printf("  (ratio: ours / bare loop with the same calls; target 1.50 or less per phase, 1.30 for all steps)\n");
+  std::printf("  (ratio: ours / bare loop with the same calls; target 1.50 or less per phase, 1.30 for the file trace"
+              " and all steps)\n");
 
   const double rate = whole.seconds > 0 ? double(whole.handOvers) / whole.seconds : 0;
   std::printf("\nwhole worker (Start, reports pumped on this thread): %.1f ms%s\n", whole.seconds * 1000,
@@ -1214,8 +1216,11 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
               (unsigned long long)whole.handOvers, (unsigned long long)whole.reports.fileFolderCounts,
               (unsigned long long)whole.reports.registryCounts, (unsigned long long)whole.reports.fileFolderList,
               (unsigned long long)whole.reports.registryList);
-  std::printf("  hand-over rate: %.0f reports/s over the whole run; whole / bare %.2f, whole / steps %.2f\n", rate,
-              Total(bare) > 0 ? whole.seconds / Total(bare) : 0.0, Total(ours) > 0 ? whole.seconds / Total(ours) : 0.0);
+  const double wholeToSteps = Total(ours) > 0 ? whole.seconds / Total(ours) : 0.0;
+  std::printf("  hand-over rate: %.0f reports/s over the whole run; whole / bare %.2f, whole / steps %.2f %s"
+              " (target 1.30 or less)\n",
+              rate, Total(bare) > 0 ? whole.seconds / Total(bare) : 0.0, wholeToSteps,
+              wholeToSteps <= 1.3 ? "ok" : "OVER");
   const int empties = 20000;
   double empty = 0;
   for (int r = 0; r < std::min(repeats, 3); ++r) {

@@ -59,7 +59,7 @@ ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::Execute() {
-  Report(mpu_dword_cb_TGS_GetSoftwareList_Start);
+  if (events.started) Report(events.started);
   Pause(pauseMs);
   ClearIconTables();
   switch (GetWindowsBitness()) {
@@ -83,7 +83,7 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
   ClearIconTables();
   Pause(pauseMs);
   endReported_ = true;
-  Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+  if (events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::ClearIconTables() {
@@ -97,7 +97,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ClearIconTables() {
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::OnUnexpectedError() {
-  if (!endReported_) Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+  if (!endReported_ && events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::Scan(bool view64) {
@@ -118,11 +118,10 @@ void ZRU_Thread_GetInstalledSoftwareList::Deliver() {
     mpr_str_Software_Version = record->mpu_str_DisplayVersion;
     mpr_str_Software_DisplayIcon = record->mpu_str_DisplayIcon;
     mpr_int_Software_DisplayIcon_ID = record->mpu_int_DisplayIcon_ID;
-    if (mpu_dword_cb_TGS_GetSoftwareList) {
+    if (events.program) {
       Report([this] {
-        mpu_dword_cb_TGS_GetSoftwareList(mpr_str_Software_Name.c_str(), mpr_str_Software_Publisher.c_str(),
-                                         mpr_str_Software_Version.c_str(), mpr_str_Software_DisplayIcon.c_str(),
-                                         mpr_int_Software_DisplayIcon_ID);
+        events.program(mpr_str_Software_Name, mpr_str_Software_Publisher, mpr_str_Software_Version,
+                       mpr_str_Software_DisplayIcon, mpr_int_Software_DisplayIcon_ID);
       });
     }
   }

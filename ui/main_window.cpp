@@ -9,7 +9,6 @@
 #include "platform/platform.h"
 #include "ui/about_window.h"
 #include "ui/artwork/artwork.h"
-#include "ui/bridge.h"
 #include "ui/control_ids.h"
 #include "ui/loading_window.h"
 #include "workers/worker_thread.h"
@@ -287,9 +286,12 @@ void TForm_TW::mpr_pro_StartGetSoftwareList() {
   mpr_InventoryWorker.reset();
   auto worker = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&gv_InstalledSoftwareList, &gv_SoftwareLib,
                                                                       mpr_str_CurrentAppPath);
-  worker->mpu_dword_cb_TGS_GetSoftwareList = CBGUI_TGS_GetSoftwareList;
-  worker->mpu_dword_cb_TGS_GetSoftwareList_Start = CBGUI_TGS_GetSoftwareList_Start;
-  worker->mpu_dword_cb_TGS_GetSoftwareList_End = CBGUI_TGS_GetSoftwareList_End;
+  worker->events.started = [this] { mpu_pro_cb_InstallerSoftwarelist_Start(); };
+  worker->events.program = [this](const Text& name, const Text& publisher, const Text& version, const Text& iconPath,
+                                  std::int32_t iconIndex) {
+    mpu_pro_cb_InstallerSoftwarelist(name, publisher, version, iconPath, iconIndex);
+  };
+  worker->events.ended = [this] { mpu_pro_cb_InstallerSoftwarelist_End(); };
   gv_InstalledSoftwareList->mpu_bool_IsSearch = false;
   worker->Start();
   mpr_InventoryWorker = std::move(worker);

@@ -1,8 +1,7 @@
 // The main window: the controller of the whole program. It owns the inventory
 // for the life of the process, starts every worker (inventory, trace,
-// uninstaller launch, completion watch), receives their reports through the
-// bridge (ui/bridge.h) on the GUI thread, and leads the user through its
-// pages:
+// uninstaller launch, completion watch), owns them while they run, receives
+// their events on the GUI thread, and leads the user through its pages:
 //
 //   function page TS_TW_DestopApp with the step pages
 //     TS_TW_Step1 (installed programs) -> TS_TW_Step_Analyzing -> TS_TW_Step2
@@ -12,7 +11,7 @@
 // The methods are spread over several files by subject:
 //   main_window.cpp           creation, layout of the skeleton, show, close,
 //                             header buttons, function switch, inventory start
-//   main_window_reports.cpp   the mpu_pro_cb_ handlers the bridge calls
+//   main_window_reports.cpp   the mpu_pro_cb_ handlers of the workers' events
 //   main_window_programs.cpp  Step 1: rows, icons, groups, details, search
 //   main_window_wizard.cpp    the analysis, report, wait, leftovers and Force
 //                             Remove pages and their buttons
@@ -81,7 +80,7 @@ class TForm_TW {
   // window's client area.
   void CentreOnMainWindow(Window& secondary) const;
 
-  // ---- Reports (main_window_reports.cpp), called by the bridge.
+  // ---- Reports (main_window_reports.cpp): the workers' events.
   void mpu_pro_cb_InstallerSoftwarelist_Start();
   void mpu_pro_cb_InstallerSoftwarelist(const Text& str_param_SoftwareName, const Text& str_param_SoftwarePublisher,
                                         const Text& str_param_SoftwareVersion, const Text& str_param_SoftwareIcon,
@@ -313,8 +312,8 @@ class TForm_TW {
   std::unique_ptr<WorkerThread> mpr_WatchWorker;
 };
 
-// The process-wide main window the bridge reaches; null before it is made and
-// after it has closed.
+// The process-wide main window; null before it is made and after it has
+// closed.
 extern TForm_TW* Form_TW;
 
 }  // namespace tw::ui

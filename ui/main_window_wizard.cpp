@@ -14,7 +14,6 @@
 #include "platform/platform.h"
 #include "trace/trace_scan.h"
 #include "ui/artwork/artwork.h"
-#include "ui/bridge.h"
 #include "ui/control_ids.h"
 #include "ui/main_window.h"
 #include "uninstall/launch.h"
@@ -418,10 +417,10 @@ void TForm_TW::Bn_TW_CompleteUninstallClick() {
 
   mpr_WatchWorker.reset();
   auto watch = std::make_unique<ZRU_Thread_ShellExeUninstaller>(&gv_InstalledSoftwareList);
-  watch->mpu_dword_cb_SHTU_Start = CBGUI_SHTU_Start;
-  watch->mpu_dword_cb_SHTU_End = CBGUI_SHTU_End;
-  watch->mpu_dword_cb_SHTU_StepTip_Start = CBGUI_SHTU_StepTip_Start;
-  watch->mpu_dword_cb_SHTU_StepTip_End = CBGUI_SHTU_StepTip_End;
+  watch->events.started = [this] { mpu_pro_cb_SHTU_UninstallSoftware_Start(); };
+  watch->events.stepStarted = [this](std::int32_t step) { mpu_pro_cb_UninstallStepTip_Start(step); };
+  watch->events.stepEnded = [this](std::int32_t step) { mpu_pro_cb_UninstallStepTip_End(step); };
+  watch->events.ended = [this] { mpu_pro_cb_SHTU_UninstallSoftware_End(); };
   try {
     watch->mpu_pro_SetUninstallSoftware(key);
   } catch (const std::out_of_range&) {

@@ -86,8 +86,4 @@ void WorkerThread::Report(const std::function<void()>& call) const {
   ThrowIfStopped();
 }
 
-void WorkerThread::Report(CbNoArgs callback) const {
-  if (callback) Report([callback] { callback(); });
-}
-
 }  // namespace tw

@@ -19,7 +19,6 @@
 #include <functional>
 #include <thread>
 
-#include "workers/callbacks.h"
 
 namespace tw {
 
@@ -62,8 +61,6 @@ class WorkerThread {
   // Runs `call` on the GUI thread through the hand-over and waits for it;
   // dropped once a stop was asked for.
   void Report(const std::function<void()>& call) const;
-  // Reports a callback without arguments when it is set.
-  void Report(CbNoArgs callback) const;
 
  private:
   struct Stopped {};

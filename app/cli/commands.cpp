@@ -112,51 +112,30 @@ const char kHelp[] =
     "of an administrator. Exit codes: 0 done, 1 failed or not complete,\n"
     "2 wrong arguments.\n";
 
-// The worker reports through plain procedures; they reach the running
-// command through this pointer, set while the command serves its reports.
-struct InventoryRun {
-  ZRU_InstalledSoftwareList* list = nullptr;
-  std::ostream* out = nullptr;
-  bool ended = false;
-};
-InventoryRun* g_run = nullptr;
-
-
-std::uint32_t TW_STDCALL OnInventoryStart() { return 0; }
-
-std::uint32_t TW_STDCALL OnProgram(const char16_t* name, const char16_t*, const char16_t*, const char16_t*,
-                                   std::int32_t) {
-  // Runs on this (the "GUI") thread while the worker waits: the inventory
-  // may be read here.
-  const ZRU_InstalledSoftware* record = g_run->list->Find(LowerAscii(name));
-  if (record) *g_run->out << RecordJson(*record) << "\n";
-  return 0;
-}
-
-std::uint32_t TW_STDCALL OnInventoryEnd() {
-  g_run->ended = true;
-  return 0;
-}
-
 // Runs a complete inventory scan with the waits set to zero.
+// When `printTo` is set, each program is printed there as it is delivered.
 bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library, HeadlessHandOver& handOver,
                    std::ostream* printTo) {
-  InventoryRun run;
-  run.list = *list;
-  run.out = printTo;
-  g_run = &run;
   ZRU_Thread_GetInstalledSoftwareList scan(list, library, Text());
   scan.pauseMs = 0;
-  scan.mpu_dword_cb_TGS_GetSoftwareList_Start = OnInventoryStart;
-  scan.mpu_dword_cb_TGS_GetSoftwareList = printTo ? OnProgram : nullptr;
-  scan.mpu_dword_cb_TGS_GetSoftwareList_End = OnInventoryEnd;
+  bool ended = false;
+  scan.events.ended = [&ended] { ended = true; };
+  if (printTo) {
+    // Runs on this (the "GUI") thread while the worker waits: the inventory
+    // may be read here.
+    const ZRU_InstalledSoftwareList& inventory = **list;
+    scan.events.program = [&inventory, printTo](const Text& name, const Text&, const Text&, const Text&,
+                                                std::int32_t) {
+      if (const ZRU_InstalledSoftware* record = inventory.Find(LowerAscii(name)))
+        *printTo << RecordJson(*record) << "\n";
+    };
+  }
   (*list)->mpu_bool_IsSearch = false;
   scan.Start();
-  const bool ended = handOver.PumpUntil([&] { return scan.Finished(); }, std::chrono::minutes(10));
+  const bool finished = handOver.PumpUntil([&scan] { return scan.Finished(); }, std::chrono::minutes(10));
   scan.Stop();
-  g_run = nullptr;
   // The end report comes also after an error.
-  return ended && run.ended && !scan.Failed();
+  return finished && ended && !scan.Failed();
 }
 
 // What one trace run reported.
@@ -362,14 +341,6 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
-// ---- The watch's reports, printed as they come.
-struct WatchRun {
-  std::ostream* out = nullptr;
-  std::uint64_t started = 0;
-  bool ended = false;
-};
-WatchRun* g_watchRun = nullptr;
-
 // What the end of the watch's first step saves as the pending state, as the
 // window does, so that an interrupted uninstall can be finished in Tidewell.
 struct StateToSave {
@@ -378,68 +349,50 @@ struct StateToSave {
   std::ostream* err = nullptr;
   bool saved = false;
 };
-StateToSave* g_stateToSave = nullptr;
-
-void PrintWatchEvent(const char* event, std::int64_t step) {
-  JsonObject line;
-  line.Add("event", FromUtf8(event));
-  if (step) line.Add("step", step);
-  line.Add("elapsed_ms", std::int64_t(Plat().GetTickCount() - g_watchRun->started));
-  *g_watchRun->out << line.str() << "\n";
-  g_watchRun->out->flush();
-}
-std::uint32_t TW_STDCALL OnWatchStart() {
-  PrintWatchEvent("watch_start", 0);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnWatchEnd() {
-  PrintWatchEvent("watch_end", 0);
-  g_watchRun->ended = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnStepStart(std::int32_t step) {
-  PrintWatchEvent("step_start", step);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
-  PrintWatchEvent("step_end", step);
-  if (step == 2 && g_stateToSave) {
-    const StateWriteResult written = WritePendingState(g_stateToSave->folder, g_stateToSave->state);
-    g_stateToSave->saved = written.Ok();
-    if (!written.Ok()) {
-      *g_stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(g_stateToSave->folder, written.failed))
-                          << "\n";
-    }
-  }
-  return 0;
-}
 
 // Starts the program's own uninstaller and watches it, with the watch's own
 // timing, as the window does: the launch first, the watch a second later.
-bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out) {
+// The watch's events are printed as they come; the end of its first step
+// saves `stateToSave` when it is set.
+bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out, StateToSave* stateToSave) {
   const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
-  WatchRun run;
-  run.out = &out;
-  run.started = Plat().GetTickCount();
-  g_watchRun = &run;
+  const std::uint64_t started = Plat().GetTickCount();
+  const auto print = [&out, started](const char* event, std::int64_t step) {
+    JsonObject line;
+    line.Add("event", FromUtf8(event));
+    if (step) line.Add("step", step);
+    line.Add("elapsed_ms", std::int64_t(Plat().GetTickCount() - started));
+    out << line.str() << "\n";
+    out.flush();
+  };
   ZRU_Thread_ShellCallUninstall launch(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1);
   launch.Start();
   session.handOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
   ZRU_Thread_ShellExeUninstaller watch(session.list());
-  watch.mpu_dword_cb_SHTU_Start = OnWatchStart;
-  watch.mpu_dword_cb_SHTU_End = OnWatchEnd;
-  watch.mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
-  watch.mpu_dword_cb_SHTU_StepTip_End = OnStepEnd;
+  bool ended = false;
+  watch.events.started = [&print] { print("watch_start", 0); };
+  watch.events.ended = [&print, &ended] {
+    print("watch_end", 0);
+    ended = true;
+  };
+  watch.events.stepStarted = [&print](std::int32_t step) { print("step_start", step); };
+  watch.events.stepEnded = [&print, stateToSave](std::int32_t step) {
+    print("step_end", step);
+    if (step != 2 || !stateToSave) return;
+    const StateWriteResult written = WritePendingState(stateToSave->folder, stateToSave->state);
+    stateToSave->saved = written.Ok();
+    if (!written.Ok()) {
+      *stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(stateToSave->folder, written.failed))
+                        << "\n";
+    }
+  };
   watch.mpu_pro_SetUninstallSoftware(nameLow);
   watch.Start();
-  const bool ended = session.handOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5)) &&
-                     run.ended;
+  const bool finished = session.handOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5));
   watch.Stop();
   launch.Stop();
-  g_watchRun = nullptr;
-  return ended;
+  return finished && ended;
 }
-
 
 // Console answers for the questions the deletion path asks; every other
 // message is printed and answered OK.
@@ -657,9 +610,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     for (const Text& entry : NameOnlyEntries(trace)) save.state.kept.push_back(entry);
   }
   save.err = &err;
-  g_stateToSave = deleteLeftovers ? &save : nullptr;
-  const bool watched = RunUninstaller(session, nameLow, out);
-  g_stateToSave = nullptr;
+  const bool watched = RunUninstaller(session, nameLow, out, deleteLeftovers ? &save : nullptr);
   int code = 0;
   if (!watched) {
     err << "tidewell-cli: the watch did not finish\n";

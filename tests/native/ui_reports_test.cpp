@@ -1,9 +1,8 @@
-// The handlers of the workers' reports, called as the bridge calls them.
+// The handlers of the workers' events, called as the workers call them.
 #include <gtest/gtest.h>
 
 #include "cleanup/state_files.h"
 #include "tests/native/ui_harness.h"
-#include "ui/bridge.h"
 
 namespace tw::testing_ui {
 namespace {
@@ -143,24 +142,24 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   PictureBox* marker = form->Image_TW_Step_WaitUninstalling_Run;
   ImageButton* scan = form->Bn_TW_Step_WaitUnintalling_SacnLeftovers;
 
-  CBGUI_SHTU_Start();
+  form->mpu_pro_cb_SHTU_UninstallSoftware_Start();
   EXPECT_TRUE(marker->Animating());
   EXPECT_TRUE(marker->Visible());
   EXPECT_EQ((Bounds{146, 235, 35, 35}), marker->GetBounds());
   EXPECT_FALSE(scan->Enabled());
 
   // Steps other than 2 and 3 move nothing and write nothing.
-  CBGUI_SHTU_StepTip_Start(3);
-  CBGUI_SHTU_StepTip_Start(7);
+  form->mpu_pro_cb_UninstallStepTip_Start(3);
+  form->mpu_pro_cb_UninstallStepTip_Start(7);
   EXPECT_EQ((Bounds{146, 313, 35, 35}), marker->GetBounds());
-  CBGUI_SHTU_StepTip_Start(2);
+  form->mpu_pro_cb_UninstallStepTip_Start(2);
   EXPECT_EQ((Bounds{146, 235, 35, 35}), marker->GetBounds());
-  CBGUI_SHTU_StepTip_End(3);
-  CBGUI_SHTU_StepTip_End(0);
+  form->mpu_pro_cb_UninstallStepTip_End(3);
+  form->mpu_pro_cb_UninstallStepTip_End(0);
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_FALSE(StateFileExists(kStateConfigFile));
 
-  CBGUI_SHTU_StepTip_End(2);
+  form->mpu_pro_cb_UninstallStepTip_End(2);
   EXPECT_TRUE(IsUninstallPending(programFolder));
   EXPECT_EQ((TextList{u"Foo App", u"Foo Vendor"}), form->mpr_strlist_SIConfigItem);
   const LoadedState saved = ReadPendingState(programFolder);
@@ -170,7 +169,7 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   EXPECT_EQ(form->mpr_strlist_LF_Files, *saved.files);
   ASSERT_TRUE(saved.logo.has_value());
 
-  CBGUI_SHTU_End();
+  form->mpu_pro_cb_SHTU_UninstallSoftware_End();
   EXPECT_FALSE(marker->Animating());
   EXPECT_FALSE(marker->Visible());
   EXPECT_TRUE(scan->Enabled());
@@ -190,7 +189,7 @@ TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   // A folder in the way of the files list.
   machine.AddDirectory(StatePath(kStateFilesFile));
   const std::size_t before = MessageCount();
-  CBGUI_SHTU_StepTip_End(2);
+  form->mpu_pro_cb_UninstallStepTip_End(2);
   ASSERT_EQ(before + 1, MessageCount());
   EXPECT_EQ(16u, LastFlags());
   EXPECT_NE(Text::npos, LastMessage().find(u"SLF_FI.txt"));
@@ -199,7 +198,7 @@ TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   // The leftovers page shows what the window holds, not what the files on
   // disk say (an earlier uninstall's list, or nothing).
   machine.WriteFileBytes(StatePath(kStateFoldersFile), "C:\\Earlier\r\n");
-  CBGUI_SHTU_End();
+  form->mpu_pro_cb_SHTU_UninstallSoftware_End();
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, Rows(form->LV_TW_Step3_FilesFolders));
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, form->mpr_strlist_LF_Files);
   EXPECT_TRUE(form->mpr_strlist_LF_Folders.empty());

@@ -143,22 +143,18 @@ void Note(const std::string& event) {
   g_watch.events.push_back(event);
   g_watch.ticks.push_back(Plat().GetTickCount());
 }
-std::uint32_t TW_STDCALL WatchStart() {
+void WatchStart() {
   Note("start");
-  return 0;
 }
-std::uint32_t TW_STDCALL WatchEnd() {
+void WatchEnd() {
   Note("end");
   g_watch.ended = true;
-  return 0;
 }
-std::uint32_t TW_STDCALL StepStart(std::int32_t step) {
+void StepStart(std::int32_t step) {
   Note("step-start " + std::to_string(step));
-  return 0;
 }
-std::uint32_t TW_STDCALL StepEnd(std::int32_t step) {
+void StepEnd(std::int32_t step) {
   Note("step-end " + std::to_string(step));
-  return 0;
 }
 
 class UninstallWatch : public ::testing::Test {
@@ -182,10 +178,7 @@ class UninstallWatch : public ::testing::Test {
   // Runs the watch; returns the virtual milliseconds from start to end.
   std::uint64_t RunWatch() {
     auto watch = std::make_unique<ZRU_Thread_ShellExeUninstaller>(&list);
-    watch->mpu_dword_cb_SHTU_Start = WatchStart;
-    watch->mpu_dword_cb_SHTU_End = WatchEnd;
-    watch->mpu_dword_cb_SHTU_StepTip_Start = StepStart;
-    watch->mpu_dword_cb_SHTU_StepTip_End = StepEnd;
+    watch->events = {WatchStart, StepStart, StepEnd, WatchEnd};
     watch->mpu_pro_SetUninstallSoftware(u"app");
     watch->Start();
     EXPECT_TRUE(handOver.PumpUntil([] { return g_watch.ended; }));

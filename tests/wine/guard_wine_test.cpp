@@ -20,7 +20,6 @@
 #include "platform/platform.h"
 #include "tests/wine/headless_main.h"
 #include "trace/trace_scan.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/worker_thread.h"
 
@@ -33,13 +32,10 @@ std::string U8(const Text& text) { return tw::ToUtf8(text); }
 
 bool g_ended = false;
 
-std::uint32_t TW_STDCALL OnProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*, std::int32_t) {
-  return 0;
-}
-std::uint32_t TW_STDCALL OnNothing() { return 0; }
-std::uint32_t TW_STDCALL OnEnd() {
+void OnProgram(const Text&, const Text&, const Text&, const Text&, std::int32_t) {}
+void OnNothing() {}
+void OnEnd() {
   g_ended = true;
-  return 0;
 }
 
 const Text kLink = u"C:\\Tidewell Guard\\tosystem";
@@ -118,9 +114,7 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
   auto* lib = new tw::ZRU_Software_Lib;
   auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&list, &lib, Text());
   scan->pauseMs = 0;
-  scan->mpu_dword_cb_TGS_GetSoftwareList = &OnProgram;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnNothing;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnEnd;
+  scan->events = {OnNothing, OnProgram, OnEnd};
   g_ended = false;
   scan->Start();
   ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(2)));

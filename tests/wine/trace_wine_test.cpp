@@ -27,7 +27,6 @@
 #include "platform/platform.h"
 #include "tests/wine/headless_main.h"
 #include "trace/trace_scan.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/worker_thread.h"
 
@@ -55,14 +54,10 @@ struct TraceRun {
   bool finished = false;  // End arrived and the worker has gone
 };
 
-std::uint32_t TW_STDCALL OnInventoryProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*,
-                                            std::int32_t) {
-  return 0;
-}
-std::uint32_t TW_STDCALL OnInventoryStartOrEnd() { return 0; }
-std::uint32_t TW_STDCALL OnInventoryEnd() {
+void OnInventoryProgram(const Text&, const Text&, const Text&, const Text&, std::int32_t) {}
+void OnInventoryStartOrEnd() {}
+void OnInventoryEnd() {
   g_inventoryEnded = true;
-  return 0;
 }
 
 // The listed program of this lower-case name, or a Force Remove of `folder`,
@@ -235,9 +230,7 @@ class WineTrace : public testing::Test {
     g_lib->mpu_InitLib();
     auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&g_list, &g_lib, Text());
     scan->pauseMs = 0;
-    scan->mpu_dword_cb_TGS_GetSoftwareList = &OnInventoryProgram;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnInventoryStartOrEnd;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnInventoryEnd;
+    scan->events = {OnInventoryStartOrEnd, OnInventoryProgram, OnInventoryEnd};
     g_list->mpu_bool_IsSearch = false;
     scan->Start();
     g_handOver->PumpUntil([] { return g_inventoryEnded; }, std::chrono::minutes(2));
