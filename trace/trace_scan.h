@@ -39,6 +39,12 @@ struct TraceFound {
   // A line may be empty: the uninstall entry of a record that has none.
   TextList registry;
   std::uint32_t registryCount = 0;
+
+  // The running total entry `i` raised its count to: each entry adds one.
+  std::uint32_t FilesFoldersCountAt(std::size_t i) const {
+    return filesFoldersCount - std::uint32_t(filesFolders.size() - 1 - i);
+  }
+  std::uint32_t RegistryCountAt(std::size_t i) const { return registryCount - std::uint32_t(registry.size() - 1 - i); }
 };
 
 // The trace's events, run on the GUI thread; each may be left empty.

@@ -127,12 +127,10 @@ void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_Softwa
 }
 
 void TForm_TW::mpu_pro_cb_TraceFound(const TraceFound& found) {
-  // Every entry raised its count by one: the first of the batch had the
-  // total less the others.
-  std::uint32_t count = found.filesFoldersCount - std::uint32_t(found.filesFolders.size());
-  for (const Text& path : found.filesFolders) mpu_pro_cb_InstalledSoftwareFileCount(path, ++count);
-  count = found.registryCount - std::uint32_t(found.registry.size());
-  for (const Text& line : found.registry) mpu_pro_cb_InstalledSoftwareRegCount(line, ++count);
+  for (std::size_t i = 0; i < found.filesFolders.size(); ++i)
+    mpu_pro_cb_InstalledSoftwareFileCount(found.filesFolders[i], found.FilesFoldersCountAt(i));
+  for (std::size_t i = 0; i < found.registry.size(); ++i)
+    mpu_pro_cb_InstalledSoftwareRegCount(found.registry[i], found.RegistryCountAt(i));
   if (!found.filesFolders.empty()) LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(found.filesFoldersCount));
 }
 

@@ -63,16 +63,14 @@ inline void OnEnd() {
 }
 // One entry per found item, with the count it raised the total to.
 inline void OnFound(const TraceFound& found) {
-  std::uint32_t count = found.filesFoldersCount - std::uint32_t(found.filesFolders.size());
-  for (const Text& text : found.filesFolders) {
+  for (std::size_t i = 0; i < found.filesFolders.size(); ++i) {
     Log().events.push_back("ff");
-    Log().fileFolderCounts.push_back({text, ++count});
+    Log().fileFolderCounts.push_back({found.filesFolders[i], found.FilesFoldersCountAt(i)});
     if (Log().throwAtFileFolderReport == Log().fileFolderCounts.size()) throw std::runtime_error("receiver failed");
   }
-  count = found.registryCount - std::uint32_t(found.registry.size());
-  for (const Text& text : found.registry) {
+  for (std::size_t i = 0; i < found.registry.size(); ++i) {
     Log().events.push_back("reg");
-    Log().registryCounts.push_back({text, ++count});
+    Log().registryCounts.push_back({found.registry[i], found.RegistryCountAt(i)});
     if (Log().throwAtRegistryReport == Log().registryCounts.size()) throw std::runtime_error("receiver failed");
   }
 }

@@ -68,13 +68,17 @@ TraceRun RunTrace(const Text& nameLow, const Text& folder) {
   events.started = [&run] { ++run.starts; };
   events.ended = [&run] { ++run.ends; };
   events.found = [&run](const tw::TraceFound& found) {
-    std::uint32_t count = found.filesFoldersCount - std::uint32_t(found.filesFolders.size());
-    for (const Text& path : found.filesFolders) run.fileReports.emplace_back(path, ++count);
-    count = found.registryCount - std::uint32_t(found.registry.size());
-    for (const Text& line : found.registry) run.regReports.emplace_back(line, ++count);
+    for (std::size_t i = 0; i < found.filesFolders.size(); ++i)
+      run.fileReports.emplace_back(found.filesFolders[i], found.FilesFoldersCountAt(i));
+    for (std::size_t i = 0; i < found.registry.size(); ++i)
+      run.regReports.emplace_back(found.registry[i], found.RegistryCountAt(i));
   };
-  events.fileFolderRows = [&run](const TextList& rows) { run.fileRows.insert(run.fileRows.end(), rows.begin(), rows.end()); };
-  events.registryRows = [&run](const TextList& lines) { run.regRows.insert(run.regRows.end(), lines.begin(), lines.end()); };
+  events.fileFolderRows = [&run](const TextList& rows) {
+    run.fileRows.insert(run.fileRows.end(), rows.begin(), rows.end());
+  };
+  events.registryRows = [&run](const TextList& lines) {
+    run.regRows.insert(run.regRows.end(), lines.begin(), lines.end());
+  };
   const auto trace = tw::StartTrace(*g_list, tw::TraceTarget{nameLow, folder}, events, 0);
   const bool ended = g_handOver->PumpUntil([&run] { return run.ends > 0; }, std::chrono::minutes(5));
   const bool gone = g_handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::seconds(30));
