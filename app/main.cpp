@@ -10,7 +10,6 @@
 #include "ui/application.h"
 #include "ui/win32_toolkit_factory.h"
 #include "workers/handover.h"
-#include "workers/worker_thread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static tw::Win32Platform platform;
@@ -25,11 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (handOver.IsValid()) {
       tw::SetHandOver(&handOver);
       const std::unique_ptr<tw::ui::Toolkit> toolkit = tw::ui::CreateWin32Toolkit();
+      // The window stops its workers when it closes, so none is left to
+      // find the hand-over and the platform torn down under it.
       result = tw::ui::RunApplication(*toolkit);
-      // A worker still running (the window was closed during a load, or a
-      // restart ended the application) is abandoned with the process: it
-      // must not find the hand-over and the platform torn down under it.
-      if (tw::WorkerThread::Running() != 0) ::ExitProcess(static_cast<UINT>(result));
       tw::SetHandOver(nullptr);
     }
   }

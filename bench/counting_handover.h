@@ -17,6 +17,8 @@ class CountingHandOver : public GuiHandOver {
     ++count_;
     inner_.RunOnGuiThread(call);
   }
+  bool IsGuiThread() const override { return inner_.IsGuiThread(); }
+  void ServeUntil(const std::function<bool()>& done) override { inner_.ServeUntil(done); }
   std::uint64_t Count() const { return count_.load(); }
   void Reset() { count_ = 0; }
 

@@ -36,7 +36,6 @@
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
 #include "platform/platform.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/headless_handover.h"
 #include "workers/worker_thread.h"
@@ -244,15 +243,13 @@ struct ScanReports {
 };
 ScanReports g_reports;
 
-std::uint32_t TW_STDCALL OnStart() { return 0; }
-std::uint32_t TW_STDCALL OnProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*, std::int32_t) {
+void OnStart() {}
+void OnProgram(const Text&, const Text&, const Text&, const Text&, std::int32_t) {
   if (g_reports.programs++ == 0) g_reports.firstProgram = Clock::now();
-  return 0;
 }
-std::uint32_t TW_STDCALL OnEnd() {
+void OnEnd() {
   g_reports.end = Clock::now();
   g_reports.ended = true;
-  return 0;
 }
 
 struct Context {
@@ -279,11 +276,9 @@ WholeRun RunWholeScan(const Context& context) {
   g_reports = ScanReports();
   context.counting->Reset();
 
-  auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list, &library, context.programFolder);
+  auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, context.programFolder);
   scan->pauseMs = 0;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnStart;
-  scan->mpu_dword_cb_TGS_GetSoftwareList = OnProgram;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnEnd;
+  scan->events = {OnStart, OnProgram, OnEnd};
   list->mpu_bool_IsSearch = false;
 
   const auto started = Clock::now();
@@ -295,8 +290,7 @@ WholeRun RunWholeScan(const Context& context) {
   run.programs = g_reports.programs;
   run.handOvers = context.counting->Count();
   if (g_reports.programs) run.deliverySeconds = Seconds(g_reports.end - g_reports.firstProgram);
-  // The worker frees itself after its end report.
-  context.handOver->PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::minutes(1));
+  context.handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::minutes(1));
   return run;
 }
 

@@ -57,7 +57,6 @@
 #include "inventory/installed_software.h"
 #include "platform/platform.h"
 #include "trace/trace_scan.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/headless_handover.h"
 #include "workers/worker_thread.h"
@@ -464,50 +463,35 @@ struct Reports {
 };
 Reports g_reports;
 
-std::uint32_t TW_STDCALL OnStart() {
-  g_reports.started = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnEnd() {
-  g_reports.end = Clock::now();
-  g_reports.ended = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t*, std::uint32_t) {
-  ++g_reports.fileFolderCounts;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegCount(const char16_t*, std::uint32_t) {
-  ++g_reports.registryCounts;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderList(const char16_t*) {
-  ++g_reports.fileFolderList;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegList(const char16_t*) {
-  ++g_reports.registryList;
-  return 0;
+TraceEvents CountingEvents() {
+  TraceEvents events;
+  events.started = [] { g_reports.started = true; };
+  events.ended = [] {
+    g_reports.end = Clock::now();
+    g_reports.ended = true;
+  };
+  events.found = [](const TraceFound& found) {
+    g_reports.fileFolderCounts += found.filesFolders.size();
+    g_reports.registryCounts += found.registry.size();
+  };
+  events.fileFolderRows = [](const TextList& rows) { g_reports.fileFolderList += rows.size(); };
+  events.registryRows = [](const TextList& lines) { g_reports.registryList += lines.size(); };
+  return events;
 }
 
 struct Context {
   HeadlessHandOver* handOver = nullptr;
   CountingHandOver* counting = nullptr;
-  ZRU_InstalledSoftwareList** list = nullptr;
+  ZRU_InstalledSoftwareList* list = nullptr;
   const DataSet* set = nullptr;
   bool view64 = true;
 };
 
-ZRU_Thread_Uninstaller* NewTrace(const Context& context) {
-  auto* trace = new ZRU_Thread_Uninstaller(context.list);
+// A worker for the steps one by one, never started.
+std::unique_ptr<ZRU_Thread_Uninstaller> NewTrace(const Context& context) {
+  auto trace = std::make_unique<ZRU_Thread_Uninstaller>(*context.list);
   trace->pauseMs = 0;
-  trace->mpu_dword_cb_TU_Start = OnStart;
-  trace->mpu_dword_cb_TU_End = OnEnd;
-  trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
-  trace->mpu_dword_cb_TU_RegCount = OnRegCount;
-  trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderList;
-  trace->mpu_dword_cb_TU_RegList = OnRegList;
-  trace->mpu_int_UninstallMode = 1;
+  trace->events = CountingEvents();
   trace->mpu_pro_SetUninstallSoftware(LowerAscii(kProgramName));
   return trace;
 }
@@ -552,7 +536,7 @@ StepRun TimeSteps(const Steps& steps, CountingPlatform* counter, CountingHandOve
 
 // The worker's own steps, in the worker's order, on a worker never started.
 StepRun RunOurs(const Context& context, CountingPlatform* counter) {
-  std::unique_ptr<ZRU_Thread_Uninstaller> trace(NewTrace(context));
+  const std::unique_ptr<ZRU_Thread_Uninstaller> trace = NewTrace(context);
   const bool is64 = context.view64;
   ZRU_Thread_Uninstaller* t = trace.get();
   const std::function<void()> steps[kStepCount] = {
@@ -1040,15 +1024,15 @@ struct WholeRun {
 WholeRun RunWhole(const Context& context) {
   g_reports = Reports();
   context.counting->Reset();
-  ZRU_Thread_Uninstaller* trace = NewTrace(context);
   const auto started = Clock::now();
-  trace->Start();
+  const auto trace =
+      StartTrace(*context.list, TraceTarget{LowerAscii(kProgramName), Text()}, CountingEvents(), 0);
   WholeRun run;
   run.ended = context.handOver->PumpUntil([] { return g_reports.ended; }, std::chrono::minutes(30));
   run.seconds = Seconds((run.ended ? g_reports.end : Clock::now()) - started);
   run.handOvers = context.counting->Count();
   run.reports = g_reports;
-  context.handOver->PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::minutes(1));
+  context.handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::minutes(1));
   return run;
 }
 
@@ -1137,7 +1121,6 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   const DataSet set = MakeDataSet(sizes);
 
   ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = &inventory;
   {
     auto record = std::make_unique<ZRU_InstalledSoftware>();
     record->mpu_str_Name = kProgramName;
@@ -1153,7 +1136,7 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   Context context;
   context.handOver = &handOver;
   context.counting = &counting;
-  context.list = &list;
+  context.list = &inventory;
   context.set = &set;
   context.view64 = view64;
 
@@ -1205,11 +1188,13 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   std::printf("\nbest of %d runs, times in ms\n", repeats);
   std::printf("  %-36s %10s %10s %7s %-5s %s\n", "", "ours", "bare", "ratio", "", "calls: registry ours / bare, "
               "file ours / bare, reports");
-  // Each phase within 1.5 of its bare loop, the whole trace within 1.3.
+  // Each phase within 1.5 of its bare loop, the file trace and the whole
+  // trace within 1.3.
   const auto row = [&](const char* label, std::initializer_list<int> steps, bool judged) {
     PrintRow(label, Sum(ours, steps), Sum(bare, steps), oursCounted, bareCounted, steps, judged ? 1.5 : 0.0);
   };
-  row("file trace mpr_pro_ScanFilesFolders", {kFiles}, true);
+  PrintRow("file trace mpr_pro_ScanFilesFolders", Sum(ours, {kFiles}), Sum(bare, {kFiles}), oursCounted, bareCounted,
+           {kFiles}, 1.3);
   row(kStepNames[kArea1], {kArea1}, true);
   row(kStepNames[kArea4], {kArea4}, true);
   row("the rest (areas 2, 3, 5-10)", {kArea2, kArea3, kAreas5To10}, true);
@@ -1220,7 +1205,8 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   for (int step : {kShortcuts, kAppPathsStep, kMenus, kFirewall}) row(kStepNames[step], {step}, false);
   PrintRow("all steps", Total(ours), Total(bare), oursCounted, bareCounted,
            {kFiles, kArea1, kArea2, kArea3, kArea4, kAreas5To10, kShortcuts, kAppPathsStep, kMenus, kFirewall}, 1.3);
-  std::printf("  (ratio: ours / bare loop with the same calls; target 1.50 or less per phase, 1.30 for all steps)\n");
+  std::printf("  (ratio: ours / bare loop with the same calls; target 1.50 or less per phase, 1.30 for the file trace"
+              " and all steps)\n");
 
   const double rate = whole.seconds > 0 ? double(whole.handOvers) / whole.seconds : 0;
   std::printf("\nwhole worker (Start, reports pumped on this thread): %.1f ms%s\n", whole.seconds * 1000,
@@ -1230,8 +1216,11 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
               (unsigned long long)whole.handOvers, (unsigned long long)whole.reports.fileFolderCounts,
               (unsigned long long)whole.reports.registryCounts, (unsigned long long)whole.reports.fileFolderList,
               (unsigned long long)whole.reports.registryList);
-  std::printf("  hand-over rate: %.0f reports/s over the whole run; whole / bare %.2f, whole / steps %.2f\n", rate,
-              Total(bare) > 0 ? whole.seconds / Total(bare) : 0.0, Total(ours) > 0 ? whole.seconds / Total(ours) : 0.0);
+  const double wholeToSteps = Total(ours) > 0 ? whole.seconds / Total(ours) : 0.0;
+  std::printf("  hand-over rate: %.0f reports/s over the whole run; whole / bare %.2f, whole / steps %.2f %s"
+              " (target 1.30 or less)\n",
+              rate, Total(bare) > 0 ? whole.seconds / Total(bare) : 0.0, wholeToSteps,
+              wholeToSteps <= 1.3 ? "ok" : "OVER");
   const int empties = 20000;
   double empty = 0;
   for (int r = 0; r < std::min(repeats, 3); ++r) {

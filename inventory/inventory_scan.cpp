@@ -40,8 +40,8 @@ ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::Execute() {
-  Report(mpu_dword_cb_TGS_GetSoftwareList_Start);
-  Plat().Sleep(pauseMs);
+  if (events.started) Report(events.started);
+  Pause(pauseMs);
   ClearIconTables();
   switch (GetWindowsBitness()) {
     case 1: {
@@ -59,12 +59,12 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
       break;  // no WOW64 support at all: nothing is scanned
   }
   SortOrdinal((*mpr_pclass_SWL)->mpu_list_InstalledSoftwareName);
-  Plat().Sleep(pauseMs);
+  Pause(pauseMs);
   Deliver();
   ClearIconTables();
-  Plat().Sleep(pauseMs);
+  Pause(pauseMs);
   endReported_ = true;
-  Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+  if (events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::ClearIconTables() {
@@ -78,7 +78,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ClearIconTables() {
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::OnUnexpectedError() {
-  if (!endReported_) Report(mpu_dword_cb_TGS_GetSoftwareList_End);
+  if (!endReported_ && events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_GetInstalledSoftwareList::Scan(bool view64) {
@@ -99,11 +99,10 @@ void ZRU_Thread_GetInstalledSoftwareList::Deliver() {
     mpr_str_Software_Version = record->mpu_str_DisplayVersion;
     mpr_str_Software_DisplayIcon = record->mpu_str_DisplayIcon;
     mpr_int_Software_DisplayIcon_ID = record->mpu_int_DisplayIcon_ID;
-    if (mpu_dword_cb_TGS_GetSoftwareList) {
+    if (events.program) {
       Report([this] {
-        mpu_dword_cb_TGS_GetSoftwareList(mpr_str_Software_Name.c_str(), mpr_str_Software_Publisher.c_str(),
-                                         mpr_str_Software_Version.c_str(), mpr_str_Software_DisplayIcon.c_str(),
-                                         mpr_int_Software_DisplayIcon_ID);
+        events.program(mpr_str_Software_Name, mpr_str_Software_Publisher, mpr_str_Software_Version,
+                       mpr_str_Software_DisplayIcon, mpr_int_Software_DisplayIcon_ID);
       });
     }
   }

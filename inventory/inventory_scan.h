@@ -4,10 +4,11 @@
 //
 // Reports, each through the synchronous hand-over: one start, one per program
 // in sorted order, one end. The end report always comes, also when the scan
-// stops on an unexpected error.
+// stops on an unexpected error (not when its owner stopped it).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -18,16 +19,25 @@
 
 namespace tw {
 
+// The inventory's events, run on the GUI thread; each may be left empty.
+struct InventoryEvents {
+  std::function<void()> started;
+  // One per program, in sorted order.
+  std::function<void(const Text& name, const Text& publisher, const Text& version, const Text& iconPath,
+                     std::int32_t iconIndex)>
+      program;
+  std::function<void()> ended;
+};
+
 class ZRU_Thread_GetInstalledSoftwareList : public WorkerThread {
  public:
   // The inventory and the library are read through the caller's variables at
-  // each use. The thread is created suspended with no callbacks.
+  // each use. Nothing runs before Start.
   ZRU_Thread_GetInstalledSoftwareList(ZRU_InstalledSoftwareList** class_param_SWL,
                                       ZRU_Software_Lib** class_param_SWLib, const Text& str_param_CurrentAppPath);
+  ~ZRU_Thread_GetInstalledSoftwareList() override { Stop(); }
 
-  CbSoftware mpu_dword_cb_TGS_GetSoftwareList = nullptr;
-  CbNoArgs mpu_dword_cb_TGS_GetSoftwareList_Start = nullptr;
-  CbNoArgs mpu_dword_cb_TGS_GetSoftwareList_End = nullptr;
+  InventoryEvents events;
 
   // The three fixed waits of the run; the command-line front end sets 0.
   std::uint32_t pauseMs = 2000;

@@ -81,8 +81,7 @@ TextList ZRU_Thread_Uninstaller::OwnNamePlaces() const {
 
 std::unordered_set<Text> ZRU_Thread_Uninstaller::OtherProgramsNamePlaces() const {
   std::unordered_set<Text> places;
-  if (!mpr_pclass_SWL || !*mpr_pclass_SWL) return places;
-  for (const auto& other : (*mpr_pclass_SWL)->mpu_SDLarry_InstalledSoftware) {
+  for (const auto& other : list_.mpu_SDLarry_InstalledSoftware) {
     if (other.get() == mpr_class_UninstallSoftware) continue;
     // Every name of theirs counts, usable or not: a place they could own.
     for (const Text& place : NamePlacesBelowBase(other->mpu_str_Publisher,
@@ -98,8 +97,7 @@ std::unordered_set<Text> ZRU_Thread_Uninstaller::OtherProgramsNamePlaces() const
 
 TextList ZRU_Thread_Uninstaller::OtherProgramsInstallFolders() const {
   TextList folders;
-  if (!mpr_pclass_SWL || !*mpr_pclass_SWL) return folders;
-  for (const auto& other : (*mpr_pclass_SWL)->mpu_SDLarry_InstalledSoftware) {
+  for (const auto& other : list_.mpu_SDLarry_InstalledSoftware) {
     if (other.get() == mpr_class_UninstallSoftware || Trim(other->mpu_str_InstallLocation).empty()) continue;
     // The cleaned spelling, without asking the file system: an inventory
     // holds hundreds of programs.

@@ -9,14 +9,28 @@
 
 namespace tw {
 
-ZRU_Thread_Uninstaller::ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList** class_param_SWL)
-    : mpr_pclass_SWL(class_param_SWL) {}
+std::unique_ptr<ZRU_Thread_Uninstaller> StartTrace(ZRU_InstalledSoftwareList& list, const TraceTarget& target,
+                                                   TraceEvents events, std::uint32_t pauseMs) {
+  auto trace = std::make_unique<ZRU_Thread_Uninstaller>(list);
+  trace->pauseMs = pauseMs;
+  trace->events = std::move(events);
+  if (target.nameLow.empty()) {
+    trace->mpu_str_UserSelInstalledFilePath = target.folder;
+    trace->mpu_pro_SetUninstallSoftware();
+  } else {
+    trace->mpu_pro_SetUninstallSoftware(target.nameLow);
+  }
+  trace->Start();
+  return trace;
+}
 
-ZRU_Thread_Uninstaller::~ZRU_Thread_Uninstaller() = default;
+ZRU_Thread_Uninstaller::ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList& list) : list_(list) {}
+
+ZRU_Thread_Uninstaller::~ZRU_Thread_Uninstaller() { Stop(); }
 
 void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName) {
   forceRemoveRecord_.reset();
-  mpr_class_UninstallSoftware = (*mpr_pclass_SWL)->Find(str_param_SoftwareName);
+  mpr_class_UninstallSoftware = list_.Find(str_param_SoftwareName);
 }
 
 void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware() {
@@ -28,8 +42,9 @@ void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware() {
 }
 
 void ZRU_Thread_Uninstaller::Execute() {
-  Report(mpu_dword_cb_TU_Start);
-  Plat().Sleep(pauseMs);
+  lastFoundReport_ = std::chrono::steady_clock::now();
+  if (events.started) Report(events.started);
+  Pause(pauseMs);
   Area(u"Install folder");
   mpr_pro_ScanFilesFolders();
   if (mpr_class_UninstallSoftware) {
@@ -77,13 +92,14 @@ void ZRU_Thread_Uninstaller::Execute() {
     mpr_pro_ScanSettingsKeysByName(is64);
     DeliverLists();
   }
+  ReportFound();
   forceRemoveRecord_.reset();
   endReported_ = true;
-  Report(mpu_dword_cb_TU_End);
+  if (events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_Uninstaller::OnUnexpectedError() {
-  if (!endReported_) Report(mpu_dword_cb_TU_End);
+  if (!endReported_ && events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_Uninstaller::DeliverLists() {
@@ -97,14 +113,20 @@ void ZRU_Thread_Uninstaller::DeliverLists() {
       rows.push_back(row);
     }
   }
-  for (const Text& row : rows) {
-    mpr_str_FilesFolders_Path = row;
-    if (mpu_dword_cb_TU_FileFolderList) Report([this] { mpu_dword_cb_TU_FileFolderList(mpr_str_FilesFolders_Path.c_str()); });
-  }
+  // What was found comes before the lists, with the final counts.
+  ReportFound();
+  ReportRows(events.fileFolderRows, rows);
   SortOrdinal(record.mpu_SDLarry_Registry);
-  for (const Text& line : record.mpu_SDLarry_Registry) {
-    mpr_str_RegistryEntries_Path = line;
-    if (mpu_dword_cb_TU_RegList) Report([this] { mpu_dword_cb_TU_RegList(mpr_str_RegistryEntries_Path.c_str()); });
+  ReportRows(events.registryRows, record.mpu_SDLarry_Registry);
+}
+
+void ZRU_Thread_Uninstaller::ReportRows(const std::function<void(const TextList&)>& event, const TextList& rows) {
+  if (!event) return;
+  TextList batch;
+  for (std::size_t at = 0; at < rows.size(); at += batch.size()) {
+    const std::size_t end = std::min(rows.size(), at + kTraceRowsPerReport);
+    batch.assign(rows.begin() + std::ptrdiff_t(at), rows.begin() + std::ptrdiff_t(end));
+    Report([&] { event(batch); });
   }
 }
 
@@ -117,19 +139,30 @@ void ZRU_Thread_Uninstaller::Area(const Text& name, const Text& evidence) {
 }
 
 void ZRU_Thread_Uninstaller::ReportFileFolder(const Text& path, std::int32_t count) {
-  mpr_str_FilesFolders_Path = path;
-  mpr_dword_FilesFolders_Count = count;
-  if (!mpu_dword_cb_TU_FileFolderCount) return;
-  Report([this] {
-    mpu_dword_cb_TU_FileFolderCount(mpr_str_FilesFolders_Path.c_str(), std::uint32_t(mpr_dword_FilesFolders_Count));
-  });
+  if (!events.found) return;
+  found_.filesFolders.push_back(path);
+  found_.filesFoldersCount = std::uint32_t(count);
+  ReportFoundWhenDue();
 }
 
 void ZRU_Thread_Uninstaller::ReportRegistry(const Text& line, std::uint32_t count) {
-  mpr_str_RegistryEntries_Path = line;
-  mpr_dword_RegistryEntries_Count = count;
-  if (!mpu_dword_cb_TU_RegCount) return;
-  Report([this] { mpu_dword_cb_TU_RegCount(mpr_str_RegistryEntries_Path.c_str(), mpr_dword_RegistryEntries_Count); });
+  if (!events.found) return;
+  found_.registry.push_back(line);
+  found_.registryCount = count;
+  ReportFoundWhenDue();
+}
+
+void ZRU_Thread_Uninstaller::ReportFoundWhenDue() {
+  ThrowIfStopped();
+  if (std::chrono::steady_clock::now() - lastFoundReport_ >= kTraceFoundInterval) ReportFound();
+}
+
+void ZRU_Thread_Uninstaller::ReportFound() {
+  if (!events.found || (found_.filesFolders.empty() && found_.registry.empty())) return;
+  Report([this] { events.found(found_); });
+  found_.filesFolders.clear();
+  found_.registry.clear();
+  lastFoundReport_ = std::chrono::steady_clock::now();
 }
 
 void ZRU_Thread_Uninstaller::mpr_pro_AddFolder(const Text& path) {
@@ -226,7 +259,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
     }
     // Other listed programs inside this folder are theirs: walked around,
     // and values naming them are not claimed.
-    if (mpr_pclass_SWL && *mpr_pclass_SWL) otherFolders_ = OtherProgramFoldersInside(**mpr_pclass_SWL, record);
+    otherFolders_ = OtherProgramFoldersInside(list_, record);
     for (const Text& other : otherFolders_) {
       const Text form = ResolvedFolderForm(other);
       if (!form.empty()) otherForms_.insert(form);

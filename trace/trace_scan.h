@@ -1,13 +1,15 @@
 // The trace worker: finds what one program put on the machine, the folders
 // and files of its install folder and the registry keys and values that
-// refer to them, and reports each item as it is found, then the sorted
+// refer to them, and reports what it finds as it goes, then the sorted
 // lists. It only reads; nothing is changed.
 //
-// Modes: 1 traces a record of the inventory (chosen by its lower-case name),
-// 2 (Force Remove) a temporary record made from a folder the user picked.
+// It traces a record of the inventory (chosen by its lower-case name), or
+// (Force Remove) a temporary record made from a folder the user picked.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 
@@ -22,23 +24,65 @@ namespace tw {
 
 // At most this many folder and file rows are delivered in the end list.
 constexpr std::size_t kTraceDisplayRows = 3000;
+// The end lists go to the GUI thread in batches of at most this many rows.
+constexpr std::size_t kTraceRowsPerReport = 250;
+// What is found is reported at most once in this interval (and once more
+// before the end lists), so a trace of many thousand files costs the GUI
+// thread a few dozen hand-overs a second, not one per file.
+constexpr std::chrono::milliseconds kTraceFoundInterval{40};
+
+// What the trace found since its last report, in the order found, with the
+// running totals after it.
+struct TraceFound {
+  TextList filesFolders;
+  std::uint32_t filesFoldersCount = 0;
+  // A line may be empty: the uninstall entry of a record that has none.
+  TextList registry;
+  std::uint32_t registryCount = 0;
+
+  // The running total entry `i` raised its count to: each entry adds one.
+  std::uint32_t FilesFoldersCountAt(std::size_t i) const {
+    return filesFoldersCount - std::uint32_t(filesFolders.size() - 1 - i);
+  }
+  std::uint32_t RegistryCountAt(std::size_t i) const { return registryCount - std::uint32_t(registry.size() - 1 - i); }
+};
+
+// The trace's events, run on the GUI thread; each may be left empty.
+struct TraceEvents {
+  std::function<void()> started;
+  std::function<void(const TraceFound&)> found;
+  // The sorted end lists, folders before files, in batches.
+  std::function<void(const TextList& rows)> fileFolderRows;
+  std::function<void(const TextList& lines)> registryRows;
+  // Also after an unexpected error; never after the owner stopped the run.
+  std::function<void()> ended;
+};
+
+// What to trace: the listed program of this lower-case name, or, when it is
+// empty, a Force Remove of `folder`.
+struct TraceTarget {
+  Text nameLow;
+  Text folder;
+};
+
+class ZRU_Thread_Uninstaller;
+
+// The trace as every front end runs it: target chosen, events wired, thread
+// started. `pauseMs` is the wait after the start report (the window's 3000,
+// 0 elsewhere). The caller owns the worker; destroying it stops the run.
+std::unique_ptr<ZRU_Thread_Uninstaller> StartTrace(ZRU_InstalledSoftwareList& list, const TraceTarget& target,
+                                                   TraceEvents events, std::uint32_t pauseMs);
 
 class ZRU_Thread_Uninstaller : public WorkerThread {
  public:
-  explicit ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList** class_param_SWL);
+  explicit ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList& list);
   ~ZRU_Thread_Uninstaller() override;
 
-  CbText mpu_dword_cb_TU_FileFolderList = nullptr;
-  CbTextCount mpu_dword_cb_TU_FileFolderCount = nullptr;
-  CbText mpu_dword_cb_TU_RegList = nullptr;
-  CbTextCount mpu_dword_cb_TU_RegCount = nullptr;
-  CbNoArgs mpu_dword_cb_TU_Start = nullptr;
-  CbNoArgs mpu_dword_cb_TU_End = nullptr;
+  TraceEvents events;
 
   Text mpu_str_UserSelInstalledFilePath;
-  std::int32_t mpu_int_UninstallMode = -1;
 
-  // The wait after the start report; the command-line front end sets 0.
+  // The wait after the start report.
   std::uint32_t pauseMs = 3000;
 
   // Mode 1: the record the inventory holds under this lower-case name.
@@ -51,9 +95,8 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   const ZRU_InstalledSoftware* Record() const { return mpr_class_UninstallSoftware; }
 
   // ---- Where each row comes from (trace/entry_origin.h).
-  // The table the run fills, one origin per recorded row. The caller takes
-  // it before the start and reads it after the end report: the worker frees
-  // itself, the table lives on with its last owner.
+  // The table the run fills, one origin per recorded row, read on the GUI
+  // thread during reports and after the end; it lives on with its last owner.
   SharedEntryOrigins Origins() const { return origins_; }
   const EntryOrigin* OriginOf(const Text& row) const { return origins_->OriginOf(row); }
 
@@ -121,6 +164,10 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void ModuleTest(const Text& path);
   void ReportFileFolder(const Text& path, std::int32_t count);
   void ReportRegistry(const Text& line, std::uint32_t count);
+  // Hands over what was found when the interval has passed, or now.
+  void ReportFoundWhenDue();
+  void ReportFound();
+  void ReportRows(const std::function<void(const TextList&)>& event, const TextList& rows);
   void DeliverLists();
   // The places below a base the record's names may claim, and those other
   // listed programs could own (trace/name_evidence.h), the latter in
@@ -158,12 +205,10 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // lies outside the folders: a runtime running the user's script.
   bool HostRunsTheProgram(const Text& program, const Text& arguments) const;
 
-  Text mpr_str_FilesFolders_Path;
-  std::int32_t mpr_dword_FilesFolders_Count = 0;
-  Text mpr_str_RegistryEntries_Path;
-  std::uint32_t mpr_dword_RegistryEntries_Count = 0;
+  TraceFound found_;  // not handed over yet
+  std::chrono::steady_clock::time_point lastFoundReport_;
   ZRU_InstalledSoftware* mpr_class_UninstallSoftware = nullptr;
-  ZRU_InstalledSoftwareList** mpr_pclass_SWL;
+  ZRU_InstalledSoftwareList& list_;
   std::unique_ptr<ZRU_InstalledSoftware> forceRemoveRecord_;  // mode 2 only
   bool endReported_ = false;
   SharedEntryOrigins origins_ = std::make_shared<EntryOrigins>();

@@ -44,16 +44,14 @@ int RunApplication(Toolkit& toolkit) {
   toolkit.Run();
 
   // The main window has closed (or the application was ended, e.g. by a
-  // restart): FormClose runs now at the latest. A worker still running is
-  // abandoned with the process; its late reports find no window. The
-  // secondary windows go first: Windows destroys owned windows with their
-  // owner.
+  // restart): FormClose runs now at the latest; it stops the window's
+  // workers and frees the model. The secondary windows go first: Windows
+  // destroys owned windows with their owner.
   form->SetSecondaryWindows(nullptr, nullptr, nullptr);
   whyUse.reset();
   about.reset();
   loading.reset();
   form.reset();
-  TForm_TW::FreeAbandonedModel();
   return 0;
 }
 

@@ -9,7 +9,6 @@
 #include "platform/platform.h"
 #include "ui/about_window.h"
 #include "ui/artwork/artwork.h"
-#include "ui/bridge.h"
 #include "ui/control_ids.h"
 #include "ui/loading_window.h"
 #include "workers/worker_thread.h"
@@ -25,7 +24,6 @@ namespace {
 
 // Set when a window closed while a worker still held the inventory's
 // address: the inventory and the library were then left alive.
-bool g_modelAbandoned = false;
 
 const Text kSwitchRefused =
     u"Switching failed: Current uninstall hasn't Completed. if you want to switch to it, please finish or cancel "
@@ -91,12 +89,6 @@ void TForm_TW::SetSecondaryWindows(TForm_TW_Loading* loading, TForm_TW_About* ab
   mpr_Loading = loading;
   mpr_About = about;
   mpr_WhyUse = whyUse;
-}
-
-void TForm_TW::FreeAbandonedModel() {
-  if (!g_modelAbandoned || WorkerThread::Running() != 0) return;
-  FreeModel();
-  g_modelAbandoned = false;
 }
 
 // ---------------------------------------------------------------- layout
@@ -174,10 +166,7 @@ void TForm_TW::FormCreate() {
   mpr_strlist_LF_Folders.clear();
   mpr_strlist_LF_Registry.clear();
   mpr_Dic_SoftwareList_ImageInfo.clear();
-  // A model an earlier window had to leave to a worker goes now if it can;
-  // otherwise it stays with that worker until the process ends.
-  FreeAbandonedModel();
-  g_modelAbandoned = false;
+  FreeModel();
   gv_InstalledSoftwareList = new ZRU_InstalledSoftwareList();
   gv_SoftwareLib = new ZRU_Software_Lib();
 }
@@ -208,14 +197,12 @@ void TForm_TW::FormClose() {
   mpr_strlist_LF_Files.clear();
   mpr_strlist_LF_Folders.clear();
   mpr_strlist_LF_Registry.clear();
-  if (WorkerThread::Running() == 0) {
-    FreeModel();
-  } else {
-    // A running worker reads the inventory through gv_InstalledSoftwareList
-    // at every use; it keeps the model until the process ends (or until
-    // FreeAbandonedModel finds no worker running).
-    g_modelAbandoned = true;
-  }
+  // The workers read the model: they stop before it goes.
+  mpr_WatchWorker.reset();
+  mpr_LaunchWorker.reset();
+  mpr_TraceWorker.reset();
+  mpr_InventoryWorker.reset();
+  FreeModel();
 }
 
 void TForm_TW::Image_TW_BGMouseDown(int button) {
@@ -295,13 +282,18 @@ void TForm_TW::mpr_pro_InitSearchBox() {
 }
 
 void TForm_TW::mpr_pro_StartGetSoftwareList() {
-  auto* worker =
-      new ZRU_Thread_GetInstalledSoftwareList(&gv_InstalledSoftwareList, &gv_SoftwareLib, mpr_str_CurrentAppPath);
-  worker->mpu_dword_cb_TGS_GetSoftwareList = CBGUI_TGS_GetSoftwareList;
-  worker->mpu_dword_cb_TGS_GetSoftwareList_Start = CBGUI_TGS_GetSoftwareList_Start;
-  worker->mpu_dword_cb_TGS_GetSoftwareList_End = CBGUI_TGS_GetSoftwareList_End;
+  mpr_InventoryWorker.reset();
+  auto worker = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&gv_InstalledSoftwareList, &gv_SoftwareLib,
+                                                                      mpr_str_CurrentAppPath);
+  worker->events.started = [this] { mpu_pro_cb_InstallerSoftwarelist_Start(); };
+  worker->events.program = [this](const Text& name, const Text& publisher, const Text& version, const Text& iconPath,
+                                  std::int32_t iconIndex) {
+    mpu_pro_cb_InstallerSoftwarelist(name, publisher, version, iconPath, iconIndex);
+  };
+  worker->events.ended = [this] { mpu_pro_cb_InstallerSoftwarelist_End(); };
   gv_InstalledSoftwareList->mpu_bool_IsSearch = false;
   worker->Start();
+  mpr_InventoryWorker = std::move(worker);
 }
 
 void TForm_TW::mpr_pro_ShowSoftwareInfo(bool show) {

@@ -1,8 +1,7 @@
 // The main window: the controller of the whole program. It owns the inventory
 // for the life of the process, starts every worker (inventory, trace,
-// uninstaller launch, completion watch), receives their reports through the
-// bridge (ui/bridge.h) on the GUI thread, and leads the user through its
-// pages:
+// uninstaller launch, completion watch), owns them while they run, receives
+// their events on the GUI thread, and leads the user through its pages:
 //
 //   function page TS_TW_DestopApp with the step pages
 //     TS_TW_Step1 (installed programs) -> TS_TW_Step_Analyzing -> TS_TW_Step2
@@ -12,7 +11,7 @@
 // The methods are spread over several files by subject:
 //   main_window.cpp           creation, layout of the skeleton, show, close,
 //                             header buttons, function switch, inventory start
-//   main_window_reports.cpp   the mpu_pro_cb_ handlers the bridge calls
+//   main_window_reports.cpp   the mpu_pro_cb_ handlers of the workers' events
 //   main_window_programs.cpp  Step 1: rows, icons, groups, details, search
 //   main_window_wizard.cpp    the analysis, report, wait, leftovers and Force
 //                             Remove pages and their buttons
@@ -25,7 +24,9 @@
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
 #include "trace/entry_origin.h"
+#include "trace/trace_scan.h"
 #include "ui/toolkit/toolkit.h"
+#include "workers/worker_thread.h"
 
 namespace tw::ui {
 
@@ -51,10 +52,6 @@ class TForm_TW {
   // FormCreate.
   explicit TForm_TW(Toolkit& toolkit);
   ~TForm_TW();
-  // Frees an inventory and a library that a window closed while a worker
-  // still held their address had to leave behind; does nothing while a
-  // worker runs. For the end of the process and for tests.
-  static void FreeAbandonedModel();
   TForm_TW(const TForm_TW&) = delete;
   TForm_TW& operator=(const TForm_TW&) = delete;
 
@@ -82,7 +79,7 @@ class TForm_TW {
   // window's client area.
   void CentreOnMainWindow(Window& secondary) const;
 
-  // ---- Reports (main_window_reports.cpp), called by the bridge.
+  // ---- Reports (main_window_reports.cpp): the workers' events.
   void mpu_pro_cb_InstallerSoftwarelist_Start();
   void mpu_pro_cb_InstallerSoftwarelist(const Text& str_param_SoftwareName, const Text& str_param_SoftwarePublisher,
                                         const Text& str_param_SoftwareVersion, const Text& str_param_SoftwareIcon,
@@ -91,6 +88,9 @@ class TForm_TW {
   void mpu_pro_cb_UninstallSoftware_Start();
   void mpu_pro_cb_InstalledSoftwareFileCount(const Text& str_param_SoftwareFilePath, std::uint32_t int_param_Count);
   void mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_SoftwareRegPath, std::uint32_t int_param_Count);
+  // What the trace found since its last report: each entry as the two above
+  // take it, then both labels at the running totals.
+  void mpu_pro_cb_TraceFound(const TraceFound& found);
   void mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath);
   void mpu_pro_cb_InstalledSoftwareRegPath(const Text& str_param_SoftwareRegPath);
   void mpu_pro_cb_UninstallSoftware_End();
@@ -303,10 +303,16 @@ class TForm_TW {
   TForm_TW_About* mpr_About = nullptr;
   TForm_TW_WhyUse* mpr_WhyUse = nullptr;
   bool mpr_bool_Closed = false;
+  // The workers this window started. Replacing or dropping one stops its
+  // run; closing the window stops them all before the model goes.
+  std::unique_ptr<WorkerThread> mpr_InventoryWorker;
+  std::unique_ptr<WorkerThread> mpr_TraceWorker;
+  std::unique_ptr<WorkerThread> mpr_LaunchWorker;
+  std::unique_ptr<WorkerThread> mpr_WatchWorker;
 };
 
-// The process-wide main window the bridge reaches; null before it is made and
-// after it has closed.
+// The process-wide main window; null before it is made and after it has
+// closed.
 extern TForm_TW* Form_TW;
 
 }  // namespace tw::ui

@@ -439,6 +439,9 @@ void TForm_TW::Bn_TW_Step1_SearchClick() {
 
 void TForm_TW::Bn_TW_RefreshClick() {
   ++g_listRun;
+  // Both workers hold records of the list about to be emptied.
+  mpr_TraceWorker.reset();
+  mpr_InventoryWorker.reset();
   LV_TW_InstalledSoftware->Clear();
   if (gv_InstalledSoftwareList != nullptr) gv_InstalledSoftwareList->mpu_Clean();
   std::unordered_map<Text, std::int32_t>().swap(mpr_Dic_SoftwareList_ImageInfo);

@@ -126,6 +126,14 @@ void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_Softwa
   LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(int_param_Count));
 }
 
+void TForm_TW::mpu_pro_cb_TraceFound(const TraceFound& found) {
+  for (std::size_t i = 0; i < found.filesFolders.size(); ++i)
+    mpu_pro_cb_InstalledSoftwareFileCount(found.filesFolders[i], found.FilesFoldersCountAt(i));
+  for (std::size_t i = 0; i < found.registry.size(); ++i)
+    mpu_pro_cb_InstalledSoftwareRegCount(found.registry[i], found.RegistryCountAt(i));
+  if (!found.filesFolders.empty()) LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(found.filesFoldersCount));
+}
+
 void TForm_TW::mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath) {
   ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_FilesFolders
                      : mpr_int_UninstallMode == 2 ? LV_TW_Step3_FilesFolders

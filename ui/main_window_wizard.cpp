@@ -14,7 +14,6 @@
 #include "platform/platform.h"
 #include "trace/trace_scan.h"
 #include "ui/artwork/artwork.h"
-#include "ui/bridge.h"
 #include "ui/control_ids.h"
 #include "ui/main_window.h"
 #include "uninstall/launch.h"
@@ -316,23 +315,6 @@ void TForm_TW::Bn_TW_RunAanlysisClick() {
 }
 
 void TForm_TW::mpr_pro_StartUninstallerThread() {
-  auto* worker = new ZRU_Thread_Uninstaller(&gv_InstalledSoftwareList);
-  worker->mpu_int_UninstallMode = mpr_int_UninstallMode;
-  worker->mpu_dword_cb_TU_Start = CBGUI_TU_Start;
-  worker->mpu_dword_cb_TU_End = CBGUI_TU_End;
-  worker->mpu_dword_cb_TU_FileFolderList = CBGUI_TU_FileFolderList;
-  worker->mpu_dword_cb_TU_FileFolderCount = CBGUI_TU_FileFolderCount;
-  worker->mpu_dword_cb_TU_RegList = CBGUI_TU_RegList;
-  worker->mpu_dword_cb_TU_RegCount = CBGUI_TU_RegCount;
-  mpr_EntryOrigins = worker->Origins();
-  if (mpr_int_UninstallMode == 2) {
-    worker->mpu_str_UserSelInstalledFilePath = mpr_str_SelCustomUinstallPath;
-    worker->mpu_pro_SetUninstallSoftware();
-  } else {
-    worker->mpu_pro_SetUninstallSoftware(gv_SelInstalledSoftware ? gv_SelInstalledSoftware->mpu_str_Name_low
-                                                                  : Text());
-  }
-
   Image_TW_Step_Analyzing_Logo->StartAnimation();
   LB_TW_Step_Analyzing_Files_Count->SetText(u"0");
   LB_TW_Step_Analyzing_Registry_Count->SetText(u"0");
@@ -344,7 +326,27 @@ void TForm_TW::mpr_pro_StartUninstallerThread() {
   } else {
     LB_TW_Step_Analyzing_Software_Name->SetText(mpr_str_SelUnstallSoftware);
   }
-  worker->Start();
+
+  TraceEvents events;
+  events.started = [this] { mpu_pro_cb_UninstallSoftware_Start(); };
+  events.found = [this](const TraceFound& found) { mpu_pro_cb_TraceFound(found); };
+  events.fileFolderRows = [this](const TextList& rows) {
+    for (const Text& row : rows) mpu_pro_cb_InstalledSoftwareFilePath(row);
+  };
+  events.registryRows = [this](const TextList& lines) {
+    for (const Text& line : lines) mpu_pro_cb_InstalledSoftwareRegPath(line);
+  };
+  events.ended = [this] { mpu_pro_cb_UninstallSoftware_End(); };
+  TraceTarget target;
+  if (mpr_int_UninstallMode == 2)
+    target.folder = mpr_str_SelCustomUinstallPath;
+  else if (gv_SelInstalledSoftware)
+    target.nameLow = gv_SelInstalledSoftware->mpu_str_Name_low;
+  mpr_TraceWorker.reset();
+  auto trace = StartTrace(*gv_InstalledSoftwareList, target, std::move(events), 3000);
+  // Read by the reports, which run on this thread when the worker hands over.
+  mpr_EntryOrigins = trace->Origins();
+  mpr_TraceWorker = std::move(trace);
 }
 
 void TForm_TW::Bn_TW_Step2_FileslistClick() {
@@ -387,9 +389,12 @@ bool TForm_TW::mpr_func_ConfirmAndLaunchUninstall() {
     return false;
   mpr_str_SelUnstallSoftware = record->mpu_str_Name;
   mpr_str_SelUnstallSoftware_PU = record->mpu_str_Publisher;
-  auto* launch = new ZRU_Thread_ShellCallUninstall(mpr_Toolkit.ApplicationHandle(), record->mpu_str_UninstallString,
-                                                   record->mpu_int_Is64Bit == 1);
+  mpr_LaunchWorker.reset();
+  auto launch = std::make_unique<ZRU_Thread_ShellCallUninstall>(mpr_Toolkit.ApplicationHandle(),
+                                                                record->mpu_str_UninstallString,
+                                                                record->mpu_int_Is64Bit == 1);
   launch->Start();
+  mpr_LaunchWorker = std::move(launch);
   return true;
 }
 
@@ -410,11 +415,12 @@ void TForm_TW::Bn_TW_CompleteUninstallClick() {
   Bn_TW_Step_WaitUnintalling_SacnLeftovers->SetEnabled(false);
   PC_TW_Step->SetActivePage(TS_TW_Step_WaitUninstalling);
 
-  auto* watch = new ZRU_Thread_ShellExeUninstaller(&gv_InstalledSoftwareList);
-  watch->mpu_dword_cb_SHTU_Start = CBGUI_SHTU_Start;
-  watch->mpu_dword_cb_SHTU_End = CBGUI_SHTU_End;
-  watch->mpu_dword_cb_SHTU_StepTip_Start = CBGUI_SHTU_StepTip_Start;
-  watch->mpu_dword_cb_SHTU_StepTip_End = CBGUI_SHTU_StepTip_End;
+  mpr_WatchWorker.reset();
+  auto watch = std::make_unique<ZRU_Thread_ShellExeUninstaller>(&gv_InstalledSoftwareList);
+  watch->events.started = [this] { mpu_pro_cb_SHTU_UninstallSoftware_Start(); };
+  watch->events.stepStarted = [this](std::int32_t step) { mpu_pro_cb_UninstallStepTip_Start(step); };
+  watch->events.stepEnded = [this](std::int32_t step) { mpu_pro_cb_UninstallStepTip_End(step); };
+  watch->events.ended = [this] { mpu_pro_cb_SHTU_UninstallSoftware_End(); };
   try {
     watch->mpu_pro_SetUninstallSoftware(key);
   } catch (const std::out_of_range&) {
@@ -423,13 +429,13 @@ void TForm_TW::Bn_TW_CompleteUninstallClick() {
     // uninstall becomes pending now, the leftovers page is filled, and Scan
     // Leftovers is enabled for when the user has finished with the
     // program's own uninstaller.
-    delete watch;
     mpu_pro_cb_SHTU_UninstallSoftware_Start();
     mpu_pro_cb_UninstallStepTip_End(2);
     mpu_pro_cb_SHTU_UninstallSoftware_End();
     return;
   }
   watch->Start();
+  mpr_WatchWorker = std::move(watch);
 }
 
 void TForm_TW::Bn_TW_Step_WaitUnintalling_SacnLeftoversClick() {

@@ -20,6 +20,7 @@ class ZRU_Thread_ShellCallUninstall : public WorkerThread {
  public:
   ZRU_Thread_ShellCallUninstall(std::uintptr_t handle_param_App, const Text& str_param_Uninstall,
                                 bool bool_param_IsWow64);
+  ~ZRU_Thread_ShellCallUninstall() override { Stop(); }
 
  protected:
   void Execute() override;

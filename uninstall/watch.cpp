@@ -26,15 +26,15 @@ void ZRU_Thread_ShellExeUninstaller::mpu_pro_SetUninstallSoftware(const Text& st
   mpr_class_UninstallSoftware = (*mpr_pclass_SWL)->mpu_SDLMap_InstalledSoftware.at(str_param_SoftwareName);
 }
 
-void ZRU_Thread_ShellExeUninstaller::ReportStep(CbStep callback, std::int32_t step) {
+void ZRU_Thread_ShellExeUninstaller::ReportStep(const std::function<void(std::int32_t)>& event, std::int32_t step) {
   mpr_int_StepType = step;
-  if (callback) Report([this, callback] { callback(mpr_int_StepType); });
+  if (event) Report([this, &event] { event(mpr_int_StepType); });
 }
 
 void ZRU_Thread_ShellExeUninstaller::Execute() {
-  Report(mpu_dword_cb_SHTU_Start);
-  Plat().Sleep(2000);
-  ReportStep(mpu_dword_cb_SHTU_StepTip_Start, 2);
+  if (events.started) Report(events.started);
+  Pause(2000);
+  ReportStep(events.stepStarted, 2);
 
   // Phase A: the well-known names, five passes whatever is found.
   bool found = false;
@@ -47,7 +47,7 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
         break;
       }
     }
-    Plat().Sleep(kPassMs);
+    Pause(kPassMs);
   }
   // Phase B: the executable the command names.
   if (!found) {
@@ -58,27 +58,27 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
         found = true;
         break;
       }
-      Plat().Sleep(kPassMs);
+      Pause(kPassMs);
     }
   }
   // Phase C: wait while it runs.
   if (found) {
     for (int pass = 0; pass < kPasses; ++pass) {
       if (!IsProcessRunning(watched)) break;
-      Plat().Sleep(kPassMs);
+      Pause(kPassMs);
     }
   }
-  ReportStep(mpu_dword_cb_SHTU_StepTip_End, 2);
-  Plat().Sleep(5000);
-  ReportStep(mpu_dword_cb_SHTU_StepTip_Start, 3);
-  ReportStep(mpu_dword_cb_SHTU_StepTip_End, 3);
-  Plat().Sleep(5000);
+  ReportStep(events.stepEnded, 2);
+  Pause(5000);
+  ReportStep(events.stepStarted, 3);
+  ReportStep(events.stepEnded, 3);
+  Pause(5000);
   endReported_ = true;
-  Report(mpu_dword_cb_SHTU_End);
+  if (events.ended) Report(events.ended);
 }
 
 void ZRU_Thread_ShellExeUninstaller::OnUnexpectedError() {
-  if (!endReported_) Report(mpu_dword_cb_SHTU_End);
+  if (!endReported_ && events.ended) Report(events.ended);
 }
 
 }  // namespace tw

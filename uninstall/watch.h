@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "inventory/installed_software.h"
 #include "workers/worker_thread.h"
@@ -14,14 +15,20 @@
 namespace tw {
 
 
+// The watch's events, run on the GUI thread; each may be left empty.
+struct WatchEvents {
+  std::function<void()> started;
+  std::function<void(std::int32_t step)> stepStarted;
+  std::function<void(std::int32_t step)> stepEnded;
+  std::function<void()> ended;
+};
+
 class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
  public:
   explicit ZRU_Thread_ShellExeUninstaller(ZRU_InstalledSoftwareList** class_param_SWL);
+  ~ZRU_Thread_ShellExeUninstaller() override { Stop(); }
 
-  CbNoArgs mpu_dword_cb_SHTU_Start = nullptr;
-  CbNoArgs mpu_dword_cb_SHTU_End = nullptr;
-  CbStep mpu_dword_cb_SHTU_StepTip_Start = nullptr;
-  CbStep mpu_dword_cb_SHTU_StepTip_End = nullptr;
+  WatchEvents events;
 
   // The record the inventory holds under this key; throws std::out_of_range
   // (before the thread is started) when it holds none.
@@ -35,7 +42,7 @@ class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
   void OnUnexpectedError() override;
 
  private:
-  void ReportStep(CbStep callback, std::int32_t step);
+  void ReportStep(const std::function<void(std::int32_t)>& event, std::int32_t step);
 
   std::int32_t mpr_int_StepType = 0;
   const ZRU_InstalledSoftware* mpr_class_UninstallSoftware = nullptr;

@@ -7,6 +7,7 @@
 // the command-line front end pump (workers/headless_handover.h).
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace tw {
@@ -15,6 +16,11 @@ class GuiHandOver {
  public:
   virtual ~GuiHandOver() = default;
   virtual void RunOnGuiThread(const std::function<void()>& call) = 0;
+  // Whether the calling thread is the one that runs the calls.
+  virtual bool IsGuiThread() const = 0;
+  // On the GUI thread: runs the calls workers hand over (and nothing else)
+  // until `done` holds. For an owner that waits for its worker's thread.
+  virtual void ServeUntil(const std::function<bool()>& done) = 0;
 };
 
 // The hand-over the workers use. Set once by the entry point (or a test)

@@ -60,4 +60,9 @@ bool HeadlessHandOver::PumpUntil(const std::function<bool()>& done, std::chrono:
   }
 }
 
+void HeadlessHandOver::ServeUntil(const std::function<bool()>& done) {
+  while (!PumpUntil(done)) {
+  }
+}
+
 }  // namespace tw

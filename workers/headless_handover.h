@@ -21,6 +21,8 @@ class HeadlessHandOver : public GuiHandOver {
 
   // Called from any thread; from the owning thread the call runs at once.
   void RunOnGuiThread(const std::function<void()>& call) override;
+  bool IsGuiThread() const override { return std::this_thread::get_id() == owner_; }
+  void ServeUntil(const std::function<bool()>& done) override;
 
   // Runs queued calls on the owning thread until `done` holds, waiting for
   // workers as needed. False when `timeout` passed first.

@@ -1,8 +1,7 @@
 #include "workers/worker_thread.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/platform.h"
 #include "workers/handover.h"
@@ -11,8 +10,9 @@ namespace tw {
 
 namespace {
 std::atomic<int> g_running{0};
-std::atomic<int> g_unexpectedErrors{0};
 GuiHandOver* g_handOver = nullptr;
+// A stop is seen within this long of a pause.
+constexpr std::uint32_t kPauseSliceMs = 50;
 }  // namespace
 
 GuiHandOver& HandOver() {
@@ -25,33 +25,65 @@ GuiHandOver* CurrentHandOver() { return g_handOver; }
 void SetHandOver(GuiHandOver* handOver) { g_handOver = handOver; }
 
 int WorkerThread::Running() { return g_running.load(); }
-int WorkerThread::UnexpectedErrors() { return g_unexpectedErrors.load(); }
+
+WorkerThread::~WorkerThread() { Stop(); }
 
 void WorkerThread::Start() {
+  if (thread_.joinable() || finished_) std::abort();  // one run per object
   ++g_running;
-  std::thread(&WorkerThread::Run, this).detach();
+  thread_ = std::thread(&WorkerThread::Run, this);
+}
+
+void WorkerThread::Stop() {
+  stopRequested_ = true;
+  if (!thread_.joinable()) return;
+  // The worker may be waiting in a report for this very thread: serve the
+  // hand-over until it has left (its report is dropped, being stopped).
+  GuiHandOver* handOver = CurrentHandOver();
+  if (handOver && handOver->IsGuiThread()) handOver->ServeUntil([this] { return finished_.load(); });
+  thread_.join();
+}
+
+void WorkerThread::ThrowIfStopped() const {
+  if (StopRequested()) throw Stopped();
+}
+
+void WorkerThread::Pause(std::uint32_t milliseconds) const {
+  while (milliseconds > 0) {
+    ThrowIfStopped();
+    const std::uint32_t slice = std::min(milliseconds, kPauseSliceMs);
+    Plat().Sleep(slice);
+    milliseconds -= slice;
+  }
+  ThrowIfStopped();
 }
 
 void WorkerThread::Run(WorkerThread* self) {
   try {
     if (self->highPriority_) Plat().RaiseThreadPriority();
     self->Execute();
+  } catch (const Stopped&) {
+    // The owner asked for it; it wants no further event.
   } catch (...) {
-    ++g_unexpectedErrors;
+    self->failed_ = true;
     try {
       self->OnUnexpectedError();
     } catch (...) {
-      // Nothing is left to tell: the report itself failed.
+      // Nothing is left to tell: the report itself failed, or was stopped.
     }
   }
-  delete self;
   --g_running;
+  self->finished_ = true;
 }
 
-void WorkerThread::Report(const std::function<void()>& call) { HandOver().RunOnGuiThread(call); }
-
-void WorkerThread::Report(CbNoArgs callback) {
-  if (callback) Report([callback] { callback(); });
+void WorkerThread::Report(const std::function<void()>& call) const {
+  ThrowIfStopped();
+  // The stop is asked for on the GUI thread, so a report that runs there
+  // after it sees it and does nothing.
+  HandOver().RunOnGuiThread([this, &call] {
+    if (!StopRequested()) call();
+  });
+  ThrowIfStopped();
 }
 
 }  // namespace tw

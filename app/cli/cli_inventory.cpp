@@ -1,7 +1,5 @@
 #include "app/cli/cli_inventory.h"
 
-#include <atomic>
-
 #include "inventory/inventory_scan.h"
 #include "platform/platform.h"
 #include "trace/trace_scan.h"
@@ -10,19 +8,12 @@ namespace tw::cli {
 
 namespace {
 
-// The workers report through plain procedures; one command runs one worker
-// at a time, so one flag serves both.
-std::atomic<bool> g_workerEnded{false};
-
-std::uint32_t TW_STDCALL OnWorkerEnd() {
-  g_workerEnded = true;
-  return 0;
-}
-
-bool PumpToEnd(HeadlessHandOver& handOver, std::chrono::milliseconds timeout) {
-  const bool ended = handOver.PumpUntil([] { return g_workerEnded.load(); }, timeout);
-  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
-  return ended;
+// Serves the worker's reports until its run has ended; false when it did not
+// end in time or ended by an error (it is stopped then).
+bool RunToEnd(WorkerThread& worker, HeadlessHandOver& handOver, std::chrono::milliseconds timeout) {
+  const bool ended = handOver.PumpUntil([&worker] { return worker.Finished(); }, timeout);
+  worker.Stop();
+  return ended && !worker.Failed();
 }
 
 }  // namespace
@@ -34,13 +25,11 @@ CliInventory::CliInventory() : previous_(CurrentHandOver()), list_(&inventory_),
 CliInventory::~CliInventory() { SetHandOver(previous_); }
 
 bool CliInventory::Scan() {
-  g_workerEnded = false;
-  auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list_, &libraryPointer_, Text());
-  scan->pauseMs = 0;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnWorkerEnd;
+  ZRU_Thread_GetInstalledSoftwareList scan(&list_, &libraryPointer_, Text());
+  scan.pauseMs = 0;
   inventory_.mpu_bool_IsSearch = false;
-  scan->Start();
-  return PumpToEnd(handOver_, std::chrono::minutes(10));
+  scan.Start();
+  return RunToEnd(scan, handOver_, std::chrono::minutes(10));
 }
 
 std::vector<const ZRU_InstalledSoftware*> CliInventory::Records() const {
@@ -52,15 +41,9 @@ std::vector<const ZRU_InstalledSoftware*> CliInventory::Records() const {
 }
 
 bool CliInventory::Trace(const Text& nameLow) {
-  g_workerEnded = false;
-  auto* trace = new ZRU_Thread_Uninstaller(&list_);
-  trace->pauseMs = 0;
-  trace->mpu_int_UninstallMode = 1;
-  trace->mpu_dword_cb_TU_End = OnWorkerEnd;
-  trace->mpu_pro_SetUninstallSoftware(nameLow);
+  const auto trace = StartTrace(inventory_, TraceTarget{nameLow, Text()}, TraceEvents(), 0);
   lastOrigins_ = trace->Origins();
-  trace->Start();
-  return PumpToEnd(handOver_, std::chrono::minutes(30));
+  return RunToEnd(*trace, handOver_, std::chrono::minutes(30));
 }
 
 JsonObject DeletionReportJson(const DeletionReport& report) {

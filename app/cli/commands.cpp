@@ -112,52 +112,30 @@ const char kHelp[] =
     "of an administrator. Exit codes: 0 done, 1 failed or not complete,\n"
     "2 wrong arguments.\n";
 
-// The worker reports through plain procedures; they reach the running
-// command through this pointer, set while the command serves its reports.
-struct InventoryRun {
-  ZRU_InstalledSoftwareList* list = nullptr;
-  std::ostream* out = nullptr;
-  bool ended = false;
-};
-InventoryRun* g_run = nullptr;
-
-
-std::uint32_t TW_STDCALL OnInventoryStart() { return 0; }
-
-std::uint32_t TW_STDCALL OnProgram(const char16_t* name, const char16_t*, const char16_t*, const char16_t*,
-                                   std::int32_t) {
-  // Runs on this (the "GUI") thread while the worker waits: the inventory
-  // may be read here.
-  const ZRU_InstalledSoftware* record = g_run->list->Find(LowerAscii(name));
-  if (record) *g_run->out << RecordJson(*record) << "\n";
-  return 0;
-}
-
-std::uint32_t TW_STDCALL OnInventoryEnd() {
-  g_run->ended = true;
-  return 0;
-}
-
 // Runs a complete inventory scan with the waits set to zero.
+// When `printTo` is set, each program is printed there as it is delivered.
 bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library, HeadlessHandOver& handOver,
                    std::ostream* printTo) {
-  InventoryRun run;
-  run.list = *list;
-  run.out = printTo;
-  g_run = &run;
-  auto* scan = new ZRU_Thread_GetInstalledSoftwareList(list, library, Text());
-  scan->pauseMs = 0;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnInventoryStart;
-  scan->mpu_dword_cb_TGS_GetSoftwareList = printTo ? OnProgram : nullptr;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnInventoryEnd;
+  ZRU_Thread_GetInstalledSoftwareList scan(list, library, Text());
+  scan.pauseMs = 0;
+  bool ended = false;
+  scan.events.ended = [&ended] { ended = true; };
+  if (printTo) {
+    // Runs on this (the "GUI") thread while the worker waits: the inventory
+    // may be read here.
+    const ZRU_InstalledSoftwareList& inventory = **list;
+    scan.events.program = [&inventory, printTo](const Text& name, const Text&, const Text&, const Text&,
+                                                std::int32_t) {
+      if (const ZRU_InstalledSoftware* record = inventory.Find(LowerAscii(name)))
+        *printTo << RecordJson(*record) << "\n";
+    };
+  }
   (*list)->mpu_bool_IsSearch = false;
-  const int errorsBefore = WorkerThread::UnexpectedErrors();
-  scan->Start();
-  const bool ended = handOver.PumpUntil([&] { return run.ended; }, std::chrono::minutes(10));
-  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
-  g_run = nullptr;
-  // The end report comes also after an error: the count tells the two apart.
-  return ended && WorkerThread::UnexpectedErrors() == errorsBefore;
+  scan.Start();
+  const bool finished = handOver.PumpUntil([&scan] { return scan.Finished(); }, std::chrono::minutes(10));
+  scan.Stop();
+  // The end report comes also after an error.
+  return finished && ended && !scan.Failed();
 }
 
 // What one trace run reported.
@@ -174,67 +152,40 @@ struct TraceRun {
   std::uint32_t registryReports = 0, lastRegistryCount = 0;
   bool ended = false;
 };
-TraceRun* g_trace = nullptr;
 
-std::uint32_t TW_STDCALL OnTraceStart() { return 0; }
-std::uint32_t TW_STDCALL OnTraceEnd() {
-  g_trace->ended = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t* path, std::uint32_t count) {
-  (IsDirectory(path) ? g_trace->folders : g_trace->files).push_back(path);
-  ++g_trace->fileFolderReports;
-  g_trace->lastFileFolderCount = count;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegCount(const char16_t*, std::uint32_t count) {
-  ++g_trace->registryReports;
-  g_trace->lastRegistryCount = count;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderRow(const char16_t* path) {
-  g_trace->rows.push_back(path);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegRow(const char16_t* line) {
-  g_trace->registry.push_back(line);
-  const Text text(line);
-  if (text.empty()) return 0;
-  for (const Text& known : g_trace->distinctRegistry) {
-    if (SameTextAscii(known, text)) return 0;
-  }
-  g_trace->distinctRegistry.push_back(text);
-  return 0;
+// The events of a trace that gather into `run`, as the window gathers them.
+TraceEvents GatherInto(TraceRun* run) {
+  TraceEvents events;
+  events.ended = [run] { run->ended = true; };
+  events.found = [run](const TraceFound& found) {
+    for (const Text& path : found.filesFolders) (IsDirectory(path) ? run->folders : run->files).push_back(path);
+    run->fileFolderReports += std::uint32_t(found.filesFolders.size());
+    run->registryReports += std::uint32_t(found.registry.size());
+    run->lastFileFolderCount = found.filesFoldersCount;
+    run->lastRegistryCount = found.registryCount;
+  };
+  events.fileFolderRows = [run](const TextList& rows) { run->rows.insert(run->rows.end(), rows.begin(), rows.end()); };
+  events.registryRows = [run](const TextList& lines) {
+    for (const Text& line : lines) {
+      run->registry.push_back(line);
+      if (line.empty()) continue;
+      const auto known = [&line](const Text& other) { return SameTextAscii(other, line); };
+      if (std::none_of(run->distinctRegistry.begin(), run->distinctRegistry.end(), known))
+        run->distinctRegistry.push_back(line);
+    }
+  };
+  return events;
 }
 
 // Runs the trace worker to its end with its wait set to zero. `nameLow` is the
-// inventory key of a listed program (mode 1), or empty with `folder` set for
-// a Force Remove (mode 2).
-bool RunTrace(ZRU_InstalledSoftwareList** list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
+// inventory key of a listed program, or empty with `folder` set for a Force
+// Remove.
+bool RunTrace(ZRU_InstalledSoftwareList& list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
               TraceRun* run) {
-  g_trace = run;
-  auto* trace = new ZRU_Thread_Uninstaller(list);
-  trace->pauseMs = 0;
-  trace->mpu_int_UninstallMode = nameLow.empty() ? 2 : 1;
-  trace->mpu_dword_cb_TU_Start = OnTraceStart;
-  trace->mpu_dword_cb_TU_End = OnTraceEnd;
-  trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
-  trace->mpu_dword_cb_TU_RegCount = OnRegCount;
-  trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderRow;
-  trace->mpu_dword_cb_TU_RegList = OnRegRow;
-  if (nameLow.empty()) {
-    trace->mpu_str_UserSelInstalledFilePath = folder;
-    trace->mpu_pro_SetUninstallSoftware();
-  } else {
-    trace->mpu_pro_SetUninstallSoftware(nameLow);
-  }
+  const auto trace = StartTrace(list, TraceTarget{nameLow, folder}, GatherInto(run), 0);
   run->origins = trace->Origins();
-  const int errorsBefore = WorkerThread::UnexpectedErrors();
-  trace->Start();
-  const bool ended = handOver.PumpUntil([run] { return run->ended; }, std::chrono::minutes(30));
-  handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
-  g_trace = nullptr;
-  return ended && WorkerThread::UnexpectedErrors() == errorsBefore;
+  const bool ended = handOver.PumpUntil([&] { return trace->Finished(); }, std::chrono::minutes(30));
+  return ended && run->ended && !trace->Failed();
 }
 
 // Sets up the hand-over and an inventory for one command, and puts back what
@@ -380,7 +331,7 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
     return code;
   }
   TraceRun run;
-  if (!RunTrace(session.list(), nameLow, folder, session.handOver(), &run)) {
+  if (!RunTrace(**session.list(), nameLow, folder, session.handOver(), &run)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
@@ -388,14 +339,6 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   PrintTrace(out, forceRemove, forceRemove ? nullptr : (*session.list())->Find(nameLow), folder, run);
   return 0;
 }
-
-// ---- The watch's reports, printed as they come.
-struct WatchRun {
-  std::ostream* out = nullptr;
-  std::uint64_t started = 0;
-  bool ended = false;
-};
-WatchRun* g_watchRun = nullptr;
 
 // What the end of the watch's first step saves as the pending state, as the
 // window does, so that an interrupted uninstall can be finished in Tidewell.
@@ -405,65 +348,50 @@ struct StateToSave {
   std::ostream* err = nullptr;
   bool saved = false;
 };
-StateToSave* g_stateToSave = nullptr;
-
-void PrintWatchEvent(const char* event, std::int64_t step) {
-  JsonObject line;
-  line.Add("event", FromUtf8(event));
-  if (step) line.Add("step", step);
-  line.Add("elapsed_ms", std::int64_t(Plat().GetTickCount() - g_watchRun->started));
-  *g_watchRun->out << line.str() << "\n";
-  g_watchRun->out->flush();
-}
-std::uint32_t TW_STDCALL OnWatchStart() {
-  PrintWatchEvent("watch_start", 0);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnWatchEnd() {
-  PrintWatchEvent("watch_end", 0);
-  g_watchRun->ended = true;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnStepStart(std::int32_t step) {
-  PrintWatchEvent("step_start", step);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
-  PrintWatchEvent("step_end", step);
-  if (step == 2 && g_stateToSave) {
-    const StateWriteResult written = WritePendingState(g_stateToSave->folder, g_stateToSave->state);
-    g_stateToSave->saved = written.Ok();
-    if (!written.Ok()) {
-      *g_stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(g_stateToSave->folder, written.failed))
-                          << "\n";
-    }
-  }
-  return 0;
-}
 
 // Starts the program's own uninstaller and watches it, with the watch's own
 // timing, as the window does: the launch first, the watch a second later.
-bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out) {
+// The watch's events are printed as they come; the end of its first step
+// saves `stateToSave` when it is set.
+bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out, StateToSave* stateToSave) {
   const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
-  WatchRun run;
-  run.out = &out;
-  run.started = Plat().GetTickCount();
-  g_watchRun = &run;
-  (new ZRU_Thread_ShellCallUninstall(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1))->Start();
+  const std::uint64_t started = Plat().GetTickCount();
+  const auto print = [&out, started](const char* event, std::int64_t step) {
+    JsonObject line;
+    line.Add("event", FromUtf8(event));
+    if (step) line.Add("step", step);
+    line.Add("elapsed_ms", std::int64_t(Plat().GetTickCount() - started));
+    out << line.str() << "\n";
+    out.flush();
+  };
+  ZRU_Thread_ShellCallUninstall launch(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1);
+  launch.Start();
   session.handOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  auto* watch = new ZRU_Thread_ShellExeUninstaller(session.list());
-  watch->mpu_dword_cb_SHTU_Start = OnWatchStart;
-  watch->mpu_dword_cb_SHTU_End = OnWatchEnd;
-  watch->mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
-  watch->mpu_dword_cb_SHTU_StepTip_End = OnStepEnd;
-  watch->mpu_pro_SetUninstallSoftware(nameLow);
-  watch->Start();
-  const bool ended = session.handOver().PumpUntil([&run] { return run.ended; }, std::chrono::minutes(5));
-  session.handOver().PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(30));
-  g_watchRun = nullptr;
-  return ended;
+  ZRU_Thread_ShellExeUninstaller watch(session.list());
+  bool ended = false;
+  watch.events.started = [&print] { print("watch_start", 0); };
+  watch.events.ended = [&print, &ended] {
+    print("watch_end", 0);
+    ended = true;
+  };
+  watch.events.stepStarted = [&print](std::int32_t step) { print("step_start", step); };
+  watch.events.stepEnded = [&print, stateToSave](std::int32_t step) {
+    print("step_end", step);
+    if (step != 2 || !stateToSave) return;
+    const StateWriteResult written = WritePendingState(stateToSave->folder, stateToSave->state);
+    stateToSave->saved = written.Ok();
+    if (!written.Ok()) {
+      *stateToSave->err << "tidewell-cli: " << OneLine(DescribeStateWriteFailure(stateToSave->folder, written.failed))
+                        << "\n";
+    }
+  };
+  watch.mpu_pro_SetUninstallSoftware(nameLow);
+  watch.Start();
+  const bool finished = session.handOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5));
+  watch.Stop();
+  launch.Stop();
+  return finished && ended;
 }
-
 
 // Console answers for the questions the deletion path asks; every other
 // message is printed and answered OK.
@@ -649,7 +577,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   Text nameLow;
   if (const int code = FindProgram(session, name, &nameLow, err)) return code;
   TraceRun trace;
-  if (!RunTrace(session.list(), nameLow, Text(), session.handOver(), &trace)) {
+  if (!RunTrace(**session.list(), nameLow, Text(), session.handOver(), &trace)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
@@ -681,9 +609,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     for (const Text& entry : NameOnlyEntries(trace)) save.state.kept.push_back(entry);
   }
   save.err = &err;
-  g_stateToSave = deleteLeftovers ? &save : nullptr;
-  const bool watched = RunUninstaller(session, nameLow, out);
-  g_stateToSave = nullptr;
+  const bool watched = RunUninstaller(session, nameLow, out, deleteLeftovers ? &save : nullptr);
   int code = 0;
   if (!watched) {
     err << "tidewell-cli: the watch did not finish\n";
@@ -725,7 +651,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
     return 1;
   }
   TraceRun trace;
-  if (!RunTrace(session.list(), Text(), folder, session.handOver(), &trace)) {
+  if (!RunTrace(**session.list(), Text(), folder, session.handOver(), &trace)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }

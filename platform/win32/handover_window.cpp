@@ -60,6 +60,19 @@ void Win32HandOver::RunOnGuiThread(const std::function<void()>& call) {
   if (pending.error) std::rethrow_exception(pending.error);
 }
 
+bool Win32HandOver::IsGuiThread() const { return ::GetCurrentThreadId() == guiThread_; }
+
+void Win32HandOver::ServeUntil(const std::function<bool()>& done) {
+  while (!done()) {
+    // PeekMessage with PM_QS_SENDMESSAGE runs the messages other threads
+    // sent to this one (the hand-over's) and removes nothing posted.
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (done()) return;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
+  }
+}
+
 bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {

@@ -23,6 +23,9 @@ class Win32HandOver : public GuiHandOver {
 
   bool IsValid() const { return window_ != nullptr; }
   void RunOnGuiThread(const std::function<void()>& call) override;
+  bool IsGuiThread() const override;
+  // Serves sent messages only: posted input and timers wait for the loop.
+  void ServeUntil(const std::function<bool()>& done) override;
 
  private:
   void* window_ = nullptr;  // HWND

@@ -14,7 +14,6 @@ import sys
 LEVELS = [  # (prefix, level); the longest matching prefix decides
     ("platform/", 0),
     ("workers/handover.h", 0),
-    ("workers/callbacks.h", 0),
     ("workers/", 1),
     ("access/", 1),
     ("inventory/", 2),

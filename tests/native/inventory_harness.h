@@ -1,6 +1,7 @@
 // Runs the inventory worker on a simulated machine and records its reports.
 #pragma once
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,22 +27,19 @@ struct Reports {
 
 Reports& CurrentReports();
 
-inline std::uint32_t TW_STDCALL OnStart() {
+inline void OnStart() {
   CurrentReports().events.push_back("start");
   CurrentReports().startTick = Plat().GetTickCount();
-  return 0;
 }
-inline std::uint32_t TW_STDCALL OnProgram(const char16_t* name, const char16_t* publisher, const char16_t* version,
-                                          const char16_t* icon, std::int32_t index) {
+inline void OnProgram(const Text& name, const Text& publisher, const Text& version, const Text& icon,
+                      std::int32_t index) {
   CurrentReports().events.push_back("program");
   CurrentReports().programs.push_back({name, publisher, version, icon, index});
-  return 0;
 }
-inline std::uint32_t TW_STDCALL OnEnd() {
+inline void OnEnd() {
   CurrentReports().events.push_back("end");
   CurrentReports().endTick = Plat().GetTickCount();
   CurrentReports().ended = true;
-  return 0;
 }
 
 // A simulated machine with the access layer and a headless hand-over on it,
@@ -62,16 +60,13 @@ class InventoryFixture : public ::testing::Test {
 
   // Starts a scan and serves its reports until the end report.
   void RunScan(std::uint32_t pauseMs = 0) {
-    auto* scan = new ZRU_Thread_GetInstalledSoftwareList(&list, &library, u"C:\\Tools\\Tidewell\\");
+    auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, u"C:\\Tools\\Tidewell\\");
     scan->pauseMs = pauseMs;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_Start = OnStart;
-    scan->mpu_dword_cb_TGS_GetSoftwareList = OnProgram;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_End = OnEnd;
+    scan->events = {OnStart, OnProgram, OnEnd};
     list->mpu_bool_IsSearch = false;
     scan->Start();
     ASSERT_TRUE(handOver.PumpUntil([] { return CurrentReports().ended; }));
-    // The worker frees itself after its end report; wait until it has.
-    ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+    ASSERT_TRUE(handOver.PumpUntil([&scan] { return scan->Finished(); }));
   }
 
   const ZRU_InstalledSoftware* Record(const Text& name) const { return inventory.Find(LowerAscii(name)); }

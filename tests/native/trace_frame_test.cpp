@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <chrono>
 #include <map>
+#include <set>
 #include <new>
 
 #include "access/environment.h"
@@ -158,7 +160,7 @@ TEST_F(TraceFrame, PausesThreeSecondsOnTheVirtualClockAfterStart) {
   ASSERT_EQ(1, Log().ends);
   EXPECT_EQ(3000u, Log().endTick - Log().startTick);
   // Three seconds is also the wait a worker has unless told otherwise.
-  EXPECT_EQ(3000u, ZRU_Thread_Uninstaller(&list).pauseMs);
+  EXPECT_EQ(3000u, ZRU_Thread_Uninstaller(inventory).pauseMs);
 }
 
 TEST_F(TraceFrame, ASecondScanOfTheSameRecordStartsFromEmptyLists) {
@@ -316,15 +318,11 @@ TEST_F(TraceFrame, ForceRemoveRecordIsFreedBeforeEnd) {
   machine.AddFile(u"C:\\Apps\\Picked\\p.exe", "MZ");
   static bool freedAtEnd = false;
   freedAtEnd = false;
-  struct EndProbe {
-    static std::uint32_t TW_STDCALL OnEndProbe() {
-      freedAtEnd = g_watchedFreed.load();
-      return OnEnd();
-    }
-  };
   ZRU_Thread_Uninstaller* trace = NewTrace();
-  trace->mpu_dword_cb_TU_End = EndProbe::OnEndProbe;
-  trace->mpu_int_UninstallMode = 2;
+  trace->events.ended = [] {
+    freedAtEnd = g_watchedFreed.load();
+    OnEnd();
+  };
   trace->mpu_str_UserSelInstalledFilePath = u"C:\\Apps\\Picked";
   trace->mpu_pro_SetUninstallSoftware();
   const ZRU_InstalledSoftware* record = trace->Record();
@@ -363,8 +361,7 @@ TEST(TraceForceRemoveBitness, SixtyFourBitFlagFollowsWindowsBitness) {
     machine.SetIsWow64ProcessFails(c.wow64CallFails);
     SetPlatform(&machine);
     ZRU_InstalledSoftwareList inventory;
-    ZRU_InstalledSoftwareList* list = &inventory;
-    ZRU_Thread_Uninstaller trace(&list);
+    ZRU_Thread_Uninstaller trace(inventory);
     trace.mpu_str_UserSelInstalledFilePath = u"C:\\Apps\\X";
     trace.mpu_pro_SetUninstallSoftware();
     ASSERT_NE(nullptr, trace.Record());
@@ -415,6 +412,103 @@ TEST_F(TraceFrame, IsWow64ProcessFailingStillGivesAFullForceRemoveRun) {
   EXPECT_EQ((TextList{u"C:\\Apps\\Picked", u"C:\\Apps\\Picked\\p.exe"}), Log().fileFolderList);
   ASSERT_FALSE(Log().registryList.empty());
   EXPECT_EQ(u"", Log().registryList[0]);
+}
+
+
+// ---- Batched reports, and an owner that stops its worker.
+
+// A tree of many files and Run values: every item comes once, in the order
+// found with its running count, in a handful of hand-overs (at most one per
+// interval); the end lists come whole, sorted, in batches.
+TEST_F(TraceFrame, ManyItemsArriveCompleteAndInOrderInFewHandOvers) {
+  const Text folder = u"C:\\Apps\\Big";
+  const int kFolders = 30, kFilesPerFolder = 200, kRunValues = 700;
+  for (int f = 0; f < kFolders; ++f) {
+    for (int i = 0; i < kFilesPerFolder; ++i)
+      machine.AddFile(folder + u"\\d" + FromUtf8(std::to_string(f)) + u"\\f" + FromUtf8(std::to_string(i)) + u".txt");
+  }
+  for (int v = 0; v < kRunValues; ++v) {
+    machine.SetString(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", u"v" + FromUtf8(std::to_string(v)),
+                      folder + u"\\d0\\f0.txt");
+  }
+  ZRU_InstalledSoftware* big = AddProgram(u"Big", folder + u"\\");
+  int foundReports = 0, rowReports = 0, lineReports = 0;
+  ZRU_Thread_Uninstaller* worker = NewTrace();
+  worker->events.found = [&](const TraceFound& found) {
+    ++foundReports;
+    OnFound(found);
+  };
+  worker->events.fileFolderRows = [&](const TextList& rows) {
+    ++rowReports;
+    OnFileFolderRows(rows);
+  };
+  worker->events.registryRows = [&](const TextList& lines) {
+    ++lineReports;
+    OnRegRows(lines);
+  };
+  worker->mpu_pro_SetUninstallSoftware(u"big");
+  const auto started = std::chrono::steady_clock::now();
+  Run(worker);
+  const auto elapsedMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+
+  const std::size_t items = big->mpu_SDLarry_Folders.size() + big->mpu_SDLarry_Files.size();
+  ASSERT_EQ(std::size_t(1 + kFolders + kFolders * kFilesPerFolder), items);
+  ASSERT_EQ(items, Log().fileFolderCounts.size());
+  for (std::size_t i = 0; i < items; ++i) ASSERT_EQ(i + 1, Log().fileFolderCounts[i].count) << i;
+  std::set<Text> distinct;
+  for (const Counted& c : Log().fileFolderCounts) distinct.insert(c.text);
+  EXPECT_EQ(items, distinct.size());
+  ASSERT_EQ(big->mpu_SDLarry_Registry.size(), Log().registryCounts.size());
+  EXPECT_GE(Log().registryCounts.size(), std::size_t(kRunValues));
+  for (std::size_t i = 0; i < Log().registryCounts.size(); ++i) ASSERT_EQ(i + 1, Log().registryCounts[i].count);
+
+  TextList rows = big->mpu_SDLarry_Folders;  // sorted by the run
+  rows.insert(rows.end(), big->mpu_SDLarry_Files.begin(), big->mpu_SDLarry_Files.end());
+  rows.resize(kTraceDisplayRows);
+  EXPECT_EQ(rows, Log().fileFolderList);
+  EXPECT_EQ(big->mpu_SDLarry_Registry, Log().registryList);
+
+  EXPECT_LE(foundReports, 2 + elapsedMs / kTraceFoundInterval.count()) << "in " << elapsedMs << " ms";
+  EXPECT_EQ(int((kTraceDisplayRows + kTraceRowsPerReport - 1) / kTraceRowsPerReport), rowReports);
+  EXPECT_EQ(int((Log().registryList.size() + kTraceRowsPerReport - 1) / kTraceRowsPerReport), lineReports);
+  EXPECT_EQ((std::vector<std::string>{"start"}), std::vector<std::string>(Log().events.begin(), Log().events.begin() + 1));
+  EXPECT_EQ(1, Log().ends);
+}
+
+// The owner destroys its worker while the worker waits in its first report,
+// and after what was found first: the run stops there, no event reaches the
+// owner after it (an event would touch the freed counter: AddressSanitizer
+// says so), and no thread is left.
+TEST_F(TraceFrame, TheOwnerStopsAndDestroysAWorkerMidRunWithoutALateEvent) {
+  for (int f = 0; f < 20; ++f) {
+    for (int i = 0; i < 300; ++i)
+      machine.AddFile(u"C:\\Apps\\Big\\d" + FromUtf8(std::to_string(f)) + u"\\f" + FromUtf8(std::to_string(i)));
+  }
+  AddProgram(u"Big", u"C:\\Apps\\Big\\");
+  for (const bool pumpFirstFound : {false, true}) {
+    SCOPED_TRACE(pumpFirstFound);
+    Log() = TraceLog();
+    auto events = std::make_unique<int>(0);
+    TraceEvents counted = LoggedEvents();
+    const auto count = [counter = events.get()] { ++*counter; };
+    counted.started = [count] { count(); OnStart(); };
+    counted.found = [count](const TraceFound& found) { count(); OnFound(found); };
+    counted.fileFolderRows = [count](const TextList& rows) { count(); OnFileFolderRows(rows); };
+    counted.registryRows = [count](const TextList& lines) { count(); OnRegRows(lines); };
+    counted.ended = [count] { count(); OnEnd(); };
+    trace = StartTrace(inventory, TraceTarget{u"big", Text()}, counted, 0);
+    if (pumpFirstFound) ASSERT_TRUE(handOver.PumpUntil([] { return !Log().fileFolderCounts.empty(); }));
+    const int before = *events;
+    trace.reset();
+    EXPECT_EQ(0, WorkerThread::Running());
+    EXPECT_EQ(before, *events);
+    EXPECT_EQ(0, Log().ends);
+    // Nothing, or the start and at least the first found.
+    if (pumpFirstFound) EXPECT_GE(before, 2); else EXPECT_EQ(0, before);
+    events.reset();
+    handOver.PumpUntil([] { return false; }, std::chrono::milliseconds(30));
+  }
 }
 
 }  // namespace

@@ -51,39 +51,50 @@ inline TraceLog& Log() {
   return log;
 }
 
-inline std::uint32_t TW_STDCALL OnStart() {
+inline void OnStart() {
   Log().events.push_back("start");
   Log().startTick = Plat().GetTickCount();
-  return 0;
 }
-inline std::uint32_t TW_STDCALL OnEnd() {
+inline void OnEnd() {
   Log().events.push_back("end");
   Log().endTick = Plat().GetTickCount();
   ++Log().ends;
   Log().ended = true;
-  return 0;
 }
-inline std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t* text, std::uint32_t count) {
-  Log().events.push_back("ff");
-  Log().fileFolderCounts.push_back({text, count});
-  if (Log().throwAtFileFolderReport == Log().fileFolderCounts.size()) throw std::runtime_error("receiver failed");
-  return 0;
+// One entry per found item, with the count it raised the total to.
+inline void OnFound(const TraceFound& found) {
+  for (std::size_t i = 0; i < found.filesFolders.size(); ++i) {
+    Log().events.push_back("ff");
+    Log().fileFolderCounts.push_back({found.filesFolders[i], found.FilesFoldersCountAt(i)});
+    if (Log().throwAtFileFolderReport == Log().fileFolderCounts.size()) throw std::runtime_error("receiver failed");
+  }
+  for (std::size_t i = 0; i < found.registry.size(); ++i) {
+    Log().events.push_back("reg");
+    Log().registryCounts.push_back({found.registry[i], found.RegistryCountAt(i)});
+    if (Log().throwAtRegistryReport == Log().registryCounts.size()) throw std::runtime_error("receiver failed");
+  }
 }
-inline std::uint32_t TW_STDCALL OnRegCount(const char16_t* text, std::uint32_t count) {
-  Log().events.push_back("reg");
-  Log().registryCounts.push_back({text, count});
-  if (Log().throwAtRegistryReport == Log().registryCounts.size()) throw std::runtime_error("receiver failed");
-  return 0;
+inline void OnFileFolderRows(const TextList& rows) {
+  for (const Text& row : rows) {
+    Log().events.push_back("fflist");
+    Log().fileFolderList.push_back(row);
+  }
 }
-inline std::uint32_t TW_STDCALL OnFileFolderList(const char16_t* text) {
-  Log().events.push_back("fflist");
-  Log().fileFolderList.push_back(text);
-  return 0;
+inline void OnRegRows(const TextList& lines) {
+  for (const Text& line : lines) {
+    Log().events.push_back("reglist");
+    Log().registryList.push_back(line);
+  }
 }
-inline std::uint32_t TW_STDCALL OnRegList(const char16_t* text) {
-  Log().events.push_back("reglist");
-  Log().registryList.push_back(text);
-  return 0;
+
+inline TraceEvents LoggedEvents() {
+  TraceEvents events;
+  events.started = OnStart;
+  events.found = OnFound;
+  events.fileFolderRows = OnFileFolderRows;
+  events.registryRows = OnRegRows;
+  events.ended = OnEnd;
+  return events;
 }
 
 inline int CountOf(const TextList& list, const Text& item) {
@@ -115,6 +126,7 @@ class TraceFixture : public ::testing::Test {
     list = &inventory;
   }
   ~TraceFixture() override {
+    trace.reset();
     SetHandOver(nullptr);
     SetPlatform(nullptr);
   }
@@ -134,44 +146,36 @@ class TraceFixture : public ::testing::Test {
     return inventory.Find(LowerAscii(name));
   }
 
-  // A worker with every callback set.
+  // A worker with every event logged, not started.
   ZRU_Thread_Uninstaller* NewTrace(std::uint32_t pauseMs = 0) {
-    auto* trace = new ZRU_Thread_Uninstaller(&list);
+    trace = std::make_unique<ZRU_Thread_Uninstaller>(inventory);
     trace->pauseMs = pauseMs;
-    trace->mpu_dword_cb_TU_Start = OnStart;
-    trace->mpu_dword_cb_TU_End = OnEnd;
-    trace->mpu_dword_cb_TU_FileFolderCount = OnFileFolderCount;
-    trace->mpu_dword_cb_TU_RegCount = OnRegCount;
-    trace->mpu_dword_cb_TU_FileFolderList = OnFileFolderList;
-    trace->mpu_dword_cb_TU_RegList = OnRegList;
-    return trace;
+    trace->events = LoggedEvents();
+    return trace.get();
   }
 
-  // Starts the worker and serves its reports until it has ended and freed
-  // itself.
-  void Run(ZRU_Thread_Uninstaller* trace) {
-    trace->Start();
+  // Starts the worker and serves its reports until its run has ended.
+  void Run(ZRU_Thread_Uninstaller* started) {
+    started->Start();
+    Wait();
+  }
+  void Wait() {
     ASSERT_TRUE(handOver.PumpUntil([] { return Log().ended; }, std::chrono::seconds(60)));
-    ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+    ASSERT_TRUE(handOver.PumpUntil([this] { return trace->Finished(); }));
   }
 
-  // Mode 1: the listed program under its lower-case name.
+  // The listed program under its lower-case name.
   void TraceProgram(const Text& name, std::uint32_t pauseMs = 0) {
-    ZRU_Thread_Uninstaller* trace = NewTrace(pauseMs);
-    trace->mpu_int_UninstallMode = 1;
-    trace->mpu_pro_SetUninstallSoftware(LowerAscii(name));
+    trace = StartTrace(inventory, TraceTarget{LowerAscii(name), Text()}, LoggedEvents(), pauseMs);
     origins = trace->Origins();
-    Run(trace);
+    Wait();
   }
 
-  // Mode 2: a Force Remove of a picked folder.
+  // A Force Remove of a picked folder.
   void ForceRemove(const Text& folder, std::uint32_t pauseMs = 0) {
-    ZRU_Thread_Uninstaller* trace = NewTrace(pauseMs);
-    trace->mpu_int_UninstallMode = 2;
-    trace->mpu_str_UserSelInstalledFilePath = folder;
-    trace->mpu_pro_SetUninstallSoftware();
+    trace = StartTrace(inventory, TraceTarget{Text(), folder}, LoggedEvents(), pauseMs);
     origins = trace->Origins();
-    Run(trace);
+    Wait();
   }
 
   // The registry lines found, in the order found (count reports).
@@ -182,6 +186,8 @@ class TraceFixture : public ::testing::Test {
   HeadlessHandOver handOver;
   ZRU_InstalledSoftwareList inventory;
   ZRU_InstalledSoftwareList* list = nullptr;
+  // The last worker, owned here until the next or the end of the test.
+  std::unique_ptr<ZRU_Thread_Uninstaller> trace;
   // The last run's table of where each row came from.
   SharedEntryOrigins origins;
 };

@@ -68,11 +68,8 @@ class UiFixture : public ::testing::Test {
   }
 
   ~UiFixture() override {
+    // Closing stops the window's workers before the model and the machine go.
     if (form && !closed) CloseWindow();
-    // A worker still running holds the inventory's address and the machine;
-    // let it end (its late reports are dropped) before either goes.
-    handOver.PumpUntil([] { return WorkerThread::Running() == 0; }, std::chrono::seconds(60));
-    TForm_TW::FreeAbandonedModel();
     whyUse.reset();
     about.reset();
     loading.reset();

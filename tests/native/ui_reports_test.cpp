@@ -1,9 +1,8 @@
-// The handlers of the workers' reports, called as the bridge calls them.
+// The handlers of the workers' events, called as the workers call them.
 #include <gtest/gtest.h>
 
 #include "cleanup/state_files.h"
 #include "tests/native/ui_harness.h"
-#include "ui/bridge.h"
 
 namespace tw::testing_ui {
 namespace {
@@ -18,7 +17,7 @@ TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
   form->mpr_int_UninstallMode = 1;
   form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo App");
   machine.AddDirectory(u"C:\\Apps\\Foo\\Data");
-  CBGUI_TU_FileFolderCount(u"C:\\Apps\\Foo\\Data", 1);
+  form->mpu_pro_cb_InstalledSoftwareFileCount(u"C:\\Apps\\Foo\\Data", 1);
   Label* count = form->LB_TW_Step_Analyzing_Files_Count;
   EXPECT_EQ(u"1", count->GetText());
   for (std::uint32_t n = 2; n <= 1234; ++n) {
@@ -35,11 +34,11 @@ TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\Data"}, form->mpr_strlist_LF_Folders);
   EXPECT_EQ(1233u, form->mpr_strlist_LF_Files.size());
 
-  CBGUI_TU_RegCount(u"HKLM|SOFTWARE\\Foo", 6);
-  CBGUI_TU_RegCount(nullptr, 7);
+  form->mpu_pro_cb_InstalledSoftwareRegCount(u"HKLM|SOFTWARE\\Foo", 6);
+  form->mpu_pro_cb_InstalledSoftwareRegCount(u"", 7);
   EXPECT_EQ(u"7", form->LB_TW_Step_Analyzing_Registry_Count->GetText());
 
-  CBGUI_TU_End();
+  form->mpu_pro_cb_UninstallSoftware_End();
   EXPECT_EQ(u"1234", count->GetText());
   EXPECT_EQ(u"Analysis completed. 1234 files/folders and 7 registry entries found.",
             form->LB_TW_Step2_Report_Tip->GetText());
@@ -62,13 +61,12 @@ TEST_F(Reports, RowsGoByModeAndRegistryLinesOnceWhateverTheirCase) {
     SCOPED_TRACE(c.mode);
     form->mpr_int_UninstallMode = c.mode;
     form->mpu_pro_cb_UninstallSoftware_Start();
-    CBGUI_TU_FileFolderList(u"C:\\Apps\\Foo\\a.dll");
-    CBGUI_TU_RegList(u"HKLM|SOFTWARE\\Foo");
-    CBGUI_TU_RegList(u"hklm|software\\foo");
-    CBGUI_TU_RegList(u"HKLM|SOFTWARE\\Foo");
-    CBGUI_TU_RegList(u"");
-    CBGUI_TU_RegList(nullptr);
-    CBGUI_TU_RegList(u"HKCU|Software\\Foo|Path");
+    form->mpu_pro_cb_InstalledSoftwareFilePath(u"C:\\Apps\\Foo\\a.dll");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKLM|SOFTWARE\\Foo");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"hklm|software\\foo");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKLM|SOFTWARE\\Foo");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"");
+    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKCU|Software\\Foo|Path");
     EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Foo", u"HKCU|Software\\Foo|Path"}), form->mpr_strlist_LF_Registry);
     int rows = 0;
     for (ReportList* list : {form->LV_TW_Step2_FilesFolders, form->LV_TW_Step2_RegistryEntries,
@@ -96,7 +94,7 @@ TEST_F(Reports, AnalysisStartDiscardsEverythingOfTheLastOne) {
   form->LV_TW_Step3_RegistryEntries->AddRow(u"HKLM|X");
   form->Image_TW_Step3_UninstallState_Logo->SetPicture(StateImage(2));
 
-  CBGUI_TU_Start();
+  form->mpu_pro_cb_UninstallSoftware_Start();
   EXPECT_TRUE(form->mpr_strlist_LF_Files.empty());
   EXPECT_TRUE(form->mpr_strlist_LF_Registry.empty());
   EXPECT_TRUE(form->mpr_strlist_SIConfigItem.empty());
@@ -113,7 +111,7 @@ TEST_F(Reports, ForceRemoveTraceEndsOnTheLeftoversPage) {
   form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo");
   form->Bn_TW_Step3_RegistrylistClick();
   form->Image_TW_Step_Analyzing_Logo->StartAnimation();
-  CBGUI_TU_End();
+  form->mpu_pro_cb_UninstallSoftware_End();
   EXPECT_FALSE(form->Image_TW_Step_Analyzing_Logo->Animating());
   EXPECT_TRUE(OnStep(form->TS_TW_Step3));
   EXPECT_EQ(u"Foo", form->LB_TW_Step3_Software_Name->GetText());
@@ -124,7 +122,7 @@ TEST_F(Reports, ForceRemoveTraceEndsOnTheLeftoversPage) {
   // Without an analysis the end changes no page.
   form->mpr_int_UninstallMode = -1;
   form->PC_TW_Step->SetActivePage(form->TS_TW_Step_Analyzing);
-  CBGUI_TU_End();
+  form->mpu_pro_cb_UninstallSoftware_End();
   EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
 }
 
@@ -144,24 +142,24 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   PictureBox* marker = form->Image_TW_Step_WaitUninstalling_Run;
   ImageButton* scan = form->Bn_TW_Step_WaitUnintalling_SacnLeftovers;
 
-  CBGUI_SHTU_Start();
+  form->mpu_pro_cb_SHTU_UninstallSoftware_Start();
   EXPECT_TRUE(marker->Animating());
   EXPECT_TRUE(marker->Visible());
   EXPECT_EQ((Bounds{146, 235, 35, 35}), marker->GetBounds());
   EXPECT_FALSE(scan->Enabled());
 
   // Steps other than 2 and 3 move nothing and write nothing.
-  CBGUI_SHTU_StepTip_Start(3);
-  CBGUI_SHTU_StepTip_Start(7);
+  form->mpu_pro_cb_UninstallStepTip_Start(3);
+  form->mpu_pro_cb_UninstallStepTip_Start(7);
   EXPECT_EQ((Bounds{146, 313, 35, 35}), marker->GetBounds());
-  CBGUI_SHTU_StepTip_Start(2);
+  form->mpu_pro_cb_UninstallStepTip_Start(2);
   EXPECT_EQ((Bounds{146, 235, 35, 35}), marker->GetBounds());
-  CBGUI_SHTU_StepTip_End(3);
-  CBGUI_SHTU_StepTip_End(0);
+  form->mpu_pro_cb_UninstallStepTip_End(3);
+  form->mpu_pro_cb_UninstallStepTip_End(0);
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_FALSE(StateFileExists(kStateConfigFile));
 
-  CBGUI_SHTU_StepTip_End(2);
+  form->mpu_pro_cb_UninstallStepTip_End(2);
   EXPECT_TRUE(IsUninstallPending(programFolder));
   EXPECT_EQ((TextList{u"Foo App", u"Foo Vendor"}), form->mpr_strlist_SIConfigItem);
   const LoadedState saved = ReadPendingState(programFolder);
@@ -171,7 +169,7 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   EXPECT_EQ(form->mpr_strlist_LF_Files, *saved.files);
   ASSERT_TRUE(saved.logo.has_value());
 
-  CBGUI_SHTU_End();
+  form->mpu_pro_cb_SHTU_UninstallSoftware_End();
   EXPECT_FALSE(marker->Animating());
   EXPECT_FALSE(marker->Visible());
   EXPECT_TRUE(scan->Enabled());
@@ -191,7 +189,7 @@ TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   // A folder in the way of the files list.
   machine.AddDirectory(StatePath(kStateFilesFile));
   const std::size_t before = MessageCount();
-  CBGUI_SHTU_StepTip_End(2);
+  form->mpu_pro_cb_UninstallStepTip_End(2);
   ASSERT_EQ(before + 1, MessageCount());
   EXPECT_EQ(16u, LastFlags());
   EXPECT_NE(Text::npos, LastMessage().find(u"SLF_FI.txt"));
@@ -200,7 +198,7 @@ TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   // The leftovers page shows what the window holds, not what the files on
   // disk say (an earlier uninstall's list, or nothing).
   machine.WriteFileBytes(StatePath(kStateFoldersFile), "C:\\Earlier\r\n");
-  CBGUI_SHTU_End();
+  form->mpu_pro_cb_SHTU_UninstallSoftware_End();
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, Rows(form->LV_TW_Step3_FilesFolders));
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, form->mpr_strlist_LF_Files);
   EXPECT_TRUE(form->mpr_strlist_LF_Folders.empty());

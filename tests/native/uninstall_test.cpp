@@ -1,5 +1,6 @@
 // Starting an uninstaller from its command, and the bounded watch after it,
 // on the simulated machine (launches recorded, virtual clock).
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -109,10 +110,11 @@ TEST(UninstallLaunch, RedirectionIsOffOnTheLaunchThreadOnlyForA64BitProgram) {
   HeadlessHandOver handOver;
   SetHandOver(&handOver);
   machine.AddFile(u"C:\\Windows\\System32\\real64.exe", "MZ");  // only in the real system folder
-  (new ZRU_Thread_ShellCallUninstall(0, u"C:\\Windows\\System32\\real64.exe", true))->Start();
-  ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
-  (new ZRU_Thread_ShellCallUninstall(0, u"C:\\Windows\\System32\\real64.exe", false))->Start();
-  ASSERT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+  for (const bool is64 : {true, false}) {
+    ZRU_Thread_ShellCallUninstall launch(0, u"C:\\Windows\\System32\\real64.exe", is64);
+    launch.Start();
+    ASSERT_TRUE(handOver.PumpUntil([&launch] { return launch.Finished(); }));
+  }
   const std::vector<sim::Launch> launches = machine.Launches();
   ASSERT_EQ(2u, launches.size());
   EXPECT_NE(0u, launches[0].processId);  // found with redirection off
@@ -151,22 +153,18 @@ void Note(const std::string& event) {
   g_watch.events.push_back(event);
   g_watch.ticks.push_back(Plat().GetTickCount());
 }
-std::uint32_t TW_STDCALL WatchStart() {
+void WatchStart() {
   Note("start");
-  return 0;
 }
-std::uint32_t TW_STDCALL WatchEnd() {
+void WatchEnd() {
   Note("end");
   g_watch.ended = true;
-  return 0;
 }
-std::uint32_t TW_STDCALL StepStart(std::int32_t step) {
+void StepStart(std::int32_t step) {
   Note("step-start " + std::to_string(step));
-  return 0;
 }
-std::uint32_t TW_STDCALL StepEnd(std::int32_t step) {
+void StepEnd(std::int32_t step) {
   Note("step-end " + std::to_string(step));
-  return 0;
 }
 
 class UninstallWatch : public ::testing::Test {
@@ -189,15 +187,12 @@ class UninstallWatch : public ::testing::Test {
 
   // Runs the watch; returns the virtual milliseconds from start to end.
   std::uint64_t RunWatch() {
-    auto* watch = new ZRU_Thread_ShellExeUninstaller(&list);
-    watch->mpu_dword_cb_SHTU_Start = WatchStart;
-    watch->mpu_dword_cb_SHTU_End = WatchEnd;
-    watch->mpu_dword_cb_SHTU_StepTip_Start = StepStart;
-    watch->mpu_dword_cb_SHTU_StepTip_End = StepEnd;
+    auto watch = std::make_unique<ZRU_Thread_ShellExeUninstaller>(&list);
+    watch->events = {WatchStart, StepStart, StepEnd, WatchEnd};
     watch->mpu_pro_SetUninstallSoftware(u"app");
     watch->Start();
     EXPECT_TRUE(handOver.PumpUntil([] { return g_watch.ended; }));
-    EXPECT_TRUE(handOver.PumpUntil([] { return WorkerThread::Running() == 0; }));
+    EXPECT_TRUE(handOver.PumpUntil([&watch] { return watch->Finished(); }));
     EXPECT_EQ((std::vector<std::string>{"start", "step-start 2", "step-end 2", "step-start 3", "step-end 3", "end"}),
               g_watch.events);
     return g_watch.ticks.back() - g_watch.ticks.front();

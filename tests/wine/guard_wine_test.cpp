@@ -6,6 +6,7 @@
 // link as their folder are listed, then traced without their folders.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,6 @@
 #include "platform/platform.h"
 #include "tests/wine/headless_main.h"
 #include "trace/trace_scan.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/worker_thread.h"
 
@@ -32,16 +32,11 @@ std::string U8(const Text& text) { return tw::ToUtf8(text); }
 
 bool g_ended = false;
 
-std::uint32_t TW_STDCALL OnProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*, std::int32_t) {
-  return 0;
-}
-std::uint32_t TW_STDCALL OnNothing() { return 0; }
-std::uint32_t TW_STDCALL OnEnd() {
+void OnProgram(const Text&, const Text&, const Text&, const Text&, std::int32_t) {}
+void OnNothing() {}
+void OnEnd() {
   g_ended = true;
-  return 0;
 }
-std::uint32_t TW_STDCALL OnText(const char16_t*) { return 0; }
-std::uint32_t TW_STDCALL OnTextCount(const char16_t*, std::uint32_t) { return 0; }
 
 const Text kLink = u"C:\\Tidewell Guard\\tosystem";
 const Text kUninstall = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -117,34 +112,24 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
 
   auto* list = new tw::ZRU_InstalledSoftwareList;
   auto* lib = new tw::ZRU_Software_Lib;
-  auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&list, &lib, Text());
+  auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&list, &lib, Text());
   scan->pauseMs = 0;
-  scan->mpu_dword_cb_TGS_GetSoftwareList = &OnProgram;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnNothing;
-  scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnEnd;
+  scan->events = {OnNothing, OnProgram, OnEnd};
   g_ended = false;
   scan->Start();
   ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(2)));
-  ASSERT_TRUE(g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::seconds(30)));
+  ASSERT_TRUE(g_handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::seconds(30)));
 
   for (const Hostile& entry : kHostile) {
     const Text name = u"Tidewell Guard " + entry.key;
     tw::ZRU_InstalledSoftware* record = list->Find(tw::LowerAscii(name));
     ASSERT_NE(record, nullptr) << U8(name) << " is not listed";
-    auto* trace = new tw::ZRU_Thread_Uninstaller(&list);
-    trace->pauseMs = 0;
-    trace->mpu_int_UninstallMode = 1;
-    trace->mpu_dword_cb_TU_Start = &OnNothing;
-    trace->mpu_dword_cb_TU_End = &OnEnd;
-    trace->mpu_dword_cb_TU_FileFolderCount = &OnTextCount;
-    trace->mpu_dword_cb_TU_RegCount = &OnTextCount;
-    trace->mpu_dword_cb_TU_FileFolderList = &OnText;
-    trace->mpu_dword_cb_TU_RegList = &OnText;
-    trace->mpu_pro_SetUninstallSoftware(record->mpu_str_Name_low);
+    tw::TraceEvents events;
+    events.ended = [] { g_ended = true; };
     g_ended = false;
-    trace->Start();
+    const auto trace = tw::StartTrace(*list, tw::TraceTarget{record->mpu_str_Name_low, Text()}, events, 0);
     ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(5)));
-    ASSERT_TRUE(g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::seconds(30)));
+    ASSERT_TRUE(g_handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::seconds(30)));
 
     EXPECT_TRUE(record->mpu_SDLarry_Folders.empty()) << U8(name) << " claimed " << record->mpu_SDLarry_Folders.size()
                                                      << " folders, the first " << U8(record->mpu_SDLarry_Folders[0]);

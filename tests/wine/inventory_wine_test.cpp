@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,6 @@
 #include "inventory/inventory_scan.h"
 #include "platform/platform.h"
 #include "tests/wine/headless_main.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 
 namespace {
@@ -36,26 +36,25 @@ struct Report {
 std::vector<Report> g_reports;
 bool g_endSeen = false;
 
-std::uint32_t TW_STDCALL OnStart() {
+void OnStart() {
   g_reports.push_back({Kind::Start, {}, {}, {}, {}, 0});
-  return 0;
 }
 
-std::uint32_t TW_STDCALL OnProgram(const char16_t* name, const char16_t* publisher, const char16_t* version,
-                                   const char16_t* iconPath, std::int32_t iconIndex) {
+void OnProgram(const Text& name, const Text& publisher, const Text& version, const Text& iconPath,
+               std::int32_t iconIndex) {
   g_reports.push_back({Kind::Program, name, publisher, version, iconPath, iconIndex});
-  return 0;
 }
 
-std::uint32_t TW_STDCALL OnEnd() {
+void OnEnd() {
   g_reports.push_back({Kind::End, {}, {}, {}, {}, 0});
   g_endSeen = true;
-  return 0;
 }
 
 tw::ZRU_InstalledSoftwareList* g_list = nullptr;
 tw::ZRU_Software_Lib* g_lib = nullptr;
 bool g_pumpFinished = false;
+// Owned for the process: its reports are all in once the end report came.
+std::unique_ptr<tw::ZRU_Thread_GetInstalledSoftwareList> g_scan;
 
 std::string U8(const Text& text) { return tw::ToUtf8(text); }
 Text U16(const char* text) { return tw::FromUtf8(text); }
@@ -134,11 +133,10 @@ class WineInventory : public testing::Test {
   static void SetUpTestSuite() {
     g_list = new tw::ZRU_InstalledSoftwareList;
     g_lib = new tw::ZRU_Software_Lib;
-    auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&g_list, &g_lib, ModuleFolder());
+    g_scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&g_list, &g_lib, ModuleFolder());
+    auto* scan = g_scan.get();
     scan->pauseMs = 0;
-    scan->mpu_dword_cb_TGS_GetSoftwareList = &OnProgram;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnStart;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnEnd;
+    scan->events = {OnStart, OnProgram, OnEnd};
     g_list->mpu_bool_IsSearch = false;
     scan->Start();
     g_pumpFinished = g_handOver->PumpUntil([] { return g_endSeen; }, std::chrono::milliseconds(120000));

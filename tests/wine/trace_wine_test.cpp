@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +27,6 @@
 #include "platform/platform.h"
 #include "tests/wine/headless_main.h"
 #include "trace/trace_scan.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/worker_thread.h"
 
@@ -54,68 +54,35 @@ struct TraceRun {
   bool finished = false;  // End arrived and the worker has gone
 };
 
-TraceRun* g_run = nullptr;
-
-std::uint32_t TW_STDCALL OnTraceStart() {
-  ++g_run->starts;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnTraceEnd() {
-  ++g_run->ends;
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderCount(const char16_t* path, std::uint32_t count) {
-  g_run->fileReports.emplace_back(path, count);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegCount(const char16_t* line, std::uint32_t count) {
-  g_run->regReports.emplace_back(line, count);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnFileFolderRow(const char16_t* path) {
-  g_run->fileRows.push_back(path);
-  return 0;
-}
-std::uint32_t TW_STDCALL OnRegRow(const char16_t* line) {
-  g_run->regRows.push_back(line);
-  return 0;
-}
-
-std::uint32_t TW_STDCALL OnInventoryProgram(const char16_t*, const char16_t*, const char16_t*, const char16_t*,
-                                            std::int32_t) {
-  return 0;
-}
-std::uint32_t TW_STDCALL OnInventoryStartOrEnd() { return 0; }
-std::uint32_t TW_STDCALL OnInventoryEnd() {
+void OnInventoryProgram(const Text&, const Text&, const Text&, const Text&, std::int32_t) {}
+void OnInventoryStartOrEnd() {}
+void OnInventoryEnd() {
   g_inventoryEnded = true;
-  return 0;
 }
 
-// Mode 1 with the record's lower-case name, or mode 2 with `folder`.
+// The listed program of this lower-case name, or a Force Remove of `folder`,
+// each report taken apart item by item with the count it raised the total to.
 TraceRun RunTrace(const Text& nameLow, const Text& folder) {
   TraceRun run;
-  g_run = &run;
-  auto* trace = new tw::ZRU_Thread_Uninstaller(&g_list);
-  trace->pauseMs = 0;
-  trace->mpu_int_UninstallMode = nameLow.empty() ? 2 : 1;
-  trace->mpu_dword_cb_TU_Start = &OnTraceStart;
-  trace->mpu_dword_cb_TU_End = &OnTraceEnd;
-  trace->mpu_dword_cb_TU_FileFolderCount = &OnFileFolderCount;
-  trace->mpu_dword_cb_TU_RegCount = &OnRegCount;
-  trace->mpu_dword_cb_TU_FileFolderList = &OnFileFolderRow;
-  trace->mpu_dword_cb_TU_RegList = &OnRegRow;
-  if (nameLow.empty()) {
-    trace->mpu_str_UserSelInstalledFilePath = folder;
-    trace->mpu_pro_SetUninstallSoftware();
-  } else {
-    trace->mpu_pro_SetUninstallSoftware(nameLow);
-  }
-  trace->Start();
+  tw::TraceEvents events;
+  events.started = [&run] { ++run.starts; };
+  events.ended = [&run] { ++run.ends; };
+  events.found = [&run](const tw::TraceFound& found) {
+    for (std::size_t i = 0; i < found.filesFolders.size(); ++i)
+      run.fileReports.emplace_back(found.filesFolders[i], found.FilesFoldersCountAt(i));
+    for (std::size_t i = 0; i < found.registry.size(); ++i)
+      run.regReports.emplace_back(found.registry[i], found.RegistryCountAt(i));
+  };
+  events.fileFolderRows = [&run](const TextList& rows) {
+    run.fileRows.insert(run.fileRows.end(), rows.begin(), rows.end());
+  };
+  events.registryRows = [&run](const TextList& lines) {
+    run.regRows.insert(run.regRows.end(), lines.begin(), lines.end());
+  };
+  const auto trace = tw::StartTrace(*g_list, tw::TraceTarget{nameLow, folder}, events, 0);
   const bool ended = g_handOver->PumpUntil([&run] { return run.ends > 0; }, std::chrono::minutes(5));
-  const bool gone =
-      g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+  const bool gone = g_handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::seconds(30));
   run.finished = ended && gone;
-  g_run = nullptr;
   return run;
 }
 
@@ -264,15 +231,13 @@ class WineTrace : public testing::Test {
   static void SetUpTestSuite() {
     g_list = new tw::ZRU_InstalledSoftwareList;
     g_lib = new tw::ZRU_Software_Lib;
-    auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&g_list, &g_lib, Text());
+    auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&g_list, &g_lib, Text());
     scan->pauseMs = 0;
-    scan->mpu_dword_cb_TGS_GetSoftwareList = &OnInventoryProgram;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_Start = &OnInventoryStartOrEnd;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnInventoryEnd;
+    scan->events = {OnInventoryStartOrEnd, OnInventoryProgram, OnInventoryEnd};
     g_list->mpu_bool_IsSearch = false;
     scan->Start();
     g_handOver->PumpUntil([] { return g_inventoryEnded; }, std::chrono::minutes(2));
-    g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::seconds(30));
+    g_handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::seconds(30));
   }
 
   void SetUp() override { ASSERT_TRUE(g_inventoryEnded) << "the inventory scan did not end"; }

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -44,7 +45,6 @@
 #include "tests/wine/headless_main.h"
 #include "uninstall/launch.h"
 #include "uninstall/watch.h"
-#include "workers/callbacks.h"
 #include "workers/handover.h"
 #include "workers/worker_thread.h"
 
@@ -73,22 +73,18 @@ struct Event {
 std::vector<Event> g_events;
 bool g_watchEnded = false;
 
-std::uint32_t TW_STDCALL OnWatchStart() {
+void OnWatchStart() {
   g_events.push_back({Kind::Start, 0, Clock::now()});
-  return 0;
 }
-std::uint32_t TW_STDCALL OnWatchEnd() {
+void OnWatchEnd() {
   g_events.push_back({Kind::End, 0, Clock::now()});
   g_watchEnded = true;
-  return 0;
 }
-std::uint32_t TW_STDCALL OnStepStart(std::int32_t step) {
+void OnStepStart(std::int32_t step) {
   g_events.push_back({Kind::StepStart, step, Clock::now()});
-  return 0;
 }
-std::uint32_t TW_STDCALL OnStepEnd(std::int32_t step) {
+void OnStepEnd(std::int32_t step) {
   g_events.push_back({Kind::StepEnd, step, Clock::now()});
-  return 0;
 }
 
 std::string Describe(const std::vector<Event>& events) {
@@ -327,20 +323,17 @@ WatchRun LaunchAndWatch(tw::ZRU_InstalledSoftwareList** list, const tw::ZRU_Inst
   g_events.clear();
   g_watchEnded = false;
   run.launched = Clock::now();
-  (new tw::ZRU_Thread_ShellCallUninstall(0, command, record.mpu_int_Is64Bit == 1))->Start();
-  run.launchEnded =
-      g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(30000));
+  tw::ZRU_Thread_ShellCallUninstall launch(0, command, record.mpu_int_Is64Bit == 1);
+  launch.Start();
+  run.launchEnded = g_handOver->PumpUntil([&launch] { return launch.Finished(); }, std::chrono::milliseconds(30000));
   // The window shows its waiting page a second after the launch.
   g_handOver->PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  auto* watch = new tw::ZRU_Thread_ShellExeUninstaller(list);
-  watch->mpu_dword_cb_SHTU_Start = OnWatchStart;
-  watch->mpu_dword_cb_SHTU_End = OnWatchEnd;
-  watch->mpu_dword_cb_SHTU_StepTip_Start = OnStepStart;
-  watch->mpu_dword_cb_SHTU_StepTip_End = OnStepEnd;
+  auto watch = std::make_unique<tw::ZRU_Thread_ShellExeUninstaller>(list);
+  watch->events = {OnWatchStart, OnStepStart, OnStepEnd, OnWatchEnd};
   watch->mpu_pro_SetUninstallSoftware(record.mpu_str_Name_low);
   watch->Start();
   run.watchEnded = g_handOver->PumpUntil([] { return g_watchEnded; }, std::chrono::milliseconds(60000));
-  g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(10000));
+  g_handOver->PumpUntil([&watch] { return watch->Finished(); }, std::chrono::milliseconds(10000));
   run.events = g_events;
   return run;
 }
@@ -409,22 +402,21 @@ const Text kMsiPacked = u"82D1B6F3E4C759A40B3D182E5C7A9F46";
 
 class WineUninstall : public testing::Test {
  protected:
-  static std::uint32_t TW_STDCALL OnScanEnd() {
+  static void OnScanEnd() {
     scanEnded_ = true;
-    return 0;
   }
 
   // One inventory scan for the whole process, run before any uninstaller.
   static void SetUpTestSuite() {
     list_ = new tw::ZRU_InstalledSoftwareList;
     lib_ = new tw::ZRU_Software_Lib;
-    auto* scan = new tw::ZRU_Thread_GetInstalledSoftwareList(&list_, &lib_, ModuleFolder());
+    auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&list_, &lib_, ModuleFolder());
     scan->pauseMs = 0;
     scanEnded_ = false;
-    scan->mpu_dword_cb_TGS_GetSoftwareList_End = &OnScanEnd;
+    scan->events.ended = OnScanEnd;
     scan->Start();
     scanEnded_ = g_handOver->PumpUntil([] { return scanEnded_; }, std::chrono::milliseconds(120000));
-    g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(10000));
+    g_handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::milliseconds(10000));
   }
 
   void SetUp() override { ASSERT_TRUE(scanEnded_) << "the inventory scan sent no end report within two minutes"; }
@@ -566,8 +558,9 @@ TEST_F(WineUninstall, RefusedShellExecuteFallsBackToWinExec) {
 
   // The same through the launch thread, with redirection off as for a 64-bit
   // program.
-  (new tw::ZRU_Thread_ShellCallUninstall(0, dashCommand, true))->Start();
-  EXPECT_TRUE(g_handOver->PumpUntil([] { return tw::WorkerThread::Running() == 0; }, std::chrono::milliseconds(30000)));
+  tw::ZRU_Thread_ShellCallUninstall launch(0, dashCommand, true);
+  launch.Start();
+  EXPECT_TRUE(g_handOver->PumpUntil([&launch] { return launch.Finished(); }, std::chrono::milliseconds(30000)));
   EXPECT_TRUE(WaitForProcess(u"dash_probe.exe", std::chrono::milliseconds(10000)))
       << "the launch thread did not start " << U8(dashCommand);
   KillAll(u"dash_probe.exe");
