@@ -327,6 +327,16 @@ void SplitTaskPath(const Text& path, Text* folder, Text* name) {
   *name = path.substr(slash + 1);
 }
 
+// The registered task at a full task path ("\\Folder\\Name"), asked of the
+// scheduler's root folder; COM must be initialised by the caller.
+HRESULT OpenRegisteredTask(const Text& path, ComRef<IRegisteredTask>* task) {
+  SchedulerFolder root;
+  const HRESULT hr = root.Open(u"\\");
+  if (FAILED(hr)) return hr;
+  OwnedBstr name(path);
+  return root.folder->GetTask(name.get(), task->put());
+}
+
 }  // namespace
 
 long Win32Platform::EnumScheduledTasks(std::vector<ScheduledTask>* tasks) {
@@ -343,12 +353,8 @@ long Win32Platform::EnumScheduledTasks(std::vector<ScheduledTask>* tasks) {
 long Win32Platform::FindScheduledTask(const Text& path) {
   ComScope com;
   if (!com.Usable()) return com.Result();
-  SchedulerFolder root;
-  const HRESULT hr = root.Open(u"\\");
-  if (FAILED(hr)) return hr;
-  OwnedBstr name(path);
   ComRef<IRegisteredTask> task;
-  return root.folder->GetTask(name.get(), task.put());
+  return OpenRegisteredTask(path, &task);
 }
 
 long Win32Platform::DeleteScheduledTask(const Text& path) {
@@ -368,12 +374,8 @@ long Win32Platform::GetScheduledTaskXml(const Text& path, Text* xml) {
   xml->clear();
   ComScope com;
   if (!com.Usable()) return com.Result();
-  SchedulerFolder root;
-  HRESULT hr = root.Open(u"\\");
-  if (FAILED(hr)) return hr;
-  OwnedBstr name(path);
   ComRef<IRegisteredTask> task;
-  hr = root.folder->GetTask(name.get(), task.put());
+  HRESULT hr = OpenRegisteredTask(path, &task);
   if (FAILED(hr)) return hr;
   OwnedBstr text;
   hr = task->get_Xml(text.put());
