@@ -23,7 +23,7 @@ bool IsWow64();
 // support at all. Lets Wow64Error through.
 int GetWindowsBitness();
 
-// The 64-bit flag of a Force Remove (its record's mpu_int_Is64Bit and the
+// The 64-bit flag of a Force Remove (its record's is64Bit and the
 // deletion's uninstall type): 1 on 64-bit Windows, where the inventory reads
 // every entry in the 64-bit view, so a picked folder's registry entries are
 // looked for (and deleted) there too; 0 on 32-bit Windows and when WOW64

@@ -255,7 +255,7 @@ void OnEnd() {
 struct Context {
   HeadlessHandOver* handOver = nullptr;
   CountingHandOver* counting = nullptr;
-  ZRU_Software_Lib* library = nullptr;
+  FolderNameLibrary* library = nullptr;
   Text programFolder;
   bool view64 = true;
   int bitness = 2;
@@ -270,16 +270,16 @@ struct WholeRun {
 };
 
 WholeRun RunWholeScan(const Context& context) {
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = &inventory;
-  ZRU_Software_Lib* library = context.library;
+  ProgramInventory inventory;
+  ProgramInventory* list = &inventory;
+  FolderNameLibrary* library = context.library;
   g_reports = ScanReports();
   context.counting->Reset();
 
-  auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, context.programFolder);
+  auto scan = std::make_unique<InventoryScanWorker>(&list, &library, context.programFolder);
   scan->pauseMs = 0;
   scan->events = {OnStart, OnProgram, OnEnd};
-  list->mpu_bool_IsSearch = false;
+  list->showsSearch = false;
 
   const auto started = Clock::now();
   scan->Start();
@@ -295,8 +295,8 @@ WholeRun RunWholeScan(const Context& context) {
 }
 
 enum Phase { kIcons, kMachineRoot, kUserRoot, kInstaller, kPhaseCount };
-const char* const kPhaseNames[kPhaseCount] = {"mpr_pro_LoadIconSources", "mpr_pro_ScanUninstallRoot HKLM",
-                                              "mpr_pro_ScanUninstallRoot HKCU", "mpr_pro_ScanInstallerProducts"};
+const char* const kPhaseNames[kPhaseCount] = {"LoadIconSources", "ScanUninstallRoot HKLM",
+                                              "ScanUninstallRoot HKCU", "ScanInstallerProducts"};
 
 struct PhaseRun {
   double seconds[kPhaseCount] = {};
@@ -309,20 +309,20 @@ struct PhaseRun {
 // Times each phase with the worker's own steps on a worker that is never
 // started. `counter`, when given, is the platform in use and counts calls.
 PhaseRun RunPhases(const Context& context, CountingPlatform* counter) {
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = &inventory;
-  ZRU_Software_Lib* library = context.library;
-  auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, context.programFolder);
+  ProgramInventory inventory;
+  ProgramInventory* list = &inventory;
+  FolderNameLibrary* library = context.library;
+  auto scan = std::make_unique<InventoryScanWorker>(&list, &library, context.programFolder);
   scan->folders = SystemFolders::Current();
   RedirectionSlot slot = nullptr;
   if (context.bitness == 1) DisableFsRedirection(&slot);
 
   PhaseRun run;
   const std::function<void()> steps[kPhaseCount] = {
-      [&] { scan->mpr_pro_LoadIconSources(context.view64); },
-      [&] { scan->mpr_pro_ScanUninstallRoot(win::kHKeyLocalMachine, context.view64); },
-      [&] { scan->mpr_pro_ScanUninstallRoot(win::kHKeyCurrentUser, context.view64); },
-      [&] { scan->mpr_pro_ScanInstallerProducts(context.view64); },
+      [&] { scan->LoadIconSources(context.view64); },
+      [&] { scan->ScanUninstallRoot(win::kHKeyLocalMachine, context.view64); },
+      [&] { scan->ScanUninstallRoot(win::kHKeyCurrentUser, context.view64); },
+      [&] { scan->ScanInstallerProducts(context.view64); },
   };
   for (int phase = 0; phase < kPhaseCount; ++phase) {
     if (counter) {
@@ -339,7 +339,7 @@ PhaseRun RunPhases(const Context& context, CountingPlatform* counter) {
     }
   }
   if (context.bitness == 1) RevertFsRedirection(slot);
-  run.records = inventory.mpu_SDLarry_InstalledSoftware.size();
+  run.records = inventory.records.size();
   return run;
 }
 
@@ -567,7 +567,7 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName, cons
   HeadlessHandOver handOver;
   CountingHandOver counting(handOver);
   SetHandOver(&counting);
-  ZRU_Software_Lib library;
+  FolderNameLibrary library;
 
   Context context;
   context.handOver = &handOver;

@@ -482,17 +482,17 @@ TraceEvents CountingEvents() {
 struct Context {
   HeadlessHandOver* handOver = nullptr;
   CountingHandOver* counting = nullptr;
-  ZRU_InstalledSoftwareList* list = nullptr;
+  ProgramInventory* list = nullptr;
   const DataSet* set = nullptr;
   bool view64 = true;
 };
 
 // A worker for the steps one by one, never started.
-std::unique_ptr<ZRU_Thread_Uninstaller> NewTrace(const Context& context) {
-  auto trace = std::make_unique<ZRU_Thread_Uninstaller>(*context.list);
+std::unique_ptr<TraceScanWorker> NewTrace(const Context& context) {
+  auto trace = std::make_unique<TraceScanWorker>(*context.list);
   trace->pauseMs = 0;
   trace->events = CountingEvents();
-  trace->mpu_pro_SetUninstallSoftware(LowerAscii(kProgramName));
+  trace->SetProgram(LowerAscii(kProgramName));
   return trace;
 }
 
@@ -503,8 +503,8 @@ enum Step {
   kFiles, kArea1, kArea2, kArea3, kArea4, kAreas5To10, kShortcuts, kAppPathsStep, kMenus, kFirewall, kStepCount
 };
 const char* const kStepNames[kStepCount] = {
-    "mpr_pro_ScanFilesFolders",          "area 1 mpr_pro_ScanRegClassesHKLM", "  area 2 ScanRegClassesHKCR",
-    "  area 3 Installer folders, DLLs", "area 4 mpr_pro_ScanRegCOM",          "  areas 5-10",
+    "ScanFilesFolders",          "area 1 ScanClassesHKLM", "  area 2 ScanRegClassesHKCR",
+    "  area 3 Installer folders, DLLs", "area 4 ScanCom",          "  areas 5-10",
     "shortcuts ScanShortcuts",          "App Paths ScanAppPaths",            "context menus ScanContextMenus",
     "firewall ScanFirewallRules"};
 
@@ -536,22 +536,22 @@ StepRun TimeSteps(const Steps& steps, CountingPlatform* counter, CountingHandOve
 
 // The worker's own steps, in the worker's order, on a worker never started.
 StepRun RunOurs(const Context& context, CountingPlatform* counter) {
-  const std::unique_ptr<ZRU_Thread_Uninstaller> trace = NewTrace(context);
+  const std::unique_ptr<TraceScanWorker> trace = NewTrace(context);
   const bool is64 = context.view64;
-  ZRU_Thread_Uninstaller* t = trace.get();
+  TraceScanWorker* t = trace.get();
   const std::function<void()> steps[kStepCount] = {
-      [t] { t->mpr_pro_ScanFilesFolders(); },
-      [t, is64] { t->mpr_pro_ScanRegClassesHKLM(is64); },
-      [t, is64] { t->mpr_pro_ScanRegClassesHKCR(is64); },
-      [t, is64] { t->mpr_pro_ScanRegInstallerFoldersSharedDLLs(is64); },
-      [t, is64] { t->mpr_pro_ScanRegCOM(is64); },
+      [t] { t->ScanFilesFolders(); },
+      [t, is64] { t->ScanClassesHKLM(is64); },
+      [t, is64] { t->ScanClassesHKCR(is64); },
+      [t, is64] { t->ScanInstallerFoldersSharedDlls(is64); },
+      [t, is64] { t->ScanCom(is64); },
       [t, is64] {
-        t->mpr_pro_ScanRegInstallerProducts(is64);
-        t->mpr_pro_ScanRegInstallerComponents(is64);
-        t->mpr_pro_ScanRegAppCompatLayers(is64);
-        t->mpr_pro_ScanRegMuiCache(is64);
-        t->mpr_pro_ScanRegSharedComponents(is64);
-        t->mpr_pro_ScanRegElevationPolicyRun(is64);
+        t->ScanInstallerProductKeys(is64);
+        t->ScanInstallerComponents(is64);
+        t->ScanAppCompatLayers(is64);
+        t->ScanMuiCache(is64);
+        t->ScanSharedComponents(is64);
+        t->ScanElevationPolicyRun(is64);
       },
       [t, is64] { t->ScanShortcuts(is64); },
       [t, is64] { t->ScanAppPaths(is64); },
@@ -559,10 +559,10 @@ StepRun RunOurs(const Context& context, CountingPlatform* counter) {
       [t, is64] { t->ScanFirewallRules(is64); },
   };
   StepRun run = TimeSteps(steps, counter, context.counting);
-  const ZRU_InstalledSoftware& record = *trace->Record();
-  run.folders = record.mpu_SDLarry_Folders.size();
-  run.files = record.mpu_SDLarry_Files.size();
-  run.registryLines = record.mpu_SDLarry_Registry.size();
+  const InstalledProgram& record = *trace->Record();
+  run.folders = record.tracedFolders.size();
+  run.files = record.tracedFiles.size();
+  run.registryLines = record.tracedRegistry.size();
   return run;
 }
 
@@ -1120,17 +1120,17 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   const bool view64 = bitness == 1 || bitness == 2;
   const DataSet set = MakeDataSet(sizes);
 
-  ZRU_InstalledSoftwareList inventory;
+  ProgramInventory inventory;
   {
-    auto record = std::make_unique<ZRU_InstalledSoftware>();
-    record->mpu_str_Name = kProgramName;
-    record->mpu_str_Name_low = LowerAscii(kProgramName);
-    record->mpu_str_InstallLocation = kRoot;
-    record->mpu_str_UninstallString = u"\"" + kRoot + u"\\uninst.exe\"";
-    record->mpu_int_DisplayIcon_ID = kNoIconIndex;
-    record->mpu_str_InstallRegPath = u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kProgramName;
-    record->mpu_int_Is64Bit = view64 ? 1 : 0;
-    inventory.mpu_AddOrMerge(std::move(record));
+    auto record = std::make_unique<InstalledProgram>();
+    record->name = kProgramName;
+    record->nameLow = LowerAscii(kProgramName);
+    record->installLocation = kRoot;
+    record->uninstallString = u"\"" + kRoot + u"\\uninst.exe\"";
+    record->displayIconIndex = kNoIconIndex;
+    record->entryKeyLine = u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kProgramName;
+    record->is64Bit = view64 ? 1 : 0;
+    inventory.AddOrMerge(std::move(record));
   }
 
   Context context;
@@ -1193,7 +1193,7 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName,
   const auto row = [&](const char* label, std::initializer_list<int> steps, bool judged) {
     PrintRow(label, Sum(ours, steps), Sum(bare, steps), oursCounted, bareCounted, steps, judged ? 1.5 : 0.0);
   };
-  PrintRow("file trace mpr_pro_ScanFilesFolders", Sum(ours, {kFiles}), Sum(bare, {kFiles}), oursCounted, bareCounted,
+  PrintRow("file trace ScanFilesFolders", Sum(ours, {kFiles}), Sum(bare, {kFiles}), oursCounted, bareCounted,
            {kFiles}, 1.3);
   row(kStepNames[kArea1], {kArea1}, true);
   row(kStepNames[kArea4], {kArea4}, true);

@@ -107,7 +107,7 @@ struct PendingState {
   TextList files;
   TextList folders;
   TextList registry;
-  int uninstallType = 0;           // mpr_int_UninstallType: 1 for a 64-bit program
+  int uninstallType = 0;           // uninstallType_: 1 for a 64-bit program
   TextList kept;                   // entries of the lists the user keeps
   std::optional<LogoPixels> logo;  // none: no AppLogo.ico is written
 };

@@ -40,12 +40,12 @@ bool FirstPieceIsFile(const Text& text) {
 
 }  // namespace
 
-void ZRU_Thread_GetInstalledSoftwareList::AddProductIcon(const Text& productName, const Text& productIcon) {
+void InventoryScanWorker::AddProductIcon(const Text& productName, const Text& productIcon) {
   if (productName.empty() || productIcon.empty()) return;
-  mpr_SDLMap_InstalledSoftwareICO.emplace(Trim(LowerAscii(productName)), Trim(productIcon));
+  productIconsByName_.emplace(Trim(LowerAscii(productName)), Trim(productIcon));
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
+void InventoryScanWorker::LoadIconSources(bool view64) {
   const ViewFlag view = RegistryViewOf(view64);
   Text icon;
   Text name;
@@ -73,13 +73,13 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
     }
   }
 
-  mpr_strlist_InstalledSoftwareExeName.clear();
+  exeNames_.clear();
   exeNamesSeen_.clear();
   ForEachSubKeyOfVariants(kAppPaths, view, [&](const Text&, const Text& exe) {
-    if (exeNamesSeen_.insert(UpperAscii(exe)).second) mpr_strlist_InstalledSoftwareExeName.push_back(exe);
+    if (exeNamesSeen_.insert(UpperAscii(exe)).second) exeNames_.push_back(exe);
   });
 
-  mpr_strlist_InstalledSoftwareDefICO.clear();
+  defaultIcons_.clear();
   defaultIconsSeen_.clear();
   defaultIconsUpper_.clear();
   defaultIconsByFolderName_.clear();
@@ -94,8 +94,8 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
       return;
     }
     if (defaultIconsSeen_.insert(upper).second) {
-      const std::size_t position = mpr_strlist_InstalledSoftwareDefICO.size();
-      mpr_strlist_InstalledSoftwareDefICO.push_back(text);
+      const std::size_t position = defaultIcons_.size();
+      defaultIcons_.push_back(text);
       defaultIconsUpper_.push_back(upper);
       std::unordered_set<Text> names;
       // The folder names: every piece but the drive (or whatever stands
@@ -108,24 +108,24 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_LoadIconSources(bool view64) {
   });
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_FindFallbackIcon(const Text& displayName,
+void InventoryScanWorker::FindFallbackIcon(const Text& displayName,
                                                                     const Text& installLocation,
                                                                     Text& displayIcon) const {
-  auto product = mpr_SDLMap_InstalledSoftwareICO.find(LowerAscii(displayName));
-  if (product != mpr_SDLMap_InstalledSoftwareICO.end()) {
+  auto product = productIconsByName_.find(LowerAscii(displayName));
+  if (product != productIconsByName_.end()) {
     displayIcon = product->second;
     return;
   }
   if (installLocation.empty()) return;
   const Text folder = WithTrailingBackslash(installLocation);
-  for (const Text& exe : mpr_strlist_InstalledSoftwareExeName) {
+  for (const Text& exe : exeNames_) {
     if (FileExists(folder + exe)) {
       displayIcon = folder + exe;
       return;
     }
   }
   const Text upperFolder = UpperAscii(folder);
-  const TextList& icons = mpr_strlist_InstalledSoftwareDefICO;
+  const TextList& icons = defaultIcons_;
   // The first text that contains the folder. With the tables of the load,
   // only the texts holding the folder's last name between two "\" can.
   const std::size_t last = upperFolder.size() >= 2 ? upperFolder.rfind(u'\\', upperFolder.size() - 2) : Text::npos;
@@ -148,7 +148,7 @@ void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_FindFallbackIcon(const Text& d
   }
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ResolveDisplayIcon(Text& displayIcon,
+void InventoryScanWorker::ResolveDisplayIcon(Text& displayIcon,
                                                                       std::int32_t& iconIndex) const {
   const Text upper = UpperAscii(displayIcon);
   if (Contains(upper, u"%APPDATA%")) {

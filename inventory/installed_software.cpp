@@ -9,28 +9,28 @@ namespace tw {
 namespace {
 
 // An entry under HKCU or HKU: written by the user, for the user.
-bool IsPerUserEntry(const ZRU_InstalledSoftware& record) {
-  const Text root = record.mpu_str_InstallRegPath.substr(0, record.mpu_str_InstallRegPath.find(u'|'));
+bool IsPerUserEntry(const InstalledProgram& record) {
+  const Text root = record.entryKeyLine.substr(0, record.entryKeyLine.find(u'|'));
   return SameTextAscii(root, u"HKCU") || SameTextAscii(root, u"HKU");
 }
 
 }  // namespace
 
-void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoftware> record) {
+void ProgramInventory::AddOrMerge(std::unique_ptr<InstalledProgram> record) {
   if (!record) return;
-  auto found = mpu_SDLMap_InstalledSoftware.find(record->mpu_str_Name_low);
-  if (found == mpu_SDLMap_InstalledSoftware.end()) {
-    ZRU_InstalledSoftware* added = record.get();
-    mpu_list_InstalledSoftwareName.push_back(added->mpu_str_Name_low);
-    mpu_SDLMap_InstalledSoftware.emplace(added->mpu_str_Name_low, added);
-    mpu_SDLarry_InstalledSoftware.push_back(std::move(record));
+  auto found = byNameLow.find(record->nameLow);
+  if (found == byNameLow.end()) {
+    InstalledProgram* added = record.get();
+    shownNames.push_back(added->nameLow);
+    byNameLow.emplace(added->nameLow, added);
+    records.push_back(std::move(record));
     return;
   }
-  ZRU_InstalledSoftware& existing = *found->second;
+  InstalledProgram& existing = *found->second;
   const bool newPerUser = IsPerUserEntry(*record), existingPerUser = IsPerUserEntry(existing);
   if (newPerUser && !existingPerUser) {
-    if (!Trim(record->mpu_str_InstallLocation).empty())
-      mpu_SDLarry_UnmergedFolders.push_back(record->mpu_str_InstallLocation);
+    if (!Trim(record->installLocation).empty())
+      unmergedFolders.push_back(record->installLocation);
     return;
   }
   if (existingPerUser && !newPerUser) {
@@ -38,92 +38,92 @@ void ZRU_InstalledSoftwareList::mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoft
     // decides whether the leftovers of a Microsoft program are withheld)
     // replace the per-user ones, empty or not; the per-user folder stays
     // someone else's.
-    if (!Trim(existing.mpu_str_InstallLocation).empty())
-      mpu_SDLarry_UnmergedFolders.push_back(existing.mpu_str_InstallLocation);
-    existing.mpu_str_Publisher = record->mpu_str_Publisher;
-    existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
+    if (!Trim(existing.installLocation).empty())
+      unmergedFolders.push_back(existing.installLocation);
+    existing.publisher = record->publisher;
+    existing.installLocation = record->installLocation;
     existing.folderGuessed = record->folderGuessed;
-    existing.mpu_str_UninstallString = record->mpu_str_UninstallString;
-    existing.mpu_str_InstallRegPath = record->mpu_str_InstallRegPath;
-    existing.mpu_int_Is64Bit = record->mpu_int_Is64Bit;
+    existing.uninstallString = record->uninstallString;
+    existing.entryKeyLine = record->entryKeyLine;
+    existing.is64Bit = record->is64Bit;
     return;
   }
   // The first entry found under a name keeps its fields; a later one only
   // fills what the first left empty. A later entry's own other folder (the
   // x64 build beside the x86 one, a language pack) is not the record's: it
   // stays another program's to a deletion.
-  if (!record->mpu_str_InstallLocation.empty() && existing.mpu_str_InstallLocation.empty()) {
-    existing.mpu_str_InstallLocation = record->mpu_str_InstallLocation;
+  if (!record->installLocation.empty() && existing.installLocation.empty()) {
+    existing.installLocation = record->installLocation;
     existing.folderGuessed = record->folderGuessed;
-  } else if (!Trim(record->mpu_str_InstallLocation).empty() &&
-             UpperAscii(WithTrailingBackslash(Trim(record->mpu_str_InstallLocation))) !=
-                 UpperAscii(WithTrailingBackslash(Trim(existing.mpu_str_InstallLocation)))) {
-    mpu_SDLarry_UnmergedFolders.push_back(record->mpu_str_InstallLocation);
+  } else if (!Trim(record->installLocation).empty() &&
+             UpperAscii(WithTrailingBackslash(Trim(record->installLocation))) !=
+                 UpperAscii(WithTrailingBackslash(Trim(existing.installLocation)))) {
+    unmergedFolders.push_back(record->installLocation);
   }
-  if (!record->mpu_str_UninstallString.empty() && existing.mpu_str_UninstallString.empty()) {
-    existing.mpu_str_UninstallString = record->mpu_str_UninstallString;
+  if (!record->uninstallString.empty() && existing.uninstallString.empty()) {
+    existing.uninstallString = record->uninstallString;
   }
 }
 
-void ZRU_InstalledSoftwareList::mpu_Clean() {
-  TextList().swap(mpu_SDLarry_UnmergedFolders);
-  TextList().swap(mpu_list_InstalledSoftwareName);
-  std::unordered_map<Text, ZRU_InstalledSoftware*>().swap(mpu_SDLMap_InstalledSoftware);
-  std::vector<std::unique_ptr<ZRU_InstalledSoftware>>().swap(mpu_SDLarry_InstalledSoftware);
+void ProgramInventory::Clear() {
+  TextList().swap(unmergedFolders);
+  TextList().swap(shownNames);
+  std::unordered_map<Text, InstalledProgram*>().swap(byNameLow);
+  std::vector<std::unique_ptr<InstalledProgram>>().swap(records);
 }
 
-void ZRU_InstalledSoftwareList::mpu_Search_Clean() { TextList().swap(mpu_list_InstalledSoftwareName); }
+void ProgramInventory::ClearShownNames() { TextList().swap(shownNames); }
 
-void ZRU_InstalledSoftwareList::mpu_Free() {
-  TextList().swap(mpu_SDLarry_UnmergedFolders);
-  TextList().swap(mpu_list_InstalledSoftwareName);
-  std::vector<std::unique_ptr<ZRU_InstalledSoftware>>().swap(mpu_SDLarry_InstalledSoftware);
-  std::unordered_map<Text, ZRU_InstalledSoftware*>().swap(mpu_SDLMap_InstalledSoftware);
+void ProgramInventory::FreeAll() {
+  TextList().swap(unmergedFolders);
+  TextList().swap(shownNames);
+  std::vector<std::unique_ptr<InstalledProgram>>().swap(records);
+  std::unordered_map<Text, InstalledProgram*>().swap(byNameLow);
 }
 
-ZRU_InstalledSoftware* ZRU_InstalledSoftwareList::Find(const Text& nameLow) const {
-  auto found = mpu_SDLMap_InstalledSoftware.find(nameLow);
-  return found == mpu_SDLMap_InstalledSoftware.end() ? nullptr : found->second;
+InstalledProgram* ProgramInventory::Find(const Text& nameLow) const {
+  auto found = byNameLow.find(nameLow);
+  return found == byNameLow.end() ? nullptr : found->second;
 }
 
-TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow,
+TextList OtherProgramFolders(const ProgramInventory& list, const Text& exceptNameLow,
                              const Text& exceptFolder) {
   TextList folders;
   const Text removed = Trim(exceptFolder).empty() ? Text() : ResolvedFolderForm(exceptFolder);
-  for (const auto& record : list.mpu_SDLarry_InstalledSoftware) {
-    if (record->mpu_str_Name_low == exceptNameLow || Trim(record->mpu_str_InstallLocation).empty()) continue;
-    if (!removed.empty() && ResolvedFolderForm(record->mpu_str_InstallLocation) == removed) continue;
-    folders.push_back(Trim(record->mpu_str_InstallLocation));
+  for (const auto& record : list.records) {
+    if (record->nameLow == exceptNameLow || Trim(record->installLocation).empty()) continue;
+    if (!removed.empty() && ResolvedFolderForm(record->installLocation) == removed) continue;
+    folders.push_back(Trim(record->installLocation));
   }
   // A per-user entry of the program's own name that names the program's own
   // folder lends nothing: the folder is the machine-wide record's.
   Text own = removed;
-  const ZRU_InstalledSoftware* record = exceptNameLow.empty() ? nullptr : list.Find(exceptNameLow);
-  if (own.empty() && record && !Trim(record->mpu_str_InstallLocation).empty())
-    own = ResolvedFolderForm(record->mpu_str_InstallLocation);
+  const InstalledProgram* record = exceptNameLow.empty() ? nullptr : list.Find(exceptNameLow);
+  if (own.empty() && record && !Trim(record->installLocation).empty())
+    own = ResolvedFolderForm(record->installLocation);
   if (record && removed.empty())
     for (const Text& folder : UnlistedProgramFoldersInside(*record)) folders.push_back(folder);
-  for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) {
+  for (const Text& folder : list.unmergedFolders) {
     if (!own.empty() && ResolvedFolderForm(folder) == own) continue;
     folders.push_back(Trim(folder));
   }
   return folders;
 }
 
-TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record) {
+TextList OtherProgramFoldersInside(const ProgramInventory& list, const InstalledProgram& record) {
   TextList folders;
-  if (Trim(record.mpu_str_InstallLocation).empty()) return folders;
-  const Text own = ResolvedFolderForm(record.mpu_str_InstallLocation);
+  if (Trim(record.installLocation).empty()) return folders;
+  const Text own = ResolvedFolderForm(record.installLocation);
   if (own.empty()) return folders;
   const auto inside = [&](const Text& folder) {
     const Text form = ResolvedFolderForm(folder);
     if (form != own && IsAtOrBelow(form, own)) folders.push_back(folder);
   };
-  for (const auto& other : list.mpu_SDLarry_InstalledSoftware) {
-    if (other.get() == &record || Trim(other->mpu_str_InstallLocation).empty()) continue;
-    inside(other->mpu_str_InstallLocation);
+  for (const auto& other : list.records) {
+    if (other.get() == &record || Trim(other->installLocation).empty()) continue;
+    inside(other->installLocation);
   }
-  for (const Text& folder : list.mpu_SDLarry_UnmergedFolders) inside(folder);
+  for (const Text& folder : list.unmergedFolders) inside(folder);
   for (const Text& folder : UnlistedProgramFoldersInside(record)) folders.push_back(folder);
   return folders;
 }
@@ -154,11 +154,11 @@ bool HoldsUninstaller(const Text& folder, int depth) {
 
 }  // namespace
 
-TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record) {
+TextList UnlistedProgramFoldersInside(const InstalledProgram& record) {
   TextList folders;
-  const Text folder = WithTrailingBackslash(Trim(record.mpu_str_InstallLocation));
+  const Text folder = WithTrailingBackslash(Trim(record.installLocation));
   if (!record.folderGuessed || folder.size() <= 1) return folders;
-  const Text ownCommand = UpperAsWindows(record.mpu_str_UninstallString);
+  const Text ownCommand = UpperAsWindows(record.uninstallString);
   FindData entry;
   UniqueFind find(Plat().FindFirstFile(folder + u"*", &entry));
   if (!find) return folders;
@@ -174,13 +174,13 @@ TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record) {
   return folders;
 }
 
-void ZRU_Software_Lib::mpu_Free() { mpu_SDLMap_Lib_SoftwareName.clear(); }
+void FolderNameLibrary::FreeAll() { entriesByNameFragment.clear(); }
 
-void ZRU_Software_Lib::MatchRecord(ZRU_InstalledSoftware& record) const {
-  record.mpu_SDLarry_Lib_FolderName = nullptr;
-  for (const auto& entry : mpu_SDLMap_Lib_SoftwareName) {
-    if (Contains(record.mpu_str_Name_low, entry.first)) {
-      record.mpu_SDLarry_Lib_FolderName = &entry.second->mpu_SDLarry_Lib_FoldersName;
+void FolderNameLibrary::MatchRecord(InstalledProgram& record) const {
+  record.libraryFolderNames = nullptr;
+  for (const auto& entry : entriesByNameFragment) {
+    if (Contains(record.nameLow, entry.first)) {
+      record.libraryFolderNames = &entry.second->folderNames;
     }
   }
 }

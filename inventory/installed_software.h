@@ -16,50 +16,50 @@ namespace tw {
 // An icon index of 65535 means the DisplayIcon text gave no index.
 constexpr std::int32_t kNoIconIndex = 65535;
 
-class ZRU_InstalledSoftware {
+class InstalledProgram {
  public:
-  ZRU_InstalledSoftware() = default;
-  virtual ~ZRU_InstalledSoftware() = default;
+  InstalledProgram() = default;
+  virtual ~InstalledProgram() = default;
 
-  Text mpu_str_Name;
-  Text mpu_str_Name_low;  // the ASCII lower-casing of mpu_str_Name: the record's key
-  Text mpu_str_Publisher;
-  Text mpu_str_InstallLocation;  // ends in "\" when set by the scan
-  Text mpu_str_UninstallString;
-  Text mpu_str_DisplayIcon;
-  std::int32_t mpu_int_DisplayIcon_ID = 0;
-  Text mpu_str_DisplayVersion;
-  Text mpu_str_InstallRegPath;  // key line of the uninstall entry; empty for Installer-only records
-  std::int32_t mpu_int_Is64Bit = 0;  // 1: read through the 64-bit view
+  Text name;
+  Text nameLow;  // the ASCII lower-casing of name: the record's key
+  Text publisher;
+  Text installLocation;  // ends in "\" when set by the scan
+  Text uninstallString;
+  Text displayIcon;
+  std::int32_t displayIconIndex = 0;
+  Text displayVersion;
+  Text entryKeyLine;  // key line of the uninstall entry; empty for Installer-only records
+  std::int32_t is64Bit = 0;  // 1: read through the 64-bit view
   // The folder was worked out from where the uninstaller lies or from
   // InstallSource, not named by InstallLocation: it may be the vendor's
   // folder, holding other programs besides this one.
   bool folderGuessed = false;
 
   // Filled by the trace; owned by the record.
-  TextList mpu_SDLarry_AXCFiles;
-  TextList mpu_SDLarry_Folders;
-  TextList mpu_SDLarry_Files;
-  TextList mpu_SDLarry_Registry;
+  TextList moduleNames;
+  TextList tracedFolders;
+  TextList tracedFiles;
+  TextList tracedRegistry;
 
   // Borrowed from the library entry whose key matched the name; never owned.
-  const TextList* mpu_SDLarry_Lib_FolderName = nullptr;
+  const TextList* libraryFolderNames = nullptr;
 };
 
-class ZRU_InstalledSoftwareList {
+class ProgramInventory {
  public:
   // Every record, in the order added; owns them.
-  std::vector<std::unique_ptr<ZRU_InstalledSoftware>> mpu_SDLarry_InstalledSoftware;
+  std::vector<std::unique_ptr<InstalledProgram>> records;
   // Keys of the records the window shows, in display order.
-  TextList mpu_list_InstalledSoftwareName;
-  // Each record under its mpu_str_Name_low; not owning.
-  std::unordered_map<Text, ZRU_InstalledSoftware*> mpu_SDLMap_InstalledSoftware;
-  bool mpu_bool_IsSearch = false;
+  TextList shownNames;
+  // Each record under its nameLow; not owning.
+  std::unordered_map<Text, InstalledProgram*> byNameLow;
+  bool showsSearch = false;
   // The install folders of entries merged by name into a record that did
   // not take them (a per-user entry's into a machine-wide record; a later
   // entry's other folder): each is another program's folder to a deletion
   // (OtherProgramFolders).
-  TextList mpu_SDLarry_UnmergedFolders;
+  TextList unmergedFolders;
 
   // Adds a new record, or merges it into the one that has its key: only an
   // empty install folder and an empty uninstall command of the existing
@@ -68,16 +68,16 @@ class ZRU_InstalledSoftwareList {
   // can write) never lends its folder or command to a machine-wide one: a
   // machine-wide record takes them only from machine-wide entries, and
   // takes them over from a per-user record merged into it first.
-  void mpu_AddOrMerge(std::unique_ptr<ZRU_InstalledSoftware> record);
+  void AddOrMerge(std::unique_ptr<InstalledProgram> record);
   // Empties everything, destroying every record.
-  void mpu_Clean();
+  void Clear();
   // Empties the name list only; records and map stay.
-  void mpu_Search_Clean();
+  void ClearShownNames();
   // Destroys the name list, then every record, then the map.
-  void mpu_Free();
+  void FreeAll();
 
   // The record under a key, or null.
-  ZRU_InstalledSoftware* Find(const Text& nameLow) const;
+  InstalledProgram* Find(const Text& nameLow) const;
 };
 
 // The install folders of every listed program but the one whose lower-case
@@ -87,7 +87,7 @@ class ZRU_InstalledSoftwareList {
 // folder is `exceptFolder` (the folder a Force Remove was given) is the
 // program being removed, not another one: its folder is left out too, as is
 // a per-user entry's folder that is the named program's own.
-TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& exceptNameLow,
+TextList OtherProgramFolders(const ProgramInventory& list, const Text& exceptNameLow,
                              const Text& exceptFolder = Text());
 
 // The install folders of the other listed programs that lie inside the
@@ -97,7 +97,7 @@ TextList OtherProgramFolders(const ZRU_InstalledSoftwareList& list, const Text& 
 // resolved); another program whose folder is the record's own folder is the
 // same folder, not one inside it. Each folder is given as its record holds
 // it. Empty when the record has no folder or it cannot be resolved.
-TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const ZRU_InstalledSoftware& record);
+TextList OtherProgramFoldersInside(const ProgramInventory& list, const InstalledProgram& record);
 
 // For a record whose folder was worked out (folderGuessed): the folders
 // directly inside it that hold an uninstaller of their own, in them or in a
@@ -106,25 +106,25 @@ TextList OtherProgramFoldersInside(const ZRU_InstalledSoftwareList& list, const 
 // the one the record's own command starts. Each is a program of its own,
 // listed or not, installed beside this one in the vendor's folder. Empty for
 // a folder named by InstallLocation.
-TextList UnlistedProgramFoldersInside(const ZRU_InstalledSoftware& record);
+TextList UnlistedProgramFoldersInside(const InstalledProgram& record);
 
-class ZRU_SoftwareInstall_Lib {
+class FolderNameLibraryEntry {
  public:
-  virtual ~ZRU_SoftwareInstall_Lib() = default;
-  TextList mpu_SDLarry_Lib_FoldersName;  // folder names (or trailing fragments of folder paths)
+  virtual ~FolderNameLibraryEntry() = default;
+  TextList folderNames;  // folder names (or trailing fragments of folder paths)
 };
 
 // Keyed by a lower-case fragment of a program name. Nothing fills it yet; its
 // match still runs for every record and its result is still consulted.
-class ZRU_Software_Lib {
+class FolderNameLibrary {
  public:
-  std::unordered_map<Text, std::unique_ptr<ZRU_SoftwareInstall_Lib>> mpu_SDLMap_Lib_SoftwareName;
+  std::unordered_map<Text, std::unique_ptr<FolderNameLibraryEntry>> entriesByNameFragment;
 
-  void mpu_Free();
+  void FreeAll();
 
-  // Sets the record's mpu_SDLarry_Lib_FolderName to the folder list of the
+  // Sets the record's libraryFolderNames to the folder list of the
   // last key (in the map's order) that occurs in its lower-case name, or none.
-  void MatchRecord(ZRU_InstalledSoftware& record) const;
+  void MatchRecord(InstalledProgram& record) const;
 };
 
 }  // namespace tw

@@ -30,16 +30,16 @@ Text ValueOrEmpty(HKey key, const Text& name) {
 
 }  // namespace
 
-ZRU_Thread_GetInstalledSoftwareList::ZRU_Thread_GetInstalledSoftwareList(
-    ZRU_InstalledSoftwareList** class_param_SWL, ZRU_Software_Lib** class_param_SWLib,
-    const Text& str_param_CurrentAppPath)
-    : mpr_pclass_SWL(class_param_SWL),
-      mpr_pclass_SWLib(class_param_SWLib),
-      mpr_str_CurrentAppPath(str_param_CurrentAppPath) {
+InventoryScanWorker::InventoryScanWorker(
+    ProgramInventory** inventory, FolderNameLibrary** library,
+    const Text& appFolder)
+    : inventory_(inventory),
+      library_(library),
+      appFolder_(appFolder) {
   SetHighPriority();
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::Execute() {
+void InventoryScanWorker::Execute() {
   if (events.started) Report(events.started);
   Pause(pauseMs);
   ClearIconTables();
@@ -58,7 +58,7 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
     default:
       break;  // no WOW64 support at all: nothing is scanned
   }
-  SortOrdinal((*mpr_pclass_SWL)->mpu_list_InstalledSoftwareName);
+  SortOrdinal((*inventory_)->shownNames);
   Pause(pauseMs);
   Deliver();
   ClearIconTables();
@@ -67,54 +67,54 @@ void ZRU_Thread_GetInstalledSoftwareList::Execute() {
   if (events.ended) Report(events.ended);
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::ClearIconTables() {
-  mpr_SDLMap_InstalledSoftwareICO.clear();
-  mpr_strlist_InstalledSoftwareDefICO.clear();
-  mpr_strlist_InstalledSoftwareExeName.clear();
+void InventoryScanWorker::ClearIconTables() {
+  productIconsByName_.clear();
+  defaultIcons_.clear();
+  exeNames_.clear();
   exeNamesSeen_.clear();
   defaultIconsSeen_.clear();
   defaultIconsUpper_.clear();
   defaultIconsByFolderName_.clear();
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::OnUnexpectedError() {
+void InventoryScanWorker::OnUnexpectedError() {
   if (!endReported_ && events.ended) Report(events.ended);
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::Scan(bool view64) {
+void InventoryScanWorker::Scan(bool view64) {
   folders = SystemFolders::Current();
-  mpr_pro_LoadIconSources(view64);
-  mpr_pro_ScanUninstallRoot(win::kHKeyLocalMachine, view64);
-  mpr_pro_ScanUninstallRoot(win::kHKeyCurrentUser, view64);
-  mpr_pro_ScanInstallerProducts(view64);
+  LoadIconSources(view64);
+  ScanUninstallRoot(win::kHKeyLocalMachine, view64);
+  ScanUninstallRoot(win::kHKeyCurrentUser, view64);
+  ScanInstallerProducts(view64);
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::Deliver() {
-  ZRU_InstalledSoftwareList& list = **mpr_pclass_SWL;
-  for (const Text& key : list.mpu_list_InstalledSoftwareName) {
-    const ZRU_InstalledSoftware* record = list.Find(key);
+void InventoryScanWorker::Deliver() {
+  ProgramInventory& list = **inventory_;
+  for (const Text& key : list.shownNames) {
+    const InstalledProgram* record = list.Find(key);
     if (!record) continue;
-    mpr_str_Software_Name = record->mpu_str_Name;
-    mpr_str_Software_Publisher = record->mpu_str_Publisher;
-    mpr_str_Software_Version = record->mpu_str_DisplayVersion;
-    mpr_str_Software_DisplayIcon = record->mpu_str_DisplayIcon;
-    mpr_int_Software_DisplayIcon_ID = record->mpu_int_DisplayIcon_ID;
+    reportName_ = record->name;
+    reportPublisher_ = record->publisher;
+    reportVersion_ = record->displayVersion;
+    reportIconPath_ = record->displayIcon;
+    reportIconIndex_ = record->displayIconIndex;
     if (events.program) {
       Report([this] {
-        events.program(mpr_str_Software_Name, mpr_str_Software_Publisher, mpr_str_Software_Version,
-                       mpr_str_Software_DisplayIcon, mpr_int_Software_DisplayIcon_ID);
+        events.program(reportName_, reportPublisher_, reportVersion_,
+                       reportIconPath_, reportIconIndex_);
       });
     }
   }
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanUninstallRoot(HKey root, bool view64) {
+void InventoryScanWorker::ScanUninstallRoot(HKey root, bool view64) {
   TextList variants;
   Wow6432Variants(kUninstallKey, true, &variants);
   for (const Text& variant : variants) ScanUninstallKey(root, variant, view64);
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::ScanUninstallKey(HKey root, const Text& keyPath, bool view64) {
+void InventoryScanWorker::ScanUninstallKey(HKey root, const Text& keyPath, bool view64) {
   const ViewFlag view = RegistryViewOf(view64);
   const UniqueRegKey key = RegOpen(root, keyPath, view);
   if (!key) return;
@@ -127,7 +127,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ScanUninstallKey(HKey root, const Text
   }
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const EntrySource& source, bool view64) {
+void InventoryScanWorker::ReadSoftwareEntry(HKey key, const EntrySource& source, bool view64) {
   Text displayName;
   if (ReadEntryValue(key, u"DisplayName", &displayName) && source.uninstallEntry && IsExcludedName(displayName)) {
     return;
@@ -167,7 +167,7 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
   if (!Trim(uninstallString).empty()) ExpandUserFolders(uninstallString, folders);
 
   Text displayIcon = ValueOrEmpty(key, u"DisplayIcon");
-  if (displayIcon.empty()) mpr_pro_FindFallbackIcon(displayName, installLocation, displayIcon);
+  if (displayIcon.empty()) FindFallbackIcon(displayName, installLocation, displayIcon);
 
   if (source.uninstallEntry && Contains(UpperAscii(displayName), u"PARROT") && !displayIcon.empty()) {
     // The program's folder is taken from its icon. An icon text without a
@@ -180,31 +180,31 @@ void ZRU_Thread_GetInstalledSoftwareList::ReadSoftwareEntry(HKey key, const Entr
   }
 
   std::int32_t iconIndex = kNoIconIndex;
-  mpr_pro_ResolveDisplayIcon(displayIcon, iconIndex);
+  ResolveDisplayIcon(displayIcon, iconIndex);
   if (iconIndex < 0) iconIndex = 0;
 
   if (displayName.empty()) return;
 
-  auto record = std::make_unique<ZRU_InstalledSoftware>();
-  record->mpu_str_Name = Trim(displayName);
-  record->mpu_str_Name_low = LowerAscii(record->mpu_str_Name);
-  record->mpu_str_Publisher = Trim(publisher);
-  record->mpu_str_InstallLocation = Trim(installLocation);
-  record->mpu_str_UninstallString = Trim(uninstallString);
-  record->mpu_str_DisplayIcon = Trim(displayIcon);
-  record->mpu_str_DisplayVersion = Trim(displayVersion);
-  record->mpu_int_DisplayIcon_ID = iconIndex;
-  record->mpu_int_Is64Bit = view64 ? 1 : 0;
-  record->folderGuessed = folderGuessed && !record->mpu_str_InstallLocation.empty();
+  auto record = std::make_unique<InstalledProgram>();
+  record->name = Trim(displayName);
+  record->nameLow = LowerAscii(record->name);
+  record->publisher = Trim(publisher);
+  record->installLocation = Trim(installLocation);
+  record->uninstallString = Trim(uninstallString);
+  record->displayIcon = Trim(displayIcon);
+  record->displayVersion = Trim(displayVersion);
+  record->displayIconIndex = iconIndex;
+  record->is64Bit = view64 ? 1 : 0;
+  record->folderGuessed = folderGuessed && !record->installLocation.empty();
   if (source.uninstallEntry) {
     const Text rootText = source.root == win::kHKeyLocalMachine ? u"HKLM|" : u"HKCU|";
-    record->mpu_str_InstallRegPath = Trim(rootText + source.keyPath + Trim(source.subKey));
+    record->entryKeyLine = Trim(rootText + source.keyPath + Trim(source.subKey));
   }
-  if (mpr_pclass_SWLib && *mpr_pclass_SWLib) (*mpr_pclass_SWLib)->MatchRecord(*record);
-  (*mpr_pclass_SWL)->mpu_AddOrMerge(std::move(record));
+  if (library_ && *library_) (*library_)->MatchRecord(*record);
+  (*inventory_)->AddOrMerge(std::move(record));
 }
 
-void ZRU_Thread_GetInstalledSoftwareList::mpr_pro_ScanInstallerProducts(bool view64) {
+void InventoryScanWorker::ScanInstallerProducts(bool view64) {
   const ViewFlag view = RegistryViewOf(view64);
   TextList sids;
   InstallerUserDataSids(&sids, view);

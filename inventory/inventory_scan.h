@@ -29,13 +29,13 @@ struct InventoryEvents {
   std::function<void()> ended;
 };
 
-class ZRU_Thread_GetInstalledSoftwareList : public WorkerThread {
+class InventoryScanWorker : public WorkerThread {
  public:
   // The inventory and the library are read through the caller's variables at
   // each use. Nothing runs before Start.
-  ZRU_Thread_GetInstalledSoftwareList(ZRU_InstalledSoftwareList** class_param_SWL,
-                                      ZRU_Software_Lib** class_param_SWLib, const Text& str_param_CurrentAppPath);
-  ~ZRU_Thread_GetInstalledSoftwareList() override { Stop(); }
+  InventoryScanWorker(ProgramInventory** inventory,
+                                      FolderNameLibrary** library, const Text& appFolder);
+  ~InventoryScanWorker() override { Stop(); }
 
   InventoryEvents events;
 
@@ -43,16 +43,16 @@ class ZRU_Thread_GetInstalledSoftwareList : public WorkerThread {
   std::uint32_t pauseMs = 2000;
 
   // ---- The steps, public so that they can be checked one by one.
-  void mpr_pro_LoadIconSources(bool view64);
-  void mpr_pro_ScanUninstallRoot(HKey root, bool view64);
-  void mpr_pro_ScanInstallerProducts(bool view64);
-  void mpr_pro_FindFallbackIcon(const Text& displayName, const Text& installLocation, Text& displayIcon) const;
-  void mpr_pro_ResolveDisplayIcon(Text& displayIcon, std::int32_t& iconIndex) const;
+  void LoadIconSources(bool view64);
+  void ScanUninstallRoot(HKey root, bool view64);
+  void ScanInstallerProducts(bool view64);
+  void FindFallbackIcon(const Text& displayName, const Text& installLocation, Text& displayIcon) const;
+  void ResolveDisplayIcon(Text& displayIcon, std::int32_t& iconIndex) const;
 
   // Icon tables, alive while a scan runs.
-  std::unordered_map<Text, Text> mpr_SDLMap_InstalledSoftwareICO;
-  TextList mpr_strlist_InstalledSoftwareDefICO;
-  TextList mpr_strlist_InstalledSoftwareExeName;
+  std::unordered_map<Text, Text> productIconsByName_;
+  TextList defaultIcons_;
+  TextList exeNames_;
 
   // Folders the rules compare against; looked up at the start of Execute.
   SystemFolders folders;
@@ -76,20 +76,20 @@ class ZRU_Thread_GetInstalledSoftwareList : public WorkerThread {
   void Deliver();
   void AddProductIcon(const Text& productName, const Text& productIcon);
 
-  ZRU_InstalledSoftwareList** mpr_pclass_SWL;
-  ZRU_Software_Lib** mpr_pclass_SWLib;
-  Text mpr_str_CurrentAppPath;
+  ProgramInventory** inventory_;
+  FolderNameLibrary** library_;
+  Text appFolder_;
 
-  Text mpr_str_Software_Name;
-  Text mpr_str_Software_Publisher;
-  Text mpr_str_Software_Version;
-  Text mpr_str_Software_DisplayIcon;
-  std::int32_t mpr_int_Software_DisplayIcon_ID = 0;
+  Text reportName_;
+  Text reportPublisher_;
+  Text reportVersion_;
+  Text reportIconPath_;
+  std::int32_t reportIconIndex_ = 0;
 
   // Upper-cased members of the two name lists, for their "each once" rule.
   std::unordered_set<Text> exeNamesSeen_;
   std::unordered_set<Text> defaultIconsSeen_;
-  TextList defaultIconsUpper_;  // mpr_strlist_InstalledSoftwareDefICO upper-cased, in its order
+  TextList defaultIconsUpper_;  // defaultIcons_ upper-cased, in its order
   // Positions in that list of the texts that hold each folder name between
   // two "\": a folder "...\NAME\" can only occur in those.
   std::unordered_map<Text, std::vector<std::size_t>> defaultIconsByFolderName_;

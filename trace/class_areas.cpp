@@ -41,7 +41,7 @@ Text ClassesKeyOf(const Text& classVariant) {
 // print verb, its icon, its friendly name's resource, its own COM class):
 // there the program owns the values that point into its folder, and only
 // those are offered. The deletion asks the same (cleanup/class_keys.h).
-void ZRU_Thread_Uninstaller::RecordClassKey(HKey root, const Text& rootText, const Text& key, ViewFlag view,
+void TraceScanWorker::RecordClassKey(HKey root, const Text& rootText, const Text& key, ViewFlag view,
                                             bool* whole) {
   *whole = false;
   std::vector<ClassKeyText> texts;
@@ -50,16 +50,16 @@ void ZRU_Thread_Uninstaller::RecordClassKey(HKey root, const Text& rootText, con
   for (const ClassKeyText& text : texts) {
     // A class's server is a path; any other text is judged as the command
     // or file it is, by the one rule for whose a command is.
-    const bool inside = text.classReference ? mpr_func_IsSoftwarePath(Trim(text.text)) : PointsIntoFolders(text.text);
+    const bool inside = text.classReference ? IsProgramPath(Trim(text.text)) : PointsIntoFolders(text.text);
     if (!inside) others = true;
     else if (!text.classReference) owned.push_back(rootText + u"|" + text.key + u"|" + text.valueName);
   }
   if (!others) {
     *whole = true;
-    mpr_pro_AddRegEntry(rootText + u"|" + key);
+    AddRegistryEntry(rootText + u"|" + key);
     return;
   }
-  for (const Text& line : owned) mpr_pro_AddRegEntry(line);
+  for (const Text& line : owned) AddRegistryEntry(line);
 }
 
 // An extension key (".txt") is shared by every program that opens such
@@ -68,19 +68,19 @@ void ZRU_Thread_Uninstaller::RecordClassKey(HKey root, const Text& rootText, con
 // the program owns its default value when that names the program's own
 // ProgID, and its ProgID's value in OpenWithProgids. The key goes whole only
 // when nothing else is in it.
-void ZRU_Thread_Uninstaller::RecordExtensionKey(const Text& key, const Text& progId, ViewFlag view) {
+void TraceScanWorker::RecordExtensionKey(const Text& key, const Text& progId, ViewFlag view) {
   TextList openWith;
   const bool only = ExtensionKeyHoldsOnly(
       kLM, key, view, [this](const Text& id) { return IsIn(matchedFileTypes_, id); }, &openWith);
   if (only) {
-    mpr_pro_AddRegEntry(u"HKLM|" + key);
+    AddRegistryEntry(u"HKLM|" + key);
     return;
   }
-  if (IsIn(matchedFileTypes_, progId)) mpr_pro_AddRegEntry(u"HKLM|" + key + u"|");
-  for (const Text& line : openWith) mpr_pro_AddRegEntry(u"HKLM|" + key + u"\\" + line);
+  if (IsIn(matchedFileTypes_, progId)) AddRegistryEntry(u"HKLM|" + key + u"|");
+  for (const Text& line : openWith) AddRegistryEntry(u"HKLM|" + key + u"\\" + line);
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
+void TraceScanWorker::ScanClassesHKLM(bool is64) {
   const ViewFlag view = ViewOf(is64);
   matchedFileTypes_.clear();
   Text value;
@@ -113,7 +113,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKLM(bool is64) {
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKCR(bool is64) {
+void TraceScanWorker::ScanClassesHKCR(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text value;
   for (const VariantNames& line : SubKeysOfVariants(kCR, u"\\", view)) {
@@ -129,16 +129,16 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegClassesHKCR(bool is64) {
   }
 }
 
-void ZRU_Thread_Uninstaller::RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path,
+void TraceScanWorker::RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path,
                                                        ViewFlag view) {
   for (const VariantNames& line : ValueNamesOfVariants(root, path, view)) {
     for (const Text& name : line.names) {
-      if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(rootText + u"|" + line.variant + u"|" + name);
+      if (IsProgramPath(Trim(name))) AddRegistryEntry(rootText + u"|" + line.variant + u"|" + name);
     }
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64) {
+void TraceScanWorker::ScanInstallerFoldersSharedDlls(bool is64) {
   const ViewFlag view = ViewOf(is64);
   RecordValueNamesInFolders(kLM, u"HKLM", area_keys::kInstallerFolders, view);
   // A shared DLL's value counts the products that use the file: while it
@@ -148,14 +148,14 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64
   for (const VariantNames& line : ValueNamesOfVariants(kLM, shared, view)) {
     for (const Text& name : line.names) {
       std::uint32_t count = 0;
-      if (!mpr_func_IsSoftwarePath(Trim(name)) || (RegReadDword(kLM, line.variant, name, &count, view) && count > 1))
+      if (!IsProgramPath(Trim(name)) || (RegReadDword(kLM, line.variant, name, &count, view) && count > 1))
         continue;
-      mpr_pro_AddRegEntry(u"HKLM|" + line.variant + u"|" + name);
+      AddRegistryEntry(u"HKLM|" + line.variant + u"|" + name);
     }
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
+void TraceScanWorker::ScanCom(bool is64) {
   const ViewFlag view = ViewOf(is64);
   matchedTypeLibs_.clear();
   matchedClasses_.clear();
@@ -180,7 +180,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
           for (const char16_t* platform : {u"win32", u"win64"}) {
             const Text key = library + u"\\" + version + u"\\" + locale + u"\\" + platform + u"\\";
             if (!ReadDefault(kLM, key, &value, view) || Trim(value).empty()) continue;
-            const bool in = mpr_func_IsSoftwarePath(Trim(value));
+            const bool in = IsProgramPath(Trim(value));
             inside = inside || (in && platform == Text(u"win32"));
             elsewhere = elsewhere || !in;
           }
@@ -191,9 +191,9 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
       if (owned.empty()) continue;
       if (owned.size() == naming) {
         matchedTypeLibs_.insert(UpperAscii(name));
-        mpr_pro_AddRegEntry(u"HKLM|" + library);
+        AddRegistryEntry(u"HKLM|" + library);
       } else {
-        for (const Text& version : owned) mpr_pro_AddRegEntry(u"HKLM|" + version);
+        for (const Text& version : owned) AddRegistryEntry(u"HKLM|" + version);
       }
     }
   }
@@ -207,21 +207,21 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
       }
       bool recorded = false;
       if (!server.empty()) {
-        if (mpr_func_IsSoftwarePath(Trim(server))) {
+        if (IsProgramPath(Trim(server))) {
           matchedClasses_.insert(UpperAscii(name));
-          mpr_pro_AddRegEntry(u"HKLM|" + key);
+          AddRegistryEntry(u"HKLM|" + key);
           recorded = true;
         }
       } else if (ReadDefault(kLM, key + u"\\TypeLib\\", &value, view) && !value.empty() &&
                  IsIn(matchedTypeLibs_, value)) {
         matchedClasses_.insert(UpperAscii(name));
-        mpr_pro_AddRegEntry(u"HKLM|" + key);
+        AddRegistryEntry(u"HKLM|" + key);
         recorded = true;
       }
       if (recorded && ReadDefault(kLM, key + u"\\ProgID\\", &value, view)) {
         const Text progId = Trim(value);
         const Text progIdKey = ClassesKeyOf(line.variant) + progId;
-        if (!progId.empty() && RegKeyExists(kLM, progIdKey, view)) mpr_pro_AddRegEntry(u"HKLM|" + progIdKey);
+        if (!progId.empty() && RegKeyExists(kLM, progIdKey, view)) AddRegistryEntry(u"HKLM|" + progIdKey);
       }
     }
   }
@@ -234,11 +234,11 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
       }
       if (!value.empty() && IsIn(matchedClasses_, value)) {
         matchedInterfaces_.insert(UpperAscii(name));
-        mpr_pro_AddRegEntry(u"HKLM|" + key);
+        AddRegistryEntry(u"HKLM|" + key);
       }
       if (ReadDefault(kLM, key + u"\\TypeLib\\", &value, view) && !value.empty() && IsIn(matchedTypeLibs_, value) &&
           matchedInterfaces_.insert(UpperAscii(name)).second) {
-        mpr_pro_AddRegEntry(u"HKLM|" + key);
+        AddRegistryEntry(u"HKLM|" + key);
       }
     }
   }
@@ -246,7 +246,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   for (const Text& list : {Text(area_keys::kApprovedShellExtensions), Text(area_keys::kInternetExplorerToolbar)}) {
     for (const VariantNames& line : ValueNamesOfVariants(kLM, list, view)) {
       for (const Text& name : line.names) {
-        if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + u"|" + name);
+        if (IsIn(matchedClasses_, name)) AddRegistryEntry(u"HKLM|" + line.variant + u"|" + name);
       }
     }
   }
@@ -254,7 +254,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegCOM(bool is64) {
   for (const VariantNames& line :
        SubKeysOfVariants(kLM, Text(area_keys::kBrowserHelperObjects) + u"\\", view)) {
     for (const Text& name : line.names) {
-      if (IsIn(matchedClasses_, name)) mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
+      if (IsIn(matchedClasses_, name)) AddRegistryEntry(u"HKLM|" + line.variant + name);
     }
   }
 }

@@ -73,48 +73,48 @@ bool TouchesAnyFolder(const Text& form, const TextList& folderForms) {
 
 }  // namespace
 
-TextList ZRU_Thread_Uninstaller::OwnNamePlaces() const {
-  const ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
-  return NamePlacesBelowBase(record.mpu_str_Publisher,
-                             ProductNames(record.mpu_str_InstallLocation, record.mpu_str_Name), true);
+TextList TraceScanWorker::OwnNamePlaces() const {
+  const InstalledProgram& record = *record_;
+  return NamePlacesBelowBase(record.publisher,
+                             ProductNames(record.installLocation, record.name), true);
 }
 
-std::unordered_set<Text> ZRU_Thread_Uninstaller::OtherProgramsNamePlaces() const {
+std::unordered_set<Text> TraceScanWorker::OtherProgramsNamePlaces() const {
   std::unordered_set<Text> places;
-  for (const auto& other : list_.mpu_SDLarry_InstalledSoftware) {
-    if (other.get() == mpr_class_UninstallSoftware) continue;
+  for (const auto& other : list_.records) {
+    if (other.get() == record_) continue;
     // Every name of theirs counts, usable or not: a place they could own.
-    for (const Text& place : NamePlacesBelowBase(other->mpu_str_Publisher,
-                                                 ProductNames(other->mpu_str_InstallLocation, other->mpu_str_Name),
+    for (const Text& place : NamePlacesBelowBase(other->publisher,
+                                                 ProductNames(other->installLocation, other->name),
                                                  false))
       places.insert(SameFolderForm(place));
     // So is every folder on the way to theirs: a vendor folder by the name
     // it has on disk.
-    for (const Text& name : FolderNamesOnPath(other->mpu_str_InstallLocation)) places.insert(SameFolderForm(name));
+    for (const Text& name : FolderNamesOnPath(other->installLocation)) places.insert(SameFolderForm(name));
   }
   return places;
 }
 
-TextList ZRU_Thread_Uninstaller::OtherProgramsInstallFolders() const {
+TextList TraceScanWorker::OtherProgramsInstallFolders() const {
   TextList folders;
-  for (const auto& other : list_.mpu_SDLarry_InstalledSoftware) {
-    if (other.get() == mpr_class_UninstallSoftware || Trim(other->mpu_str_InstallLocation).empty()) continue;
+  for (const auto& other : list_.records) {
+    if (other.get() == record_ || Trim(other->installLocation).empty()) continue;
     // The cleaned spelling, without asking the file system: an inventory
     // holds hundreds of programs.
-    const Text form = ComparablePath(other->mpu_str_InstallLocation);
+    const Text form = ComparablePath(other->installLocation);
     if (!form.empty()) folders.push_back(form);
   }
   return folders;
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanDataFoldersByName() {
-  if (!mpr_class_UninstallSoftware) return;
-  const ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+void TraceScanWorker::ScanDataFoldersByName() {
+  if (!record_) return;
+  const InstalledProgram& record = *record_;
   const TextList own = OwnNamePlaces();
   const std::unordered_set<Text> others = OtherProgramsNamePlaces();
   const TextList otherFolders = OtherProgramsInstallFolders();
   if (!guard_) guard_ = std::make_unique<PathGuard>(PathGuard::ForThisMachine());
-  const Text publisherPlace = UpperAscii(Trim(record.mpu_str_Publisher));
+  const Text publisherPlace = UpperAscii(Trim(record.publisher));
 
   // A folder may be claimed when the guard lets it go, it is not already a
   // row, and no other program's folder lies in it or around it.
@@ -154,32 +154,32 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDataFoldersByName() {
       }
       if (!found || !claimable(path)) continue;
       if (place == publisherPlace && !onlyOwnRows(path)) continue;
-      mpr_pro_AddFolder(path);
+      AddFolder(path);
     }
   }
 
   // The folder that holds the install folder, when nothing else is in it
   // (a publisher's folder under Program Files). Not for a Force Remove,
   // whose folder the user picked.
-  if (forceRemoveRecord_ || Trim(record.mpu_str_InstallLocation).empty()) return;
-  const Text folder = CleanedPath(record.mpu_str_InstallLocation);
+  if (forceRemoveRecord_ || Trim(record.installLocation).empty()) return;
+  const Text folder = CleanedPath(record.installLocation);
   const std::size_t slash = folder.find_last_of(u'\\');
   if (folder.empty() || slash == Text::npos || slash < 3) return;
   const Text parent = folder.substr(0, slash);
   const Text parentName = FolderName(parent);
   if (!IsUsableName(parentName) || others.count(SameFolderForm(parentName)) != 0 || !IsDirectory(parent)) return;
-  if (claimable(parent) && onlyOwnRows(parent)) mpr_pro_AddFolder(parent);
+  if (claimable(parent) && onlyOwnRows(parent)) AddFolder(parent);
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanSettingsKeysByName(bool is64) {
-  if (!mpr_class_UninstallSoftware) return;
-  const ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
+void TraceScanWorker::ScanSettingsKeysByName(bool is64) {
+  if (!record_) return;
+  const InstalledProgram& record = *record_;
   const TextList own = OwnNamePlaces();
   if (own.empty()) return;
   const std::unordered_set<Text> others = OtherProgramsNamePlaces();
   const FolderMatcher otherFolders(OtherProgramsInstallFolders());
   const ViewFlag view = ViewOf(is64);
-  const Text publisherPlace = UpperAscii(Trim(record.mpu_str_Publisher));
+  const Text publisherPlace = UpperAscii(Trim(record.publisher));
 
   // A value anywhere in the key that names a file of another program makes
   // the key possibly theirs.
@@ -230,7 +230,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanSettingsKeysByName(bool is64) {
           for (const Text& sub : subkeys) empty = empty && origins_->OriginOf(line + u"\\" + sub) != nullptr;
           if (!empty) continue;
         }
-        mpr_pro_AddRegEntry(line);
+        AddRegistryEntry(line);
       }
     }
   }

@@ -104,30 +104,30 @@ Text FirewallApp(const Text& rule) {
 
 }  // namespace
 
-bool ZRU_Thread_Uninstaller::PointsIntoFolders(const Text& value) const {
+bool TraceScanWorker::PointsIntoFolders(const Text& value) const {
   const Text expanded = Trim(ExpandEnvironmentNative(Trim(value)));
-  if (expanded.empty() || !mpr_func_IsSoftwarePath(expanded)) return false;
+  if (expanded.empty() || !IsProgramPath(expanded)) return false;
   const Text program = CommandProgramPath(expanded);
   if (program.empty()) return true;
-  if (mpr_func_IsSoftwarePath(program)) return HostRunsTheProgram(program, CommandArguments(expanded));
+  if (IsProgramPath(program)) return HostRunsTheProgram(program, CommandArguments(expanded));
   // A program elsewhere owns its command, whatever file of the folders its
   // arguments name ("notepad.exe C:\...\readme.txt" is Notepad's), unless
   // it is a host running one (rundll32.exe C:\...\x.dll,Entry).
   if (!IsCodeHost(program)) return false;
   const Text script = HostedScript(CommandArguments(expanded));
-  return !script.empty() && mpr_func_IsSoftwarePath(script);
+  return !script.empty() && IsProgramPath(script);
 }
 
-bool ZRU_Thread_Uninstaller::HostRunsTheProgram(const Text& program, const Text& arguments) const {
+bool TraceScanWorker::HostRunsTheProgram(const Text& program, const Text& arguments) const {
   if (!IsCodeHost(program)) return true;
   if (Trim(arguments).empty()) return true;
   const Text script = HostedScript(arguments);
-  return !script.empty() && mpr_func_IsSoftwarePath(script);
+  return !script.empty() && IsProgramPath(script);
 }
 
-void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
+void TraceScanWorker::ScanShortcuts(bool) {
   // Without a folder of the program nothing can point into it.
-  if (mpr_class_UninstallSoftware->mpu_SDLarry_Folders.empty()) return;
+  if (record_->tracedFolders.empty()) return;
   if (!guard_) guard_ = std::make_unique<PathGuard>(PathGuard::ForThisMachine());
   // The Start Menus' own folders are never offered, whatever they hold.
   std::unordered_set<Text> menuOwn;
@@ -172,7 +172,7 @@ void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
   const auto record = [&](std::size_t folder, const auto& self) -> void {
     for (const MenuEntry& entry : tree.folders[folder].entries) {
       if (!entry.folder) {
-        if (tree.claimed[entry.index]) mpr_pro_AddFile(tree.shortcuts[entry.index]);
+        if (tree.claimed[entry.index]) AddFile(tree.shortcuts[entry.index]);
         continue;
       }
       self(entry.index, self);
@@ -181,14 +181,14 @@ void ZRU_Thread_Uninstaller::ScanShortcuts(bool) {
       if (HoldsOnlyClaimed(tree, entry.index) && !menuOwn.count(form) &&
           guard_->JudgeWalkedForm(form) == PathRefusal::kNone) {
         ++outsideFolders_;
-        mpr_pro_AddFolder(path);
+        AddFolder(path);
       }
     }
   };
   for (std::size_t root : rootFolders) record(root, record);
 }
 
-void ZRU_Thread_Uninstaller::ScanAppPaths(bool is64) {
+void TraceScanWorker::ScanAppPaths(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text value;
   for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
@@ -210,13 +210,13 @@ void ZRU_Thread_Uninstaller::ScanAppPaths(bool is64) {
             at = end + 1;
           }
         }
-        if (points) mpr_pro_AddRegEntry(root.second + u"|" + key);
+        if (points) AddRegistryEntry(root.second + u"|" + key);
       }
     }
   }
 }
 
-void ZRU_Thread_Uninstaller::ScanContextMenus(bool is64) {
+void TraceScanWorker::ScanContextMenus(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text value;
   for (const auto& root : {std::make_pair(kLM, Text(u"HKLM")), std::make_pair(kCU, Text(u"HKCU"))}) {
@@ -227,7 +227,7 @@ void ZRU_Thread_Uninstaller::ScanContextMenus(bool is64) {
         for (const Text& verb : line.names) {
           const Text key = line.variant + verb;
           if (RegReadString(root.first, key + u"\\command", Text(), &value, view) && PointsIntoFolders(value)) {
-            mpr_pro_AddRegEntry(root.second + u"|" + key);
+            AddRegistryEntry(root.second + u"|" + key);
           }
         }
       }
@@ -239,7 +239,7 @@ void ZRU_Thread_Uninstaller::ScanContextMenus(bool is64) {
           const Text key = line.variant + name;
           if (IsIn(matchedClasses_, name) ||
               (RegReadString(root.first, key, Text(), &value, view) && IsIn(matchedClasses_, value))) {
-            mpr_pro_AddRegEntry(root.second + u"|" + key);
+            AddRegistryEntry(root.second + u"|" + key);
           }
         }
       }
@@ -247,14 +247,14 @@ void ZRU_Thread_Uninstaller::ScanContextMenus(bool is64) {
   }
 }
 
-void ZRU_Thread_Uninstaller::ScanFirewallRules(bool is64) {
+void TraceScanWorker::ScanFirewallRules(bool is64) {
   const ViewFlag view = ViewOf(is64);
   TextList names;
   TextList rules;
   if (!RegEnumValues(kLM, kFirewallRules, &names, view, &rules)) return;
   for (std::size_t i = 0; i < names.size() && i < rules.size(); ++i) {
     const Text app = FirewallApp(rules[i]);
-    if (!app.empty() && PointsIntoFolders(app)) mpr_pro_AddRegEntry(u"HKLM|" + kFirewallRules + u"|" + names[i]);
+    if (!app.empty() && PointsIntoFolders(app)) AddRegistryEntry(u"HKLM|" + kFirewallRules + u"|" + names[i]);
   }
 }
 

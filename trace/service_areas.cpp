@@ -17,7 +17,7 @@ const Text kServices = Text(area_keys::kServices) + u"\\";
 
 }  // namespace
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanServices(bool is64) {
+void TraceScanWorker::ScanServices(bool is64) {
   const ViewFlag view = ViewOf(is64);
   TextList names;
   RegEnumSubKeys(win::kHKeyLocalMachine, kServices, &names, view);
@@ -27,12 +27,12 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanServices(bool is64) {
     // control manager starts (a REG_EXPAND_SZ, read as it is stored).
     if (!RegReadString(win::kHKeyLocalMachine, kServices + name, u"ImagePath", &image, view)) continue;
     const Text program = CommandProgramPath(image);
-    if (!program.empty() && mpr_func_IsSoftwarePath(program) && HostRunsTheProgram(program, CommandArguments(image)))
-      mpr_pro_AddRegEntry(ServiceKeyLine(name));
+    if (!program.empty() && IsProgramPath(program) && HostRunsTheProgram(program, CommandArguments(image)))
+      AddRegistryEntry(ServiceKeyLine(name));
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanScheduledTasks(bool) {
+void TraceScanWorker::ScanScheduledTasks(bool) {
   // Where the scheduler cannot be reached (Windows XP has no Task Scheduler
   // 2.0), the list is empty and nothing is recorded.
   std::vector<ScheduledTask> tasks;
@@ -41,8 +41,8 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanScheduledTasks(bool) {
     for (const Text& command : task.programs) {
       // A host's action is whoever's its script is.
       const Text path = CommandProgramPath(command);
-      if (!path.empty() && mpr_func_IsSoftwarePath(path) && HostRunsTheProgram(path, CommandArguments(command))) {
-        mpr_pro_AddRegEntry(ScheduledTaskLine(task.path));
+      if (!path.empty() && IsProgramPath(path) && HostRunsTheProgram(path, CommandArguments(command))) {
+        AddRegistryEntry(ScheduledTaskLine(task.path));
         break;
       }
     }

@@ -31,9 +31,9 @@ TextList Sids(ViewFlag view) {
 
 }  // namespace
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
+void TraceScanWorker::ScanInstallerProductKeys(bool is64) {
   const ViewFlag view = ViewOf(is64);
-  const Text command = UpperAscii(Trim(mpr_class_UninstallSoftware->mpu_str_UninstallString));
+  const Text command = UpperAscii(Trim(record_->uninstallString));
   Text location;
   Text uninstall;
   TextList patches;
@@ -48,20 +48,20 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
         const Text properties = line.variant + product + u"\\InstallProperties\\";
         if (!RegReadString(kLM, properties, u"InstallLocation", &location, view)) continue;
         bool marked = false;
-        if (mpr_func_IsSoftwarePath(Trim(location))) {
+        if (IsProgramPath(Trim(location))) {
           marked = true;
-          mpr_pro_AddRegEntry(u"HKLM|" + line.variant + product);
+          AddRegistryEntry(u"HKLM|" + line.variant + product);
         }
         if (!RegReadString(kLM, properties, u"UninstallString", &uninstall, view)) continue;
         // A program without an uninstall command never claims the products
         // whose command is blank.
         if (!command.empty() && command == UpperAscii(Trim(uninstall))) {
           marked = true;
-          mpr_pro_AddRegEntry(u"HKLM|" + line.variant + product);
+          AddRegistryEntry(u"HKLM|" + line.variant + product);
         }
         if (!marked) continue;
         RegEnumSubKeys(kLM, line.variant + product + u"\\Patches\\", &patches, view);
-        for (const Text& patch : patches) mpr_pro_AddRegEntry(u"HKLM|" + patchesPath + patch);
+        for (const Text& patch : patches) AddRegistryEntry(u"HKLM|" + patchesPath + patch);
         Text ignored;
         for (const VariantNames& components : componentLines) {
           for (const Text& component : components.names) {
@@ -79,16 +79,16 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerProducts(bool is64) {
 // (merge modules, Common Files, runtimes): each holds one value in it, named
 // by its packed product code. The key is the program's only when the
 // product's value is all it holds; otherwise that value is.
-void ZRU_Thread_Uninstaller::RecordComponent(const Text& key, const Text& product, ViewFlag view) {
+void TraceScanWorker::RecordComponent(const Text& key, const Text& product, ViewFlag view) {
   TextList valueNames;
   TextList subKeys;
   RegEnumValueNames(kLM, key, &valueNames, view);
   RegEnumSubKeys(kLM, key, &subKeys, view);
   const bool alone = subKeys.empty() && valueNames.size() == 1 && UpperAscii(valueNames[0]) == UpperAscii(product);
-  mpr_pro_AddRegEntry(alone ? u"HKLM|" + key : u"HKLM|" + key + u"|" + product);
+  AddRegistryEntry(alone ? u"HKLM|" + key : u"HKLM|" + key + u"|" + product);
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
+void TraceScanWorker::ScanInstallerComponents(bool is64) {
   const ViewFlag view = ViewOf(is64);
   TextList valueNames;
   Text data;
@@ -113,7 +113,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
         for (const Text& productCode : valueNames) {
           // The all-zero code marks a permanent component, no product's.
           if (Trim(productCode).empty() || productCode == Text(32, u'0')) continue;
-          const bool inside = RegReadString(kLM, key, productCode, &data, view) && mpr_func_IsSoftwarePath(Trim(data));
+          const bool inside = RegReadString(kLM, key, productCode, &data, view) && IsProgramPath(Trim(data));
           auto& entry = byProduct[UpperAscii(productCode)];
           if (entry.first.empty()) entry.first = productCode;
           entry.second.push_back({key, inside, valueNames.size() == 1});
@@ -125,7 +125,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
       for (const Component& component : product.second.second) {
         all = all && component.inside;
         if (!component.inside || !component.alone) continue;
-        mpr_pro_AddRegEntry(u"HKLM|" + component.key);
+        AddRegistryEntry(u"HKLM|" + component.key);
         claimed = true;
       }
       if (!claimed || !all || std::find(claimedProducts.begin(), claimedProducts.end(), product.first) !=
@@ -133,27 +133,27 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegInstallerComponents(bool is64) {
         continue;
       }
       claimedProducts.push_back(product.first);
-      mpr_pro_AddRegEntry(u"HKLM|" + products + product.second.first);
+      AddRegistryEntry(u"HKLM|" + products + product.second.first);
     }
   }
 }
 
-void ZRU_Thread_Uninstaller::RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view) {
+void TraceScanWorker::RecordUserValueNamesInFolders(const Text& keyBelowHive, ViewFlag view) {
   TextList names;
   for (const Text& hive : UserHives(view)) {
     const Text key = hive + keyBelowHive;
     RegEnumValueNames(kUsers, key, &names, view);
     for (const Text& name : names) {
-      if (mpr_func_IsSoftwarePath(Trim(name))) mpr_pro_AddRegEntry(u"HKU|" + key + u"|" + name);
+      if (IsProgramPath(Trim(name))) AddRegistryEntry(u"HKU|" + key + u"|" + name);
     }
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegAppCompatLayers(bool is64) {
+void TraceScanWorker::ScanAppCompatLayers(bool is64) {
   RecordUserValueNamesInFolders(u"\\" + Text(area_keys::kCompatibilityLayers), ViewOf(is64));
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegMuiCache(bool is64) {
+void TraceScanWorker::ScanMuiCache(bool is64) {
   const ViewFlag view = ViewOf(is64);
   const Text muiCache = Text(area_keys::kMuiCache) + u"\\";
   RecordValueNamesInFolders(kCU, u"HKCU", muiCache, view);
@@ -161,7 +161,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegMuiCache(bool is64) {
   RecordUserValueNamesInFolders(u"\\" + Text(area_keys::kShellNoRoamMuiCache) + u"\\", view);
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegSharedComponents(bool is64) {
+void TraceScanWorker::ScanSharedComponents(bool is64) {
   const ViewFlag view = ViewOf(is64);
   TextList keys;
   RegListKeyTreeAllViews(kCU, area_keys::kSharedComponents, &keys, view);
@@ -170,23 +170,23 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegSharedComponents(bool is64) {
     TextList data;
     RegEnumValues(kCU, key, &names, view, &data);
     for (const Text& text : data) {
-      if (mpr_func_IsSoftwarePath(Trim(text))) {
-        mpr_pro_AddRegEntry(u"HKCU|" + key);
+      if (IsProgramPath(Trim(text))) {
+        AddRegistryEntry(u"HKCU|" + key);
         break;
       }
     }
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
+void TraceScanWorker::ScanElevationPolicyRun(bool is64) {
   const ViewFlag view = ViewOf(is64);
   Text appPath;
   for (const VariantNames& line :
        SubKeysOfVariants(kLM, Text(area_keys::kElevationPolicy) + u"\\", view)) {
     for (const Text& name : line.names) {
       if (RegReadString(kLM, line.variant + name, u"AppPath", &appPath, view) &&
-          mpr_func_IsSoftwarePath(Trim(appPath))) {
-        mpr_pro_AddRegEntry(u"HKLM|" + line.variant + name);
+          IsProgramPath(Trim(appPath))) {
+        AddRegistryEntry(u"HKLM|" + line.variant + name);
       }
     }
   }
@@ -200,7 +200,7 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanRegElevationPolicyRun(bool is64) {
       TextList data;
       RegEnumValues(root.first, key, &names, view, &data);
       for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
-        if (PointsIntoFolders(data[i])) mpr_pro_AddRegEntry(root.second + u"|" + key + u"|" + names[i]);
+        if (PointsIntoFolders(data[i])) AddRegistryEntry(root.second + u"|" + key + u"|" + names[i]);
       }
     }
   }

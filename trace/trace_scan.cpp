@@ -9,68 +9,68 @@
 
 namespace tw {
 
-std::unique_ptr<ZRU_Thread_Uninstaller> StartTrace(ZRU_InstalledSoftwareList& list, const TraceTarget& target,
+std::unique_ptr<TraceScanWorker> StartTrace(ProgramInventory& list, const TraceTarget& target,
                                                    TraceEvents events, std::uint32_t pauseMs) {
-  auto trace = std::make_unique<ZRU_Thread_Uninstaller>(list);
+  auto trace = std::make_unique<TraceScanWorker>(list);
   trace->pauseMs = pauseMs;
   trace->events = std::move(events);
   if (target.nameLow.empty()) {
-    trace->mpu_str_UserSelInstalledFilePath = target.folder;
-    trace->mpu_pro_SetUninstallSoftware();
+    trace->forceRemoveFolder = target.folder;
+    trace->SetProgram();
   } else {
-    trace->mpu_pro_SetUninstallSoftware(target.nameLow);
+    trace->SetProgram(target.nameLow);
   }
   trace->Start();
   return trace;
 }
 
-ZRU_Thread_Uninstaller::ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList& list) : list_(list) {}
+TraceScanWorker::TraceScanWorker(ProgramInventory& list) : list_(list) {}
 
-ZRU_Thread_Uninstaller::~ZRU_Thread_Uninstaller() { Stop(); }
+TraceScanWorker::~TraceScanWorker() { Stop(); }
 
-void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName) {
+void TraceScanWorker::SetProgram(const Text& programName) {
   forceRemoveRecord_.reset();
-  mpr_class_UninstallSoftware = list_.Find(str_param_SoftwareName);
+  record_ = list_.Find(programName);
 }
 
-void ZRU_Thread_Uninstaller::mpu_pro_SetUninstallSoftware() {
-  forceRemoveRecord_ = std::make_unique<ZRU_InstalledSoftware>();
-  forceRemoveRecord_->mpu_str_InstallLocation = Trim(mpu_str_UserSelInstalledFilePath);
-  forceRemoveRecord_->mpu_int_DisplayIcon_ID = kNoIconIndex;
-  forceRemoveRecord_->mpu_int_Is64Bit = ForceRemove64BitFlag();
-  mpr_class_UninstallSoftware = forceRemoveRecord_.get();
+void TraceScanWorker::SetProgram() {
+  forceRemoveRecord_ = std::make_unique<InstalledProgram>();
+  forceRemoveRecord_->installLocation = Trim(forceRemoveFolder);
+  forceRemoveRecord_->displayIconIndex = kNoIconIndex;
+  forceRemoveRecord_->is64Bit = ForceRemove64BitFlag();
+  record_ = forceRemoveRecord_.get();
 }
 
-void ZRU_Thread_Uninstaller::Execute() {
+void TraceScanWorker::Execute() {
   lastFoundReport_ = std::chrono::steady_clock::now();
   if (events.started) Report(events.started);
   Pause(pauseMs);
   Area(u"Install folder");
-  mpr_pro_ScanFilesFolders();
-  if (mpr_class_UninstallSoftware) {
+  ScanFilesFolders();
+  if (record_) {
     Area(u"Uninstall entry");
-    mpr_pro_AddRegEntry(mpr_class_UninstallSoftware->mpu_str_InstallRegPath);
-    const bool is64 = mpr_class_UninstallSoftware->mpu_int_Is64Bit == 1;
+    AddRegistryEntry(record_->entryKeyLine);
+    const bool is64 = record_->is64Bit == 1;
     Area(u"File types (HKLM)");
-    mpr_pro_ScanRegClassesHKLM(is64);
+    ScanClassesHKLM(is64);
     Area(u"File types (HKCR)");
-    mpr_pro_ScanRegClassesHKCR(is64);
+    ScanClassesHKCR(is64);
     Area(u"Installer folders and shared DLLs");
-    mpr_pro_ScanRegInstallerFoldersSharedDLLs(is64);
+    ScanInstallerFoldersSharedDlls(is64);
     Area(u"COM registrations");
-    mpr_pro_ScanRegCOM(is64);
+    ScanCom(is64);
     Area(u"Installer products");
-    mpr_pro_ScanRegInstallerProducts(is64);
+    ScanInstallerProductKeys(is64);
     Area(u"Installer components");
-    mpr_pro_ScanRegInstallerComponents(is64);
+    ScanInstallerComponents(is64);
     Area(u"Compatibility layers");
-    mpr_pro_ScanRegAppCompatLayers(is64);
+    ScanAppCompatLayers(is64);
     Area(u"MUI caches");
-    mpr_pro_ScanRegMuiCache(is64);
+    ScanMuiCache(is64);
     Area(u"Shared Components");
-    mpr_pro_ScanRegSharedComponents(is64);
+    ScanSharedComponents(is64);
     Area(u"Elevation policies and Run lists");
-    mpr_pro_ScanRegElevationPolicyRun(is64);
+    ScanElevationPolicyRun(is64);
     // Areas after the ten above go here, each after its Area(...) call.
     Area(u"Shortcuts");
     ScanShortcuts(is64);
@@ -81,15 +81,15 @@ void ZRU_Thread_Uninstaller::Execute() {
     Area(u"Firewall rules");
     ScanFirewallRules(is64);
     Area(u"Services");
-    mpr_pro_ScanServices(is64);
+    ScanServices(is64);
     Area(u"Scheduled tasks");
-    mpr_pro_ScanScheduledTasks(is64);
+    ScanScheduledTasks(is64);
     // Places claimed by name come last: what any area above found is not
     // offered again by name.
     Area(u"Data folders by name", kEvidenceName);
-    mpr_pro_ScanDataFoldersByName();
+    ScanDataFoldersByName();
     Area(u"Settings keys by name", kEvidenceName);
-    mpr_pro_ScanSettingsKeysByName(is64);
+    ScanSettingsKeysByName(is64);
     DeliverLists();
   }
   ReportFound();
@@ -98,16 +98,16 @@ void ZRU_Thread_Uninstaller::Execute() {
   if (events.ended) Report(events.ended);
 }
 
-void ZRU_Thread_Uninstaller::OnUnexpectedError() {
+void TraceScanWorker::OnUnexpectedError() {
   if (!endReported_ && events.ended) Report(events.ended);
 }
 
-void ZRU_Thread_Uninstaller::DeliverLists() {
-  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
-  SortOrdinal(record.mpu_SDLarry_Folders);
-  SortOrdinal(record.mpu_SDLarry_Files);
+void TraceScanWorker::DeliverLists() {
+  InstalledProgram& record = *record_;
+  SortOrdinal(record.tracedFolders);
+  SortOrdinal(record.tracedFiles);
   TextList rows;
-  for (const TextList* list : {&record.mpu_SDLarry_Folders, &record.mpu_SDLarry_Files}) {
+  for (const TextList* list : {&record.tracedFolders, &record.tracedFiles}) {
     for (const Text& row : *list) {
       if (rows.size() == kTraceDisplayRows) break;
       rows.push_back(row);
@@ -116,11 +116,11 @@ void ZRU_Thread_Uninstaller::DeliverLists() {
   // What was found comes before the lists, with the final counts.
   ReportFound();
   ReportRows(events.fileFolderRows, rows);
-  SortOrdinal(record.mpu_SDLarry_Registry);
-  ReportRows(events.registryRows, record.mpu_SDLarry_Registry);
+  SortOrdinal(record.tracedRegistry);
+  ReportRows(events.registryRows, record.tracedRegistry);
 }
 
-void ZRU_Thread_Uninstaller::ReportRows(const std::function<void(const TextList&)>& event, const TextList& rows) {
+void TraceScanWorker::ReportRows(const std::function<void(const TextList&)>& event, const TextList& rows) {
   if (!event) return;
   TextList batch;
   for (std::size_t at = 0; at < rows.size(); at += batch.size()) {
@@ -132,32 +132,32 @@ void ZRU_Thread_Uninstaller::ReportRows(const std::function<void(const TextList&
 
 // ---- Recording.
 
-void ZRU_Thread_Uninstaller::Area(const Text& name, const Text& evidence) {
+void TraceScanWorker::Area(const Text& name, const Text& evidence) {
   currentArea_.area = name;
   currentArea_.evidence = evidence;
   currentArea_.defaultTick = evidence != kEvidenceName;
 }
 
-void ZRU_Thread_Uninstaller::ReportFileFolder(const Text& path, std::int32_t count) {
+void TraceScanWorker::ReportFileFolder(const Text& path, std::int32_t count) {
   if (!events.found) return;
   found_.filesFolders.push_back(path);
   found_.filesFoldersCount = std::uint32_t(count);
   ReportFoundWhenDue();
 }
 
-void ZRU_Thread_Uninstaller::ReportRegistry(const Text& line, std::uint32_t count) {
+void TraceScanWorker::ReportRegistry(const Text& line, std::uint32_t count) {
   if (!events.found) return;
   found_.registry.push_back(line);
   found_.registryCount = count;
   ReportFoundWhenDue();
 }
 
-void ZRU_Thread_Uninstaller::ReportFoundWhenDue() {
+void TraceScanWorker::ReportFoundWhenDue() {
   ThrowIfStopped();
   if (std::chrono::steady_clock::now() - lastFoundReport_ >= kTraceFoundInterval) ReportFound();
 }
 
-void ZRU_Thread_Uninstaller::ReportFound() {
+void TraceScanWorker::ReportFound() {
   if (!events.found || (found_.filesFolders.empty() && found_.registry.empty())) return;
   Report([this] { events.found(found_); });
   found_.filesFolders.clear();
@@ -165,35 +165,35 @@ void ZRU_Thread_Uninstaller::ReportFound() {
   lastFoundReport_ = std::chrono::steady_clock::now();
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_AddFolder(const Text& path) {
-  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
-  record.mpu_SDLarry_Folders.push_back(Trim(path));
-  origins_->Record(record.mpu_SDLarry_Folders.back(), currentArea_);
-  ReportFileFolder(path, std::int32_t(record.mpu_SDLarry_Files.size() + record.mpu_SDLarry_Folders.size()));
+void TraceScanWorker::AddFolder(const Text& path) {
+  InstalledProgram& record = *record_;
+  record.tracedFolders.push_back(Trim(path));
+  origins_->Record(record.tracedFolders.back(), currentArea_);
+  ReportFileFolder(path, std::int32_t(record.tracedFiles.size() + record.tracedFolders.size()));
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_AddFile(const Text& path) {
-  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
-  record.mpu_SDLarry_Files.push_back(path);
+void TraceScanWorker::AddFile(const Text& path) {
+  InstalledProgram& record = *record_;
+  record.tracedFiles.push_back(path);
   origins_->Record(path, currentArea_);
-  ReportFileFolder(path, std::int32_t(record.mpu_SDLarry_Files.size() + record.mpu_SDLarry_Folders.size()));
+  ReportFileFolder(path, std::int32_t(record.tracedFiles.size() + record.tracedFolders.size()));
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_AddRegEntry(const Text& line) {
-  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
-  record.mpu_SDLarry_Registry.push_back(line);
+void TraceScanWorker::AddRegistryEntry(const Text& line) {
+  InstalledProgram& record = *record_;
+  record.tracedRegistry.push_back(line);
   if (!line.empty()) origins_->Record(line, currentArea_);
-  ReportRegistry(line, std::uint32_t(record.mpu_SDLarry_Registry.size()));
+  ReportRegistry(line, std::uint32_t(record.tracedRegistry.size()));
 }
 
-bool ZRU_Thread_Uninstaller::mpr_func_IsSoftwarePath(const Text& text) const {
-  const TextList& folders = mpr_class_UninstallSoftware->mpu_SDLarry_Folders;
+bool TraceScanWorker::IsProgramPath(const Text& text) const {
+  const TextList& folders = record_->tracedFolders;
   const std::size_t programFolders = folders.size() - std::min(outsideFolders_, folders.size());
-  if (!matcher_ || matcherRecord_ != mpr_class_UninstallSoftware || matcherFolders_ != programFolders) {
+  if (!matcher_ || matcherRecord_ != record_ || matcherFolders_ != programFolders) {
     TextList matched(folders.begin(), folders.begin() + std::ptrdiff_t(programFolders));
     matched.insert(matched.end(), resolvedFolders_.begin(), resolvedFolders_.end());
     matcher_ = std::make_unique<FolderMatcher>(matched, excludedFolders_);
-    matcherRecord_ = mpr_class_UninstallSoftware;
+    matcherRecord_ = record_;
     matcherFolders_ = programFolders;
   }
   return matcher_->Matches(text);
@@ -217,23 +217,23 @@ bool ContainsUpper(const Text& text, const char16_t* upperPart) {
 
 }  // namespace
 
-void ZRU_Thread_Uninstaller::ModuleTest(const Text& path) {
+void TraceScanWorker::ModuleTest(const Text& path) {
   // Every pattern starts with ".", which the search steps through.
   if (ContainsUpper(path, u".DLL") || ContainsUpper(path, u".EXE") || ContainsUpper(path, u".AX") ||
       ContainsUpper(path, u".OCX")) {
     const std::size_t slash = path.rfind(u'\\');
-    mpr_class_UninstallSoftware->mpu_SDLarry_AXCFiles.push_back(
+    record_->moduleNames.push_back(
         Trim(slash == Text::npos ? path : path.substr(slash + 1)));
   }
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
-  if (!mpr_class_UninstallSoftware) return;
-  ZRU_InstalledSoftware& record = *mpr_class_UninstallSoftware;
-  record.mpu_SDLarry_Folders.clear();
-  record.mpu_SDLarry_AXCFiles.clear();
-  record.mpu_SDLarry_Files.clear();
-  record.mpu_SDLarry_Registry.clear();
+void TraceScanWorker::ScanFilesFolders() {
+  if (!record_) return;
+  InstalledProgram& record = *record_;
+  record.tracedFolders.clear();
+  record.moduleNames.clear();
+  record.tracedFiles.clear();
+  record.tracedRegistry.clear();
   origins_->Clear();
   matcher_.reset();
   outsideFolders_ = 0;
@@ -242,18 +242,18 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
   otherForms_.clear();
   excludedFolders_.clear();
   resolvedFolders_.clear();
-  const bool hasFolder = !record.mpu_str_InstallLocation.empty();
-  const bool hasLibrary = record.mpu_SDLarry_Lib_FolderName && !record.mpu_SDLarry_Lib_FolderName->empty();
+  const bool hasFolder = !record.installLocation.empty();
+  const bool hasLibrary = record.libraryFolderNames && !record.libraryFolderNames->empty();
   if (!hasFolder && !hasLibrary) return;
   guard_ = std::make_unique<PathGuard>(PathGuard::ForThisMachine());
   if (hasFolder) {
     // The folder as Windows reaches it must be one a trace may walk;
     // otherwise the program is traced without it.
-    folderJudgement_ = guard_->JudgeFolderToWalk(record.mpu_str_InstallLocation);
+    folderJudgement_ = guard_->JudgeFolderToWalk(record.installLocation);
     if (folderJudgement_.Refused()) return;
     // Values name the folder in its long form, or through a link's target,
     // whatever spelling the entry gave: both count for the membership test.
-    for (const Text& form : {ComparablePath(GetLongPath(CleanedPath(record.mpu_str_InstallLocation))),
+    for (const Text& form : {ComparablePath(GetLongPath(CleanedPath(record.installLocation))),
                              folderJudgement_.resolved}) {
       if (!form.empty()) resolvedFolders_.push_back(form);
     }
@@ -266,14 +266,14 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanFilesFolders() {
       excludedFolders_.push_back(other);
       if (!form.empty()) excludedFolders_.push_back(form);
     }
-    record.mpu_SDLarry_Folders.push_back(record.mpu_str_InstallLocation);
-    origins_->Record(Trim(record.mpu_str_InstallLocation), currentArea_);
-    ReportFileFolder(record.mpu_str_InstallLocation, 1);
-    ScanFolderBelow(record.mpu_str_InstallLocation, folderJudgement_.resolved, 0);
+    record.tracedFolders.push_back(record.installLocation);
+    origins_->Record(Trim(record.installLocation), currentArea_);
+    ReportFileFolder(record.installLocation, 1);
+    ScanFolderBelow(record.installLocation, folderJudgement_.resolved, 0);
     return;
   }
   bool match = false;
-  mpr_pro_ScanDriveForLibFolders(GetSystemDir().substr(0, 3), *record.mpu_SDLarry_Lib_FolderName, match);
+  ScanDriveForLibraryFolders(GetSystemDir().substr(0, 3), *record.libraryFolderNames, match);
 }
 
 namespace {
@@ -287,11 +287,11 @@ bool IsLink(const FindData& entry) {
 
 }  // namespace
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanFolder(const Text& folder) {
+void TraceScanWorker::ScanFolder(const Text& folder) {
   ScanFolderBelow(folder, ResolvedFolderForm(folder), 0);
 }
 
-void ZRU_Thread_Uninstaller::ScanFolderBelow(const Text& folder, const Text& form, int depth) {
+void TraceScanWorker::ScanFolderBelow(const Text& folder, const Text& form, int depth) {
   const Text base = WithTrailingBackslash(folder);
   FindData entry;
   UniqueFind find(Plat().FindFirstFile(base + u"*.*", &entry));
@@ -307,16 +307,16 @@ void ZRU_Thread_Uninstaller::ScanFolderBelow(const Text& folder, const Text& for
       // A junction or directory link is recorded but never walked: its
       // target lies outside the program's tree (and may contain the tree).
       if (!IsLink(entry) && depth < kMaxWalkDepth) ScanFolderBelow(sub, subForm, depth + 1);
-      mpr_pro_AddFolder(sub);
+      AddFolder(sub);
     } else {
       const Text path = base + entry.name;
       ModuleTest(path);
-      mpr_pro_AddFile(path);
+      AddFile(path);
     }
   } while (Plat().FindNextFile(find.get(), &entry));
 }
 
-void ZRU_Thread_Uninstaller::mpr_pro_ScanDriveForLibFolders(const Text& folder, const TextList& names, bool& match) {
+void TraceScanWorker::ScanDriveForLibraryFolders(const Text& folder, const TextList& names, bool& match) {
   const Text base = WithTrailingBackslash(folder);
   FindData entry;
   UniqueFind find(Plat().FindFirstFile(base + u"*.*", &entry));
@@ -337,20 +337,20 @@ void ZRU_Thread_Uninstaller::mpr_pro_ScanDriveForLibFolders(const Text& folder, 
         }
         if (Contains(lowerSub, LowerAscii(name) + u"\\")) {
           match = true;
-          mpr_pro_AddFolder(sub);
+          AddFolder(sub);
           break;
         }
         match = false;
       }
       // Links are treated as in the install folder walk: a matching link is
       // recorded, none is walked.
-      if (!IsLink(entry)) mpr_pro_ScanDriveForLibFolders(sub, names, match);
+      if (!IsLink(entry)) ScanDriveForLibraryFolders(sub, names, match);
     } else if (match) {
       const Text lowerPath = LowerAscii(sub) + u"\\";
       for (const Text& name : names) {
         if (Contains(lowerPath, LowerAscii(name) + u"\\")) {
           ModuleTest(sub);
-          mpr_pro_AddFile(sub);
+          AddFile(sub);
           break;
         }
       }

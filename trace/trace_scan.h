@@ -65,34 +65,34 @@ struct TraceTarget {
   Text folder;
 };
 
-class ZRU_Thread_Uninstaller;
+class TraceScanWorker;
 
 // The trace as every front end runs it: target chosen, events wired, thread
 // started. `pauseMs` is the wait after the start report (the window's 3000,
 // 0 elsewhere). The caller owns the worker; destroying it stops the run.
-std::unique_ptr<ZRU_Thread_Uninstaller> StartTrace(ZRU_InstalledSoftwareList& list, const TraceTarget& target,
+std::unique_ptr<TraceScanWorker> StartTrace(ProgramInventory& list, const TraceTarget& target,
                                                    TraceEvents events, std::uint32_t pauseMs);
 
-class ZRU_Thread_Uninstaller : public WorkerThread {
+class TraceScanWorker : public WorkerThread {
  public:
-  explicit ZRU_Thread_Uninstaller(ZRU_InstalledSoftwareList& list);
-  ~ZRU_Thread_Uninstaller() override;
+  explicit TraceScanWorker(ProgramInventory& list);
+  ~TraceScanWorker() override;
 
   TraceEvents events;
 
-  Text mpu_str_UserSelInstalledFilePath;
+  Text forceRemoveFolder;
 
   // The wait after the start report.
   std::uint32_t pauseMs = 3000;
 
   // Mode 1: the record the inventory holds under this lower-case name.
-  void mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName);
-  // Mode 2: a temporary record for mpu_str_UserSelInstalledFilePath, read in
+  void SetProgram(const Text& programName);
+  // Mode 2: a temporary record for forceRemoveFolder, read in
   // the 64-bit view on 64-bit Windows as the inventory reads every entry.
-  void mpu_pro_SetUninstallSoftware();
+  void SetProgram();
 
   // The record being traced (for tests and the front ends), or null.
-  const ZRU_InstalledSoftware* Record() const { return mpr_class_UninstallSoftware; }
+  const InstalledProgram* Record() const { return record_; }
 
   // ---- Where each row comes from (trace/entry_origin.h).
   // The table the run fills, one origin per recorded row, read on the GUI
@@ -101,35 +101,35 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   const EntryOrigin* OriginOf(const Text& row) const { return origins_->OriginOf(row); }
 
   // Names the area that the rows recorded from now on are credited to
-  // (every mpr_pro_AddFolder, mpr_pro_AddFile and mpr_pro_AddRegEntry), with
+  // (every AddFolder, AddFile and AddRegistryEntry), with
   // its evidence; Execute calls it before each step. Rows of name evidence
   // are offered unticked, all others ticked.
   void Area(const Text& name, const Text& evidence = kEvidencePointsIntoFolder);
 
   // ---- The steps, public so that they can be checked one by one.
-  void mpr_pro_ScanFilesFolders();
-  bool mpr_func_IsSoftwarePath(const Text& text) const;
-  void mpr_pro_ScanRegClassesHKLM(bool is64);
-  void mpr_pro_ScanRegClassesHKCR(bool is64);
-  void mpr_pro_ScanRegInstallerFoldersSharedDLLs(bool is64);
-  void mpr_pro_ScanRegCOM(bool is64);
-  void mpr_pro_ScanRegInstallerProducts(bool is64);
-  void mpr_pro_ScanRegInstallerComponents(bool is64);
-  void mpr_pro_ScanRegAppCompatLayers(bool is64);
-  void mpr_pro_ScanRegMuiCache(bool is64);
-  void mpr_pro_ScanRegSharedComponents(bool is64);
-  void mpr_pro_ScanRegElevationPolicyRun(bool is64);
+  void ScanFilesFolders();
+  bool IsProgramPath(const Text& text) const;
+  void ScanClassesHKLM(bool is64);
+  void ScanClassesHKCR(bool is64);
+  void ScanInstallerFoldersSharedDlls(bool is64);
+  void ScanCom(bool is64);
+  void ScanInstallerProductKeys(bool is64);
+  void ScanInstallerComponents(bool is64);
+  void ScanAppCompatLayers(bool is64);
+  void ScanMuiCache(bool is64);
+  void ScanSharedComponents(bool is64);
+  void ScanElevationPolicyRun(bool is64);
   // Data folders (AppData, LocalAppData, ProgramData) and settings keys
   // (Software of HKCU and HKLM) tied to the program by its names alone
   // (trace/name_evidence.h), never where another listed program could own
   // them; recorded with name evidence. They run after every other area.
-  void mpr_pro_ScanDataFoldersByName();
-  void mpr_pro_ScanSettingsKeysByName(bool is64);
+  void ScanDataFoldersByName();
+  void ScanSettingsKeysByName(bool is64);
 
   // ---- Areas outside the folders whose entries point into them, run after
   // the registry areas (outside_areas.cpp). Each tests its targets with the
   // membership test against the folders of the file trace and records
-  // through mpr_pro_AddFile, mpr_pro_AddFolder and mpr_pro_AddRegEntry.
+  // through AddFile, AddFolder and AddRegistryEntry.
   // Shortcuts (.lnk) of both Start Menus (with their subfolders) and both
   // Desktops whose target lies in the folders, and each Start Menu folder
   // below the Start Menu's own folders that then holds nothing else.
@@ -146,21 +146,21 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   void ScanFirewallRules(bool is64);
   // Services and scheduled tasks that start a program in the folders
   // (service_areas.cpp): one key line each, removed through their manager.
-  void mpr_pro_ScanServices(bool is64);
-  void mpr_pro_ScanScheduledTasks(bool is64);
+  void ScanServices(bool is64);
+  void ScanScheduledTasks(bool is64);
 
  protected:
   void Execute() override;
   void OnUnexpectedError() override;
 
  private:
-  void mpr_pro_ScanFolder(const Text& folder);
+  void ScanFolder(const Text& folder);
   // The walk below `folder`, whose resolved comparison form is `form`.
   void ScanFolderBelow(const Text& folder, const Text& form, int depth);
-  void mpr_pro_ScanDriveForLibFolders(const Text& folder, const TextList& names, bool& match);
-  void mpr_pro_AddFolder(const Text& path);
-  void mpr_pro_AddFile(const Text& path);
-  void mpr_pro_AddRegEntry(const Text& line);
+  void ScanDriveForLibraryFolders(const Text& folder, const TextList& names, bool& match);
+  void AddFolder(const Text& path);
+  void AddFile(const Text& path);
+  void AddRegistryEntry(const Text& line);
   void ModuleTest(const Text& path);
   void ReportFileFolder(const Text& path, std::int32_t count);
   void ReportRegistry(const Text& line, std::uint32_t count);
@@ -207,9 +207,9 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
 
   TraceFound found_;  // not handed over yet
   std::chrono::steady_clock::time_point lastFoundReport_;
-  ZRU_InstalledSoftware* mpr_class_UninstallSoftware = nullptr;
-  ZRU_InstalledSoftwareList& list_;
-  std::unique_ptr<ZRU_InstalledSoftware> forceRemoveRecord_;  // mode 2 only
+  InstalledProgram* record_ = nullptr;
+  ProgramInventory& list_;
+  std::unique_ptr<InstalledProgram> forceRemoveRecord_;  // mode 2 only
   bool endReported_ = false;
   SharedEntryOrigins origins_ = std::make_shared<EntryOrigins>();
   EntryOrigin currentArea_;
@@ -231,7 +231,7 @@ class ZRU_Thread_Uninstaller : public WorkerThread {
   // The membership test's folders, prepared for the record's folder list as
   // it stands (the list only grows, during the file trace).
   mutable std::unique_ptr<FolderMatcher> matcher_;
-  mutable const ZRU_InstalledSoftware* matcherRecord_ = nullptr;
+  mutable const InstalledProgram* matcherRecord_ = nullptr;
   mutable std::size_t matcherFolders_ = 0;
   // Folders recorded after the file trace (Start Menu folders of the
   // shortcut area), at the end of the folder list: they are leftovers, not

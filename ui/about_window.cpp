@@ -46,11 +46,11 @@ Text Decimal(unsigned value) { return FromUtf8(std::to_string(value)); }
 
 // ---------------------------------------------------------------- about
 
-TForm_TW_About::TForm_TW_About(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
-  mpr_Window = toolkit.CreateSecondaryWindow(ids::kAboutWindow, u"About Tidewell", 580, 314);
-  mpr_Window->onShow = [this] { FormShow(); };
+AboutForm::AboutForm(Toolkit& toolkit) : toolkit_(toolkit) {
+  window_ = toolkit.CreateSecondaryWindow(ids::kAboutWindow, u"About Tidewell", 580, 314);
+  window_->onShow = [this] { FormShow(); };
 
-  Image_TW_About_BG = mpr_Window->AddPanel(ids::Image_TW_About_BG, {0, 0, 580, 314}, RgbColour(255, 255, 255));
+  Image_TW_About_BG = window_->AddPanel(ids::Image_TW_About_BG, {0, 0, 580, 314}, RgbColour(255, 255, 255));
   Image_TW_About_BG->SetBackgroundPicture(art::AboutBackground());
   Container& bg = *Image_TW_About_BG;
 
@@ -71,19 +71,19 @@ TForm_TW_About::TForm_TW_About(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
   LB_TW_About_Email->onMouseLeave = [this] { LB_TW_About_EmailMouseLeave(); };
   LB_TW_About_Legal = AddGreyLabel(bg, ids::LB_TW_About_Legal, 40, 287, kLegalNotice);
 
-  Bn_TW_About_Close = bg.AddImageButton(ids::Bn_TW_About_Close, {559, 5, 16, 16}, u"Close");
-  Bn_TW_About_Close->SetPictures(art::ButtonPictures(toolkit, art::Button::kClose, 16, 16));
-  Bn_TW_About_Close->onClick = [this] { Bn_TW_About_CloseClick(); };
+  aboutCloseButton = bg.AddImageButton(ids::aboutCloseButton, {559, 5, 16, 16}, u"Close");
+  aboutCloseButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kClose, 16, 16));
+  aboutCloseButton->onClick = [this] { AboutCloseButtonClick(); };
 }
 
-void TForm_TW_About::FormShow() {
+void AboutForm::FormShow() {
   const VersionNumber v = GetOwnFileVersion();
   LB_TW_About_Version->SetText(u"Version: " + Decimal(v.major) + u"." + Decimal(v.minor) + u"." +
                                Decimal(v.release) + u"." + Decimal(v.build));
 }
 
-void TForm_TW_About::LB_TW_About_HomepageClick() {
-  const std::uintptr_t owner = mpr_Window->NativeHandle();
+void AboutForm::LB_TW_About_HomepageClick() {
+  const std::uintptr_t owner = window_->NativeHandle();
   if (Plat().ShellExecute(owner, u"open", kHomePageUrl, u"", u"") >= kShellExecuteOk) return;
   // Without a registered default browser the URL goes to the first browser
   // that can be started by name.
@@ -92,23 +92,23 @@ void TForm_TW_About::LB_TW_About_HomepageClick() {
   }
 }
 
-void TForm_TW_About::LB_TW_About_EmailClick() {
-  Plat().ShellExecute(mpr_Window->NativeHandle(), u"open", Text(u"mailto:") + kSupportEmail, u"", u"");
+void AboutForm::LB_TW_About_EmailClick() {
+  Plat().ShellExecute(window_->NativeHandle(), u"open", Text(u"mailto:") + kSupportEmail, u"", u"");
 }
 
-void TForm_TW_About::LB_TW_About_HomepageMouseEnter() { SetHoverLook(LB_TW_About_Homepage, true); }
-void TForm_TW_About::LB_TW_About_HomepageMouseLeave() { SetHoverLook(LB_TW_About_Homepage, false); }
-void TForm_TW_About::LB_TW_About_EmailMouseEnter() { SetHoverLook(LB_TW_About_Email, true); }
-void TForm_TW_About::LB_TW_About_EmailMouseLeave() { SetHoverLook(LB_TW_About_Email, false); }
+void AboutForm::LB_TW_About_HomepageMouseEnter() { SetHoverLook(LB_TW_About_Homepage, true); }
+void AboutForm::LB_TW_About_HomepageMouseLeave() { SetHoverLook(LB_TW_About_Homepage, false); }
+void AboutForm::LB_TW_About_EmailMouseEnter() { SetHoverLook(LB_TW_About_Email, true); }
+void AboutForm::LB_TW_About_EmailMouseLeave() { SetHoverLook(LB_TW_About_Email, false); }
 
-void TForm_TW_About::Bn_TW_About_CloseClick() { mpr_Window->Close(); }
+void AboutForm::AboutCloseButtonClick() { window_->Close(); }
 
 // ---------------------------------------------------------------- why use
 
-TForm_TW_WhyUse::TForm_TW_WhyUse(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
-  mpr_Window = toolkit.CreateSecondaryWindow(ids::kWhyUseWindow, u"Why use Tidewell?", 684, 510);
+WhyUseForm::WhyUseForm(Toolkit& toolkit) : toolkit_(toolkit) {
+  window_ = toolkit.CreateSecondaryWindow(ids::kWhyUseWindow, u"Why use Tidewell?", 684, 510);
 
-  Image_TW_WhyUse_BG = mpr_Window->AddPanel(ids::Image_TW_WhyUse_BG, {0, 0, 684, 510}, RgbColour(255, 255, 255));
+  Image_TW_WhyUse_BG = window_->AddPanel(ids::Image_TW_WhyUse_BG, {0, 0, 684, 510}, RgbColour(255, 255, 255));
   Image_TW_WhyUse_BG->SetBackgroundPicture(art::WhyUseBackground());
   Container& bg = *Image_TW_WhyUse_BG;
 
@@ -122,18 +122,18 @@ TForm_TW_WhyUse::TForm_TW_WhyUse(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
   LB_TW_WhyUse_Describe->SetWordWrap(true);
   LB_TW_WhyUse_Describe->SetTextColour(art::kTextGrey);
 
-  Bn_TW_WhyUse_Close = bg.AddImageButton(ids::Bn_TW_WhyUse_Close, {662, 6, 16, 16}, u"Close");
-  Bn_TW_WhyUse_Close->SetPictures(art::ButtonPictures(toolkit, art::Button::kClose, 16, 16));
-  Bn_TW_WhyUse_Close->onClick = [this] { Bn_TW_WhyUse_CloseClick(); };
-  Bn_TW_WhyUse_IKnow = bg.AddImageButton(ids::Bn_TW_WhyUse_IKnow, {476, 432, 185, 41}, u"I Know");
-  Bn_TW_WhyUse_IKnow->SetPictures(art::ButtonPictures(toolkit, art::Button::kIKnow, 185, 41));
-  Bn_TW_WhyUse_IKnow->onClick = [this] { Bn_TW_WhyUse_IKnowClick(); };
+  whyUseCloseButton = bg.AddImageButton(ids::whyUseCloseButton, {662, 6, 16, 16}, u"Close");
+  whyUseCloseButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kClose, 16, 16));
+  whyUseCloseButton->onClick = [this] { WhyUseCloseButtonClick(); };
+  whyUseIKnowButton = bg.AddImageButton(ids::whyUseIKnowButton, {476, 432, 185, 41}, u"I Know");
+  whyUseIKnowButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kIKnow, 185, 41));
+  whyUseIKnowButton->onClick = [this] { WhyUseIKnowButtonClick(); };
 }
 
-void TForm_TW_WhyUse::Bn_TW_WhyUse_CloseClick() { mpr_Window->Close(); }
-void TForm_TW_WhyUse::Bn_TW_WhyUse_IKnowClick() { mpr_Window->Close(); }
+void WhyUseForm::WhyUseCloseButtonClick() { window_->Close(); }
+void WhyUseForm::WhyUseIKnowButtonClick() { window_->Close(); }
 
-Text TForm_TW_WhyUse::DescribeText() {
+Text WhyUseForm::DescribeText() {
   return Text(
              u"When a program is being installed, according to different Windows OSs, massive configuration data "
              u"including system dll files, registry entries and various associated information will be generated "

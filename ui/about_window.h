@@ -15,10 +15,10 @@ extern const char16_t kHomePageUrl[];
 extern const char16_t kSupportEmail[];
 extern const char16_t kLegalNotice[];
 
-class TForm_TW_About {
+class AboutForm {
  public:
-  explicit TForm_TW_About(Toolkit& toolkit);
-  Window& GetWindow() { return *mpr_Window; }
+  explicit AboutForm(Toolkit& toolkit);
+  Window& GetWindow() { return *window_; }
 
   void FormShow();
   void LB_TW_About_HomepageClick();
@@ -27,7 +27,7 @@ class TForm_TW_About {
   void LB_TW_About_HomepageMouseLeave();
   void LB_TW_About_EmailMouseEnter();
   void LB_TW_About_EmailMouseLeave();
-  void Bn_TW_About_CloseClick();
+  void AboutCloseButtonClick();
 
   Panel* Image_TW_About_BG = nullptr;  // the background, holding the rest
   Label* LB_TW_About_Name = nullptr;
@@ -35,32 +35,32 @@ class TForm_TW_About {
   Label* LB_TW_About_Homepage = nullptr;
   Label* LB_TW_About_Email = nullptr;
   Label* LB_TW_About_Legal = nullptr;
-  ImageButton* Bn_TW_About_Close = nullptr;
+  ImageButton* aboutCloseButton = nullptr;
 
  private:
-  Toolkit& mpr_Toolkit;
-  std::unique_ptr<Window> mpr_Window;
+  Toolkit& toolkit_;
+  std::unique_ptr<Window> window_;
 };
 
-class TForm_TW_WhyUse {
+class WhyUseForm {
  public:
-  explicit TForm_TW_WhyUse(Toolkit& toolkit);
-  Window& GetWindow() { return *mpr_Window; }
+  explicit WhyUseForm(Toolkit& toolkit);
+  Window& GetWindow() { return *window_; }
 
-  void Bn_TW_WhyUse_CloseClick();
-  void Bn_TW_WhyUse_IKnowClick();
+  void WhyUseCloseButtonClick();
+  void WhyUseIKnowButtonClick();
   // The explanatory text, exactly as shown.
   static Text DescribeText();
 
   Panel* Image_TW_WhyUse_BG = nullptr;  // the background, holding the rest
   Label* LB_TW_WhyUse_Title = nullptr;
   Label* LB_TW_WhyUse_Describe = nullptr;
-  ImageButton* Bn_TW_WhyUse_Close = nullptr;
-  ImageButton* Bn_TW_WhyUse_IKnow = nullptr;
+  ImageButton* whyUseCloseButton = nullptr;
+  ImageButton* whyUseIKnowButton = nullptr;
 
  private:
-  Toolkit& mpr_Toolkit;
-  std::unique_ptr<Window> mpr_Window;
+  Toolkit& toolkit_;
+  std::unique_ptr<Window> window_;
 };
 
 }  // namespace tw::ui

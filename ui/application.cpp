@@ -29,10 +29,10 @@ Bounds PlaceInWorkArea(int width, int height, const Bounds& workArea, const Boun
 }
 
 int RunApplication(Toolkit& toolkit) {
-  auto form = std::make_unique<TForm_TW>(toolkit);
-  auto loading = std::make_unique<TForm_TW_Loading>(toolkit);
-  auto about = std::make_unique<TForm_TW_About>(toolkit);
-  auto whyUse = std::make_unique<TForm_TW_WhyUse>(toolkit);
+  auto form = std::make_unique<MainForm>(toolkit);
+  auto loading = std::make_unique<LoadingForm>(toolkit);
+  auto about = std::make_unique<AboutForm>(toolkit);
+  auto whyUse = std::make_unique<WhyUseForm>(toolkit);
   form->SetSecondaryWindows(loading.get(), about.get(), whyUse.get());
 
   Window& window = form->MainWindow();

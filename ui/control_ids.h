@@ -14,23 +14,23 @@ constexpr int kWhyUseWindow = 103;
 // Main window: header and page skeleton.
 constexpr int Image_TW_BG = 1000;
 constexpr int LB_TW_Name = 1001;
-constexpr int Bn_TW_Min = 1002;
-constexpr int Bn_TW_Close = 1003;
-constexpr int Bn_TW_About = 1004;
-constexpr int Bn_TW_Support = 1005;
-constexpr int Bn_TW_DesktopApp = 1006;
-constexpr int Bn_TW_ForceRemove = 1007;
+constexpr int minimizeButton = 1002;
+constexpr int closeButton = 1003;
+constexpr int aboutButton = 1004;
+constexpr int supportButton = 1005;
+constexpr int programsFunctionButton = 1006;
+constexpr int forceRemoveFunctionButton = 1007;
 constexpr int Panel_TW_BG_Pages = 1008;
 constexpr int Image_TW_BottomStrip = 1009;
 constexpr int PC_TW_Function = 1010;
-constexpr int TS_TW_DestopApp = 1011;
-constexpr int TS_TW_ForceRemove = 1012;
+constexpr int programsFunctionPage = 1011;
+constexpr int forceRemoveFunctionPage = 1012;
 constexpr int PC_TW_Step = 1013;
-constexpr int TS_TW_Step1 = 1014;
-constexpr int TS_TW_Step_Analyzing = 1015;
-constexpr int TS_TW_Step2 = 1016;
-constexpr int TS_TW_Step_WaitUninstalling = 1017;
-constexpr int TS_TW_Step3 = 1018;
+constexpr int programListPage = 1014;
+constexpr int analyzingPage = 1015;
+constexpr int reportPage = 1016;
+constexpr int uninstallWaitPage = 1017;
+constexpr int leftoversPage = 1018;
 
 // Step 1: installed programs.
 constexpr int FPanel_TW_ListViewBG = 1100;
@@ -43,9 +43,9 @@ constexpr int LB_TW_Software_Publisher = 1106;
 constexpr int LB_TW_Software_InstallLocation = 1107;
 constexpr int Panel_TW_Search = 1108;
 constexpr int Ed_TW_Step1_Search = 1109;
-constexpr int Bn_TW_Step1_Search = 1110;
-constexpr int Bn_TW_Refresh = 1111;
-constexpr int Bn_TW_RunAanlysis = 1112;
+constexpr int searchButton = 1110;
+constexpr int refreshButton = 1111;
+constexpr int runAnalysisButton = 1112;
 constexpr int Panel_TW_Step1_Side = 1113;
 
 // Analyzing page.
@@ -64,15 +64,15 @@ constexpr int Image_TW_Step2_SoftwareLogo = 1300;
 constexpr int Image_TW_Step2_UninstallState_Logo = 1301;
 constexpr int LB_TW_Step2_Software_Name = 1302;
 constexpr int LB_TW_Step2_Report_Tip = 1303;
-constexpr int Bn_TW_Step2_Fileslist = 1304;
-constexpr int Bn_TW_Step2_Registrylist = 1305;
+constexpr int reportFilesTabButton = 1304;
+constexpr int reportRegistryTabButton = 1305;
 constexpr int PC_TW_Step2_Report = 1306;
-constexpr int TS_TW_Step2_FilesList = 1307;
-constexpr int TS_TW_Step2_RegstryList = 1308;
+constexpr int reportFilesTab = 1307;
+constexpr int reportRegistryTab = 1308;
 constexpr int LV_TW_Step2_FilesFolders = 1309;
 constexpr int LV_TW_Step2_RegistryEntries = 1310;
-constexpr int Bn_TW_Step2toStpe1 = 1311;
-constexpr int Bn_TW_CompleteUninstall = 1312;
+constexpr int reportBackButton = 1311;
+constexpr int runUninstallerButton = 1312;
 
 // Wait page.
 constexpr int LB_TW_Step_WaitUninstalling_Title = 1400;
@@ -82,22 +82,22 @@ constexpr int LB_TW_Step_WaitUninstalling_1 = 1403;
 constexpr int Image_TW_Step_WaitUninstalling_2 = 1404;
 constexpr int LB_TW_Step_WaitUninstalling_2 = 1405;
 constexpr int Image_TW_Step_WaitUninstalling_Run = 1406;
-constexpr int Bn_TW_Step_WaitUnintalling_SacnLeftovers = 1407;
+constexpr int scanLeftoversButton = 1407;
 
 // Step 3: leftovers.
 constexpr int Image_TW_Step3_SoftwareLogo = 1500;
 constexpr int Image_TW_Step3_UninstallState_Logo = 1501;
 constexpr int LB_TW_Step3_Software_Name = 1502;
 constexpr int LB_TW_Step3_Software_Publisher = 1503;
-constexpr int Bn_TW_Step3_Fileslist = 1504;
-constexpr int Bn_TW_Step3_Registrylist = 1505;
+constexpr int leftoverFilesTabButton = 1504;
+constexpr int leftoverRegistryTabButton = 1505;
 constexpr int PC_TW_Step3_Report = 1506;
-constexpr int TS_TW_Step3_FilesList = 1507;
-constexpr int TS_TW_Step3_RegstryList = 1508;
+constexpr int leftoverFilesTab = 1507;
+constexpr int leftoverRegistryTab = 1508;
 constexpr int LV_TW_Step3_FilesFolders = 1509;
 constexpr int LV_TW_Step3_RegistryEntries = 1510;
-constexpr int Bn_TW_Step3toStpe1 = 1511;
-constexpr int Bn_TW_DeleteLeftovers = 1512;
+constexpr int leftoversBackButton = 1511;
+constexpr int deleteLeftoversButton = 1512;
 constexpr int LB_TW_Step3_NothingLeft = 1513;
 
 // Force Remove page.
@@ -106,15 +106,15 @@ constexpr int Image_TW_ForceRemove_Logo = 1601;
 constexpr int LB_TW_ForceRemove_Title = 1602;
 constexpr int LB_TW_ForceRemove_Describe = 1603;
 constexpr int ED_TW_ForceRemove_SelSoftwareFilePath = 1604;
-constexpr int Bn_TW_ForceRemove_SelSoftwareFilePath = 1605;
-constexpr int Bn_TW_ForceRemove_Scan = 1606;
+constexpr int chooseFolderButton = 1605;
+constexpr int forceRemoveScanButton = 1606;
 
 // Loading window.
 constexpr int Image_Form_Loading_BG = 2000;
 constexpr int Image_ZRU_Loading = 2001;
 constexpr int Label_ZRU_LoadingTips = 2002;
 constexpr int Label_ZRU_RestartTips = 2003;
-constexpr int Bn_TW_Restart = 2004;
+constexpr int restartButton = 2004;
 
 // About window.
 constexpr int Image_TW_About_BG = 2100;
@@ -123,13 +123,13 @@ constexpr int LB_TW_About_Version = 2102;
 constexpr int LB_TW_About_Homepage = 2103;
 constexpr int LB_TW_About_Email = 2104;
 constexpr int LB_TW_About_Legal = 2105;
-constexpr int Bn_TW_About_Close = 2106;
+constexpr int aboutCloseButton = 2106;
 
 // Why-use window.
 constexpr int Image_TW_WhyUse_BG = 2200;
 constexpr int LB_TW_WhyUse_Title = 2201;
 constexpr int LB_TW_WhyUse_Describe = 2202;
-constexpr int Bn_TW_WhyUse_Close = 2203;
-constexpr int Bn_TW_WhyUse_IKnow = 2204;
+constexpr int whyUseCloseButton = 2203;
+constexpr int whyUseIKnowButton = 2204;
 
 }  // namespace tw::ui::ids

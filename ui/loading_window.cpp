@@ -18,16 +18,16 @@ const Text kRestartFileName = u"TDWL.exe";
 
 }  // namespace
 
-TForm_TW_Loading::TForm_TW_Loading(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
-  mpr_Window = toolkit.CreateSecondaryWindow(ids::kLoadingWindow, u"Loading", 462, 125);
-  mpr_Window->onShow = [this] { FormShow(); };
-  mpr_Window->onClose = [this] { FormClose(); };
+LoadingForm::LoadingForm(Toolkit& toolkit) : toolkit_(toolkit) {
+  window_ = toolkit.CreateSecondaryWindow(ids::kLoadingWindow, u"Loading", 462, 125);
+  window_->onShow = [this] { FormShow(); };
+  window_->onClose = [this] { FormClose(); };
   // Only the inventory's end report closes it (Close, never refused): closed
   // by Alt+F4 mid-inventory it would give the main window back while the
   // worker still delivers into the list a search or Refresh could free.
-  mpr_Window->onCloseRequest = [] { return false; };
+  window_->onCloseRequest = [] { return false; };
 
-  Image_Form_Loading_BG = mpr_Window->AddPanel(ids::Image_Form_Loading_BG, {0, 0, 462, 125}, RgbColour(255, 255, 255));
+  Image_Form_Loading_BG = window_->AddPanel(ids::Image_Form_Loading_BG, {0, 0, 462, 125}, RgbColour(255, 255, 255));
   Image_Form_Loading_BG->SetBackgroundPicture(art::LoadingBackground());
 
   Image_ZRU_Loading = Image_Form_Loading_BG->AddPictureBox(ids::Image_ZRU_Loading, {14, 17, 48, 48});
@@ -45,16 +45,16 @@ TForm_TW_Loading::TForm_TW_Loading(Toolkit& toolkit) : mpr_Toolkit(toolkit) {
     label->SetTextColour(art::kTextGrey);
   }
 
-  Bn_TW_Restart = Image_Form_Loading_BG->AddImageButton(ids::Bn_TW_Restart, {351, 86, 96, 25}, u"Restart");
-  Bn_TW_Restart->SetPictures(art::ButtonPictures(toolkit, art::Button::kRestart, 96, 25));
-  Bn_TW_Restart->onClick = [this] { Bn_TW_RestartClick(); };
+  restartButton = Image_Form_Loading_BG->AddImageButton(ids::restartButton, {351, 86, 96, 25}, u"Restart");
+  restartButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kRestart, 96, 25));
+  restartButton->onClick = [this] { RestartButtonClick(); };
 }
 
-void TForm_TW_Loading::FormShow() { Image_ZRU_Loading->StartAnimation(); }
+void LoadingForm::FormShow() { Image_ZRU_Loading->StartAnimation(); }
 
-void TForm_TW_Loading::FormClose() { Image_ZRU_Loading->StopAnimation(); }
+void LoadingForm::FormClose() { Image_ZRU_Loading->StopAnimation(); }
 
-Text TForm_TW_Loading::RestartVerb(const Text& windowsVersionName) {
+Text LoadingForm::RestartVerb(const Text& windowsVersionName) {
   // From Vista on, a program that asks for administrator rights in its
   // manifest is started elevated only through the "runas" verb.
   static const char16_t* const kElevating[] = {u"Windows Vista", u"Windows Server 2008", u"Windows 7",
@@ -65,7 +65,7 @@ Text TForm_TW_Loading::RestartVerb(const Text& windowsVersionName) {
   return u"open";
 }
 
-void TForm_TW_Loading::Bn_TW_RestartClick() {
+void LoadingForm::RestartButtonClick() {
   if (ShowMessage(FormatMessageText(u"Are you sure you want to restart %s now?", u"Tidewell"),
                   win::kMbQuestionYesNo) == win::kIdNo) {
     return;
@@ -76,7 +76,7 @@ void TForm_TW_Loading::Bn_TW_RestartClick() {
     if (FileExists(next)) Plat().ShellExecute(0, RestartVerb(GetWindowsVersionName()), next, u"", u"");
   }
   // A worker still running is abandoned with the process.
-  mpr_Toolkit.Terminate();
+  toolkit_.Terminate();
 }
 
 }  // namespace tw::ui

@@ -9,14 +9,14 @@
 
 namespace tw::ui {
 
-class TForm_TW_Loading {
+class LoadingForm {
  public:
-  explicit TForm_TW_Loading(Toolkit& toolkit);
-  Window& GetWindow() { return *mpr_Window; }
+  explicit LoadingForm(Toolkit& toolkit);
+  Window& GetWindow() { return *window_; }
 
   void FormShow();
   void FormClose();
-  void Bn_TW_RestartClick();
+  void RestartButtonClick();
   // The verb the restart uses for a Windows version name: "runas" on the
   // versions that need elevation asked for, else "open".
   static Text RestartVerb(const Text& windowsVersionName);
@@ -25,11 +25,11 @@ class TForm_TW_Loading {
   PictureBox* Image_ZRU_Loading = nullptr;
   Label* Label_ZRU_LoadingTips = nullptr;
   Label* Label_ZRU_RestartTips = nullptr;
-  ImageButton* Bn_TW_Restart = nullptr;
+  ImageButton* restartButton = nullptr;
 
  private:
-  Toolkit& mpr_Toolkit;
-  std::unique_ptr<Window> mpr_Window;
+  Toolkit& toolkit_;
+  std::unique_ptr<Window> window_;
 };
 
 }  // namespace tw::ui

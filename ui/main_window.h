@@ -3,15 +3,15 @@
 // uninstaller launch, completion watch), owns them while they run, receives
 // their events on the GUI thread, and leads the user through its pages:
 //
-//   function page TS_TW_DestopApp with the step pages
-//     TS_TW_Step1 (installed programs) -> TS_TW_Step_Analyzing -> TS_TW_Step2
-//     (report) -> TS_TW_Step_WaitUninstalling -> TS_TW_Step3 (leftovers)
-//   function page TS_TW_ForceRemove (a folder instead of a listed program)
+//   function page programsFunctionPage with the step pages
+//     programListPage (installed programs) -> analyzingPage -> reportPage
+//     (report) -> uninstallWaitPage -> leftoversPage (leftovers)
+//   function page forceRemoveFunctionPage (a folder instead of a listed program)
 //
 // The methods are spread over several files by subject:
 //   main_window.cpp           creation, layout of the skeleton, show, close,
 //                             header buttons, function switch, inventory start
-//   main_window_reports.cpp   the mpu_pro_cb_ handlers of the workers' events
+//   main_window_reports.cpp   the On* handlers of the workers' events
 //   main_window_programs.cpp  Step 1: rows, icons, groups, details, search
 //   main_window_wizard.cpp    the analysis, report, wait, leftovers and Force
 //                             Remove pages and their buttons
@@ -37,132 +37,132 @@ constexpr std::uint32_t WM_SHOWLOADING = 0x464;
 // The edge length of the pictures in the list's image lists.
 constexpr int kListIconSide = 32;
 
-class TForm_TW_Loading;
-class TForm_TW_About;
-class TForm_TW_WhyUse;
+class LoadingForm;
+class AboutForm;
+class WhyUseForm;
 
 // Process-wide objects (created on the GUI thread; workers get their address).
-extern ZRU_InstalledSoftwareList* gv_InstalledSoftwareList;
-extern ZRU_InstalledSoftware* gv_SelInstalledSoftware;
-extern ZRU_Software_Lib* gv_SoftwareLib;
+extern ProgramInventory* g_inventory;
+extern InstalledProgram* g_selectedProgram;
+extern FolderNameLibrary* g_folderNameLibrary;
 
-class TForm_TW {
+class MainForm {
  public:
   // Builds the window and all its controls (nothing is shown yet), then runs
   // FormCreate.
-  explicit TForm_TW(Toolkit& toolkit);
-  ~TForm_TW();
-  TForm_TW(const TForm_TW&) = delete;
-  TForm_TW& operator=(const TForm_TW&) = delete;
+  explicit MainForm(Toolkit& toolkit);
+  ~MainForm();
+  MainForm(const MainForm&) = delete;
+  MainForm& operator=(const MainForm&) = delete;
 
   // The three secondary windows, created at process start after this one.
-  void SetSecondaryWindows(TForm_TW_Loading* loading, TForm_TW_About* about, TForm_TW_WhyUse* whyUse);
+  void SetSecondaryWindows(LoadingForm* loading, AboutForm* about, WhyUseForm* whyUse);
 
-  Window& MainWindow() { return *mpr_Window; }
+  Window& MainWindow() { return *window_; }
 
   // ---- Window events (main_window.cpp).
   void FormCreate();
   void FormShow();
   void FormClose();
   void Image_TW_BGMouseDown(int button);
-  void Bn_TW_MinClick();
-  void Bn_TW_CloseClick();
-  void Bn_TW_DesktopAppClick();
-  void Bn_TW_ForceRemoveClick();
-  void Bn_TW_AboutClick();
-  void Bn_TW_SupportClick();
+  void MinimizeButtonClick();
+  void CloseButtonClick();
+  void ProgramsFunctionButtonClick();
+  void ForceRemoveFunctionButtonClick();
+  void AboutButtonClick();
+  void SupportButtonClick();
   void WMShowLoading();
-  void mpr_pro_InitSearchBox();
-  void mpr_pro_StartGetSoftwareList();
-  void mpr_pro_ShowSoftwareInfo(bool show);
+  void InitSearchBox();
+  void StartInventoryScan();
+  void ShowProgramDetails(bool show);
   // The centring rule for the secondary windows: over the middle of this
   // window's client area.
   void CentreOnMainWindow(Window& secondary) const;
 
   // ---- Reports (main_window_reports.cpp): the workers' events.
-  void mpu_pro_cb_InstallerSoftwarelist_Start();
-  void mpu_pro_cb_InstallerSoftwarelist(const Text& str_param_SoftwareName, const Text& str_param_SoftwarePublisher,
-                                        const Text& str_param_SoftwareVersion, const Text& str_param_SoftwareIcon,
-                                        std::int32_t int_param_SoftwareIcon_ID);
-  void mpu_pro_cb_InstallerSoftwarelist_End();
-  void mpu_pro_cb_UninstallSoftware_Start();
-  void mpu_pro_cb_InstalledSoftwareFileCount(const Text& str_param_SoftwareFilePath, std::uint32_t int_param_Count);
-  void mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_SoftwareRegPath, std::uint32_t int_param_Count);
+  void OnInventoryStart();
+  void OnProgramFound(const Text& programName, const Text& publisher,
+                                        const Text& version, const Text& iconPath,
+                                        std::int32_t iconIndex);
+  void OnInventoryEnd();
+  void OnTraceStart();
+  void OnFilesFoldersCounted(const Text& path, std::uint32_t count);
+  void OnRegistryEntriesCounted(const Text& registryLine, std::uint32_t count);
   // What the trace found since its last report: each entry as the two above
   // take it, then both labels at the running totals.
   void mpu_pro_cb_TraceFound(const TraceFound& found);
-  void mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath);
-  void mpu_pro_cb_InstalledSoftwareRegPath(const Text& str_param_SoftwareRegPath);
-  void mpu_pro_cb_UninstallSoftware_End();
-  void mpu_pro_cb_SHTU_UninstallSoftware_Start();
-  void mpu_pro_cb_UninstallStepTip_Start(std::int32_t int_param_StepType);
-  void mpu_pro_cb_UninstallStepTip_End(std::int32_t int_param_StepType);
-  void mpu_pro_cb_SHTU_UninstallSoftware_End();
+  void OnFileOrFolderFound(const Text& path);
+  void OnRegistryEntryFound(const Text& registryLine);
+  void OnTraceEnd();
+  void OnWatchStart();
+  void OnWatchStepStart(std::int32_t step);
+  void OnWatchStepEnd(std::int32_t step);
+  void OnWatchEnd();
   // The pending-uninstall state: written when the watch's first wait step
   // ends, read when the watch ends and when an inventory ends on a pending
   // uninstall.
-  void mpr_pro_SavePendingUninstall();
-  void mpr_pro_LoadPendingUninstall();
+  void SavePendingUninstall();
+  void LoadPendingUninstall();
   // Once the program's own uninstaller has run: the three leftover lists
   // keep only what still exists, and the pending state with them (when it
   // was saved); with nothing left the page says so and the state goes.
-  void mpr_pro_KeepWhatStillExists();
+  void KeepWhatStillExists();
   // The leftovers page with its lists, or with the sentence that nothing is
   // left in their place.
-  void mpr_pro_ShowNothingLeft(bool nothingLeft);
+  void ShowNothingLeft(bool nothingLeft);
 
   // ---- Step 1 (main_window_programs.cpp).
-  void mpu_prosyncb_InstallerSoftwarelist();
-  static int mpr_func_GetSoftwareGroupID(const Text& name, const Text& publisher);
+  void AddProgramRow();
+  static int ProgramGroupId(const Text& name, const Text& publisher);
   // Replaces *icon by a 32 x 32 version of itself through "rsicon.bmp" in
   // `folder`; false (icon unchanged) when the file cannot be written or read.
-  static bool mpr_pro_ScaleIconTo32(Picture* icon, const Text& folder);
+  static bool ScaleIconTo32(Picture* icon, const Text& folder);
   void LV_TW_InstalledSoftwareClick();
-  void Bn_TW_Step1_SearchClick();
+  void SearchButtonClick();
   void Ed_TW_Step1_SearchEnter();
   void Ed_TW_Step1_SearchKeyDown(int virtualKey);
-  void Bn_TW_RefreshClick();
+  void RefreshButtonClick();
   // Switches the program list to grouped display and creates its thirteen
   // groups in table order (called by FormShow).
   void CreateSoftwareGroups();
 
   // ---- Wizard pages (main_window_wizard.cpp).
-  void Bn_TW_RunAanlysisClick();
-  void mpr_pro_StartUninstallerThread();
-  void Bn_TW_Step2_FileslistClick();
-  void Bn_TW_Step2_RegistrylistClick();
-  void Bn_TW_Step2toStpe1Click();
-  void Bn_TW_CompleteUninstallClick();
-  bool mpr_func_ConfirmAndLaunchUninstall();
-  void Bn_TW_Step_WaitUnintalling_SacnLeftoversClick();
-  void Bn_TW_Step3_FileslistClick();
-  void Bn_TW_Step3_RegistrylistClick();
-  void Bn_TW_Step3toStpe1Click();
-  void Bn_TW_DeleteLeftoversClick();
-  void Bn_TW_ForceRemove_SelSoftwareFilePathClick();
-  void Bn_TW_ForceRemove_ScanClick();
+  void RunAnalysisButtonClick();
+  void StartTraceScan();
+  void ReportFilesTabButtonClick();
+  void ReportRegistryTabButtonClick();
+  void ReportBackButtonClick();
+  void RunUninstallerButtonClick();
+  bool ConfirmAndLaunchUninstall();
+  void ScanLeftoversButtonClick();
+  void LeftoverFilesTabButtonClick();
+  void LeftoverRegistryTabButtonClick();
+  void LeftoversBackButtonClick();
+  void DeleteLeftoversButtonClick();
+  void ChooseFolderButtonClick();
+  void ForceRemoveScanButtonClick();
 
   // ---- Controls (owned by the window; created by the constructor).
   // Header and skeleton.
   Panel* Image_TW_BG = nullptr;
   Label* LB_TW_Name = nullptr;
-  ImageButton* Bn_TW_Min = nullptr;
-  ImageButton* Bn_TW_Close = nullptr;
-  ImageButton* Bn_TW_About = nullptr;
-  ImageButton* Bn_TW_Support = nullptr;
-  ImageButton* Bn_TW_DesktopApp = nullptr;
-  ImageButton* Bn_TW_ForceRemove = nullptr;
+  ImageButton* minimizeButton = nullptr;
+  ImageButton* closeButton = nullptr;
+  ImageButton* aboutButton = nullptr;
+  ImageButton* supportButton = nullptr;
+  ImageButton* programsFunctionButton = nullptr;
+  ImageButton* forceRemoveFunctionButton = nullptr;
   Panel* Panel_TW_BG_Pages = nullptr;
   PictureBox* Image_TW_BottomStrip = nullptr;
   PageControl* PC_TW_Function = nullptr;
-  Container* TS_TW_DestopApp = nullptr;
-  Container* TS_TW_ForceRemove = nullptr;
+  Container* programsFunctionPage = nullptr;
+  Container* forceRemoveFunctionPage = nullptr;
   PageControl* PC_TW_Step = nullptr;
-  Container* TS_TW_Step1 = nullptr;
-  Container* TS_TW_Step_Analyzing = nullptr;
-  Container* TS_TW_Step2 = nullptr;
-  Container* TS_TW_Step_WaitUninstalling = nullptr;
-  Container* TS_TW_Step3 = nullptr;
+  Container* programListPage = nullptr;
+  Container* analyzingPage = nullptr;
+  Container* reportPage = nullptr;
+  Container* uninstallWaitPage = nullptr;
+  Container* leftoversPage = nullptr;
 
   // Step 1.
   Panel* FPanel_TW_ListViewBG = nullptr;
@@ -175,9 +175,9 @@ class TForm_TW {
   Label* LB_TW_Software_InstallLocation = nullptr;
   Panel* Panel_TW_Search = nullptr;
   Edit* Ed_TW_Step1_Search = nullptr;
-  ImageButton* Bn_TW_Step1_Search = nullptr;
-  ImageButton* Bn_TW_Refresh = nullptr;
-  ImageButton* Bn_TW_RunAanlysis = nullptr;
+  ImageButton* searchButton = nullptr;
+  ImageButton* refreshButton = nullptr;
+  ImageButton* runAnalysisButton = nullptr;
   std::unique_ptr<ImageList> IL_TW_SoftwareIcon;
   std::unique_ptr<ImageList> IL_TW_NoShowSoftwareICO;
 
@@ -197,15 +197,15 @@ class TForm_TW {
   PictureBox* Image_TW_Step2_UninstallState_Logo = nullptr;
   Label* LB_TW_Step2_Software_Name = nullptr;
   Label* LB_TW_Step2_Report_Tip = nullptr;
-  ImageButton* Bn_TW_Step2_Fileslist = nullptr;
-  ImageButton* Bn_TW_Step2_Registrylist = nullptr;
+  ImageButton* reportFilesTabButton = nullptr;
+  ImageButton* reportRegistryTabButton = nullptr;
   PageControl* PC_TW_Step2_Report = nullptr;
-  Container* TS_TW_Step2_FilesList = nullptr;
-  Container* TS_TW_Step2_RegstryList = nullptr;
+  Container* reportFilesTab = nullptr;
+  Container* reportRegistryTab = nullptr;
   ReportList* LV_TW_Step2_FilesFolders = nullptr;
   ReportList* LV_TW_Step2_RegistryEntries = nullptr;
-  ImageButton* Bn_TW_Step2toStpe1 = nullptr;
-  ImageButton* Bn_TW_CompleteUninstall = nullptr;
+  ImageButton* reportBackButton = nullptr;
+  ImageButton* runUninstallerButton = nullptr;
 
   // Wait page.
   Label* LB_TW_Step_WaitUninstalling_Title = nullptr;
@@ -215,22 +215,22 @@ class TForm_TW {
   PictureBox* Image_TW_Step_WaitUninstalling_2 = nullptr;
   Label* LB_TW_Step_WaitUninstalling_2 = nullptr;
   PictureBox* Image_TW_Step_WaitUninstalling_Run = nullptr;
-  ImageButton* Bn_TW_Step_WaitUnintalling_SacnLeftovers = nullptr;
+  ImageButton* scanLeftoversButton = nullptr;
 
   // Step 3.
   PictureBox* Image_TW_Step3_SoftwareLogo = nullptr;
   PictureBox* Image_TW_Step3_UninstallState_Logo = nullptr;
   Label* LB_TW_Step3_Software_Name = nullptr;
   Label* LB_TW_Step3_Software_Publisher = nullptr;
-  ImageButton* Bn_TW_Step3_Fileslist = nullptr;
-  ImageButton* Bn_TW_Step3_Registrylist = nullptr;
+  ImageButton* leftoverFilesTabButton = nullptr;
+  ImageButton* leftoverRegistryTabButton = nullptr;
   PageControl* PC_TW_Step3_Report = nullptr;
-  Container* TS_TW_Step3_FilesList = nullptr;
-  Container* TS_TW_Step3_RegstryList = nullptr;
+  Container* leftoverFilesTab = nullptr;
+  Container* leftoverRegistryTab = nullptr;
   ReportList* LV_TW_Step3_FilesFolders = nullptr;
   ReportList* LV_TW_Step3_RegistryEntries = nullptr;
-  ImageButton* Bn_TW_Step3toStpe1 = nullptr;
-  ImageButton* Bn_TW_DeleteLeftovers = nullptr;
+  ImageButton* leftoversBackButton = nullptr;
+  ImageButton* deleteLeftoversButton = nullptr;
   // Shown in place of the two lists when the program's own uninstaller left
   // nothing of what the trace found.
   Label* LB_TW_Step3_NothingLeft = nullptr;
@@ -244,39 +244,39 @@ class TForm_TW {
   Label* LB_TW_ForceRemove_Title = nullptr;
   Label* LB_TW_ForceRemove_Describe = nullptr;
   Edit* ED_TW_ForceRemove_SelSoftwareFilePath = nullptr;
-  ImageButton* Bn_TW_ForceRemove_SelSoftwareFilePath = nullptr;
-  ImageButton* Bn_TW_ForceRemove_Scan = nullptr;
+  ImageButton* chooseFolderButton = nullptr;
+  ImageButton* forceRemoveScanButton = nullptr;
 
   // ---- Private state, public for the tests.
-  Text mpr_str_CurrentAppPath;
-  std::unordered_map<Text, std::int32_t> mpr_Dic_SoftwareList_ImageInfo;
-  TextList mpr_strlist_LF_Files;
-  TextList mpr_strlist_LF_Folders;
-  TextList mpr_strlist_LF_Registry;
+  Text appFolder_;
+  std::unordered_map<Text, std::int32_t> imageIndexByIconPath_;
+  TextList leftoverFiles_;
+  TextList leftoverFolders_;
+  TextList leftoverRegistry_;
   // Entries of the three lists the user kept in an earlier attempt (shown
   // unticked, and kept also where the page shows no row for them).
-  TextList mpr_strlist_LF_Kept;
+  TextList keptEntries_;
   // Where each row of the running or last analysis came from; rows of name
   // evidence are shown unticked and kept unless the user ticks them.
-  SharedEntryOrigins mpr_EntryOrigins;
+  SharedEntryOrigins entryOrigins_;
   // The pending state could not be saved: the lists held here are the only
   // copy, and are not read back from the files.
-  bool mpr_bool_StateUnsaved = false;
-  std::int32_t mpr_int_UninstallMode = -1;
-  std::int32_t mpr_int_UninstallType = 0;
-  Text mpr_str_SelUnstallSoftware_PU;
-  Text mpr_str_SelUnstallSoftware;
-  Text mpr_str_SelCustomUinstallPath;
-  TextList mpr_strlist_SIConfigItem;
-  Text mpr_str_SoftwareName;
-  Text mpr_str_SoftwarePublisher;
-  Text mpr_str_SoftwareVersion;
-  Text mpr_str_SoftwareIcon;
-  std::int32_t mpr_int_SoftwareIcon_ID = 0;
-  std::int32_t mpr_int_SoftwareList_ICOWH = 0;
+  bool stateUnsaved_ = false;
+  std::int32_t traceMode_ = -1;
+  std::int32_t uninstallType_ = 0;
+  Text selectedPublisher_;
+  Text selectedName_;
+  Text forceRemoveFolder_;
+  TextList pendingProgramInfo_;
+  Text rowName_;
+  Text rowPublisher_;
+  Text rowVersion_;
+  Text rowIconPath_;
+  std::int32_t rowIconIndex_ = 0;
+  std::int32_t listIconSide_ = 0;
   // True from the inventory's start report to its end report: the posted
   // WM_SHOWLOADING only opens the loading window while the inventory runs.
-  bool mpr_bool_InventoryRunning = false;
+  bool inventoryRunning_ = false;
 
  private:
   // Layout, split by page (each in the file of its page's subject).
@@ -293,16 +293,16 @@ class TForm_TW {
   // kept list, so that it stays unticked on the leftovers page, past the rows
   // shown and across a resume.
   void KeepUnlessTickedByDefault(const Text& entry);
-  // Appends the rows of the Step 3 lists for what mpr_strlist_LF_Folders,
-  // mpr_strlist_LF_Files and mpr_strlist_LF_Registry hold.
+  // Appends the rows of the Step 3 lists for what leftoverFolders_,
+  // leftoverFiles_ and leftoverRegistry_ hold.
   void AppendStep3Rows();
 
-  Toolkit& mpr_Toolkit;
-  std::unique_ptr<Window> mpr_Window;
-  TForm_TW_Loading* mpr_Loading = nullptr;
-  TForm_TW_About* mpr_About = nullptr;
-  TForm_TW_WhyUse* mpr_WhyUse = nullptr;
-  bool mpr_bool_Closed = false;
+  Toolkit& toolkit_;
+  std::unique_ptr<Window> window_;
+  LoadingForm* loadingForm_ = nullptr;
+  AboutForm* aboutForm_ = nullptr;
+  WhyUseForm* whyUseForm_ = nullptr;
+  bool closed_ = false;
   // The workers this window started. Replacing or dropping one stops its
   // run; closing the window stops them all before the model goes.
   std::unique_ptr<WorkerThread> mpr_InventoryWorker;
@@ -313,6 +313,6 @@ class TForm_TW {
 
 // The process-wide main window; null before it is made and after it has
 // closed.
-extern TForm_TW* Form_TW;
+extern MainForm* Form_TW;
 
 }  // namespace tw::ui

@@ -153,15 +153,15 @@ void SourceOver(Picture& target, const Picture& source, int left, int top) {
 
 }  // namespace
 
-void TForm_TW::BuildStep1Page() {
-  Toolkit& toolkit = mpr_Toolkit;
+void MainForm::BuildStep1Page() {
+  Toolkit& toolkit = toolkit_;
 
   // The strip right of the list is part of the page's own background, so the
   // two buttons sit on the page at their page coordinates.
   Picture pageBackground(kPageWidth, kPageHeight, OpaquePixel(art::kPageColour));
   SourceOver(pageBackground, art::Step1SidePanel(), kListPanelWidth, 0);
-  TS_TW_Step1->SetBackgroundColour(art::kPageColour);
-  TS_TW_Step1->SetBackgroundPicture(pageBackground);
+  programListPage->SetBackgroundColour(art::kPageColour);
+  programListPage->SetBackgroundPicture(pageBackground);
 
   IL_TW_SoftwareIcon = toolkit.CreateImageList(kListIconSide, kListIconSide);
   IL_TW_NoShowSoftwareICO = toolkit.CreateImageList(kListIconSide, kListIconSide);
@@ -169,7 +169,7 @@ void TForm_TW::BuildStep1Page() {
   IL_TW_NoShowSoftwareICO->Add(art::PlaceholderIcon(1));
 
   FPanel_TW_ListViewBG =
-      TS_TW_Step1->AddPanel(ids::FPanel_TW_ListViewBG, {0, 0, kListPanelWidth, kPageHeight}, art::kListPanelColour);
+      programListPage->AddPanel(ids::FPanel_TW_ListViewBG, {0, 0, kListPanelWidth, kPageHeight}, art::kListPanelColour);
 
   // Stacked from the top: the list, the details panel, the search strip. The
   // details start hidden: the list then reaches down to the search strip.
@@ -203,19 +203,19 @@ void TForm_TW::BuildStep1Page() {
   Ed_TW_Step1_Search = Panel_TW_Search->AddEdit(ids::Ed_TW_Step1_Search, {32, 13, 340, 21});
   Ed_TW_Step1_Search->onFocus = [this] { Ed_TW_Step1_SearchEnter(); };
   Ed_TW_Step1_Search->onKeyDown = [this](int key) { Ed_TW_Step1_SearchKeyDown(key); };
-  Bn_TW_Step1_Search = Panel_TW_Search->AddImageButton(ids::Bn_TW_Step1_Search, {352, 15, 18, 18}, u"Search");
-  Bn_TW_Step1_Search->SetPictures(art::ButtonPictures(toolkit, art::Button::kSearch, 18, 18));
-  Bn_TW_Step1_Search->onClick = [this] { Bn_TW_Step1_SearchClick(); };
+  searchButton = Panel_TW_Search->AddImageButton(ids::searchButton, {352, 15, 18, 18}, u"Search");
+  searchButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kSearch, 18, 18));
+  searchButton->onClick = [this] { SearchButtonClick(); };
 
-  Bn_TW_Refresh = TS_TW_Step1->AddImageButton(ids::Bn_TW_Refresh, {775, 284, 249, 54}, u"Refresh");
-  Bn_TW_Refresh->SetPictures(art::ButtonPictures(toolkit, art::Button::kRefresh, 249, 54));
-  Bn_TW_Refresh->onClick = [this] { Bn_TW_RefreshClick(); };
-  Bn_TW_RunAanlysis = TS_TW_Step1->AddImageButton(ids::Bn_TW_RunAanlysis, {829, 406, 150, 150}, u"Run Analysis");
-  Bn_TW_RunAanlysis->SetPictures(art::ButtonPictures(toolkit, art::Button::kRunAnalysis, 150, 150));
-  Bn_TW_RunAanlysis->onClick = [this] { Bn_TW_RunAanlysisClick(); };
+  refreshButton = programListPage->AddImageButton(ids::refreshButton, {775, 284, 249, 54}, u"Refresh");
+  refreshButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kRefresh, 249, 54));
+  refreshButton->onClick = [this] { RefreshButtonClick(); };
+  runAnalysisButton = programListPage->AddImageButton(ids::runAnalysisButton, {829, 406, 150, 150}, u"Run Analysis");
+  runAnalysisButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kRunAnalysis, 150, 150));
+  runAnalysisButton->onClick = [this] { RunAnalysisButtonClick(); };
 }
 
-void TForm_TW::CreateSoftwareGroups() {
+void MainForm::CreateSoftwareGroups() {
   LV_TW_InstalledSoftware->EnableGroups();
   const std::vector<int> existing = LV_TW_InstalledSoftware->GroupIds();
   for (const GroupRow& group : kGroups) {
@@ -224,7 +224,7 @@ void TForm_TW::CreateSoftwareGroups() {
   }
 }
 
-int TForm_TW::mpr_func_GetSoftwareGroupID(const Text& name, const Text& publisher) {
+int MainForm::ProgramGroupId(const Text& name, const Text& publisher) {
   const Text n = UpperAscii(name);
   const Text p = UpperAscii(publisher);
   // Every rule that matches replaces the result of those before it.
@@ -245,7 +245,7 @@ int TForm_TW::mpr_func_GetSoftwareGroupID(const Text& name, const Text& publishe
   return group;
 }
 
-bool TForm_TW::mpr_pro_ScaleIconTo32(Picture* icon, const Text& folder) {
+bool MainForm::ScaleIconTo32(Picture* icon, const Text& folder) {
   if (icon == nullptr || icon->Empty()) return false;
   const Text file = WithTrailingBackslash(folder) + kScaleFileName;
 
@@ -264,17 +264,17 @@ bool TForm_TW::mpr_pro_ScaleIconTo32(Picture* icon, const Text& folder) {
   return true;
 }
 
-void TForm_TW::mpu_prosyncb_InstallerSoftwarelist() {
-  const Text& path = mpr_str_SoftwareIcon;
+void MainForm::AddProgramRow() {
+  const Text& path = rowIconPath_;
   const Text upperPath = UpperAscii(path);
-  const Text upperName = UpperAscii(mpr_str_SoftwareName);
+  const Text upperName = UpperAscii(rowName_);
 
   int image = -1;
   bool newIcon = false;
   Picture icon;  // empty: the row shows no picture
 
-  const auto cached = mpr_Dic_SoftwareList_ImageInfo.find(path);
-  if (cached != mpr_Dic_SoftwareList_ImageInfo.end()) {
+  const auto cached = imageIndexByIconPath_.find(path);
+  if (cached != imageIndexByIconPath_.end()) {
     image = cached->second;
   } else {
     newIcon = true;
@@ -294,32 +294,32 @@ void TForm_TW::mpu_prosyncb_InstallerSoftwarelist() {
         const bool existed = FileExists(copy);
         if (!existed) Plat().CopyFile(path, copy, true);
         if (FileExists(copy)) {
-          got = mpr_Toolkit.ShellFileIcon(copy, kShellOpenIconFlags);
+          got = toolkit_.ShellFileIcon(copy, kShellOpenIconFlags);
           if (!existed) Plat().DeleteFile(copy);
         }
       }
     } else if (HasUpper(upperPath, u".EXE") || HasUpper(upperPath, u".OCX")) {
-      got = mpr_Toolkit.ShellFileIcon(path, kShellOpenIconFlags);
+      got = toolkit_.ShellFileIcon(path, kShellOpenIconFlags);
     } else if (HasUpper(upperPath, u".DLL")) {
-      if (mpr_int_SoftwareIcon_ID != kNoIconIndex) {
-        got = mpr_Toolkit.ExtractFileIcon(path, mpr_int_SoftwareIcon_ID);
+      if (rowIconIndex_ != kNoIconIndex) {
+        got = toolkit_.ExtractFileIcon(path, rowIconIndex_);
       } else if (HasUpper(upperName, u"McAfee Internet Security") || HasUpper(upperName, u"McAfee AntiVirus Plus") ||
                  HasUpper(upperName, u"McAfee Total Protection")) {
         got = IL_TW_NoShowSoftwareICO->Get(0);
       } else if (bitdefender) {
         got = IL_TW_NoShowSoftwareICO->Get(1);
       } else {
-        got = mpr_Toolkit.ShellFileIcon(path, kShellIconFlags);
+        got = toolkit_.ShellFileIcon(path, kShellIconFlags);
       }
     } else if (HasUpper(upperPath, u".ICO")) {
       if (bitdefender) {
         got = IL_TW_NoShowSoftwareICO->Get(1);
       } else {
-        got = mpr_Toolkit.LoadIconFile(path);
+        got = toolkit_.LoadIconFile(path);
         failed = !got.has_value();
       }
     } else if (HasUpper(upperPath, u"ICO") && (EndsWith(upperPath, u"ICON") || EndsWith(upperPath, u"ICO"))) {
-      got = mpr_Toolkit.LoadIconFile(path);
+      got = toolkit_.LoadIconFile(path);
       failed = !got.has_value();
     }
     if (failed) return;
@@ -327,18 +327,18 @@ void TForm_TW::mpu_prosyncb_InstallerSoftwarelist() {
 
     if (!icon.Empty()) {
       if ((icon.width != kListIconSide || icon.height != kListIconSide) &&
-          !mpr_pro_ScaleIconTo32(&icon, mpr_str_CurrentAppPath)) {
+          !ScaleIconTo32(&icon, appFolder_)) {
         return;
       }
       // The first icon of a load fixes the size of every picture in the list.
-      if (mpr_int_SoftwareList_ICOWH == 0) {
+      if (listIconSide_ == 0) {
         if (icon.height >= kListIconSide) {
-          mpr_int_SoftwareList_ICOWH = icon.height;
+          listIconSide_ = icon.height;
           if (IL_TW_SoftwareIcon->Width() != icon.height || IL_TW_SoftwareIcon->Height() != icon.height) {
             IL_TW_SoftwareIcon->SetSize(icon.height, icon.height);
           }
         }
-      } else if (icon.height != mpr_int_SoftwareList_ICOWH || icon.width != mpr_int_SoftwareList_ICOWH) {
+      } else if (icon.height != listIconSide_ || icon.width != listIconSide_) {
         return;
       }
     }
@@ -349,22 +349,22 @@ void TForm_TW::mpu_prosyncb_InstallerSoftwarelist() {
   if (newIcon) {
     // An empty picture is refused (-1) like any other the list will not take.
     image = icon.Empty() ? -1 : IL_TW_SoftwareIcon->Add(icon);
-    mpr_Dic_SoftwareList_ImageInfo[path] = image;
+    imageIndexByIconPath_[path] = image;
   }
-  LV_TW_InstalledSoftware->AddItem(mpr_str_SoftwareName,
-                                   mpr_func_GetSoftwareGroupID(mpr_str_SoftwareName, mpr_str_SoftwarePublisher),
+  LV_TW_InstalledSoftware->AddItem(rowName_,
+                                   ProgramGroupId(rowName_, rowPublisher_),
                                    image);
 }
 
-void TForm_TW::LV_TW_InstalledSoftwareClick() {
+void MainForm::LV_TW_InstalledSoftwareClick() {
   const int row = LV_TW_InstalledSoftware->Selected();
-  ZRU_InstalledSoftware* record =
-      (row < 0 || gv_InstalledSoftwareList == nullptr)
+  InstalledProgram* record =
+      (row < 0 || g_inventory == nullptr)
           ? nullptr
-          : gv_InstalledSoftwareList->Find(LowerAscii(LV_TW_InstalledSoftware->Caption(row)));
-  gv_SelInstalledSoftware = record;
+          : g_inventory->Find(LowerAscii(LV_TW_InstalledSoftware->Caption(row)));
+  g_selectedProgram = record;
   if (record == nullptr) {
-    mpr_pro_ShowSoftwareInfo(false);
+    ShowProgramDetails(false);
     return;
   }
 
@@ -373,82 +373,82 @@ void TForm_TW::LV_TW_InstalledSoftwareClick() {
     if (box != nullptr) box->SetPicture(picture);
   }
   LB_TW_Step1_Software_Name->SetWordWrap(false);
-  LB_TW_Step1_Software_Name->SetText(record->mpu_str_Name);
+  LB_TW_Step1_Software_Name->SetText(record->name);
   auto line = [](const char16_t* title, const Text& value) {
     return Text(title) + (value.empty() ? Text(u"N/A") : value);
   };
-  LB_TW_Software_Ver->SetText(line(u"Version: ", record->mpu_str_DisplayVersion));
-  LB_TW_Software_Publisher->SetText(line(u"Publisher: ", record->mpu_str_Publisher));
-  LB_TW_Software_InstallLocation->SetText(line(u"Install Location: ", record->mpu_str_InstallLocation));
-  mpr_pro_ShowSoftwareInfo(true);
+  LB_TW_Software_Ver->SetText(line(u"Version: ", record->displayVersion));
+  LB_TW_Software_Publisher->SetText(line(u"Publisher: ", record->publisher));
+  LB_TW_Software_InstallLocation->SetText(line(u"Install Location: ", record->installLocation));
+  ShowProgramDetails(true);
 }
 
-void TForm_TW::Ed_TW_Step1_SearchEnter() {
+void MainForm::Ed_TW_Step1_SearchEnter() {
   if (Ed_TW_Step1_Search->GetText() == kIdleSearchText) {
     Ed_TW_Step1_Search->SetText(u"");
     Ed_TW_Step1_Search->SetTextColour(kBlack);
   }
 }
 
-void TForm_TW::Ed_TW_Step1_SearchKeyDown(int virtualKey) {
+void MainForm::Ed_TW_Step1_SearchKeyDown(int virtualKey) {
   constexpr int kVkReturn = 13;
-  if (virtualKey == kVkReturn) Bn_TW_Step1_SearchClick();
+  if (virtualKey == kVkReturn) SearchButtonClick();
 }
 
-void TForm_TW::Bn_TW_Step1_SearchClick() {
+void MainForm::SearchButtonClick() {
   const Text wanted = Trim(Ed_TW_Step1_Search->GetText());
   if (wanted.empty() || wanted == kIdleSearchText) {
     ShowMessage(u"Please enter the program keywords, such as Adobe Photoshop, Office 2010...",
                 win::kMbIconInformation);
     return;
   }
-  if (gv_InstalledSoftwareList == nullptr) return;
-  ZRU_InstalledSoftwareList& inventory = *gv_InstalledSoftwareList;
+  if (g_inventory == nullptr) return;
+  ProgramInventory& inventory = *g_inventory;
 
   const Text lowered = LowerAscii(wanted);
   bool matched = false;
-  for (const auto& entry : inventory.mpu_SDLMap_InstalledSoftware) {
+  for (const auto& entry : inventory.byNameLow) {
     if (!Contains(entry.first, lowered)) continue;
     if (!matched) {
       matched = true;
       LV_TW_InstalledSoftware->Clear();
-      inventory.mpu_Search_Clean();
-      inventory.mpu_bool_IsSearch = true;
+      inventory.ClearShownNames();
+      inventory.showsSearch = true;
     }
-    inventory.mpu_list_InstalledSoftwareName.push_back(entry.second->mpu_str_Name_low);
+    inventory.shownNames.push_back(entry.second->nameLow);
   }
   if (!matched) {
     ShowMessage(u"Sorry, no software found.", win::kMbIconInformation);
     return;
   }
 
-  SortOrdinal(inventory.mpu_list_InstalledSoftwareName);
+  SortOrdinal(inventory.shownNames);
   const std::uint64_t run = ++g_listRun;
   // The rows are built by the same handler as during a load; it copies what
   // it is given before it processes waiting messages.
-  const TextList keys = inventory.mpu_list_InstalledSoftwareName;
+  const TextList keys = inventory.shownNames;
   for (const Text& key : keys) {
     // A close frees the inventory; a Refresh or a newer search owns the list.
-    if (mpr_bool_Closed || run != g_listRun || gv_InstalledSoftwareList != &inventory) break;
-    const ZRU_InstalledSoftware* record = inventory.Find(key);
+    if (closed_ || run != g_listRun || g_inventory != &inventory) break;
+    const InstalledProgram* record = inventory.Find(key);
     if (record == nullptr) continue;
-    mpu_pro_cb_InstallerSoftwarelist(record->mpu_str_Name, record->mpu_str_Publisher, record->mpu_str_DisplayVersion,
-                                     record->mpu_str_DisplayIcon, record->mpu_int_DisplayIcon_ID);
+    OnProgramFound(record->name, record->publisher, record->displayVersion,
+                                     record->displayIcon, record->displayIconIndex);
   }
 }
 
-void TForm_TW::Bn_TW_RefreshClick() {
+void MainForm::RefreshButtonClick() {
   ++g_listRun;
   // Both workers hold records of the list about to be emptied.
   mpr_TraceWorker.reset();
   mpr_InventoryWorker.reset();
   LV_TW_InstalledSoftware->Clear();
-  if (gv_InstalledSoftwareList != nullptr) gv_InstalledSoftwareList->mpu_Clean();
-  std::unordered_map<Text, std::int32_t>().swap(mpr_Dic_SoftwareList_ImageInfo);
+  if (g_inventory != nullptr) g_inventory->Clear();
+  std::unordered_map<Text, std::int32_t>().swap(imageIndexByIconPath_);
   IL_TW_SoftwareIcon->Clear();
-  gv_SelInstalledSoftware = nullptr;
-  mpr_pro_ShowSoftwareInfo(false);
-  mpr_pro_StartGetSoftwareList();
+  g_selectedProgram = nullptr;
+  ShowProgramDetails(false);
+  StartInventoryScan();
 }
 
 }  // namespace tw::ui

@@ -54,251 +54,251 @@ Picture PictureOf(const LogoPixels& logo) {
 
 // ---------------------------------------------------------------- inventory
 
-void TForm_TW::mpu_pro_cb_InstallerSoftwarelist_Start() {
-  mpr_int_SoftwareList_ICOWH = 0;
-  mpr_bool_InventoryRunning = true;
+void MainForm::OnInventoryStart() {
+  listIconSide_ = 0;
+  inventoryRunning_ = true;
   // Posted rather than shown here: the start report returns to the worker at
   // once, and the loading window's modal loop then serves its later reports.
-  mpr_Window->PostUserMessage(WM_SHOWLOADING);
+  window_->PostUserMessage(WM_SHOWLOADING);
 }
 
-void TForm_TW::mpu_pro_cb_InstallerSoftwarelist(const Text& str_param_SoftwareName,
-                                                const Text& str_param_SoftwarePublisher,
-                                                const Text& str_param_SoftwareVersion,
-                                                const Text& str_param_SoftwareIcon,
-                                                std::int32_t int_param_SoftwareIcon_ID) {
-  mpr_str_SoftwareName = str_param_SoftwareName;
-  mpr_str_SoftwarePublisher = str_param_SoftwarePublisher;
-  mpr_str_SoftwareVersion = str_param_SoftwareVersion;
-  mpr_str_SoftwareIcon = str_param_SoftwareIcon;
-  mpr_int_SoftwareIcon_ID = int_param_SoftwareIcon_ID;
-  mpu_prosyncb_InstallerSoftwarelist();
+void MainForm::OnProgramFound(const Text& programName,
+                                                const Text& publisher,
+                                                const Text& version,
+                                                const Text& iconPath,
+                                                std::int32_t iconIndex) {
+  rowName_ = programName;
+  rowPublisher_ = publisher;
+  rowVersion_ = version;
+  rowIconPath_ = iconPath;
+  rowIconIndex_ = iconIndex;
+  AddProgramRow();
   // Keeps the loading window animated between programs.
-  mpr_Toolkit.ProcessMessages();
+  toolkit_.ProcessMessages();
 }
 
-void TForm_TW::mpu_pro_cb_InstallerSoftwarelist_End() {
-  mpr_bool_InventoryRunning = false;
-  if (mpr_Loading && mpr_Loading->GetWindow().Showing()) mpr_Loading->GetWindow().Close();
-  if (!IsUninstallPending(mpr_str_CurrentAppPath)) return;
+void MainForm::OnInventoryEnd() {
+  inventoryRunning_ = false;
+  if (loadingForm_ && loadingForm_->GetWindow().Showing()) loadingForm_->GetWindow().Close();
+  if (!IsUninstallPending(appFolder_)) return;
   // The state is read into an empty leftovers page, so that a reload never
   // doubles the rows of one already shown.
   LV_TW_Step3_FilesFolders->Clear();
   LV_TW_Step3_RegistryEntries->Clear();
-  mpr_pro_LoadPendingUninstall();
-  Bn_TW_Step_WaitUnintalling_SacnLeftoversClick();
+  LoadPendingUninstall();
+  ScanLeftoversButtonClick();
 }
 
 // ---------------------------------------------------------------- trace
 
-void TForm_TW::mpu_pro_cb_UninstallSoftware_Start() {
-  mpr_strlist_SIConfigItem.clear();
-  mpr_strlist_LF_Folders.clear();
-  mpr_strlist_LF_Files.clear();
-  mpr_strlist_LF_Registry.clear();
-  mpr_strlist_LF_Kept.clear();
-  mpr_bool_StateUnsaved = false;
+void MainForm::OnTraceStart() {
+  pendingProgramInfo_.clear();
+  leftoverFolders_.clear();
+  leftoverFiles_.clear();
+  leftoverRegistry_.clear();
+  keptEntries_.clear();
+  stateUnsaved_ = false;
   // A new analysis discards any pending uninstall.
-  DeletePendingState(mpr_str_CurrentAppPath);
+  DeletePendingState(appFolder_);
   ClearReportLists();
-  mpr_pro_ShowNothingLeft(false);
+  ShowNothingLeft(false);
   // The tick of an earlier deletion does not belong to this program.
   Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
 }
 
-void TForm_TW::mpu_pro_cb_InstalledSoftwareFileCount(const Text& str_param_SoftwareFilePath,
-                                                     std::uint32_t int_param_Count) {
+void MainForm::OnFilesFoldersCounted(const Text& path,
+                                                     std::uint32_t count) {
   // Classified by what is on disk now: an entry gone already counts as a file.
-  if (IsDirectory(str_param_SoftwareFilePath))
-    mpr_strlist_LF_Folders.push_back(str_param_SoftwareFilePath);
+  if (IsDirectory(path))
+    leftoverFolders_.push_back(path);
   else
-    mpr_strlist_LF_Files.push_back(str_param_SoftwareFilePath);
-  KeepUnlessTickedByDefault(str_param_SoftwareFilePath);
+    leftoverFiles_.push_back(path);
+  KeepUnlessTickedByDefault(path);
   // Repainting the label for every one of many thousands of entries would
   // cost the trace more than it finds.
-  if (int_param_Count < 100 || int_param_Count % 100 == 0)
-    LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(int_param_Count));
+  if (count < 100 || count % 100 == 0)
+    LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(count));
 }
 
-void TForm_TW::mpu_pro_cb_InstalledSoftwareRegCount(const Text& str_param_SoftwareRegPath,
-                                                    std::uint32_t int_param_Count) {
-  if (!str_param_SoftwareRegPath.empty()) KeepUnlessTickedByDefault(str_param_SoftwareRegPath);
-  LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(int_param_Count));
+void MainForm::OnRegistryEntriesCounted(const Text& registryLine,
+                                                    std::uint32_t count) {
+  if (!registryLine.empty()) KeepUnlessTickedByDefault(registryLine);
+  LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(count));
 }
 
-void TForm_TW::mpu_pro_cb_TraceFound(const TraceFound& found) {
+void MainForm::mpu_pro_cb_TraceFound(const TraceFound& found) {
   for (std::size_t i = 0; i < found.filesFolders.size(); ++i)
-    mpu_pro_cb_InstalledSoftwareFileCount(found.filesFolders[i], found.FilesFoldersCountAt(i));
+    OnFilesFoldersCounted(found.filesFolders[i], found.FilesFoldersCountAt(i));
   for (std::size_t i = 0; i < found.registry.size(); ++i)
-    mpu_pro_cb_InstalledSoftwareRegCount(found.registry[i], found.RegistryCountAt(i));
+    OnRegistryEntriesCounted(found.registry[i], found.RegistryCountAt(i));
   if (!found.filesFolders.empty()) LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(found.filesFoldersCount));
 }
 
-void TForm_TW::mpu_pro_cb_InstalledSoftwareFilePath(const Text& str_param_SoftwareFilePath) {
-  ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_FilesFolders
-                     : mpr_int_UninstallMode == 2 ? LV_TW_Step3_FilesFolders
+void MainForm::OnFileOrFolderFound(const Text& path) {
+  ReportList* list = traceMode_ == 1   ? LV_TW_Step2_FilesFolders
+                     : traceMode_ == 2 ? LV_TW_Step3_FilesFolders
                                                   : nullptr;
   if (!list) return;
-  const int row = list->AddRow(str_param_SoftwareFilePath);
-  if (mpr_EntryOrigins && !mpr_EntryOrigins->DefaultTick(str_param_SoftwareFilePath)) list->SetChecked(row, false);
+  const int row = list->AddRow(path);
+  if (entryOrigins_ && !entryOrigins_->DefaultTick(path)) list->SetChecked(row, false);
 }
 
-void TForm_TW::mpu_pro_cb_InstalledSoftwareRegPath(const Text& str_param_SoftwareRegPath) {
-  if (str_param_SoftwareRegPath.empty() || HoldsIgnoringCase(mpr_strlist_LF_Registry, str_param_SoftwareRegPath))
+void MainForm::OnRegistryEntryFound(const Text& registryLine) {
+  if (registryLine.empty() || HoldsIgnoringCase(leftoverRegistry_, registryLine))
     return;
-  mpr_strlist_LF_Registry.push_back(str_param_SoftwareRegPath);
-  ReportList* list = mpr_int_UninstallMode == 1   ? LV_TW_Step2_RegistryEntries
-                     : mpr_int_UninstallMode == 2 ? LV_TW_Step3_RegistryEntries
+  leftoverRegistry_.push_back(registryLine);
+  ReportList* list = traceMode_ == 1   ? LV_TW_Step2_RegistryEntries
+                     : traceMode_ == 2 ? LV_TW_Step3_RegistryEntries
                                                   : nullptr;
   if (!list) return;
-  const int row = list->AddRow(str_param_SoftwareRegPath);
-  if (mpr_EntryOrigins && !mpr_EntryOrigins->DefaultTick(str_param_SoftwareRegPath)) list->SetChecked(row, false);
+  const int row = list->AddRow(registryLine);
+  if (entryOrigins_ && !entryOrigins_->DefaultTick(registryLine)) list->SetChecked(row, false);
 }
 
-void TForm_TW::KeepUnlessTickedByDefault(const Text& entry) {
-  if (!mpr_EntryOrigins || mpr_EntryOrigins->DefaultTick(entry)) return;
-  if (!HoldsIgnoringCase(mpr_strlist_LF_Kept, entry)) mpr_strlist_LF_Kept.push_back(entry);
+void MainForm::KeepUnlessTickedByDefault(const Text& entry) {
+  if (!entryOrigins_ || entryOrigins_->DefaultTick(entry)) return;
+  if (!HoldsIgnoringCase(keptEntries_, entry)) keptEntries_.push_back(entry);
 }
 
-void TForm_TW::mpu_pro_cb_UninstallSoftware_End() {
+void MainForm::OnTraceEnd() {
   Image_TW_Step_Analyzing_Logo->StopAnimation();
-  if (mpr_int_UninstallMode == 1) {
-    LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(mpr_strlist_LF_Files.size() + mpr_strlist_LF_Folders.size()));
+  if (traceMode_ == 1) {
+    LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(leftoverFiles_.size() + leftoverFolders_.size()));
     LB_TW_Step2_Software_Name->SetText(LB_TW_Step_Analyzing_Software_Name->GetText());
     LB_TW_Step2_Report_Tip->SetText(FormatTwice(u"Analysis completed. %s files/folders and %s registry entries found.",
                                                 LB_TW_Step_Analyzing_Files_Count->GetText(),
                                                 LB_TW_Step_Analyzing_Registry_Count->GetText()));
-    Bn_TW_Step2_FileslistClick();
-    PC_TW_Step->SetActivePage(TS_TW_Step2);
-  } else if (mpr_int_UninstallMode == 2) {
+    ReportFilesTabButtonClick();
+    PC_TW_Step->SetActivePage(reportPage);
+  } else if (traceMode_ == 2) {
     LB_TW_Step3_Software_Name->SetText(LB_TW_Step_Analyzing_Software_Name->GetText());
     LB_TW_Step3_Software_Publisher->SetText(u"Publisher: N/A");
     Image_TW_Step3_SoftwareLogo->SetPicture(imagelist_uninstallstate_logo->Get(3));
-    PC_TW_Step->SetActivePage(TS_TW_Step3);
+    PC_TW_Step->SetActivePage(leftoversPage);
   }
 }
 
 // ---------------------------------------------------------------- completion watch
 
-void TForm_TW::mpu_pro_cb_SHTU_UninstallSoftware_Start() {
+void MainForm::OnWatchStart() {
   Image_TW_Step_WaitUninstalling_Run->StartAnimation();
   Image_TW_Step_WaitUninstalling_Run->MoveTo(146, 235);
   Image_TW_Step_WaitUninstalling_Run->SetVisible(true);
-  Bn_TW_Step_WaitUnintalling_SacnLeftovers->SetEnabled(false);
+  scanLeftoversButton->SetEnabled(false);
 }
 
-void TForm_TW::mpu_pro_cb_UninstallStepTip_Start(std::int32_t int_param_StepType) {
-  if (int_param_StepType == 2)
+void MainForm::OnWatchStepStart(std::int32_t step) {
+  if (step == 2)
     Image_TW_Step_WaitUninstalling_Run->MoveTo(146, 235);
-  else if (int_param_StepType == 3)
+  else if (step == 3)
     Image_TW_Step_WaitUninstalling_Run->MoveTo(146, 313);
 }
 
-void TForm_TW::mpu_pro_cb_UninstallStepTip_End(std::int32_t int_param_StepType) {
-  if (int_param_StepType == 2) mpr_pro_SavePendingUninstall();
+void MainForm::OnWatchStepEnd(std::int32_t step) {
+  if (step == 2) SavePendingUninstall();
 }
 
-void TForm_TW::mpu_pro_cb_SHTU_UninstallSoftware_End() {
+void MainForm::OnWatchEnd() {
   Image_TW_Step_WaitUninstalling_Run->StopAnimation();
   Image_TW_Step_WaitUninstalling_Run->SetVisible(false);
-  Bn_TW_Step_WaitUnintalling_SacnLeftovers->SetEnabled(true);
+  scanLeftoversButton->SetEnabled(true);
   // The state files override these when they were written; when they could
   // not be, the page still names the program being removed.
-  LB_TW_Step3_Software_Name->SetText(mpr_str_SelUnstallSoftware);
-  LB_TW_Step3_Software_Publisher->SetText(u"Publisher: " + mpr_str_SelUnstallSoftware_PU);
+  LB_TW_Step3_Software_Name->SetText(selectedName_);
+  LB_TW_Step3_Software_Publisher->SetText(u"Publisher: " + selectedPublisher_);
   Image_TW_Step3_SoftwareLogo->SetPicture(Image_TW_Step2_SoftwareLogo->GetPicture());
-  if (mpr_bool_StateUnsaved) {
+  if (stateUnsaved_) {
     // The files hold nothing of this uninstall (or an earlier one's): the
     // lists this window holds are the leftovers.
-    mpr_pro_KeepWhatStillExists();
+    KeepWhatStillExists();
     AppendStep3Rows();
   } else {
-    mpr_pro_LoadPendingUninstall();
+    LoadPendingUninstall();
   }
 }
 
 // ---------------------------------------------------------------- pending state
 
-void TForm_TW::mpr_pro_SavePendingUninstall() {
-  mpr_strlist_SIConfigItem = {mpr_str_SelUnstallSoftware, mpr_str_SelUnstallSoftware_PU};
+void MainForm::SavePendingUninstall() {
+  pendingProgramInfo_ = {selectedName_, selectedPublisher_};
   PendingState state;
-  state.name = mpr_str_SelUnstallSoftware;
-  state.publisher = mpr_str_SelUnstallSoftware_PU;
-  state.files = mpr_strlist_LF_Files;
-  state.folders = mpr_strlist_LF_Folders;
-  state.registry = mpr_strlist_LF_Registry;
-  state.uninstallType = mpr_int_UninstallType;
+  state.name = selectedName_;
+  state.publisher = selectedPublisher_;
+  state.files = leftoverFiles_;
+  state.folders = leftoverFolders_;
+  state.registry = leftoverRegistry_;
+  state.uninstallType = uninstallType_;
   // Rows offered unticked (name evidence) stay kept across a resume.
-  state.kept = mpr_strlist_LF_Kept;
+  state.kept = keptEntries_;
   state.logo = LogoOf(Image_TW_Step2_SoftwareLogo->GetPicture());
-  const StateWriteResult written = WritePendingState(mpr_str_CurrentAppPath, state);
-  mpr_bool_StateUnsaved = !written.Ok();
-  if (!written.Ok()) ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, written.failed), 16);
+  const StateWriteResult written = WritePendingState(appFolder_, state);
+  stateUnsaved_ = !written.Ok();
+  if (!written.Ok()) ShowMessage(DescribeStateWriteFailure(appFolder_, written.failed), 16);
 }
 
-void TForm_TW::mpr_pro_LoadPendingUninstall() {
-  const LoadedState state = ReadPendingState(mpr_str_CurrentAppPath);
+void MainForm::LoadPendingUninstall() {
+  const LoadedState state = ReadPendingState(appFolder_);
   if (state.config) {
-    mpr_strlist_SIConfigItem = *state.config;
+    pendingProgramInfo_ = *state.config;
     LB_TW_Step3_Software_Name->SetText(state.name);
     LB_TW_Step3_Software_Publisher->SetText(u"Publisher: " + state.publisher);
   }
   // A list whose file is missing keeps what it holds.
-  if (state.files) mpr_strlist_LF_Files = *state.files;
-  if (state.folders) mpr_strlist_LF_Folders = *state.folders;
-  if (state.registry) mpr_strlist_LF_Registry = *state.registry;
-  mpr_strlist_LF_Kept = state.kept ? *state.kept : TextList();
+  if (state.files) leftoverFiles_ = *state.files;
+  if (state.folders) leftoverFolders_ = *state.folders;
+  if (state.registry) leftoverRegistry_ = *state.registry;
+  keptEntries_ = state.kept ? *state.kept : TextList();
   // The deletion works in the registry view and file-system view the trace
   // read, also after a restart; a state that does not say which (-1)
   // withholds the deletion rather than guess.
-  if (state.files || state.folders || state.registry) mpr_int_UninstallType = state.typeKnown ? state.uninstallType : -1;
+  if (state.files || state.folders || state.registry) uninstallType_ = state.typeKnown ? state.uninstallType : -1;
 
   // Read at the watch's end and on a resume: either way the program's own
   // uninstaller has run, and what it removed is no leftover.
-  mpr_pro_KeepWhatStillExists();
+  KeepWhatStillExists();
   AppendStep3Rows();
   if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
-  if (!state.Ok()) ShowMessage(DescribeStateReadFailure(mpr_str_CurrentAppPath, state.unreadable), 16);
+  if (!state.Ok()) ShowMessage(DescribeStateReadFailure(appFolder_, state.unreadable), 16);
 }
 
-void TForm_TW::mpr_pro_KeepWhatStillExists() {
-  const LeftoverLists traced{mpr_strlist_LF_Folders, mpr_strlist_LF_Files, mpr_strlist_LF_Registry};
-  const LeftoverLists left = StillExisting(traced, mpr_int_UninstallType);
-  mpr_strlist_LF_Folders = left.folders;
-  mpr_strlist_LF_Files = left.files;
-  mpr_strlist_LF_Registry = left.registry;
-  if (left.Size() != traced.Size() && !mpr_bool_StateUnsaved) {
-    const StateWriteResult saved = SaveStillExistingAsPendingState(mpr_str_CurrentAppPath, left);
+void MainForm::KeepWhatStillExists() {
+  const LeftoverLists traced{leftoverFolders_, leftoverFiles_, leftoverRegistry_};
+  const LeftoverLists left = StillExisting(traced, uninstallType_);
+  leftoverFolders_ = left.folders;
+  leftoverFiles_ = left.files;
+  leftoverRegistry_ = left.registry;
+  if (left.Size() != traced.Size() && !stateUnsaved_) {
+    const StateWriteResult saved = SaveStillExistingAsPendingState(appFolder_, left);
     // A failed write leaves no list file behind: the lists held here are
     // then the only copy.
     if (!saved.Ok() && !left.Empty()) {
-      mpr_bool_StateUnsaved = true;
-      ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, saved.failed), 16);
+      stateUnsaved_ = true;
+      ShowMessage(DescribeStateWriteFailure(appFolder_, saved.failed), 16);
     }
   }
-  mpr_pro_ShowNothingLeft(left.Empty());
+  ShowNothingLeft(left.Empty());
 }
 
-void TForm_TW::mpr_pro_ShowNothingLeft(bool nothingLeft) {
+void MainForm::ShowNothingLeft(bool nothingLeft) {
   LB_TW_Step3_NothingLeft->SetVisible(nothingLeft);
   PC_TW_Step3_Report->SetVisible(!nothingLeft);
-  Bn_TW_Step3_Fileslist->SetVisible(!nothingLeft);
-  Bn_TW_Step3_Registrylist->SetVisible(!nothingLeft);
-  Bn_TW_DeleteLeftovers->SetVisible(!nothingLeft);
+  leftoverFilesTabButton->SetVisible(!nothingLeft);
+  leftoverRegistryTabButton->SetVisible(!nothingLeft);
+  deleteLeftoversButton->SetVisible(!nothingLeft);
   if (nothingLeft) Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
 }
 
-void TForm_TW::AppendStep3Rows() {
+void MainForm::AppendStep3Rows() {
   // Folders first, then files, at most as many rows as a trace delivers; the
   // lists behind the rows keep everything.
   // What the user kept in an earlier attempt comes back unticked.
   const auto kept = [this](const Text& entry) {
-    for (const Text& k : mpr_strlist_LF_Kept)
+    for (const Text& k : keptEntries_)
       if (k == entry) return true;
     return false;
   };
   std::size_t rows = 0;
-  for (const TextList* list : {&mpr_strlist_LF_Folders, &mpr_strlist_LF_Files}) {
+  for (const TextList* list : {&leftoverFolders_, &leftoverFiles_}) {
     for (const Text& path : *list) {
       if (rows == kTraceDisplayRows) break;
       const int row = LV_TW_Step3_FilesFolders->AddRow(path);
@@ -306,7 +306,7 @@ void TForm_TW::AppendStep3Rows() {
       ++rows;
     }
   }
-  for (const Text& line : mpr_strlist_LF_Registry) {
+  for (const Text& line : leftoverRegistry_) {
     const int row = LV_TW_Step3_RegistryEntries->AddRow(line);
     if (kept(line)) LV_TW_Step3_RegistryEntries->SetChecked(row, false);
   }

@@ -92,9 +92,9 @@ bool TickOf(const std::unordered_map<Text, bool>& ticks, const Text& entry, cons
 
 // ---------------------------------------------------------------- layout
 
-void TForm_TW::BuildAnalyzingPage() {
+void MainForm::BuildAnalyzingPage() {
   Panel_TW_Step_Analyzing =
-      TS_TW_Step_Analyzing->AddPanel(ids::Panel_TW_Step_Analyzing, {0, 0, 1024, 579}, art::kPageColour);
+      analyzingPage->AddPanel(ids::Panel_TW_Step_Analyzing, {0, 0, 1024, 579}, art::kPageColour);
   Panel* page = Panel_TW_Step_Analyzing;
   Image_TW_Step_Analyzing_Logo = page->AddPictureBox(ids::Image_TW_Step_Analyzing_Logo, {431, 40, 162, 162});
   Image_TW_Step_Analyzing_Logo->SetFrames(art::AnalysisFrames(), art::kAnimationIntervalMs);
@@ -169,39 +169,39 @@ ReportPageControls BuildReportPage(Toolkit& toolkit, Container* page, const Repo
 
 }  // namespace
 
-void TForm_TW::BuildStep2Page() {
+void MainForm::BuildStep2Page() {
   const ReportPageControls c = BuildReportPage(
-      mpr_Toolkit, TS_TW_Step2,
+      toolkit_, reportPage,
       {ids::Image_TW_Step2_SoftwareLogo, ids::Image_TW_Step2_UninstallState_Logo, ids::LB_TW_Step2_Software_Name,
-       ids::LB_TW_Step2_Report_Tip, ids::Bn_TW_Step2_Fileslist, ids::Bn_TW_Step2_Registrylist,
-       ids::PC_TW_Step2_Report, ids::TS_TW_Step2_FilesList, ids::TS_TW_Step2_RegstryList,
+       ids::LB_TW_Step2_Report_Tip, ids::reportFilesTabButton, ids::reportRegistryTabButton,
+       ids::PC_TW_Step2_Report, ids::reportFilesTab, ids::reportRegistryTab,
        ids::LV_TW_Step2_FilesFolders, ids::LV_TW_Step2_RegistryEntries},
       u"");
   Image_TW_Step2_SoftwareLogo = c.logo;
   Image_TW_Step2_UninstallState_Logo = c.state;
   LB_TW_Step2_Software_Name = c.name;
   LB_TW_Step2_Report_Tip = c.line;
-  Bn_TW_Step2_Fileslist = c.files;
-  Bn_TW_Step2_Registrylist = c.registry;
+  reportFilesTabButton = c.files;
+  reportRegistryTabButton = c.registry;
   PC_TW_Step2_Report = c.pages;
-  TS_TW_Step2_FilesList = c.filesPage;
-  TS_TW_Step2_RegstryList = c.registryPage;
+  reportFilesTab = c.filesPage;
+  reportRegistryTab = c.registryPage;
   LV_TW_Step2_FilesFolders = c.filesList;
   LV_TW_Step2_RegistryEntries = c.registryList;
   Image_TW_Step2_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(0));
-  Bn_TW_Step2_Fileslist->onClick = [this] { Bn_TW_Step2_FileslistClick(); };
-  Bn_TW_Step2_Registrylist->onClick = [this] { Bn_TW_Step2_RegistrylistClick(); };
+  reportFilesTabButton->onClick = [this] { ReportFilesTabButtonClick(); };
+  reportRegistryTabButton->onClick = [this] { ReportRegistryTabButtonClick(); };
 
-  Bn_TW_Step2toStpe1 =
-      AddButton(mpr_Toolkit, TS_TW_Step2, ids::Bn_TW_Step2toStpe1, {775, 284, 249, 54}, u"Back", art::Button::kBack);
-  Bn_TW_Step2toStpe1->onClick = [this] { Bn_TW_Step2toStpe1Click(); };
-  Bn_TW_CompleteUninstall = AddButton(mpr_Toolkit, TS_TW_Step2, ids::Bn_TW_CompleteUninstall, {832, 404, 150, 150},
+  reportBackButton =
+      AddButton(toolkit_, reportPage, ids::reportBackButton, {775, 284, 249, 54}, u"Back", art::Button::kBack);
+  reportBackButton->onClick = [this] { ReportBackButtonClick(); };
+  runUninstallerButton = AddButton(toolkit_, reportPage, ids::runUninstallerButton, {832, 404, 150, 150},
                                       u"Complete Uninstall", art::Button::kCompleteUninstall);
-  Bn_TW_CompleteUninstall->onClick = [this] { Bn_TW_CompleteUninstallClick(); };
+  runUninstallerButton->onClick = [this] { RunUninstallerButtonClick(); };
 }
 
-void TForm_TW::BuildWaitPage() {
-  Container* page = TS_TW_Step_WaitUninstalling;
+void MainForm::BuildWaitPage() {
+  Container* page = uninstallWaitPage;
   LB_TW_Step_WaitUninstalling_Title =
       AddText(page, ids::LB_TW_Step_WaitUninstalling_Title, {273, 96, 644, 58},
               u"Please wait while Tidewell initializes the uninstall process.");
@@ -233,51 +233,51 @@ void TForm_TW::BuildWaitPage() {
   Image_TW_Step_WaitUninstalling_Run->SetFrames(art::WaitMarkerFrames(), art::kAnimationIntervalMs);
   Image_TW_Step_WaitUninstalling_Run->SetVisible(false);
 
-  Bn_TW_Step_WaitUnintalling_SacnLeftovers =
-      AddButton(mpr_Toolkit, page, ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers, {384, 421, 256, 53},
+  scanLeftoversButton =
+      AddButton(toolkit_, page, ids::scanLeftoversButton, {384, 421, 256, 53},
                 u"Scan Leftovers", art::Button::kScanLeftovers);
-  Bn_TW_Step_WaitUnintalling_SacnLeftovers->onClick = [this] { Bn_TW_Step_WaitUnintalling_SacnLeftoversClick(); };
+  scanLeftoversButton->onClick = [this] { ScanLeftoversButtonClick(); };
 }
 
-void TForm_TW::BuildStep3Page() {
+void MainForm::BuildStep3Page() {
   const ReportPageControls c = BuildReportPage(
-      mpr_Toolkit, TS_TW_Step3,
+      toolkit_, leftoversPage,
       {ids::Image_TW_Step3_SoftwareLogo, ids::Image_TW_Step3_UninstallState_Logo, ids::LB_TW_Step3_Software_Name,
-       ids::LB_TW_Step3_Software_Publisher, ids::Bn_TW_Step3_Fileslist, ids::Bn_TW_Step3_Registrylist,
-       ids::PC_TW_Step3_Report, ids::TS_TW_Step3_FilesList, ids::TS_TW_Step3_RegstryList,
+       ids::LB_TW_Step3_Software_Publisher, ids::leftoverFilesTabButton, ids::leftoverRegistryTabButton,
+       ids::PC_TW_Step3_Report, ids::leftoverFilesTab, ids::leftoverRegistryTab,
        ids::LV_TW_Step3_FilesFolders, ids::LV_TW_Step3_RegistryEntries},
       u"Publisher: ");
   Image_TW_Step3_SoftwareLogo = c.logo;
   Image_TW_Step3_UninstallState_Logo = c.state;
   LB_TW_Step3_Software_Name = c.name;
   LB_TW_Step3_Software_Publisher = c.line;
-  Bn_TW_Step3_Fileslist = c.files;
-  Bn_TW_Step3_Registrylist = c.registry;
+  leftoverFilesTabButton = c.files;
+  leftoverRegistryTabButton = c.registry;
   PC_TW_Step3_Report = c.pages;
-  TS_TW_Step3_FilesList = c.filesPage;
-  TS_TW_Step3_RegstryList = c.registryPage;
+  leftoverFilesTab = c.filesPage;
+  leftoverRegistryTab = c.registryPage;
   LV_TW_Step3_FilesFolders = c.filesList;
   LV_TW_Step3_RegistryEntries = c.registryList;
   Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
-  Bn_TW_Step3_Fileslist->onClick = [this] { Bn_TW_Step3_FileslistClick(); };
-  Bn_TW_Step3_Registrylist->onClick = [this] { Bn_TW_Step3_RegistrylistClick(); };
+  leftoverFilesTabButton->onClick = [this] { LeftoverFilesTabButtonClick(); };
+  leftoverRegistryTabButton->onClick = [this] { LeftoverRegistryTabButtonClick(); };
 
-  Bn_TW_Step3toStpe1 =
-      AddButton(mpr_Toolkit, TS_TW_Step3, ids::Bn_TW_Step3toStpe1, {775, 284, 249, 54}, u"Back", art::Button::kBack);
-  Bn_TW_Step3toStpe1->onClick = [this] { Bn_TW_Step3toStpe1Click(); };
-  Bn_TW_DeleteLeftovers = AddButton(mpr_Toolkit, TS_TW_Step3, ids::Bn_TW_DeleteLeftovers, {829, 406, 150, 150},
+  leftoversBackButton =
+      AddButton(toolkit_, leftoversPage, ids::leftoversBackButton, {775, 284, 249, 54}, u"Back", art::Button::kBack);
+  leftoversBackButton->onClick = [this] { LeftoversBackButtonClick(); };
+  deleteLeftoversButton = AddButton(toolkit_, leftoversPage, ids::deleteLeftoversButton, {829, 406, 150, 150},
                                     u"Delete Leftovers", art::Button::kDeleteLeftovers);
-  Bn_TW_DeleteLeftovers->onClick = [this] { Bn_TW_DeleteLeftoversClick(); };
+  deleteLeftoversButton->onClick = [this] { DeleteLeftoversButtonClick(); };
   LB_TW_Step3_NothingLeft =
-      AddText(TS_TW_Step3, ids::LB_TW_Step3_NothingLeft, {60, 300, 655, 60}, NothingLeftMessage());
+      AddText(leftoversPage, ids::LB_TW_Step3_NothingLeft, {60, 300, 655, 60}, NothingLeftMessage());
   LB_TW_Step3_NothingLeft->SetWordWrap(true);
   LB_TW_Step3_NothingLeft->SetAlignment(Align::kCentre);
   LB_TW_Step3_NothingLeft->SetFont(BoldFont(16));
   LB_TW_Step3_NothingLeft->SetVisible(false);
 }
 
-void TForm_TW::BuildForceRemovePage() {
-  Panel_ForceRemove_BG = TS_TW_ForceRemove->AddPanel(ids::Panel_ForceRemove_BG, {0, 0, 1024, 579}, art::kPageColour);
+void MainForm::BuildForceRemovePage() {
+  Panel_ForceRemove_BG = forceRemoveFunctionPage->AddPanel(ids::Panel_ForceRemove_BG, {0, 0, 1024, 579}, art::kPageColour);
   Panel* page = Panel_ForceRemove_BG;
   Image_TW_ForceRemove_Logo = page->AddPictureBox(ids::Image_TW_ForceRemove_Logo, {99, 99, 145, 145});
   Image_TW_ForceRemove_Logo->SetPicture(art::ForceRemovePicture());
@@ -291,232 +291,232 @@ void TForm_TW::BuildForceRemovePage() {
   LB_TW_ForceRemove_Describe->SetWordWrap(true);
   ED_TW_ForceRemove_SelSoftwareFilePath = page->AddEdit(ids::ED_TW_ForceRemove_SelSoftwareFilePath, {136, 283, 665, 21});
   ED_TW_ForceRemove_SelSoftwareFilePath->SetReadOnly(true);
-  Bn_TW_ForceRemove_SelSoftwareFilePath =
-      AddButton(mpr_Toolkit, page, ids::Bn_TW_ForceRemove_SelSoftwareFilePath, {816, 281, 75, 25}, u"Browse...",
+  chooseFolderButton =
+      AddButton(toolkit_, page, ids::chooseFolderButton, {816, 281, 75, 25}, u"Browse...",
                 art::Button::kBrowse);
-  Bn_TW_ForceRemove_SelSoftwareFilePath->onClick = [this] { Bn_TW_ForceRemove_SelSoftwareFilePathClick(); };
-  Bn_TW_ForceRemove_Scan =
-      AddButton(mpr_Toolkit, page, ids::Bn_TW_ForceRemove_Scan, {398, 424, 227, 52}, u"Scan", art::Button::kScan);
-  Bn_TW_ForceRemove_Scan->onClick = [this] { Bn_TW_ForceRemove_ScanClick(); };
+  chooseFolderButton->onClick = [this] { ChooseFolderButtonClick(); };
+  forceRemoveScanButton =
+      AddButton(toolkit_, page, ids::forceRemoveScanButton, {398, 424, 227, 52}, u"Scan", art::Button::kScan);
+  forceRemoveScanButton->onClick = [this] { ForceRemoveScanButtonClick(); };
 }
 
 // ---------------------------------------------------------------- analysis
 
-void TForm_TW::Bn_TW_RunAanlysisClick() {
-  if (!gv_SelInstalledSoftware) {
+void MainForm::RunAnalysisButtonClick() {
+  if (!g_selectedProgram) {
     ShowMessage(u"Please select the program you want to uninstall on the right.", kInformation);
     return;
   }
-  mpr_str_SelUnstallSoftware = gv_SelInstalledSoftware->mpu_str_Name;
-  mpr_str_SelUnstallSoftware_PU = gv_SelInstalledSoftware->mpu_str_Publisher;
-  mpr_int_UninstallType = gv_SelInstalledSoftware->mpu_int_Is64Bit;
-  mpr_int_UninstallMode = 1;
-  mpr_pro_StartUninstallerThread();
+  selectedName_ = g_selectedProgram->name;
+  selectedPublisher_ = g_selectedProgram->publisher;
+  uninstallType_ = g_selectedProgram->is64Bit;
+  traceMode_ = 1;
+  StartTraceScan();
 }
 
-void TForm_TW::mpr_pro_StartUninstallerThread() {
+void MainForm::StartTraceScan() {
   Image_TW_Step_Analyzing_Logo->StartAnimation();
   LB_TW_Step_Analyzing_Files_Count->SetText(u"0");
   LB_TW_Step_Analyzing_Registry_Count->SetText(u"0");
-  PC_TW_Step->SetActivePage(TS_TW_Step_Analyzing);
-  if (mpr_int_UninstallMode == 2) {
-    LB_TW_Step_Analyzing_Software_Name->SetText(LastComponent(mpr_str_SelCustomUinstallPath));
-    PC_TW_Function->SetActivePage(TS_TW_DestopApp);
+  PC_TW_Step->SetActivePage(analyzingPage);
+  if (traceMode_ == 2) {
+    LB_TW_Step_Analyzing_Software_Name->SetText(LastComponent(forceRemoveFolder_));
+    PC_TW_Function->SetActivePage(programsFunctionPage);
     Image_TW_Step_Analyzing_SoftwareLogo->SetPicture(imagelist_uninstallstate_logo->Get(3));
   } else {
-    LB_TW_Step_Analyzing_Software_Name->SetText(mpr_str_SelUnstallSoftware);
+    LB_TW_Step_Analyzing_Software_Name->SetText(selectedName_);
   }
 
   TraceEvents events;
-  events.started = [this] { mpu_pro_cb_UninstallSoftware_Start(); };
+  events.started = [this] { OnTraceStart(); };
   events.found = [this](const TraceFound& found) { mpu_pro_cb_TraceFound(found); };
   events.fileFolderRows = [this](const TextList& rows) {
-    for (const Text& row : rows) mpu_pro_cb_InstalledSoftwareFilePath(row);
+    for (const Text& row : rows) OnFileOrFolderFound(row);
   };
   events.registryRows = [this](const TextList& lines) {
-    for (const Text& line : lines) mpu_pro_cb_InstalledSoftwareRegPath(line);
+    for (const Text& line : lines) OnRegistryEntryFound(line);
   };
-  events.ended = [this] { mpu_pro_cb_UninstallSoftware_End(); };
+  events.ended = [this] { OnTraceEnd(); };
   TraceTarget target;
-  if (mpr_int_UninstallMode == 2)
-    target.folder = mpr_str_SelCustomUinstallPath;
-  else if (gv_SelInstalledSoftware)
-    target.nameLow = gv_SelInstalledSoftware->mpu_str_Name_low;
+  if (traceMode_ == 2)
+    target.folder = forceRemoveFolder_;
+  else if (g_selectedProgram)
+    target.nameLow = g_selectedProgram->nameLow;
   mpr_TraceWorker.reset();
-  auto trace = StartTrace(*gv_InstalledSoftwareList, target, std::move(events), 3000);
+  auto trace = StartTrace(*g_inventory, target, std::move(events), 3000);
   // Read by the reports, which run on this thread when the worker hands over.
-  mpr_EntryOrigins = trace->Origins();
+  entryOrigins_ = trace->Origins();
   mpr_TraceWorker = std::move(trace);
 }
 
-void TForm_TW::Bn_TW_Step2_FileslistClick() {
-  Bn_TW_Step2_Fileslist->SetEnabled(false);
-  Bn_TW_Step2_Registrylist->SetEnabled(true);
-  PC_TW_Step2_Report->SetActivePage(TS_TW_Step2_FilesList);
+void MainForm::ReportFilesTabButtonClick() {
+  reportFilesTabButton->SetEnabled(false);
+  reportRegistryTabButton->SetEnabled(true);
+  PC_TW_Step2_Report->SetActivePage(reportFilesTab);
 }
 
-void TForm_TW::Bn_TW_Step2_RegistrylistClick() {
-  Bn_TW_Step2_Registrylist->SetEnabled(false);
-  Bn_TW_Step2_Fileslist->SetEnabled(true);
-  PC_TW_Step2_Report->SetActivePage(TS_TW_Step2_RegstryList);
+void MainForm::ReportRegistryTabButtonClick() {
+  reportRegistryTabButton->SetEnabled(false);
+  reportFilesTabButton->SetEnabled(true);
+  PC_TW_Step2_Report->SetActivePage(reportRegistryTab);
 }
 
-void TForm_TW::Bn_TW_Step3_FileslistClick() {
-  Bn_TW_Step3_Fileslist->SetEnabled(false);
-  Bn_TW_Step3_Registrylist->SetEnabled(true);
-  PC_TW_Step3_Report->SetActivePage(TS_TW_Step3_FilesList);
+void MainForm::LeftoverFilesTabButtonClick() {
+  leftoverFilesTabButton->SetEnabled(false);
+  leftoverRegistryTabButton->SetEnabled(true);
+  PC_TW_Step3_Report->SetActivePage(leftoverFilesTab);
 }
 
-void TForm_TW::Bn_TW_Step3_RegistrylistClick() {
-  Bn_TW_Step3_Registrylist->SetEnabled(false);
-  Bn_TW_Step3_Fileslist->SetEnabled(true);
-  PC_TW_Step3_Report->SetActivePage(TS_TW_Step3_RegstryList);
+void MainForm::LeftoverRegistryTabButtonClick() {
+  leftoverRegistryTabButton->SetEnabled(false);
+  leftoverFilesTabButton->SetEnabled(true);
+  PC_TW_Step3_Report->SetActivePage(leftoverRegistryTab);
 }
 
-void TForm_TW::Bn_TW_Step2toStpe1Click() {
-  gv_SelInstalledSoftware = nullptr;
-  PC_TW_Step->SetActivePage(TS_TW_Step1);
-  Bn_TW_RefreshClick();
+void MainForm::ReportBackButtonClick() {
+  g_selectedProgram = nullptr;
+  PC_TW_Step->SetActivePage(programListPage);
+  RefreshButtonClick();
 }
 
 // ---------------------------------------------------------------- uninstall
 
-bool TForm_TW::mpr_func_ConfirmAndLaunchUninstall() {
-  const ZRU_InstalledSoftware* record = gv_SelInstalledSoftware;
+bool MainForm::ConfirmAndLaunchUninstall() {
+  const InstalledProgram* record = g_selectedProgram;
   if (!record) return false;
-  if (ShowMessage(FormatMessageText(u"Are you sure you want to uninstall %s ?", record->mpu_str_Name),
+  if (ShowMessage(FormatMessageText(u"Are you sure you want to uninstall %s ?", record->name),
                   win::kMbQuestionYesNo) == win::kIdNo)
     return false;
-  mpr_str_SelUnstallSoftware = record->mpu_str_Name;
-  mpr_str_SelUnstallSoftware_PU = record->mpu_str_Publisher;
+  selectedName_ = record->name;
+  selectedPublisher_ = record->publisher;
   mpr_LaunchWorker.reset();
-  auto launch = std::make_unique<ZRU_Thread_ShellCallUninstall>(mpr_Toolkit.ApplicationHandle(),
-                                                                record->mpu_str_UninstallString,
-                                                                record->mpu_int_Is64Bit == 1);
+  auto launch = std::make_unique<UninstallerLaunchWorker>(toolkit_.ApplicationHandle(),
+                                                                record->uninstallString,
+                                                                record->is64Bit == 1);
   launch->Start();
   mpr_LaunchWorker = std::move(launch);
   return true;
 }
 
-void TForm_TW::Bn_TW_CompleteUninstallClick() {
+void MainForm::RunUninstallerButtonClick() {
   if ((LV_TW_Step2_FilesFolders->Count() == 0 && LV_TW_Step2_RegistryEntries->Count() == 0) ||
-      !gv_SelInstalledSoftware) {
+      !g_selectedProgram) {
     ShowMessage(u"Program encountered problem during the uninstallation.", kError);
     return;
   }
-  const Text key = gv_SelInstalledSoftware->mpu_str_Name_low;
-  if (!mpr_func_ConfirmAndLaunchUninstall()) return;
+  const Text key = g_selectedProgram->nameLow;
+  if (!ConfirmAndLaunchUninstall()) return;
   // Gives the launched uninstaller a moment to appear in the process list
   // before the watch looks for it; the window does not repaint meanwhile.
   Plat().Sleep(1000);
   // Scan Leftovers stays off until the watch's end report, also in the
   // moment before its start report arrives: a click then would lead on to
   // Back and a refresh that frees the record the watch is looking at.
-  Bn_TW_Step_WaitUnintalling_SacnLeftovers->SetEnabled(false);
-  PC_TW_Step->SetActivePage(TS_TW_Step_WaitUninstalling);
+  scanLeftoversButton->SetEnabled(false);
+  PC_TW_Step->SetActivePage(uninstallWaitPage);
 
   mpr_WatchWorker.reset();
-  auto watch = std::make_unique<ZRU_Thread_ShellExeUninstaller>(&gv_InstalledSoftwareList);
-  watch->events.started = [this] { mpu_pro_cb_SHTU_UninstallSoftware_Start(); };
-  watch->events.stepStarted = [this](std::int32_t step) { mpu_pro_cb_UninstallStepTip_Start(step); };
-  watch->events.stepEnded = [this](std::int32_t step) { mpu_pro_cb_UninstallStepTip_End(step); };
-  watch->events.ended = [this] { mpu_pro_cb_SHTU_UninstallSoftware_End(); };
+  auto watch = std::make_unique<UninstallerWatchWorker>(&g_inventory);
+  watch->events.started = [this] { OnWatchStart(); };
+  watch->events.stepStarted = [this](std::int32_t step) { OnWatchStepStart(step); };
+  watch->events.stepEnded = [this](std::int32_t step) { OnWatchStepEnd(step); };
+  watch->events.ended = [this] { OnWatchEnd(); };
   try {
-    watch->mpu_pro_SetUninstallSoftware(key);
+    watch->SetProgram(key);
   } catch (const std::out_of_range&) {
     // The record is gone from the inventory, so there is nothing to watch:
     // the page goes straight to the state the watch's end gives it. The
     // uninstall becomes pending now, the leftovers page is filled, and Scan
     // Leftovers is enabled for when the user has finished with the
     // program's own uninstaller.
-    mpu_pro_cb_SHTU_UninstallSoftware_Start();
-    mpu_pro_cb_UninstallStepTip_End(2);
-    mpu_pro_cb_SHTU_UninstallSoftware_End();
+    OnWatchStart();
+    OnWatchStepEnd(2);
+    OnWatchEnd();
     return;
   }
   watch->Start();
   mpr_WatchWorker = std::move(watch);
 }
 
-void TForm_TW::Bn_TW_Step_WaitUnintalling_SacnLeftoversClick() {
-  Bn_TW_Step3_FileslistClick();
-  PC_TW_Step->SetActivePage(TS_TW_Step3);
+void MainForm::ScanLeftoversButtonClick() {
+  LeftoverFilesTabButtonClick();
+  PC_TW_Step->SetActivePage(leftoversPage);
 }
 
 // ---------------------------------------------------------------- leftovers
 
-void TForm_TW::Bn_TW_Step3toStpe1Click() {
+void MainForm::LeftoversBackButtonClick() {
   if (LV_TW_Step3_FilesFolders->Count() > 0 || LV_TW_Step3_RegistryEntries->Count() > 0) {
     if (ShowMessage(kCancelQuestion, win::kMbQuestionYesNo) == win::kIdNo) return;
   }
-  gv_SelInstalledSoftware = nullptr;
+  g_selectedProgram = nullptr;
   // The question says the uninstall is cancelled, so it is: the state files
   // go and the leftovers are forgotten. Otherwise the refresh that follows
   // would find the state on disk and bring this page straight back.
-  DeletePendingState(mpr_str_CurrentAppPath);
+  DeletePendingState(appFolder_);
   LV_TW_Step3_FilesFolders->Clear();
   LV_TW_Step3_RegistryEntries->Clear();
-  mpr_strlist_LF_Files.clear();
-  mpr_strlist_LF_Folders.clear();
-  mpr_strlist_LF_Registry.clear();
-  mpr_strlist_LF_Kept.clear();
-  mpr_strlist_SIConfigItem.clear();
-  mpr_bool_StateUnsaved = false;
-  if (mpr_int_UninstallMode == 2) {
-    PC_TW_Function->SetActivePage(TS_TW_ForceRemove);
+  leftoverFiles_.clear();
+  leftoverFolders_.clear();
+  leftoverRegistry_.clear();
+  keptEntries_.clear();
+  pendingProgramInfo_.clear();
+  stateUnsaved_ = false;
+  if (traceMode_ == 2) {
+    PC_TW_Function->SetActivePage(forceRemoveFunctionPage);
   } else {
     // Also after a start-up resume (no mode yet): the programs page, fresh,
     // rather than an empty leftovers page from which both functions are refused.
-    PC_TW_Step->SetActivePage(TS_TW_Step1);
-    Bn_TW_RefreshClick();
+    PC_TW_Step->SetActivePage(programListPage);
+    RefreshButtonClick();
   }
 }
 
-void TForm_TW::Bn_TW_DeleteLeftoversClick() {
+void MainForm::DeleteLeftoversButtonClick() {
   // The deletion reads SIConfig.txt again on its own for the publisher test;
   // the window takes its lines and publisher before the file goes with the
   // rest of the state.
   TextList config;
-  if (ReadStateFile(mpr_str_CurrentAppPath + kStateConfigFile, &config) == StateFileRead::kRead) {
-    mpr_strlist_SIConfigItem = config;
-    if (config.size() == 2) mpr_str_SelUnstallSoftware_PU = config[1];
+  if (ReadStateFile(appFolder_ + kStateConfigFile, &config) == StateFileRead::kRead) {
+    pendingProgramInfo_ = config;
+    if (config.size() == 2) selectedPublisher_ = config[1];
   }
 
   DeletionRequest request;
-  request.folders = mpr_strlist_LF_Folders;
-  request.files = mpr_strlist_LF_Files;
-  request.registry = mpr_strlist_LF_Registry;
+  request.folders = leftoverFolders_;
+  request.files = leftoverFiles_;
+  request.registry = leftoverRegistry_;
   // The rows of the page need not stand in the order of the lists (a Force
   // Remove trace delivers its rows sorted), so each entry takes the tick of
   // the row that shows it.
   const auto fileTicks = TicksByText(LV_TW_Step3_FilesFolders);
   for (const TextList* list : {&request.folders, &request.files})
-    for (const Text& path : *list) request.fileTicks.push_back(TickOf(fileTicks, path, mpr_strlist_LF_Kept));
+    for (const Text& path : *list) request.fileTicks.push_back(TickOf(fileTicks, path, keptEntries_));
   const auto registryTicks = TicksByText(LV_TW_Step3_RegistryEntries);
   for (const Text& line : request.registry)
-    request.registryTicks.push_back(TickOf(registryTicks, line, mpr_strlist_LF_Kept));
+    request.registryTicks.push_back(TickOf(registryTicks, line, keptEntries_));
   // Kept entries that no list holds (kept with the command line) stay kept;
   // the listed ones follow their rows.
-  for (const Text& entry : mpr_strlist_LF_Kept) {
+  for (const Text& entry : keptEntries_) {
     bool listed = false;
     for (const TextList* list : {&request.folders, &request.files, &request.registry})
       listed = listed || std::find(list->begin(), list->end(), entry) != list->end();
     if (!listed) request.keep.push_back(entry);
   }
-  request.programFolder = mpr_str_CurrentAppPath;
-  request.uninstallType = mpr_int_UninstallType;
+  request.programFolder = appFolder_;
+  request.uninstallType = uninstallType_;
   // Names the registry backup; a Force Remove is named after its folder, not
   // after whatever program was analysed before it.
   request.programName =
-      mpr_int_UninstallMode == 2 ? LB_TW_Step3_Software_Name->GetText() : mpr_str_SelUnstallSoftware;
+      traceMode_ == 2 ? LB_TW_Step3_Software_Name->GetText() : selectedName_;
   // The publisher this window knows: the analysed program's, none for a
   // Force Remove; after a start-up resume only SIConfig.txt tells.
-  if (mpr_int_UninstallMode == 1) request.publisher = mpr_str_SelUnstallSoftware_PU;
-  if (mpr_int_UninstallMode == 2) request.publisher = Text();
+  if (traceMode_ == 1) request.publisher = selectedPublisher_;
+  if (traceMode_ == 2) request.publisher = Text();
   request.otherProgramFolders =
-      mpr_int_UninstallMode == 2
-          ? OtherProgramFolders(*gv_InstalledSoftwareList, Text(), mpr_str_SelCustomUinstallPath)
-          : OtherProgramFolders(*gv_InstalledSoftwareList, LowerAscii(Trim(mpr_str_SelUnstallSoftware)));
+      traceMode_ == 2
+          ? OtherProgramFolders(*g_inventory, Text(), forceRemoveFolder_)
+          : OtherProgramFolders(*g_inventory, LowerAscii(Trim(selectedName_)));
 
   // What the Recycle Bin will not keep is said before the question, which
   // the user answers knowing it.
@@ -533,36 +533,36 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
       ClearReportLists();
       // The page's rows are gone; so are the lists behind them, or a second
       // click would take every entry as ticked, unticked ones included.
-      mpr_strlist_LF_Folders.clear();
-      mpr_strlist_LF_Files.clear();
-      mpr_strlist_LF_Registry.clear();
-      mpr_strlist_LF_Kept.clear();
-      mpr_bool_StateUnsaved = false;
+      leftoverFolders_.clear();
+      leftoverFiles_.clear();
+      leftoverRegistry_.clear();
+      keptEntries_.clear();
+      stateUnsaved_ = false;
       Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
       ShowDeletionMessage(report);
       break;
     case DeletionOutcome::kIncomplete: {
       ShowDeletionMessage(report);
       // What remains to delete comes back ticked, what the user kept unticked.
-      mpr_strlist_LF_Folders = report.remainingFolders;
-      mpr_strlist_LF_Files = report.remainingFiles;
-      mpr_strlist_LF_Registry = report.remainingRegistry;
-      mpr_strlist_LF_Folders.insert(mpr_strlist_LF_Folders.end(), report.keptFolders.begin(), report.keptFolders.end());
-      mpr_strlist_LF_Files.insert(mpr_strlist_LF_Files.end(), report.keptFiles.begin(), report.keptFiles.end());
-      mpr_strlist_LF_Registry.insert(mpr_strlist_LF_Registry.end(), report.keptRegistry.begin(),
+      leftoverFolders_ = report.remainingFolders;
+      leftoverFiles_ = report.remainingFiles;
+      leftoverRegistry_ = report.remainingRegistry;
+      leftoverFolders_.insert(leftoverFolders_.end(), report.keptFolders.begin(), report.keptFolders.end());
+      leftoverFiles_.insert(leftoverFiles_.end(), report.keptFiles.begin(), report.keptFiles.end());
+      leftoverRegistry_.insert(leftoverRegistry_.end(), report.keptRegistry.begin(),
                                      report.keptRegistry.end());
-      mpr_strlist_LF_Kept = request.keep;
+      keptEntries_ = request.keep;
       for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry})
-        mpr_strlist_LF_Kept.insert(mpr_strlist_LF_Kept.end(), kept->begin(), kept->end());
+        keptEntries_.insert(keptEntries_.end(), kept->begin(), kept->end());
       LV_TW_Step3_FilesFolders->Clear();
       LV_TW_Step3_RegistryEntries->Clear();
       AppendStep3Rows();
       // A Force Remove never leaves a pending uninstall behind.
-      if (mpr_int_UninstallMode != 2) {
+      if (traceMode_ != 2) {
         const StateWriteResult kept =
-            KeepRemainingAsPendingState(mpr_str_CurrentAppPath, mpr_int_UninstallType, report);
-        mpr_bool_StateUnsaved = !kept.Ok();
-        if (!kept.Ok()) ShowMessage(DescribeStateWriteFailure(mpr_str_CurrentAppPath, kept.failed), kError);
+            KeepRemainingAsPendingState(appFolder_, uninstallType_, report);
+        stateUnsaved_ = !kept.Ok();
+        if (!kept.Ok()) ShowMessage(DescribeStateWriteFailure(appFolder_, kept.failed), kError);
       }
       break;
     }
@@ -574,15 +574,15 @@ void TForm_TW::Bn_TW_DeleteLeftoversClick() {
 
 // ---------------------------------------------------------------- Force Remove
 
-void TForm_TW::Bn_TW_ForceRemove_SelSoftwareFilePathClick() {
+void MainForm::ChooseFolderButtonClick() {
   const std::optional<Text> folder =
-      mpr_Toolkit.PickFolder(*mpr_Window, u"Select the folder the program is installed in");
+      toolkit_.PickFolder(*window_, u"Select the folder the program is installed in");
   ED_TW_ForceRemove_SelSoftwareFilePath->SetText(folder ? *folder : Text());
 }
 
-void TForm_TW::Bn_TW_ForceRemove_ScanClick() {
+void MainForm::ForceRemoveScanButtonClick() {
   const Text folder = ED_TW_ForceRemove_SelSoftwareFilePath->GetText();
-  mpr_str_SelCustomUinstallPath = folder;
+  forceRemoveFolder_ = folder;
   if (folder.empty()) {
     ShowMessage(u"Tidewell needs to collect necessary information to initiate the Force Remove process. Please "
                 u"specify the program install directory.",
@@ -605,11 +605,11 @@ void TForm_TW::Bn_TW_ForceRemove_ScanClick() {
                   win::kMbQuestionYesNo) == win::kIdNo)
     return;
 
-  mpr_int_UninstallMode = 2;
+  traceMode_ = 2;
   // The trace reads a Force Remove record in the 64-bit view on 64-bit
   // Windows, so the deletion must work in that view too.
-  mpr_int_UninstallType = ForceRemove64BitFlag();
-  mpr_pro_StartUninstallerThread();
+  uninstallType_ = ForceRemove64BitFlag();
+  StartTraceScan();
 }
 
 }  // namespace tw::ui

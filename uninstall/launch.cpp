@@ -110,13 +110,13 @@ void RunUninstallCommand(std::uintptr_t owner, const Text& command) {
   LaunchDashed(owner, command, Contains(upper, u".EXE --"));
 }
 
-ZRU_Thread_ShellCallUninstall::ZRU_Thread_ShellCallUninstall(std::uintptr_t handle_param_App,
-                                                             const Text& str_param_Uninstall, bool bool_param_IsWow64)
-    : mpr_handle_App(handle_param_App), mpr_str_Uninstall(str_param_Uninstall), mpr_bool_IsWow64(bool_param_IsWow64) {}
+UninstallerLaunchWorker::UninstallerLaunchWorker(std::uintptr_t ownerWindow,
+                                                             const Text& command, bool isWow64)
+    : ownerWindow_(ownerWindow), command_(command), isWow64_(isWow64) {}
 
-void ZRU_Thread_ShellCallUninstall::Execute() {
-  RedirectionOff native(mpr_bool_IsWow64);
-  RunUninstallCommand(mpr_handle_App, mpr_str_Uninstall);
+void UninstallerLaunchWorker::Execute() {
+  RedirectionOff native(isWow64_);
+  RunUninstallCommand(ownerWindow_, command_);
 }
 
 }  // namespace tw

@@ -16,19 +16,19 @@ void RunUninstallCommand(std::uintptr_t ownerWindow, const Text& command);
 
 // The short-lived worker that runs the command off the GUI thread, with the
 // file-system redirection of its own thread off for a 64-bit program.
-class ZRU_Thread_ShellCallUninstall : public WorkerThread {
+class UninstallerLaunchWorker : public WorkerThread {
  public:
-  ZRU_Thread_ShellCallUninstall(std::uintptr_t handle_param_App, const Text& str_param_Uninstall,
-                                bool bool_param_IsWow64);
-  ~ZRU_Thread_ShellCallUninstall() override { Stop(); }
+  UninstallerLaunchWorker(std::uintptr_t ownerWindow, const Text& command,
+                                bool isWow64);
+  ~UninstallerLaunchWorker() override { Stop(); }
 
  protected:
   void Execute() override;
 
  private:
-  std::uintptr_t mpr_handle_App;
-  Text mpr_str_Uninstall;
-  bool mpr_bool_IsWow64;
+  std::uintptr_t ownerWindow_;
+  Text command_;
+  bool isWow64_;
 };
 
 }  // namespace tw

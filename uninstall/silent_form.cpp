@@ -164,14 +164,14 @@ UninstallOutcome OutcomeOfExitCode(bool windowsInstaller, std::uint32_t exitCode
   }
 }
 
-EntryFacts ReadEntryFacts(const ZRU_InstalledSoftware& record) {
+EntryFacts ReadEntryFacts(const InstalledProgram& record) {
   EntryFacts facts;
-  facts.uninstallString = record.mpu_str_UninstallString;
-  const ViewFlag view = RegistryViewOf(record.mpu_int_Is64Bit);
-  const std::size_t bar = record.mpu_str_InstallRegPath.find(u'|');
+  facts.uninstallString = record.uninstallString;
+  const ViewFlag view = RegistryViewOf(record.is64Bit);
+  const std::size_t bar = record.entryKeyLine.find(u'|');
   if (bar != Text::npos) {
-    const HKey root = RegRootFromText(record.mpu_str_InstallRegPath.substr(0, bar));
-    const Text path = record.mpu_str_InstallRegPath.substr(bar + 1);
+    const HKey root = RegRootFromText(record.entryKeyLine.substr(0, bar));
+    const Text path = record.entryKeyLine.substr(bar + 1);
     const std::size_t slash = path.find_last_of(u'\\');
     facts.entryKeyName = slash == Text::npos ? path : path.substr(slash + 1);
     Text value;

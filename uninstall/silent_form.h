@@ -75,6 +75,6 @@ UninstallOutcome OutcomeOfExitCode(bool windowsInstaller, std::uint32_t exitCode
 
 // Reads the facts of a record's entry (in its registry view) and of the file
 // its uninstall command runs.
-EntryFacts ReadEntryFacts(const ZRU_InstalledSoftware& record);
+EntryFacts ReadEntryFacts(const InstalledProgram& record);
 
 }  // namespace tw

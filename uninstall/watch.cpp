@@ -13,25 +13,25 @@ constexpr int kPasses = 5;
 constexpr std::uint32_t kPassMs = 1000;
 }  // namespace
 
-const TextList& ZRU_Thread_ShellExeUninstaller::WatchedNames() {
+const TextList& UninstallerWatchWorker::WatchedNames() {
   static const TextList names = {u"MsiExec.exe", u"unins000.exe", u"unins001.exe",  u"uninst.exe",
                                  u"Setup.exe",   u"uninstall.exe", u"install.exe", u"UNWISE.EXE"};
   return names;
 }
 
-ZRU_Thread_ShellExeUninstaller::ZRU_Thread_ShellExeUninstaller(ZRU_InstalledSoftwareList** class_param_SWL)
-    : mpr_pclass_SWL(class_param_SWL) {}
+UninstallerWatchWorker::UninstallerWatchWorker(ProgramInventory** inventory)
+    : inventory_(inventory) {}
 
-void ZRU_Thread_ShellExeUninstaller::mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName) {
-  mpr_class_UninstallSoftware = (*mpr_pclass_SWL)->mpu_SDLMap_InstalledSoftware.at(str_param_SoftwareName);
+void UninstallerWatchWorker::SetProgram(const Text& programName) {
+  record_ = (*inventory_)->byNameLow.at(programName);
 }
 
-void ZRU_Thread_ShellExeUninstaller::ReportStep(const std::function<void(std::int32_t)>& event, std::int32_t step) {
-  mpr_int_StepType = step;
-  if (event) Report([this, &event] { event(mpr_int_StepType); });
+void UninstallerWatchWorker::ReportStep(const std::function<void(std::int32_t)>& event, std::int32_t step) {
+  step_ = step;
+  if (event) Report([this, &event] { event(step_); });
 }
 
-void ZRU_Thread_ShellExeUninstaller::Execute() {
+void UninstallerWatchWorker::Execute() {
   if (events.started) Report(events.started);
   Pause(2000);
   ReportStep(events.stepStarted, 2);
@@ -51,7 +51,7 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
   }
   // Phase B: the executable the command names.
   if (!found) {
-    watched = mpr_class_UninstallSoftware ? ProgramExeName(mpr_class_UninstallSoftware->mpu_str_UninstallString)
+    watched = record_ ? ProgramExeName(record_->uninstallString)
                                           : Text();
     for (int pass = 0; pass < kPasses; ++pass) {
       if (!watched.empty() && IsProcessRunning(watched)) {
@@ -77,7 +77,7 @@ void ZRU_Thread_ShellExeUninstaller::Execute() {
   if (events.ended) Report(events.ended);
 }
 
-void ZRU_Thread_ShellExeUninstaller::OnUnexpectedError() {
+void UninstallerWatchWorker::OnUnexpectedError() {
   if (!endReported_ && events.ended) Report(events.ended);
 }
 

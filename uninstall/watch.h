@@ -23,16 +23,16 @@ struct WatchEvents {
   std::function<void()> ended;
 };
 
-class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
+class UninstallerWatchWorker : public WorkerThread {
  public:
-  explicit ZRU_Thread_ShellExeUninstaller(ZRU_InstalledSoftwareList** class_param_SWL);
-  ~ZRU_Thread_ShellExeUninstaller() override { Stop(); }
+  explicit UninstallerWatchWorker(ProgramInventory** inventory);
+  ~UninstallerWatchWorker() override { Stop(); }
 
   WatchEvents events;
 
   // The record the inventory holds under this key; throws std::out_of_range
   // (before the thread is started) when it holds none.
-  void mpu_pro_SetUninstallSoftware(const Text& str_param_SoftwareName);
+  void SetProgram(const Text& programName);
 
   // The names looked for first, in this order.
   static const TextList& WatchedNames();
@@ -44,9 +44,9 @@ class ZRU_Thread_ShellExeUninstaller : public WorkerThread {
  private:
   void ReportStep(const std::function<void(std::int32_t)>& event, std::int32_t step);
 
-  std::int32_t mpr_int_StepType = 0;
-  const ZRU_InstalledSoftware* mpr_class_UninstallSoftware = nullptr;
-  ZRU_InstalledSoftwareList** mpr_pclass_SWL;
+  std::int32_t step_ = 0;
+  const InstalledProgram* record_ = nullptr;
+  ProgramInventory** inventory_;
   bool endReported_ = false;
 };
 

@@ -25,17 +25,17 @@ CliInventory::CliInventory() : previous_(CurrentHandOver()), list_(&inventory_),
 CliInventory::~CliInventory() { SetHandOver(previous_); }
 
 bool CliInventory::Scan() {
-  ZRU_Thread_GetInstalledSoftwareList scan(&list_, &libraryPointer_, Text());
+  InventoryScanWorker scan(&list_, &libraryPointer_, Text());
   scan.pauseMs = 0;
-  inventory_.mpu_bool_IsSearch = false;
+  inventory_.showsSearch = false;
   scan.Start();
   return RunToEnd(scan, handOver_, std::chrono::minutes(10));
 }
 
-std::vector<const ZRU_InstalledSoftware*> CliInventory::Records() const {
-  std::vector<const ZRU_InstalledSoftware*> records;
-  for (const Text& key : inventory_.mpu_list_InstalledSoftwareName) {
-    if (const ZRU_InstalledSoftware* record = inventory_.Find(key)) records.push_back(record);
+std::vector<const InstalledProgram*> CliInventory::Records() const {
+  std::vector<const InstalledProgram*> records;
+  for (const Text& key : inventory_.shownNames) {
+    if (const InstalledProgram* record = inventory_.Find(key)) records.push_back(record);
   }
   return records;
 }
@@ -73,7 +73,7 @@ JsonObject DeletionReportJson(const DeletionReport& report) {
   return json;
 }
 
-std::string RecordJson(const ZRU_InstalledSoftware& record) {
+std::string RecordJson(const InstalledProgram& record) {
   JsonObject json;
   for (const RecordField& field : RecordFields(record)) {
     if (field.isNumber) {
@@ -85,18 +85,18 @@ std::string RecordJson(const ZRU_InstalledSoftware& record) {
   return json.str();
 }
 
-std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record) {
+std::vector<RecordField> RecordFields(const InstalledProgram& record) {
   return {
-      {"name", false, record.mpu_str_Name, 0},
-      {"name_low", false, record.mpu_str_Name_low, 0},
-      {"publisher", false, record.mpu_str_Publisher, 0},
-      {"version", false, record.mpu_str_DisplayVersion, 0},
-      {"install_location", false, record.mpu_str_InstallLocation, 0},
-      {"uninstall_string", false, record.mpu_str_UninstallString, 0},
-      {"display_icon", false, record.mpu_str_DisplayIcon, 0},
-      {"display_icon_id", true, Text(), record.mpu_int_DisplayIcon_ID},
-      {"install_reg_path", false, record.mpu_str_InstallRegPath, 0},
-      {"is64", true, Text(), record.mpu_int_Is64Bit},
+      {"name", false, record.name, 0},
+      {"name_low", false, record.nameLow, 0},
+      {"publisher", false, record.publisher, 0},
+      {"version", false, record.displayVersion, 0},
+      {"install_location", false, record.installLocation, 0},
+      {"uninstall_string", false, record.uninstallString, 0},
+      {"display_icon", false, record.displayIcon, 0},
+      {"display_icon_id", true, Text(), record.displayIconIndex},
+      {"install_reg_path", false, record.entryKeyLine, 0},
+      {"is64", true, Text(), record.is64Bit},
   };
 }
 

@@ -25,9 +25,9 @@ class CliInventory {
   // Runs a complete inventory scan; false when it did not finish.
   bool Scan();
   // The records in the order the scan delivers them (sorted lower-case names).
-  std::vector<const ZRU_InstalledSoftware*> Records() const;
-  const ZRU_InstalledSoftware* Find(const Text& nameLow) const { return inventory_.Find(nameLow); }
-  const ZRU_InstalledSoftwareList& List() const { return inventory_; }
+  std::vector<const InstalledProgram*> Records() const;
+  const InstalledProgram* Find(const Text& nameLow) const { return inventory_.Find(nameLow); }
+  const ProgramInventory& List() const { return inventory_; }
 
   // Traces the listed program `nameLow`; its record's folder, file and
   // registry lists hold the result. False when the trace did not finish.
@@ -38,10 +38,10 @@ class CliInventory {
  private:
   GuiHandOver* previous_;
   HeadlessHandOver handOver_;
-  ZRU_InstalledSoftwareList inventory_;
-  ZRU_Software_Lib library_;
-  ZRU_InstalledSoftwareList* list_;
-  ZRU_Software_Lib* libraryPointer_;
+  ProgramInventory inventory_;
+  FolderNameLibrary library_;
+  ProgramInventory* list_;
+  FolderNameLibrary* libraryPointer_;
   SharedEntryOrigins lastOrigins_;
 };
 
@@ -54,10 +54,10 @@ struct RecordField {
   Text text;
   std::int64_t number;
 };
-std::vector<RecordField> RecordFields(const ZRU_InstalledSoftware& record);
+std::vector<RecordField> RecordFields(const InstalledProgram& record);
 
 // One program as `list` prints it: an object of RecordFields.
-std::string RecordJson(const ZRU_InstalledSoftware& record);
+std::string RecordJson(const InstalledProgram& record);
 
 // The deletion report's fields that every command prints (the caller adds
 // what only it knows: the kept entries, the pending state).

@@ -114,23 +114,23 @@ const char kHelp[] =
 
 // Runs a complete inventory scan with the waits set to zero.
 // When `printTo` is set, each program is printed there as it is delivered.
-bool ScanInventory(ZRU_InstalledSoftwareList** list, ZRU_Software_Lib** library, HeadlessHandOver& handOver,
+bool ScanInventory(ProgramInventory** list, FolderNameLibrary** library, HeadlessHandOver& handOver,
                    std::ostream* printTo) {
-  ZRU_Thread_GetInstalledSoftwareList scan(list, library, Text());
+  InventoryScanWorker scan(list, library, Text());
   scan.pauseMs = 0;
   bool ended = false;
   scan.events.ended = [&ended] { ended = true; };
   if (printTo) {
     // Runs on this (the "GUI") thread while the worker waits: the inventory
     // may be read here.
-    const ZRU_InstalledSoftwareList& inventory = **list;
+    const ProgramInventory& inventory = **list;
     scan.events.program = [&inventory, printTo](const Text& name, const Text&, const Text&, const Text&,
                                                 std::int32_t) {
-      if (const ZRU_InstalledSoftware* record = inventory.Find(LowerAscii(name)))
+      if (const InstalledProgram* record = inventory.Find(LowerAscii(name)))
         *printTo << RecordJson(*record) << "\n";
     };
   }
-  (*list)->mpu_bool_IsSearch = false;
+  (*list)->showsSearch = false;
   scan.Start();
   const bool finished = handOver.PumpUntil([&scan] { return scan.Finished(); }, std::chrono::minutes(10));
   scan.Stop();
@@ -180,7 +180,7 @@ TraceEvents GatherInto(TraceRun* run) {
 // Runs the trace worker to its end with its wait set to zero. `nameLow` is the
 // inventory key of a listed program, or empty with `folder` set for a Force
 // Remove.
-bool RunTrace(ZRU_InstalledSoftwareList& list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
+bool RunTrace(ProgramInventory& list, const Text& nameLow, const Text& folder, HeadlessHandOver& handOver,
               TraceRun* run) {
   const auto trace = StartTrace(list, TraceTarget{nameLow, folder}, GatherInto(run), 0);
   run->origins = trace->Origins();
@@ -197,25 +197,25 @@ class CommandSession {
   }
   ~CommandSession() { SetHandOver(previous_); }
   HeadlessHandOver& handOver() { return handOver_; }
-  ZRU_InstalledSoftwareList** list() { return &list_; }
-  ZRU_Software_Lib** library() { return &library_; }
+  ProgramInventory** list() { return &list_; }
+  FolderNameLibrary** library() { return &library_; }
 
  private:
   GuiHandOver* previous_;
   HeadlessHandOver handOver_;
-  ZRU_InstalledSoftwareList inventory_;
-  ZRU_Software_Lib lib_;
-  ZRU_InstalledSoftwareList* list_;
-  ZRU_Software_Lib* library_;
+  ProgramInventory inventory_;
+  FolderNameLibrary lib_;
+  ProgramInventory* list_;
+  FolderNameLibrary* library_;
 };
 
 // A listed program whose folder the guard refuses is traced without it (its
 // uninstall entry alone); the console says why.
-void SayWhyFolderIsNotTraced(const ZRU_InstalledSoftware* record, std::ostream& err) {
-  if (!record || Trim(record->mpu_str_InstallLocation).empty()) return;
-  const PathJudgement judgement = JudgeTraceFolder(record->mpu_str_InstallLocation);
+void SayWhyFolderIsNotTraced(const InstalledProgram* record, std::ostream& err) {
+  if (!record || Trim(record->installLocation).empty()) return;
+  const PathJudgement judgement = JudgeTraceFolder(record->installLocation);
   if (!judgement.Refused()) return;
-  err << "tidewell-cli: the folder of \"" << ToUtf8(record->mpu_str_Name) << "\" is not traced, only its uninstall entry: "
+  err << "tidewell-cli: the folder of \"" << ToUtf8(record->name) << "\" is not traced, only its uninstall entry: "
       << ToUtf8(judgement.Reason()) << "\n";
 }
 
@@ -241,12 +241,12 @@ std::string EntriesJson(const TraceRun& run) {
   return json + "]";
 }
 
-void PrintTrace(std::ostream& out, bool forceRemove, const ZRU_InstalledSoftware* record, const Text& folder,
+void PrintTrace(std::ostream& out, bool forceRemove, const InstalledProgram* record, const Text& folder,
                 const TraceRun& run) {
   out << JsonObject()
              .Add("mode", std::int64_t(forceRemove ? 2 : 1))
-             .Add("name", record ? record->mpu_str_Name : Text())
-             .Add("install_location", record ? record->mpu_str_InstallLocation : Trim(folder))
+             .Add("name", record ? record->name : Text())
+             .Add("install_location", record ? record->installLocation : Trim(folder))
              .AddRaw("files_folders", JsonArray(run.rows))
              .AddRaw("registry", JsonArray(run.registry))
              .Add("file_folder_reports", std::int64_t(run.fileFolderReports))
@@ -354,7 +354,7 @@ struct StateToSave {
 // The watch's events are printed as they come; the end of its first step
 // saves `stateToSave` when it is set.
 bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out, StateToSave* stateToSave) {
-  const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
+  const InstalledProgram* record = (*session.list())->Find(nameLow);
   const std::uint64_t started = Plat().GetTickCount();
   const auto print = [&out, started](const char* event, std::int64_t step) {
     JsonObject line;
@@ -364,10 +364,10 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
     out << line.str() << "\n";
     out.flush();
   };
-  ZRU_Thread_ShellCallUninstall launch(0, record->mpu_str_UninstallString, record->mpu_int_Is64Bit == 1);
+  UninstallerLaunchWorker launch(0, record->uninstallString, record->is64Bit == 1);
   launch.Start();
   session.handOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  ZRU_Thread_ShellExeUninstaller watch(session.list());
+  UninstallerWatchWorker watch(session.list());
   bool ended = false;
   watch.events.started = [&print] { print("watch_start", 0); };
   watch.events.ended = [&print, &ended] {
@@ -385,7 +385,7 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
                         << "\n";
     }
   };
-  watch.mpu_pro_SetUninstallSoftware(nameLow);
+  watch.SetProgram(nameLow);
   watch.Start();
   const bool finished = session.handOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5));
   watch.Stop();
@@ -581,10 +581,10 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
-  const ZRU_InstalledSoftware* record = (*session.list())->Find(nameLow);
+  const InstalledProgram* record = (*session.list())->Find(nameLow);
   const auto request = [&] {
-    DeletionRequest r = RequestFromTrace(trace, record->mpu_str_Name, record->mpu_int_Is64Bit, options);
-    r.publisher = record->mpu_str_Publisher;
+    DeletionRequest r = RequestFromTrace(trace, record->name, record->is64Bit, options);
+    r.publisher = record->publisher;
     r.otherProgramFolders = OtherProgramFolders(**session.list(), nameLow);
     return r;
   };
@@ -598,12 +598,12 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
   StateToSave save;
   save.folder = GetOwnFolder();
-  save.state.name = record->mpu_str_Name;
-  save.state.publisher = record->mpu_str_Publisher;
+  save.state.name = record->name;
+  save.state.publisher = record->publisher;
   save.state.files = trace.files;
   save.state.folders = trace.folders;
   save.state.registry = trace.distinctRegistry;
-  save.state.uninstallType = record->mpu_int_Is64Bit;
+  save.state.uninstallType = record->is64Bit;
   save.state.kept = options.keep;
   if (!options.includeNameMatches) {
     for (const Text& entry : NameOnlyEntries(trace)) save.state.kept.push_back(entry);
@@ -618,7 +618,7 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
     // What the program's own uninstaller removed is no leftover: the lists,
     // the deletion and the pending state keep what still exists.
     const LeftoverLists left =
-        StillExisting({trace.folders, trace.files, trace.distinctRegistry}, record->mpu_int_Is64Bit);
+        StillExisting({trace.folders, trace.files, trace.distinctRegistry}, record->is64Bit);
     KeepOnly(left, &trace);
     if (deleteLeftovers && save.saved) {
       const StateWriteResult saved = SaveStillExistingAsPendingState(save.folder, left);

@@ -106,7 +106,7 @@ std::string ExportJson(const std::vector<std::vector<RecordField>>& rows) {
 
 std::string ExportCsv(const std::vector<std::vector<RecordField>>& rows) {
   std::string csv = "\xEF\xBB\xBF";
-  const std::vector<RecordField> header = RecordFields(ZRU_InstalledSoftware());
+  const std::vector<RecordField> header = RecordFields(InstalledProgram());
   for (std::size_t i = 0; i < header.size(); ++i) csv += (i ? "," : "") + CsvCell(header[i].key);
   csv += "\r\n";
   for (const auto& row : rows) {
@@ -125,7 +125,7 @@ std::string ExportHtml(const std::vector<std::vector<RecordField>>& rows) {
   html += "<h1>Installed programs</h1>\n<p>" + std::to_string(rows.size()) +
           " programs. Click a column's heading to sort by it.</p>\n";
   html += "<table id=\"programs\">\n<thead><tr>";
-  for (const RecordField& field : RecordFields(ZRU_InstalledSoftware())) {
+  for (const RecordField& field : RecordFields(InstalledProgram())) {
     html += std::string("<th") + (field.isNumber ? " data-type=\"number\"" : "") + ">" + field.key + "</th>";
   }
   html += "</tr></thead>\n<tbody>\n";
@@ -161,7 +161,7 @@ int ExportCommand(const std::vector<Text>& args, std::ostream& out, std::ostream
     return 1;
   }
   std::vector<std::vector<RecordField>> rows;
-  for (const ZRU_InstalledSoftware* record : inventory.Records()) rows.push_back(RecordFields(*record));
+  for (const InstalledProgram* record : inventory.Records()) rows.push_back(RecordFields(*record));
   const std::string bytes = format == u"json" ? ExportJson(rows) : format == u"csv" ? ExportCsv(rows) : ExportHtml(rows);
   if (!Plat().WriteFileBytes(file, bytes)) {
     err << "tidewell-cli: cannot write \"" << ToUtf8(file) << "\" (error " << Plat().GetLastError() << ")\n";

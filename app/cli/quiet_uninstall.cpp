@@ -177,18 +177,18 @@ TextList DistinctLines(const TextList& lines) {
 // writes it (an interrupted run can then be finished in Tidewell).
 // Entries found by the program's names alone are kept unless asked for, as
 // the unticked rows that show them in the window.
-std::string DeleteTracedLeftovers(const CliInventory& inventory, const ZRU_InstalledSoftware& record,
+std::string DeleteTracedLeftovers(const CliInventory& inventory, const InstalledProgram& record,
                                   const Options& options, std::ostream& err) {
   const EntryOrigins* origins = inventory.LastTraceOrigins().get();
   const bool permanent = options.permanent;
   const Text folder = GetOwnFolder();
   PendingState state;
-  state.name = record.mpu_str_Name;
-  state.publisher = record.mpu_str_Publisher;
-  state.files = record.mpu_SDLarry_Files;
-  state.folders = record.mpu_SDLarry_Folders;
-  state.registry = DistinctLines(record.mpu_SDLarry_Registry);
-  state.uninstallType = record.mpu_int_Is64Bit;
+  state.name = record.name;
+  state.publisher = record.publisher;
+  state.files = record.tracedFiles;
+  state.folders = record.tracedFolders;
+  state.registry = DistinctLines(record.tracedRegistry);
+  state.uninstallType = record.is64Bit;
   if (!options.includeNameMatches) state.kept = UntickedByDefault(origins, state.folders, state.files, state.registry);
   const StateWriteResult written = WritePendingState(folder, state);
   if (!written.Ok()) err << "tidewell-cli: " << ToUtf8(DescribeStateWriteFailure(folder, written.failed)) << "\n";
@@ -197,33 +197,33 @@ std::string DeleteTracedLeftovers(const CliInventory& inventory, const ZRU_Insta
   request.files = state.files;
   request.registry = state.registry;
   request.programFolder = folder;
-  request.uninstallType = record.mpu_int_Is64Bit;
-  request.programName = record.mpu_str_Name;
+  request.uninstallType = record.is64Bit;
+  request.programName = record.name;
   // As on every other road: the publisher the inventory knows (a Microsoft
   // program's leftovers are withheld whatever the state files say), and
   // every other listed program's folder kept, one inside this one's included.
-  request.publisher = record.mpu_str_Publisher;
-  request.otherProgramFolders = OtherProgramFolders(inventory.List(), record.mpu_str_Name_low);
+  request.publisher = record.publisher;
+  request.otherProgramFolders = OtherProgramFolders(inventory.List(), record.nameLow);
   request.permanent = permanent;
   request.keep = state.kept;
   const DeletionPlan plan = PlanDeletion(request);
   const Text forGood = ForGoodWarning(plan);
   if (!forGood.empty()) err << "tidewell-cli: " << ToUtf8(forGood) << "\n";
   const DeletionReport report = ExecuteDeletionPlan(plan);
-  KeepRemainingAsPendingState(folder, record.mpu_int_Is64Bit, report);
+  KeepRemainingAsPendingState(folder, record.is64Bit, report);
   return DeletionReportJson(report).str();
 }
 
-bool EntryExists(const ZRU_InstalledSoftware& record) {
-  const std::size_t bar = record.mpu_str_InstallRegPath.find(u'|');
-  return RegKeyExists(RegRootFromText(record.mpu_str_InstallRegPath.substr(0, bar)),
-                      record.mpu_str_InstallRegPath.substr(bar + 1), RegistryViewOf(record.mpu_int_Is64Bit));
+bool EntryExists(const InstalledProgram& record) {
+  const std::size_t bar = record.entryKeyLine.find(u'|');
+  return RegKeyExists(RegRootFromText(record.entryKeyLine.substr(0, bar)),
+                      record.entryKeyLine.substr(bar + 1), RegistryViewOf(record.is64Bit));
 }
 
-Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, const Options& options,
+Result Uninstall(CliInventory& inventory, const InstalledProgram& record, const Options& options,
                  std::ostream& err) {
   Result result;
-  result.name = record.mpu_str_Name;
+  result.name = record.name;
   const QuietCommand command = ChooseQuietCommand(ReadEntryFacts(record));
   result.source = command.source;
   if (command.source == QuietSource::kNone) {
@@ -234,13 +234,13 @@ Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, c
   result.command = command.commandLine;
   // The trace needs the program's files and entries as they are before its
   // uninstaller removes them.
-  if (options.deleteLeftovers && !inventory.Trace(record.mpu_str_Name_low)) {
+  if (options.deleteLeftovers && !inventory.Trace(record.nameLow)) {
     result.outcome = "failed";
     result.message = u"the trace did not finish; the uninstaller was not started";
     return result;
   }
   const FollowedTree tree =
-      StartAndFollow(command.file, command.parameters, options.timeoutSeconds * 1000, kPollMs, record.mpu_int_Is64Bit == 1);
+      StartAndFollow(command.file, command.parameters, options.timeoutSeconds * 1000, kPollMs, record.is64Bit == 1);
   result.seconds = double(tree.elapsedMs) / 1000.0;
   result.processes = tree.processes;
   if (!tree.started) {
@@ -274,7 +274,7 @@ Result Uninstall(CliInventory& inventory, const ZRU_InstalledSoftware& record, c
   }
   const UninstallOutcome outcome = OutcomeOfExitCode(RunsWindowsInstaller(command), result.exitCode);
   result.outcome = OutcomeName(outcome);
-  if (!record.mpu_str_InstallRegPath.empty()) result.entryRemoved = EntryExists(record) ? "false" : "true";
+  if (!record.entryKeyLine.empty()) result.entryRemoved = EntryExists(record) ? "false" : "true";
   const bool succeeded = outcome == UninstallOutcome::kDone || outcome == UninstallOutcome::kRestartNeeded;
   if (options.deleteLeftovers) {
     if (succeeded) {
@@ -312,19 +312,19 @@ int QuietUninstallCommand(const std::vector<Text>& args, std::ostream& out, std:
   }
   // The named programs in the given order, then the publisher's in list
   // order; each program once.
-  std::vector<const ZRU_InstalledSoftware*> chosen;
+  std::vector<const InstalledProgram*> chosen;
   std::vector<Text> missing;
   TextList keys;
-  auto choose = [&](const ZRU_InstalledSoftware* record) {
+  auto choose = [&](const InstalledProgram* record) {
     for (const Text& key : keys) {
-      if (key == record->mpu_str_Name_low) return;
+      if (key == record->nameLow) return;
     }
-    keys.push_back(record->mpu_str_Name_low);
+    keys.push_back(record->nameLow);
     chosen.push_back(record);
   };
   std::vector<std::pair<std::size_t, Text>> order;  // position among the results of a missing name
   for (const Text& name : options.names) {
-    const ZRU_InstalledSoftware* record = inventory.Find(LowerAscii(Trim(name)));
+    const InstalledProgram* record = inventory.Find(LowerAscii(Trim(name)));
     if (record) {
       choose(record);
     } else {
@@ -333,8 +333,8 @@ int QuietUninstallCommand(const std::vector<Text>& args, std::ostream& out, std:
   }
   if (options.hasPublisher) {
     std::size_t matched = 0;
-    for (const ZRU_InstalledSoftware* record : inventory.Records()) {
-      if (SameTextAscii(Trim(record->mpu_str_Publisher), options.publisher)) {
+    for (const InstalledProgram* record : inventory.Records()) {
+      if (SameTextAscii(Trim(record->publisher), options.publisher)) {
         choose(record);
         ++matched;
       }

@@ -60,16 +60,16 @@ class InventoryFixture : public ::testing::Test {
 
   // Starts a scan and serves its reports until the end report.
   void RunScan(std::uint32_t pauseMs = 0) {
-    auto scan = std::make_unique<ZRU_Thread_GetInstalledSoftwareList>(&list, &library, u"C:\\Tools\\Tidewell\\");
+    auto scan = std::make_unique<InventoryScanWorker>(&list, &library, u"C:\\Tools\\Tidewell\\");
     scan->pauseMs = pauseMs;
     scan->events = {OnStart, OnProgram, OnEnd};
-    list->mpu_bool_IsSearch = false;
+    list->showsSearch = false;
     scan->Start();
     ASSERT_TRUE(handOver.PumpUntil([] { return CurrentReports().ended; }));
     ASSERT_TRUE(handOver.PumpUntil([&scan] { return scan->Finished(); }));
   }
 
-  const ZRU_InstalledSoftware* Record(const Text& name) const { return inventory.Find(LowerAscii(name)); }
+  const InstalledProgram* Record(const Text& name) const { return inventory.Find(LowerAscii(name)); }
 
   // An uninstall entry under root and one of the key variants.
   Text Entry(const Text& subKey, const Text& variant = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") {
@@ -82,10 +82,10 @@ class InventoryFixture : public ::testing::Test {
 
   sim::SimMachine machine;
   HeadlessHandOver handOver;
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_Software_Lib lib;
-  ZRU_InstalledSoftwareList* list = nullptr;
-  ZRU_Software_Lib* library = nullptr;
+  ProgramInventory inventory;
+  FolderNameLibrary lib;
+  ProgramInventory* list = nullptr;
+  FolderNameLibrary* library = nullptr;
 };
 
 }  // namespace tw::testing_inventory

@@ -19,10 +19,10 @@ std::string U8(const Text& text) { return ToUtf8(text); }
 class InventoryIcons : public InventoryFixture {
  protected:
   void ExpectIcon(const Text& name, const Text& icon, std::int32_t index) {
-    const ZRU_InstalledSoftware* record = Record(name);
+    const InstalledProgram* record = Record(name);
     ASSERT_NE(nullptr, record) << U8(name);
-    EXPECT_TRUE(SameTextAscii(icon, record->mpu_str_DisplayIcon)) << U8(name) << ": " << U8(record->mpu_str_DisplayIcon);
-    EXPECT_EQ(index, record->mpu_int_DisplayIcon_ID) << U8(name);
+    EXPECT_TRUE(SameTextAscii(icon, record->displayIcon)) << U8(name) << ": " << U8(record->displayIcon);
+    EXPECT_EQ(index, record->displayIconIndex) << U8(name);
   }
 };
 
@@ -119,21 +119,21 @@ TEST_F(InventoryIcons, InstallerProductsFillAndAdd) {
   AddEntry(kCU, kUninstall + u"Parrot", {{u"DisplayName", u"Unrelated"}});
   RunScan();
 
-  const ZRU_InstalledSoftware* shared = Record(u"Shared Product");
+  const InstalledProgram* shared = Record(u"Shared Product");
   ASSERT_NE(nullptr, shared);
-  EXPECT_EQ(u"Entry", shared->mpu_str_Publisher);
-  EXPECT_EQ(u"D:\\Shared\\", shared->mpu_str_InstallLocation);
-  EXPECT_EQ(u"HKLM|" + kUninstall + u"{P1}", shared->mpu_str_InstallRegPath);
+  EXPECT_EQ(u"Entry", shared->publisher);
+  EXPECT_EQ(u"D:\\Shared\\", shared->installLocation);
+  EXPECT_EQ(u"HKLM|" + kUninstall + u"{P1}", shared->entryKeyLine);
 
-  const ZRU_InstalledSoftware* helper = Record(u"IMBoosterARP Helper");
+  const InstalledProgram* helper = Record(u"IMBoosterARP Helper");
   ASSERT_NE(nullptr, helper);
-  EXPECT_EQ(u"", helper->mpu_str_InstallRegPath);
-  EXPECT_EQ(u"C:\\Windows\\Installer\\p2.msi", helper->mpu_str_UninstallString);
-  EXPECT_EQ(1, helper->mpu_int_Is64Bit);
+  EXPECT_EQ(u"", helper->entryKeyLine);
+  EXPECT_EQ(u"C:\\Windows\\Installer\\p2.msi", helper->uninstallString);
+  EXPECT_EQ(1, helper->is64Bit);
 
   EXPECT_EQ(nullptr, Record(u"Long One"));
   EXPECT_EQ(nullptr, Record(u"Wow Only"));
-  EXPECT_EQ(3u, inventory.mpu_SDLarry_InstalledSoftware.size());
+  EXPECT_EQ(3u, inventory.records.size());
 }
 
 }  // namespace

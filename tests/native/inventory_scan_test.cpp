@@ -58,10 +58,10 @@ TEST_F(InventoryScan, EntriesThatAreNotListed) {
   EXPECT_NE(nullptr, Record(u"Adobe Audition 3.0"));
   EXPECT_EQ(nullptr, Record(u"Long Command"));  // 254 characters and the NUL: 510 bytes
   ASSERT_NE(nullptr, Record(u"Short Command"));
-  EXPECT_EQ(Text(253, u'c'), Record(u"Short Command")->mpu_str_UninstallString);
+  EXPECT_EQ(Text(253, u'c'), Record(u"Short Command")->uninstallString);
   // A value longer than the 255-character buffer counts as missing.
   EXPECT_EQ(nullptr, Record(Text(256, u'n')));
-  EXPECT_EQ(2u, inventory.mpu_SDLarry_InstalledSoftware.size());
+  EXPECT_EQ(2u, inventory.records.size());
 }
 
 TEST_F(InventoryScan, NativeEntryWinsAndTheTwinFillsItsFolder) {
@@ -71,18 +71,18 @@ TEST_F(InventoryScan, NativeEntryWinsAndTheTwinFillsItsFolder) {
   AddEntry(kLM, kUninstall32 + u"Other", {{u"DisplayName", u"Other"}});
   AddEntry(kCU, kUninstall + u"Mine", {{u"DisplayName", u"Mine"}});
   RunScan();
-  const ZRU_InstalledSoftware* tool = Record(u"tool");
+  const InstalledProgram* tool = Record(u"tool");
   ASSERT_NE(nullptr, tool);
-  EXPECT_EQ(u"Tool", tool->mpu_str_Name);
-  EXPECT_EQ(u"Native", tool->mpu_str_Publisher);
-  EXPECT_EQ(u"D:\\Apps\\Tool\\", tool->mpu_str_InstallLocation);
-  EXPECT_EQ(u"HKLM|" + kUninstall + u"Tool", tool->mpu_str_InstallRegPath);
-  EXPECT_EQ(1, tool->mpu_int_Is64Bit);
+  EXPECT_EQ(u"Tool", tool->name);
+  EXPECT_EQ(u"Native", tool->publisher);
+  EXPECT_EQ(u"D:\\Apps\\Tool\\", tool->installLocation);
+  EXPECT_EQ(u"HKLM|" + kUninstall + u"Tool", tool->entryKeyLine);
+  EXPECT_EQ(1, tool->is64Bit);
   ASSERT_NE(nullptr, Record(u"Other"));
-  EXPECT_EQ(u"HKLM|" + kUninstall32 + u"Other", Record(u"Other")->mpu_str_InstallRegPath);
-  EXPECT_EQ(1, Record(u"Other")->mpu_int_Is64Bit);
+  EXPECT_EQ(u"HKLM|" + kUninstall32 + u"Other", Record(u"Other")->entryKeyLine);
+  EXPECT_EQ(1, Record(u"Other")->is64Bit);
   ASSERT_NE(nullptr, Record(u"Mine"));
-  EXPECT_EQ(u"HKCU|" + kUninstall + u"Mine", Record(u"Mine")->mpu_str_InstallRegPath);
+  EXPECT_EQ(u"HKCU|" + kUninstall + u"Mine", Record(u"Mine")->entryKeyLine);
 }
 
 struct FolderCase {
@@ -157,10 +157,10 @@ TEST_F(InventoryScan, InstallFolderAndCommandDerivation) {
   RunScan();
   for (const FolderCase& c : cases) {
     SCOPED_TRACE(c.what);
-    const ZRU_InstalledSoftware* record = Record(FromUtf8(c.what));
+    const InstalledProgram* record = Record(FromUtf8(c.what));
     ASSERT_NE(nullptr, record);
-    EXPECT_EQ(c.location, record->mpu_str_InstallLocation) << U8(record->mpu_str_InstallLocation);
-    EXPECT_EQ(c.command, record->mpu_str_UninstallString) << U8(record->mpu_str_UninstallString);
+    EXPECT_EQ(c.location, record->installLocation) << U8(record->installLocation);
+    EXPECT_EQ(c.command, record->uninstallString) << U8(record->uninstallString);
   }
 }
 
@@ -173,14 +173,14 @@ TEST_F(InventoryScan, ParrotTakesItsFolderFromTheIcon) {
   AddEntry(kLM, kUninstall + u"NoFolder", {{u"DisplayName", u"parrot lite"}, {u"DisplayIcon", u"app.exe"},
                                            {u"UninstallString", u"MsiExec.exe /X{1}"}});
   RunScan();
-  const ZRU_InstalledSoftware* parrot = Record(u"Parrot Player");
+  const InstalledProgram* parrot = Record(u"Parrot Player");
   ASSERT_NE(nullptr, parrot);
-  EXPECT_EQ(u"C:\\Program Files\\Foo\\", parrot->mpu_str_InstallLocation);
-  EXPECT_EQ(u"C:\\Program Files\\Foo\\Uninstall.exe", parrot->mpu_str_UninstallString);
+  EXPECT_EQ(u"C:\\Program Files\\Foo\\", parrot->installLocation);
+  EXPECT_EQ(u"C:\\Program Files\\Foo\\Uninstall.exe", parrot->uninstallString);
   // An icon without a folder part leaves folder and command alone.
   ASSERT_NE(nullptr, Record(u"parrot lite"));
-  EXPECT_EQ(u"", Record(u"parrot lite")->mpu_str_InstallLocation);
-  EXPECT_EQ(u"MsiExec.exe /X{1}", Record(u"parrot lite")->mpu_str_UninstallString);
+  EXPECT_EQ(u"", Record(u"parrot lite")->installLocation);
+  EXPECT_EQ(u"MsiExec.exe /X{1}", Record(u"parrot lite")->uninstallString);
 }
 
 class InventoryScan32 : public InventoryFixture {
@@ -192,7 +192,7 @@ TEST_F(InventoryScan32, ThirtyTwoBitWindowsReadsWithoutTheViewFlag) {
   AddEntry(kLM, kUninstall + u"Old", {{u"DisplayName", u"Old Tool"}});
   RunScan();
   ASSERT_NE(nullptr, Record(u"Old Tool"));
-  EXPECT_EQ(0, Record(u"Old Tool")->mpu_int_Is64Bit);
+  EXPECT_EQ(0, Record(u"Old Tool")->is64Bit);
 }
 
 TEST_F(InventoryScan, WithoutWow64SupportOnlyStartAndEnd) {
@@ -201,7 +201,7 @@ TEST_F(InventoryScan, WithoutWow64SupportOnlyStartAndEnd) {
   AddEntry(kLM, kUninstall + u"Any", {{u"DisplayName", u"Any"}});
   RunScan();
   EXPECT_EQ((std::vector<std::string>{"start", "end"}), CurrentReports().events);
-  EXPECT_TRUE(inventory.mpu_SDLarry_InstalledSoftware.empty());
+  EXPECT_TRUE(inventory.records.empty());
 }
 
 TEST_F(InventoryScan, AnUnexpectedErrorStillEndsTheRun) {
@@ -217,8 +217,8 @@ TEST_F(InventoryScan, RedirectionIsOffWhileTheWorkerScans) {
   AddEntry(kLM, kUninstall + u"Sys", {{u"DisplayName", u"Sys"}, {u"DisplayIcon", u"C:\\Windows\\System32\\real64.exe,2"}});
   RunScan();
   ASSERT_NE(nullptr, Record(u"Sys"));
-  EXPECT_EQ(u"C:\\Windows\\System32\\real64.exe", Record(u"Sys")->mpu_str_DisplayIcon);
-  EXPECT_EQ(2, Record(u"Sys")->mpu_int_DisplayIcon_ID);
+  EXPECT_EQ(u"C:\\Windows\\System32\\real64.exe", Record(u"Sys")->displayIcon);
+  EXPECT_EQ(2, Record(u"Sys")->displayIconIndex);
   // The GUI thread's own view is redirected as before.
   EXPECT_EQ(win::kInvalidFileAttributes, Plat().GetFileAttributes(u"C:\\Windows\\System32\\real64.exe"));
 }

@@ -243,9 +243,9 @@ TEST(QuietUninstallCommand, ABatchOfKindsOneLineEachAndTheCallsExitCode) {
 }
 
 TEST(Export, CsvQuotesAndHtmlEscapesEveryField) {
-  ZRU_InstalledSoftware record;
-  record.mpu_str_Name = u"A \"quoted\", <b>bold</b> & line\nbreak \u00e9";
-  record.mpu_int_DisplayIcon_ID = 65535;
+  InstalledProgram record;
+  record.name = u"A \"quoted\", <b>bold</b> & line\nbreak \u00e9";
+  record.displayIconIndex = 65535;
   const std::vector<std::vector<cli::RecordField>> rows = {cli::RecordFields(record)};
   const std::string csv = cli::ExportCsv(rows);
   EXPECT_EQ(0u, csv.find("\xEF\xBB\xBF\"name\",\"name_low\",\"publisher\""));
@@ -261,13 +261,13 @@ TEST(Export, CsvQuotesAndHtmlEscapesEveryField) {
 // that begins as a formula gets an apostrophe, any other stays as it is.
 TEST(Export, CsvFieldsThatBeginAsFormulasOpenAsText) {
   for (const char16_t lead : std::u16string(u"=+-@\t\r\"' aZ0")) {
-    ZRU_InstalledSoftware record;
-    record.mpu_str_Name = Text(1, lead) + u"HYPERLINK(\"http://x\",\"y\")";
-    record.mpu_str_Publisher = Text(1, lead) + u"cmd|' /C calc'!A0";
-    record.mpu_int_DisplayIcon_ID = 65535;
+    InstalledProgram record;
+    record.name = Text(1, lead) + u"HYPERLINK(\"http://x\",\"y\")";
+    record.publisher = Text(1, lead) + u"cmd|' /C calc'!A0";
+    record.displayIconIndex = 65535;
     const std::string csv = cli::ExportCsv({cli::RecordFields(record)});
     const bool formula = Text(u"=+-@\t\r").find(lead) != Text::npos;
-    for (const Text& field : {record.mpu_str_Name, record.mpu_str_Publisher}) {
+    for (const Text& field : {record.name, record.publisher}) {
       std::string cell;
       for (char c : ToUtf8(field)) cell += c == '"' ? std::string("\"\"") : std::string(1, c);
       EXPECT_NE(std::string::npos, csv.find("\"" + std::string(formula ? "'" : "") + cell + "\"")) << int(lead);

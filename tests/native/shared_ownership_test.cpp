@@ -110,57 +110,57 @@ TEST(SharedOwnership, APerUserEntryLendsNothingToAMachineWideRecordOfItsName) {
   sim::SimMachine m;
   SetPlatform(&m);
   const auto record = [](const Text& regPath, const Text& folder, const Text& command) {
-    auto r = std::make_unique<ZRU_InstalledSoftware>();
-    r->mpu_str_Name = u"Thesis Tool";
-    r->mpu_str_Name_low = u"thesis tool";
-    r->mpu_str_InstallRegPath = regPath;
-    r->mpu_str_InstallLocation = folder;
-    r->mpu_str_UninstallString = command;
-    r->mpu_str_Publisher = StartsWith(regPath, u"HKLM") ? u"Microsoft Corporation" : u"Thesis Tools";
+    auto r = std::make_unique<InstalledProgram>();
+    r->name = u"Thesis Tool";
+    r->nameLow = u"thesis tool";
+    r->entryKeyLine = regPath;
+    r->installLocation = folder;
+    r->uninstallString = command;
+    r->publisher = StartsWith(regPath, u"HKLM") ? u"Microsoft Corporation" : u"Thesis Tools";
     return r;
   };
   const Text documents = u"C:\\Users\\user\\Documents\\Thesis\\";
   for (bool userFirst : {false, true}) {
     SCOPED_TRACE(userFirst ? "per-user entry first" : "machine-wide entry first");
-    ZRU_InstalledSoftwareList list;
+    ProgramInventory list;
     auto machineWide = record(u"HKLM|" + kUninstall + u"{1}", u"", u"MsiExec.exe /I{1}");
     auto perUser = record(u"HKCU|" + kUninstall + u"Thesis", documents, u"C:\\Users\\user\\evil.exe");
     if (userFirst) {
-      list.mpu_AddOrMerge(std::move(perUser));
-      list.mpu_AddOrMerge(std::move(machineWide));
+      list.AddOrMerge(std::move(perUser));
+      list.AddOrMerge(std::move(machineWide));
     } else {
-      list.mpu_AddOrMerge(std::move(machineWide));
-      list.mpu_AddOrMerge(std::move(perUser));
+      list.AddOrMerge(std::move(machineWide));
+      list.AddOrMerge(std::move(perUser));
     }
-    const ZRU_InstalledSoftware* merged = list.Find(u"thesis tool");
+    const InstalledProgram* merged = list.Find(u"thesis tool");
     ASSERT_NE(nullptr, merged);
-    EXPECT_EQ(u"", merged->mpu_str_InstallLocation);
-    EXPECT_EQ(u"MsiExec.exe /I{1}", merged->mpu_str_UninstallString);
-    EXPECT_EQ(u"HKLM|" + kUninstall + u"{1}", merged->mpu_str_InstallRegPath);
-    EXPECT_EQ(u"Microsoft Corporation", merged->mpu_str_Publisher);
+    EXPECT_EQ(u"", merged->installLocation);
+    EXPECT_EQ(u"MsiExec.exe /I{1}", merged->uninstallString);
+    EXPECT_EQ(u"HKLM|" + kUninstall + u"{1}", merged->entryKeyLine);
+    EXPECT_EQ(u"Microsoft Corporation", merged->publisher);
     EXPECT_EQ(TextList{Trim(documents)}, OtherProgramFolders(list, u"thesis tool"));
   }
   m.AddDirectory(u"C:\\Program Files\\Thesis");
   m.SetShortName(u"C:\\Program Files", u"PROGRA~1");
   for (const Text& spelling : {Text(u"C:\\Program Files\\Thesis"), Text(u"c:\\program files\\thesis\\"),
                                Text(u"C:\\PROGRA~1\\Thesis")}) {
-    ZRU_InstalledSoftwareList list;
-    list.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"{1}", u"C:\\Program Files\\Thesis\\", u"a.exe"));
-    list.mpu_AddOrMerge(record(u"HKCU|" + kUninstall + u"Thesis", spelling, u"a.exe"));
+    ProgramInventory list;
+    list.AddOrMerge(record(u"HKLM|" + kUninstall + u"{1}", u"C:\\Program Files\\Thesis\\", u"a.exe"));
+    list.AddOrMerge(record(u"HKCU|" + kUninstall + u"Thesis", spelling, u"a.exe"));
     EXPECT_TRUE(OtherProgramFolders(list, u"thesis tool").empty()) << ToUtf8(spelling);
   }
   // Two entries of one scope still merge as before: the later fills what the first left empty.
-  ZRU_InstalledSoftwareList same;
-  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"A", u"", u"a.exe"));
-  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"B", u"C:\\Apps\\Thesis\\", u"b.exe"));
-  EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->mpu_str_InstallLocation);
-  EXPECT_TRUE(same.mpu_SDLarry_UnmergedFolders.empty());
+  ProgramInventory same;
+  same.AddOrMerge(record(u"HKLM|" + kUninstall + u"A", u"", u"a.exe"));
+  same.AddOrMerge(record(u"HKLM|" + kUninstall + u"B", u"C:\\Apps\\Thesis\\", u"b.exe"));
+  EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->installLocation);
+  EXPECT_TRUE(same.unmergedFolders.empty());
   // A third of the name in another folder (its x64 build) keeps that folder
   // out of the record and among the other programs' folders; the same
   // folder spelled otherwise is the record's own.
-  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"C", u"c:\\apps\\thesis", u"c.exe"));
-  same.mpu_AddOrMerge(record(u"HKLM|" + kUninstall + u"D", u"C:\\Apps\\Thesis\\x64\\", u"d.exe"));
-  EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->mpu_str_InstallLocation);
+  same.AddOrMerge(record(u"HKLM|" + kUninstall + u"C", u"c:\\apps\\thesis", u"c.exe"));
+  same.AddOrMerge(record(u"HKLM|" + kUninstall + u"D", u"C:\\Apps\\Thesis\\x64\\", u"d.exe"));
+  EXPECT_EQ(u"C:\\Apps\\Thesis\\", same.Find(u"thesis tool")->installLocation);
   EXPECT_EQ(TextList{u"C:\\Apps\\Thesis\\x64\\"}, OtherProgramFolders(same, u"thesis tool"));
   SetPlatform(nullptr);
 }

@@ -397,9 +397,9 @@ TEST_F(TraceClassAreas, NothingMatchesOutsideTheFolder) {
   Default(kLM, kClasses + u"TypeLib\\{B2}\\1.0\\0\\win32", u"C:\\Program Files\\FooBar\\bar.tlb");
   machine.SetDword(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
                    u"C:\\Program Files\\FooBar\\bar.dll", 1);
-  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Program Files\\Foo\\");
+  InstalledProgram* foo = AddProgram(u"Foo", u"C:\\Program Files\\Foo\\");
   TraceProgram(u"Foo");
-  EXPECT_EQ(TextList{foo->mpu_str_InstallRegPath}, Found()) << Joined(Found());
+  EXPECT_EQ(TextList{foo->entryKeyLine}, Found()) << Joined(Found());
 }
 
 }  // namespace

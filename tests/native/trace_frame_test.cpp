@@ -51,7 +51,7 @@ TEST_F(TraceFrame, ReportsInWalkOrderWithRisingCountsThenSortedLists) {
   machine.AddFile(u"C:\\Apps\\Foo\\a.txt", "x");
   machine.AddFile(u"C:\\Apps\\Foo\\sub\\c.dll", "MZ");
   machine.AddDirectory(u"C:\\Apps\\Foo\\sub\\empty");
-  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
+  InstalledProgram* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
   TraceProgram(u"Foo");
 
   // The install folder first with count 1, then the walk: files as met,
@@ -72,7 +72,7 @@ TEST_F(TraceFrame, ReportsInWalkOrderWithRisingCountsThenSortedLists) {
 
   // The first registry report is the uninstall entry with count 1.
   ASSERT_FALSE(Log().registryCounts.empty());
-  EXPECT_EQ(foo->mpu_str_InstallRegPath, Log().registryCounts[0].text);
+  EXPECT_EQ(foo->entryKeyLine, Log().registryCounts[0].text);
   EXPECT_EQ(1u, Log().registryCounts[0].count);
   for (std::size_t i = 0; i < Log().registryCounts.size(); ++i) EXPECT_EQ(i + 1, Log().registryCounts[i].count);
 
@@ -80,7 +80,7 @@ TEST_F(TraceFrame, ReportsInWalkOrderWithRisingCountsThenSortedLists) {
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\", u"C:\\Apps\\Foo\\sub", u"C:\\Apps\\Foo\\sub\\empty", u"C:\\Apps\\Foo\\a.txt",
                       u"C:\\Apps\\Foo\\b.exe", u"C:\\Apps\\Foo\\sub\\c.dll"}),
             Log().fileFolderList);
-  EXPECT_EQ(TextList{foo->mpu_str_InstallRegPath}, Log().registryList);
+  EXPECT_EQ(TextList{foo->entryKeyLine}, Log().registryList);
 
   // Start first, End last, every count report before any list delivery.
   const std::vector<std::string>& events = Log().events;
@@ -95,9 +95,9 @@ TEST_F(TraceFrame, ReportsInWalkOrderWithRisingCountsThenSortedLists) {
 
   // The record stays in the inventory with its lists sorted.
   EXPECT_EQ(foo, inventory.Find(u"foo"));
-  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\", u"C:\\Apps\\Foo\\sub", u"C:\\Apps\\Foo\\sub\\empty"}), foo->mpu_SDLarry_Folders);
+  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\", u"C:\\Apps\\Foo\\sub", u"C:\\Apps\\Foo\\sub\\empty"}), foo->tracedFolders);
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\a.txt", u"C:\\Apps\\Foo\\b.exe", u"C:\\Apps\\Foo\\sub\\c.dll"}),
-            foo->mpu_SDLarry_Files);
+            foo->tracedFiles);
 }
 
 // Every reported row carries the area that found it; everything the folder
@@ -107,7 +107,7 @@ TEST_F(TraceFrame, EveryReportedRowCarriesItsAreaAndEvidence) {
   machine.AddFile(u"C:\\Apps\\Foo\\sub\\b.exe", "MZ");
   machine.SetString(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", u"Foo", u"\"C:\\Apps\\Foo\\sub\\b.exe\" /x");
   machine.SetString(kCU, u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache", u"C:\\Apps\\Foo\\sub\\b.exe", u"Foo");
-  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
+  InstalledProgram* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
   for (const bool forceRemove : {false, true}) {
     Log() = TraceLog();
     if (forceRemove) {
@@ -143,7 +143,7 @@ TEST_F(TraceFrame, EveryReportedRowCarriesItsAreaAndEvidence) {
     EXPECT_EQ(reported, origins->Size());
     EXPECT_EQ(nullptr, origins->OriginOf(u"C:\\Apps\\Foo\\other.txt"));
     EXPECT_TRUE(origins->DefaultTick(u"C:\\Apps\\Foo\\other.txt"));
-    if (!forceRemove) EXPECT_EQ(Text(u"Uninstall entry"), origins->OriginOf(foo->mpu_str_InstallRegPath)->area);
+    if (!forceRemove) EXPECT_EQ(Text(u"Uninstall entry"), origins->OriginOf(foo->entryKeyLine)->area);
   }
 }
 
@@ -160,19 +160,19 @@ TEST_F(TraceFrame, PausesThreeSecondsOnTheVirtualClockAfterStart) {
   ASSERT_EQ(1, Log().ends);
   EXPECT_EQ(3000u, Log().endTick - Log().startTick);
   // Three seconds is also the wait a worker has unless told otherwise.
-  EXPECT_EQ(3000u, ZRU_Thread_Uninstaller(inventory).pauseMs);
+  EXPECT_EQ(3000u, TraceScanWorker(inventory).pauseMs);
 }
 
 TEST_F(TraceFrame, ASecondScanOfTheSameRecordStartsFromEmptyLists) {
   machine.AddFile(u"C:\\Apps\\Foo\\a.exe", "MZ");
-  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
+  InstalledProgram* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
   TraceProgram(u"Foo");
   Log() = TraceLog();
   TraceProgram(u"Foo");
-  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\"}), foo->mpu_SDLarry_Folders);
-  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\a.exe"}), foo->mpu_SDLarry_Files);
-  EXPECT_EQ((TextList{u"a.exe"}), foo->mpu_SDLarry_AXCFiles);
-  EXPECT_EQ(TextList{foo->mpu_str_InstallRegPath}, foo->mpu_SDLarry_Registry);
+  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\"}), foo->tracedFolders);
+  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\a.exe"}), foo->tracedFiles);
+  EXPECT_EQ((TextList{u"a.exe"}), foo->moduleNames);
+  EXPECT_EQ(TextList{foo->entryKeyLine}, foo->tracedRegistry);
   EXPECT_EQ(1u, Log().registryCounts[0].count);
 }
 
@@ -226,23 +226,23 @@ TEST_F(TraceFrame, RegistryListIsUnlimitedAndSortedOrdinally) {
 
 TEST_F(TraceFrame, MissingInstallFolderIsTheOnlyFolderAndStillMatches) {
   machine.SetString(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", u"Gone", u"C:\\Apps\\Gone\\g.exe /tray");
-  ZRU_InstalledSoftware* gone = AddProgram(u"Gone", u"C:\\Apps\\Gone\\");
+  InstalledProgram* gone = AddProgram(u"Gone", u"C:\\Apps\\Gone\\");
   TraceProgram(u"Gone");
   EXPECT_EQ((TextList{u"C:\\Apps\\Gone\\"}), Texts(Log().fileFolderCounts));
   EXPECT_EQ((TextList{u"C:\\Apps\\Gone\\"}), Log().fileFolderList);
-  EXPECT_TRUE(gone->mpu_SDLarry_Files.empty());
+  EXPECT_TRUE(gone->tracedFiles.empty());
   EXPECT_EQ(1, Times(u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|Gone"));
 }
 
 TEST_F(TraceFrame, EmptyInstallLocationRecordsNoFilesAndMatchesNoPath) {
   machine.SetString(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", u"Any", u"C:\\Any\\a.exe");
   machine.SetDword(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", u"C:\\x.dll", 1);
-  ZRU_InstalledSoftware* none = AddProgram(u"None", u"");
+  InstalledProgram* none = AddProgram(u"None", u"");
   TraceProgram(u"None");
   EXPECT_TRUE(Log().fileFolderCounts.empty());
   EXPECT_TRUE(Log().fileFolderList.empty());
-  EXPECT_EQ(TextList{none->mpu_str_InstallRegPath}, Found());
-  EXPECT_EQ(TextList{none->mpu_str_InstallRegPath}, Log().registryList);
+  EXPECT_EQ(TextList{none->entryKeyLine}, Found());
+  EXPECT_EQ(TextList{none->entryKeyLine}, Log().registryList);
   EXPECT_EQ(1, Log().ends);
 }
 
@@ -252,15 +252,15 @@ TEST_F(TraceFrame, LinksInsideTheTreeAreRecordedButNotWalked) {
   machine.AddDirectoryLink(u"C:\\Apps\\Foo\\Data", u"D:\\Shared\\Data");
   machine.AddDirectoryLink(u"C:\\Apps\\Foo\\Loop", u"C:\\Apps\\Foo");  // a cycle
   machine.AddFile(u"C:\\Apps\\Foo\\Real\\r.txt");
-  ZRU_InstalledSoftware* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
+  InstalledProgram* foo = AddProgram(u"Foo", u"C:\\Apps\\Foo\\");
   // Should the cycle be followed, the receiver stops the run long before
   // the path grows without end.
   Log().throwAtFileFolderReport = 500;
   TraceProgram(u"Foo");
   ASSERT_EQ(1, Log().ends);
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\", u"C:\\Apps\\Foo\\Data", u"C:\\Apps\\Foo\\Loop", u"C:\\Apps\\Foo\\Real"}),
-            foo->mpu_SDLarry_Folders);
-  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\Real\\r.txt", u"C:\\Apps\\Foo\\a.exe"}), foo->mpu_SDLarry_Files);
+            foo->tracedFolders);
+  EXPECT_EQ((TextList{u"C:\\Apps\\Foo\\Real\\r.txt", u"C:\\Apps\\Foo\\a.exe"}), foo->tracedFiles);
 }
 
 TEST_F(TraceFrame, LibraryWalkKeepsMatchingFoldersPreOrderAndSkipsLinks) {
@@ -271,8 +271,8 @@ TEST_F(TraceFrame, LibraryWalkKeepsMatchingFoldersPreOrderAndSkipsLinks) {
   machine.AddFile(u"C:\\Program Files\\MyFoo\\my.txt");
   machine.AddDirectory(u"C:\\Users\\user\\AppData\\Roaming\\Foo");
   const TextList names = {u"FOO"};
-  ZRU_InstalledSoftware* lib = AddProgram(u"Lib", u"");
-  lib->mpu_SDLarry_Lib_FolderName = &names;
+  InstalledProgram* lib = AddProgram(u"Lib", u"");
+  lib->libraryFolderNames = &names;
   Log().throwAtFileFolderReport = 500;
   TraceProgram(u"Lib");
   ASSERT_EQ(1, Log().ends);
@@ -289,9 +289,9 @@ TEST_F(TraceFrame, ModuleTestLooksAtTheWholePath) {
     machine.AddFile(Text(u"C:\\Apps\\Mod\\") + name);
   machine.AddFile(u"C:\\Apps\\Mod\\Tools.Exec\\readme.txt");
   machine.AddFile(u"C:\\Apps\\Mod\\Docs\\guide.pdf");
-  ZRU_InstalledSoftware* mod = AddProgram(u"Mod", u"C:\\Apps\\Mod\\");
+  InstalledProgram* mod = AddProgram(u"Mod", u"C:\\Apps\\Mod\\");
   TraceProgram(u"Mod");
-  TextList modules = mod->mpu_SDLarry_AXCFiles;
+  TextList modules = mod->moduleNames;
   SortOrdinal(modules);
   EXPECT_EQ((TextList{u"Lib.Dll", u"codec.ax", u"grid.ocx", u"pack.axe", u"readme.txt", u"setup.exe"}), modules);
   // The modules are neither reported nor delivered on their own.
@@ -311,27 +311,27 @@ TEST_F(TraceFrame, ForceRemoveStartsTheRegistryWithAnEmptyLine) {
   EXPECT_EQ(1u, Log().registryCounts[0].count);
   // Read in the 64-bit view on 64-bit Windows: the native Run key is seen.
   EXPECT_EQ((TextList{u"", u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|Picked"}), Log().registryList);
-  EXPECT_TRUE(inventory.mpu_SDLarry_InstalledSoftware.empty());
+  EXPECT_TRUE(inventory.records.empty());
 }
 
 TEST_F(TraceFrame, ForceRemoveRecordIsFreedBeforeEnd) {
   machine.AddFile(u"C:\\Apps\\Picked\\p.exe", "MZ");
   static bool freedAtEnd = false;
   freedAtEnd = false;
-  ZRU_Thread_Uninstaller* trace = NewTrace();
+  TraceScanWorker* trace = NewTrace();
   trace->events.ended = [] {
     freedAtEnd = g_watchedFreed.load();
     OnEnd();
   };
-  trace->mpu_str_UserSelInstalledFilePath = u"C:\\Apps\\Picked";
-  trace->mpu_pro_SetUninstallSoftware();
-  const ZRU_InstalledSoftware* record = trace->Record();
+  trace->forceRemoveFolder = u"C:\\Apps\\Picked";
+  trace->SetProgram();
+  const InstalledProgram* record = trace->Record();
   ASSERT_NE(nullptr, record);
-  EXPECT_EQ(u"", record->mpu_str_Name);
-  EXPECT_EQ(u"", record->mpu_str_InstallRegPath);
-  EXPECT_EQ(u"", record->mpu_str_UninstallString);
-  EXPECT_EQ(65535, record->mpu_int_DisplayIcon_ID);
-  EXPECT_EQ(nullptr, record->mpu_SDLarry_Lib_FolderName);
+  EXPECT_EQ(u"", record->name);
+  EXPECT_EQ(u"", record->entryKeyLine);
+  EXPECT_EQ(u"", record->uninstallString);
+  EXPECT_EQ(65535, record->displayIconIndex);
+  EXPECT_EQ(nullptr, record->libraryFolderNames);
   g_watchedFreed = false;
   g_watched = record;
   Run(trace);
@@ -360,12 +360,12 @@ TEST(TraceForceRemoveBitness, SixtyFourBitFlagFollowsWindowsBitness) {
     sim::SimMachine machine(c.preset);
     machine.SetIsWow64ProcessFails(c.wow64CallFails);
     SetPlatform(&machine);
-    ZRU_InstalledSoftwareList inventory;
-    ZRU_Thread_Uninstaller trace(inventory);
-    trace.mpu_str_UserSelInstalledFilePath = u"C:\\Apps\\X";
-    trace.mpu_pro_SetUninstallSoftware();
+    ProgramInventory inventory;
+    TraceScanWorker trace(inventory);
+    trace.forceRemoveFolder = u"C:\\Apps\\X";
+    trace.SetProgram();
     ASSERT_NE(nullptr, trace.Record());
-    EXPECT_EQ(c.is64, trace.Record()->mpu_int_Is64Bit);
+    EXPECT_EQ(c.is64, trace.Record()->is64Bit);
     SetPlatform(nullptr);
   }
 }
@@ -431,9 +431,9 @@ TEST_F(TraceFrame, ManyItemsArriveCompleteAndInOrderInFewHandOvers) {
     machine.SetString(kLM, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", u"v" + FromUtf8(std::to_string(v)),
                       folder + u"\\d0\\f0.txt");
   }
-  ZRU_InstalledSoftware* big = AddProgram(u"Big", folder + u"\\");
+  InstalledProgram* big = AddProgram(u"Big", folder + u"\\");
   int foundReports = 0, rowReports = 0, lineReports = 0;
-  ZRU_Thread_Uninstaller* worker = NewTrace();
+  TraceScanWorker* worker = NewTrace();
   worker->events.found = [&](const TraceFound& found) {
     ++foundReports;
     OnFound(found);
@@ -446,28 +446,28 @@ TEST_F(TraceFrame, ManyItemsArriveCompleteAndInOrderInFewHandOvers) {
     ++lineReports;
     OnRegRows(lines);
   };
-  worker->mpu_pro_SetUninstallSoftware(u"big");
+  worker->SetProgram(u"big");
   const auto started = std::chrono::steady_clock::now();
   Run(worker);
   const auto elapsedMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
 
-  const std::size_t items = big->mpu_SDLarry_Folders.size() + big->mpu_SDLarry_Files.size();
+  const std::size_t items = big->tracedFolders.size() + big->tracedFiles.size();
   ASSERT_EQ(std::size_t(1 + kFolders + kFolders * kFilesPerFolder), items);
   ASSERT_EQ(items, Log().fileFolderCounts.size());
   for (std::size_t i = 0; i < items; ++i) ASSERT_EQ(i + 1, Log().fileFolderCounts[i].count) << i;
   std::set<Text> distinct;
   for (const Counted& c : Log().fileFolderCounts) distinct.insert(c.text);
   EXPECT_EQ(items, distinct.size());
-  ASSERT_EQ(big->mpu_SDLarry_Registry.size(), Log().registryCounts.size());
+  ASSERT_EQ(big->tracedRegistry.size(), Log().registryCounts.size());
   EXPECT_GE(Log().registryCounts.size(), std::size_t(kRunValues));
   for (std::size_t i = 0; i < Log().registryCounts.size(); ++i) ASSERT_EQ(i + 1, Log().registryCounts[i].count);
 
-  TextList rows = big->mpu_SDLarry_Folders;  // sorted by the run
-  rows.insert(rows.end(), big->mpu_SDLarry_Files.begin(), big->mpu_SDLarry_Files.end());
+  TextList rows = big->tracedFolders;  // sorted by the run
+  rows.insert(rows.end(), big->tracedFiles.begin(), big->tracedFiles.end());
   rows.resize(kTraceDisplayRows);
   EXPECT_EQ(rows, Log().fileFolderList);
-  EXPECT_EQ(big->mpu_SDLarry_Registry, Log().registryList);
+  EXPECT_EQ(big->tracedRegistry, Log().registryList);
 
   EXPECT_LE(foundReports, 2 + elapsedMs / kTraceFoundInterval.count()) << "in " << elapsedMs << " ms";
   EXPECT_EQ(int((kTraceDisplayRows + kTraceRowsPerReport - 1) / kTraceRowsPerReport), rowReports);

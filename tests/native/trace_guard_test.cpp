@@ -226,13 +226,13 @@ TEST_F(TraceGuard, TraceClaimsOnlyTheProgramsOwn) {
   for (const Program& program : programs) {
     Log() = TraceLog();
     TraceProgram(program.name);
-    const ZRU_InstalledSoftware* record = inventory.Find(LowerAscii(program.name));
+    const InstalledProgram* record = inventory.Find(LowerAscii(program.name));
     ASSERT_NE(record, nullptr);
     if (program.folder.empty()) {
-      EXPECT_TRUE(record->mpu_SDLarry_Folders.empty()) << U8(program.name);
-      EXPECT_TRUE(record->mpu_SDLarry_Files.empty()) << U8(program.name);
-      EXPECT_EQ(record->mpu_SDLarry_Registry, TextList{record->mpu_str_InstallRegPath}) << U8(program.name);
-      EXPECT_FALSE(JudgeTraceFolder(record->mpu_str_InstallLocation).Reason().empty());
+      EXPECT_TRUE(record->tracedFolders.empty()) << U8(program.name);
+      EXPECT_TRUE(record->tracedFiles.empty()) << U8(program.name);
+      EXPECT_EQ(record->tracedRegistry, TextList{record->entryKeyLine}) << U8(program.name);
+      EXPECT_FALSE(JudgeTraceFolder(record->installLocation).Reason().empty());
       continue;
     }
     const Text own = UpperAscii(program.folder) + u"\\";
@@ -251,16 +251,16 @@ TEST_F(TraceGuard, TraceClaimsOnlyTheProgramsOwn) {
         EXPECT_FALSE(IsAtOrBelow(form, other)) << what << " of another program: " << U8(path);
       }
     };
-    ASSERT_FALSE(record->mpu_SDLarry_Folders.empty()) << U8(program.name);
-    for (const Text& folder : record->mpu_SDLarry_Folders) judge(folder, "folder");
-    for (const Text& file : record->mpu_SDLarry_Files) judge(file, "file");
-    EXPECT_TRUE(std::find_if(record->mpu_SDLarry_Files.begin(), record->mpu_SDLarry_Files.end(), [](const Text& f) {
+    ASSERT_FALSE(record->tracedFolders.empty()) << U8(program.name);
+    for (const Text& folder : record->tracedFolders) judge(folder, "folder");
+    for (const Text& file : record->tracedFiles) judge(file, "file");
+    EXPECT_TRUE(std::find_if(record->tracedFiles.begin(), record->tracedFiles.end(), [](const Text& f) {
                   return EndsWith(f, u"common.dll") || EndsWith(f, u"app.exe");
-                }) != record->mpu_SDLarry_Files.end())
+                }) != record->tracedFiles.end())
         << "nothing of " << U8(program.name) << " was found";
     // Value names were written in the folders' own spelling.
     std::size_t sharedLines = 0;
-    for (const Text& line : record->mpu_SDLarry_Registry) {
+    for (const Text& line : record->tracedRegistry) {
       if (!StartsWith(line, u"HKLM|" + kSharedDlls + u"|")) continue;
       ++sharedLines;
       const Text name = UpperAscii(line.substr(kSharedDlls.size() + 6));

@@ -132,30 +132,30 @@ class TraceFixture : public ::testing::Test {
   }
 
   // A listed program as the inventory would hold it.
-  ZRU_InstalledSoftware* AddProgram(const Text& name, const Text& installLocation, const Text& uninstallString = u"",
+  InstalledProgram* AddProgram(const Text& name, const Text& installLocation, const Text& uninstallString = u"",
                                     std::int32_t is64 = 1) {
-    auto record = std::make_unique<ZRU_InstalledSoftware>();
-    record->mpu_str_Name = name;
-    record->mpu_str_Name_low = LowerAscii(name);
-    record->mpu_str_InstallLocation = installLocation;
-    record->mpu_str_UninstallString = uninstallString;
-    record->mpu_int_DisplayIcon_ID = kNoIconIndex;
-    record->mpu_str_InstallRegPath = u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
-    record->mpu_int_Is64Bit = is64;
-    inventory.mpu_AddOrMerge(std::move(record));
+    auto record = std::make_unique<InstalledProgram>();
+    record->name = name;
+    record->nameLow = LowerAscii(name);
+    record->installLocation = installLocation;
+    record->uninstallString = uninstallString;
+    record->displayIconIndex = kNoIconIndex;
+    record->entryKeyLine = u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+    record->is64Bit = is64;
+    inventory.AddOrMerge(std::move(record));
     return inventory.Find(LowerAscii(name));
   }
 
   // A worker with every event logged, not started.
-  ZRU_Thread_Uninstaller* NewTrace(std::uint32_t pauseMs = 0) {
-    trace = std::make_unique<ZRU_Thread_Uninstaller>(inventory);
+  TraceScanWorker* NewTrace(std::uint32_t pauseMs = 0) {
+    trace = std::make_unique<TraceScanWorker>(inventory);
     trace->pauseMs = pauseMs;
     trace->events = LoggedEvents();
     return trace.get();
   }
 
   // Starts the worker and serves its reports until its run has ended.
-  void Run(ZRU_Thread_Uninstaller* started) {
+  void Run(TraceScanWorker* started) {
     started->Start();
     Wait();
   }
@@ -184,10 +184,10 @@ class TraceFixture : public ::testing::Test {
 
   sim::SimMachine machine;
   HeadlessHandOver handOver;
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = nullptr;
+  ProgramInventory inventory;
+  ProgramInventory* list = nullptr;
   // The last worker, owned here until the next or the end of the test.
-  std::unique_ptr<ZRU_Thread_Uninstaller> trace;
+  std::unique_ptr<TraceScanWorker> trace;
   // The last run's table of where each row came from.
   SharedEntryOrigins origins;
 };

@@ -46,8 +46,8 @@ class NameAreas : public TraceFixture {
     programData = WithTrailingBackslash(GetCommonAppDataDir());
     // The program: publisher Xco, product "Y App 5" in C:\Program Files\Xco\Y App.
     machine.AddFile(u"C:\\Program Files\\Xco\\Y App\\y.exe", "MZ");
-    ZRU_InstalledSoftware* y = AddProgram(u"Y App 5", u"C:\\Program Files\\Xco\\Y App");
-    y->mpu_str_Publisher = u"Xco";
+    InstalledProgram* y = AddProgram(u"Y App 5", u"C:\\Program Files\\Xco\\Y App");
+    y->publisher = u"Xco";
     // Its data and settings, by every form of its names.
     for (const Text& base : {appData, localAppData, programData}) machine.AddFile(base + u"Xco\\Y App\\s.dat", "x");
     for (const HKey root : {kCU, kLM}) machine.SetString(root, kSoftware + u"Xco\\Y App", u"Level", u"3");
@@ -58,7 +58,7 @@ class NameAreas : public TraceFixture {
   // data and settings of its own.
   void AddNeighbour() {
     machine.AddFile(u"C:\\Program Files\\Xco\\Y App Pro\\pro.exe", "MZ");
-    AddProgram(u"Y App Pro", u"C:\\Program Files\\Xco\\Y App Pro")->mpu_str_Publisher = u"Xco";
+    AddProgram(u"Y App Pro", u"C:\\Program Files\\Xco\\Y App Pro")->publisher = u"Xco";
     machine.AddFile(appData + u"Xco\\Y App Pro\\p.dat", "x");
     machine.AddFile(appData + u"Y App Pro\\p.dat", "x");
     machine.SetString(kCU, kSoftware + u"Xco\\Y App Pro", u"Level", u"1");
@@ -89,7 +89,7 @@ TEST_F(NameAreas, OwnPlacesByWholeNameNeverTheNeighboursNorTheSharedPublisher) {
   // the bare name could be its, so <base>\Y App and Software\Y App are not
   // claimed.
   machine.AddFile(u"D:\\Games\\Y App\\g.exe", "MZ");
-  AddProgram(u"Zed Game", u"D:\\Games\\Y App")->mpu_str_Publisher = u"Other Ltd";
+  AddProgram(u"Zed Game", u"D:\\Games\\Y App")->publisher = u"Other Ltd";
   machine.AddFile(appData + u"Y App\\save.dat", "x");
   machine.CreateKey(kCU, kSoftware + u"Y App");
   TraceProgram(u"Y App 5");
@@ -155,7 +155,7 @@ TEST_F(NameAreas, NothingWhereNamesAreGenericShortOrAKeyPointsIntoAnotherProgram
     machine.AddFile(appData + c.publisher + u"\\" + c.name + u"\\x.dat", "x");
     machine.AddFile(appData + c.name + u"\\x.dat", "x");
     machine.CreateKey(kCU, kSoftware + c.publisher + u"\\" + c.name);
-    AddProgram(c.name, c.folder)->mpu_str_Publisher = c.publisher;
+    AddProgram(c.name, c.folder)->publisher = c.publisher;
     Log() = TraceLog();
     TraceProgram(c.name);
     EXPECT_TRUE(ByName().empty()) << U8(c.name) << "\n" << Shown(ByName());
@@ -179,7 +179,7 @@ struct OneNeighbour : NameAreas {
     machine.AddFile(u"C:\\Program Files\\Xco\\Q\\q.exe", "MZ");
     machine.AddFile(appData + u"Y App\\save.dat", "x");
     machine.CreateKey(kCU, kSoftware + u"Y App");
-    AddProgram(name, folder)->mpu_str_Publisher = publisher;
+    AddProgram(name, folder)->publisher = publisher;
     TraceProgram(u"Y App 5");
     return ByName();
   }
@@ -217,10 +217,10 @@ TEST(NameAreasNeighbour, AFolderOnAnotherProgramsInstallPathIsTheirs) {
     run.machine.AddFile(run.localAppData + u"Google\\Chrome\\User Data\\Default\\Bookmarks", "x");
     run.machine.AddFile(run.localAppData + u"Chrome\\x.dat", "x");
     run.machine.AddFile(run.appData + u"Adobe\\Acrobat\\prefs.dat", "x");
-    run.AddProgram(u"Google Chrome", u"C:\\Program Files\\Google\\Chrome\\Application")->mpu_str_Publisher =
+    run.AddProgram(u"Google Chrome", u"C:\\Program Files\\Google\\Chrome\\Application")->publisher =
         u"Google LLC";
     run.machine.AddFile(u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader\\r.exe", "MZ");
-    run.AddProgram(u"Adobe Acrobat Reader", u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader")->mpu_str_Publisher =
+    run.AddProgram(u"Adobe Acrobat Reader", u"C:\\Program Files\\Adobe\\Acrobat DC\\Reader")->publisher =
         u"Adobe Inc.";
     // Windows' compatibility junctions in the bases are no one's data.
     run.machine.AddFile(u"C:\\ProgramData\\Microsoft\\Windows\\Templates\\t.dot", "x");

@@ -170,12 +170,12 @@ class TraceOutsideAreas : public TraceFixture {
 TEST_F(TraceOutsideAreas, EveryFormIsClaimedExactlyWhenItPointsIntoTheFolderAndTheDeletionTakesOnlyThat) {
   Generate();
   AddProgram(u"Foo Paint Pro", kNeighbour);
-  ZRU_InstalledSoftware* record = AddProgram(u"Foo Paint", kProgram);
+  InstalledProgram* record = AddProgram(u"Foo Paint", kProgram);
   TraceProgram(u"Foo Paint");
 
-  TextList paths = record->mpu_SDLarry_Files;
-  paths.insert(paths.end(), record->mpu_SDLarry_Folders.begin(), record->mpu_SDLarry_Folders.end());
-  const TextList& lines = record->mpu_SDLarry_Registry;
+  TextList paths = record->tracedFiles;
+  paths.insert(paths.end(), record->tracedFolders.begin(), record->tracedFolders.end());
+  const TextList& lines = record->tracedRegistry;
   const auto times = [&](const Text& entry) {
     return entry.find(u'|') == Text::npos ? CountOf(paths, entry) : CountOf(lines, entry);
   };
@@ -191,9 +191,9 @@ TEST_F(TraceOutsideAreas, EveryFormIsClaimedExactlyWhenItPointsIntoTheFolderAndT
   EXPECT_NE(Text::npos, Found().back().find(u"FirewallRules|")) << U8(Found().back());
 
   DeletionRequest request;
-  request.folders = record->mpu_SDLarry_Folders;
-  request.files = record->mpu_SDLarry_Files;
-  request.registry = record->mpu_SDLarry_Registry;
+  request.folders = record->tracedFolders;
+  request.files = record->tracedFiles;
+  request.registry = record->tracedRegistry;
   request.otherProgramFolders = {kNeighbour};
   request.programFolder = u"C:\\Tools\\Tidewell\\";
   request.programName = u"Foo Paint";
@@ -248,10 +248,10 @@ TEST_F(TraceOutsideAreas, AStartMenuFolderIsOfferedOnlyWhenItHoldsNothingElse) {
   // The Desktops are not searched below their top level.
   machine.AddShortcut(kUserDesktop + u"\\Folder\\Foo.lnk", own);
   AddProgram(u"Foo Paint Pro", kNeighbour);
-  ZRU_InstalledSoftware* record = AddProgram(u"Foo Paint", kProgram);
+  InstalledProgram* record = AddProgram(u"Foo Paint", kProgram);
   TraceProgram(u"Foo Paint");
 
-  const TextList files = record->mpu_SDLarry_Files;
+  const TextList files = record->tracedFiles;
   for (const Text& link : {group + u"\\Foo Paint.lnk", group + u"\\Tools\\Helper.lnk",
                            group + u"\\Tools\\Deeper\\Uninstall.lnk", kUserPrograms + u"\\Mixed\\Foo.lnk",
                            kUserPrograms + u"\\Broken\\Foo.lnk", kUserPrograms + u"\\Shared\\Foo.lnk",
@@ -265,13 +265,13 @@ TEST_F(TraceOutsideAreas, AStartMenuFolderIsOfferedOnlyWhenItHoldsNothingElse) {
   }
   // The install folder, and exactly the folders that hold nothing else (the
   // lists are sorted at the end).
-  EXPECT_EQ((TextList{kProgram, group, group + u"\\Tools", group + u"\\Tools\\Deeper"}), record->mpu_SDLarry_Folders)
-      << Joined(record->mpu_SDLarry_Folders);
+  EXPECT_EQ((TextList{kProgram, group, group + u"\\Tools", group + u"\\Tools\\Deeper"}), record->tracedFolders)
+      << Joined(record->tracedFolders);
   // A value naming an offered Start Menu folder is no evidence for the
   // areas after it: they compare with the program's folders only.
   machine.SetString(kLM, kAppPaths + u"menu.exe", Text(), group + u"\\Foo Paint.lnk");
   TraceProgram(u"Foo Paint");
-  EXPECT_EQ(0, CountOf(record->mpu_SDLarry_Registry, u"HKLM|" + kAppPaths + u"menu.exe"));
+  EXPECT_EQ(0, CountOf(record->tracedRegistry, u"HKLM|" + kAppPaths + u"menu.exe"));
 }
 
 // The guard reads a service's program: the firewall's own key is a service

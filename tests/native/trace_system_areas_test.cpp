@@ -116,9 +116,9 @@ TEST_F(TraceSystemAreas, WithoutFoldersAProductStillMatchesOnItsCommand) {
   Product(u"P1", &inFolder, &otherCommand);
   Product(u"P2", &inFolder, &sameCommand);
   machine.CreateKey(kLM, kProducts + u"P2\\Patches\\PATCH-P2");
-  ZRU_InstalledSoftware* msi = AddProgram(u"Msi Only", u"", kCommand);
+  InstalledProgram* msi = AddProgram(u"Msi Only", u"", kCommand);
   TraceProgram(u"Msi Only");
-  EXPECT_EQ((TextList{msi->mpu_str_InstallRegPath, LM(kProducts + u"P2"), LM(kPatches + u"PATCH-P2")}), Found());
+  EXPECT_EQ((TextList{msi->entryKeyLine, LM(kProducts + u"P2"), LM(kPatches + u"PATCH-P2")}), Found());
 }
 
 TEST_F(TraceSystemAreas, InstallerComponentsWithExactlyOneValue) {

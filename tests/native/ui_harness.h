@@ -110,10 +110,10 @@ class UiFixture : public ::testing::Test {
   // Builds the windows as a process start does and shows the main window;
   // waits for the first inventory unless told not to.
   void Start(bool waitForInventory = true) {
-    form = std::make_unique<TForm_TW>(toolkit);
-    loading = std::make_unique<TForm_TW_Loading>(toolkit);
-    about = std::make_unique<TForm_TW_About>(toolkit);
-    whyUse = std::make_unique<TForm_TW_WhyUse>(toolkit);
+    form = std::make_unique<MainForm>(toolkit);
+    loading = std::make_unique<LoadingForm>(toolkit);
+    about = std::make_unique<AboutForm>(toolkit);
+    whyUse = std::make_unique<WhyUseForm>(toolkit);
     form->SetSecondaryWindows(loading.get(), about.get(), whyUse.get());
     form->MainWindow().Show();
     if (waitForInventory) {
@@ -152,7 +152,7 @@ class UiFixture : public ::testing::Test {
 
   Container* ActiveStep() const { return form->PC_TW_Step->ActivePage(); }
   Container* ActiveFunction() const { return form->PC_TW_Function->ActivePage(); }
-  bool OnStep(Container* page) const { return ActiveFunction() == form->TS_TW_DestopApp && ActiveStep() == page; }
+  bool OnStep(Container* page) const { return ActiveFunction() == form->programsFunctionPage && ActiveStep() == page; }
 
   // ---- The program list.
 
@@ -202,17 +202,17 @@ class UiFixture : public ::testing::Test {
   // Selects the program, clicks Run Analysis and waits for the trace's end.
   bool AnalyseProgram(const Text& caption) {
     if (!SelectProgram(caption)) return false;
-    if (!Click(ids::Bn_TW_RunAanlysis)) return false;
+    if (!Click(ids::runAnalysisButton)) return false;
     return WaitWorkers();
   }
 
   sim::SimMachine machine;
   HeadlessHandOver handOver;
   HeadlessToolkit toolkit;
-  std::unique_ptr<TForm_TW> form;
-  std::unique_ptr<TForm_TW_Loading> loading;
-  std::unique_ptr<TForm_TW_About> about;
-  std::unique_ptr<TForm_TW_WhyUse> whyUse;
+  std::unique_ptr<MainForm> form;
+  std::unique_ptr<LoadingForm> loading;
+  std::unique_ptr<AboutForm> about;
+  std::unique_ptr<WhyUseForm> whyUse;
   Text programFolder;  // the executable's folder, with "\"
   bool closed = false;
 };

@@ -29,15 +29,15 @@ TEST_F(MainWindow, StartShowsTheProgramsPageAndLoadsTheListUnderTheLoadingWindow
   form->MainWindow().MoveClientTo(101, 37);
   CountLoadingShows();
 
-  EXPECT_EQ(-1, form->mpr_int_UninstallMode);
-  EXPECT_EQ(programFolder, form->mpr_str_CurrentAppPath);
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
-  EXPECT_FALSE(form->Bn_TW_DesktopApp->Enabled());
-  EXPECT_TRUE(form->Bn_TW_ForceRemove->Enabled());
+  EXPECT_EQ(-1, form->traceMode_);
+  EXPECT_EQ(programFolder, form->appFolder_);
+  EXPECT_TRUE(OnStep(form->programListPage));
+  EXPECT_FALSE(form->programsFunctionButton->Enabled());
+  EXPECT_TRUE(form->forceRemoveFunctionButton->Enabled());
   EXPECT_FALSE(form->Panel_TW_SoftwareInfo->Visible());
   EXPECT_EQ(u"Search...", form->Ed_TW_Step1_Search->GetText());
   EXPECT_EQ(8421504u, form->Ed_TW_Step1_Search->TextColour());
-  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  EXPECT_EQ(nullptr, g_selectedProgram);
 
   ASSERT_TRUE(WaitInventory());
   EXPECT_EQ(1, loadingShows);
@@ -50,7 +50,7 @@ TEST_F(MainWindow, StartShowsTheProgramsPageAndLoadsTheListUnderTheLoadingWindow
   EXPECT_EQ(37 + 384 - 62, y);
   EXPECT_GE(RowOf(u"Alpha Tool"), 0);
   EXPECT_GE(RowOf(u"Beta"), 0);
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_TRUE(OnStep(form->programListPage));
 }
 
 TEST_F(MainWindow, LayoutOfTheHeaderAndThePageSkeleton) {
@@ -75,7 +75,7 @@ TEST_F(MainWindow, LayoutOfTheHeaderAndThePageSkeleton) {
 TEST_F(MainWindow, HeaderButtonsAndDrag) {
   Start();
   form->MainWindow().MoveClientTo(0, 0);
-  ASSERT_TRUE(Click(ids::Bn_TW_Min));
+  ASSERT_TRUE(Click(ids::minimizeButton));
   EXPECT_EQ(1, toolkit.Minimized());
 
   ASSERT_TRUE(toolkit.MouseDown(form->Image_TW_BG, 2));
@@ -83,7 +83,7 @@ TEST_F(MainWindow, HeaderButtonsAndDrag) {
   ASSERT_TRUE(toolkit.MouseDown(form->Image_TW_BG, 1));
   EXPECT_EQ(1, toolkit.DragCount());
 
-  ASSERT_TRUE(Click(ids::Bn_TW_About));
+  ASSERT_TRUE(Click(ids::aboutButton));
   EXPECT_TRUE(about->GetWindow().ShowingModal());
   int x = 0, y = 0;
   about->GetWindow().ClientOrigin(&x, &y);
@@ -92,7 +92,7 @@ TEST_F(MainWindow, HeaderButtonsAndDrag) {
   EXPECT_EQ(0u, LabelText(ids::LB_TW_About_Version).find(u"Version: "));
   about->GetWindow().Close();
 
-  ASSERT_TRUE(Click(ids::Bn_TW_Support));
+  ASSERT_TRUE(Click(ids::supportButton));
   EXPECT_TRUE(whyUse->GetWindow().ShowingModal());
   whyUse->GetWindow().ClientOrigin(&x, &y);
   EXPECT_EQ(512 - 342, x);
@@ -105,33 +105,33 @@ TEST_F(MainWindow, FunctionSwitchAndItsRefusals) {
       u"Switching failed: Current uninstall hasn't Completed. if you want to switch to it, please finish or cancel "
       u"the uninstall first.";
   form->ED_TW_ForceRemove_SelSoftwareFilePath->SetText(u"C:\\Old");
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
-  EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
+  ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
+  EXPECT_EQ(form->forceRemoveFunctionPage, ActiveFunction());
   EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
-  EXPECT_TRUE(form->Bn_TW_DesktopApp->Enabled());
-  EXPECT_FALSE(form->Bn_TW_ForceRemove->Enabled());
+  EXPECT_TRUE(form->programsFunctionButton->Enabled());
+  EXPECT_FALSE(form->forceRemoveFunctionButton->Enabled());
   EXPECT_EQ(0u, MessageCount());
 
-  ASSERT_TRUE(Click(ids::Bn_TW_DesktopApp));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
-  EXPECT_FALSE(form->Bn_TW_DesktopApp->Enabled());
+  ASSERT_TRUE(Click(ids::programsFunctionButton));
+  EXPECT_TRUE(OnStep(form->programListPage));
+  EXPECT_FALSE(form->programsFunctionButton->Enabled());
 
   // The programs function is active already.
-  form->Bn_TW_DesktopAppClick();
+  form->ProgramsFunctionButtonClick();
   ASSERT_EQ(1u, MessageCount());
   EXPECT_EQ(refusal, LastMessage());
   EXPECT_EQ(16u, LastFlags());
 
   // Force Remove is refused while any later step shows; nothing changes.
-  for (Container* step : {form->TS_TW_Step_Analyzing, form->TS_TW_Step2, form->TS_TW_Step_WaitUninstalling,
-                          form->TS_TW_Step3}) {
+  for (Container* step : {form->analyzingPage, form->reportPage, form->uninstallWaitPage,
+                          form->leftoversPage}) {
     form->PC_TW_Step->SetActivePage(step);
     const std::size_t before = MessageCount();
-    ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+    ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
     ASSERT_EQ(before + 1, MessageCount());
     EXPECT_EQ(refusal, LastMessage());
     EXPECT_TRUE(OnStep(step));
-    EXPECT_TRUE(form->Bn_TW_ForceRemove->Enabled());
+    EXPECT_TRUE(form->forceRemoveFunctionButton->Enabled());
   }
 }
 
@@ -140,7 +140,7 @@ class CloseButton : public MainWindow {};
 TEST_F(CloseButton, ClosesWithoutQuestionOffTheLeftoversPageEvenWithAPendingUninstall) {
   Start();
   PutStateFile(kStateFilesFile);
-  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  ASSERT_TRUE(Click(ids::closeButton));
   closed = true;
   EXPECT_EQ(0u, MessageCount());
   EXPECT_FALSE(form->MainWindow().Showing());
@@ -151,8 +151,8 @@ TEST_F(CloseButton, ClosesWithoutQuestionOnTheLeftoversPageWhenNoListFileExists)
   Start();
   PutStateFile(kStateConfigFile);
   PutStateFile(kStateLogoFile);
-  form->PC_TW_Step->SetActivePage(form->TS_TW_Step3);
-  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  form->PC_TW_Step->SetActivePage(form->leftoversPage);
+  ASSERT_TRUE(Click(ids::closeButton));
   closed = true;
   EXPECT_EQ(0u, MessageCount());
   EXPECT_FALSE(form->MainWindow().Showing());
@@ -161,9 +161,9 @@ TEST_F(CloseButton, ClosesWithoutQuestionOnTheLeftoversPageWhenNoListFileExists)
 TEST_F(CloseButton, AsksOnTheLeftoversPageWhileAnyListFileExistsAndOnlyNoStops) {
   Start();
   PutStateFile(kStateRegistryFile);
-  form->PC_TW_Step->SetActivePage(form->TS_TW_Step3);
+  form->PC_TW_Step->SetActivePage(form->leftoversPage);
   Answer(win::kIdNo);
-  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  ASSERT_TRUE(Click(ids::closeButton));
   ASSERT_EQ(1u, MessageCount());
   EXPECT_EQ(
       u"The current uninstall process has not yet completed.\r\nThe associated program files and registry entries "
@@ -175,7 +175,7 @@ TEST_F(CloseButton, AsksOnTheLeftoversPageWhileAnyListFileExistsAndOnlyNoStops) 
   EXPECT_EQ(form.get(), Form_TW);
 
   Answer(win::kIdYes);
-  ASSERT_TRUE(Click(ids::Bn_TW_Close));
+  ASSERT_TRUE(Click(ids::closeButton));
   closed = true;
   EXPECT_FALSE(form->MainWindow().Showing());
   EXPECT_TRUE(StateFileExists(kStateRegistryFile));  // it brings the leftovers back at the next start
@@ -195,8 +195,8 @@ TEST_F(MainWindow, ClosingWhileTheInventoryRunsDropsItsLateReports) {
   toolkit.ProcessMessages();
   EXPECT_EQ(0, form->LV_TW_InstalledSoftware->Count());
   EXPECT_FALSE(loading->GetWindow().Showing());
-  EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
-  EXPECT_EQ(nullptr, gv_SoftwareLib);
+  EXPECT_EQ(nullptr, g_inventory);
+  EXPECT_EQ(nullptr, g_folderNameLibrary);
 }
 
 TEST_F(MainWindow, ClosingWithNoWorkerFreesTheModelAtOnce) {
@@ -204,10 +204,10 @@ TEST_F(MainWindow, ClosingWithNoWorkerFreesTheModelAtOnce) {
   // An inventory's start report whose WM_SHOWLOADING is still queued when
   // the window closes: its end report will be dropped, so the loading window
   // must not open.
-  form->mpu_pro_cb_InstallerSoftwarelist_Start();
+  form->OnInventoryStart();
   CloseWindow();
-  EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
-  EXPECT_EQ(nullptr, gv_SoftwareLib);
+  EXPECT_EQ(nullptr, g_inventory);
+  EXPECT_EQ(nullptr, g_folderNameLibrary);
   toolkit.ProcessMessages();
   EXPECT_FALSE(loading->GetWindow().Showing());
 }

@@ -43,7 +43,7 @@ TEST(ProgramGroups, LastMatchingRuleDecides) {
       {u"Java Runtime", u"Some Vendor", 1},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.group, TForm_TW::mpr_func_GetSoftwareGroupID(c.name, c.publisher)) << U8(c.name) << " / " << U8(c.publisher);
+    EXPECT_EQ(c.group, MainForm::ProgramGroupId(c.name, c.publisher)) << U8(c.name) << " / " << U8(c.publisher);
   }
 }
 
@@ -56,13 +56,13 @@ class ProgramRows : public UiFixture {
   // One per-program report as the inventory gives it; the row's index, or -1
   // when the program got no row.
   int AddRow(const Text& name, const Text& icon, std::int32_t index = kNoIconIndex, const Text& publisher = u"") {
-    form->mpr_str_SoftwareName = name;
-    form->mpr_str_SoftwarePublisher = publisher;
-    form->mpr_str_SoftwareVersion = u"1.0";
-    form->mpr_str_SoftwareIcon = icon;
-    form->mpr_int_SoftwareIcon_ID = index;
+    form->rowName_ = name;
+    form->rowPublisher_ = publisher;
+    form->rowVersion_ = u"1.0";
+    form->rowIconPath_ = icon;
+    form->rowIconIndex_ = index;
     const int before = List()->Count();
-    form->mpu_prosyncb_InstallerSoftwarelist();
+    form->AddProgramRow();
     if (List()->Count() == before) return -1;
     EXPECT_EQ(before + 1, List()->Count());
     EXPECT_EQ(name, List()->Caption(before));
@@ -163,8 +163,8 @@ TEST_F(ProgramRows, IconFiles) {
   // and is tried again next time (nothing is cached for it).
   EXPECT_EQ(-1, AddRow(u"Missing icon file", u"C:\\Icons\\missing.ico"));
   EXPECT_EQ(-1, AddRow(u"Broken icon file", u"C:\\Icons\\broken.ico"));
-  EXPECT_EQ(0u, form->mpr_Dic_SoftwareList_ImageInfo.count(u"C:\\Icons\\missing.ico"));
-  EXPECT_EQ(0u, form->mpr_Dic_SoftwareList_ImageInfo.count(u"C:\\Icons\\broken.ico"));
+  EXPECT_EQ(0u, form->imageIndexByIconPath_.count(u"C:\\Icons\\missing.ico"));
+  EXPECT_EQ(0u, form->imageIndexByIconPath_.count(u"C:\\Icons\\broken.ico"));
 
   // Neither an executable nor an icon: a row without a picture.
   machine.AddFile(u"C:\\Icons\\readme.txt", "text");
@@ -236,11 +236,11 @@ TEST_F(ProgramRows, IconSizeLock) {
   machine.AddDirectory(u"C:\\Lock");
   machine.AddFile(u"C:\\Lock\\a.exe", "MZ");
   machine.AddFile(u"C:\\Lock\\b.exe", "MZ");
-  form->mpr_int_SoftwareList_ICOWH = 0;
+  form->listIconSide_ = 0;
   ASSERT_GE(AddRow(u"A", u"C:\\Lock\\a.exe"), 0);
-  EXPECT_EQ(32, form->mpr_int_SoftwareList_ICOWH);
+  EXPECT_EQ(32, form->listIconSide_);
   // A list fixed at another size takes no icon of 32 pixels.
-  form->mpr_int_SoftwareList_ICOWH = 48;
+  form->listIconSide_ = 48;
   EXPECT_EQ(-1, AddRow(u"B", u"C:\\Lock\\b.exe"));
   // A picture already in the cache is not measured again.
   EXPECT_GE(AddRow(u"A again", u"C:\\Lock\\a.exe"), 0);
@@ -261,7 +261,7 @@ TEST_F(ProgramRows, LargeIconsAreScaledThroughATemporaryBitmap) {
   EXPECT_FALSE(machine.Exists(programFolder + u"rsicon.bmp"));
 
   // No folder to write the temporary bitmap in: no row.
-  form->mpr_str_CurrentAppPath = u"C:\\Nowhere\\";
+  form->appFolder_ = u"C:\\Nowhere\\";
   machine.AddFile(u"C:\\Big\\other.ico", ico);
   EXPECT_EQ(-1, AddRow(u"Big elsewhere", u"C:\\Big\\other.ico"));
 }
@@ -271,7 +271,7 @@ TEST_F(ProgramRows, ScalingKeepsTheShapeAndMasksTheBackground) {
   Picture icon(48, 48, 0);
   for (int y = 16; y < 32; ++y)
     for (int x = 16; x < 32; ++x) icon.At(x, y) = 0xFFFF0000u;
-  ASSERT_TRUE(TForm_TW::mpr_pro_ScaleIconTo32(&icon, programFolder));
+  ASSERT_TRUE(MainForm::ScaleIconTo32(&icon, programFolder));
   ASSERT_EQ(32, icon.width);
   ASSERT_EQ(32, icon.height);
   EXPECT_FALSE(machine.Exists(programFolder + u"rsicon.bmp"));
@@ -284,12 +284,12 @@ TEST_F(ProgramRows, ScalingKeepsTheShapeAndMasksTheBackground) {
   // Unwritable folder: false and the icon as it was.
   Picture kept = Opaque(40, 0x123456);
   const Picture before = kept;
-  EXPECT_FALSE(TForm_TW::mpr_pro_ScaleIconTo32(&kept, u"C:\\Nowhere"));
+  EXPECT_FALSE(MainForm::ScaleIconTo32(&kept, u"C:\\Nowhere"));
   EXPECT_EQ(before, kept);
   // A temporary file held open by another program cannot be replaced.
   machine.AddFile(programFolder + u"rsicon.bmp", "old");
   machine.HoldOpen(programFolder + u"rsicon.bmp");
-  EXPECT_FALSE(TForm_TW::mpr_pro_ScaleIconTo32(&kept, programFolder));
+  EXPECT_FALSE(MainForm::ScaleIconTo32(&kept, programFolder));
   machine.Release(programFolder + u"rsicon.bmp");
 }
 
@@ -369,7 +369,7 @@ class ProgramsPage : public UiFixture {
     Edit* box = form->Ed_TW_Step1_Search;
     ASSERT_TRUE(toolkit.Focus(box));
     box->SetText(text);
-    ASSERT_TRUE(Click(ids::Bn_TW_Step1_Search));
+    ASSERT_TRUE(Click(ids::searchButton));
   }
 };
 
@@ -378,9 +378,9 @@ TEST_F(ProgramsPage, LayoutAndGroups) {
   EXPECT_EQ((Bounds{0, 0, 775, 579}), form->FPanel_TW_ListViewBG->GetBounds());
   EXPECT_EQ((Bounds{0, 529, 775, 50}), form->Panel_TW_Search->GetBounds());
   EXPECT_EQ((Bounds{32, 13, 340, 21}), form->Ed_TW_Step1_Search->GetBounds());
-  EXPECT_EQ((Bounds{352, 15, 18, 18}), form->Bn_TW_Step1_Search->GetBounds());
-  EXPECT_EQ((Bounds{775, 284, 249, 54}), form->Bn_TW_Refresh->GetBounds());
-  EXPECT_EQ((Bounds{829, 406, 150, 150}), form->Bn_TW_RunAanlysis->GetBounds());
+  EXPECT_EQ((Bounds{352, 15, 18, 18}), form->searchButton->GetBounds());
+  EXPECT_EQ((Bounds{775, 284, 249, 54}), form->refreshButton->GetBounds());
+  EXPECT_EQ((Bounds{829, 406, 150, 150}), form->runAnalysisButton->GetBounds());
   EXPECT_EQ((Bounds{32, 84, 32, 32}), form->Image_TW_SoftwareLogo->GetBounds());
   EXPECT_EQ((Bounds{32, 32, 705, 32}), form->LB_TW_Step1_Software_Name->GetBounds());
   const struct {
@@ -411,13 +411,13 @@ TEST_F(ProgramsPage, ClickFillsTheDetails) {
   Start();
 
   ASSERT_TRUE(SelectProgram(u"Alpha Editor"));
-  ASSERT_NE(nullptr, gv_SelInstalledSoftware);
-  EXPECT_EQ(Text(u"alpha editor"), gv_SelInstalledSoftware->mpu_str_Name_low);
+  ASSERT_NE(nullptr, g_selectedProgram);
+  EXPECT_EQ(Text(u"alpha editor"), g_selectedProgram->nameLow);
   EXPECT_EQ(Text(u"Alpha Editor"), LabelText(ids::LB_TW_Step1_Software_Name));
   EXPECT_FALSE(form->LB_TW_Step1_Software_Name->WordWrap());
   EXPECT_EQ(Text(u"Version: 1.0"), LabelText(ids::LB_TW_Software_Ver));
   EXPECT_EQ(Text(u"Publisher: Alpha Soft"), LabelText(ids::LB_TW_Software_Publisher));
-  EXPECT_EQ(u"Install Location: " + gv_SelInstalledSoftware->mpu_str_InstallLocation,
+  EXPECT_EQ(u"Install Location: " + g_selectedProgram->installLocation,
             LabelText(ids::LB_TW_Software_InstallLocation));
   EXPECT_EQ((Bounds{0, 0, 775, 369}), List()->GetBounds());
   EXPECT_EQ((Bounds{0, 369, 775, 160}), form->Panel_TW_SoftwareInfo->GetBounds());
@@ -432,7 +432,7 @@ TEST_F(ProgramsPage, ClickFillsTheDetails) {
 
   // A click beside the rows: no selection, no details.
   ASSERT_TRUE(toolkit.ClickRow(List(), -1));
-  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  EXPECT_EQ(nullptr, g_selectedProgram);
   EXPECT_EQ((Bounds{0, 0, 775, 529}), List()->GetBounds());
   EXPECT_EQ(1, form->Panel_TW_SoftwareInfo->GetBounds().height);
 }
@@ -464,7 +464,7 @@ TEST_F(ProgramsPage, SearchMessagesLeaveTheListAlone) {
   ASSERT_EQ(2u, all.size());
 
   // The untouched idle text, and blanks only.
-  ASSERT_TRUE(Click(ids::Bn_TW_Step1_Search));
+  ASSERT_TRUE(Click(ids::searchButton));
   EXPECT_EQ(Text(u"Please enter the program keywords, such as Adobe Photoshop, Office 2010..."), LastMessage());
   EXPECT_EQ(64u, LastFlags());
   const std::size_t shown = MessageCount();
@@ -476,7 +476,7 @@ TEST_F(ProgramsPage, SearchMessagesLeaveTheListAlone) {
   EXPECT_EQ(Text(u"Sorry, no software found."), LastMessage());
   EXPECT_EQ(64u, LastFlags());
   EXPECT_EQ(all, Captions());
-  EXPECT_FALSE(gv_InstalledSoftwareList->mpu_bool_IsSearch);
+  EXPECT_FALSE(g_inventory->showsSearch);
 }
 
 TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
@@ -486,7 +486,7 @@ TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
   AddNamed(u"office helper", u"Adobe Systems");
   Start();
   ASSERT_TRUE(SelectProgram(u"Beta Player"));
-  ZRU_InstalledSoftware* selected = gv_SelInstalledSoftware;
+  InstalledProgram* selected = g_selectedProgram;
   ASSERT_NE(nullptr, selected);
 
   const std::size_t shown = MessageCount();
@@ -496,8 +496,8 @@ TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
   EXPECT_EQ(1, List()->Group(RowOf(u"LibreOffice")));
   EXPECT_EQ(7, List()->Group(RowOf(u"Microsoft Office Professional")));
   EXPECT_EQ(3, List()->Group(RowOf(u"office helper")));
-  EXPECT_TRUE(gv_InstalledSoftwareList->mpu_bool_IsSearch);
-  EXPECT_EQ(selected, gv_SelInstalledSoftware);
+  EXPECT_TRUE(g_inventory->showsSearch);
+  EXPECT_EQ(selected, g_selectedProgram);
 
   // The records stay: a second search again looks at every program.
   Search(u"player");
@@ -526,7 +526,7 @@ TEST_F(ProgramsPage, SearchStopsWhenOvertakenMidway) {
   const TextList all = Captions();
   ASSERT_EQ(4u, all.size());
 
-  interrupt = [&] { ASSERT_TRUE(Click(ids::Bn_TW_Refresh)); };
+  interrupt = [&] { ASSERT_TRUE(Click(ids::refreshButton)); };
   window.PostUserMessage(kInterrupt);
   Search(u"office");
   ASSERT_TRUE(WaitInventory());
@@ -540,7 +540,7 @@ TEST_F(ProgramsPage, SearchStopsWhenOvertakenMidway) {
   interrupt = [&] { CloseWindow(); };
   window.PostUserMessage(kInterrupt);
   Search(u"office");
-  EXPECT_EQ(nullptr, gv_InstalledSoftwareList);
+  EXPECT_EQ(nullptr, g_inventory);
   EXPECT_EQ((TextList{u"Office Alpha"}), Captions()) << "nothing is read from the freed inventory";
   window.onUserMessage = own;
 }
@@ -555,7 +555,7 @@ TEST_F(ProgramsPage, UnreadableIconFileStaysMissing) {
   EXPECT_NE(-1, RowOf(u"Fine Program"));
   Search(u"icon");
   EXPECT_EQ(0, List()->Count());
-  EXPECT_TRUE(gv_InstalledSoftwareList->mpu_bool_IsSearch) << "the record matched; only its row is missing";
+  EXPECT_TRUE(g_inventory->showsSearch) << "the record matched; only its row is missing";
 }
 
 TEST_F(ProgramsPage, RefreshAfterAClick) {
@@ -566,18 +566,18 @@ TEST_F(ProgramsPage, RefreshAfterAClick) {
   Search(u"beta");
   ASSERT_EQ(1, List()->Count());
 
-  ASSERT_TRUE(Click(ids::Bn_TW_Refresh));
-  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  ASSERT_TRUE(Click(ids::refreshButton));
+  EXPECT_EQ(nullptr, g_selectedProgram);
   EXPECT_EQ(0, List()->Count());
-  EXPECT_TRUE(form->mpr_Dic_SoftwareList_ImageInfo.empty());
+  EXPECT_TRUE(form->imageIndexByIconPath_.empty());
   EXPECT_EQ(0, form->IL_TW_SoftwareIcon->Count());
   EXPECT_EQ(1, form->Panel_TW_SoftwareInfo->GetBounds().height);
   EXPECT_FALSE(form->Panel_TW_SoftwareInfo->Visible());
 
   ASSERT_TRUE(WaitInventory());
   EXPECT_EQ((TextList{u"Alpha Editor", u"Beta Player"}), Captions());
-  EXPECT_FALSE(gv_InstalledSoftwareList->mpu_bool_IsSearch);
-  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  EXPECT_FALSE(g_inventory->showsSearch);
+  EXPECT_EQ(nullptr, g_selectedProgram);
 }
 
 }  // namespace

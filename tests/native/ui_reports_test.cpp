@@ -14,14 +14,14 @@ class Reports : public UiFixture {
 };
 
 TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
-  form->mpr_int_UninstallMode = 1;
+  form->traceMode_ = 1;
   form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo App");
   machine.AddDirectory(u"C:\\Apps\\Foo\\Data");
-  form->mpu_pro_cb_InstalledSoftwareFileCount(u"C:\\Apps\\Foo\\Data", 1);
+  form->OnFilesFoldersCounted(u"C:\\Apps\\Foo\\Data", 1);
   Label* count = form->LB_TW_Step_Analyzing_Files_Count;
   EXPECT_EQ(u"1", count->GetText());
   for (std::uint32_t n = 2; n <= 1234; ++n) {
-    form->mpu_pro_cb_InstalledSoftwareFileCount(u"C:\\Apps\\Foo\\gone" + Text(1, char16_t(u'a' + n % 26)), n);
+    form->OnFilesFoldersCounted(u"C:\\Apps\\Foo\\gone" + Text(1, char16_t(u'a' + n % 26)), n);
     if (n == 99) {
       EXPECT_EQ(u"99", count->GetText());
     }
@@ -31,22 +31,22 @@ TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
   }
   EXPECT_EQ(u"1200", count->GetText());
   // Folders by what is on disk; what does not exist counts as a file.
-  EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\Data"}, form->mpr_strlist_LF_Folders);
-  EXPECT_EQ(1233u, form->mpr_strlist_LF_Files.size());
+  EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\Data"}, form->leftoverFolders_);
+  EXPECT_EQ(1233u, form->leftoverFiles_.size());
 
-  form->mpu_pro_cb_InstalledSoftwareRegCount(u"HKLM|SOFTWARE\\Foo", 6);
-  form->mpu_pro_cb_InstalledSoftwareRegCount(u"", 7);
+  form->OnRegistryEntriesCounted(u"HKLM|SOFTWARE\\Foo", 6);
+  form->OnRegistryEntriesCounted(u"", 7);
   EXPECT_EQ(u"7", form->LB_TW_Step_Analyzing_Registry_Count->GetText());
 
-  form->mpu_pro_cb_UninstallSoftware_End();
+  form->OnTraceEnd();
   EXPECT_EQ(u"1234", count->GetText());
   EXPECT_EQ(u"Analysis completed. 1234 files/folders and 7 registry entries found.",
             form->LB_TW_Step2_Report_Tip->GetText());
   EXPECT_EQ(u"Foo App", form->LB_TW_Step2_Software_Name->GetText());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step2));
-  EXPECT_EQ(form->TS_TW_Step2_FilesList, form->PC_TW_Step2_Report->ActivePage());
-  EXPECT_FALSE(form->Bn_TW_Step2_Fileslist->Enabled());
-  EXPECT_TRUE(form->Bn_TW_Step2_Registrylist->Enabled());
+  EXPECT_TRUE(OnStep(form->reportPage));
+  EXPECT_EQ(form->reportFilesTab, form->PC_TW_Step2_Report->ActivePage());
+  EXPECT_FALSE(form->reportFilesTabButton->Enabled());
+  EXPECT_TRUE(form->reportRegistryTabButton->Enabled());
 }
 
 TEST_F(Reports, RowsGoByModeAndRegistryLinesOnceWhateverTheirCase) {
@@ -59,15 +59,15 @@ TEST_F(Reports, RowsGoByModeAndRegistryLinesOnceWhateverTheirCase) {
                         Case{2, form->LV_TW_Step3_FilesFolders, form->LV_TW_Step3_RegistryEntries},
                         Case{-1, nullptr, nullptr}}) {
     SCOPED_TRACE(c.mode);
-    form->mpr_int_UninstallMode = c.mode;
-    form->mpu_pro_cb_UninstallSoftware_Start();
-    form->mpu_pro_cb_InstalledSoftwareFilePath(u"C:\\Apps\\Foo\\a.dll");
-    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKLM|SOFTWARE\\Foo");
-    form->mpu_pro_cb_InstalledSoftwareRegPath(u"hklm|software\\foo");
-    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKLM|SOFTWARE\\Foo");
-    form->mpu_pro_cb_InstalledSoftwareRegPath(u"");
-    form->mpu_pro_cb_InstalledSoftwareRegPath(u"HKCU|Software\\Foo|Path");
-    EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Foo", u"HKCU|Software\\Foo|Path"}), form->mpr_strlist_LF_Registry);
+    form->traceMode_ = c.mode;
+    form->OnTraceStart();
+    form->OnFileOrFolderFound(u"C:\\Apps\\Foo\\a.dll");
+    form->OnRegistryEntryFound(u"HKLM|SOFTWARE\\Foo");
+    form->OnRegistryEntryFound(u"hklm|software\\foo");
+    form->OnRegistryEntryFound(u"HKLM|SOFTWARE\\Foo");
+    form->OnRegistryEntryFound(u"");
+    form->OnRegistryEntryFound(u"HKCU|Software\\Foo|Path");
+    EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Foo", u"HKCU|Software\\Foo|Path"}), form->leftoverRegistry_);
     int rows = 0;
     for (ReportList* list : {form->LV_TW_Step2_FilesFolders, form->LV_TW_Step2_RegistryEntries,
                              form->LV_TW_Step3_FilesFolders, form->LV_TW_Step3_RegistryEntries})
@@ -87,17 +87,17 @@ TEST_F(Reports, AnalysisStartDiscardsEverythingOfTheLastOne) {
   for (const char16_t* name : {kStateFilesFile, kStateFoldersFile, kStateRegistryFile, kStateConfigFile,
                                kStateLogoFile, kStateTypeFile})
     machine.AddFile(StatePath(name), "x");
-  form->mpr_strlist_LF_Files = {u"a"};
-  form->mpr_strlist_LF_Registry = {u"HKLM|X"};
-  form->mpr_strlist_SIConfigItem = {u"n", u"p"};
+  form->leftoverFiles_ = {u"a"};
+  form->leftoverRegistry_ = {u"HKLM|X"};
+  form->pendingProgramInfo_ = {u"n", u"p"};
   form->LV_TW_Step2_FilesFolders->AddRow(u"a");
   form->LV_TW_Step3_RegistryEntries->AddRow(u"HKLM|X");
   form->Image_TW_Step3_UninstallState_Logo->SetPicture(StateImage(2));
 
-  form->mpu_pro_cb_UninstallSoftware_Start();
-  EXPECT_TRUE(form->mpr_strlist_LF_Files.empty());
-  EXPECT_TRUE(form->mpr_strlist_LF_Registry.empty());
-  EXPECT_TRUE(form->mpr_strlist_SIConfigItem.empty());
+  form->OnTraceStart();
+  EXPECT_TRUE(form->leftoverFiles_.empty());
+  EXPECT_TRUE(form->leftoverRegistry_.empty());
+  EXPECT_TRUE(form->pendingProgramInfo_.empty());
   EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
   EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
   EXPECT_FALSE(IsUninstallPending(programFolder));
@@ -107,73 +107,73 @@ TEST_F(Reports, AnalysisStartDiscardsEverythingOfTheLastOne) {
 }
 
 TEST_F(Reports, ForceRemoveTraceEndsOnTheLeftoversPage) {
-  form->mpr_int_UninstallMode = 2;
+  form->traceMode_ = 2;
   form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo");
-  form->Bn_TW_Step3_RegistrylistClick();
+  form->LeftoverRegistryTabButtonClick();
   form->Image_TW_Step_Analyzing_Logo->StartAnimation();
-  form->mpu_pro_cb_UninstallSoftware_End();
+  form->OnTraceEnd();
   EXPECT_FALSE(form->Image_TW_Step_Analyzing_Logo->Animating());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_TRUE(OnStep(form->leftoversPage));
   EXPECT_EQ(u"Foo", form->LB_TW_Step3_Software_Name->GetText());
   EXPECT_EQ(u"Publisher: N/A", form->LB_TW_Step3_Software_Publisher->GetText());
   EXPECT_EQ(StateImage(3), form->Image_TW_Step3_SoftwareLogo->GetPicture());
-  EXPECT_EQ(form->TS_TW_Step3_RegstryList, form->PC_TW_Step3_Report->ActivePage());  // the tab stays
+  EXPECT_EQ(form->leftoverRegistryTab, form->PC_TW_Step3_Report->ActivePage());  // the tab stays
 
   // Without an analysis the end changes no page.
-  form->mpr_int_UninstallMode = -1;
-  form->PC_TW_Step->SetActivePage(form->TS_TW_Step_Analyzing);
-  form->mpu_pro_cb_UninstallSoftware_End();
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
+  form->traceMode_ = -1;
+  form->PC_TW_Step->SetActivePage(form->analyzingPage);
+  form->OnTraceEnd();
+  EXPECT_TRUE(OnStep(form->analyzingPage));
 }
 
 TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversPage) {
-  form->mpr_str_SelUnstallSoftware = u"Foo App";
-  form->mpr_str_SelUnstallSoftware_PU = u"Foo Vendor";
-  form->mpr_int_UninstallType = 1;
-  form->mpr_strlist_LF_Folders = {u"C:\\Apps\\Foo"};
-  form->mpr_strlist_LF_Files = {u"C:\\Apps\\Foo\\a.exe", u"C:\\Apps\\Foo\\b.dll"};
-  form->mpr_strlist_LF_Registry = {u"HKLM|SOFTWARE\\Foo"};
-  for (const Text& file : form->mpr_strlist_LF_Files) machine.AddFile(file, "MZ");
+  form->selectedName_ = u"Foo App";
+  form->selectedPublisher_ = u"Foo Vendor";
+  form->uninstallType_ = 1;
+  form->leftoverFolders_ = {u"C:\\Apps\\Foo"};
+  form->leftoverFiles_ = {u"C:\\Apps\\Foo\\a.exe", u"C:\\Apps\\Foo\\b.dll"};
+  form->leftoverRegistry_ = {u"HKLM|SOFTWARE\\Foo"};
+  for (const Text& file : form->leftoverFiles_) machine.AddFile(file, "MZ");
   machine.CreateKey(kLM, u"SOFTWARE\\Foo");
   Picture logo(32, 32, 0xFF336699u);
   logo.At(3, 4) = 0x00000000u;
   form->Image_TW_Step2_SoftwareLogo->SetPicture(logo);
-  form->PC_TW_Step->SetActivePage(form->TS_TW_Step_WaitUninstalling);
+  form->PC_TW_Step->SetActivePage(form->uninstallWaitPage);
   PictureBox* marker = form->Image_TW_Step_WaitUninstalling_Run;
-  ImageButton* scan = form->Bn_TW_Step_WaitUnintalling_SacnLeftovers;
+  ImageButton* scan = form->scanLeftoversButton;
 
-  form->mpu_pro_cb_SHTU_UninstallSoftware_Start();
+  form->OnWatchStart();
   EXPECT_TRUE(marker->Animating());
   EXPECT_TRUE(marker->Visible());
   EXPECT_EQ((Bounds{146, 235, 35, 35}), marker->GetBounds());
   EXPECT_FALSE(scan->Enabled());
 
   // Steps other than 2 and 3 move nothing and write nothing.
-  form->mpu_pro_cb_UninstallStepTip_Start(3);
-  form->mpu_pro_cb_UninstallStepTip_Start(7);
+  form->OnWatchStepStart(3);
+  form->OnWatchStepStart(7);
   EXPECT_EQ((Bounds{146, 313, 35, 35}), marker->GetBounds());
-  form->mpu_pro_cb_UninstallStepTip_Start(2);
+  form->OnWatchStepStart(2);
   EXPECT_EQ((Bounds{146, 235, 35, 35}), marker->GetBounds());
-  form->mpu_pro_cb_UninstallStepTip_End(3);
-  form->mpu_pro_cb_UninstallStepTip_End(0);
+  form->OnWatchStepEnd(3);
+  form->OnWatchStepEnd(0);
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_FALSE(StateFileExists(kStateConfigFile));
 
-  form->mpu_pro_cb_UninstallStepTip_End(2);
+  form->OnWatchStepEnd(2);
   EXPECT_TRUE(IsUninstallPending(programFolder));
-  EXPECT_EQ((TextList{u"Foo App", u"Foo Vendor"}), form->mpr_strlist_SIConfigItem);
+  EXPECT_EQ((TextList{u"Foo App", u"Foo Vendor"}), form->pendingProgramInfo_);
   const LoadedState saved = ReadPendingState(programFolder);
   EXPECT_EQ(u"Foo Vendor", saved.publisher);
   EXPECT_EQ(1, saved.uninstallType);
   ASSERT_TRUE(saved.files.has_value());
-  EXPECT_EQ(form->mpr_strlist_LF_Files, *saved.files);
+  EXPECT_EQ(form->leftoverFiles_, *saved.files);
   ASSERT_TRUE(saved.logo.has_value());
 
-  form->mpu_pro_cb_SHTU_UninstallSoftware_End();
+  form->OnWatchEnd();
   EXPECT_FALSE(marker->Animating());
   EXPECT_FALSE(marker->Visible());
   EXPECT_TRUE(scan->Enabled());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));  // until the user clicks Scan Leftovers
+  EXPECT_TRUE(OnStep(form->uninstallWaitPage));  // until the user clicks Scan Leftovers
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo", u"C:\\Apps\\Foo\\a.exe", u"C:\\Apps\\Foo\\b.dll"}),
             Rows(form->LV_TW_Step3_FilesFolders));
   EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Foo"}, Rows(form->LV_TW_Step3_RegistryEntries));
@@ -183,13 +183,13 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
 }
 
 TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
-  form->mpr_str_SelUnstallSoftware = u"Foo App";
-  form->mpr_strlist_LF_Files = {u"C:\\Apps\\Foo\\a.exe"};
+  form->selectedName_ = u"Foo App";
+  form->leftoverFiles_ = {u"C:\\Apps\\Foo\\a.exe"};
   machine.AddFile(u"C:\\Apps\\Foo\\a.exe", "MZ");
   // A folder in the way of the files list.
   machine.AddDirectory(StatePath(kStateFilesFile));
   const std::size_t before = MessageCount();
-  form->mpu_pro_cb_UninstallStepTip_End(2);
+  form->OnWatchStepEnd(2);
   ASSERT_EQ(before + 1, MessageCount());
   EXPECT_EQ(16u, LastFlags());
   EXPECT_NE(Text::npos, LastMessage().find(u"SLF_FI.txt"));
@@ -198,19 +198,19 @@ TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   // The leftovers page shows what the window holds, not what the files on
   // disk say (an earlier uninstall's list, or nothing).
   machine.WriteFileBytes(StatePath(kStateFoldersFile), "C:\\Earlier\r\n");
-  form->mpu_pro_cb_SHTU_UninstallSoftware_End();
+  form->OnWatchEnd();
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, Rows(form->LV_TW_Step3_FilesFolders));
-  EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, form->mpr_strlist_LF_Files);
-  EXPECT_TRUE(form->mpr_strlist_LF_Folders.empty());
+  EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, form->leftoverFiles_);
+  EXPECT_TRUE(form->leftoverFolders_.empty());
   EXPECT_EQ(u"Foo App", form->LB_TW_Step3_Software_Name->GetText());
   EXPECT_EQ(before + 1, MessageCount());
 }
 
 TEST_F(Reports, InventoryEndWithoutAPendingUninstallLeavesThePage) {
-  form->PC_TW_Step->SetActivePage(form->TS_TW_Step2);
+  form->PC_TW_Step->SetActivePage(form->reportPage);
   machine.AddFile(StatePath(kStateConfigFile), "Old\r\nVendor\r\n");
-  form->mpu_pro_cb_InstallerSoftwarelist_End();
-  EXPECT_TRUE(OnStep(form->TS_TW_Step2));
+  form->OnInventoryEnd();
+  EXPECT_TRUE(OnStep(form->reportPage));
   EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
 }
 

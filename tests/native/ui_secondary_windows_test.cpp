@@ -55,14 +55,14 @@ class SecondaryWindows : public ::testing::Test {
 // ---------------------------------------------------------------- loading
 
 TEST_F(SecondaryWindows, LoadingWindowLayoutAndAnimation) {
-  TForm_TW_Loading loading(toolkit);
+  LoadingForm loading(toolkit);
   Window& window = loading.GetWindow();
   EXPECT_EQ(462, window.ClientWidth());
   EXPECT_EQ(125, window.ClientHeight());
   EXPECT_EQ(Text(u"Loading"), window.Title());
   ExpectAt(ids::Image_Form_Loading_BG, {0, 0, 462, 125});
   ExpectAt(ids::Image_ZRU_Loading, {14, 17, 48, 48});
-  ExpectAt(ids::Bn_TW_Restart, {351, 86, 96, 25});
+  ExpectAt(ids::restartButton, {351, 86, 96, 25});
   ExpectLabel(ids::Label_ZRU_LoadingTips, {81, 28, 339, 26},
               u"Analyzing and loading the information of installed program, please wait patiently...");
   ExpectLabel(ids::Label_ZRU_RestartTips, {14, 85, 329, 26},
@@ -80,10 +80,10 @@ TEST_F(SecondaryWindows, LoadingWindowLayoutAndAnimation) {
 TEST(RestartVerb, ElevatesFromVistaOn) {
   for (const char16_t* name :
        {u"Windows Vista", u"Windows Server 2008", u"Windows 7", u"Windows Server 2008 R2", u"Windows 7 later"}) {
-    EXPECT_EQ(Text(u"runas"), TForm_TW_Loading::RestartVerb(name)) << U8(name);
+    EXPECT_EQ(Text(u"runas"), LoadingForm::RestartVerb(name)) << U8(name);
   }
   for (const char16_t* name : {u"Windows XP", u"", u"windows 7", u"Windows 10"}) {
-    EXPECT_EQ(Text(u"open"), TForm_TW_Loading::RestartVerb(name)) << U8(name);
+    EXPECT_EQ(Text(u"open"), LoadingForm::RestartVerb(name)) << U8(name);
   }
 }
 
@@ -104,9 +104,9 @@ class Restart : public SecondaryWindows, public ::testing::WithParamInterface<Re
 
 TEST_P(Restart, StartsTdwlWithTheVersionsVerbThenEnds) {
   machine.AddFile(folder + u"TDWL.exe", "MZ");
-  TForm_TW_Loading loading(toolkit);
+  LoadingForm loading(toolkit);
   loading.GetWindow().ShowModal();
-  ASSERT_TRUE(toolkit.Click(loading.Bn_TW_Restart));
+  ASSERT_TRUE(toolkit.Click(loading.restartButton));
 
   const auto messages = machine.Messages();
   ASSERT_EQ(1u, messages.size());
@@ -132,11 +132,11 @@ INSTANTIATE_TEST_SUITE_P(Versions, Restart,
                          [](const ::testing::TestParamInfo<RestartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SecondaryWindows, RestartAnsweredNoOrWithoutTdwl) {
-  TForm_TW_Loading loading(toolkit);
+  LoadingForm loading(toolkit);
   loading.GetWindow().ShowModal();
   machine.AddFile(folder + u"TDWL.exe", "MZ");
   machine.QueueMessageAnswer(win::kIdNo);
-  loading.Bn_TW_RestartClick();
+  loading.RestartButtonClick();
   EXPECT_TRUE(machine.Launches().empty());
   EXPECT_FALSE(toolkit.Terminated());
   EXPECT_TRUE(loading.GetWindow().Showing());
@@ -147,7 +147,7 @@ TEST_F(SecondaryWindows, RestartAnsweredNoOrWithoutTdwl) {
   machine.DeleteFile(folder + u"TDWL.exe");
   machine.AddFile(folder + u"renamed.exe", "MZ");
   machine.SetProgramPath(folder + u"renamed.exe");
-  loading.Bn_TW_RestartClick();
+  loading.RestartButtonClick();
   EXPECT_TRUE(machine.Launches().empty());
   EXPECT_TRUE(toolkit.Terminated());
 }
@@ -155,8 +155,8 @@ TEST_F(SecondaryWindows, RestartAnsweredNoOrWithoutTdwl) {
 TEST_F(SecondaryWindows, RestartEndsEvenWhenTheStartFails) {
   machine.AddFile(folder + u"TDWL.exe", "MZ");
   machine.SetLaunchFailure(folder + u"TDWL.exe", 5);
-  TForm_TW_Loading loading(toolkit);
-  loading.Bn_TW_RestartClick();
+  LoadingForm loading(toolkit);
+  loading.RestartButtonClick();
   EXPECT_EQ(1u, machine.Launches().size());
   EXPECT_EQ(1u, machine.Messages().size()) << "a failed start is not reported";
   EXPECT_TRUE(toolkit.Terminated());
@@ -166,12 +166,12 @@ TEST_F(SecondaryWindows, RestartEndsEvenWhenTheStartFails) {
 
 TEST_F(SecondaryWindows, AboutLayoutAndVersionLine) {
   machine.SetFileVersion(machine.ProgramPath(), 2, 8, 0, 1);
-  TForm_TW_About about(toolkit);
+  AboutForm about(toolkit);
   Window& window = about.GetWindow();
   EXPECT_EQ(580, window.ClientWidth());
   EXPECT_EQ(314, window.ClientHeight());
   ExpectAt(ids::Image_TW_About_BG, {0, 0, 580, 314});
-  ExpectAt(ids::Bn_TW_About_Close, {559, 5, 16, 16});
+  ExpectAt(ids::aboutCloseButton, {559, 5, 16, 16});
   ExpectLabel(ids::LB_TW_About_Name, {128, 57, 0, 0}, u"Tidewell");
   EXPECT_TRUE(about.LB_TW_About_Name->GetFont().bold);
   ExpectLabel(ids::LB_TW_About_Homepage, {40, 157, 0, 0}, kHomePageUrl);
@@ -182,7 +182,7 @@ TEST_F(SecondaryWindows, AboutLayoutAndVersionLine) {
 
   window.ShowModal();
   ExpectLabel(ids::LB_TW_About_Version, {40, 133, 0, 0}, u"Version: 2.8.0.1");
-  ASSERT_TRUE(toolkit.Click(about.Bn_TW_About_Close));
+  ASSERT_TRUE(toolkit.Click(about.aboutCloseButton));
   EXPECT_FALSE(window.Showing());
 
   // Shown again after the executable changed: the line is read each time.
@@ -192,7 +192,7 @@ TEST_F(SecondaryWindows, AboutLayoutAndVersionLine) {
 }
 
 TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
-  TForm_TW_About about(toolkit);
+  AboutForm about(toolkit);
   about.GetWindow().ShowModal();
   const Text url = kHomePageUrl;
 
@@ -230,7 +230,7 @@ TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
 }
 
 TEST_F(SecondaryWindows, EmailLinkAndHoverLook) {
-  TForm_TW_About about(toolkit);
+  AboutForm about(toolkit);
   about.GetWindow().ShowModal();
   machine.SetLaunchFailure(Text(u"mailto:") + kSupportEmail, 2);
   ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Email));
@@ -254,21 +254,21 @@ TEST_F(SecondaryWindows, EmailLinkAndHoverLook) {
 // ---------------------------------------------------------------- why use
 
 TEST_F(SecondaryWindows, WhyUseWindow) {
-  TForm_TW_WhyUse whyUse(toolkit);
+  WhyUseForm whyUse(toolkit);
   Window& window = whyUse.GetWindow();
   EXPECT_EQ(684, window.ClientWidth());
   EXPECT_EQ(510, window.ClientHeight());
   ExpectAt(ids::Image_TW_WhyUse_BG, {0, 0, 684, 510});
-  ExpectAt(ids::Bn_TW_WhyUse_Close, {662, 6, 16, 16});
-  ExpectAt(ids::Bn_TW_WhyUse_IKnow, {476, 432, 185, 41});
+  ExpectAt(ids::whyUseCloseButton, {662, 6, 16, 16});
+  ExpectAt(ids::whyUseIKnowButton, {476, 432, 185, 41});
   ExpectLabel(ids::LB_TW_WhyUse_Title, {179, 64, 0, 0}, u"Why use Tidewell?");
   EXPECT_TRUE(whyUse.LB_TW_WhyUse_Title->GetFont().bold);
-  ExpectLabel(ids::LB_TW_WhyUse_Describe, {179, 123, 482, 288}, TForm_TW_WhyUse::DescribeText());
+  ExpectLabel(ids::LB_TW_WhyUse_Describe, {179, 123, 482, 288}, WhyUseForm::DescribeText());
   EXPECT_TRUE(whyUse.LB_TW_WhyUse_Describe->WordWrap());
 
   // Two paragraphs: CR LF twice between them, CR LF at the end, and the
   // text's own typography kept.
-  const Text text = TForm_TW_WhyUse::DescribeText();
+  const Text text = WhyUseForm::DescribeText();
   EXPECT_EQ(1173u, text.size()) << "a character dropped or doubled";
   const std::size_t gap = text.find(u"\r\n\r\n");
   ASSERT_NE(Text::npos, gap);
@@ -280,7 +280,7 @@ TEST_F(SecondaryWindows, WhyUseWindow) {
   EXPECT_NE(Text::npos, text.find(u"\u2018program residue analysis engine\u2019"));
   EXPECT_NE(Text::npos, text.find(u"application/program/software  without leaving"));
 
-  for (ImageButton* button : {whyUse.Bn_TW_WhyUse_Close, whyUse.Bn_TW_WhyUse_IKnow}) {
+  for (ImageButton* button : {whyUse.whyUseCloseButton, whyUse.whyUseIKnowButton}) {
     window.ShowModal();
     ASSERT_TRUE(toolkit.Click(button));
     EXPECT_FALSE(window.Showing());
@@ -304,7 +304,7 @@ TEST(LoadingWindowClose, OnlyTheEndReportClosesIt) {
   sim::SimMachine machine;
   SetPlatform(&machine);
   HeadlessToolkit toolkit;
-  TForm_TW_Loading loading(toolkit);
+  LoadingForm loading(toolkit);
   Window& window = loading.GetWindow();
   window.ShowModal();
   window.RequestClose();

@@ -36,11 +36,11 @@ class Wizard : public UiFixture {
 
   // Puts the folder into the Force Remove box through the picker.
   void PickFolder(const Text& folder) {
-    if (ActiveFunction() != form->TS_TW_ForceRemove) {
-      ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+    if (ActiveFunction() != form->forceRemoveFunctionPage) {
+      ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
     }
     toolkit.QueueFolderPick(folder);
-    ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
+    ASSERT_TRUE(Click(ids::chooseFolderButton));
     ASSERT_EQ(folder, form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
   }
 };
@@ -48,11 +48,11 @@ class Wizard : public UiFixture {
 TEST_F(Wizard, RunAnalysisWithoutSelectionOnlyTellsTheUser) {
   AddFooAndBar();
   Start();
-  ASSERT_TRUE(Click(ids::Bn_TW_RunAanlysis));
+  ASSERT_TRUE(Click(ids::runAnalysisButton));
   ASSERT_EQ(1u, MessageCount());
   EXPECT_EQ(u"Please select the program you want to uninstall on the right.", LastMessage());
   EXPECT_EQ(64u, LastFlags());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_TRUE(OnStep(form->programListPage));
   EXPECT_EQ(0, WorkerThread::Running());
 }
 
@@ -60,48 +60,48 @@ TEST_F(Wizard, UninstallEndToEnd) {
   AddFooAndBar();
   Start();
   ASSERT_TRUE(SelectProgram(u"Foo App"));
-  ASSERT_TRUE(Click(ids::Bn_TW_RunAanlysis));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
+  ASSERT_TRUE(Click(ids::runAnalysisButton));
+  EXPECT_TRUE(OnStep(form->analyzingPage));
   EXPECT_TRUE(form->Image_TW_Step_Analyzing_Logo->Animating());
   EXPECT_EQ(u"Foo App", LabelText(ids::LB_TW_Step_Analyzing_Software_Name));
   EXPECT_EQ(u"0", LabelText(ids::LB_TW_Step_Analyzing_Files_Count));
-  EXPECT_EQ(1, form->mpr_int_UninstallMode);
-  EXPECT_EQ(1, form->mpr_int_UninstallType);  // a native entry on 64-bit Windows
+  EXPECT_EQ(1, form->traceMode_);
+  EXPECT_EQ(1, form->uninstallType_);  // a native entry on 64-bit Windows
   ASSERT_TRUE(WaitWorkers());
 
   // Step 2: the report.
-  ASSERT_TRUE(OnStep(form->TS_TW_Step2));
+  ASSERT_TRUE(OnStep(form->reportPage));
   const TextList files = Rows(form->LV_TW_Step2_FilesFolders);
   EXPECT_NE(files.end(), std::find(files.begin(), files.end(), kFoo + u"\\bin\\core.dll"));
   const TextList registry = Rows(form->LV_TW_Step2_RegistryEntries);
   EXPECT_NE(registry.end(), std::find(registry.begin(), registry.end(), u"HKLM|" + kUninstallKey + u"Foo App"));
   EXPECT_EQ(0u, LabelText(ids::LB_TW_Step2_Report_Tip).find(u"Analysis completed. "));
-  ASSERT_TRUE(Click(ids::Bn_TW_Step2_Registrylist));
-  EXPECT_EQ(form->TS_TW_Step2_RegstryList, form->PC_TW_Step2_Report->ActivePage());
+  ASSERT_TRUE(Click(ids::reportRegistryTabButton));
+  EXPECT_EQ(form->reportRegistryTab, form->PC_TW_Step2_Report->ActivePage());
 
   // Complete Uninstall: the question, the launch, the wait.
   const std::uint64_t before = machine.GetTickCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+  ASSERT_TRUE(Click(ids::runUninstallerButton));
   ASSERT_EQ(1u, MessageCount());
   EXPECT_EQ(u"Are you sure you want to uninstall Foo App ?", LastMessage());
   EXPECT_EQ(36u, LastFlags());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
+  EXPECT_TRUE(OnStep(form->uninstallWaitPage));
   EXPECT_GE(machine.GetTickCount() - before, 1000u);
   // The watch has not reported yet; Scan Leftovers is off all the same.
-  EXPECT_FALSE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
+  EXPECT_FALSE(Click(ids::scanLeftoversButton));
+  EXPECT_TRUE(OnStep(form->uninstallWaitPage));
   ASSERT_TRUE(WaitWorkers());
   ASSERT_EQ(1u, machine.Launches().size());
   EXPECT_NE(Text::npos, machine.Launches()[0].file.find(u"uninst.exe"));
   EXPECT_TRUE(IsUninstallPending(programFolder));
-  EXPECT_TRUE(form->Bn_TW_Step_WaitUnintalling_SacnLeftovers->Enabled());
+  EXPECT_TRUE(form->scanLeftoversButton->Enabled());
   EXPECT_FALSE(form->Image_TW_Step_WaitUninstalling_Run->Visible());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_WaitUninstalling));
+  EXPECT_TRUE(OnStep(form->uninstallWaitPage));
 
   // Scan Leftovers: Step 3 with the files tab.
-  ASSERT_TRUE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
-  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
-  EXPECT_EQ(form->TS_TW_Step3_FilesList, form->PC_TW_Step3_Report->ActivePage());
+  ASSERT_TRUE(Click(ids::scanLeftoversButton));
+  ASSERT_TRUE(OnStep(form->leftoversPage));
+  EXPECT_EQ(form->leftoverFilesTab, form->PC_TW_Step3_Report->ActivePage());
   EXPECT_EQ(u"Foo App", LabelText(ids::LB_TW_Step3_Software_Name));
   EXPECT_EQ(u"Publisher: Foo Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
   EXPECT_EQ(files.size(), std::size_t(form->LV_TW_Step3_FilesFolders->Count()));
@@ -112,7 +112,7 @@ TEST_F(Wizard, UninstallEndToEnd) {
   machine.SetDword(win::kHKeyCurrentUser, policies, u"NoRecycleFiles", 1);
   Answer(win::kIdNo);
   const std::size_t warnedAt = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   const auto warned = MessagesSince(warnedAt);
   ASSERT_EQ(1u, warned.size());
   EXPECT_NE(Text::npos, warned[0].text.find(u" will be deleted for good: " + kFoo)) << U8(warned[0].text);
@@ -123,7 +123,7 @@ TEST_F(Wizard, UninstallEndToEnd) {
 
   // Delete Leftovers.
   const std::size_t asked = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   const auto shown = MessagesSince(asked);
   ASSERT_EQ(2u, shown.size());
   EXPECT_EQ(u"Are you sure you want to delete all leftovers?", shown[0].text);
@@ -143,14 +143,14 @@ TEST_F(Wizard, UninstallEndToEnd) {
   EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
   EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
   EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_TRUE(OnStep(form->leftoversPage));
 
   // Back with empty lists asks nothing and reloads the list.
   const std::size_t afterDeletion = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  ASSERT_TRUE(Click(ids::leftoversBackButton));
   EXPECT_EQ(afterDeletion, MessageCount());
   ASSERT_TRUE(WaitInventory());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_TRUE(OnStep(form->programListPage));
   EXPECT_EQ(-1, RowOf(u"Foo App"));
   ASSERT_GE(RowOf(u"Bar"), 0);
 
@@ -189,10 +189,10 @@ class Leftovers : public Wizard {
       machine.RemoveKeyTree(kLM, key);  // a key inside one removed before is gone already
       ASSERT_FALSE(machine.KeyExists(kLM, key)) << U8(key);
     }
-    ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+    ASSERT_TRUE(Click(ids::runUninstallerButton));
     ASSERT_TRUE(WaitWorkers());
-    ASSERT_TRUE(Click(ids::Bn_TW_Step_WaitUnintalling_SacnLeftovers));
-    ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+    ASSERT_TRUE(Click(ids::scanLeftoversButton));
+    ASSERT_TRUE(OnStep(form->leftoversPage));
   }
   static TextList Without(TextList list, const TextList& gone) {
     for (const Text& g : gone) list.erase(std::remove(list.begin(), list.end(), g), list.end());
@@ -217,15 +217,15 @@ TEST_F(Leftovers, OnlyWhatTheOwnUninstallerLeftIsOfferedAndSaved) {
   const LoadedState state = ReadPendingState(programFolder);
   ASSERT_TRUE(state.Ok());
   ASSERT_TRUE(state.files && state.folders && state.registry);
-  EXPECT_EQ(form->mpr_strlist_LF_Files, *state.files);
-  EXPECT_EQ(form->mpr_strlist_LF_Folders, *state.folders);
+  EXPECT_EQ(form->leftoverFiles_, *state.files);
+  EXPECT_EQ(form->leftoverFolders_, *state.folders);
   EXPECT_EQ(Without(tracedRegistry, {entryLine}), *state.registry);
   EXPECT_EQ(u"Foo App", state.name);
   EXPECT_EQ(1, state.uninstallType);
   EXPECT_EQ(rows.size(), state.files->size() + state.folders->size());
 
   // The deletion finds everything it is given, and leaves the neighbour.
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_EQ(u"All leftovers have been completely removed. 2 items you kept were left in place.", LastMessage());
   EXPECT_FALSE(machine.Exists(kFoo));
   EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
@@ -244,7 +244,7 @@ TEST_F(Leftovers, NothingLeftSaysSoAndEndsTheUninstall) {
   for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
   // Back asks nothing; a new analysis shows the lists again.
   const std::size_t before = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  ASSERT_TRUE(Click(ids::leftoversBackButton));
   EXPECT_EQ(before, MessageCount());
   ASSERT_TRUE(WaitInventory());
   ASSERT_TRUE(AnalyseProgram(u"Bar"));
@@ -278,7 +278,7 @@ TEST_F(Leftovers, NameMatchesShowUntickedAndGoOnlyWhenTicked) {
     ASSERT_GE(row, 0) << U8(line);
     form->LV_TW_Step3_RegistryEntries->SetChecked(row, true);
   }
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
   EXPECT_FALSE(machine.KeyExists(kLM, u"SOFTWARE\\Foo Vendor"));
   EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
@@ -289,33 +289,33 @@ TEST_F(Wizard, ReportPageRefusalsAndBack) {
   AddFooAndBar();
   Start();
   ASSERT_TRUE(AnalyseProgram(u"Foo App"));
-  ASSERT_TRUE(OnStep(form->TS_TW_Step2));
+  ASSERT_TRUE(OnStep(form->reportPage));
 
   Answer(win::kIdNo);
-  ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+  ASSERT_TRUE(Click(ids::runUninstallerButton));
   EXPECT_EQ(u"Are you sure you want to uninstall Foo App ?", LastMessage());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step2));
+  EXPECT_TRUE(OnStep(form->reportPage));
   EXPECT_TRUE(machine.Launches().empty());
   EXPECT_EQ(0, WorkerThread::Running());
 
   form->LV_TW_Step2_FilesFolders->Clear();
   form->LV_TW_Step2_RegistryEntries->Clear();
-  ASSERT_TRUE(Click(ids::Bn_TW_CompleteUninstall));
+  ASSERT_TRUE(Click(ids::runUninstallerButton));
   EXPECT_EQ(u"Program encountered problem during the uninstallation.", LastMessage());
   EXPECT_EQ(16u, LastFlags());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step2));
+  EXPECT_TRUE(OnStep(form->reportPage));
 
-  ASSERT_TRUE(Click(ids::Bn_TW_Step2toStpe1));
-  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  ASSERT_TRUE(Click(ids::reportBackButton));
+  EXPECT_EQ(nullptr, g_selectedProgram);
   ASSERT_TRUE(WaitInventory());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_TRUE(OnStep(form->programListPage));
   EXPECT_GE(RowOf(u"Foo App"), 0);
 }
 
 TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
   Start();
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
+  ASSERT_TRUE(Click(ids::forceRemoveScanButton));
   EXPECT_EQ(
       u"Tidewell needs to collect necessary information to initiate the Force Remove process. Please specify the "
       u"program install directory.",
@@ -331,7 +331,7 @@ TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
     SCOPED_TRACE(U8(folder));
     form->ED_TW_ForceRemove_SelSoftwareFilePath->SetText(folder);
     const std::size_t before = MessageCount();
-    ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+    ASSERT_TRUE(Click(ids::forceRemoveScanButton));
     ASSERT_EQ(before + 1, MessageCount());
     EXPECT_EQ(u"As " + folder +
                   u" directory is highly associated with Windows system and files,\r\n we do not recommend to scan "
@@ -339,24 +339,24 @@ TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
                   u"select the appropriate directory where the program has been installed.",
               LastMessage());
     EXPECT_EQ(64u, LastFlags());
-    EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
-    EXPECT_EQ(-1, form->mpr_int_UninstallMode);
+    EXPECT_EQ(form->forceRemoveFunctionPage, ActiveFunction());
+    EXPECT_EQ(-1, form->traceMode_);
   }
 
   // A folder below Program Files is accepted and asked about; No starts nothing.
   machine.AddDirectory(u"C:\\Program Files\\Foo");
   PickFolder(u"C:\\Program Files\\Foo");
   Answer(win::kIdNo);
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  ASSERT_TRUE(Click(ids::forceRemoveScanButton));
   EXPECT_EQ(u"Are you sure to scan and analyze the associated program install information of C:\\Program Files\\Foo "
             u"directory?",
             LastMessage());
   EXPECT_EQ(36u, LastFlags());
-  EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
+  EXPECT_EQ(form->forceRemoveFunctionPage, ActiveFunction());
   EXPECT_EQ(0, WorkerThread::Running());
 
   // A cancelled picker empties the box.
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
+  ASSERT_TRUE(Click(ids::chooseFolderButton));
   EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
 }
 
@@ -368,14 +368,14 @@ TEST_F(Wizard, ForceRemovePickerSeesTheSystemFolderAsThe32BitProcessDoes) {
   machine.AddDirectory(u"C:\\Windows\\System32\\NativeOnly");  // literal: the native folder
   machine.AddDirectory(u"C:\\Windows\\SysWOW64\\Foo");
   Start();
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+  ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
   toolkit.QueueFolderPick(Text(u"C:\\Windows\\System32\\NativeOnly"));
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_SelSoftwareFilePath));
+  ASSERT_TRUE(Click(ids::chooseFolderButton));
   EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
 
   PickFolder(u"C:\\Windows\\System32\\Foo");
   const std::size_t before = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
+  ASSERT_TRUE(Click(ids::forceRemoveScanButton));
   ASSERT_EQ(before + 1, MessageCount());
   EXPECT_EQ(0u, LastMessage().find(u"As C:\\Windows\\System32\\Foo directory is highly associated with Windows"));
   EXPECT_EQ(0, WorkerThread::Running());
@@ -394,28 +394,28 @@ TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {
   machine.SetString(kLM, run, u"FooGo", folder + u"\\B.txt");
   Start();
   PickFolder(folder);
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove_Scan));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step_Analyzing));
+  ASSERT_TRUE(Click(ids::forceRemoveScanButton));
+  EXPECT_TRUE(OnStep(form->analyzingPage));
   EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step_Analyzing_Software_Name));
   EXPECT_EQ(StateImage(3), form->Image_TW_Step_Analyzing_SoftwareLogo->GetPicture());
-  EXPECT_EQ(2, form->mpr_int_UninstallMode);
-  EXPECT_EQ(1, form->mpr_int_UninstallType);
+  EXPECT_EQ(2, form->traceMode_);
+  EXPECT_EQ(1, form->uninstallType_);
   ASSERT_TRUE(WaitWorkers());
 
-  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  ASSERT_TRUE(OnStep(form->leftoversPage));
   // Desktop App stays enabled after a Force Remove analysis, and is refused.
   const std::size_t beforeSwitch = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_DesktopApp));
+  ASSERT_TRUE(Click(ids::programsFunctionButton));
   ASSERT_EQ(beforeSwitch + 1, MessageCount());
   EXPECT_EQ(0u, LastMessage().find(u"Switching failed: "));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_TRUE(OnStep(form->leftoversPage));
   EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step3_Software_Name));
   EXPECT_EQ(u"Publisher: N/A", LabelText(ids::LB_TW_Step3_Software_Publisher));
   EXPECT_EQ(StateImage(3), form->Image_TW_Step3_SoftwareLogo->GetPicture());
   EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
 
   // The rows do not stand in the order the entries were found in.
-  EXPECT_EQ((TextList{folder + u"\\a.txt", folder + u"\\B.txt"}), form->mpr_strlist_LF_Files);
+  EXPECT_EQ((TextList{folder + u"\\a.txt", folder + u"\\B.txt"}), form->leftoverFiles_);
   const TextList shown = Rows(form->LV_TW_Step3_FilesFolders);
   EXPECT_EQ((TextList{folder, folder + u"\\B.txt", folder + u"\\a.txt"}), shown);
 
@@ -437,20 +437,20 @@ TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {
     }
   ASSERT_EQ(1, registryUnticked);
 
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_TRUE(machine.Exists(folder + u"\\a.txt"));
   EXPECT_FALSE(machine.Exists(folder + u"\\B.txt"));
   EXPECT_TRUE(machine.ValueExists(kLM, run, u"FooKeep"));
   EXPECT_FALSE(machine.ValueExists(kLM, run, u"FooGo"));
   EXPECT_FALSE(IsUninstallPending(programFolder));  // a Force Remove leaves no pending uninstall
-  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_TRUE(OnStep(form->leftoversPage));
 
   // Back returns to the Force Remove page.
   Answer(win::kIdYes);
-  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
-  EXPECT_EQ(form->TS_TW_ForceRemove, ActiveFunction());
-  ASSERT_TRUE(Click(ids::Bn_TW_DesktopApp));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  ASSERT_TRUE(Click(ids::leftoversBackButton));
+  EXPECT_EQ(form->forceRemoveFunctionPage, ActiveFunction());
+  ASSERT_TRUE(Click(ids::programsFunctionButton));
+  EXPECT_TRUE(OnStep(form->programListPage));
 }
 
 class Resume : public Wizard {
@@ -482,20 +482,20 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   AddProgram({u"Some Tool", u"Vendor", u"1", u"C:\\Apps\\Some Tool", {u"tool.exe"}});
   LeavePendingState(4000, 3200, true);
   Start();
-  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
-  EXPECT_EQ(form->TS_TW_Step3_FilesList, form->PC_TW_Step3_Report->ActivePage());
+  ASSERT_TRUE(OnStep(form->leftoversPage));
+  EXPECT_EQ(form->leftoverFilesTab, form->PC_TW_Step3_Report->ActivePage());
   EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
   EXPECT_EQ(u"C:\\Old", form->LV_TW_Step3_FilesFolders->RowText(0));
   EXPECT_EQ(3200, form->LV_TW_Step3_RegistryEntries->Count());
-  EXPECT_EQ(4000u, form->mpr_strlist_LF_Files.size());
+  EXPECT_EQ(4000u, form->leftoverFiles_.size());
   EXPECT_EQ(u"Old App", LabelText(ids::LB_TW_Step3_Software_Name));
   EXPECT_EQ(u"Publisher: Old Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
-  EXPECT_EQ(-1, form->mpr_int_UninstallMode);
-  EXPECT_EQ(1, form->mpr_int_UninstallType);
+  EXPECT_EQ(-1, form->traceMode_);
+  EXPECT_EQ(1, form->uninstallType_);
 
   // Back asks while rows remain; No keeps everything.
   Answer(win::kIdNo);
-  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
+  ASSERT_TRUE(Click(ids::leftoversBackButton));
   EXPECT_EQ(36u, LastFlags());
   EXPECT_NE(Text::npos, LastMessage().find(u"Are you sure you want to cancel the current uninstall process?"));
   EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
@@ -503,21 +503,21 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
 
   // Yes cancels the uninstall: the selection and the state go, and the
   // programs page comes back, refreshed, with both functions open to use.
-  gv_SelInstalledSoftware = gv_InstalledSoftwareList->Find(u"some tool");
-  ASSERT_NE(nullptr, gv_SelInstalledSoftware);
+  g_selectedProgram = g_inventory->Find(u"some tool");
+  ASSERT_NE(nullptr, g_selectedProgram);
   Answer(win::kIdYes);
-  ASSERT_TRUE(Click(ids::Bn_TW_Step3toStpe1));
-  EXPECT_EQ(nullptr, gv_SelInstalledSoftware);
+  ASSERT_TRUE(Click(ids::leftoversBackButton));
+  EXPECT_EQ(nullptr, g_selectedProgram);
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
-  EXPECT_TRUE(form->mpr_strlist_LF_Files.empty());
-  ASSERT_TRUE(toolkit.PumpUntil([&] { return WorkerThread::Running() == 0 && !form->mpr_bool_InventoryRunning; }));
-  EXPECT_TRUE(OnStep(form->TS_TW_Step1));
+  EXPECT_TRUE(form->leftoverFiles_.empty());
+  ASSERT_TRUE(toolkit.PumpUntil([&] { return WorkerThread::Running() == 0 && !form->inventoryRunning_; }));
+  EXPECT_TRUE(OnStep(form->programListPage));
   EXPECT_EQ(1, form->LV_TW_InstalledSoftware->Count());
   const std::size_t messages = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_ForceRemove));
+  ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
   EXPECT_EQ(messages, MessageCount());
-  EXPECT_EQ(form->TS_TW_ForceRemove, form->PC_TW_Function->ActivePage());
+  EXPECT_EQ(form->forceRemoveFunctionPage, form->PC_TW_Function->ActivePage());
 }
 
 TEST_F(Resume, ResumeOffersAndKeepsOnlyWhatStillExists) {
@@ -532,7 +532,7 @@ TEST_F(Resume, ResumeOffersAndKeepsOnlyWhatStillExists) {
     ASSERT_TRUE(machine.DeleteFile(gone.back()));
   }
   Start();
-  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
+  ASSERT_TRUE(OnStep(form->leftoversPage));
   const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
   const TextList lines = Rows(form->LV_TW_Step3_RegistryEntries);
   EXPECT_EQ((TextList{u"C:\\Old", u"C:\\Old\\f10001.dat", u"C:\\Old\\f10003.dat", u"C:\\Old\\f10005.dat"}), rows);
@@ -549,7 +549,7 @@ TEST_F(Resume, DeletionTakesEveryEntryAlsoPastTheRowsShown) {
   LeavePendingState(3100, 1, true);
   Start();
   ASSERT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_FALSE(machine.Exists(u"C:\\Old\\f13099.dat"));
   EXPECT_FALSE(machine.Exists(u"C:\\Old"));
   EXPECT_FALSE(IsUninstallPending(programFolder));
@@ -567,12 +567,12 @@ TEST_F(Resume, MicrosoftsLeftoversStayButTheUninstallEndsAndASecondClickTouchesN
   machine.CreateKey(kLM, u"SOFTWARE\\Old");
   ASSERT_TRUE(WritePendingState(programFolder, state).Ok());
   Start();
-  ASSERT_TRUE(OnStep(form->TS_TW_Step3));
-  EXPECT_EQ(u"", form->mpr_str_SelUnstallSoftware_PU);  // the resume fills only the labels
+  ASSERT_TRUE(OnStep(form->leftoversPage));
+  EXPECT_EQ(u"", form->selectedPublisher_);  // the resume fills only the labels
 
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
-  EXPECT_EQ(u"Microsoft Corporation", form->mpr_str_SelUnstallSoftware_PU);
-  EXPECT_EQ((TextList{u"Old Tool", u"Microsoft Corporation"}), form->mpr_strlist_SIConfigItem);
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
+  EXPECT_EQ(u"Microsoft Corporation", form->selectedPublisher_);
+  EXPECT_EQ((TextList{u"Old Tool", u"Microsoft Corporation"}), form->pendingProgramInfo_);
   EXPECT_TRUE(machine.Exists(u"C:\\Old\\tool.exe"));
   EXPECT_TRUE(machine.KeyExists(kLM, u"SOFTWARE\\Old"));
   for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
@@ -580,12 +580,12 @@ TEST_F(Resume, MicrosoftsLeftoversStayButTheUninstallEndsAndASecondClickTouchesN
   EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
   EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
   EXPECT_EQ(64u, LastFlags());
-  EXPECT_TRUE(OnStep(form->TS_TW_Step3));
+  EXPECT_TRUE(OnStep(form->leftoversPage));
 
   // Nothing is left to take: the second deletion asks, touches nothing and
   // says it is done.
   const std::size_t before = MessageCount();
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   ASSERT_EQ(before + 2, MessageCount());
   EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
   EXPECT_TRUE(machine.Exists(u"C:\\Old\\tool.exe"));
@@ -596,7 +596,7 @@ TEST_F(Resume, IncompleteDeletionKeepsWhatRemainsPending) {
   LeavePendingState(3, 0, true);
   machine.HoldOpen(u"C:\\Old\\f10001.dat");
   Start();
-  ASSERT_TRUE(Click(ids::Bn_TW_DeleteLeftovers));
+  ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_TRUE(machine.Exists(u"C:\\Old\\f10001.dat"));
   EXPECT_FALSE(machine.Exists(u"C:\\Old\\f10000.dat"));
   // The page and the state now hold only what could not be removed.

@@ -111,7 +111,7 @@ TEST(UninstallLaunch, RedirectionIsOffOnTheLaunchThreadOnlyForA64BitProgram) {
   SetHandOver(&handOver);
   machine.AddFile(u"C:\\Windows\\System32\\real64.exe", "MZ");  // only in the real system folder
   for (const bool is64 : {true, false}) {
-    ZRU_Thread_ShellCallUninstall launch(0, u"C:\\Windows\\System32\\real64.exe", is64);
+    UninstallerLaunchWorker launch(0, u"C:\\Windows\\System32\\real64.exe", is64);
     launch.Start();
     ASSERT_TRUE(handOver.PumpUntil([&launch] { return launch.Finished(); }));
   }
@@ -173,11 +173,11 @@ class UninstallWatch : public ::testing::Test {
     SetPlatform(&machine);
     SetHandOver(&handOver);
     g_watch = WatchLog();
-    auto record = std::make_unique<ZRU_InstalledSoftware>();
-    record->mpu_str_Name = u"App";
-    record->mpu_str_Name_low = u"app";
-    record->mpu_str_UninstallString = u"\"C:\\Program Files\\App\\remove-app.exe\" /S";
-    inventory.mpu_AddOrMerge(std::move(record));
+    auto record = std::make_unique<InstalledProgram>();
+    record->name = u"App";
+    record->nameLow = u"app";
+    record->uninstallString = u"\"C:\\Program Files\\App\\remove-app.exe\" /S";
+    inventory.AddOrMerge(std::move(record));
     list = &inventory;
   }
   ~UninstallWatch() override {
@@ -187,9 +187,9 @@ class UninstallWatch : public ::testing::Test {
 
   // Runs the watch; returns the virtual milliseconds from start to end.
   std::uint64_t RunWatch() {
-    auto watch = std::make_unique<ZRU_Thread_ShellExeUninstaller>(&list);
+    auto watch = std::make_unique<UninstallerWatchWorker>(&list);
     watch->events = {WatchStart, StepStart, StepEnd, WatchEnd};
-    watch->mpu_pro_SetUninstallSoftware(u"app");
+    watch->SetProgram(u"app");
     watch->Start();
     EXPECT_TRUE(handOver.PumpUntil([] { return g_watch.ended; }));
     EXPECT_TRUE(handOver.PumpUntil([&watch] { return watch->Finished(); }));
@@ -200,8 +200,8 @@ class UninstallWatch : public ::testing::Test {
 
   sim::SimMachine machine;
   HeadlessHandOver handOver;
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = nullptr;
+  ProgramInventory inventory;
+  ProgramInventory* list = nullptr;
 };
 
 TEST_F(UninstallWatch, AnUninstallerThatRunsThroughout) {
@@ -241,10 +241,10 @@ TEST_F(UninstallWatch, FoundInTheFirstPassesOnly) {
 }
 
 TEST(UninstallWatchSetUp, AMissingKeyRaises) {
-  ZRU_InstalledSoftwareList inventory;
-  ZRU_InstalledSoftwareList* list = &inventory;
-  ZRU_Thread_ShellExeUninstaller watch(&list);
-  EXPECT_THROW(watch.mpu_pro_SetUninstallSoftware(u"nothing"), std::out_of_range);
+  ProgramInventory inventory;
+  ProgramInventory* list = &inventory;
+  UninstallerWatchWorker watch(&list);
+  EXPECT_THROW(watch.SetProgram(u"nothing"), std::out_of_range);
 }
 
 }  // namespace

@@ -110,9 +110,9 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
     SetString(key.get(), u"UninstallString", u"C:\\Tidewell Guard\\absent\\uninst.exe");
   }
 
-  auto* list = new tw::ZRU_InstalledSoftwareList;
-  auto* lib = new tw::ZRU_Software_Lib;
-  auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&list, &lib, Text());
+  auto* list = new tw::ProgramInventory;
+  auto* lib = new tw::FolderNameLibrary;
+  auto scan = std::make_unique<tw::InventoryScanWorker>(&list, &lib, Text());
   scan->pauseMs = 0;
   scan->events = {OnNothing, OnProgram, OnEnd};
   g_ended = false;
@@ -122,32 +122,32 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
 
   for (const Hostile& entry : kHostile) {
     const Text name = u"Tidewell Guard " + entry.key;
-    tw::ZRU_InstalledSoftware* record = list->Find(tw::LowerAscii(name));
+    tw::InstalledProgram* record = list->Find(tw::LowerAscii(name));
     ASSERT_NE(record, nullptr) << U8(name) << " is not listed";
     tw::TraceEvents events;
     events.ended = [] { g_ended = true; };
     g_ended = false;
-    const auto trace = tw::StartTrace(*list, tw::TraceTarget{record->mpu_str_Name_low, Text()}, events, 0);
+    const auto trace = tw::StartTrace(*list, tw::TraceTarget{record->nameLow, Text()}, events, 0);
     ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(5)));
     ASSERT_TRUE(g_handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::seconds(30)));
 
-    EXPECT_TRUE(record->mpu_SDLarry_Folders.empty()) << U8(name) << " claimed " << record->mpu_SDLarry_Folders.size()
-                                                     << " folders, the first " << U8(record->mpu_SDLarry_Folders[0]);
-    EXPECT_TRUE(record->mpu_SDLarry_Files.empty()) << U8(name) << " claimed " << record->mpu_SDLarry_Files.size()
+    EXPECT_TRUE(record->tracedFolders.empty()) << U8(name) << " claimed " << record->tracedFolders.size()
+                                                     << " folders, the first " << U8(record->tracedFolders[0]);
+    EXPECT_TRUE(record->tracedFiles.empty()) << U8(name) << " claimed " << record->tracedFiles.size()
                                                    << " files";
     // The uninstall entry line alone, in the spelling the inventory read.
-    ASSERT_EQ(record->mpu_SDLarry_Registry.size(), 1u) << U8(name);
-    EXPECT_TRUE(tw::SameTextAscii(record->mpu_SDLarry_Registry[0], u"HKCU|" + kUninstall + entry.key))
-        << U8(record->mpu_SDLarry_Registry[0]);
-    if (!record->mpu_str_InstallLocation.empty()) {
-      const tw::PathJudgement judgement = tw::JudgeTraceFolder(record->mpu_str_InstallLocation);
-      EXPECT_TRUE(judgement.Refused()) << U8(record->mpu_str_InstallLocation);
+    ASSERT_EQ(record->tracedRegistry.size(), 1u) << U8(name);
+    EXPECT_TRUE(tw::SameTextAscii(record->tracedRegistry[0], u"HKCU|" + kUninstall + entry.key))
+        << U8(record->tracedRegistry[0]);
+    if (!record->installLocation.empty()) {
+      const tw::PathJudgement judgement = tw::JudgeTraceFolder(record->installLocation);
+      EXPECT_TRUE(judgement.Refused()) << U8(record->installLocation);
       EXPECT_FALSE(judgement.Reason().empty());
     }
   }
-  list->mpu_Free();
+  list->FreeAll();
   delete list;
-  lib->mpu_Free();
+  lib->FreeAll();
   delete lib;
   for (const Hostile& entry : kHostile) {
     tw::RegDeleteKeyTree(tw::win::kHKeyCurrentUser, kUninstall + entry.key, tw::kView64);

@@ -50,11 +50,11 @@ void OnEnd() {
   g_endSeen = true;
 }
 
-tw::ZRU_InstalledSoftwareList* g_list = nullptr;
-tw::ZRU_Software_Lib* g_lib = nullptr;
+tw::ProgramInventory* g_list = nullptr;
+tw::FolderNameLibrary* g_lib = nullptr;
 bool g_pumpFinished = false;
 // Owned for the process: its reports are all in once the end report came.
-std::unique_ptr<tw::ZRU_Thread_GetInstalledSoftwareList> g_scan;
+std::unique_ptr<tw::InventoryScanWorker> g_scan;
 
 std::string U8(const Text& text) { return tw::ToUtf8(text); }
 Text U16(const char* text) { return tw::FromUtf8(text); }
@@ -131,13 +131,13 @@ const Text kOrphanCode = u"{A4D2E7B9-0C61-4E35-B8F2-93E5C1A7D026}";
 class WineInventory : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    g_list = new tw::ZRU_InstalledSoftwareList;
-    g_lib = new tw::ZRU_Software_Lib;
-    g_scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&g_list, &g_lib, ModuleFolder());
+    g_list = new tw::ProgramInventory;
+    g_lib = new tw::FolderNameLibrary;
+    g_scan = std::make_unique<tw::InventoryScanWorker>(&g_list, &g_lib, ModuleFolder());
     auto* scan = g_scan.get();
     scan->pauseMs = 0;
     scan->events = {OnStart, OnProgram, OnEnd};
-    g_list->mpu_bool_IsSearch = false;
+    g_list->showsSearch = false;
     scan->Start();
     g_pumpFinished = g_handOver->PumpUntil([] { return g_endSeen; }, std::chrono::milliseconds(120000));
   }
@@ -152,13 +152,13 @@ class WineInventory : public testing::Test {
     return nullptr;
   }
 
-  static const tw::ZRU_InstalledSoftware* Record(const char* name) {
+  static const tw::InstalledProgram* Record(const char* name) {
     return g_list->Find(tw::LowerAscii(U16(name)));
   }
 };
 
 #define ASSERT_RECORD(var, name)                                               \
-  const tw::ZRU_InstalledSoftware* var = Record(name);                       \
+  const tw::InstalledProgram* var = Record(name);                       \
   ASSERT_NE(var, nullptr) << "no record for " << name << " in the inventory"; \
   ASSERT_NE(Delivered(name), nullptr) << name << " was not delivered under that name"
 
@@ -180,20 +180,20 @@ TEST_F(WineInventory, ReportsComeInOrderAndMatchTheInventory) {
   for (const Report& report : g_reports) {
     if (report.kind != Kind::Program) continue;
     deliveredKeys.push_back(tw::LowerAscii(report.name));
-    const tw::ZRU_InstalledSoftware* record = g_list->Find(deliveredKeys.back());
+    const tw::InstalledProgram* record = g_list->Find(deliveredKeys.back());
     ASSERT_NE(record, nullptr) << "delivered " << U8(report.name) << " has no record";
-    EXPECT_EQ(report.name, record->mpu_str_Name);
-    EXPECT_EQ(report.publisher, record->mpu_str_Publisher);
-    EXPECT_EQ(report.version, record->mpu_str_DisplayVersion);
-    EXPECT_EQ(report.iconPath, record->mpu_str_DisplayIcon);
-    EXPECT_EQ(report.iconIndex, record->mpu_int_DisplayIcon_ID);
+    EXPECT_EQ(report.name, record->name);
+    EXPECT_EQ(report.publisher, record->publisher);
+    EXPECT_EQ(report.version, record->displayVersion);
+    EXPECT_EQ(report.iconPath, record->displayIcon);
+    EXPECT_EQ(report.iconIndex, record->displayIconIndex);
   }
-  EXPECT_EQ(deliveredKeys, g_list->mpu_list_InstalledSoftwareName);
+  EXPECT_EQ(deliveredKeys, g_list->shownNames);
   for (std::size_t i = 1; i < deliveredKeys.size(); ++i) {
     EXPECT_LT(deliveredKeys[i - 1], deliveredKeys[i])
         << "out of order or twice: " << U8(deliveredKeys[i - 1]) << " / " << U8(deliveredKeys[i]);
   }
-  EXPECT_EQ(g_list->mpu_SDLarry_InstalledSoftware.size(), deliveredKeys.size());
+  EXPECT_EQ(g_list->records.size(), deliveredKeys.size());
 
   for (const char* fixture : {"Tidewell Fixture Installer", "Tidewell Fixture Legacy", "Tidewell Fixture Orphan",
                               "Tidewell Fixture Pair", "Tidewell Fixture Per-User", "Tidewell Fixture Quoted"}) {
@@ -206,19 +206,19 @@ TEST_F(WineInventory, ReportsComeInOrderAndMatchTheInventory) {
 TEST_F(WineInventory, EveryRecordIs64BitWithAnExistingIcon) {
   const Text msiexec = SystemMsiexec();
   ASSERT_TRUE(FileExists(msiexec)) << U8(msiexec);
-  for (const auto& record : g_list->mpu_SDLarry_InstalledSoftware) {
-    SCOPED_TRACE(U8(record->mpu_str_Name));
-    EXPECT_EQ(record->mpu_int_Is64Bit, 1);
-    EXPECT_EQ(record->mpu_str_Name_low, tw::LowerAscii(record->mpu_str_Name));
-    EXPECT_EQ(record->mpu_str_Name, tw::Trim(record->mpu_str_Name));
-    EXPECT_FALSE(record->mpu_str_Name.empty());
-    EXPECT_TRUE(FileExists(record->mpu_str_DisplayIcon) || record->mpu_str_DisplayIcon == msiexec)
-        << U8(record->mpu_str_DisplayIcon);
-    EXPECT_TRUE(record->mpu_int_DisplayIcon_ID >= 0) << record->mpu_int_DisplayIcon_ID;
-    if (!record->mpu_str_InstallLocation.empty()) {
-      EXPECT_EQ(record->mpu_str_InstallLocation.back(), u'\\') << U8(record->mpu_str_InstallLocation);
+  for (const auto& record : g_list->records) {
+    SCOPED_TRACE(U8(record->name));
+    EXPECT_EQ(record->is64Bit, 1);
+    EXPECT_EQ(record->nameLow, tw::LowerAscii(record->name));
+    EXPECT_EQ(record->name, tw::Trim(record->name));
+    EXPECT_FALSE(record->name.empty());
+    EXPECT_TRUE(FileExists(record->displayIcon) || record->displayIcon == msiexec)
+        << U8(record->displayIcon);
+    EXPECT_TRUE(record->displayIconIndex >= 0) << record->displayIconIndex;
+    if (!record->installLocation.empty()) {
+      EXPECT_EQ(record->installLocation.back(), u'\\') << U8(record->installLocation);
     }
-    const Text& regPath = record->mpu_str_InstallRegPath;
+    const Text& regPath = record->entryKeyLine;
     EXPECT_TRUE(regPath.empty() || tw::StartsWith(regPath, u"HKLM|") || tw::StartsWith(regPath, u"HKCU|"))
         << U8(regPath);
   }
@@ -229,14 +229,14 @@ TEST_F(WineInventory, EveryRecordIs64BitWithAnExistingIcon) {
 TEST_F(WineInventory, ThirtyTwoBitEntryTakesItsFolderFromTheUninstallCommand) {
   ASSERT_RECORD(record, "Tidewell Fixture Legacy");
   const Text folder = ProgramFilesX86() + u"Tidewell Fixture Legacy\\";
-  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
-  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "1.4.2");
-  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
-  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"uninst.exe\" /S"));
-  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"legacy.exe"));
-  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, 0);
-  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall32 + u"TidewellFixtureLegacy"));
-  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+  EXPECT_EQ(U8(record->publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->displayVersion), "1.4.2");
+  EXPECT_EQ(U8(record->installLocation), U8(folder));
+  EXPECT_EQ(U8(record->uninstallString), U8(u"\"" + folder + u"uninst.exe\" /S"));
+  EXPECT_EQ(U8(record->displayIcon), U8(folder + u"legacy.exe"));
+  EXPECT_EQ(record->displayIconIndex, 0);
+  EXPECT_EQ(U8(record->entryKeyLine), U8(u"HKLM|" + kUninstall32 + u"TidewellFixtureLegacy"));
+  EXPECT_EQ(record->is64Bit, 1);
 }
 
 // Native-view entry with InstallLocation in quotes and no DisplayIcon: the
@@ -245,13 +245,13 @@ TEST_F(WineInventory, ThirtyTwoBitEntryTakesItsFolderFromTheUninstallCommand) {
 TEST_F(WineInventory, QuotedLocationIsUnquotedAndAppPathsGivesTheIcon) {
   ASSERT_RECORD(record, "Tidewell Fixture Quoted");
   const Text folder = ProgramFilesNative() + u"Tidewell Fixture Quoted\\";
-  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
-  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "2.0");
-  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
-  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"uninstall.exe\""));
-  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"TidewellQuoted.exe"));
-  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, tw::kNoIconIndex);
-  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall + u"TidewellFixtureQuoted"));
+  EXPECT_EQ(U8(record->publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->displayVersion), "2.0");
+  EXPECT_EQ(U8(record->installLocation), U8(folder));
+  EXPECT_EQ(U8(record->uninstallString), U8(u"\"" + folder + u"uninstall.exe\""));
+  EXPECT_EQ(U8(record->displayIcon), U8(folder + u"TidewellQuoted.exe"));
+  EXPECT_EQ(record->displayIconIndex, tw::kNoIconIndex);
+  EXPECT_EQ(U8(record->entryKeyLine), U8(u"HKLM|" + kUninstall + u"TidewellFixtureQuoted"));
 }
 
 // HKCU entry whose uninstall command and icon start with %LOCALAPPDATA%: both
@@ -262,14 +262,14 @@ TEST_F(WineInventory, PerUserEntryExpandsTheLocalAppDataToken) {
   const Text local = SpecialFolder(tw::win::kCsidlLocalAppData);
   ASSERT_FALSE(local.empty());
   const Text folder = local + u"Programs\\Tidewell Fixture Per-User\\";
-  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
-  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "0.9.1-beta");
-  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
-  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"unins000.exe\" /S"));
-  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"peruser.exe"));
-  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, 0);
-  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKCU|" + kUninstall + u"TidewellFixturePerUser"));
-  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+  EXPECT_EQ(U8(record->publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->displayVersion), "0.9.1-beta");
+  EXPECT_EQ(U8(record->installLocation), U8(folder));
+  EXPECT_EQ(U8(record->uninstallString), U8(u"\"" + folder + u"unins000.exe\" /S"));
+  EXPECT_EQ(U8(record->displayIcon), U8(folder + u"peruser.exe"));
+  EXPECT_EQ(record->displayIconIndex, 0);
+  EXPECT_EQ(U8(record->entryKeyLine), U8(u"HKCU|" + kUninstall + u"TidewellFixturePerUser"));
+  EXPECT_EQ(record->is64Bit, 1);
 }
 
 // msiexec's uninstall entry has no DisplayIcon and no InstallLocation; the
@@ -288,15 +288,15 @@ TEST_F(WineInventory, InstallerProductGetsItsProductIcon) {
                            u"\\installer\\" + tw::LowerAscii(kInstallerCode) + u"\\installer_fixture.exe"))
       << U8(productIcon);
 
-  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
-  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "2.5.0");
-  EXPECT_EQ(U8(record->mpu_str_InstallLocation), "");
-  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"MsiExec.exe /I" + kInstallerCode));
-  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(productIcon));
-  EXPECT_TRUE(FileExists(record->mpu_str_DisplayIcon));
-  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, tw::kNoIconIndex);
-  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall32 + kInstallerCode));
-  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+  EXPECT_EQ(U8(record->publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->displayVersion), "2.5.0");
+  EXPECT_EQ(U8(record->installLocation), "");
+  EXPECT_EQ(U8(record->uninstallString), U8(u"MsiExec.exe /I" + kInstallerCode));
+  EXPECT_EQ(U8(record->displayIcon), U8(productIcon));
+  EXPECT_TRUE(FileExists(record->displayIcon));
+  EXPECT_EQ(record->displayIconIndex, tw::kNoIconIndex);
+  EXPECT_EQ(U8(record->entryKeyLine), U8(u"HKLM|" + kUninstall32 + kInstallerCode));
+  EXPECT_EQ(record->is64Bit, 1);
 }
 
 // A product that only UserData\S-1-5-18\Products\...\InstallProperties knows:
@@ -307,14 +307,14 @@ TEST_F(WineInventory, InstallerOnlyProductIsListedWithoutRegistryPath) {
   ASSERT_FALSE(ReadValue(tw::win::kHKeyLocalMachine, kUninstall32 + kOrphanCode, u"DisplayName", &leftover))
       << "the orphan still has its uninstall entry";
   ASSERT_RECORD(record, "Tidewell Fixture Orphan");
-  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
-  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "1.0.7");
-  EXPECT_EQ(U8(record->mpu_str_InstallLocation), "");
-  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"MsiExec.exe /I" + kOrphanCode));
-  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(SystemMsiexec()));
-  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, tw::kNoIconIndex);
-  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), "");
-  EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+  EXPECT_EQ(U8(record->publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->displayVersion), "1.0.7");
+  EXPECT_EQ(U8(record->installLocation), "");
+  EXPECT_EQ(U8(record->uninstallString), U8(u"MsiExec.exe /I" + kOrphanCode));
+  EXPECT_EQ(U8(record->displayIcon), U8(SystemMsiexec()));
+  EXPECT_EQ(record->displayIconIndex, tw::kNoIconIndex);
+  EXPECT_EQ(U8(record->entryKeyLine), "");
+  EXPECT_EQ(record->is64Bit, 1);
 }
 
 // Two entries whose names differ only in ASCII case make one record. The
@@ -331,15 +331,15 @@ TEST_F(WineInventory, CaseVariantEntriesMergeIntoTheFirst) {
   EXPECT_EQ(reports, 1);
 
   const Text folder = ProgramFilesNative() + u"Tidewell Fixture Pair\\";
-  EXPECT_EQ(U8(record->mpu_str_Name), "Tidewell Fixture Pair");
-  EXPECT_EQ(U8(record->mpu_str_Publisher), "Tidewell Fixtures");
-  EXPECT_EQ(U8(record->mpu_str_DisplayVersion), "3.0.1");
-  EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(folder));
-  EXPECT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"pair-remove.exe\" /S"));
+  EXPECT_EQ(U8(record->name), "Tidewell Fixture Pair");
+  EXPECT_EQ(U8(record->publisher), "Tidewell Fixtures");
+  EXPECT_EQ(U8(record->displayVersion), "3.0.1");
+  EXPECT_EQ(U8(record->installLocation), U8(folder));
+  EXPECT_EQ(U8(record->uninstallString), U8(u"\"" + folder + u"pair-remove.exe\" /S"));
   // %ProgramFiles% resolves to the folder that holds the file.
-  EXPECT_EQ(U8(record->mpu_str_DisplayIcon), U8(folder + u"pair.exe"));
-  EXPECT_EQ(record->mpu_int_DisplayIcon_ID, 1);
-  EXPECT_EQ(U8(record->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall + u"TidewellFixturePair"));
+  EXPECT_EQ(U8(record->displayIcon), U8(folder + u"pair.exe"));
+  EXPECT_EQ(record->displayIconIndex, 1);
+  EXPECT_EQ(U8(record->entryKeyLine), U8(u"HKLM|" + kUninstall + u"TidewellFixturePair"));
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ using tw::TextList;
 std::string U8(const Text& text) { return tw::ToUtf8(text); }
 Text U16(const char* text) { return tw::FromUtf8(text); }
 
-tw::ZRU_InstalledSoftwareList* g_list = nullptr;
-tw::ZRU_Software_Lib* g_lib = nullptr;
+tw::ProgramInventory* g_list = nullptr;
+tw::FolderNameLibrary* g_lib = nullptr;
 bool g_inventoryEnded = false;
 
 // ---- What one trace run reported.
@@ -229,12 +229,12 @@ std::string Joined(const TextList& lines) {
 class WineTrace : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    g_list = new tw::ZRU_InstalledSoftwareList;
-    g_lib = new tw::ZRU_Software_Lib;
-    auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&g_list, &g_lib, Text());
+    g_list = new tw::ProgramInventory;
+    g_lib = new tw::FolderNameLibrary;
+    auto scan = std::make_unique<tw::InventoryScanWorker>(&g_list, &g_lib, Text());
     scan->pauseMs = 0;
     scan->events = {OnInventoryStartOrEnd, OnInventoryProgram, OnInventoryEnd};
-    g_list->mpu_bool_IsSearch = false;
+    g_list->showsSearch = false;
     scan->Start();
     g_handOver->PumpUntil([] { return g_inventoryEnded; }, std::chrono::minutes(2));
     g_handOver->PumpUntil([&scan] { return scan->Finished(); }, std::chrono::seconds(30));
@@ -242,7 +242,7 @@ class WineTrace : public testing::Test {
 
   void SetUp() override { ASSERT_TRUE(g_inventoryEnded) << "the inventory scan did not end"; }
 
-  static const tw::ZRU_InstalledSoftware* Record(const Text& name) { return g_list->Find(tw::LowerAscii(name)); }
+  static const tw::InstalledProgram* Record(const Text& name) { return g_list->Find(tw::LowerAscii(name)); }
 
   // The mode 1 trace of a listed fixture.
   static const TraceRun& TraceOf(const Text& name) {
@@ -255,13 +255,13 @@ class WineTrace : public testing::Test {
 TEST_F(WineTrace, FixturesAreListedWithTheirFolders) {
   for (const auto& fixture : {std::make_pair(kFooName, FooFolder()), std::make_pair(kFooBarName, FooBarFolder()),
                               std::make_pair(kMsiName, MsiFolder())}) {
-    const tw::ZRU_InstalledSoftware* record = Record(fixture.first);
+    const tw::InstalledProgram* record = Record(fixture.first);
     ASSERT_NE(record, nullptr) << U8(fixture.first) << " is not in the inventory";
-    EXPECT_EQ(U8(record->mpu_str_InstallLocation), U8(fixture.second + u"\\"));
-    EXPECT_EQ(record->mpu_int_Is64Bit, 1);
+    EXPECT_EQ(U8(record->installLocation), U8(fixture.second + u"\\"));
+    EXPECT_EQ(record->is64Bit, 1);
   }
-  EXPECT_EQ(U8(Record(kFooName)->mpu_str_InstallRegPath), U8(u"HKLM|" + kUninstall + u"TidewellTraceFoo"));
-  EXPECT_EQ(U8(Record(kMsiName)->mpu_str_UninstallString),
+  EXPECT_EQ(U8(Record(kFooName)->entryKeyLine), U8(u"HKLM|" + kUninstall + u"TidewellTraceFoo"));
+  EXPECT_EQ(U8(Record(kMsiName)->uninstallString),
             "MsiExec.exe /I{3F6A1D84-7C25-4E9B-A0D3-58B2E6C4F917}");
 }
 

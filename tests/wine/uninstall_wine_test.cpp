@@ -317,20 +317,20 @@ struct WatchRun {
   std::vector<Event> events;
 };
 
-WatchRun LaunchAndWatch(tw::ZRU_InstalledSoftwareList** list, const tw::ZRU_InstalledSoftware& record,
+WatchRun LaunchAndWatch(tw::ProgramInventory** list, const tw::InstalledProgram& record,
                         const Text& command) {
   WatchRun run;
   g_events.clear();
   g_watchEnded = false;
   run.launched = Clock::now();
-  tw::ZRU_Thread_ShellCallUninstall launch(0, command, record.mpu_int_Is64Bit == 1);
+  tw::UninstallerLaunchWorker launch(0, command, record.is64Bit == 1);
   launch.Start();
   run.launchEnded = g_handOver->PumpUntil([&launch] { return launch.Finished(); }, std::chrono::milliseconds(30000));
   // The window shows its waiting page a second after the launch.
   g_handOver->PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  auto watch = std::make_unique<tw::ZRU_Thread_ShellExeUninstaller>(list);
+  auto watch = std::make_unique<tw::UninstallerWatchWorker>(list);
   watch->events = {OnWatchStart, OnStepStart, OnStepEnd, OnWatchEnd};
-  watch->mpu_pro_SetUninstallSoftware(record.mpu_str_Name_low);
+  watch->SetProgram(record.nameLow);
   watch->Start();
   run.watchEnded = g_handOver->PumpUntil([] { return g_watchEnded; }, std::chrono::milliseconds(60000));
   g_handOver->PumpUntil([&watch] { return watch->Finished(); }, std::chrono::milliseconds(10000));
@@ -380,7 +380,7 @@ void ExpectWatchReports(const WatchRun& run) {
 // phase A begins, which is the case checked here.
 void ExpectFullWaitWhenNothingRan(const WatchRun& run, ProcessSampler& sampler, const Text& command) {
   if (run.events.size() != 6) return;
-  tw::TextList names = tw::ZRU_Thread_ShellExeUninstaller::WatchedNames();
+  tw::TextList names = tw::UninstallerWatchWorker::WatchedNames();
   names.push_back(tw::ProgramExeName(command));
   for (const Text& name : names) {
     if (sampler.InBaseline(name) || sampler.SeenAlive(name, run.events[1].at, run.events[2].at)) {
@@ -408,9 +408,9 @@ class WineUninstall : public testing::Test {
 
   // One inventory scan for the whole process, run before any uninstaller.
   static void SetUpTestSuite() {
-    list_ = new tw::ZRU_InstalledSoftwareList;
-    lib_ = new tw::ZRU_Software_Lib;
-    auto scan = std::make_unique<tw::ZRU_Thread_GetInstalledSoftwareList>(&list_, &lib_, ModuleFolder());
+    list_ = new tw::ProgramInventory;
+    lib_ = new tw::FolderNameLibrary;
+    auto scan = std::make_unique<tw::InventoryScanWorker>(&list_, &lib_, ModuleFolder());
     scan->pauseMs = 0;
     scanEnded_ = false;
     scan->events.ended = OnScanEnd;
@@ -421,23 +421,23 @@ class WineUninstall : public testing::Test {
 
   void SetUp() override { ASSERT_TRUE(scanEnded_) << "the inventory scan sent no end report within two minutes"; }
 
-  static tw::ZRU_InstalledSoftwareList* list_;
-  static tw::ZRU_Software_Lib* lib_;
+  static tw::ProgramInventory* list_;
+  static tw::FolderNameLibrary* lib_;
   static bool scanEnded_;
 };
-tw::ZRU_InstalledSoftwareList* WineUninstall::list_ = nullptr;
-tw::ZRU_Software_Lib* WineUninstall::lib_ = nullptr;
+tw::ProgramInventory* WineUninstall::list_ = nullptr;
+tw::FolderNameLibrary* WineUninstall::lib_ = nullptr;
 bool WineUninstall::scanEnded_ = false;
 
 // The NSIS program's record from the scan, its own "\"...\uninst.exe\" /S"
 // launched through case 11 (the command holds "/"), the watch with its real
 // timing, and afterwards nothing of the program left.
 TEST_F(WineUninstall, NsisUninstallerRemovesTheProgramWhileTheWatchRuns) {
-  const tw::ZRU_InstalledSoftware* record = list_->Find(u"tidewell fixture removable");
+  const tw::InstalledProgram* record = list_->Find(u"tidewell fixture removable");
   ASSERT_NE(record, nullptr) << "the scan did not list Tidewell Fixture Removable (install-removable.sh ran?)";
   const Text folder = EnvFolder("ProgramW6432", "C:\\Program Files") + u"Tidewell Fixture Removable\\";
-  ASSERT_EQ(U8(record->mpu_str_UninstallString), U8(u"\"" + folder + u"uninst.exe\" /S"));
-  ASSERT_EQ(record->mpu_int_Is64Bit, 1);
+  ASSERT_EQ(U8(record->uninstallString), U8(u"\"" + folder + u"uninst.exe\" /S"));
+  ASSERT_EQ(record->is64Bit, 1);
   const std::vector<Text> files = {folder + u"removable.exe", folder + u"readme.txt", folder + u"data\\settings.ini",
                                    folder + u"uninst.exe"};
   const std::vector<Text> folders = {folder + u"data", folder};
@@ -446,7 +446,7 @@ TEST_F(WineUninstall, NsisUninstallerRemovesTheProgramWhileTheWatchRuns) {
   ASSERT_TRUE(KeyExists(entry));
 
   ProcessSampler sampler;
-  const WatchRun run = LaunchAndWatch(&list_, *record, record->mpu_str_UninstallString);
+  const WatchRun run = LaunchAndWatch(&list_, *record, record->uninstallString);
   ExpectWatchReports(run);
   std::vector<Text> everything = files;
   everything.insert(everything.end(), folders.begin(), folders.end());
@@ -464,11 +464,11 @@ TEST_F(WineUninstall, NsisUninstallerRemovesTheProgramWhileTheWatchRuns) {
   EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(copies[0].module), tw::UpperAscii(EnvFolder("TEMP", "C:\\windows\\temp"))))
       << U8(copies[0].module);
   EXPECT_EQ(U8(copies[0].module.substr(copies[0].module.rfind(u'\\') + 1)), U8(copies[0].name));
-  for (const Text& name : tw::ZRU_Thread_ShellExeUninstaller::WatchedNames()) {
+  for (const Text& name : tw::UninstallerWatchWorker::WatchedNames()) {
     EXPECT_NE(tw::UpperAscii(copies[0].name), tw::UpperAscii(name));
   }
 
-  ExpectFullWaitWhenNothingRan(run, sampler, record->mpu_str_UninstallString);
+  ExpectFullWaitWhenNothingRan(run, sampler, record->uninstallString);
 }
 
 // The Windows Installer product, removed with "MsiExec.exe /X{code} /qn"
@@ -476,17 +476,17 @@ TEST_F(WineUninstall, NsisUninstallerRemovesTheProgramWhileTheWatchRuns) {
 // the entry's UninstallString, and /I opens the maintenance dialog, so the
 // record the watch reads is made by hand with the /X command.
 TEST_F(WineUninstall, MsiexecRemovesTheProductWhileTheWatchRuns) {
-  const tw::ZRU_InstalledSoftware* scanned = list_->Find(u"tidewell fixture removable msi");
+  const tw::InstalledProgram* scanned = list_->Find(u"tidewell fixture removable msi");
   ASSERT_NE(scanned, nullptr) << "the scan did not list Tidewell Fixture Removable MSI";
-  EXPECT_EQ(U8(scanned->mpu_str_UninstallString), U8(u"MsiExec.exe /I" + kMsiCode));
+  EXPECT_EQ(U8(scanned->uninstallString), U8(u"MsiExec.exe /I" + kMsiCode));
 
-  tw::ZRU_InstalledSoftwareList handMade;
-  auto record = std::make_unique<tw::ZRU_InstalledSoftware>(*scanned);
-  record->mpu_str_UninstallString = u"MsiExec.exe /X" + kMsiCode + u" /qn";
-  record->mpu_int_Is64Bit = 1;
-  const tw::ZRU_InstalledSoftware& removed = *record;
-  handMade.mpu_AddOrMerge(std::move(record));
-  tw::ZRU_InstalledSoftwareList* handMadeList = &handMade;
+  tw::ProgramInventory handMade;
+  auto record = std::make_unique<tw::InstalledProgram>(*scanned);
+  record->uninstallString = u"MsiExec.exe /X" + kMsiCode + u" /qn";
+  record->is64Bit = 1;
+  const tw::InstalledProgram& removed = *record;
+  handMade.AddOrMerge(std::move(record));
+  tw::ProgramInventory* handMadeList = &handMade;
 
   const Text folder = EnvFolder("ProgramFiles(x86)", "C:\\Program Files (x86)") + u"Tidewell Fixture Removable MSI\\";
   const std::vector<Text> paths = {folder + u"removable-msi.exe", folder + u"removable-msi-helper.exe", folder};
@@ -497,7 +497,7 @@ TEST_F(WineUninstall, MsiexecRemovesTheProductWhileTheWatchRuns) {
   for (const Text& key : keys) ASSERT_TRUE(KeyExists(key)) << "not registered: " << U8(key);
 
   ProcessSampler sampler;
-  const WatchRun run = LaunchAndWatch(&handMadeList, removed, removed.mpu_str_UninstallString);
+  const WatchRun run = LaunchAndWatch(&handMadeList, removed, removed.uninstallString);
   ExpectWatchReports(run);
   const std::vector<std::string> left = LeftAfter(paths, keys, std::chrono::milliseconds(8000));
   sampler.Stop();
@@ -507,7 +507,7 @@ TEST_F(WineUninstall, MsiexecRemovesTheProductWhileTheWatchRuns) {
   // Wine lists the Installer's process as "msiexec.exe"; the watch's first
   // name matches it.
   EXPECT_TRUE(sampler.SeenAtAll(u"MsiExec.exe")) << processes;
-  ExpectFullWaitWhenNothingRan(run, sampler, removed.mpu_str_UninstallString);
+  ExpectFullWaitWhenNothingRan(run, sampler, removed.uninstallString);
 }
 
 // Copies the sleeper helper to `folder` as `name`, for a launch to start.
@@ -558,7 +558,7 @@ TEST_F(WineUninstall, RefusedShellExecuteFallsBackToWinExec) {
 
   // The same through the launch thread, with redirection off as for a 64-bit
   // program.
-  tw::ZRU_Thread_ShellCallUninstall launch(0, dashCommand, true);
+  tw::UninstallerLaunchWorker launch(0, dashCommand, true);
   launch.Start();
   EXPECT_TRUE(g_handOver->PumpUntil([&launch] { return launch.Finished(); }, std::chrono::milliseconds(30000)));
   EXPECT_TRUE(WaitForProcess(u"dash_probe.exe", std::chrono::milliseconds(10000)))

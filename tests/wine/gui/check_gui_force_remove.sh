@@ -24,23 +24,23 @@ gui_start
 gui_wait_inventory
 
 # ---- The Force Remove page ------------------------------------------------------
-drv click Bn_TW_ForceRemove
-drv wait-visible TS_TW_ForceRemove 10
+drv click forceRemoveFunctionButton
+drv wait-visible forceRemoveFunctionPage 10
 drv expect-text LB_TW_ForceRemove_Describe "If the program you want to uninstall is not listed in Tidewell" 5 >/dev/null
-drv click Bn_TW_ForceRemove_SelSoftwareFilePath
+drv click chooseFolderButton
 drv type-folder "$target_dos" 20
 drv expect-text ED_TW_ForceRemove_SelSoftwareFilePath "Tidewell Fixture Removable CLI" 5 >/dev/null
 picked=$(drv text ED_TW_ForceRemove_SelSoftwareFilePath)
 gui_shot force-remove
 
 # ---- Scan: confirmed, traced, Step 3 ---------------------------------------------
-drv click Bn_TW_ForceRemove_Scan
+drv click forceRemoveScanButton
 drv expect-message "Are you sure to scan and analyze the associated program install information of $picked directory?" \
   yes 10 >/dev/null
-drv wait-visible TS_TW_Step_Analyzing 10
+drv wait-visible analyzingPage 10
 drv expect-text LB_TW_Step_Analyzing_Software_Name "Tidewell Fixture Removable CLI" 5 >/dev/null
 gui_shot force-remove-analyzing
-drv wait-visible TS_TW_Step3 60
+drv wait-visible leftoversPage 60
 drv expect-text LB_TW_Step3_Software_Name "Tidewell Fixture Removable CLI" 5 >/dev/null
 drv expect-text LB_TW_Step3_Software_Publisher "Publisher: N/A" 5 >/dev/null
 gui_rows LV_TW_Step3_FilesFolders >"$GUI_WORK/files.txt"
@@ -51,7 +51,7 @@ done
 [[ ! -e "$GUI_DIR/SLF_FI.txt" && ! -e "$GUI_DIR/SIConfig.txt" ]] || gui_fail "Force Remove wrote pending-uninstall files"
 gui_shot force-remove-step3
 
-drv click Bn_TW_DeleteLeftovers
+drv click deleteLeftoversButton
 drv expect-message "Are you sure you want to delete all leftovers?" yes 10 >/dev/null
 drv expect-message "All leftovers have been completely removed." ok 60 >/dev/null
 [[ ! -e "$target" ]] || gui_fail "left behind: $(find "$target" | head -5 | tr '\n' ' ')"
@@ -59,25 +59,25 @@ drv expect-message "All leftovers have been completely removed." ok 60 >/dev/nul
   gui_fail "another program's files were deleted"
 
 # Back (lists empty, no question) returns to the Force Remove page.
-drv click Bn_TW_Step3toStpe1
+drv click leftoversBackButton
 drv expect-no-message 2
-drv wait-visible TS_TW_ForceRemove 10
+drv wait-visible forceRemoveFunctionPage 10
 
 # ---- A system folder is refused ----------------------------------------------------
 mkdir -p "$system_folder"
 trap 'status=$?; rmdir "$system_folder" 2>/dev/null; (exit $status); gui_cleanup' EXIT
-drv click Bn_TW_ForceRemove_SelSoftwareFilePath
+drv click chooseFolderButton
 drv type-folder "$system_dos" 20
 picked=$(drv text ED_TW_ForceRemove_SelSoftwareFilePath)
 [[ "${picked,,}" == "${system_dos,,}" ]] || gui_fail "the folder box reads '$picked' after picking $system_dos"
-drv click Bn_TW_ForceRemove_Scan
+drv click forceRemoveScanButton
 refusal=$(drv expect-message "As $picked directory is highly associated with Windows system and files," ok 10)
 [[ "$refusal" == *"we do not recommend to scan this directory"* ]] || gui_fail "the refusal reads '$refusal'"
 drv expect-no-message 2
-drv wait-visible TS_TW_ForceRemove 5
+drv wait-visible forceRemoveFunctionPage 5
 [[ -d "$system_folder" ]] || gui_fail "the refused folder was touched"
 
-drv click Bn_TW_Close
+drv click closeButton
 drv expect-no-message 2
 gui_wait_exit
 tw_log "Force Remove: $target_dos traced and deleted, $system_dos refused"

@@ -32,14 +32,14 @@ gui_wait_inventory
 # ---- Nothing left: the page says so ------------------------------------------
 clean="Tidewell Demo Clean"
 drv click-program "$clean"
-drv click Bn_TW_RunAanlysis
-drv wait-visible TS_TW_Step2 60
-drv click Bn_TW_CompleteUninstall
+drv click runAnalysisButton
+drv wait-visible reportPage 60
+drv click runUninstallerButton
 drv expect-message "Are you sure you want to uninstall $clean ?" yes 10 >/dev/null
-drv wait-visible TS_TW_Step_WaitUninstalling 15
-drv wait-enabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 90
-drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
-drv wait-visible TS_TW_Step3 10
+drv wait-visible uninstallWaitPage 15
+drv wait-enabled scanLeftoversButton 90
+drv click scanLeftoversButton
+drv wait-visible leftoversPage 10
 drv wait-visible LB_TW_Step3_NothingLeft 5
 drv expect-text LB_TW_Step3_NothingLeft "The program's own uninstaller removed everything: no leftovers were found." 5 >/dev/null
 drv wait-hidden PC_TW_Step3_Report 2
@@ -50,24 +50,24 @@ for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt; do
 done
 gui_shot step3-nothing-left
 # Back asks nothing: the uninstall is over.
-drv click Bn_TW_Step3toStpe1
+drv click leftoversBackButton
 drv expect-no-message 2
 gui_wait_inventory
-drv wait-visible TS_TW_Step1 10
+drv wait-visible programListPage 10
 
 # ---- Leftovers, closed and resumed --------------------------------------------
 # A file the user made: the trace finds it, the uninstaller leaves it.
 printf 'user settings\r\n' >"$folder/data/user.cfg"
 drv click-program "$name"
-drv click Bn_TW_RunAanlysis
-drv wait-visible TS_TW_Step2 60
-drv click Bn_TW_CompleteUninstall
+drv click runAnalysisButton
+drv wait-visible reportPage 60
+drv click runUninstallerButton
 drv expect-message "Are you sure you want to uninstall $name ?" yes 10 >/dev/null
-drv wait-visible TS_TW_Step_WaitUninstalling 15
-drv wait-enabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 90
+drv wait-visible uninstallWaitPage 15
+drv wait-enabled scanLeftoversButton 90
 ! reg_exists "$entry" || gui_fail "the program's own uninstaller did not remove its entry"
-drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
-drv wait-visible TS_TW_Step3 10
+drv click scanLeftoversButton
+drv wait-visible leftoversPage 10
 step3_rows "$GUI_WORK/before.txt"
 dos='C:\Program Files\Tidewell Fixture Removable'
 printf '%s\n' "$dos\\" "$dos\data" "$dos\data\user.cfg" | sort | cmp -s - "$GUI_WORK/before.txt" ||
@@ -75,10 +75,10 @@ printf '%s\n' "$dos\\" "$dos\data" "$dos\data\user.cfg" | sort | cmp -s - "$GUI_
 gui_shot step3-left
 
 # ---- Close on Step 3 with the state on disk: asked; No keeps the window ----------
-drv click Bn_TW_Close
+drv click closeButton
 drv expect-message "Are you sure you want to exit Tidewell now?" no 10 >/dev/null
-drv wait-visible TS_TW_Step3 5
-drv click Bn_TW_Close
+drv wait-visible leftoversPage 5
+drv click closeButton
 drv expect-message "The current uninstall process has not yet completed." yes 10 >/dev/null
 gui_wait_exit
 for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt; do
@@ -88,7 +88,7 @@ done
 # ---- Started again: the inventory ends on Step 3 with the same rows --------------
 gui_start
 gui_wait_inventory
-drv wait-visible TS_TW_Step3 15
+drv wait-visible leftoversPage 15
 drv expect-text LB_TW_Step3_Software_Name "$name" 5 >/dev/null
 drv expect-text LB_TW_Step3_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
 step3_rows "$GUI_WORK/after.txt"
@@ -96,7 +96,7 @@ cmp -s "$GUI_WORK/before.txt" "$GUI_WORK/after.txt" ||
   gui_fail "Step 3 after the restart differs: $(diff "$GUI_WORK/before.txt" "$GUI_WORK/after.txt" | tr '\n' ';')"
 gui_shot step3-resumed
 
-drv click Bn_TW_DeleteLeftovers
+drv click deleteLeftoversButton
 drv expect-message "Are you sure you want to delete all leftovers?" yes 10 >/dev/null
 drv expect-message "All leftovers have been completely removed." ok 60 >/dev/null
 [[ ! -e "$folder" ]] || gui_fail "left behind: $(find "$folder" | head -5 | tr '\n' ' ')"
@@ -105,7 +105,7 @@ for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt AppLogo.ico; do
 done
 
 # Nothing pending any more: Close on Step 3 asks nothing.
-drv click Bn_TW_Close
+drv click closeButton
 drv expect-no-message 2
 gui_wait_exit
 tw_log "the uninstall of $name resumed on Step 3 after a restart with the same rows, and was finished"

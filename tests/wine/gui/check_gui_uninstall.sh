@@ -42,8 +42,8 @@ gui_shot step1-list
 # (tests/fixtures/names.nsi: its data folders and settings keys carry its
 # vendor's and its product's names.)
 drv click-program "Tidewell Names App Pro 2.1"
-drv click Bn_TW_RunAanlysis
-drv wait-visible TS_TW_Step2 60
+drv click runAnalysisButton
+drv wait-visible reportPage 60
 drv report-rows LV_TW_Step2_RegistryEntries >"$GUI_WORK/names-registry.txt"
 drv report-rows LV_TW_Step2_FilesFolders >"$GUI_WORK/names-files.txt"
 grep -qxF '[ ] HKCU|Software\Tidewell Names Vendor\Tidewell Names App Pro' "$GUI_WORK/names-registry.txt" ||
@@ -53,23 +53,23 @@ grep -qx '\[x\] HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ti
 grep -q '^\[ \] C:.*\\Tidewell Names Vendor\\Tidewell Names App Pro$' "$GUI_WORK/names-files.txt" ||
   gui_fail "no unticked data folder: $(tr '\n' ';' <"$GUI_WORK/names-files.txt")"
 expect_no_line_containing "$GUI_WORK/names-files.txt" "Tidewell Names App\\" "the neighbour's rows"
-drv click Bn_TW_Step2_Registrylist
+drv click reportRegistryTabButton
 drv wait-visible LV_TW_Step2_RegistryEntries 5
 gui_shot step2-name-matches
-drv click Bn_TW_Step2toStpe1
+drv click reportBackButton
 gui_wait_inventory
-drv wait-visible TS_TW_Step1 10
+drv wait-visible programListPage 10
 
 # ---- Analysis -----------------------------------------------------------------
 drv click-program "$name"
 drv expect-text LB_TW_Step1_Software_Name "$name" 5 >/dev/null
-drv click Bn_TW_RunAanlysis
-drv wait-visible TS_TW_Step_Analyzing 10
+drv click runAnalysisButton
+drv wait-visible analyzingPage 10
 drv expect-text LB_TW_Step_Analyzing_Software_Name "$name" 5 >/dev/null
 drv expect-text LB_TW_Step_Analyzing_Tip "The program's installation information is being analyzed, please wait..." 5 >/dev/null
 gui_shot analyzing
-drv wait-visible TS_TW_Step2 60
-drv wait-hidden TS_TW_Step_Analyzing 5
+drv wait-visible reportPage 60
+drv wait-hidden analyzingPage 5
 drv expect-text LB_TW_Step2_Software_Name "$name" 5 >/dev/null
 
 gui_rows LV_TW_Step2_FilesFolders >"$GUI_WORK/files.txt"
@@ -97,30 +97,30 @@ drv wait-visible LV_TW_Step2_FilesFolders 5
 gui_shot step2-files
 
 # While an uninstall is under way the Force Remove function is refused.
-drv click Bn_TW_ForceRemove
+drv click forceRemoveFunctionButton
 drv expect-message "Switching failed: Current uninstall hasn't Completed." ok 10 >/dev/null
-drv wait-visible TS_TW_Step2 5
-drv click Bn_TW_Step2_Registrylist
+drv wait-visible reportPage 5
+drv click reportRegistryTabButton
 drv wait-visible LV_TW_Step2_RegistryEntries 5
 drv wait-hidden LV_TW_Step2_FilesFolders 5
-drv wait-disabled Bn_TW_Step2_Registrylist 5
+drv wait-disabled reportRegistryTabButton 5
 gui_shot step2-registry
 
 # ---- Complete Uninstall: its own uninstaller, then the wait page -----------------
 # No starts nothing and stays on Step 2; Yes starts the program's uninstaller.
-drv click Bn_TW_CompleteUninstall
+drv click runUninstallerButton
 drv expect-message "Are you sure you want to uninstall $name ?" no 10 >/dev/null
 drv expect-no-message 2
-drv wait-visible TS_TW_Step2 2
+drv wait-visible reportPage 2
 [[ -f "$folder/uninstall.exe" ]] || gui_fail "the uninstaller ran although the answer was No"
-drv click Bn_TW_CompleteUninstall
+drv click runUninstallerButton
 drv expect-message "Are you sure you want to uninstall $name ?" yes 10 >/dev/null
-drv wait-visible TS_TW_Step_WaitUninstalling 15
+drv wait-visible uninstallWaitPage 15
 drv expect-text LB_TW_Step_WaitUninstalling_Title "Please wait while Tidewell initializes the uninstall process." 5 >/dev/null
-drv wait-disabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 10
+drv wait-disabled scanLeftoversButton 10
 gui_shot wait-uninstalling
-drv wait-enabled Bn_TW_Step_WaitUnintalling_SacnLeftovers 90
-drv wait-visible TS_TW_Step_WaitUninstalling 2
+drv wait-enabled scanLeftoversButton 90
+drv wait-visible uninstallWaitPage 2
 
 # The uninstaller really ran: its entry and its own file are gone, the
 # leftovers it leaves are still there, and the pending state is on disk.
@@ -132,8 +132,8 @@ for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt; do
 done
 
 # ---- Step 3 and the deletion ------------------------------------------------------
-drv click Bn_TW_Step_WaitUnintalling_SacnLeftovers
-drv wait-visible TS_TW_Step3 10
+drv click scanLeftoversButton
+drv wait-visible leftoversPage 10
 drv expect-text LB_TW_Step3_Software_Name "$name" 5 >/dev/null
 drv expect-text LB_TW_Step3_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
 drv wait-visible LV_TW_Step3_FilesFolders 5
@@ -148,14 +148,14 @@ grep -vxF 'HKLM|SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TidewellFixt
   gui_fail "Step 3 lists other registry entries than Step 2 less the entry: $(tr '\n' ';' <"$GUI_WORK/step3-registry.txt")"
 drv wait-hidden LB_TW_Step3_NothingLeft 2
 gui_shot step3
-drv click Bn_TW_Step3_Registrylist
+drv click leftoverRegistryTabButton
 drv wait-visible LV_TW_Step3_RegistryEntries 5
 gui_shot step3-registry
 
-drv click Bn_TW_DeleteLeftovers
+drv click deleteLeftoversButton
 drv expect-message "Are you sure you want to delete all leftovers?" yes 10 >/dev/null
 drv expect-message "All leftovers have been completely removed." ok 60 >/dev/null
-drv wait-visible TS_TW_Step3 5
+drv wait-visible leftoversPage 5
 [[ -z "$(drv report-rows LV_TW_Step3_FilesFolders)" && -z "$(drv report-rows LV_TW_Step3_RegistryEntries)" ]] ||
   gui_fail "the Step 3 lists are not empty after the deletion"
 gui_shot step3-deleted
@@ -185,14 +185,14 @@ done < <(find "$GUI_DIR/Backups" -name "*$name.reg" 2>/dev/null)
 [[ -n "$backup" ]] || gui_fail "no registry backup of $name holding the Run value in C:\\Tidewell\\Backups"
 
 # ---- Back with empty lists: no question, the first page with a fresh list -----------
-drv click Bn_TW_Step3toStpe1
+drv click leftoversBackButton
 gui_wait_inventory
-drv wait-visible TS_TW_Step1 10
+drv wait-visible programListPage 10
 gui_programs "$GUI_WORK/after.txt"
 expect_no_line_containing "$GUI_WORK/after.txt" "$name"$'\t' "the list after the removal"
 expect_line "$GUI_WORK/after.txt" "Tidewell Demo Notes"$'\t'"1" "the list after the removal"
 
-drv click Bn_TW_Close
+drv click closeButton
 drv expect-no-message 2
 gui_wait_exit
 tw_log "removed $name through the windows; neighbour and other programs untouched; backup $(basename "$backup")"

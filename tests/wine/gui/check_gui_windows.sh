@@ -48,9 +48,9 @@ check_full_list() {
 
 # ---- Start: the loading window over the main window --------------------------
 gui_start
-drv wait-visible TS_TW_Step1 10
-drv wait-disabled Bn_TW_DesktopApp 5
-drv wait-enabled Bn_TW_ForceRemove 5
+drv wait-visible programListPage 10
+drv wait-disabled programsFunctionButton 5
+drv wait-enabled forceRemoveFunctionButton 5
 drv expect-text Ed_TW_Step1_Search "Search..." 5 >/dev/null
 drv wait-window TidewellWindow Loading 30 >/dev/null
 drv expect-centred TidewellWindow Loading >/dev/null
@@ -80,7 +80,7 @@ drv expect-text LB_TW_Software_Ver "Version: 0.9.1-beta" 5 >/dev/null
 
 # ---- Search -------------------------------------------------------------------
 drv type Ed_TW_Step1_Search "TRACE"
-drv click Bn_TW_Step1_Search
+drv click searchButton
 gui_wait_program_count 3 "$GUI_WORK/search.txt"
 for name in "Tidewell Trace Foo" "Tidewell Trace FooBar" "Tidewell Trace Msi"; do
   expect_line "$GUI_WORK/search.txt" "$name"$'\t'"1" "the list after searching for TRACE"
@@ -91,57 +91,57 @@ gui_shot search-results
 
 # No match keeps the rows; blanks ask for keywords.
 drv type Ed_TW_Step1_Search "no such program anywhere"
-drv click Bn_TW_Step1_Search
+drv click searchButton
 drv expect-message "Sorry, no software found." ok 10 >/dev/null
 gui_wait_program_count 3 "$GUI_WORK/search.txt"
 drv type Ed_TW_Step1_Search "   "
-drv click Bn_TW_Step1_Search
+drv click searchButton
 drv expect-message "Please enter the program keywords, such as Adobe Photoshop, Office 2010..." ok 10 >/dev/null
 
 # ---- Refresh: the loading window again, the full list, no selection -----------
-drv click Bn_TW_Refresh
+drv click refreshButton
 gui_wait_inventory
 gui_wait_program_count "$all_rows" "$GUI_WORK/refreshed.txt"
 check_full_list "$GUI_WORK/refreshed.txt"
 (( $(gui_height Panel_TW_SoftwareInfo) <= 1 )) || gui_fail "the details panel is still shown after Refresh"
-drv click Bn_TW_RunAanlysis
+drv click runAnalysisButton
 drv expect-message "Please select the program you want to uninstall on the right." ok 10 >/dev/null
 
 # ---- About and why-use windows -------------------------------------------------
-drv click Bn_TW_About
+drv click aboutButton
 drv wait-window TidewellWindow id:LB_TW_About_Version 10 >/dev/null
 drv expect-centred TidewellWindow id:LB_TW_About_Version >/dev/null
 shown=$(drv text LB_TW_About_Version)
 [[ "$shown" == "Version: $version" ]] || gui_fail "the about window shows '$shown', expected 'Version: $version'"
 drv expect-text LB_TW_About_Name "Tidewell" 5 >/dev/null
 gui_shot about-window
-drv click Bn_TW_About_Close
+drv click aboutCloseButton
 drv wait-gone TidewellWindow id:LB_TW_About_Version 10
 
-drv click Bn_TW_Support
+drv click supportButton
 drv wait-window TidewellWindow id:LB_TW_WhyUse_Describe 10 >/dev/null
 drv expect-centred TidewellWindow id:LB_TW_WhyUse_Describe >/dev/null
 drv expect-text LB_TW_WhyUse_Title "Why use Tidewell?" 5 >/dev/null
 drv expect-text LB_TW_WhyUse_Describe "program residue analysis engine" 5 >/dev/null
 gui_shot why-use-window
-drv click Bn_TW_WhyUse_IKnow
+drv click whyUseIKnowButton
 drv wait-gone TidewellWindow id:LB_TW_WhyUse_Describe 10
 
 # ---- Force Remove page and back ----------------------------------------------------
-drv click Bn_TW_ForceRemove
-drv wait-visible TS_TW_ForceRemove 10
-drv wait-hidden TS_TW_Step1 5
-drv wait-enabled Bn_TW_DesktopApp 5
-drv wait-disabled Bn_TW_ForceRemove 5
+drv click forceRemoveFunctionButton
+drv wait-visible forceRemoveFunctionPage 10
+drv wait-hidden programListPage 5
+drv wait-enabled programsFunctionButton 5
+drv wait-disabled forceRemoveFunctionButton 5
 drv expect-text LB_TW_ForceRemove_Title "Force Remove Wizard" 5 >/dev/null
-drv click Bn_TW_ForceRemove_Scan
+drv click forceRemoveScanButton
 drv expect-message "Please specify the program install directory." ok 10 >/dev/null
-drv click Bn_TW_DesktopApp
-drv wait-visible TS_TW_Step1 10
-drv wait-disabled Bn_TW_DesktopApp 5
+drv click programsFunctionButton
+drv wait-visible programListPage 10
+drv wait-disabled programsFunctionButton 5
 
 # ---- Close on the first page: no question ----------------------------------------
-drv click Bn_TW_Close
+drv click closeButton
 drv expect-no-message 2
 gui_wait_exit
 tw_log "GUI windows: list of $all_rows programs, details, search, refresh, about, why-use, Force Remove page; screenshots in $GUI_ARTIFACTS"
