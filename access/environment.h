@@ -1,4 +1,4 @@
-// WOW64 facts and switches, the Windows version name and two process helpers.
+// WOW64 facts and switches, the environment and the Windows version name.
 #pragma once
 
 #include <stdexcept>
@@ -47,24 +47,6 @@ using RedirectionSlot = void*;
 // itself faulted; Wow64Error passes through.
 bool DisableFsRedirection(RedirectionSlot* slot);
 bool RevertFsRedirection(RedirectionSlot slot);
-
-// True when a running process has exactly this executable file name (no
-// folder), compared ASCII case-insensitively.
-bool IsProcessRunning(const Text& exeName);
-
-// The full path of the executable a process runs: QueryFullProcessImageNameW
-// on a PROCESS_QUERY_LIMITED_INFORMATION handle, which reads a 64-bit
-// process from a 32-bit one too (the module list of GetModuleFileNameExW
-// cannot be read across that line); where kernel32 has no such call
-// (Windows XP), the main module's path through GetModuleFileNameExW. Empty
-// when the process cannot be opened or read. `query`, when given, receives
-// the open handle, which keeps the process object (and so its ID) from
-// going to a process started later while the caller acts on it.
-Text ProcessImagePath(std::uint32_t processId, UniqueProcess* query = nullptr);
-
-// Terminates the first process whose executable is this file. True when one
-// was found and TerminateProcess was called for it.
-bool KillProcessByPath(const Text& exePath);
 
 // "Windows XP", "Windows Vista", "Windows Server 2008", "Windows 7",
 // "Windows Server 2008 R2", "Windows 7 later" or an empty text.

@@ -198,29 +198,6 @@ bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view, int depth) {
   return Plat().RegDeleteKey(root, path) == win::kErrorSuccess;
 }
 
-bool SplitText(const Text& text, char16_t separator, TextList* items) {
-  items->clear();
-  Text item;
-  char16_t quote = 0;
-  const auto flush = [&]() {
-    if (!item.empty()) items->push_back(item);
-    item.clear();
-  };
-  for (char16_t c : text) {
-    if (quote != 0) {
-      item += c;
-      if (c == quote) quote = 0;
-    } else if (c == separator || c == u'\r' || c == u'\n') {
-      flush();
-    } else {
-      if (c == u'\'' || c == u'"') quote = c;
-      item += c;
-    }
-  }
-  flush();
-  return !items->empty();
-}
-
 int HexDigit(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
   if (c >= u'a' && c <= u'f') return c - u'a' + 10;
@@ -521,7 +498,7 @@ void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* l
   }
 }
 
-bool SplitByBar(const Text& text, TextList* items) { return SplitText(text, u'|', items); }
+bool SplitByBar(const Text& text, TextList* items) { return SplitByCharacter(text, u'|', items); }
 bool SplitRegistryLine(const Text& line, TextList* items) {
   items->clear();
   std::size_t start = 0;
@@ -533,11 +510,7 @@ bool SplitRegistryLine(const Text& line, TextList* items) {
   }
   return !items->empty();
 }
-bool SplitByBackslash(const Text& text, TextList* items) { return SplitText(text, u'\\', items); }
-bool SplitByComma(const Text& text, TextList* items) { return SplitText(text, u',', items); }
-bool SplitByCharacter(const Text& text, char16_t separator, TextList* items) {
-  return SplitText(text, separator, items);
-}
+bool SplitByBackslash(const Text& text, TextList* items) { return SplitByCharacter(text, u'\\', items); }
 
 bool ParseIntegerText(const Text& input, std::int32_t* result) {
   const Text text = Trim(input);

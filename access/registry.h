@@ -139,20 +139,15 @@ void RegListKeyTreeAllViews(HKey root, const Text& path, TextList* list, ViewFla
 // is given (it is cleared first).
 void RegExistingVariants(HKey root, const Text& path, ViewFlag view, TextList* list, int* count);
 
-// Splitting rule: cut at every separator and at every CR and LF; a single or
-// double quote opens a stretch up to the same quote (or the end) inside which
-// nothing cuts, the quotes staying in the item; empty items are dropped;
-// items are not trimmed. True when at least one item resulted.
+// SplitByCharacter (access/text_rules.h) at "|".
 bool SplitByBar(const Text& text, TextList* items);
 // The items of a registry line ("ROOT|key path" or "ROOT|key path|value
 // name"): cut at every "|" with no quote rule, since key and value names
 // may hold quotes and apostrophes ("Bob's Tools"); empty items are dropped,
 // as SplitByBar drops them. True when at least one item resulted.
 bool SplitRegistryLine(const Text& line, TextList* items);
+// SplitByCharacter at "\".
 bool SplitByBackslash(const Text& text, TextList* items);
-bool SplitByComma(const Text& text, TextList* items);
-// The same rule with any separator (a blank, "/", "-" for command lines).
-bool SplitByCharacter(const Text& text, char16_t separator, TextList* items);
 
 // True when the trimmed text is a 32-bit integer, and then *value is it:
 // optional sign, then decimal digits (signed 32-bit range) or hexadecimal

@@ -143,4 +143,29 @@ Text FromUtf8(const std::string& text) {
   return out;
 }
 
+bool SplitByCharacter(const Text& text, char16_t separator, TextList* items) {
+  items->clear();
+  Text item;
+  char16_t quote = 0;
+  const auto flush = [&]() {
+    if (!item.empty()) items->push_back(item);
+    item.clear();
+  };
+  for (char16_t c : text) {
+    if (quote != 0) {
+      item += c;
+      if (c == quote) quote = 0;
+    } else if (c == separator || c == u'\r' || c == u'\n') {
+      flush();
+    } else {
+      if (c == u'\'' || c == u'"') quote = c;
+      item += c;
+    }
+  }
+  flush();
+  return !items->empty();
+}
+
+bool SplitByComma(const Text& text, TextList* items) { return SplitByCharacter(text, u',', items); }
+
 }  // namespace tw

@@ -47,4 +47,13 @@ void SortOrdinal(TextList& list);
 std::string ToUtf8(const Text& text);
 Text FromUtf8(const std::string& text);
 
+// Splitting rule: cut at every separator and at every CR and LF; a single or
+// double quote opens a stretch up to the same quote (or the end) inside which
+// nothing cuts, the quotes staying in the item; empty items are dropped;
+// items are not trimmed. True when at least one item resulted. Used with a
+// blank, "/" and "-" for command lines, "," for icon paths ("file,index"),
+// and by the registry's splitters (access/registry.h).
+bool SplitByCharacter(const Text& text, char16_t separator, TextList* items);
+bool SplitByComma(const Text& text, TextList* items);
+
 }  // namespace tw

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "access/environment.h"
+#include "access/processes.h"
 #include "access/folders.h"
 #include "access/message_box.h"
 #include "access/paths.h"

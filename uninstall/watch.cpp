@@ -4,6 +4,7 @@
 
 #include "access/command_line.h"
 #include "access/environment.h"
+#include "access/processes.h"
 #include "platform/platform.h"
 
 namespace tw {

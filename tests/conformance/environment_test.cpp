@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "access/environment.h"
+#include "access/processes.h"
 #include "access/folders.h"
 #include "tests/conformance/conformance_util.h"
 

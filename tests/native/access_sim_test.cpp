@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "access/environment.h"
+#include "access/processes.h"
 #include "access/folders.h"
 #include "access/registry.h"
 #include "platform/sim/sim_machine.h"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "access/environment.h"
+#include "access/processes.h"
 #include "access/folders.h"
 #include "access/paths.h"
 #include "access/registry.h"

@@ -38,6 +38,7 @@
 #include "access/command_line.h"
 #include "access/environment.h"
 #include "access/paths.h"
+#include "access/processes.h"
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
