@@ -53,13 +53,28 @@ bool SplitPlainPath(const Text& path, PlainPath* out) {
   if (text.size() < 3 || !IsDriveLetter(text[0]) || text[1] != u':' || text[2] != u'\\') return false;
   out->drive = text.substr(0, 2);
   out->parts.clear();
-  for (Text part : PathPieces(text.substr(3))) {
+  const TextList pieces = PathPieces(text.substr(3));
+  const bool endsWithSeparator = text.back() == u'\\';
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    Text part = pieces[i];
     if (part == u"..") {
       if (!out->parts.empty()) out->parts.pop_back();
       continue;
     }
-    while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
-    if (part.empty()) continue;
+    if (part == u".") continue;
+    if (i + 1 == pieces.size() && !endsWithSeparator) {
+      // The last name loses all its trailing dots and blanks ("Foo. " and
+      // "..." at the end name "Foo" and the folder above).
+      while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+      if (part.empty()) continue;
+    } else {
+      // A name followed by "\" loses one trailing dot only: "Foo.\" is
+      // "Foo\", but "Foo \" names a folder "Foo " that only a "\\?\" path
+      // can make, and Wine reads it as "Foo". A name that still ends in a dot
+      // or a blank is read differently by the two, so the path is not plain.
+      if (part.back() == u'.') part.pop_back();
+      if (part.empty() || part.back() == u'.' || part.back() == u' ') return false;
+    }
     // "name:stream" is an alternate data stream, not a file of its own.
     if (part.find(u':') != Text::npos || IsDeviceName(part)) return false;
     out->parts.push_back(part);
@@ -67,6 +82,22 @@ bool SplitPlainPath(const Text& path, PlainPath* out) {
   return true;
 }
 
+Text WidestReading(const Text& path) {
+  Text out;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of(u"\\/", start);
+    if (end == Text::npos) end = path.size();
+    Text name = path.substr(start, end - start);
+    if (name != u"." && name != u"..") {
+      while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+    }
+    out += name;
+    if (end < path.size()) out += path[end];
+    start = end + 1;
+  }
+  return out;
+}
 
 bool PathExists(const Text& path) { return Plat().GetFileAttributes(path) != win::kInvalidFileAttributes; }
 

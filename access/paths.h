@@ -7,8 +7,12 @@
 // A plain path is an absolute drive-letter path ("C:\..."). It is taken as
 // Win32 path normalisation takes it: "/" read as "\", repeated "\" merged,
 // "." dropped, ".." taken back to the previous component (never past the
-// drive: "C:\..\x" is "C:\x"), and the trailing dots and spaces of every
-// component dropped ("Foo. " is "Foo"). Every other form is not plain: UNC
+// drive: "C:\..\x" is "C:\x"), the trailing dots and spaces of the last
+// name dropped ("C:\Foo. " is "C:\Foo") and one trailing dot of a name
+// followed by "\" ("C:\Foo.\x" is "C:\Foo\x"). A name followed by "\" that
+// still ends in a dot or a blank ("C:\Foo \x", "C:\...\x") is one that
+// Windows and Wine read differently: such a path is not plain. Every other
+// form is not plain too: UNC
 // and device forms (\\server\share, \\?\..., \\.\..., \??\...), relative and
 // drive-relative paths, wildcards, alternate data streams, DOS device names
 // (NUL, CON, COM1 ...) and control characters. Two names are one name as
@@ -36,6 +40,12 @@ struct PlainPath {
 
 // False for every path that is not plain; `out` is then unspecified.
 bool SplitPlainPath(const Text& path, PlainPath* out);
+
+// The path with the trailing dots and blanks of every name dropped, as Wine
+// reads a path ("C:\App \x" is "C:\App\x"), the rest as written. What
+// protects another program's places takes this widest reading of its
+// folder; what claims a place takes the plain reading above.
+Text WidestReading(const Text& path);
 
 // ---- Comparison forms ------------------------------------------------------
 

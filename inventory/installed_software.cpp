@@ -115,9 +115,12 @@ TextList OtherProgramFoldersInside(const ProgramInventory& list, const Installed
   if (Trim(record.installLocation).empty()) return folders;
   const Text own = ResolvedFolderForm(record.installLocation);
   if (own.empty()) return folders;
+  // Another's folder in the widest reading: its entry's odd spelling
+  // ("C:\Apps \X") must not leave its files to this program.
   const auto inside = [&](const Text& folder) {
-    const Text form = ResolvedFolderForm(folder);
-    if (form != own && IsAtOrBelow(form, own)) folders.push_back(folder);
+    const Text widest = WidestReading(folder);
+    const Text form = ResolvedFolderForm(widest);
+    if (form != own && IsAtOrBelow(form, own)) folders.push_back(widest);
   };
   for (const auto& other : list.records) {
     if (other.get() == &record || Trim(other->installLocation).empty()) continue;

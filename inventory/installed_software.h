@@ -96,7 +96,8 @@ TextList OtherProgramFolders(const ProgramInventory& list, const Text& exceptNam
 // reaches them (access/path_guard.h: cleaned, 8.3 names and links
 // resolved); another program whose folder is the record's own folder is the
 // same folder, not one inside it. Each folder is given as its record holds
-// it. Empty when the record has no folder or it cannot be resolved.
+// it in the widest reading (access/paths.h, WidestReading). Empty when the
+// record has no folder or it cannot be resolved.
 TextList OtherProgramFoldersInside(const ProgramInventory& list, const InstalledProgram& record);
 
 // For a record whose folder was worked out (folderGuessed): the folders

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "access/folders.h"
+#include "access/paths.h"
 #include "access/protected_registry.h"
 #include "platform/handles.h"
 #include "trace/name_evidence.h"
@@ -101,7 +102,7 @@ TextList TraceScanWorker::OtherProgramsInstallFolders() const {
     if (other.get() == record_ || Trim(other->installLocation).empty()) continue;
     // The cleaned spelling, without asking the file system: an inventory
     // holds hundreds of programs.
-    const Text form = ComparablePath(other->installLocation);
+    const Text form = ComparablePath(WidestReading(other->installLocation));
     if (!form.empty()) folders.push_back(form);
   }
   return folders;

@@ -4,6 +4,7 @@
 
 #include "access/folders.h"
 #include "access/path_guard.h"
+#include "access/paths.h"
 #include "access/registry.h"
 
 namespace tw {
@@ -86,10 +87,11 @@ Text FolderName(const Text& folder) {
 
 namespace {
 
-// The folder as Windows reaches it; a spelling the guard would not take (a
+// The folder as Windows reaches it, in the widest reading (names count
+// however an entry spells them); a spelling the guard would not take (a
 // network path) as written.
 Text FolderAsWindowsNamesIt(const Text& installLocation) {
-  Text folder = CleanedPath(installLocation);
+  Text folder = CleanedPath(WidestReading(installLocation));
   if (folder.find(u'~') != Text::npos) {
     const Text longForm = GetLongPath(folder);
     if (!longForm.empty()) folder = longForm;

@@ -269,7 +269,10 @@ void TraceScanWorker::ScanFilesFolders() {
     record.tracedFolders.push_back(record.installLocation);
     origins_->Record(Trim(record.installLocation), currentArea_);
     ReportFileFolder(record.installLocation, 1);
-    ScanFolderBelow(record.installLocation, folderJudgement_.resolved, 0);
+    // What lies inside is named below the folder as Windows names it: the
+    // entry's own spelling ("C:\App. ") would make "C:\App. \x", which
+    // is not the same place.
+    ScanFolderBelow(CleanedPath(record.installLocation), folderJudgement_.resolved, 0);
     return;
   }
   bool match = false;

@@ -50,26 +50,26 @@ AboutForm::AboutForm(Toolkit& toolkit) : toolkit_(toolkit) {
   window_ = toolkit.CreateSecondaryWindow(ids::kAboutWindow, u"About Tidewell", 580, 314);
   window_->onShow = [this] { FormShow(); };
 
-  Image_TW_About_BG = window_->AddPanel(ids::Image_TW_About_BG, {0, 0, 580, 314}, RgbColour(255, 255, 255));
-  Image_TW_About_BG->SetBackgroundPicture(art::AboutBackground());
-  Container& bg = *Image_TW_About_BG;
+  aboutBackgroundImage = window_->AddPanel(ids::aboutBackgroundImage, {0, 0, 580, 314}, RgbColour(255, 255, 255));
+  aboutBackgroundImage->SetBackgroundPicture(art::AboutBackground());
+  Container& bg = *aboutBackgroundImage;
 
-  LB_TW_About_Name = AddGreyLabel(bg, ids::LB_TW_About_Name, 128, 57, u"Tidewell");
-  Font nameFont = LB_TW_About_Name->GetFont();
+  aboutNameLabel = AddGreyLabel(bg, ids::aboutNameLabel, 128, 57, u"Tidewell");
+  Font nameFont = aboutNameLabel->GetFont();
   nameFont.bold = true;
   nameFont.height = 24;
-  LB_TW_About_Name->SetFont(nameFont);
+  aboutNameLabel->SetFont(nameFont);
 
-  LB_TW_About_Version = AddGreyLabel(bg, ids::LB_TW_About_Version, 40, 133, u"");
-  LB_TW_About_Homepage = AddLink(bg, ids::LB_TW_About_Homepage, 40, 157, kHomePageUrl);
-  LB_TW_About_Homepage->onClick = [this] { LB_TW_About_HomepageClick(); };
-  LB_TW_About_Homepage->onMouseEnter = [this] { LB_TW_About_HomepageMouseEnter(); };
-  LB_TW_About_Homepage->onMouseLeave = [this] { LB_TW_About_HomepageMouseLeave(); };
-  LB_TW_About_Email = AddLink(bg, ids::LB_TW_About_Email, 40, 181, kSupportEmail);
-  LB_TW_About_Email->onClick = [this] { LB_TW_About_EmailClick(); };
-  LB_TW_About_Email->onMouseEnter = [this] { LB_TW_About_EmailMouseEnter(); };
-  LB_TW_About_Email->onMouseLeave = [this] { LB_TW_About_EmailMouseLeave(); };
-  LB_TW_About_Legal = AddGreyLabel(bg, ids::LB_TW_About_Legal, 40, 287, kLegalNotice);
+  aboutVersionLabel = AddGreyLabel(bg, ids::aboutVersionLabel, 40, 133, u"");
+  aboutHomepageLink = AddLink(bg, ids::aboutHomepageLink, 40, 157, kHomePageUrl);
+  aboutHomepageLink->onClick = [this] { AboutHomepageClick(); };
+  aboutHomepageLink->onMouseEnter = [this] { AboutHomepageMouseEnter(); };
+  aboutHomepageLink->onMouseLeave = [this] { AboutHomepageMouseLeave(); };
+  aboutEmailLink = AddLink(bg, ids::aboutEmailLink, 40, 181, kSupportEmail);
+  aboutEmailLink->onClick = [this] { AboutEmailClick(); };
+  aboutEmailLink->onMouseEnter = [this] { AboutEmailMouseEnter(); };
+  aboutEmailLink->onMouseLeave = [this] { AboutEmailMouseLeave(); };
+  aboutLegalLabel = AddGreyLabel(bg, ids::aboutLegalLabel, 40, 287, kLegalNotice);
 
   aboutCloseButton = bg.AddImageButton(ids::aboutCloseButton, {559, 5, 16, 16}, u"Close");
   aboutCloseButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kClose, 16, 16));
@@ -78,11 +78,11 @@ AboutForm::AboutForm(Toolkit& toolkit) : toolkit_(toolkit) {
 
 void AboutForm::FormShow() {
   const VersionNumber v = GetOwnFileVersion();
-  LB_TW_About_Version->SetText(u"Version: " + Decimal(v.major) + u"." + Decimal(v.minor) + u"." +
+  aboutVersionLabel->SetText(u"Version: " + Decimal(v.major) + u"." + Decimal(v.minor) + u"." +
                                Decimal(v.release) + u"." + Decimal(v.build));
 }
 
-void AboutForm::LB_TW_About_HomepageClick() {
+void AboutForm::AboutHomepageClick() {
   const std::uintptr_t owner = window_->NativeHandle();
   if (Plat().ShellExecute(owner, u"open", kHomePageUrl, u"", u"") >= kShellExecuteOk) return;
   // Without a registered default browser the URL goes to the first browser
@@ -92,14 +92,14 @@ void AboutForm::LB_TW_About_HomepageClick() {
   }
 }
 
-void AboutForm::LB_TW_About_EmailClick() {
+void AboutForm::AboutEmailClick() {
   Plat().ShellExecute(window_->NativeHandle(), u"open", Text(u"mailto:") + kSupportEmail, u"", u"");
 }
 
-void AboutForm::LB_TW_About_HomepageMouseEnter() { SetHoverLook(LB_TW_About_Homepage, true); }
-void AboutForm::LB_TW_About_HomepageMouseLeave() { SetHoverLook(LB_TW_About_Homepage, false); }
-void AboutForm::LB_TW_About_EmailMouseEnter() { SetHoverLook(LB_TW_About_Email, true); }
-void AboutForm::LB_TW_About_EmailMouseLeave() { SetHoverLook(LB_TW_About_Email, false); }
+void AboutForm::AboutHomepageMouseEnter() { SetHoverLook(aboutHomepageLink, true); }
+void AboutForm::AboutHomepageMouseLeave() { SetHoverLook(aboutHomepageLink, false); }
+void AboutForm::AboutEmailMouseEnter() { SetHoverLook(aboutEmailLink, true); }
+void AboutForm::AboutEmailMouseLeave() { SetHoverLook(aboutEmailLink, false); }
 
 void AboutForm::AboutCloseButtonClick() { window_->Close(); }
 
@@ -108,19 +108,19 @@ void AboutForm::AboutCloseButtonClick() { window_->Close(); }
 WhyUseForm::WhyUseForm(Toolkit& toolkit) : toolkit_(toolkit) {
   window_ = toolkit.CreateSecondaryWindow(ids::kWhyUseWindow, u"Why use Tidewell?", 684, 510);
 
-  Image_TW_WhyUse_BG = window_->AddPanel(ids::Image_TW_WhyUse_BG, {0, 0, 684, 510}, RgbColour(255, 255, 255));
-  Image_TW_WhyUse_BG->SetBackgroundPicture(art::WhyUseBackground());
-  Container& bg = *Image_TW_WhyUse_BG;
+  whyUseBackgroundImage = window_->AddPanel(ids::whyUseBackgroundImage, {0, 0, 684, 510}, RgbColour(255, 255, 255));
+  whyUseBackgroundImage->SetBackgroundPicture(art::WhyUseBackground());
+  Container& bg = *whyUseBackgroundImage;
 
-  LB_TW_WhyUse_Title = AddGreyLabel(bg, ids::LB_TW_WhyUse_Title, 179, 64, u"Why use Tidewell?");
-  Font titleFont = LB_TW_WhyUse_Title->GetFont();
+  whyUseTitleLabel = AddGreyLabel(bg, ids::whyUseTitleLabel, 179, 64, u"Why use Tidewell?");
+  Font titleFont = whyUseTitleLabel->GetFont();
   titleFont.bold = true;
   titleFont.height = 20;
-  LB_TW_WhyUse_Title->SetFont(titleFont);
+  whyUseTitleLabel->SetFont(titleFont);
 
-  LB_TW_WhyUse_Describe = bg.AddLabel(ids::LB_TW_WhyUse_Describe, {179, 123, 482, 288}, DescribeText());
-  LB_TW_WhyUse_Describe->SetWordWrap(true);
-  LB_TW_WhyUse_Describe->SetTextColour(art::kTextGrey);
+  whyUseDescriptionLabel = bg.AddLabel(ids::whyUseDescriptionLabel, {179, 123, 482, 288}, DescribeText());
+  whyUseDescriptionLabel->SetWordWrap(true);
+  whyUseDescriptionLabel->SetTextColour(art::kTextGrey);
 
   whyUseCloseButton = bg.AddImageButton(ids::whyUseCloseButton, {662, 6, 16, 16}, u"Close");
   whyUseCloseButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kClose, 16, 16));

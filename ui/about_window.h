@@ -21,20 +21,20 @@ class AboutForm {
   Window& GetWindow() { return *window_; }
 
   void FormShow();
-  void LB_TW_About_HomepageClick();
-  void LB_TW_About_EmailClick();
-  void LB_TW_About_HomepageMouseEnter();
-  void LB_TW_About_HomepageMouseLeave();
-  void LB_TW_About_EmailMouseEnter();
-  void LB_TW_About_EmailMouseLeave();
+  void AboutHomepageClick();
+  void AboutEmailClick();
+  void AboutHomepageMouseEnter();
+  void AboutHomepageMouseLeave();
+  void AboutEmailMouseEnter();
+  void AboutEmailMouseLeave();
   void AboutCloseButtonClick();
 
-  Panel* Image_TW_About_BG = nullptr;  // the background, holding the rest
-  Label* LB_TW_About_Name = nullptr;
-  Label* LB_TW_About_Version = nullptr;
-  Label* LB_TW_About_Homepage = nullptr;
-  Label* LB_TW_About_Email = nullptr;
-  Label* LB_TW_About_Legal = nullptr;
+  Panel* aboutBackgroundImage = nullptr;  // the background, holding the rest
+  Label* aboutNameLabel = nullptr;
+  Label* aboutVersionLabel = nullptr;
+  Label* aboutHomepageLink = nullptr;
+  Label* aboutEmailLink = nullptr;
+  Label* aboutLegalLabel = nullptr;
   ImageButton* aboutCloseButton = nullptr;
 
  private:
@@ -52,9 +52,9 @@ class WhyUseForm {
   // The explanatory text, exactly as shown.
   static Text DescribeText();
 
-  Panel* Image_TW_WhyUse_BG = nullptr;  // the background, holding the rest
-  Label* LB_TW_WhyUse_Title = nullptr;
-  Label* LB_TW_WhyUse_Describe = nullptr;
+  Panel* whyUseBackgroundImage = nullptr;  // the background, holding the rest
+  Label* whyUseTitleLabel = nullptr;
+  Label* whyUseDescriptionLabel = nullptr;
   ImageButton* whyUseCloseButton = nullptr;
   ImageButton* whyUseIKnowButton = nullptr;
 

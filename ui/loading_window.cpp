@@ -27,32 +27,32 @@ LoadingForm::LoadingForm(Toolkit& toolkit) : toolkit_(toolkit) {
   // worker still delivers into the list a search or Refresh could free.
   window_->onCloseRequest = [] { return false; };
 
-  Image_Form_Loading_BG = window_->AddPanel(ids::Image_Form_Loading_BG, {0, 0, 462, 125}, RgbColour(255, 255, 255));
-  Image_Form_Loading_BG->SetBackgroundPicture(art::LoadingBackground());
+  loadingBackgroundImage = window_->AddPanel(ids::loadingBackgroundImage, {0, 0, 462, 125}, RgbColour(255, 255, 255));
+  loadingBackgroundImage->SetBackgroundPicture(art::LoadingBackground());
 
-  Image_ZRU_Loading = Image_Form_Loading_BG->AddPictureBox(ids::Image_ZRU_Loading, {14, 17, 48, 48});
-  Image_ZRU_Loading->SetFrames(art::LoadingFrames(), art::kAnimationIntervalMs);
+  loadingAnimation = loadingBackgroundImage->AddPictureBox(ids::loadingAnimation, {14, 17, 48, 48});
+  loadingAnimation->SetFrames(art::LoadingFrames(), art::kAnimationIntervalMs);
 
-  Label_ZRU_LoadingTips = Image_Form_Loading_BG->AddLabel(
-      ids::Label_ZRU_LoadingTips, {81, 28, 339, 26},
+  loadingTipLabel = loadingBackgroundImage->AddLabel(
+      ids::loadingTipLabel, {81, 28, 339, 26},
       u"Analyzing and loading the information of installed program, please wait patiently...");
-  Label_ZRU_RestartTips = Image_Form_Loading_BG->AddLabel(
-      ids::Label_ZRU_RestartTips, {14, 85, 329, 26},
+  restartTipLabel = loadingBackgroundImage->AddLabel(
+      ids::restartTipLabel, {14, 85, 329, 26},
       u"Note: If you see no respond in a long time, you may click the button on the right side to restart the "
       u"program. ");
-  for (Label* label : {Label_ZRU_LoadingTips, Label_ZRU_RestartTips}) {
+  for (Label* label : {loadingTipLabel, restartTipLabel}) {
     label->SetWordWrap(true);
     label->SetTextColour(art::kTextGrey);
   }
 
-  restartButton = Image_Form_Loading_BG->AddImageButton(ids::restartButton, {351, 86, 96, 25}, u"Restart");
+  restartButton = loadingBackgroundImage->AddImageButton(ids::restartButton, {351, 86, 96, 25}, u"Restart");
   restartButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kRestart, 96, 25));
   restartButton->onClick = [this] { RestartButtonClick(); };
 }
 
-void LoadingForm::FormShow() { Image_ZRU_Loading->StartAnimation(); }
+void LoadingForm::FormShow() { loadingAnimation->StartAnimation(); }
 
-void LoadingForm::FormClose() { Image_ZRU_Loading->StopAnimation(); }
+void LoadingForm::FormClose() { loadingAnimation->StopAnimation(); }
 
 Text LoadingForm::RestartVerb(const Text& windowsVersionName) {
   // From Vista on, a program that asks for administrator rights in its

@@ -21,10 +21,10 @@ class LoadingForm {
   // versions that need elevation asked for, else "open".
   static Text RestartVerb(const Text& windowsVersionName);
 
-  Panel* Image_Form_Loading_BG = nullptr;  // the background, holding the rest
-  PictureBox* Image_ZRU_Loading = nullptr;
-  Label* Label_ZRU_LoadingTips = nullptr;
-  Label* Label_ZRU_RestartTips = nullptr;
+  Panel* loadingBackgroundImage = nullptr;  // the background, holding the rest
+  PictureBox* loadingAnimation = nullptr;
+  Label* loadingTipLabel = nullptr;
+  Label* restartTipLabel = nullptr;
   ImageButton* restartButton = nullptr;
 
  private:

@@ -18,7 +18,7 @@ namespace tw::ui {
 ProgramInventory* g_inventory = nullptr;
 InstalledProgram* g_selectedProgram = nullptr;
 FolderNameLibrary* g_folderNameLibrary = nullptr;
-MainForm* Form_TW = nullptr;
+MainForm* openMainWindow = nullptr;
 
 namespace {
 
@@ -59,8 +59,8 @@ int HalfRounded(int length) { return static_cast<int>(std::lrint(length / 2.0));
 
 MainForm::MainForm(Toolkit& toolkit) : toolkit_(toolkit) {
   window_ = toolkit.CreateMainWindow(ids::kMainWindow, u"Tidewell", 1024, 768);
-  imagelist_uninstallstate_logo = toolkit.CreateImageList(32, 32);
-  for (int index = 0; index < 4; ++index) imagelist_uninstallstate_logo->Add(art::StateImage(index));
+  stateIcons = toolkit.CreateImageList(32, 32);
+  for (int index = 0; index < 4; ++index) stateIcons->Add(art::StateImage(index));
 
   BuildSkeleton();
   BuildStep1Page();
@@ -76,13 +76,13 @@ MainForm::MainForm(Toolkit& toolkit) : toolkit_(toolkit) {
     if (message == WM_SHOWLOADING) WMShowLoading();
   };
 
-  Form_TW = this;
+  openMainWindow = this;
   FormCreate();
 }
 
 MainForm::~MainForm() {
   if (!closed_) FormClose();
-  if (Form_TW == this) Form_TW = nullptr;
+  if (openMainWindow == this) openMainWindow = nullptr;
 }
 
 void MainForm::SetSecondaryWindows(LoadingForm* loading, AboutForm* about, WhyUseForm* whyUse) {
@@ -97,16 +97,16 @@ void MainForm::BuildSkeleton() {
   Window& window = *window_;
   window.SetBackgroundColour(art::kPageColour);
 
-  Image_TW_BG = window.AddPanel(ids::Image_TW_BG, {0, 0, 1024, 172}, art::kPageColour);
-  Image_TW_BG->SetBackgroundPicture(art::HeaderBackground(toolkit_));
-  Image_TW_BG->onMouseDown = [this](int button) { Image_TW_BGMouseDown(button); };
+  headerImage = window.AddPanel(ids::headerImage, {0, 0, 1024, 172}, art::kPageColour);
+  headerImage->SetBackgroundPicture(art::HeaderBackground(toolkit_));
+  headerImage->onMouseDown = [this](int button) { HeaderMouseDown(button); };
 
-  LB_TW_Name = Image_TW_BG->AddLabel(ids::LB_TW_Name, {126, 54, 0, 0}, u"Tidewell");
+  titleLabel = headerImage->AddLabel(ids::titleLabel, {126, 54, 0, 0}, u"Tidewell");
   Font nameFont;
   nameFont.height = 33;
   nameFont.bold = true;
-  LB_TW_Name->SetFont(nameFont);
-  LB_TW_Name->SetTextColour(kWhite);
+  titleLabel->SetFont(nameFont);
+  titleLabel->SetTextColour(kWhite);
 
   struct HeaderButton {
     ImageButton** field;
@@ -130,31 +130,31 @@ void MainForm::BuildSkeleton() {
        art::Button::kFunctionForceRemove, &MainForm::ForceRemoveFunctionButtonClick},
   };
   for (const HeaderButton& b : buttons) {
-    ImageButton* button = Image_TW_BG->AddImageButton(b.id, b.bounds, b.caption);
+    ImageButton* button = headerImage->AddImageButton(b.id, b.bounds, b.caption);
     button->SetPictures(art::ButtonPictures(toolkit_, b.art, b.bounds.width, b.bounds.height));
     const auto click = b.click;
     button->onClick = [this, click] { (this->*click)(); };
     *b.field = button;
   }
 
-  Panel_TW_BG_Pages = window.AddPanel(ids::Panel_TW_BG_Pages, {0, 172, 1024, 596}, art::kPageColour);
-  PC_TW_Function = Panel_TW_BG_Pages->AddPageControl(ids::PC_TW_Function, {0, 0, 1024, 579});
-  Image_TW_BottomStrip = Panel_TW_BG_Pages->AddPictureBox(ids::Image_TW_BottomStrip, {0, 579, 1024, 17});
-  Image_TW_BottomStrip->SetPicture(art::BottomStrip());
+  pagesPanel = window.AddPanel(ids::pagesPanel, {0, 172, 1024, 596}, art::kPageColour);
+  functionPages = pagesPanel->AddPageControl(ids::functionPages, {0, 0, 1024, 579});
+  bottomStripImage = pagesPanel->AddPictureBox(ids::bottomStripImage, {0, 579, 1024, 17});
+  bottomStripImage->SetPicture(art::BottomStrip());
 
-  programsFunctionPage = PC_TW_Function->AddPage(ids::programsFunctionPage);
-  forceRemoveFunctionPage = PC_TW_Function->AddPage(ids::forceRemoveFunctionPage);
-  PC_TW_Step = programsFunctionPage->AddPageControl(ids::PC_TW_Step, {0, 0, 1024, 579});
-  programListPage = PC_TW_Step->AddPage(ids::programListPage);
-  analyzingPage = PC_TW_Step->AddPage(ids::analyzingPage);
-  reportPage = PC_TW_Step->AddPage(ids::reportPage);
-  uninstallWaitPage = PC_TW_Step->AddPage(ids::uninstallWaitPage);
-  leftoversPage = PC_TW_Step->AddPage(ids::leftoversPage);
+  programsFunctionPage = functionPages->AddPage(ids::programsFunctionPage);
+  forceRemoveFunctionPage = functionPages->AddPage(ids::forceRemoveFunctionPage);
+  stepPages = programsFunctionPage->AddPageControl(ids::stepPages, {0, 0, 1024, 579});
+  programListPage = stepPages->AddPage(ids::programListPage);
+  analyzingPage = stepPages->AddPage(ids::analyzingPage);
+  reportPage = stepPages->AddPage(ids::reportPage);
+  uninstallWaitPage = stepPages->AddPage(ids::uninstallWaitPage);
+  leftoversPage = stepPages->AddPage(ids::leftoversPage);
   for (Container* page : {programsFunctionPage, forceRemoveFunctionPage, programListPage, analyzingPage, reportPage,
                           uninstallWaitPage, leftoversPage})
     page->SetBackgroundColour(art::kPageColour);
-  PC_TW_Function->SetActivePage(programsFunctionPage);
-  PC_TW_Step->SetActivePage(programListPage);
+  functionPages->SetActivePage(programsFunctionPage);
+  stepPages->SetActivePage(programListPage);
 }
 
 // ---------------------------------------------------------------- window events
@@ -178,8 +178,8 @@ void MainForm::FormShow() {
   ShowProgramDetails(false);
   programsFunctionButton->SetEnabled(false);
   forceRemoveFunctionButton->SetEnabled(true);
-  PC_TW_Step->SetActivePage(programListPage);
-  PC_TW_Function->SetActivePage(programsFunctionPage);
+  stepPages->SetActivePage(programListPage);
+  functionPages->SetActivePage(programsFunctionPage);
   InitSearchBox();
 }
 
@@ -189,7 +189,7 @@ void MainForm::FormClose() {
   // Late reports of a worker still running are dropped from here on, its end
   // report included: a WM_SHOWLOADING still queued must not open a loading
   // window that nothing would close.
-  if (Form_TW == this) Form_TW = nullptr;
+  if (openMainWindow == this) openMainWindow = nullptr;
   inventoryRunning_ = false;
   g_selectedProgram = nullptr;
   imageIndexByIconPath_.clear();
@@ -198,21 +198,21 @@ void MainForm::FormClose() {
   leftoverFolders_.clear();
   leftoverRegistry_.clear();
   // The workers read the model: they stop before it goes.
-  mpr_WatchWorker.reset();
-  mpr_LaunchWorker.reset();
-  mpr_TraceWorker.reset();
-  mpr_InventoryWorker.reset();
+  watchWorker_.reset();
+  launchWorker_.reset();
+  traceWorker_.reset();
+  inventoryWorker_.reset();
   FreeModel();
 }
 
-void MainForm::Image_TW_BGMouseDown(int button) {
+void MainForm::HeaderMouseDown(int button) {
   if (button == 1) window_->BeginDrag();
 }
 
 void MainForm::MinimizeButtonClick() { toolkit_.MinimizeApplication(); }
 
 void MainForm::CloseButtonClick() {
-  if (PC_TW_Function->ActivePage() == programsFunctionPage && PC_TW_Step->ActivePage() == leftoversPage &&
+  if (functionPages->ActivePage() == programsFunctionPage && stepPages->ActivePage() == leftoversPage &&
       IsUninstallPending(appFolder_)) {
     // The state files stay either way: they bring the leftovers page back
     // at the next start.
@@ -222,25 +222,25 @@ void MainForm::CloseButtonClick() {
 }
 
 void MainForm::ForceRemoveFunctionButtonClick() {
-  if (PC_TW_Step->ActivePage() != programListPage) {
+  if (stepPages->ActivePage() != programListPage) {
     ShowMessage(kSwitchRefused, 16);
     return;
   }
-  ED_TW_ForceRemove_SelSoftwareFilePath->SetText(u"");
+  forceRemoveFolderBox->SetText(u"");
   programsFunctionButton->SetEnabled(true);
   forceRemoveFunctionButton->SetEnabled(false);
-  PC_TW_Function->SetActivePage(forceRemoveFunctionPage);
+  functionPages->SetActivePage(forceRemoveFunctionPage);
 }
 
 void MainForm::ProgramsFunctionButtonClick() {
-  if (PC_TW_Function->ActivePage() != forceRemoveFunctionPage) {
+  if (functionPages->ActivePage() != forceRemoveFunctionPage) {
     ShowMessage(kSwitchRefused, 16);
     return;
   }
   programsFunctionButton->SetEnabled(false);
   forceRemoveFunctionButton->SetEnabled(true);
-  PC_TW_Step->SetActivePage(programListPage);
-  PC_TW_Function->SetActivePage(programsFunctionPage);
+  stepPages->SetActivePage(programListPage);
+  functionPages->SetActivePage(programsFunctionPage);
 }
 
 void MainForm::CentreOnMainWindow(Window& secondary) const {
@@ -276,13 +276,13 @@ void MainForm::WMShowLoading() {
 }
 
 void MainForm::InitSearchBox() {
-  Ed_TW_Step1_Search->SetText(u"Search...");
-  Ed_TW_Step1_Search->SetTextColour(art::kIdleGrey);
-  if (LV_TW_InstalledSoftware->Count() == 0) StartInventoryScan();
+  searchBox->SetText(u"Search...");
+  searchBox->SetTextColour(art::kIdleGrey);
+  if (programList->Count() == 0) StartInventoryScan();
 }
 
 void MainForm::StartInventoryScan() {
-  mpr_InventoryWorker.reset();
+  inventoryWorker_.reset();
   auto worker = std::make_unique<InventoryScanWorker>(&g_inventory, &g_folderNameLibrary,
                                                                       appFolder_);
   worker->events.started = [this] { OnInventoryStart(); };
@@ -293,27 +293,27 @@ void MainForm::StartInventoryScan() {
   worker->events.ended = [this] { OnInventoryEnd(); };
   g_inventory->showsSearch = false;
   worker->Start();
-  mpr_InventoryWorker = std::move(worker);
+  inventoryWorker_ = std::move(worker);
 }
 
 void MainForm::ShowProgramDetails(bool show) {
   // The details panel sits between the list and the search strip; hidden it
   // keeps one pixel of height and the list takes its place.
   if (show) {
-    LV_TW_InstalledSoftware->SetBounds({0, 0, 775, 369});
-    Panel_TW_SoftwareInfo->SetBounds({0, 369, 775, 160});
+    programList->SetBounds({0, 0, 775, 369});
+    selectedProgramPanel->SetBounds({0, 369, 775, 160});
   } else {
-    LV_TW_InstalledSoftware->SetBounds({0, 0, 775, 529});
-    Panel_TW_SoftwareInfo->SetBounds({0, 529, 775, 1});
+    programList->SetBounds({0, 0, 775, 529});
+    selectedProgramPanel->SetBounds({0, 529, 775, 1});
   }
-  Panel_TW_SoftwareInfo->SetVisible(show);
+  selectedProgramPanel->SetVisible(show);
 }
 
 void MainForm::ClearReportLists() {
-  LV_TW_Step2_RegistryEntries->Clear();
-  LV_TW_Step2_FilesFolders->Clear();
-  LV_TW_Step3_RegistryEntries->Clear();
-  LV_TW_Step3_FilesFolders->Clear();
+  reportRegistryList->Clear();
+  reportFilesList->Clear();
+  leftoverRegistryList->Clear();
+  leftoverFilesList->Clear();
 }
 
 }  // namespace tw::ui

@@ -64,7 +64,7 @@ class MainForm {
   void FormCreate();
   void FormShow();
   void FormClose();
-  void Image_TW_BGMouseDown(int button);
+  void HeaderMouseDown(int button);
   void MinimizeButtonClick();
   void CloseButtonClick();
   void ProgramsFunctionButtonClick();
@@ -90,7 +90,7 @@ class MainForm {
   void OnRegistryEntriesCounted(const Text& registryLine, std::uint32_t count);
   // What the trace found since its last report: each entry as the two above
   // take it, then both labels at the running totals.
-  void mpu_pro_cb_TraceFound(const TraceFound& found);
+  void OnTraceFound(const TraceFound& found);
   void OnFileOrFolderFound(const Text& path);
   void OnRegistryEntryFound(const Text& registryLine);
   void OnTraceEnd();
@@ -117,10 +117,10 @@ class MainForm {
   // Replaces *icon by a 32 x 32 version of itself through "rsicon.bmp" in
   // `folder`; false (icon unchanged) when the file cannot be written or read.
   static bool ScaleIconTo32(Picture* icon, const Text& folder);
-  void LV_TW_InstalledSoftwareClick();
+  void ProgramListClick();
   void SearchButtonClick();
-  void Ed_TW_Step1_SearchEnter();
-  void Ed_TW_Step1_SearchKeyDown(int virtualKey);
+  void SearchBoxEnter();
+  void SearchBoxKeyDown(int virtualKey);
   void RefreshButtonClick();
   // Switches the program list to grouped display and creates its thirteen
   // groups in table order (called by FormShow).
@@ -144,20 +144,20 @@ class MainForm {
 
   // ---- Controls (owned by the window; created by the constructor).
   // Header and skeleton.
-  Panel* Image_TW_BG = nullptr;
-  Label* LB_TW_Name = nullptr;
+  Panel* headerImage = nullptr;
+  Label* titleLabel = nullptr;
   ImageButton* minimizeButton = nullptr;
   ImageButton* closeButton = nullptr;
   ImageButton* aboutButton = nullptr;
   ImageButton* supportButton = nullptr;
   ImageButton* programsFunctionButton = nullptr;
   ImageButton* forceRemoveFunctionButton = nullptr;
-  Panel* Panel_TW_BG_Pages = nullptr;
-  PictureBox* Image_TW_BottomStrip = nullptr;
-  PageControl* PC_TW_Function = nullptr;
+  Panel* pagesPanel = nullptr;
+  PictureBox* bottomStripImage = nullptr;
+  PageControl* functionPages = nullptr;
   Container* programsFunctionPage = nullptr;
   Container* forceRemoveFunctionPage = nullptr;
-  PageControl* PC_TW_Step = nullptr;
+  PageControl* stepPages = nullptr;
   Container* programListPage = nullptr;
   Container* analyzingPage = nullptr;
   Container* reportPage = nullptr;
@@ -165,85 +165,85 @@ class MainForm {
   Container* leftoversPage = nullptr;
 
   // Step 1.
-  Panel* FPanel_TW_ListViewBG = nullptr;
-  IconList* LV_TW_InstalledSoftware = nullptr;
-  Panel* Panel_TW_SoftwareInfo = nullptr;
-  PictureBox* Image_TW_SoftwareLogo = nullptr;
-  Label* LB_TW_Step1_Software_Name = nullptr;
-  Label* LB_TW_Software_Ver = nullptr;
-  Label* LB_TW_Software_Publisher = nullptr;
-  Label* LB_TW_Software_InstallLocation = nullptr;
-  Panel* Panel_TW_Search = nullptr;
-  Edit* Ed_TW_Step1_Search = nullptr;
+  Panel* programListFrame = nullptr;
+  IconList* programList = nullptr;
+  Panel* selectedProgramPanel = nullptr;
+  PictureBox* selectedProgramIcon = nullptr;
+  Label* selectedNameLabel = nullptr;
+  Label* selectedVersionLabel = nullptr;
+  Label* selectedPublisherLabel = nullptr;
+  Label* selectedLocationLabel = nullptr;
+  Panel* searchPanel = nullptr;
+  Edit* searchBox = nullptr;
   ImageButton* searchButton = nullptr;
   ImageButton* refreshButton = nullptr;
   ImageButton* runAnalysisButton = nullptr;
-  std::unique_ptr<ImageList> IL_TW_SoftwareIcon;
-  std::unique_ptr<ImageList> IL_TW_NoShowSoftwareICO;
+  std::unique_ptr<ImageList> programIcons;
+  std::unique_ptr<ImageList> placeholderIcons;
 
   // Analyzing page.
-  Panel* Panel_TW_Step_Analyzing = nullptr;
-  PictureBox* Image_TW_Step_Analyzing_Logo = nullptr;
-  PictureBox* Image_TW_Step_Analyzing_SoftwareLogo = nullptr;
-  Label* LB_TW_Step_Analyzing_Software_Name = nullptr;
-  Label* LB_TW_Step_Analyzing_Tip = nullptr;
-  Label* LB_TW_Step_Analying_Files = nullptr;
-  Label* LB_TW_Step_Analyzing_Registry = nullptr;
-  Label* LB_TW_Step_Analyzing_Files_Count = nullptr;
-  Label* LB_TW_Step_Analyzing_Registry_Count = nullptr;
+  Panel* analyzingPanel = nullptr;
+  PictureBox* analyzingLogo = nullptr;
+  PictureBox* analyzingProgramIcon = nullptr;
+  Label* analyzingNameLabel = nullptr;
+  Label* analyzingTipLabel = nullptr;
+  Label* analyzingFilesLabel = nullptr;
+  Label* analyzingRegistryLabel = nullptr;
+  Label* analyzingFilesCountLabel = nullptr;
+  Label* analyzingRegistryCountLabel = nullptr;
 
   // Step 2.
-  PictureBox* Image_TW_Step2_SoftwareLogo = nullptr;
-  PictureBox* Image_TW_Step2_UninstallState_Logo = nullptr;
-  Label* LB_TW_Step2_Software_Name = nullptr;
-  Label* LB_TW_Step2_Report_Tip = nullptr;
+  PictureBox* reportProgramIcon = nullptr;
+  PictureBox* reportStateIcon = nullptr;
+  Label* reportNameLabel = nullptr;
+  Label* reportTipLabel = nullptr;
   ImageButton* reportFilesTabButton = nullptr;
   ImageButton* reportRegistryTabButton = nullptr;
-  PageControl* PC_TW_Step2_Report = nullptr;
+  PageControl* reportTabs = nullptr;
   Container* reportFilesTab = nullptr;
   Container* reportRegistryTab = nullptr;
-  ReportList* LV_TW_Step2_FilesFolders = nullptr;
-  ReportList* LV_TW_Step2_RegistryEntries = nullptr;
+  ReportList* reportFilesList = nullptr;
+  ReportList* reportRegistryList = nullptr;
   ImageButton* reportBackButton = nullptr;
   ImageButton* runUninstallerButton = nullptr;
 
   // Wait page.
-  Label* LB_TW_Step_WaitUninstalling_Title = nullptr;
-  PictureBox* Image_TW_Cafe = nullptr;
-  PictureBox* Image_TW_Step_WaitUninstalling_1 = nullptr;
-  Label* LB_TW_Step_WaitUninstalling_1 = nullptr;
-  PictureBox* Image_TW_Step_WaitUninstalling_2 = nullptr;
-  Label* LB_TW_Step_WaitUninstalling_2 = nullptr;
-  PictureBox* Image_TW_Step_WaitUninstalling_Run = nullptr;
+  Label* waitTitleLabel = nullptr;
+  PictureBox* cafeImage = nullptr;
+  PictureBox* waitStep1Image = nullptr;
+  Label* waitStep1Label = nullptr;
+  PictureBox* waitStep2Image = nullptr;
+  Label* waitStep2Label = nullptr;
+  PictureBox* waitRunningImage = nullptr;
   ImageButton* scanLeftoversButton = nullptr;
 
   // Step 3.
-  PictureBox* Image_TW_Step3_SoftwareLogo = nullptr;
-  PictureBox* Image_TW_Step3_UninstallState_Logo = nullptr;
-  Label* LB_TW_Step3_Software_Name = nullptr;
-  Label* LB_TW_Step3_Software_Publisher = nullptr;
+  PictureBox* leftoversProgramIcon = nullptr;
+  PictureBox* leftoversStateIcon = nullptr;
+  Label* leftoversNameLabel = nullptr;
+  Label* leftoversPublisherLabel = nullptr;
   ImageButton* leftoverFilesTabButton = nullptr;
   ImageButton* leftoverRegistryTabButton = nullptr;
-  PageControl* PC_TW_Step3_Report = nullptr;
+  PageControl* leftoverTabs = nullptr;
   Container* leftoverFilesTab = nullptr;
   Container* leftoverRegistryTab = nullptr;
-  ReportList* LV_TW_Step3_FilesFolders = nullptr;
-  ReportList* LV_TW_Step3_RegistryEntries = nullptr;
+  ReportList* leftoverFilesList = nullptr;
+  ReportList* leftoverRegistryList = nullptr;
   ImageButton* leftoversBackButton = nullptr;
   ImageButton* deleteLeftoversButton = nullptr;
   // Shown in place of the two lists when the program's own uninstaller left
   // nothing of what the trace found.
-  Label* LB_TW_Step3_NothingLeft = nullptr;
+  Label* nothingLeftLabel = nullptr;
   // The four state pictures: 0 red warning, 1 orange warning, 2 green tick,
   // 3 orange question mark.
-  std::unique_ptr<ImageList> imagelist_uninstallstate_logo;
+  std::unique_ptr<ImageList> stateIcons;
 
   // Force Remove page.
-  Panel* Panel_ForceRemove_BG = nullptr;
-  PictureBox* Image_TW_ForceRemove_Logo = nullptr;
-  Label* LB_TW_ForceRemove_Title = nullptr;
-  Label* LB_TW_ForceRemove_Describe = nullptr;
-  Edit* ED_TW_ForceRemove_SelSoftwareFilePath = nullptr;
+  Panel* forceRemovePanel = nullptr;
+  PictureBox* forceRemoveLogo = nullptr;
+  Label* forceRemoveTitleLabel = nullptr;
+  Label* forceRemoveDescriptionLabel = nullptr;
+  Edit* forceRemoveFolderBox = nullptr;
   ImageButton* chooseFolderButton = nullptr;
   ImageButton* forceRemoveScanButton = nullptr;
 
@@ -305,14 +305,14 @@ class MainForm {
   bool closed_ = false;
   // The workers this window started. Replacing or dropping one stops its
   // run; closing the window stops them all before the model goes.
-  std::unique_ptr<WorkerThread> mpr_InventoryWorker;
-  std::unique_ptr<WorkerThread> mpr_TraceWorker;
-  std::unique_ptr<WorkerThread> mpr_LaunchWorker;
-  std::unique_ptr<WorkerThread> mpr_WatchWorker;
+  std::unique_ptr<WorkerThread> inventoryWorker_;
+  std::unique_ptr<WorkerThread> traceWorker_;
+  std::unique_ptr<WorkerThread> launchWorker_;
+  std::unique_ptr<WorkerThread> watchWorker_;
 };
 
 // The process-wide main window; null before it is made and after it has
 // closed.
-extern MainForm* Form_TW;
+extern MainForm* openMainWindow;
 
 }  // namespace tw::ui

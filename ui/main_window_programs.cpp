@@ -163,47 +163,47 @@ void MainForm::BuildStep1Page() {
   programListPage->SetBackgroundColour(art::kPageColour);
   programListPage->SetBackgroundPicture(pageBackground);
 
-  IL_TW_SoftwareIcon = toolkit.CreateImageList(kListIconSide, kListIconSide);
-  IL_TW_NoShowSoftwareICO = toolkit.CreateImageList(kListIconSide, kListIconSide);
-  IL_TW_NoShowSoftwareICO->Add(art::PlaceholderIcon(0));
-  IL_TW_NoShowSoftwareICO->Add(art::PlaceholderIcon(1));
+  programIcons = toolkit.CreateImageList(kListIconSide, kListIconSide);
+  placeholderIcons = toolkit.CreateImageList(kListIconSide, kListIconSide);
+  placeholderIcons->Add(art::PlaceholderIcon(0));
+  placeholderIcons->Add(art::PlaceholderIcon(1));
 
-  FPanel_TW_ListViewBG =
-      programListPage->AddPanel(ids::FPanel_TW_ListViewBG, {0, 0, kListPanelWidth, kPageHeight}, art::kListPanelColour);
+  programListFrame =
+      programListPage->AddPanel(ids::programListFrame, {0, 0, kListPanelWidth, kPageHeight}, art::kListPanelColour);
 
   // Stacked from the top: the list, the details panel, the search strip. The
   // details start hidden: the list then reaches down to the search strip.
   const int searchTop = kPageHeight - kSearchPanelHeight;
-  LV_TW_InstalledSoftware = FPanel_TW_ListViewBG->AddIconList(ids::LV_TW_InstalledSoftware,
+  programList = programListFrame->AddIconList(ids::programList,
                                                               {0, 0, kListPanelWidth, searchTop});
-  LV_TW_InstalledSoftware->SetImageList(IL_TW_SoftwareIcon.get());
-  LV_TW_InstalledSoftware->onClick = [this] { LV_TW_InstalledSoftwareClick(); };
+  programList->SetImageList(programIcons.get());
+  programList->onClick = [this] { ProgramListClick(); };
 
-  Panel_TW_SoftwareInfo = FPanel_TW_ListViewBG->AddPanel(
-      ids::Panel_TW_SoftwareInfo, {0, searchTop - kInfoPanelHeight, kListPanelWidth, kInfoPanelHeight},
+  selectedProgramPanel = programListFrame->AddPanel(
+      ids::selectedProgramPanel, {0, searchTop - kInfoPanelHeight, kListPanelWidth, kInfoPanelHeight},
       art::kListPanelColour);
-  Image_TW_SoftwareLogo = Panel_TW_SoftwareInfo->AddPictureBox(ids::Image_TW_SoftwareLogo, {32, 84, 32, 32});
-  LB_TW_Step1_Software_Name = Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Step1_Software_Name, {32, 32, 705, 32}, u"");
+  selectedProgramIcon = selectedProgramPanel->AddPictureBox(ids::selectedProgramIcon, {32, 84, 32, 32});
+  selectedNameLabel = selectedProgramPanel->AddLabel(ids::selectedNameLabel, {32, 32, 705, 32}, u"");
   Font nameFont;
   nameFont.height = 20;
   nameFont.bold = true;
-  LB_TW_Step1_Software_Name->SetFont(nameFont);
-  LB_TW_Step1_Software_Name->SetTextColour(art::kTextGrey);
-  LB_TW_Software_Ver = Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Software_Ver, {80, 82, 0, 0}, u"");
-  LB_TW_Software_Publisher = Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Software_Publisher, {80, 105, 0, 0}, u"");
-  LB_TW_Software_InstallLocation =
-      Panel_TW_SoftwareInfo->AddLabel(ids::LB_TW_Software_InstallLocation, {80, 128, 0, 0}, u"");
-  for (Label* label : {LB_TW_Software_Ver, LB_TW_Software_Publisher, LB_TW_Software_InstallLocation}) {
+  selectedNameLabel->SetFont(nameFont);
+  selectedNameLabel->SetTextColour(art::kTextGrey);
+  selectedVersionLabel = selectedProgramPanel->AddLabel(ids::selectedVersionLabel, {80, 82, 0, 0}, u"");
+  selectedPublisherLabel = selectedProgramPanel->AddLabel(ids::selectedPublisherLabel, {80, 105, 0, 0}, u"");
+  selectedLocationLabel =
+      selectedProgramPanel->AddLabel(ids::selectedLocationLabel, {80, 128, 0, 0}, u"");
+  for (Label* label : {selectedVersionLabel, selectedPublisherLabel, selectedLocationLabel}) {
     label->SetTextColour(art::kTextGrey);
   }
 
-  Panel_TW_Search = FPanel_TW_ListViewBG->AddPanel(ids::Panel_TW_Search,
+  searchPanel = programListFrame->AddPanel(ids::searchPanel,
                                                    {0, searchTop, kListPanelWidth, kSearchPanelHeight},
                                                    art::kSearchPanelColour);
-  Ed_TW_Step1_Search = Panel_TW_Search->AddEdit(ids::Ed_TW_Step1_Search, {32, 13, 340, 21});
-  Ed_TW_Step1_Search->onFocus = [this] { Ed_TW_Step1_SearchEnter(); };
-  Ed_TW_Step1_Search->onKeyDown = [this](int key) { Ed_TW_Step1_SearchKeyDown(key); };
-  searchButton = Panel_TW_Search->AddImageButton(ids::searchButton, {352, 15, 18, 18}, u"Search");
+  searchBox = searchPanel->AddEdit(ids::searchBox, {32, 13, 340, 21});
+  searchBox->onFocus = [this] { SearchBoxEnter(); };
+  searchBox->onKeyDown = [this](int key) { SearchBoxKeyDown(key); };
+  searchButton = searchPanel->AddImageButton(ids::searchButton, {352, 15, 18, 18}, u"Search");
   searchButton->SetPictures(art::ButtonPictures(toolkit, art::Button::kSearch, 18, 18));
   searchButton->onClick = [this] { SearchButtonClick(); };
 
@@ -216,11 +216,11 @@ void MainForm::BuildStep1Page() {
 }
 
 void MainForm::CreateSoftwareGroups() {
-  LV_TW_InstalledSoftware->EnableGroups();
-  const std::vector<int> existing = LV_TW_InstalledSoftware->GroupIds();
+  programList->EnableGroups();
+  const std::vector<int> existing = programList->GroupIds();
   for (const GroupRow& group : kGroups) {
     if (std::find(existing.begin(), existing.end(), group.id) != existing.end()) continue;
-    LV_TW_InstalledSoftware->AddGroup(group.id, group.header);
+    programList->AddGroup(group.id, group.header);
   }
 }
 
@@ -305,15 +305,15 @@ void MainForm::AddProgramRow() {
         got = toolkit_.ExtractFileIcon(path, rowIconIndex_);
       } else if (HasUpper(upperName, u"McAfee Internet Security") || HasUpper(upperName, u"McAfee AntiVirus Plus") ||
                  HasUpper(upperName, u"McAfee Total Protection")) {
-        got = IL_TW_NoShowSoftwareICO->Get(0);
+        got = placeholderIcons->Get(0);
       } else if (bitdefender) {
-        got = IL_TW_NoShowSoftwareICO->Get(1);
+        got = placeholderIcons->Get(1);
       } else {
         got = toolkit_.ShellFileIcon(path, kShellIconFlags);
       }
     } else if (HasUpper(upperPath, u".ICO")) {
       if (bitdefender) {
-        got = IL_TW_NoShowSoftwareICO->Get(1);
+        got = placeholderIcons->Get(1);
       } else {
         got = toolkit_.LoadIconFile(path);
         failed = !got.has_value();
@@ -334,8 +334,8 @@ void MainForm::AddProgramRow() {
       if (listIconSide_ == 0) {
         if (icon.height >= kListIconSide) {
           listIconSide_ = icon.height;
-          if (IL_TW_SoftwareIcon->Width() != icon.height || IL_TW_SoftwareIcon->Height() != icon.height) {
-            IL_TW_SoftwareIcon->SetSize(icon.height, icon.height);
+          if (programIcons->Width() != icon.height || programIcons->Height() != icon.height) {
+            programIcons->SetSize(icon.height, icon.height);
           }
         }
       } else if (icon.height != listIconSide_ || icon.width != listIconSide_) {
@@ -348,55 +348,55 @@ void MainForm::AddProgramRow() {
   // picture goes into the image list first.
   if (newIcon) {
     // An empty picture is refused (-1) like any other the list will not take.
-    image = icon.Empty() ? -1 : IL_TW_SoftwareIcon->Add(icon);
+    image = icon.Empty() ? -1 : programIcons->Add(icon);
     imageIndexByIconPath_[path] = image;
   }
-  LV_TW_InstalledSoftware->AddItem(rowName_,
+  programList->AddItem(rowName_,
                                    ProgramGroupId(rowName_, rowPublisher_),
                                    image);
 }
 
-void MainForm::LV_TW_InstalledSoftwareClick() {
-  const int row = LV_TW_InstalledSoftware->Selected();
+void MainForm::ProgramListClick() {
+  const int row = programList->Selected();
   InstalledProgram* record =
       (row < 0 || g_inventory == nullptr)
           ? nullptr
-          : g_inventory->Find(LowerAscii(LV_TW_InstalledSoftware->Caption(row)));
+          : g_inventory->Find(LowerAscii(programList->Caption(row)));
   g_selectedProgram = record;
   if (record == nullptr) {
     ShowProgramDetails(false);
     return;
   }
 
-  const Picture picture = IL_TW_SoftwareIcon->Get(LV_TW_InstalledSoftware->Image(row));
-  for (PictureBox* box : {Image_TW_SoftwareLogo, Image_TW_Step_Analyzing_SoftwareLogo, Image_TW_Step2_SoftwareLogo}) {
+  const Picture picture = programIcons->Get(programList->Image(row));
+  for (PictureBox* box : {selectedProgramIcon, analyzingProgramIcon, reportProgramIcon}) {
     if (box != nullptr) box->SetPicture(picture);
   }
-  LB_TW_Step1_Software_Name->SetWordWrap(false);
-  LB_TW_Step1_Software_Name->SetText(record->name);
+  selectedNameLabel->SetWordWrap(false);
+  selectedNameLabel->SetText(record->name);
   auto line = [](const char16_t* title, const Text& value) {
     return Text(title) + (value.empty() ? Text(u"N/A") : value);
   };
-  LB_TW_Software_Ver->SetText(line(u"Version: ", record->displayVersion));
-  LB_TW_Software_Publisher->SetText(line(u"Publisher: ", record->publisher));
-  LB_TW_Software_InstallLocation->SetText(line(u"Install Location: ", record->installLocation));
+  selectedVersionLabel->SetText(line(u"Version: ", record->displayVersion));
+  selectedPublisherLabel->SetText(line(u"Publisher: ", record->publisher));
+  selectedLocationLabel->SetText(line(u"Install Location: ", record->installLocation));
   ShowProgramDetails(true);
 }
 
-void MainForm::Ed_TW_Step1_SearchEnter() {
-  if (Ed_TW_Step1_Search->GetText() == kIdleSearchText) {
-    Ed_TW_Step1_Search->SetText(u"");
-    Ed_TW_Step1_Search->SetTextColour(kBlack);
+void MainForm::SearchBoxEnter() {
+  if (searchBox->GetText() == kIdleSearchText) {
+    searchBox->SetText(u"");
+    searchBox->SetTextColour(kBlack);
   }
 }
 
-void MainForm::Ed_TW_Step1_SearchKeyDown(int virtualKey) {
+void MainForm::SearchBoxKeyDown(int virtualKey) {
   constexpr int kVkReturn = 13;
   if (virtualKey == kVkReturn) SearchButtonClick();
 }
 
 void MainForm::SearchButtonClick() {
-  const Text wanted = Trim(Ed_TW_Step1_Search->GetText());
+  const Text wanted = Trim(searchBox->GetText());
   if (wanted.empty() || wanted == kIdleSearchText) {
     ShowMessage(u"Please enter the program keywords, such as Adobe Photoshop, Office 2010...",
                 win::kMbIconInformation);
@@ -411,7 +411,7 @@ void MainForm::SearchButtonClick() {
     if (!Contains(entry.first, lowered)) continue;
     if (!matched) {
       matched = true;
-      LV_TW_InstalledSoftware->Clear();
+      programList->Clear();
       inventory.ClearShownNames();
       inventory.showsSearch = true;
     }
@@ -440,12 +440,12 @@ void MainForm::SearchButtonClick() {
 void MainForm::RefreshButtonClick() {
   ++g_listRun;
   // Both workers hold records of the list about to be emptied.
-  mpr_TraceWorker.reset();
-  mpr_InventoryWorker.reset();
-  LV_TW_InstalledSoftware->Clear();
+  traceWorker_.reset();
+  inventoryWorker_.reset();
+  programList->Clear();
   if (g_inventory != nullptr) g_inventory->Clear();
   std::unordered_map<Text, std::int32_t>().swap(imageIndexByIconPath_);
-  IL_TW_SoftwareIcon->Clear();
+  programIcons->Clear();
   g_selectedProgram = nullptr;
   ShowProgramDetails(false);
   StartInventoryScan();

@@ -83,8 +83,8 @@ void MainForm::OnInventoryEnd() {
   if (!IsUninstallPending(appFolder_)) return;
   // The state is read into an empty leftovers page, so that a reload never
   // doubles the rows of one already shown.
-  LV_TW_Step3_FilesFolders->Clear();
-  LV_TW_Step3_RegistryEntries->Clear();
+  leftoverFilesList->Clear();
+  leftoverRegistryList->Clear();
   LoadPendingUninstall();
   ScanLeftoversButtonClick();
 }
@@ -103,7 +103,7 @@ void MainForm::OnTraceStart() {
   ClearReportLists();
   ShowNothingLeft(false);
   // The tick of an earlier deletion does not belong to this program.
-  Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
+  leftoversStateIcon->SetPicture(stateIcons->Get(1));
 }
 
 void MainForm::OnFilesFoldersCounted(const Text& path,
@@ -117,26 +117,26 @@ void MainForm::OnFilesFoldersCounted(const Text& path,
   // Repainting the label for every one of many thousands of entries would
   // cost the trace more than it finds.
   if (count < 100 || count % 100 == 0)
-    LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(count));
+    analyzingFilesCountLabel->SetText(Decimal(count));
 }
 
 void MainForm::OnRegistryEntriesCounted(const Text& registryLine,
                                                     std::uint32_t count) {
   if (!registryLine.empty()) KeepUnlessTickedByDefault(registryLine);
-  LB_TW_Step_Analyzing_Registry_Count->SetText(Decimal(count));
+  analyzingRegistryCountLabel->SetText(Decimal(count));
 }
 
-void MainForm::mpu_pro_cb_TraceFound(const TraceFound& found) {
+void MainForm::OnTraceFound(const TraceFound& found) {
   for (std::size_t i = 0; i < found.filesFolders.size(); ++i)
     OnFilesFoldersCounted(found.filesFolders[i], found.FilesFoldersCountAt(i));
   for (std::size_t i = 0; i < found.registry.size(); ++i)
     OnRegistryEntriesCounted(found.registry[i], found.RegistryCountAt(i));
-  if (!found.filesFolders.empty()) LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(found.filesFoldersCount));
+  if (!found.filesFolders.empty()) analyzingFilesCountLabel->SetText(Decimal(found.filesFoldersCount));
 }
 
 void MainForm::OnFileOrFolderFound(const Text& path) {
-  ReportList* list = traceMode_ == 1   ? LV_TW_Step2_FilesFolders
-                     : traceMode_ == 2 ? LV_TW_Step3_FilesFolders
+  ReportList* list = traceMode_ == 1   ? reportFilesList
+                     : traceMode_ == 2 ? leftoverFilesList
                                                   : nullptr;
   if (!list) return;
   const int row = list->AddRow(path);
@@ -147,8 +147,8 @@ void MainForm::OnRegistryEntryFound(const Text& registryLine) {
   if (registryLine.empty() || HoldsIgnoringCase(leftoverRegistry_, registryLine))
     return;
   leftoverRegistry_.push_back(registryLine);
-  ReportList* list = traceMode_ == 1   ? LV_TW_Step2_RegistryEntries
-                     : traceMode_ == 2 ? LV_TW_Step3_RegistryEntries
+  ReportList* list = traceMode_ == 1   ? reportRegistryList
+                     : traceMode_ == 2 ? leftoverRegistryList
                                                   : nullptr;
   if (!list) return;
   const int row = list->AddRow(registryLine);
@@ -161,37 +161,37 @@ void MainForm::KeepUnlessTickedByDefault(const Text& entry) {
 }
 
 void MainForm::OnTraceEnd() {
-  Image_TW_Step_Analyzing_Logo->StopAnimation();
+  analyzingLogo->StopAnimation();
   if (traceMode_ == 1) {
-    LB_TW_Step_Analyzing_Files_Count->SetText(Decimal(leftoverFiles_.size() + leftoverFolders_.size()));
-    LB_TW_Step2_Software_Name->SetText(LB_TW_Step_Analyzing_Software_Name->GetText());
-    LB_TW_Step2_Report_Tip->SetText(FormatTwice(u"Analysis completed. %s files/folders and %s registry entries found.",
-                                                LB_TW_Step_Analyzing_Files_Count->GetText(),
-                                                LB_TW_Step_Analyzing_Registry_Count->GetText()));
+    analyzingFilesCountLabel->SetText(Decimal(leftoverFiles_.size() + leftoverFolders_.size()));
+    reportNameLabel->SetText(analyzingNameLabel->GetText());
+    reportTipLabel->SetText(FormatTwice(u"Analysis completed. %s files/folders and %s registry entries found.",
+                                                analyzingFilesCountLabel->GetText(),
+                                                analyzingRegistryCountLabel->GetText()));
     ReportFilesTabButtonClick();
-    PC_TW_Step->SetActivePage(reportPage);
+    stepPages->SetActivePage(reportPage);
   } else if (traceMode_ == 2) {
-    LB_TW_Step3_Software_Name->SetText(LB_TW_Step_Analyzing_Software_Name->GetText());
-    LB_TW_Step3_Software_Publisher->SetText(u"Publisher: N/A");
-    Image_TW_Step3_SoftwareLogo->SetPicture(imagelist_uninstallstate_logo->Get(3));
-    PC_TW_Step->SetActivePage(leftoversPage);
+    leftoversNameLabel->SetText(analyzingNameLabel->GetText());
+    leftoversPublisherLabel->SetText(u"Publisher: N/A");
+    leftoversProgramIcon->SetPicture(stateIcons->Get(3));
+    stepPages->SetActivePage(leftoversPage);
   }
 }
 
 // ---------------------------------------------------------------- completion watch
 
 void MainForm::OnWatchStart() {
-  Image_TW_Step_WaitUninstalling_Run->StartAnimation();
-  Image_TW_Step_WaitUninstalling_Run->MoveTo(146, 235);
-  Image_TW_Step_WaitUninstalling_Run->SetVisible(true);
+  waitRunningImage->StartAnimation();
+  waitRunningImage->MoveTo(146, 235);
+  waitRunningImage->SetVisible(true);
   scanLeftoversButton->SetEnabled(false);
 }
 
 void MainForm::OnWatchStepStart(std::int32_t step) {
   if (step == 2)
-    Image_TW_Step_WaitUninstalling_Run->MoveTo(146, 235);
+    waitRunningImage->MoveTo(146, 235);
   else if (step == 3)
-    Image_TW_Step_WaitUninstalling_Run->MoveTo(146, 313);
+    waitRunningImage->MoveTo(146, 313);
 }
 
 void MainForm::OnWatchStepEnd(std::int32_t step) {
@@ -199,14 +199,14 @@ void MainForm::OnWatchStepEnd(std::int32_t step) {
 }
 
 void MainForm::OnWatchEnd() {
-  Image_TW_Step_WaitUninstalling_Run->StopAnimation();
-  Image_TW_Step_WaitUninstalling_Run->SetVisible(false);
+  waitRunningImage->StopAnimation();
+  waitRunningImage->SetVisible(false);
   scanLeftoversButton->SetEnabled(true);
   // The state files override these when they were written; when they could
   // not be, the page still names the program being removed.
-  LB_TW_Step3_Software_Name->SetText(selectedName_);
-  LB_TW_Step3_Software_Publisher->SetText(u"Publisher: " + selectedPublisher_);
-  Image_TW_Step3_SoftwareLogo->SetPicture(Image_TW_Step2_SoftwareLogo->GetPicture());
+  leftoversNameLabel->SetText(selectedName_);
+  leftoversPublisherLabel->SetText(u"Publisher: " + selectedPublisher_);
+  leftoversProgramIcon->SetPicture(reportProgramIcon->GetPicture());
   if (stateUnsaved_) {
     // The files hold nothing of this uninstall (or an earlier one's): the
     // lists this window holds are the leftovers.
@@ -230,7 +230,7 @@ void MainForm::SavePendingUninstall() {
   state.uninstallType = uninstallType_;
   // Rows offered unticked (name evidence) stay kept across a resume.
   state.kept = keptEntries_;
-  state.logo = LogoOf(Image_TW_Step2_SoftwareLogo->GetPicture());
+  state.logo = LogoOf(reportProgramIcon->GetPicture());
   const StateWriteResult written = WritePendingState(appFolder_, state);
   stateUnsaved_ = !written.Ok();
   if (!written.Ok()) ShowMessage(DescribeStateWriteFailure(appFolder_, written.failed), 16);
@@ -240,8 +240,8 @@ void MainForm::LoadPendingUninstall() {
   const LoadedState state = ReadPendingState(appFolder_);
   if (state.config) {
     pendingProgramInfo_ = *state.config;
-    LB_TW_Step3_Software_Name->SetText(state.name);
-    LB_TW_Step3_Software_Publisher->SetText(u"Publisher: " + state.publisher);
+    leftoversNameLabel->SetText(state.name);
+    leftoversPublisherLabel->SetText(u"Publisher: " + state.publisher);
   }
   // A list whose file is missing keeps what it holds.
   if (state.files) leftoverFiles_ = *state.files;
@@ -257,7 +257,7 @@ void MainForm::LoadPendingUninstall() {
   // uninstaller has run, and what it removed is no leftover.
   KeepWhatStillExists();
   AppendStep3Rows();
-  if (state.logo) Image_TW_Step3_SoftwareLogo->SetPicture(PictureOf(*state.logo));
+  if (state.logo) leftoversProgramIcon->SetPicture(PictureOf(*state.logo));
   if (!state.Ok()) ShowMessage(DescribeStateReadFailure(appFolder_, state.unreadable), 16);
 }
 
@@ -280,12 +280,12 @@ void MainForm::KeepWhatStillExists() {
 }
 
 void MainForm::ShowNothingLeft(bool nothingLeft) {
-  LB_TW_Step3_NothingLeft->SetVisible(nothingLeft);
-  PC_TW_Step3_Report->SetVisible(!nothingLeft);
+  nothingLeftLabel->SetVisible(nothingLeft);
+  leftoverTabs->SetVisible(!nothingLeft);
   leftoverFilesTabButton->SetVisible(!nothingLeft);
   leftoverRegistryTabButton->SetVisible(!nothingLeft);
   deleteLeftoversButton->SetVisible(!nothingLeft);
-  if (nothingLeft) Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
+  if (nothingLeft) leftoversStateIcon->SetPicture(stateIcons->Get(2));
 }
 
 void MainForm::AppendStep3Rows() {
@@ -301,14 +301,14 @@ void MainForm::AppendStep3Rows() {
   for (const TextList* list : {&leftoverFolders_, &leftoverFiles_}) {
     for (const Text& path : *list) {
       if (rows == kTraceDisplayRows) break;
-      const int row = LV_TW_Step3_FilesFolders->AddRow(path);
-      if (kept(path)) LV_TW_Step3_FilesFolders->SetChecked(row, false);
+      const int row = leftoverFilesList->AddRow(path);
+      if (kept(path)) leftoverFilesList->SetChecked(row, false);
       ++rows;
     }
   }
   for (const Text& line : leftoverRegistry_) {
-    const int row = LV_TW_Step3_RegistryEntries->AddRow(line);
-    if (kept(line)) LV_TW_Step3_RegistryEntries->SetChecked(row, false);
+    const int row = leftoverRegistryList->AddRow(line);
+    if (kept(line)) leftoverRegistryList->SetChecked(row, false);
   }
 }
 

@@ -93,32 +93,32 @@ bool TickOf(const std::unordered_map<Text, bool>& ticks, const Text& entry, cons
 // ---------------------------------------------------------------- layout
 
 void MainForm::BuildAnalyzingPage() {
-  Panel_TW_Step_Analyzing =
-      analyzingPage->AddPanel(ids::Panel_TW_Step_Analyzing, {0, 0, 1024, 579}, art::kPageColour);
-  Panel* page = Panel_TW_Step_Analyzing;
-  Image_TW_Step_Analyzing_Logo = page->AddPictureBox(ids::Image_TW_Step_Analyzing_Logo, {431, 40, 162, 162});
-  Image_TW_Step_Analyzing_Logo->SetFrames(art::AnalysisFrames(), art::kAnimationIntervalMs);
-  Image_TW_Step_Analyzing_SoftwareLogo =
-      page->AddPictureBox(ids::Image_TW_Step_Analyzing_SoftwareLogo, {496, 103, 32, 32});
-  LB_TW_Step_Analyzing_Software_Name =
-      AddText(page, ids::LB_TW_Step_Analyzing_Software_Name, {0, 250, 1024, 24}, u"");
-  LB_TW_Step_Analyzing_Software_Name->SetAlignment(Align::kCentre);
-  LB_TW_Step_Analyzing_Software_Name->SetFont(BoldFont(19));
-  LB_TW_Step_Analyzing_Tip =
-      AddText(page, ids::LB_TW_Step_Analyzing_Tip, {112, 346, 0, 0},
+  analyzingPanel =
+      analyzingPage->AddPanel(ids::analyzingPanel, {0, 0, 1024, 579}, art::kPageColour);
+  Panel* page = analyzingPanel;
+  analyzingLogo = page->AddPictureBox(ids::analyzingLogo, {431, 40, 162, 162});
+  analyzingLogo->SetFrames(art::AnalysisFrames(), art::kAnimationIntervalMs);
+  analyzingProgramIcon =
+      page->AddPictureBox(ids::analyzingProgramIcon, {496, 103, 32, 32});
+  analyzingNameLabel =
+      AddText(page, ids::analyzingNameLabel, {0, 250, 1024, 24}, u"");
+  analyzingNameLabel->SetAlignment(Align::kCentre);
+  analyzingNameLabel->SetFont(BoldFont(19));
+  analyzingTipLabel =
+      AddText(page, ids::analyzingTipLabel, {112, 346, 0, 0},
               u"The program's installation information is being analyzed, please wait...");
-  LB_TW_Step_Analying_Files = AddText(page, ids::LB_TW_Step_Analying_Files, {112, 397, 300, 33}, u"Files/Folders");
-  LB_TW_Step_Analyzing_Registry =
-      AddText(page, ids::LB_TW_Step_Analyzing_Registry, {612, 397, 300, 33}, u"Registry Entries");
-  LB_TW_Step_Analyzing_Files_Count = AddText(page, ids::LB_TW_Step_Analyzing_Files_Count, {112, 460, 300, 40}, u"0");
-  LB_TW_Step_Analyzing_Registry_Count =
-      AddText(page, ids::LB_TW_Step_Analyzing_Registry_Count, {612, 460, 300, 40}, u"0");
-  for (Label* label : {LB_TW_Step_Analying_Files, LB_TW_Step_Analyzing_Registry})
+  analyzingFilesLabel = AddText(page, ids::analyzingFilesLabel, {112, 397, 300, 33}, u"Files/Folders");
+  analyzingRegistryLabel =
+      AddText(page, ids::analyzingRegistryLabel, {612, 397, 300, 33}, u"Registry Entries");
+  analyzingFilesCountLabel = AddText(page, ids::analyzingFilesCountLabel, {112, 460, 300, 40}, u"0");
+  analyzingRegistryCountLabel =
+      AddText(page, ids::analyzingRegistryCountLabel, {612, 460, 300, 40}, u"0");
+  for (Label* label : {analyzingFilesLabel, analyzingRegistryLabel})
     label->SetFont(BoldFont(16));
-  for (Label* label : {LB_TW_Step_Analyzing_Files_Count, LB_TW_Step_Analyzing_Registry_Count})
+  for (Label* label : {analyzingFilesCountLabel, analyzingRegistryCountLabel})
     label->SetFont(BoldFont(29));
-  for (Label* label : {LB_TW_Step_Analying_Files, LB_TW_Step_Analyzing_Registry, LB_TW_Step_Analyzing_Files_Count,
-                       LB_TW_Step_Analyzing_Registry_Count})
+  for (Label* label : {analyzingFilesLabel, analyzingRegistryLabel, analyzingFilesCountLabel,
+                       analyzingRegistryCountLabel})
     label->SetAlignment(Align::kCentre);
 }
 
@@ -172,23 +172,23 @@ ReportPageControls BuildReportPage(Toolkit& toolkit, Container* page, const Repo
 void MainForm::BuildStep2Page() {
   const ReportPageControls c = BuildReportPage(
       toolkit_, reportPage,
-      {ids::Image_TW_Step2_SoftwareLogo, ids::Image_TW_Step2_UninstallState_Logo, ids::LB_TW_Step2_Software_Name,
-       ids::LB_TW_Step2_Report_Tip, ids::reportFilesTabButton, ids::reportRegistryTabButton,
-       ids::PC_TW_Step2_Report, ids::reportFilesTab, ids::reportRegistryTab,
-       ids::LV_TW_Step2_FilesFolders, ids::LV_TW_Step2_RegistryEntries},
+      {ids::reportProgramIcon, ids::reportStateIcon, ids::reportNameLabel,
+       ids::reportTipLabel, ids::reportFilesTabButton, ids::reportRegistryTabButton,
+       ids::reportTabs, ids::reportFilesTab, ids::reportRegistryTab,
+       ids::reportFilesList, ids::reportRegistryList},
       u"");
-  Image_TW_Step2_SoftwareLogo = c.logo;
-  Image_TW_Step2_UninstallState_Logo = c.state;
-  LB_TW_Step2_Software_Name = c.name;
-  LB_TW_Step2_Report_Tip = c.line;
+  reportProgramIcon = c.logo;
+  reportStateIcon = c.state;
+  reportNameLabel = c.name;
+  reportTipLabel = c.line;
   reportFilesTabButton = c.files;
   reportRegistryTabButton = c.registry;
-  PC_TW_Step2_Report = c.pages;
+  reportTabs = c.pages;
   reportFilesTab = c.filesPage;
   reportRegistryTab = c.registryPage;
-  LV_TW_Step2_FilesFolders = c.filesList;
-  LV_TW_Step2_RegistryEntries = c.registryList;
-  Image_TW_Step2_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(0));
+  reportFilesList = c.filesList;
+  reportRegistryList = c.registryList;
+  reportStateIcon->SetPicture(stateIcons->Get(0));
   reportFilesTabButton->onClick = [this] { ReportFilesTabButtonClick(); };
   reportRegistryTabButton->onClick = [this] { ReportRegistryTabButtonClick(); };
 
@@ -202,36 +202,36 @@ void MainForm::BuildStep2Page() {
 
 void MainForm::BuildWaitPage() {
   Container* page = uninstallWaitPage;
-  LB_TW_Step_WaitUninstalling_Title =
-      AddText(page, ids::LB_TW_Step_WaitUninstalling_Title, {273, 96, 644, 58},
+  waitTitleLabel =
+      AddText(page, ids::waitTitleLabel, {273, 96, 644, 58},
               u"Please wait while Tidewell initializes the uninstall process.");
-  LB_TW_Step_WaitUninstalling_Title->SetWordWrap(true);
-  LB_TW_Step_WaitUninstalling_Title->SetFont(BoldFont(19));
-  Image_TW_Cafe = page->AddPictureBox(ids::Image_TW_Cafe, {87, 56, 145, 145});
-  Image_TW_Cafe->SetPicture(art::CafePicture());
+  waitTitleLabel->SetWordWrap(true);
+  waitTitleLabel->SetFont(BoldFont(19));
+  cafeImage = page->AddPictureBox(ids::cafeImage, {87, 56, 145, 145});
+  cafeImage->SetPicture(art::CafePicture());
 
-  Image_TW_Step_WaitUninstalling_1 = page->AddPictureBox(ids::Image_TW_Step_WaitUninstalling_1, {203, 232, 40, 40});
-  Image_TW_Step_WaitUninstalling_1->SetPicture(art::WaitStepPicture(1));
-  LB_TW_Step_WaitUninstalling_1 = AddText(
-      page, ids::LB_TW_Step_WaitUninstalling_1, {273, 235, 596, 32},
+  waitStep1Image = page->AddPictureBox(ids::waitStep1Image, {203, 232, 40, 40});
+  waitStep1Image->SetPicture(art::WaitStepPicture(1));
+  waitStep1Label = AddText(
+      page, ids::waitStep1Label, {273, 235, 596, 32},
       u"Locate and launch the original uninstall program. Please choose to restart later if it asks to reboost your "
       u"Windows, or launch Tidewell again after startup.");
-  LB_TW_Step_WaitUninstalling_1->SetWordWrap(true);
+  waitStep1Label->SetWordWrap(true);
 
-  Image_TW_Step_WaitUninstalling_2 = page->AddPictureBox(ids::Image_TW_Step_WaitUninstalling_2, {203, 312, 40, 40});
-  Image_TW_Step_WaitUninstalling_2->SetPicture(art::WaitStepPicture(2));
-  LB_TW_Step_WaitUninstalling_2 =
-      AddText(page, ids::LB_TW_Step_WaitUninstalling_2, {273, 315, 592, 32},
+  waitStep2Image = page->AddPictureBox(ids::waitStep2Image, {203, 312, 40, 40});
+  waitStep2Image->SetPicture(art::WaitStepPicture(2));
+  waitStep2Label =
+      AddText(page, ids::waitStep2Label, {273, 315, 592, 32},
               u"The original uninstall process is complete. Please click Scan Leftovers button to thoroughly search "
               u"the program's leftover files, folders and registry entries.");
-  LB_TW_Step_WaitUninstalling_2->SetWordWrap(true);
+  waitStep2Label->SetWordWrap(true);
 
   // The marker stands beside the step that is running; it shows only while
   // the watch runs.
-  Image_TW_Step_WaitUninstalling_Run =
-      page->AddPictureBox(ids::Image_TW_Step_WaitUninstalling_Run, {146, 313, 35, 35});
-  Image_TW_Step_WaitUninstalling_Run->SetFrames(art::WaitMarkerFrames(), art::kAnimationIntervalMs);
-  Image_TW_Step_WaitUninstalling_Run->SetVisible(false);
+  waitRunningImage =
+      page->AddPictureBox(ids::waitRunningImage, {146, 313, 35, 35});
+  waitRunningImage->SetFrames(art::WaitMarkerFrames(), art::kAnimationIntervalMs);
+  waitRunningImage->SetVisible(false);
 
   scanLeftoversButton =
       AddButton(toolkit_, page, ids::scanLeftoversButton, {384, 421, 256, 53},
@@ -242,23 +242,23 @@ void MainForm::BuildWaitPage() {
 void MainForm::BuildStep3Page() {
   const ReportPageControls c = BuildReportPage(
       toolkit_, leftoversPage,
-      {ids::Image_TW_Step3_SoftwareLogo, ids::Image_TW_Step3_UninstallState_Logo, ids::LB_TW_Step3_Software_Name,
-       ids::LB_TW_Step3_Software_Publisher, ids::leftoverFilesTabButton, ids::leftoverRegistryTabButton,
-       ids::PC_TW_Step3_Report, ids::leftoverFilesTab, ids::leftoverRegistryTab,
-       ids::LV_TW_Step3_FilesFolders, ids::LV_TW_Step3_RegistryEntries},
+      {ids::leftoversProgramIcon, ids::leftoversStateIcon, ids::leftoversNameLabel,
+       ids::leftoversPublisherLabel, ids::leftoverFilesTabButton, ids::leftoverRegistryTabButton,
+       ids::leftoverTabs, ids::leftoverFilesTab, ids::leftoverRegistryTab,
+       ids::leftoverFilesList, ids::leftoverRegistryList},
       u"Publisher: ");
-  Image_TW_Step3_SoftwareLogo = c.logo;
-  Image_TW_Step3_UninstallState_Logo = c.state;
-  LB_TW_Step3_Software_Name = c.name;
-  LB_TW_Step3_Software_Publisher = c.line;
+  leftoversProgramIcon = c.logo;
+  leftoversStateIcon = c.state;
+  leftoversNameLabel = c.name;
+  leftoversPublisherLabel = c.line;
   leftoverFilesTabButton = c.files;
   leftoverRegistryTabButton = c.registry;
-  PC_TW_Step3_Report = c.pages;
+  leftoverTabs = c.pages;
   leftoverFilesTab = c.filesPage;
   leftoverRegistryTab = c.registryPage;
-  LV_TW_Step3_FilesFolders = c.filesList;
-  LV_TW_Step3_RegistryEntries = c.registryList;
-  Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(1));
+  leftoverFilesList = c.filesList;
+  leftoverRegistryList = c.registryList;
+  leftoversStateIcon->SetPicture(stateIcons->Get(1));
   leftoverFilesTabButton->onClick = [this] { LeftoverFilesTabButtonClick(); };
   leftoverRegistryTabButton->onClick = [this] { LeftoverRegistryTabButtonClick(); };
 
@@ -268,29 +268,29 @@ void MainForm::BuildStep3Page() {
   deleteLeftoversButton = AddButton(toolkit_, leftoversPage, ids::deleteLeftoversButton, {829, 406, 150, 150},
                                     u"Delete Leftovers", art::Button::kDeleteLeftovers);
   deleteLeftoversButton->onClick = [this] { DeleteLeftoversButtonClick(); };
-  LB_TW_Step3_NothingLeft =
-      AddText(leftoversPage, ids::LB_TW_Step3_NothingLeft, {60, 300, 655, 60}, NothingLeftMessage());
-  LB_TW_Step3_NothingLeft->SetWordWrap(true);
-  LB_TW_Step3_NothingLeft->SetAlignment(Align::kCentre);
-  LB_TW_Step3_NothingLeft->SetFont(BoldFont(16));
-  LB_TW_Step3_NothingLeft->SetVisible(false);
+  nothingLeftLabel =
+      AddText(leftoversPage, ids::nothingLeftLabel, {60, 300, 655, 60}, NothingLeftMessage());
+  nothingLeftLabel->SetWordWrap(true);
+  nothingLeftLabel->SetAlignment(Align::kCentre);
+  nothingLeftLabel->SetFont(BoldFont(16));
+  nothingLeftLabel->SetVisible(false);
 }
 
 void MainForm::BuildForceRemovePage() {
-  Panel_ForceRemove_BG = forceRemoveFunctionPage->AddPanel(ids::Panel_ForceRemove_BG, {0, 0, 1024, 579}, art::kPageColour);
-  Panel* page = Panel_ForceRemove_BG;
-  Image_TW_ForceRemove_Logo = page->AddPictureBox(ids::Image_TW_ForceRemove_Logo, {99, 99, 145, 145});
-  Image_TW_ForceRemove_Logo->SetPicture(art::ForceRemovePicture());
-  LB_TW_ForceRemove_Title = AddText(page, ids::LB_TW_ForceRemove_Title, {283, 108, 0, 0}, u"Force Remove Wizard");
-  LB_TW_ForceRemove_Title->SetFont(BoldFont(24));
-  LB_TW_ForceRemove_Describe = AddText(
-      page, ids::LB_TW_ForceRemove_Describe, {283, 158, 635, 48},
+  forceRemovePanel = forceRemoveFunctionPage->AddPanel(ids::forceRemovePanel, {0, 0, 1024, 579}, art::kPageColour);
+  Panel* page = forceRemovePanel;
+  forceRemoveLogo = page->AddPictureBox(ids::forceRemoveLogo, {99, 99, 145, 145});
+  forceRemoveLogo->SetPicture(art::ForceRemovePicture());
+  forceRemoveTitleLabel = AddText(page, ids::forceRemoveTitleLabel, {283, 108, 0, 0}, u"Force Remove Wizard");
+  forceRemoveTitleLabel->SetFont(BoldFont(24));
+  forceRemoveDescriptionLabel = AddText(
+      page, ids::forceRemoveDescriptionLabel, {283, 158, 635, 48},
       u"If the program you want to uninstall is not listed in Tidewell, you can type the program's installation "
       u"directory in the box below, and click Scan button. Tidewell will thoroughly scan and remove the program "
       u"according to the directory you provide.");
-  LB_TW_ForceRemove_Describe->SetWordWrap(true);
-  ED_TW_ForceRemove_SelSoftwareFilePath = page->AddEdit(ids::ED_TW_ForceRemove_SelSoftwareFilePath, {136, 283, 665, 21});
-  ED_TW_ForceRemove_SelSoftwareFilePath->SetReadOnly(true);
+  forceRemoveDescriptionLabel->SetWordWrap(true);
+  forceRemoveFolderBox = page->AddEdit(ids::forceRemoveFolderBox, {136, 283, 665, 21});
+  forceRemoveFolderBox->SetReadOnly(true);
   chooseFolderButton =
       AddButton(toolkit_, page, ids::chooseFolderButton, {816, 281, 75, 25}, u"Browse...",
                 art::Button::kBrowse);
@@ -315,21 +315,21 @@ void MainForm::RunAnalysisButtonClick() {
 }
 
 void MainForm::StartTraceScan() {
-  Image_TW_Step_Analyzing_Logo->StartAnimation();
-  LB_TW_Step_Analyzing_Files_Count->SetText(u"0");
-  LB_TW_Step_Analyzing_Registry_Count->SetText(u"0");
-  PC_TW_Step->SetActivePage(analyzingPage);
+  analyzingLogo->StartAnimation();
+  analyzingFilesCountLabel->SetText(u"0");
+  analyzingRegistryCountLabel->SetText(u"0");
+  stepPages->SetActivePage(analyzingPage);
   if (traceMode_ == 2) {
-    LB_TW_Step_Analyzing_Software_Name->SetText(LastComponent(forceRemoveFolder_));
-    PC_TW_Function->SetActivePage(programsFunctionPage);
-    Image_TW_Step_Analyzing_SoftwareLogo->SetPicture(imagelist_uninstallstate_logo->Get(3));
+    analyzingNameLabel->SetText(LastComponent(forceRemoveFolder_));
+    functionPages->SetActivePage(programsFunctionPage);
+    analyzingProgramIcon->SetPicture(stateIcons->Get(3));
   } else {
-    LB_TW_Step_Analyzing_Software_Name->SetText(selectedName_);
+    analyzingNameLabel->SetText(selectedName_);
   }
 
   TraceEvents events;
   events.started = [this] { OnTraceStart(); };
-  events.found = [this](const TraceFound& found) { mpu_pro_cb_TraceFound(found); };
+  events.found = [this](const TraceFound& found) { OnTraceFound(found); };
   events.fileFolderRows = [this](const TextList& rows) {
     for (const Text& row : rows) OnFileOrFolderFound(row);
   };
@@ -342,40 +342,40 @@ void MainForm::StartTraceScan() {
     target.folder = forceRemoveFolder_;
   else if (g_selectedProgram)
     target.nameLow = g_selectedProgram->nameLow;
-  mpr_TraceWorker.reset();
+  traceWorker_.reset();
   auto trace = StartTrace(*g_inventory, target, std::move(events), 3000);
   // Read by the reports, which run on this thread when the worker hands over.
   entryOrigins_ = trace->Origins();
-  mpr_TraceWorker = std::move(trace);
+  traceWorker_ = std::move(trace);
 }
 
 void MainForm::ReportFilesTabButtonClick() {
   reportFilesTabButton->SetEnabled(false);
   reportRegistryTabButton->SetEnabled(true);
-  PC_TW_Step2_Report->SetActivePage(reportFilesTab);
+  reportTabs->SetActivePage(reportFilesTab);
 }
 
 void MainForm::ReportRegistryTabButtonClick() {
   reportRegistryTabButton->SetEnabled(false);
   reportFilesTabButton->SetEnabled(true);
-  PC_TW_Step2_Report->SetActivePage(reportRegistryTab);
+  reportTabs->SetActivePage(reportRegistryTab);
 }
 
 void MainForm::LeftoverFilesTabButtonClick() {
   leftoverFilesTabButton->SetEnabled(false);
   leftoverRegistryTabButton->SetEnabled(true);
-  PC_TW_Step3_Report->SetActivePage(leftoverFilesTab);
+  leftoverTabs->SetActivePage(leftoverFilesTab);
 }
 
 void MainForm::LeftoverRegistryTabButtonClick() {
   leftoverRegistryTabButton->SetEnabled(false);
   leftoverFilesTabButton->SetEnabled(true);
-  PC_TW_Step3_Report->SetActivePage(leftoverRegistryTab);
+  leftoverTabs->SetActivePage(leftoverRegistryTab);
 }
 
 void MainForm::ReportBackButtonClick() {
   g_selectedProgram = nullptr;
-  PC_TW_Step->SetActivePage(programListPage);
+  stepPages->SetActivePage(programListPage);
   RefreshButtonClick();
 }
 
@@ -389,17 +389,17 @@ bool MainForm::ConfirmAndLaunchUninstall() {
     return false;
   selectedName_ = record->name;
   selectedPublisher_ = record->publisher;
-  mpr_LaunchWorker.reset();
+  launchWorker_.reset();
   auto launch = std::make_unique<UninstallerLaunchWorker>(toolkit_.ApplicationHandle(),
                                                                 record->uninstallString,
                                                                 record->is64Bit == 1);
   launch->Start();
-  mpr_LaunchWorker = std::move(launch);
+  launchWorker_ = std::move(launch);
   return true;
 }
 
 void MainForm::RunUninstallerButtonClick() {
-  if ((LV_TW_Step2_FilesFolders->Count() == 0 && LV_TW_Step2_RegistryEntries->Count() == 0) ||
+  if ((reportFilesList->Count() == 0 && reportRegistryList->Count() == 0) ||
       !g_selectedProgram) {
     ShowMessage(u"Program encountered problem during the uninstallation.", kError);
     return;
@@ -413,9 +413,9 @@ void MainForm::RunUninstallerButtonClick() {
   // moment before its start report arrives: a click then would lead on to
   // Back and a refresh that frees the record the watch is looking at.
   scanLeftoversButton->SetEnabled(false);
-  PC_TW_Step->SetActivePage(uninstallWaitPage);
+  stepPages->SetActivePage(uninstallWaitPage);
 
-  mpr_WatchWorker.reset();
+  watchWorker_.reset();
   auto watch = std::make_unique<UninstallerWatchWorker>(&g_inventory);
   watch->events.started = [this] { OnWatchStart(); };
   watch->events.stepStarted = [this](std::int32_t step) { OnWatchStepStart(step); };
@@ -435,18 +435,18 @@ void MainForm::RunUninstallerButtonClick() {
     return;
   }
   watch->Start();
-  mpr_WatchWorker = std::move(watch);
+  watchWorker_ = std::move(watch);
 }
 
 void MainForm::ScanLeftoversButtonClick() {
   LeftoverFilesTabButtonClick();
-  PC_TW_Step->SetActivePage(leftoversPage);
+  stepPages->SetActivePage(leftoversPage);
 }
 
 // ---------------------------------------------------------------- leftovers
 
 void MainForm::LeftoversBackButtonClick() {
-  if (LV_TW_Step3_FilesFolders->Count() > 0 || LV_TW_Step3_RegistryEntries->Count() > 0) {
+  if (leftoverFilesList->Count() > 0 || leftoverRegistryList->Count() > 0) {
     if (ShowMessage(kCancelQuestion, win::kMbQuestionYesNo) == win::kIdNo) return;
   }
   g_selectedProgram = nullptr;
@@ -454,8 +454,8 @@ void MainForm::LeftoversBackButtonClick() {
   // go and the leftovers are forgotten. Otherwise the refresh that follows
   // would find the state on disk and bring this page straight back.
   DeletePendingState(appFolder_);
-  LV_TW_Step3_FilesFolders->Clear();
-  LV_TW_Step3_RegistryEntries->Clear();
+  leftoverFilesList->Clear();
+  leftoverRegistryList->Clear();
   leftoverFiles_.clear();
   leftoverFolders_.clear();
   leftoverRegistry_.clear();
@@ -463,11 +463,11 @@ void MainForm::LeftoversBackButtonClick() {
   pendingProgramInfo_.clear();
   stateUnsaved_ = false;
   if (traceMode_ == 2) {
-    PC_TW_Function->SetActivePage(forceRemoveFunctionPage);
+    functionPages->SetActivePage(forceRemoveFunctionPage);
   } else {
     // Also after a start-up resume (no mode yet): the programs page, fresh,
     // rather than an empty leftovers page from which both functions are refused.
-    PC_TW_Step->SetActivePage(programListPage);
+    stepPages->SetActivePage(programListPage);
     RefreshButtonClick();
   }
 }
@@ -489,10 +489,10 @@ void MainForm::DeleteLeftoversButtonClick() {
   // The rows of the page need not stand in the order of the lists (a Force
   // Remove trace delivers its rows sorted), so each entry takes the tick of
   // the row that shows it.
-  const auto fileTicks = TicksByText(LV_TW_Step3_FilesFolders);
+  const auto fileTicks = TicksByText(leftoverFilesList);
   for (const TextList* list : {&request.folders, &request.files})
     for (const Text& path : *list) request.fileTicks.push_back(TickOf(fileTicks, path, keptEntries_));
-  const auto registryTicks = TicksByText(LV_TW_Step3_RegistryEntries);
+  const auto registryTicks = TicksByText(leftoverRegistryList);
   for (const Text& line : request.registry)
     request.registryTicks.push_back(TickOf(registryTicks, line, keptEntries_));
   // Kept entries that no list holds (kept with the command line) stay kept;
@@ -508,7 +508,7 @@ void MainForm::DeleteLeftoversButtonClick() {
   // Names the registry backup; a Force Remove is named after its folder, not
   // after whatever program was analysed before it.
   request.programName =
-      traceMode_ == 2 ? LB_TW_Step3_Software_Name->GetText() : selectedName_;
+      traceMode_ == 2 ? leftoversNameLabel->GetText() : selectedName_;
   // The publisher this window knows: the analysed program's, none for a
   // Force Remove; after a start-up resume only SIConfig.txt tells.
   if (traceMode_ == 1) request.publisher = selectedPublisher_;
@@ -538,7 +538,7 @@ void MainForm::DeleteLeftoversButtonClick() {
       leftoverRegistry_.clear();
       keptEntries_.clear();
       stateUnsaved_ = false;
-      Image_TW_Step3_UninstallState_Logo->SetPicture(imagelist_uninstallstate_logo->Get(2));
+      leftoversStateIcon->SetPicture(stateIcons->Get(2));
       ShowDeletionMessage(report);
       break;
     case DeletionOutcome::kIncomplete: {
@@ -554,8 +554,8 @@ void MainForm::DeleteLeftoversButtonClick() {
       keptEntries_ = request.keep;
       for (const TextList* kept : {&report.keptFolders, &report.keptFiles, &report.keptRegistry})
         keptEntries_.insert(keptEntries_.end(), kept->begin(), kept->end());
-      LV_TW_Step3_FilesFolders->Clear();
-      LV_TW_Step3_RegistryEntries->Clear();
+      leftoverFilesList->Clear();
+      leftoverRegistryList->Clear();
       AppendStep3Rows();
       // A Force Remove never leaves a pending uninstall behind.
       if (traceMode_ != 2) {
@@ -577,11 +577,11 @@ void MainForm::DeleteLeftoversButtonClick() {
 void MainForm::ChooseFolderButtonClick() {
   const std::optional<Text> folder =
       toolkit_.PickFolder(*window_, u"Select the folder the program is installed in");
-  ED_TW_ForceRemove_SelSoftwareFilePath->SetText(folder ? *folder : Text());
+  forceRemoveFolderBox->SetText(folder ? *folder : Text());
 }
 
 void MainForm::ForceRemoveScanButtonClick() {
-  const Text folder = ED_TW_ForceRemove_SelSoftwareFilePath->GetText();
+  const Text folder = forceRemoveFolderBox->GetText();
   forceRemoveFolder_ = folder;
   if (folder.empty()) {
     ShowMessage(u"Tidewell needs to collect necessary information to initiate the Force Remove process. Please "

@@ -29,10 +29,11 @@ Text Spelling(const Text& path, unsigned mask) {
     Text part = parts[i];
     if (mask & 1) part = LowerAscii(part);
     if (mask & 2) part = UpperAscii(part);
-    if ((mask & 4) && i + 1 == parts.size()) part += u"..";  // trailing dots of a name
-    if ((mask & 8) && i == 0) part += u" ";                  // a trailing blank
+    const bool last = i + 1 == parts.size();
+    if ((mask & 4) && last) part += u". .";   // trailing dots and blanks of the last name
+    if ((mask & 8) && !last) part += u".";    // one trailing dot of a name followed by "\"
     text += part;
-    if (mask & 16) text += u"\\.\\";                            // "." steps
+    if ((mask & 16) && !last) text += u"\\.\\";  // "." steps
     if ((mask & 32) && i == 0) text += u"\\Elsewhere\\..\\";    // a ".." step
     if (i + 1 < parts.size()) text += (mask & 64) ? u"\\\\" : u"\\";
   }
@@ -61,7 +62,9 @@ TEST(Paths, EverySpellingOfAFolderFoldsToOneFormAndResolvesToIt) {
     SCOPED_TRACE(U8(spelling));
     EXPECT_EQ(U8(form), U8(ComparablePath(spelling)));
     EXPECT_EQ(U8(resolved), U8(ResolvedFolderForm(spelling)));
-    EXPECT_TRUE(Below(spelling + u"\\Some Long Name.txt", root));
+    // (A name followed by "\" keeps its blanks: only without them is the
+    // file below.)
+    if (!(mask & 4)) EXPECT_TRUE(Below(spelling + u"\\Some Long Name.txt", root));
     EXPECT_TRUE(Below(spelling, folder));
     // The dot steps of a path inside a free text fold as the path's do.
     const Text folded = FoldDotStepsInText(spelling);
@@ -97,6 +100,18 @@ TEST(Paths, OnlyPlainDriveLetterPathsHaveAFormAndDotsStopAtTheDrive) {
     EXPECT_TRUE(PathSpellings(path).empty());
     EXPECT_FALSE(Below(path, u"C:\\"));
   }
+  // A name followed by "\" keeps its blanks and all but one of its dots on
+  // Windows ("Foo \" is a folder of its own) while Wine drops them: read
+  // differently by the two, such a path is never plain. The last name loses
+  // them all on both.
+  for (const char16_t* odd : {u" ", u"..", u". ", u" .", u"...", u" . ."}) {
+    SCOPED_TRACE(U8(Text(odd)));
+    EXPECT_EQ(u"", ComparablePath(u"C:\\App" + Text(odd) + u"\\x"));
+    EXPECT_EQ(u"", ComparablePath(u"C:\\App" + Text(odd) + u"\\"));
+    EXPECT_FALSE(Below(u"C:\\Program Files\\App" + Text(odd) + u"\\x", u"C:\\Program Files\\App"));
+    EXPECT_EQ(u"C:\\APP\\", ComparablePath(u"C:\\App" + Text(odd)));
+  }
+  EXPECT_EQ(u"C:\\APP\\X\\", ComparablePath(u"C:\\App.\\x"));
   // ".." never climbs past the drive, as Windows folds it.
   EXPECT_EQ(u"C:\\WINDOWS\\", ComparablePath(u"C:\\..\\..\\Windows"));
   EXPECT_EQ(u"C:\\", ComparablePath(u"c:\\a\\..\\.."));

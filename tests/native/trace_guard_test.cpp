@@ -31,6 +31,7 @@ class Spellings {
   Text SameMeaning(const Text& path) {
     TextList parts;
     SplitByBackslash(path, &parts);
+    const bool endSeparator = Coin();
     Text out = parts[0];
     Text real = parts[0];
     for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -47,9 +48,12 @@ class Spellings {
       if (Coin()) name = Coin() ? UpperAscii(name) : LowerAscii(name);
       const char16_t* separators[] = {u"\\", u"/", u"\\\\", u"\\.\\", u"\\Gone\\..\\"};
       out += separators[Below(5)] + name;
-      if (Below(4) == 0) out += Coin() ? u"." : u" ";
+      // Windows drops all trailing dots and blanks of the last name, and
+      // one dot of a name followed by "\".
+      const bool lastName = i + 1 == parts.size() && !endSeparator;
+      if (Below(4) == 0) out += lastName ? (Coin() ? u". " : u" ..") : u".";
     }
-    if (Coin()) out += u"\\";
+    if (endSeparator) out += u"\\";
     return out;
   }
 

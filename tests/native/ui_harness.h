@@ -150,14 +150,14 @@ class UiFixture : public ::testing::Test {
 
   Text LabelText(int id) { return Get<Label>(id)->GetText(); }
 
-  Container* ActiveStep() const { return form->PC_TW_Step->ActivePage(); }
-  Container* ActiveFunction() const { return form->PC_TW_Function->ActivePage(); }
+  Container* ActiveStep() const { return form->stepPages->ActivePage(); }
+  Container* ActiveFunction() const { return form->functionPages->ActivePage(); }
   bool OnStep(Container* page) const { return ActiveFunction() == form->programsFunctionPage && ActiveStep() == page; }
 
   // ---- The program list.
 
   int RowOf(const Text& caption) const {
-    IconList* list = form->LV_TW_InstalledSoftware;
+    IconList* list = form->programList;
     for (int row = 0; row < list->Count(); ++row)
       if (list->Caption(row) == caption) return row;
     return -1;
@@ -166,7 +166,7 @@ class UiFixture : public ::testing::Test {
   bool SelectProgram(const Text& caption) {
     const int row = RowOf(caption);
     if (row < 0) return false;
-    return toolkit.ClickRow(form->LV_TW_InstalledSoftware, row);
+    return toolkit.ClickRow(form->programList, row);
   }
 
   TextList Rows(ReportList* list) const {

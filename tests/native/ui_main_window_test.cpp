@@ -34,9 +34,9 @@ TEST_F(MainWindow, StartShowsTheProgramsPageAndLoadsTheListUnderTheLoadingWindow
   EXPECT_TRUE(OnStep(form->programListPage));
   EXPECT_FALSE(form->programsFunctionButton->Enabled());
   EXPECT_TRUE(form->forceRemoveFunctionButton->Enabled());
-  EXPECT_FALSE(form->Panel_TW_SoftwareInfo->Visible());
-  EXPECT_EQ(u"Search...", form->Ed_TW_Step1_Search->GetText());
-  EXPECT_EQ(8421504u, form->Ed_TW_Step1_Search->TextColour());
+  EXPECT_FALSE(form->selectedProgramPanel->Visible());
+  EXPECT_EQ(u"Search...", form->searchBox->GetText());
+  EXPECT_EQ(8421504u, form->searchBox->TextColour());
   EXPECT_EQ(nullptr, g_selectedProgram);
 
   ASSERT_TRUE(WaitInventory());
@@ -55,21 +55,21 @@ TEST_F(MainWindow, StartShowsTheProgramsPageAndLoadsTheListUnderTheLoadingWindow
 
 TEST_F(MainWindow, LayoutOfTheHeaderAndThePageSkeleton) {
   Start();
-  EXPECT_EQ((Bounds{0, 0, 1024, 172}), form->Image_TW_BG->GetBounds());
-  EXPECT_EQ(u"Tidewell", form->LB_TW_Name->GetText());
-  EXPECT_TRUE(form->LB_TW_Name->GetFont().bold);
-  EXPECT_EQ(33, form->LB_TW_Name->GetFont().height);
-  EXPECT_EQ((Bounds{0, 172, 1024, 596}), form->Panel_TW_BG_Pages->GetBounds());
-  EXPECT_EQ((Bounds{0, 0, 1024, 579}), form->PC_TW_Function->GetBounds());
-  EXPECT_EQ((Bounds{0, 579, 1024, 17}), form->Image_TW_BottomStrip->GetBounds());
-  EXPECT_EQ((Bounds{0, 130, 775, 449}), form->PC_TW_Step2_Report->GetBounds());
-  EXPECT_EQ(u"Files/Folders path", form->LV_TW_Step3_FilesFolders->ColumnTitle());
-  EXPECT_EQ(u"Registry path", form->LV_TW_Step2_RegistryEntries->ColumnTitle());
+  EXPECT_EQ((Bounds{0, 0, 1024, 172}), form->headerImage->GetBounds());
+  EXPECT_EQ(u"Tidewell", form->titleLabel->GetText());
+  EXPECT_TRUE(form->titleLabel->GetFont().bold);
+  EXPECT_EQ(33, form->titleLabel->GetFont().height);
+  EXPECT_EQ((Bounds{0, 172, 1024, 596}), form->pagesPanel->GetBounds());
+  EXPECT_EQ((Bounds{0, 0, 1024, 579}), form->functionPages->GetBounds());
+  EXPECT_EQ((Bounds{0, 579, 1024, 17}), form->bottomStripImage->GetBounds());
+  EXPECT_EQ((Bounds{0, 130, 775, 449}), form->reportTabs->GetBounds());
+  EXPECT_EQ(u"Files/Folders path", form->leftoverFilesList->ColumnTitle());
+  EXPECT_EQ(u"Registry path", form->reportRegistryList->ColumnTitle());
   // The state pictures: Step 2 the red warning, Step 3 the orange one.
-  EXPECT_EQ(form->imagelist_uninstallstate_logo->Get(0), form->Image_TW_Step2_UninstallState_Logo->GetPicture());
-  EXPECT_EQ(form->imagelist_uninstallstate_logo->Get(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
-  EXPECT_NE(form->imagelist_uninstallstate_logo->Get(0), form->imagelist_uninstallstate_logo->Get(1));
-  EXPECT_TRUE(form->ED_TW_ForceRemove_SelSoftwareFilePath->ReadOnly());
+  EXPECT_EQ(form->stateIcons->Get(0), form->reportStateIcon->GetPicture());
+  EXPECT_EQ(form->stateIcons->Get(1), form->leftoversStateIcon->GetPicture());
+  EXPECT_NE(form->stateIcons->Get(0), form->stateIcons->Get(1));
+  EXPECT_TRUE(form->forceRemoveFolderBox->ReadOnly());
 }
 
 TEST_F(MainWindow, HeaderButtonsAndDrag) {
@@ -78,9 +78,9 @@ TEST_F(MainWindow, HeaderButtonsAndDrag) {
   ASSERT_TRUE(Click(ids::minimizeButton));
   EXPECT_EQ(1, toolkit.Minimized());
 
-  ASSERT_TRUE(toolkit.MouseDown(form->Image_TW_BG, 2));
+  ASSERT_TRUE(toolkit.MouseDown(form->headerImage, 2));
   EXPECT_EQ(0, toolkit.DragCount());
-  ASSERT_TRUE(toolkit.MouseDown(form->Image_TW_BG, 1));
+  ASSERT_TRUE(toolkit.MouseDown(form->headerImage, 1));
   EXPECT_EQ(1, toolkit.DragCount());
 
   ASSERT_TRUE(Click(ids::aboutButton));
@@ -89,7 +89,7 @@ TEST_F(MainWindow, HeaderButtonsAndDrag) {
   about->GetWindow().ClientOrigin(&x, &y);
   EXPECT_EQ(512 - 290, x);
   EXPECT_EQ(384 - 157, y);
-  EXPECT_EQ(0u, LabelText(ids::LB_TW_About_Version).find(u"Version: "));
+  EXPECT_EQ(0u, LabelText(ids::aboutVersionLabel).find(u"Version: "));
   about->GetWindow().Close();
 
   ASSERT_TRUE(Click(ids::supportButton));
@@ -104,10 +104,10 @@ TEST_F(MainWindow, FunctionSwitchAndItsRefusals) {
   const Text refusal =
       u"Switching failed: Current uninstall hasn't Completed. if you want to switch to it, please finish or cancel "
       u"the uninstall first.";
-  form->ED_TW_ForceRemove_SelSoftwareFilePath->SetText(u"C:\\Old");
+  form->forceRemoveFolderBox->SetText(u"C:\\Old");
   ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
   EXPECT_EQ(form->forceRemoveFunctionPage, ActiveFunction());
-  EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+  EXPECT_EQ(u"", form->forceRemoveFolderBox->GetText());
   EXPECT_TRUE(form->programsFunctionButton->Enabled());
   EXPECT_FALSE(form->forceRemoveFunctionButton->Enabled());
   EXPECT_EQ(0u, MessageCount());
@@ -125,7 +125,7 @@ TEST_F(MainWindow, FunctionSwitchAndItsRefusals) {
   // Force Remove is refused while any later step shows; nothing changes.
   for (Container* step : {form->analyzingPage, form->reportPage, form->uninstallWaitPage,
                           form->leftoversPage}) {
-    form->PC_TW_Step->SetActivePage(step);
+    form->stepPages->SetActivePage(step);
     const std::size_t before = MessageCount();
     ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
     ASSERT_EQ(before + 1, MessageCount());
@@ -144,14 +144,14 @@ TEST_F(CloseButton, ClosesWithoutQuestionOffTheLeftoversPageEvenWithAPendingUnin
   closed = true;
   EXPECT_EQ(0u, MessageCount());
   EXPECT_FALSE(form->MainWindow().Showing());
-  EXPECT_EQ(nullptr, Form_TW);
+  EXPECT_EQ(nullptr, openMainWindow);
 }
 
 TEST_F(CloseButton, ClosesWithoutQuestionOnTheLeftoversPageWhenNoListFileExists) {
   Start();
   PutStateFile(kStateConfigFile);
   PutStateFile(kStateLogoFile);
-  form->PC_TW_Step->SetActivePage(form->leftoversPage);
+  form->stepPages->SetActivePage(form->leftoversPage);
   ASSERT_TRUE(Click(ids::closeButton));
   closed = true;
   EXPECT_EQ(0u, MessageCount());
@@ -161,7 +161,7 @@ TEST_F(CloseButton, ClosesWithoutQuestionOnTheLeftoversPageWhenNoListFileExists)
 TEST_F(CloseButton, AsksOnTheLeftoversPageWhileAnyListFileExistsAndOnlyNoStops) {
   Start();
   PutStateFile(kStateRegistryFile);
-  form->PC_TW_Step->SetActivePage(form->leftoversPage);
+  form->stepPages->SetActivePage(form->leftoversPage);
   Answer(win::kIdNo);
   ASSERT_TRUE(Click(ids::closeButton));
   ASSERT_EQ(1u, MessageCount());
@@ -172,7 +172,7 @@ TEST_F(CloseButton, AsksOnTheLeftoversPageWhileAnyListFileExistsAndOnlyNoStops) 
       LastMessage());
   EXPECT_EQ(36u, LastFlags());
   EXPECT_TRUE(form->MainWindow().Showing());
-  EXPECT_EQ(form.get(), Form_TW);
+  EXPECT_EQ(form.get(), openMainWindow);
 
   Answer(win::kIdYes);
   ASSERT_TRUE(Click(ids::closeButton));
@@ -189,11 +189,11 @@ TEST_F(MainWindow, ClosingWhileTheInventoryRunsDropsItsLateReports) {
   Start(false);
   ASSERT_EQ(1, WorkerThread::Running());
   CloseWindow();
-  EXPECT_EQ(nullptr, Form_TW);
+  EXPECT_EQ(nullptr, openMainWindow);
   // Closing stopped the worker, then freed the model it was reading.
   EXPECT_EQ(0, WorkerThread::Running());
   toolkit.ProcessMessages();
-  EXPECT_EQ(0, form->LV_TW_InstalledSoftware->Count());
+  EXPECT_EQ(0, form->programList->Count());
   EXPECT_FALSE(loading->GetWindow().Showing());
   EXPECT_EQ(nullptr, g_inventory);
   EXPECT_EQ(nullptr, g_folderNameLibrary);

@@ -68,8 +68,8 @@ class ProgramRows : public UiFixture {
     EXPECT_EQ(name, List()->Caption(before));
     return before;
   }
-  IconList* List() { return form->LV_TW_InstalledSoftware; }
-  Picture RowPicture(int row) { return form->IL_TW_SoftwareIcon->Get(List()->Image(row)); }
+  IconList* List() { return form->programList; }
+  Picture RowPicture(int row) { return form->programIcons->Get(List()->Image(row)); }
   // What the shell gives for a file, asked while it exists.
   Picture ShellIconOf(const Text& path) {
     const bool existed = machine.Exists(path);
@@ -116,8 +116,8 @@ TEST_F(ProgramRows, ExecutablesAndLibraries) {
 
 TEST_F(ProgramRows, PlaceholdersStandInForSecurityProducts) {
   machine.AddDirectory(u"C:\\Sec");
-  const Picture mcafee = form->IL_TW_NoShowSoftwareICO->Get(0);
-  const Picture bitdefender = form->IL_TW_NoShowSoftwareICO->Get(1);
+  const Picture mcafee = form->placeholderIcons->Get(0);
+  const Picture bitdefender = form->placeholderIcons->Get(1);
   ASSERT_FALSE(mcafee.Empty());
   ASSERT_NE(mcafee, bitdefender);
 
@@ -217,14 +217,14 @@ TEST_F(ProgramRows, AnInstallerIconCopyNeverReplacesAFileOfItsName) {
 TEST_F(ProgramRows, OneLookupPerIconFile) {
   machine.AddDirectory(u"C:\\Shared");
   machine.AddFile(u"C:\\Shared\\icons.dll", "MZ");
-  const int pictures = form->IL_TW_SoftwareIcon->Count();
+  const int pictures = form->programIcons->Count();
   const int first = AddRow(u"First", u"C:\\Shared\\icons.dll", 1);
   const int second = AddRow(u"Second", u"C:\\Shared\\icons.dll", 2);
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
   EXPECT_EQ(1, toolkit.LastExtractIndex()) << "the second program's index is never asked for";
   EXPECT_EQ(List()->Image(first), List()->Image(second));
-  EXPECT_EQ(pictures + 1, form->IL_TW_SoftwareIcon->Count());
+  EXPECT_EQ(pictures + 1, form->programIcons->Count());
   // The key is the path exactly as given: another spelling is another lookup.
   const int third = AddRow(u"Third", u"C:\\SHARED\\icons.dll", 2);
   ASSERT_GE(third, 0);
@@ -356,7 +356,7 @@ TEST(BitmapFile, RefusesWhatItCannotRead) {
 
 class ProgramsPage : public UiFixture {
  protected:
-  IconList* List() { return form->LV_TW_InstalledSoftware; }
+  IconList* List() { return form->programList; }
   void AddNamed(const Text& name, const Text& publisher = u"Some Vendor") {
     AddProgram(ProgramSetup(name, publisher, u"1.0", u"C:\\Program Files\\" + name));
   }
@@ -366,7 +366,7 @@ class ProgramsPage : public UiFixture {
     return captions;
   }
   void Search(const Text& text) {
-    Edit* box = form->Ed_TW_Step1_Search;
+    Edit* box = form->searchBox;
     ASSERT_TRUE(toolkit.Focus(box));
     box->SetText(text);
     ASSERT_TRUE(Click(ids::searchButton));
@@ -375,29 +375,29 @@ class ProgramsPage : public UiFixture {
 
 TEST_F(ProgramsPage, LayoutAndGroups) {
   Start();
-  EXPECT_EQ((Bounds{0, 0, 775, 579}), form->FPanel_TW_ListViewBG->GetBounds());
-  EXPECT_EQ((Bounds{0, 529, 775, 50}), form->Panel_TW_Search->GetBounds());
-  EXPECT_EQ((Bounds{32, 13, 340, 21}), form->Ed_TW_Step1_Search->GetBounds());
+  EXPECT_EQ((Bounds{0, 0, 775, 579}), form->programListFrame->GetBounds());
+  EXPECT_EQ((Bounds{0, 529, 775, 50}), form->searchPanel->GetBounds());
+  EXPECT_EQ((Bounds{32, 13, 340, 21}), form->searchBox->GetBounds());
   EXPECT_EQ((Bounds{352, 15, 18, 18}), form->searchButton->GetBounds());
   EXPECT_EQ((Bounds{775, 284, 249, 54}), form->refreshButton->GetBounds());
   EXPECT_EQ((Bounds{829, 406, 150, 150}), form->runAnalysisButton->GetBounds());
-  EXPECT_EQ((Bounds{32, 84, 32, 32}), form->Image_TW_SoftwareLogo->GetBounds());
-  EXPECT_EQ((Bounds{32, 32, 705, 32}), form->LB_TW_Step1_Software_Name->GetBounds());
+  EXPECT_EQ((Bounds{32, 84, 32, 32}), form->selectedProgramIcon->GetBounds());
+  EXPECT_EQ((Bounds{32, 32, 705, 32}), form->selectedNameLabel->GetBounds());
   const struct {
     Label* label;
     int top;
-  } lines[] = {{form->LB_TW_Software_Ver, 82}, {form->LB_TW_Software_Publisher, 105},
-               {form->LB_TW_Software_InstallLocation, 128}};
+  } lines[] = {{form->selectedVersionLabel, 82}, {form->selectedPublisherLabel, 105},
+               {form->selectedLocationLabel, 128}};
   for (const auto& line : lines) {
     EXPECT_EQ(80, line.label->GetBounds().left);
     EXPECT_EQ(line.top, line.label->GetBounds().top);
   }
   auto background = [](Panel* panel) { return dynamic_cast<headless::HPanel&>(*panel).BackgroundColour(); };
-  EXPECT_EQ(16776443u, background(form->FPanel_TW_ListViewBG));
-  EXPECT_EQ(16776443u, background(form->Panel_TW_SoftwareInfo));
-  EXPECT_EQ(13616824u, background(form->Panel_TW_Search));
-  EXPECT_EQ(Text(u"Search..."), form->Ed_TW_Step1_Search->GetText());
-  EXPECT_EQ(8421504u, form->Ed_TW_Step1_Search->TextColour());
+  EXPECT_EQ(16776443u, background(form->programListFrame));
+  EXPECT_EQ(16776443u, background(form->selectedProgramPanel));
+  EXPECT_EQ(13616824u, background(form->searchPanel));
+  EXPECT_EQ(Text(u"Search..."), form->searchBox->GetText());
+  EXPECT_EQ(8421504u, form->searchBox->TextColour());
 
   const std::vector<int> groups = List()->GroupIds();
   EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 14, 15}), groups);
@@ -413,34 +413,34 @@ TEST_F(ProgramsPage, ClickFillsTheDetails) {
   ASSERT_TRUE(SelectProgram(u"Alpha Editor"));
   ASSERT_NE(nullptr, g_selectedProgram);
   EXPECT_EQ(Text(u"alpha editor"), g_selectedProgram->nameLow);
-  EXPECT_EQ(Text(u"Alpha Editor"), LabelText(ids::LB_TW_Step1_Software_Name));
-  EXPECT_FALSE(form->LB_TW_Step1_Software_Name->WordWrap());
-  EXPECT_EQ(Text(u"Version: 1.0"), LabelText(ids::LB_TW_Software_Ver));
-  EXPECT_EQ(Text(u"Publisher: Alpha Soft"), LabelText(ids::LB_TW_Software_Publisher));
+  EXPECT_EQ(Text(u"Alpha Editor"), LabelText(ids::selectedNameLabel));
+  EXPECT_FALSE(form->selectedNameLabel->WordWrap());
+  EXPECT_EQ(Text(u"Version: 1.0"), LabelText(ids::selectedVersionLabel));
+  EXPECT_EQ(Text(u"Publisher: Alpha Soft"), LabelText(ids::selectedPublisherLabel));
   EXPECT_EQ(u"Install Location: " + g_selectedProgram->installLocation,
-            LabelText(ids::LB_TW_Software_InstallLocation));
+            LabelText(ids::selectedLocationLabel));
   EXPECT_EQ((Bounds{0, 0, 775, 369}), List()->GetBounds());
-  EXPECT_EQ((Bounds{0, 369, 775, 160}), form->Panel_TW_SoftwareInfo->GetBounds());
-  const Picture picture = form->IL_TW_SoftwareIcon->Get(List()->Image(RowOf(u"Alpha Editor")));
-  EXPECT_EQ(picture, form->Image_TW_SoftwareLogo->GetPicture());
-  EXPECT_EQ(picture, form->Image_TW_Step_Analyzing_SoftwareLogo->GetPicture());
-  EXPECT_EQ(picture, form->Image_TW_Step2_SoftwareLogo->GetPicture());
+  EXPECT_EQ((Bounds{0, 369, 775, 160}), form->selectedProgramPanel->GetBounds());
+  const Picture picture = form->programIcons->Get(List()->Image(RowOf(u"Alpha Editor")));
+  EXPECT_EQ(picture, form->selectedProgramIcon->GetPicture());
+  EXPECT_EQ(picture, form->analyzingProgramIcon->GetPicture());
+  EXPECT_EQ(picture, form->reportProgramIcon->GetPicture());
 
   ASSERT_TRUE(SelectProgram(u"Bare Tool"));
-  EXPECT_EQ(Text(u"Version: N/A"), LabelText(ids::LB_TW_Software_Ver));
-  EXPECT_EQ(Text(u"Publisher: N/A"), LabelText(ids::LB_TW_Software_Publisher));
+  EXPECT_EQ(Text(u"Version: N/A"), LabelText(ids::selectedVersionLabel));
+  EXPECT_EQ(Text(u"Publisher: N/A"), LabelText(ids::selectedPublisherLabel));
 
   // A click beside the rows: no selection, no details.
   ASSERT_TRUE(toolkit.ClickRow(List(), -1));
   EXPECT_EQ(nullptr, g_selectedProgram);
   EXPECT_EQ((Bounds{0, 0, 775, 529}), List()->GetBounds());
-  EXPECT_EQ(1, form->Panel_TW_SoftwareInfo->GetBounds().height);
+  EXPECT_EQ(1, form->selectedProgramPanel->GetBounds().height);
 }
 
 TEST_F(ProgramsPage, SearchBoxFocusAndEnter) {
   AddNamed(u"Office Tools");
   Start();
-  Edit* box = form->Ed_TW_Step1_Search;
+  Edit* box = form->searchBox;
   ASSERT_TRUE(toolkit.Focus(box));
   EXPECT_EQ(Text(), box->GetText());
   EXPECT_EQ(0u, box->TextColour());
@@ -570,9 +570,9 @@ TEST_F(ProgramsPage, RefreshAfterAClick) {
   EXPECT_EQ(nullptr, g_selectedProgram);
   EXPECT_EQ(0, List()->Count());
   EXPECT_TRUE(form->imageIndexByIconPath_.empty());
-  EXPECT_EQ(0, form->IL_TW_SoftwareIcon->Count());
-  EXPECT_EQ(1, form->Panel_TW_SoftwareInfo->GetBounds().height);
-  EXPECT_FALSE(form->Panel_TW_SoftwareInfo->Visible());
+  EXPECT_EQ(0, form->programIcons->Count());
+  EXPECT_EQ(1, form->selectedProgramPanel->GetBounds().height);
+  EXPECT_FALSE(form->selectedProgramPanel->Visible());
 
   ASSERT_TRUE(WaitInventory());
   EXPECT_EQ((TextList{u"Alpha Editor", u"Beta Player"}), Captions());

@@ -10,15 +10,15 @@ namespace {
 class Reports : public UiFixture {
  protected:
   void SetUp() override { Start(); }
-  Picture StateImage(int index) const { return form->imagelist_uninstallstate_logo->Get(index); }
+  Picture StateImage(int index) const { return form->stateIcons->Get(index); }
 };
 
 TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
   form->traceMode_ = 1;
-  form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo App");
+  form->analyzingNameLabel->SetText(u"Foo App");
   machine.AddDirectory(u"C:\\Apps\\Foo\\Data");
   form->OnFilesFoldersCounted(u"C:\\Apps\\Foo\\Data", 1);
-  Label* count = form->LB_TW_Step_Analyzing_Files_Count;
+  Label* count = form->analyzingFilesCountLabel;
   EXPECT_EQ(u"1", count->GetText());
   for (std::uint32_t n = 2; n <= 1234; ++n) {
     form->OnFilesFoldersCounted(u"C:\\Apps\\Foo\\gone" + Text(1, char16_t(u'a' + n % 26)), n);
@@ -36,15 +36,15 @@ TEST_F(Reports, CountLabelFollowsCountsBelow100AndMultiplesOf100) {
 
   form->OnRegistryEntriesCounted(u"HKLM|SOFTWARE\\Foo", 6);
   form->OnRegistryEntriesCounted(u"", 7);
-  EXPECT_EQ(u"7", form->LB_TW_Step_Analyzing_Registry_Count->GetText());
+  EXPECT_EQ(u"7", form->analyzingRegistryCountLabel->GetText());
 
   form->OnTraceEnd();
   EXPECT_EQ(u"1234", count->GetText());
   EXPECT_EQ(u"Analysis completed. 1234 files/folders and 7 registry entries found.",
-            form->LB_TW_Step2_Report_Tip->GetText());
-  EXPECT_EQ(u"Foo App", form->LB_TW_Step2_Software_Name->GetText());
+            form->reportTipLabel->GetText());
+  EXPECT_EQ(u"Foo App", form->reportNameLabel->GetText());
   EXPECT_TRUE(OnStep(form->reportPage));
-  EXPECT_EQ(form->reportFilesTab, form->PC_TW_Step2_Report->ActivePage());
+  EXPECT_EQ(form->reportFilesTab, form->reportTabs->ActivePage());
   EXPECT_FALSE(form->reportFilesTabButton->Enabled());
   EXPECT_TRUE(form->reportRegistryTabButton->Enabled());
 }
@@ -55,8 +55,8 @@ TEST_F(Reports, RowsGoByModeAndRegistryLinesOnceWhateverTheirCase) {
     ReportList* files;
     ReportList* registry;
   };
-  for (const Case& c : {Case{1, form->LV_TW_Step2_FilesFolders, form->LV_TW_Step2_RegistryEntries},
-                        Case{2, form->LV_TW_Step3_FilesFolders, form->LV_TW_Step3_RegistryEntries},
+  for (const Case& c : {Case{1, form->reportFilesList, form->reportRegistryList},
+                        Case{2, form->leftoverFilesList, form->leftoverRegistryList},
                         Case{-1, nullptr, nullptr}}) {
     SCOPED_TRACE(c.mode);
     form->traceMode_ = c.mode;
@@ -69,8 +69,8 @@ TEST_F(Reports, RowsGoByModeAndRegistryLinesOnceWhateverTheirCase) {
     form->OnRegistryEntryFound(u"HKCU|Software\\Foo|Path");
     EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Foo", u"HKCU|Software\\Foo|Path"}), form->leftoverRegistry_);
     int rows = 0;
-    for (ReportList* list : {form->LV_TW_Step2_FilesFolders, form->LV_TW_Step2_RegistryEntries,
-                             form->LV_TW_Step3_FilesFolders, form->LV_TW_Step3_RegistryEntries})
+    for (ReportList* list : {form->reportFilesList, form->reportRegistryList,
+                             form->leftoverFilesList, form->leftoverRegistryList})
       rows += list->Count();
     if (c.mode == -1) {
       EXPECT_EQ(0, rows);
@@ -90,38 +90,38 @@ TEST_F(Reports, AnalysisStartDiscardsEverythingOfTheLastOne) {
   form->leftoverFiles_ = {u"a"};
   form->leftoverRegistry_ = {u"HKLM|X"};
   form->pendingProgramInfo_ = {u"n", u"p"};
-  form->LV_TW_Step2_FilesFolders->AddRow(u"a");
-  form->LV_TW_Step3_RegistryEntries->AddRow(u"HKLM|X");
-  form->Image_TW_Step3_UninstallState_Logo->SetPicture(StateImage(2));
+  form->reportFilesList->AddRow(u"a");
+  form->leftoverRegistryList->AddRow(u"HKLM|X");
+  form->leftoversStateIcon->SetPicture(StateImage(2));
 
   form->OnTraceStart();
   EXPECT_TRUE(form->leftoverFiles_.empty());
   EXPECT_TRUE(form->leftoverRegistry_.empty());
   EXPECT_TRUE(form->pendingProgramInfo_.empty());
-  EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
-  EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
+  EXPECT_EQ(0, form->reportFilesList->Count());
+  EXPECT_EQ(0, form->leftoverRegistryList->Count());
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_FALSE(StateFileExists(kStateConfigFile));
   EXPECT_FALSE(StateFileExists(kStateLogoFile));
-  EXPECT_EQ(StateImage(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(StateImage(1), form->leftoversStateIcon->GetPicture());
 }
 
 TEST_F(Reports, ForceRemoveTraceEndsOnTheLeftoversPage) {
   form->traceMode_ = 2;
-  form->LB_TW_Step_Analyzing_Software_Name->SetText(u"Foo");
+  form->analyzingNameLabel->SetText(u"Foo");
   form->LeftoverRegistryTabButtonClick();
-  form->Image_TW_Step_Analyzing_Logo->StartAnimation();
+  form->analyzingLogo->StartAnimation();
   form->OnTraceEnd();
-  EXPECT_FALSE(form->Image_TW_Step_Analyzing_Logo->Animating());
+  EXPECT_FALSE(form->analyzingLogo->Animating());
   EXPECT_TRUE(OnStep(form->leftoversPage));
-  EXPECT_EQ(u"Foo", form->LB_TW_Step3_Software_Name->GetText());
-  EXPECT_EQ(u"Publisher: N/A", form->LB_TW_Step3_Software_Publisher->GetText());
-  EXPECT_EQ(StateImage(3), form->Image_TW_Step3_SoftwareLogo->GetPicture());
-  EXPECT_EQ(form->leftoverRegistryTab, form->PC_TW_Step3_Report->ActivePage());  // the tab stays
+  EXPECT_EQ(u"Foo", form->leftoversNameLabel->GetText());
+  EXPECT_EQ(u"Publisher: N/A", form->leftoversPublisherLabel->GetText());
+  EXPECT_EQ(StateImage(3), form->leftoversProgramIcon->GetPicture());
+  EXPECT_EQ(form->leftoverRegistryTab, form->leftoverTabs->ActivePage());  // the tab stays
 
   // Without an analysis the end changes no page.
   form->traceMode_ = -1;
-  form->PC_TW_Step->SetActivePage(form->analyzingPage);
+  form->stepPages->SetActivePage(form->analyzingPage);
   form->OnTraceEnd();
   EXPECT_TRUE(OnStep(form->analyzingPage));
 }
@@ -137,9 +137,9 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   machine.CreateKey(kLM, u"SOFTWARE\\Foo");
   Picture logo(32, 32, 0xFF336699u);
   logo.At(3, 4) = 0x00000000u;
-  form->Image_TW_Step2_SoftwareLogo->SetPicture(logo);
-  form->PC_TW_Step->SetActivePage(form->uninstallWaitPage);
-  PictureBox* marker = form->Image_TW_Step_WaitUninstalling_Run;
+  form->reportProgramIcon->SetPicture(logo);
+  form->stepPages->SetActivePage(form->uninstallWaitPage);
+  PictureBox* marker = form->waitRunningImage;
   ImageButton* scan = form->scanLeftoversButton;
 
   form->OnWatchStart();
@@ -175,11 +175,11 @@ TEST_F(Reports, WatchMovesTheMarkerWritesTheStateAfterStep2AndFillsTheLeftoversP
   EXPECT_TRUE(scan->Enabled());
   EXPECT_TRUE(OnStep(form->uninstallWaitPage));  // until the user clicks Scan Leftovers
   EXPECT_EQ((TextList{u"C:\\Apps\\Foo", u"C:\\Apps\\Foo\\a.exe", u"C:\\Apps\\Foo\\b.dll"}),
-            Rows(form->LV_TW_Step3_FilesFolders));
-  EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Foo"}, Rows(form->LV_TW_Step3_RegistryEntries));
-  EXPECT_EQ(u"Foo App", form->LB_TW_Step3_Software_Name->GetText());
-  EXPECT_EQ(u"Publisher: Foo Vendor", form->LB_TW_Step3_Software_Publisher->GetText());
-  EXPECT_EQ(logo, form->Image_TW_Step3_SoftwareLogo->GetPicture());
+            Rows(form->leftoverFilesList));
+  EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Foo"}, Rows(form->leftoverRegistryList));
+  EXPECT_EQ(u"Foo App", form->leftoversNameLabel->GetText());
+  EXPECT_EQ(u"Publisher: Foo Vendor", form->leftoversPublisherLabel->GetText());
+  EXPECT_EQ(logo, form->leftoversProgramIcon->GetPicture());
 }
 
 TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
@@ -199,19 +199,19 @@ TEST_F(Reports, AStateThatCannotBeWrittenOrReadIsReported) {
   // disk say (an earlier uninstall's list, or nothing).
   machine.WriteFileBytes(StatePath(kStateFoldersFile), "C:\\Earlier\r\n");
   form->OnWatchEnd();
-  EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, Rows(form->LV_TW_Step3_FilesFolders));
+  EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, Rows(form->leftoverFilesList));
   EXPECT_EQ(TextList{u"C:\\Apps\\Foo\\a.exe"}, form->leftoverFiles_);
   EXPECT_TRUE(form->leftoverFolders_.empty());
-  EXPECT_EQ(u"Foo App", form->LB_TW_Step3_Software_Name->GetText());
+  EXPECT_EQ(u"Foo App", form->leftoversNameLabel->GetText());
   EXPECT_EQ(before + 1, MessageCount());
 }
 
 TEST_F(Reports, InventoryEndWithoutAPendingUninstallLeavesThePage) {
-  form->PC_TW_Step->SetActivePage(form->reportPage);
+  form->stepPages->SetActivePage(form->reportPage);
   machine.AddFile(StatePath(kStateConfigFile), "Old\r\nVendor\r\n");
   form->OnInventoryEnd();
   EXPECT_TRUE(OnStep(form->reportPage));
-  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(0, form->leftoverFilesList->Count());
 }
 
 }  // namespace

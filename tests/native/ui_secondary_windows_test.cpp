@@ -60,21 +60,21 @@ TEST_F(SecondaryWindows, LoadingWindowLayoutAndAnimation) {
   EXPECT_EQ(462, window.ClientWidth());
   EXPECT_EQ(125, window.ClientHeight());
   EXPECT_EQ(Text(u"Loading"), window.Title());
-  ExpectAt(ids::Image_Form_Loading_BG, {0, 0, 462, 125});
-  ExpectAt(ids::Image_ZRU_Loading, {14, 17, 48, 48});
+  ExpectAt(ids::loadingBackgroundImage, {0, 0, 462, 125});
+  ExpectAt(ids::loadingAnimation, {14, 17, 48, 48});
   ExpectAt(ids::restartButton, {351, 86, 96, 25});
-  ExpectLabel(ids::Label_ZRU_LoadingTips, {81, 28, 339, 26},
+  ExpectLabel(ids::loadingTipLabel, {81, 28, 339, 26},
               u"Analyzing and loading the information of installed program, please wait patiently...");
-  ExpectLabel(ids::Label_ZRU_RestartTips, {14, 85, 329, 26},
+  ExpectLabel(ids::restartTipLabel, {14, 85, 329, 26},
               u"Note: If you see no respond in a long time, you may click the button on the right side to "
               u"restart the program. ");
-  EXPECT_TRUE(loading.Label_ZRU_RestartTips->WordWrap());
+  EXPECT_TRUE(loading.restartTipLabel->WordWrap());
 
-  EXPECT_FALSE(loading.Image_ZRU_Loading->Animating());
+  EXPECT_FALSE(loading.loadingAnimation->Animating());
   window.ShowModal();
-  EXPECT_TRUE(loading.Image_ZRU_Loading->Animating());
+  EXPECT_TRUE(loading.loadingAnimation->Animating());
   window.Close();
-  EXPECT_FALSE(loading.Image_ZRU_Loading->Animating());
+  EXPECT_FALSE(loading.loadingAnimation->Animating());
 }
 
 TEST(RestartVerb, ElevatesFromVistaOn) {
@@ -140,7 +140,7 @@ TEST_F(SecondaryWindows, RestartAnsweredNoOrWithoutTdwl) {
   EXPECT_TRUE(machine.Launches().empty());
   EXPECT_FALSE(toolkit.Terminated());
   EXPECT_TRUE(loading.GetWindow().Showing());
-  EXPECT_TRUE(loading.Image_ZRU_Loading->Animating());
+  EXPECT_TRUE(loading.loadingAnimation->Animating());
 
   // Under another name and no TDWL.exe beside it: nothing starts, the
   // application ends all the same.
@@ -170,25 +170,25 @@ TEST_F(SecondaryWindows, AboutLayoutAndVersionLine) {
   Window& window = about.GetWindow();
   EXPECT_EQ(580, window.ClientWidth());
   EXPECT_EQ(314, window.ClientHeight());
-  ExpectAt(ids::Image_TW_About_BG, {0, 0, 580, 314});
+  ExpectAt(ids::aboutBackgroundImage, {0, 0, 580, 314});
   ExpectAt(ids::aboutCloseButton, {559, 5, 16, 16});
-  ExpectLabel(ids::LB_TW_About_Name, {128, 57, 0, 0}, u"Tidewell");
-  EXPECT_TRUE(about.LB_TW_About_Name->GetFont().bold);
-  ExpectLabel(ids::LB_TW_About_Homepage, {40, 157, 0, 0}, kHomePageUrl);
-  ExpectLabel(ids::LB_TW_About_Email, {40, 181, 0, 0}, kSupportEmail);
-  ExpectLabel(ids::LB_TW_About_Legal, {40, 287, 0, 0}, kLegalNotice);
-  EXPECT_TRUE(about.LB_TW_About_Homepage->GetFont().italic);
-  EXPECT_TRUE(about.LB_TW_About_Email->GetFont().italic);
+  ExpectLabel(ids::aboutNameLabel, {128, 57, 0, 0}, u"Tidewell");
+  EXPECT_TRUE(about.aboutNameLabel->GetFont().bold);
+  ExpectLabel(ids::aboutHomepageLink, {40, 157, 0, 0}, kHomePageUrl);
+  ExpectLabel(ids::aboutEmailLink, {40, 181, 0, 0}, kSupportEmail);
+  ExpectLabel(ids::aboutLegalLabel, {40, 287, 0, 0}, kLegalNotice);
+  EXPECT_TRUE(about.aboutHomepageLink->GetFont().italic);
+  EXPECT_TRUE(about.aboutEmailLink->GetFont().italic);
 
   window.ShowModal();
-  ExpectLabel(ids::LB_TW_About_Version, {40, 133, 0, 0}, u"Version: 2.8.0.1");
+  ExpectLabel(ids::aboutVersionLabel, {40, 133, 0, 0}, u"Version: 2.8.0.1");
   ASSERT_TRUE(toolkit.Click(about.aboutCloseButton));
   EXPECT_FALSE(window.Showing());
 
   // Shown again after the executable changed: the line is read each time.
   machine.SetFileVersion(machine.ProgramPath(), 10, 0, 65535, 7);
   window.ShowModal();
-  EXPECT_EQ(Text(u"Version: 10.0.65535.7"), about.LB_TW_About_Version->GetText());
+  EXPECT_EQ(Text(u"Version: 10.0.65535.7"), about.aboutVersionLabel->GetText());
 }
 
 TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
@@ -196,7 +196,7 @@ TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
   about.GetWindow().ShowModal();
   const Text url = kHomePageUrl;
 
-  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Homepage));
+  ASSERT_TRUE(toolkit.Click(about.aboutHomepageLink));
   auto launches = machine.Launches();
   ASSERT_EQ(1u, launches.size());
   EXPECT_EQ(Text(u"open"), launches[0].verb);
@@ -209,7 +209,7 @@ TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
   machine.SetLaunchFailure(u"iexplore.exe", 2);
   machine.AddFile(machine.WindowsFolder() + u"\\Chrome.exe", "MZ");
   machine.AddFile(machine.WindowsFolder() + u"\\firefox.exe", "MZ");
-  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Homepage));
+  ASSERT_TRUE(toolkit.Click(about.aboutHomepageLink));
   launches = machine.Launches();
   ASSERT_EQ(4u, launches.size());
   EXPECT_EQ(url, launches[1].file);
@@ -222,7 +222,7 @@ TEST_F(SecondaryWindows, HomePageFallsBackThroughTheBrowsers) {
   // Nothing starts: all three are tried, nothing is said.
   machine.SetLaunchFailure(u"Chrome.exe", 2);
   machine.SetLaunchFailure(u"firefox.exe", 2);
-  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Homepage));
+  ASSERT_TRUE(toolkit.Click(about.aboutHomepageLink));
   launches = machine.Launches();
   ASSERT_EQ(8u, launches.size());
   EXPECT_EQ(Text(u"firefox.exe"), launches[7].file);
@@ -233,13 +233,13 @@ TEST_F(SecondaryWindows, EmailLinkAndHoverLook) {
   AboutForm about(toolkit);
   about.GetWindow().ShowModal();
   machine.SetLaunchFailure(Text(u"mailto:") + kSupportEmail, 2);
-  ASSERT_TRUE(toolkit.Click(about.LB_TW_About_Email));
+  ASSERT_TRUE(toolkit.Click(about.aboutEmailLink));
   const auto launches = machine.Launches();
   ASSERT_EQ(1u, launches.size()) << "no fallback for the mail link";
   EXPECT_EQ(Text(u"mailto:support@tidewell.app"), launches[0].file);
   EXPECT_TRUE(machine.Messages().empty());
 
-  for (Label* link : {about.LB_TW_About_Homepage, about.LB_TW_About_Email}) {
+  for (Label* link : {about.aboutHomepageLink, about.aboutEmailLink}) {
     ASSERT_TRUE(toolkit.MouseEnter(link));
     EXPECT_TRUE(link->GetFont().underline);
     EXPECT_EQ(16711680u, link->TextColour());
@@ -258,13 +258,13 @@ TEST_F(SecondaryWindows, WhyUseWindow) {
   Window& window = whyUse.GetWindow();
   EXPECT_EQ(684, window.ClientWidth());
   EXPECT_EQ(510, window.ClientHeight());
-  ExpectAt(ids::Image_TW_WhyUse_BG, {0, 0, 684, 510});
+  ExpectAt(ids::whyUseBackgroundImage, {0, 0, 684, 510});
   ExpectAt(ids::whyUseCloseButton, {662, 6, 16, 16});
   ExpectAt(ids::whyUseIKnowButton, {476, 432, 185, 41});
-  ExpectLabel(ids::LB_TW_WhyUse_Title, {179, 64, 0, 0}, u"Why use Tidewell?");
-  EXPECT_TRUE(whyUse.LB_TW_WhyUse_Title->GetFont().bold);
-  ExpectLabel(ids::LB_TW_WhyUse_Describe, {179, 123, 482, 288}, WhyUseForm::DescribeText());
-  EXPECT_TRUE(whyUse.LB_TW_WhyUse_Describe->WordWrap());
+  ExpectLabel(ids::whyUseTitleLabel, {179, 64, 0, 0}, u"Why use Tidewell?");
+  EXPECT_TRUE(whyUse.whyUseTitleLabel->GetFont().bold);
+  ExpectLabel(ids::whyUseDescriptionLabel, {179, 123, 482, 288}, WhyUseForm::DescribeText());
+  EXPECT_TRUE(whyUse.whyUseDescriptionLabel->WordWrap());
 
   // Two paragraphs: CR LF twice between them, CR LF at the end, and the
   // text's own typography kept.
@@ -309,7 +309,7 @@ TEST(LoadingWindowClose, OnlyTheEndReportClosesIt) {
   window.ShowModal();
   window.RequestClose();
   EXPECT_TRUE(window.ShowingModal());
-  EXPECT_TRUE(loading.Image_ZRU_Loading->Animating());
+  EXPECT_TRUE(loading.loadingAnimation->Animating());
   window.Close();
   EXPECT_FALSE(window.Showing());
   SetPlatform(nullptr);

@@ -17,7 +17,7 @@ const Text kBar = u"C:\\Program Files\\Bar";
 
 class Wizard : public UiFixture {
  protected:
-  Picture StateImage(int index) const { return form->imagelist_uninstallstate_logo->Get(index); }
+  Picture StateImage(int index) const { return form->stateIcons->Get(index); }
 
   void AddFooAndBar() {
     AddProgram({u"Foo App", u"Foo Vendor", u"1.0", kFoo, {u"bin\\core.dll", u"readme.txt"}});
@@ -41,7 +41,7 @@ class Wizard : public UiFixture {
     }
     toolkit.QueueFolderPick(folder);
     ASSERT_TRUE(Click(ids::chooseFolderButton));
-    ASSERT_EQ(folder, form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+    ASSERT_EQ(folder, form->forceRemoveFolderBox->GetText());
   }
 };
 
@@ -62,22 +62,22 @@ TEST_F(Wizard, UninstallEndToEnd) {
   ASSERT_TRUE(SelectProgram(u"Foo App"));
   ASSERT_TRUE(Click(ids::runAnalysisButton));
   EXPECT_TRUE(OnStep(form->analyzingPage));
-  EXPECT_TRUE(form->Image_TW_Step_Analyzing_Logo->Animating());
-  EXPECT_EQ(u"Foo App", LabelText(ids::LB_TW_Step_Analyzing_Software_Name));
-  EXPECT_EQ(u"0", LabelText(ids::LB_TW_Step_Analyzing_Files_Count));
+  EXPECT_TRUE(form->analyzingLogo->Animating());
+  EXPECT_EQ(u"Foo App", LabelText(ids::analyzingNameLabel));
+  EXPECT_EQ(u"0", LabelText(ids::analyzingFilesCountLabel));
   EXPECT_EQ(1, form->traceMode_);
   EXPECT_EQ(1, form->uninstallType_);  // a native entry on 64-bit Windows
   ASSERT_TRUE(WaitWorkers());
 
   // Step 2: the report.
   ASSERT_TRUE(OnStep(form->reportPage));
-  const TextList files = Rows(form->LV_TW_Step2_FilesFolders);
+  const TextList files = Rows(form->reportFilesList);
   EXPECT_NE(files.end(), std::find(files.begin(), files.end(), kFoo + u"\\bin\\core.dll"));
-  const TextList registry = Rows(form->LV_TW_Step2_RegistryEntries);
+  const TextList registry = Rows(form->reportRegistryList);
   EXPECT_NE(registry.end(), std::find(registry.begin(), registry.end(), u"HKLM|" + kUninstallKey + u"Foo App"));
-  EXPECT_EQ(0u, LabelText(ids::LB_TW_Step2_Report_Tip).find(u"Analysis completed. "));
+  EXPECT_EQ(0u, LabelText(ids::reportTipLabel).find(u"Analysis completed. "));
   ASSERT_TRUE(Click(ids::reportRegistryTabButton));
-  EXPECT_EQ(form->reportRegistryTab, form->PC_TW_Step2_Report->ActivePage());
+  EXPECT_EQ(form->reportRegistryTab, form->reportTabs->ActivePage());
 
   // Complete Uninstall: the question, the launch, the wait.
   const std::uint64_t before = machine.GetTickCount();
@@ -95,16 +95,16 @@ TEST_F(Wizard, UninstallEndToEnd) {
   EXPECT_NE(Text::npos, machine.Launches()[0].file.find(u"uninst.exe"));
   EXPECT_TRUE(IsUninstallPending(programFolder));
   EXPECT_TRUE(form->scanLeftoversButton->Enabled());
-  EXPECT_FALSE(form->Image_TW_Step_WaitUninstalling_Run->Visible());
+  EXPECT_FALSE(form->waitRunningImage->Visible());
   EXPECT_TRUE(OnStep(form->uninstallWaitPage));
 
   // Scan Leftovers: Step 3 with the files tab.
   ASSERT_TRUE(Click(ids::scanLeftoversButton));
   ASSERT_TRUE(OnStep(form->leftoversPage));
-  EXPECT_EQ(form->leftoverFilesTab, form->PC_TW_Step3_Report->ActivePage());
-  EXPECT_EQ(u"Foo App", LabelText(ids::LB_TW_Step3_Software_Name));
-  EXPECT_EQ(u"Publisher: Foo Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
-  EXPECT_EQ(files.size(), std::size_t(form->LV_TW_Step3_FilesFolders->Count()));
+  EXPECT_EQ(form->leftoverFilesTab, form->leftoverTabs->ActivePage());
+  EXPECT_EQ(u"Foo App", LabelText(ids::leftoversNameLabel));
+  EXPECT_EQ(u"Publisher: Foo Vendor", LabelText(ids::leftoversPublisherLabel));
+  EXPECT_EQ(files.size(), std::size_t(form->leftoverFilesList->Count()));
 
   // With the Recycle Bin turned off by policy, the question says first what
   // will be deleted for good; answered No, nothing goes.
@@ -140,9 +140,9 @@ TEST_F(Wizard, UninstallEndToEnd) {
   EXPECT_TRUE(machine.KeyExists(kLM, kUninstallKey + u"Bar"));
   EXPECT_TRUE(BackupWritten());
   for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
-  EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
-  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
-  EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
+  EXPECT_EQ(StateImage(2), form->leftoversStateIcon->GetPicture());
+  EXPECT_EQ(0, form->leftoverFilesList->Count());
+  EXPECT_EQ(0, form->reportFilesList->Count());
   EXPECT_TRUE(OnStep(form->leftoversPage));
 
   // Back with empty lists asks nothing and reloads the list.
@@ -156,7 +156,7 @@ TEST_F(Wizard, UninstallEndToEnd) {
 
   // A new analysis puts the orange warning back.
   ASSERT_TRUE(AnalyseProgram(u"Bar"));
-  EXPECT_EQ(StateImage(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(StateImage(1), form->leftoversStateIcon->GetPicture());
 }
 
 // After the program's own uninstaller (which removes `removed` and the
@@ -170,8 +170,8 @@ class Leftovers : public Wizard {
     AddFooAndBar();
     Start();
     ASSERT_TRUE(AnalyseProgram(u"Foo App"));
-    traced = Rows(form->LV_TW_Step2_FilesFolders);
-    tracedRegistry = Rows(form->LV_TW_Step2_RegistryEntries);
+    traced = Rows(form->reportFilesList);
+    tracedRegistry = Rows(form->reportRegistryList);
     if (removed.empty()) {
       removed = traced;
       // Deepest first: a folder after what it holds.
@@ -208,11 +208,11 @@ TEST_F(Leftovers, OnlyWhatTheOwnUninstallerLeftIsOfferedAndSaved) {
   ASSERT_NE(traced.end(), std::find(traced.begin(), traced.end(), readme));
   ASSERT_NE(tracedRegistry.end(), std::find(tracedRegistry.begin(), tracedRegistry.end(), entryLine));
 
-  const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
+  const TextList rows = Rows(form->leftoverFilesList);
   EXPECT_EQ(Without(traced, {readme}), rows);
-  EXPECT_EQ(Without(tracedRegistry, {entryLine}), Rows(form->LV_TW_Step3_RegistryEntries));
-  EXPECT_FALSE(form->LB_TW_Step3_NothingLeft->Visible());
-  EXPECT_TRUE(form->PC_TW_Step3_Report->Visible());
+  EXPECT_EQ(Without(tracedRegistry, {entryLine}), Rows(form->leftoverRegistryList));
+  EXPECT_FALSE(form->nothingLeftLabel->Visible());
+  EXPECT_TRUE(form->leftoverTabs->Visible());
   // The state files hold what is offered, no more.
   const LoadedState state = ReadPendingState(programFolder);
   ASSERT_TRUE(state.Ok());
@@ -235,12 +235,12 @@ TEST_F(Leftovers, OnlyWhatTheOwnUninstallerLeftIsOfferedAndSaved) {
 TEST_F(Leftovers, NothingLeftSaysSoAndEndsTheUninstall) {
   UninstallFoo({}, {});
   EXPECT_FALSE(machine.Exists(kFoo));
-  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
-  EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
-  EXPECT_TRUE(form->LB_TW_Step3_NothingLeft->Visible());
-  EXPECT_EQ(NothingLeftMessage(), form->LB_TW_Step3_NothingLeft->GetText());
-  EXPECT_FALSE(form->PC_TW_Step3_Report->Visible());
-  EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(0, form->leftoverFilesList->Count());
+  EXPECT_EQ(0, form->leftoverRegistryList->Count());
+  EXPECT_TRUE(form->nothingLeftLabel->Visible());
+  EXPECT_EQ(NothingLeftMessage(), form->nothingLeftLabel->GetText());
+  EXPECT_FALSE(form->leftoverTabs->Visible());
+  EXPECT_EQ(StateImage(2), form->leftoversStateIcon->GetPicture());
   for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
   // Back asks nothing; a new analysis shows the lists again.
   const std::size_t before = MessageCount();
@@ -248,8 +248,8 @@ TEST_F(Leftovers, NothingLeftSaysSoAndEndsTheUninstall) {
   EXPECT_EQ(before, MessageCount());
   ASSERT_TRUE(WaitInventory());
   ASSERT_TRUE(AnalyseProgram(u"Bar"));
-  EXPECT_FALSE(form->LB_TW_Step3_NothingLeft->Visible());
-  EXPECT_TRUE(form->PC_TW_Step3_Report->Visible());
+  EXPECT_FALSE(form->nothingLeftLabel->Visible());
+  EXPECT_TRUE(form->leftoverTabs->Visible());
   EXPECT_TRUE(machine.Exists(kBar + u"\\keep.txt"));
 }
 
@@ -263,7 +263,7 @@ TEST_F(Leftovers, NameMatchesShowUntickedAndGoOnlyWhenTicked) {
       if (list->RowText(row) == text) return row;
     return -1;
   };
-  for (ReportList* list : {form->LV_TW_Step2_RegistryEntries, form->LV_TW_Step3_RegistryEntries}) {
+  for (ReportList* list : {form->reportRegistryList, form->leftoverRegistryList}) {
     for (int row = 0; row < list->Count(); ++row)
       EXPECT_EQ(list->RowText(row) != vendorKey && list->RowText(row) != u"HKLM|SOFTWARE\\Foo Vendor", list->Checked(row))
           << U8(list->RowText(row));
@@ -274,9 +274,9 @@ TEST_F(Leftovers, NameMatchesShowUntickedAndGoOnlyWhenTicked) {
   // The vendor's key holds only Foo's: ticked too (an unticked key keeps
   // what is in it), both go.
   for (const Text& line : {vendorKey, Text(u"HKLM|SOFTWARE\\Foo Vendor")}) {
-    const int row = rowOf(form->LV_TW_Step3_RegistryEntries, line);
+    const int row = rowOf(form->leftoverRegistryList, line);
     ASSERT_GE(row, 0) << U8(line);
-    form->LV_TW_Step3_RegistryEntries->SetChecked(row, true);
+    form->leftoverRegistryList->SetChecked(row, true);
   }
   ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_EQ(u"All leftovers have been completely removed.", LastMessage());
@@ -298,8 +298,8 @@ TEST_F(Wizard, ReportPageRefusalsAndBack) {
   EXPECT_TRUE(machine.Launches().empty());
   EXPECT_EQ(0, WorkerThread::Running());
 
-  form->LV_TW_Step2_FilesFolders->Clear();
-  form->LV_TW_Step2_RegistryEntries->Clear();
+  form->reportFilesList->Clear();
+  form->reportRegistryList->Clear();
   ASSERT_TRUE(Click(ids::runUninstallerButton));
   EXPECT_EQ(u"Program encountered problem during the uninstallation.", LastMessage());
   EXPECT_EQ(16u, LastFlags());
@@ -329,7 +329,7 @@ TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
   for (const Text& folder : {Text(u"C:\\"), Text(u"D:\\"), windows, UpperAscii(programFiles), programFiles + u"\\",
                              Text(u"C:\\Windows\\System32\\Foo"), Text(u"D:\\windows\\Foo")}) {
     SCOPED_TRACE(U8(folder));
-    form->ED_TW_ForceRemove_SelSoftwareFilePath->SetText(folder);
+    form->forceRemoveFolderBox->SetText(folder);
     const std::size_t before = MessageCount();
     ASSERT_TRUE(Click(ids::forceRemoveScanButton));
     ASSERT_EQ(before + 1, MessageCount());
@@ -357,7 +357,7 @@ TEST_F(Wizard, ForceRemoveRefusesSystemFoldersAndAsksForOthers) {
 
   // A cancelled picker empties the box.
   ASSERT_TRUE(Click(ids::chooseFolderButton));
-  EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+  EXPECT_EQ(u"", form->forceRemoveFolderBox->GetText());
 }
 
 // This 32-bit process on 64-bit Windows sees SysWOW64 where it names
@@ -371,7 +371,7 @@ TEST_F(Wizard, ForceRemovePickerSeesTheSystemFolderAsThe32BitProcessDoes) {
   ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
   toolkit.QueueFolderPick(Text(u"C:\\Windows\\System32\\NativeOnly"));
   ASSERT_TRUE(Click(ids::chooseFolderButton));
-  EXPECT_EQ(u"", form->ED_TW_ForceRemove_SelSoftwareFilePath->GetText());
+  EXPECT_EQ(u"", form->forceRemoveFolderBox->GetText());
 
   PickFolder(u"C:\\Windows\\System32\\Foo");
   const std::size_t before = MessageCount();
@@ -396,8 +396,8 @@ TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {
   PickFolder(folder);
   ASSERT_TRUE(Click(ids::forceRemoveScanButton));
   EXPECT_TRUE(OnStep(form->analyzingPage));
-  EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step_Analyzing_Software_Name));
-  EXPECT_EQ(StateImage(3), form->Image_TW_Step_Analyzing_SoftwareLogo->GetPicture());
+  EXPECT_EQ(u"Foo", LabelText(ids::analyzingNameLabel));
+  EXPECT_EQ(StateImage(3), form->analyzingProgramIcon->GetPicture());
   EXPECT_EQ(2, form->traceMode_);
   EXPECT_EQ(1, form->uninstallType_);
   ASSERT_TRUE(WaitWorkers());
@@ -409,19 +409,19 @@ TEST_F(Wizard, ForceRemoveEndToEndLeavesWhatTheUserUnticked) {
   ASSERT_EQ(beforeSwitch + 1, MessageCount());
   EXPECT_EQ(0u, LastMessage().find(u"Switching failed: "));
   EXPECT_TRUE(OnStep(form->leftoversPage));
-  EXPECT_EQ(u"Foo", LabelText(ids::LB_TW_Step3_Software_Name));
-  EXPECT_EQ(u"Publisher: N/A", LabelText(ids::LB_TW_Step3_Software_Publisher));
-  EXPECT_EQ(StateImage(3), form->Image_TW_Step3_SoftwareLogo->GetPicture());
-  EXPECT_EQ(0, form->LV_TW_Step2_FilesFolders->Count());
+  EXPECT_EQ(u"Foo", LabelText(ids::leftoversNameLabel));
+  EXPECT_EQ(u"Publisher: N/A", LabelText(ids::leftoversPublisherLabel));
+  EXPECT_EQ(StateImage(3), form->leftoversProgramIcon->GetPicture());
+  EXPECT_EQ(0, form->reportFilesList->Count());
 
   // The rows do not stand in the order the entries were found in.
   EXPECT_EQ((TextList{folder + u"\\a.txt", folder + u"\\B.txt"}), form->leftoverFiles_);
-  const TextList shown = Rows(form->LV_TW_Step3_FilesFolders);
+  const TextList shown = Rows(form->leftoverFilesList);
   EXPECT_EQ((TextList{folder, folder + u"\\B.txt", folder + u"\\a.txt"}), shown);
 
   // Untick a.txt and the registry row of the FooKeep value.
-  ReportList* files = form->LV_TW_Step3_FilesFolders;
-  ReportList* registry = form->LV_TW_Step3_RegistryEntries;
+  ReportList* files = form->leftoverFilesList;
+  ReportList* registry = form->leftoverRegistryList;
   int filesUnticked = 0;
   for (int row = 0; row < files->Count(); ++row)
     if (files->RowText(row) == folder + u"\\a.txt") {
@@ -483,13 +483,13 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   LeavePendingState(4000, 3200, true);
   Start();
   ASSERT_TRUE(OnStep(form->leftoversPage));
-  EXPECT_EQ(form->leftoverFilesTab, form->PC_TW_Step3_Report->ActivePage());
-  EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
-  EXPECT_EQ(u"C:\\Old", form->LV_TW_Step3_FilesFolders->RowText(0));
-  EXPECT_EQ(3200, form->LV_TW_Step3_RegistryEntries->Count());
+  EXPECT_EQ(form->leftoverFilesTab, form->leftoverTabs->ActivePage());
+  EXPECT_EQ(3000, form->leftoverFilesList->Count());
+  EXPECT_EQ(u"C:\\Old", form->leftoverFilesList->RowText(0));
+  EXPECT_EQ(3200, form->leftoverRegistryList->Count());
   EXPECT_EQ(4000u, form->leftoverFiles_.size());
-  EXPECT_EQ(u"Old App", LabelText(ids::LB_TW_Step3_Software_Name));
-  EXPECT_EQ(u"Publisher: Old Vendor", LabelText(ids::LB_TW_Step3_Software_Publisher));
+  EXPECT_EQ(u"Old App", LabelText(ids::leftoversNameLabel));
+  EXPECT_EQ(u"Publisher: Old Vendor", LabelText(ids::leftoversPublisherLabel));
   EXPECT_EQ(-1, form->traceMode_);
   EXPECT_EQ(1, form->uninstallType_);
 
@@ -498,7 +498,7 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   ASSERT_TRUE(Click(ids::leftoversBackButton));
   EXPECT_EQ(36u, LastFlags());
   EXPECT_NE(Text::npos, LastMessage().find(u"Are you sure you want to cancel the current uninstall process?"));
-  EXPECT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(3000, form->leftoverFilesList->Count());
   EXPECT_TRUE(IsUninstallPending(programFolder));
 
   // Yes cancels the uninstall: the selection and the state go, and the
@@ -509,15 +509,15 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
   ASSERT_TRUE(Click(ids::leftoversBackButton));
   EXPECT_EQ(nullptr, g_selectedProgram);
   EXPECT_FALSE(IsUninstallPending(programFolder));
-  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
+  EXPECT_EQ(0, form->leftoverFilesList->Count());
   EXPECT_TRUE(form->leftoverFiles_.empty());
   ASSERT_TRUE(toolkit.PumpUntil([&] { return WorkerThread::Running() == 0 && !form->inventoryRunning_; }));
   EXPECT_TRUE(OnStep(form->programListPage));
-  EXPECT_EQ(1, form->LV_TW_InstalledSoftware->Count());
+  EXPECT_EQ(1, form->programList->Count());
   const std::size_t messages = MessageCount();
   ASSERT_TRUE(Click(ids::forceRemoveFunctionButton));
   EXPECT_EQ(messages, MessageCount());
-  EXPECT_EQ(form->forceRemoveFunctionPage, form->PC_TW_Function->ActivePage());
+  EXPECT_EQ(form->forceRemoveFunctionPage, form->functionPages->ActivePage());
 }
 
 TEST_F(Resume, ResumeOffersAndKeepsOnlyWhatStillExists) {
@@ -533,8 +533,8 @@ TEST_F(Resume, ResumeOffersAndKeepsOnlyWhatStillExists) {
   }
   Start();
   ASSERT_TRUE(OnStep(form->leftoversPage));
-  const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
-  const TextList lines = Rows(form->LV_TW_Step3_RegistryEntries);
+  const TextList rows = Rows(form->leftoverFilesList);
+  const TextList lines = Rows(form->leftoverRegistryList);
   EXPECT_EQ((TextList{u"C:\\Old", u"C:\\Old\\f10001.dat", u"C:\\Old\\f10003.dat", u"C:\\Old\\f10005.dat"}), rows);
   EXPECT_EQ((TextList{u"HKLM|SOFTWARE\\Old\\K0", u"HKLM|SOFTWARE\\Old\\K2", u"HKLM|SOFTWARE\\Old\\K3"}), lines);
   const LoadedState state = ReadPendingState(programFolder);
@@ -548,7 +548,7 @@ TEST_F(Resume, ResumeOffersAndKeepsOnlyWhatStillExists) {
 TEST_F(Resume, DeletionTakesEveryEntryAlsoPastTheRowsShown) {
   LeavePendingState(3100, 1, true);
   Start();
-  ASSERT_EQ(3000, form->LV_TW_Step3_FilesFolders->Count());
+  ASSERT_EQ(3000, form->leftoverFilesList->Count());
   ASSERT_TRUE(Click(ids::deleteLeftoversButton));
   EXPECT_FALSE(machine.Exists(u"C:\\Old\\f13099.dat"));
   EXPECT_FALSE(machine.Exists(u"C:\\Old"));
@@ -576,9 +576,9 @@ TEST_F(Resume, MicrosoftsLeftoversStayButTheUninstallEndsAndASecondClickTouchesN
   EXPECT_TRUE(machine.Exists(u"C:\\Old\\tool.exe"));
   EXPECT_TRUE(machine.KeyExists(kLM, u"SOFTWARE\\Old"));
   for (const Text& name : StateFileNames()) EXPECT_FALSE(StateFileExists(name)) << U8(name);
-  EXPECT_EQ(0, form->LV_TW_Step3_FilesFolders->Count());
-  EXPECT_EQ(0, form->LV_TW_Step3_RegistryEntries->Count());
-  EXPECT_EQ(StateImage(2), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(0, form->leftoverFilesList->Count());
+  EXPECT_EQ(0, form->leftoverRegistryList->Count());
+  EXPECT_EQ(StateImage(2), form->leftoversStateIcon->GetPicture());
   EXPECT_EQ(64u, LastFlags());
   EXPECT_TRUE(OnStep(form->leftoversPage));
 
@@ -600,14 +600,14 @@ TEST_F(Resume, IncompleteDeletionKeepsWhatRemainsPending) {
   EXPECT_TRUE(machine.Exists(u"C:\\Old\\f10001.dat"));
   EXPECT_FALSE(machine.Exists(u"C:\\Old\\f10000.dat"));
   // The page and the state now hold only what could not be removed.
-  const TextList rows = Rows(form->LV_TW_Step3_FilesFolders);
+  const TextList rows = Rows(form->leftoverFilesList);
   EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), u"C:\\Old\\f10001.dat"));
   EXPECT_EQ(rows.end(), std::find(rows.begin(), rows.end(), u"C:\\Old\\f10000.dat"));
   EXPECT_TRUE(IsUninstallPending(programFolder));
   const LoadedState kept = ReadPendingState(programFolder);
   ASSERT_TRUE(kept.files.has_value());
   EXPECT_EQ(TextList{u"C:\\Old\\f10001.dat"}, *kept.files);
-  EXPECT_EQ(form->imagelist_uninstallstate_logo->Get(1), form->Image_TW_Step3_UninstallState_Logo->GetPicture());
+  EXPECT_EQ(form->stateIcons->Get(1), form->leftoversStateIcon->GetPicture());
 }
 
 }  // namespace

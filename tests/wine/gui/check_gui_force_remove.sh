@@ -26,11 +26,11 @@ gui_wait_inventory
 # ---- The Force Remove page ------------------------------------------------------
 drv click forceRemoveFunctionButton
 drv wait-visible forceRemoveFunctionPage 10
-drv expect-text LB_TW_ForceRemove_Describe "If the program you want to uninstall is not listed in Tidewell" 5 >/dev/null
+drv expect-text forceRemoveDescriptionLabel "If the program you want to uninstall is not listed in Tidewell" 5 >/dev/null
 drv click chooseFolderButton
 drv type-folder "$target_dos" 20
-drv expect-text ED_TW_ForceRemove_SelSoftwareFilePath "Tidewell Fixture Removable CLI" 5 >/dev/null
-picked=$(drv text ED_TW_ForceRemove_SelSoftwareFilePath)
+drv expect-text forceRemoveFolderBox "Tidewell Fixture Removable CLI" 5 >/dev/null
+picked=$(drv text forceRemoveFolderBox)
 gui_shot force-remove
 
 # ---- Scan: confirmed, traced, Step 3 ---------------------------------------------
@@ -38,12 +38,12 @@ drv click forceRemoveScanButton
 drv expect-message "Are you sure to scan and analyze the associated program install information of $picked directory?" \
   yes 10 >/dev/null
 drv wait-visible analyzingPage 10
-drv expect-text LB_TW_Step_Analyzing_Software_Name "Tidewell Fixture Removable CLI" 5 >/dev/null
+drv expect-text analyzingNameLabel "Tidewell Fixture Removable CLI" 5 >/dev/null
 gui_shot force-remove-analyzing
 drv wait-visible leftoversPage 60
-drv expect-text LB_TW_Step3_Software_Name "Tidewell Fixture Removable CLI" 5 >/dev/null
-drv expect-text LB_TW_Step3_Software_Publisher "Publisher: N/A" 5 >/dev/null
-gui_rows LV_TW_Step3_FilesFolders >"$GUI_WORK/files.txt"
+drv expect-text leftoversNameLabel "Tidewell Fixture Removable CLI" 5 >/dev/null
+drv expect-text leftoversPublisherLabel "Publisher: N/A" 5 >/dev/null
+gui_rows leftoverFilesList >"$GUI_WORK/files.txt"
 for file in removable-cli.exe notes.txt uninstall.exe; do
   expect_line "$GUI_WORK/files.txt" "$target_dos\\$file" "the Force Remove Step 3 list"
 done
@@ -68,7 +68,7 @@ mkdir -p "$system_folder"
 trap 'status=$?; rmdir "$system_folder" 2>/dev/null; (exit $status); gui_cleanup' EXIT
 drv click chooseFolderButton
 drv type-folder "$system_dos" 20
-picked=$(drv text ED_TW_ForceRemove_SelSoftwareFilePath)
+picked=$(drv text forceRemoveFolderBox)
 [[ "${picked,,}" == "${system_dos,,}" ]] || gui_fail "the folder box reads '$picked' after picking $system_dos"
 drv click forceRemoveScanButton
 refusal=$(drv expect-message "As $picked directory is highly associated with Windows system and files," ok 10)

@@ -22,7 +22,7 @@ entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TidewellFixtureR
 [[ -f "$folder/removable.exe" ]] || tw_die "not installed: $folder"
 
 step3_rows() {
-  { gui_rows LV_TW_Step3_FilesFolders; gui_rows LV_TW_Step3_RegistryEntries; } | sort >"$1"
+  { gui_rows leftoverFilesList; gui_rows leftoverRegistryList; } | sort >"$1"
   [[ -s "$1" ]] || gui_fail "the Step 3 lists are empty"
 }
 
@@ -40,10 +40,10 @@ drv wait-visible uninstallWaitPage 15
 drv wait-enabled scanLeftoversButton 90
 drv click scanLeftoversButton
 drv wait-visible leftoversPage 10
-drv wait-visible LB_TW_Step3_NothingLeft 5
-drv expect-text LB_TW_Step3_NothingLeft "The program's own uninstaller removed everything: no leftovers were found." 5 >/dev/null
-drv wait-hidden PC_TW_Step3_Report 2
-[[ -z "$(drv report-rows LV_TW_Step3_FilesFolders)" && -z "$(drv report-rows LV_TW_Step3_RegistryEntries)" ]] ||
+drv wait-visible nothingLeftLabel 5
+drv expect-text nothingLeftLabel "The program's own uninstaller removed everything: no leftovers were found." 5 >/dev/null
+drv wait-hidden leftoverTabs 2
+[[ -z "$(drv report-rows leftoverFilesList)" && -z "$(drv report-rows leftoverRegistryList)" ]] ||
   gui_fail "Step 3 lists rows although nothing is left"
 for state in SIConfig.txt SLF_FI.txt SLF_FL.txt SLF_RG.txt; do
   [[ ! -e "$GUI_DIR/$state" ]] || gui_fail "$state stays although nothing is left to delete"
@@ -89,8 +89,8 @@ done
 gui_start
 gui_wait_inventory
 drv wait-visible leftoversPage 15
-drv expect-text LB_TW_Step3_Software_Name "$name" 5 >/dev/null
-drv expect-text LB_TW_Step3_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
+drv expect-text leftoversNameLabel "$name" 5 >/dev/null
+drv expect-text leftoversPublisherLabel "Publisher: Tidewell Fixtures" 5 >/dev/null
 step3_rows "$GUI_WORK/after.txt"
 cmp -s "$GUI_WORK/before.txt" "$GUI_WORK/after.txt" ||
   gui_fail "Step 3 after the restart differs: $(diff "$GUI_WORK/before.txt" "$GUI_WORK/after.txt" | tr '\n' ';')"

@@ -44,8 +44,8 @@ gui_shot step1-list
 drv click-program "Tidewell Names App Pro 2.1"
 drv click runAnalysisButton
 drv wait-visible reportPage 60
-drv report-rows LV_TW_Step2_RegistryEntries >"$GUI_WORK/names-registry.txt"
-drv report-rows LV_TW_Step2_FilesFolders >"$GUI_WORK/names-files.txt"
+drv report-rows reportRegistryList >"$GUI_WORK/names-registry.txt"
+drv report-rows reportFilesList >"$GUI_WORK/names-files.txt"
 grep -qxF '[ ] HKCU|Software\Tidewell Names Vendor\Tidewell Names App Pro' "$GUI_WORK/names-registry.txt" ||
   gui_fail "the vendor's settings key is not an unticked row: $(tr '\n' ';' <"$GUI_WORK/names-registry.txt")"
 grep -qx '\[x\] HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TidewellNamesAppPro' \
@@ -54,7 +54,7 @@ grep -q '^\[ \] C:.*\\Tidewell Names Vendor\\Tidewell Names App Pro$' "$GUI_WORK
   gui_fail "no unticked data folder: $(tr '\n' ';' <"$GUI_WORK/names-files.txt")"
 expect_no_line_containing "$GUI_WORK/names-files.txt" "Tidewell Names App\\" "the neighbour's rows"
 drv click reportRegistryTabButton
-drv wait-visible LV_TW_Step2_RegistryEntries 5
+drv wait-visible reportRegistryList 5
 gui_shot step2-name-matches
 drv click reportBackButton
 gui_wait_inventory
@@ -62,18 +62,18 @@ drv wait-visible programListPage 10
 
 # ---- Analysis -----------------------------------------------------------------
 drv click-program "$name"
-drv expect-text LB_TW_Step1_Software_Name "$name" 5 >/dev/null
+drv expect-text selectedNameLabel "$name" 5 >/dev/null
 drv click runAnalysisButton
 drv wait-visible analyzingPage 10
-drv expect-text LB_TW_Step_Analyzing_Software_Name "$name" 5 >/dev/null
-drv expect-text LB_TW_Step_Analyzing_Tip "The program's installation information is being analyzed, please wait..." 5 >/dev/null
+drv expect-text analyzingNameLabel "$name" 5 >/dev/null
+drv expect-text analyzingTipLabel "The program's installation information is being analyzed, please wait..." 5 >/dev/null
 gui_shot analyzing
 drv wait-visible reportPage 60
 drv wait-hidden analyzingPage 5
-drv expect-text LB_TW_Step2_Software_Name "$name" 5 >/dev/null
+drv expect-text reportNameLabel "$name" 5 >/dev/null
 
-gui_rows LV_TW_Step2_FilesFolders >"$GUI_WORK/files.txt"
-gui_rows LV_TW_Step2_RegistryEntries >"$GUI_WORK/registry.txt"
+gui_rows reportFilesList >"$GUI_WORK/files.txt"
+gui_rows reportRegistryList >"$GUI_WORK/registry.txt"
 for path in "$folder_dos\\" "$folder_dos\\leftovers.exe" "$folder_dos\\data" "$folder_dos\\data\\settings.ini" \
             "$folder_dos\\uninstall.exe"; do
   expect_line "$GUI_WORK/files.txt" "$path" "the Step 2 files list"
@@ -85,15 +85,15 @@ expect_line "$GUI_WORK/registry.txt" 'HKLM|SOFTWARE\Microsoft\Windows\CurrentVer
   "the Step 2 registry list"
 expect_no_line_containing "$GUI_WORK/registry.txt" "TidewellLeftoversNeighbour" "the Step 2 registry list"
 # Every row starts ticked.
-if drv report-rows LV_TW_Step2_RegistryEntries | grep -q '^\[ \]'; then gui_fail "a Step 2 row is not ticked"; fi
+if drv report-rows reportRegistryList | grep -q '^\[ \]'; then gui_fail "a Step 2 row is not ticked"; fi
 
 files=$(wc -l <"$GUI_WORK/files.txt")
 entries=$(wc -l <"$GUI_WORK/registry.txt")
-tip=$(drv text LB_TW_Step2_Report_Tip)
+tip=$(drv text reportTipLabel)
 [[ "$tip" == "Analysis completed. $files files/folders and $entries registry entries found." ]] ||
   gui_fail "the Step 2 tip reads '$tip' for $files file/folder rows and $entries registry rows"
 
-drv wait-visible LV_TW_Step2_FilesFolders 5
+drv wait-visible reportFilesList 5
 gui_shot step2-files
 
 # While an uninstall is under way the Force Remove function is refused.
@@ -101,8 +101,8 @@ drv click forceRemoveFunctionButton
 drv expect-message "Switching failed: Current uninstall hasn't Completed." ok 10 >/dev/null
 drv wait-visible reportPage 5
 drv click reportRegistryTabButton
-drv wait-visible LV_TW_Step2_RegistryEntries 5
-drv wait-hidden LV_TW_Step2_FilesFolders 5
+drv wait-visible reportRegistryList 5
+drv wait-hidden reportFilesList 5
 drv wait-disabled reportRegistryTabButton 5
 gui_shot step2-registry
 
@@ -116,7 +116,7 @@ drv wait-visible reportPage 2
 drv click runUninstallerButton
 drv expect-message "Are you sure you want to uninstall $name ?" yes 10 >/dev/null
 drv wait-visible uninstallWaitPage 15
-drv expect-text LB_TW_Step_WaitUninstalling_Title "Please wait while Tidewell initializes the uninstall process." 5 >/dev/null
+drv expect-text waitTitleLabel "Please wait while Tidewell initializes the uninstall process." 5 >/dev/null
 drv wait-disabled scanLeftoversButton 10
 gui_shot wait-uninstalling
 drv wait-enabled scanLeftoversButton 90
@@ -134,11 +134,11 @@ done
 # ---- Step 3 and the deletion ------------------------------------------------------
 drv click scanLeftoversButton
 drv wait-visible leftoversPage 10
-drv expect-text LB_TW_Step3_Software_Name "$name" 5 >/dev/null
-drv expect-text LB_TW_Step3_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
-drv wait-visible LV_TW_Step3_FilesFolders 5
-gui_rows LV_TW_Step3_FilesFolders | sort >"$GUI_WORK/step3-files.txt"
-gui_rows LV_TW_Step3_RegistryEntries | sort >"$GUI_WORK/step3-registry.txt"
+drv expect-text leftoversNameLabel "$name" 5 >/dev/null
+drv expect-text leftoversPublisherLabel "Publisher: Tidewell Fixtures" 5 >/dev/null
+drv wait-visible leftoverFilesList 5
+gui_rows leftoverFilesList | sort >"$GUI_WORK/step3-files.txt"
+gui_rows leftoverRegistryList | sort >"$GUI_WORK/step3-registry.txt"
 # Step 3 offers what Step 2 found less what the program's own uninstaller
 # removed (its uninstall.exe and its entry).
 grep -vxF "$folder_dos\\uninstall.exe" "$GUI_WORK/files.txt" | sort | cmp -s - "$GUI_WORK/step3-files.txt" ||
@@ -146,17 +146,17 @@ grep -vxF "$folder_dos\\uninstall.exe" "$GUI_WORK/files.txt" | sort | cmp -s - "
 grep -vxF 'HKLM|SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TidewellFixtureLeftovers' "$GUI_WORK/registry.txt" |
   sort | cmp -s - "$GUI_WORK/step3-registry.txt" ||
   gui_fail "Step 3 lists other registry entries than Step 2 less the entry: $(tr '\n' ';' <"$GUI_WORK/step3-registry.txt")"
-drv wait-hidden LB_TW_Step3_NothingLeft 2
+drv wait-hidden nothingLeftLabel 2
 gui_shot step3
 drv click leftoverRegistryTabButton
-drv wait-visible LV_TW_Step3_RegistryEntries 5
+drv wait-visible leftoverRegistryList 5
 gui_shot step3-registry
 
 drv click deleteLeftoversButton
 drv expect-message "Are you sure you want to delete all leftovers?" yes 10 >/dev/null
 drv expect-message "All leftovers have been completely removed." ok 60 >/dev/null
 drv wait-visible leftoversPage 5
-[[ -z "$(drv report-rows LV_TW_Step3_FilesFolders)" && -z "$(drv report-rows LV_TW_Step3_RegistryEntries)" ]] ||
+[[ -z "$(drv report-rows leftoverFilesList)" && -z "$(drv report-rows leftoverRegistryList)" ]] ||
   gui_fail "the Step 3 lists are not empty after the deletion"
 gui_shot step3-deleted
 

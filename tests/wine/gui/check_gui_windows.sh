@@ -51,10 +51,10 @@ gui_start
 drv wait-visible programListPage 10
 drv wait-disabled programsFunctionButton 5
 drv wait-enabled forceRemoveFunctionButton 5
-drv expect-text Ed_TW_Step1_Search "Search..." 5 >/dev/null
+drv expect-text searchBox "Search..." 5 >/dev/null
 drv wait-window TidewellWindow Loading 30 >/dev/null
 drv expect-centred TidewellWindow Loading >/dev/null
-drv expect-text Label_ZRU_LoadingTips "Analyzing and loading the information of installed program" 5 >/dev/null
+drv expect-text loadingTipLabel "Analyzing and loading the information of installed program" 5 >/dev/null
 gui_shot loading-window
 drv wait-gone TidewellWindow Loading 90
 
@@ -62,24 +62,24 @@ drv wait-gone TidewellWindow Loading 90
 gui_programs "$GUI_WORK/list.txt"
 check_full_list "$GUI_WORK/list.txt"
 all_rows=$(wc -l <"$GUI_WORK/list.txt")
-hidden_height=$(gui_height Panel_TW_SoftwareInfo)
+hidden_height=$(gui_height selectedProgramPanel)
 (( hidden_height <= 1 )) || gui_fail "the details panel is $hidden_height pixels high before any click"
 
 drv click-program "Tidewell Fixture Legacy"
-drv expect-text LB_TW_Step1_Software_Name "Tidewell Fixture Legacy" 5 >/dev/null
-drv expect-text LB_TW_Software_Ver "Version: 1.4.2" 5 >/dev/null
-drv expect-text LB_TW_Software_Publisher "Publisher: Tidewell Fixtures" 5 >/dev/null
-drv expect-text LB_TW_Software_InstallLocation 'Install Location: C:\Program Files (x86)\Tidewell Fixture Legacy\' 5 >/dev/null
-[[ $(gui_height Panel_TW_SoftwareInfo) -eq 160 ]] || gui_fail "the details panel is not shown at 160 pixels after the click"
+drv expect-text selectedNameLabel "Tidewell Fixture Legacy" 5 >/dev/null
+drv expect-text selectedVersionLabel "Version: 1.4.2" 5 >/dev/null
+drv expect-text selectedPublisherLabel "Publisher: Tidewell Fixtures" 5 >/dev/null
+drv expect-text selectedLocationLabel 'Install Location: C:\Program Files (x86)\Tidewell Fixture Legacy\' 5 >/dev/null
+[[ $(gui_height selectedProgramPanel) -eq 160 ]] || gui_fail "the details panel is not shown at 160 pixels after the click"
 gui_shot main-window
 
 # A second click shows the other program's fields (a per-user entry, whose
 # version is not a dotted number).
 drv click-program "Tidewell Fixture Per-User"
-drv expect-text LB_TW_Software_Ver "Version: 0.9.1-beta" 5 >/dev/null
+drv expect-text selectedVersionLabel "Version: 0.9.1-beta" 5 >/dev/null
 
 # ---- Search -------------------------------------------------------------------
-drv type Ed_TW_Step1_Search "TRACE"
+drv type searchBox "TRACE"
 drv click searchButton
 gui_wait_program_count 3 "$GUI_WORK/search.txt"
 for name in "Tidewell Trace Foo" "Tidewell Trace FooBar" "Tidewell Trace Msi"; do
@@ -90,11 +90,11 @@ done
 gui_shot search-results
 
 # No match keeps the rows; blanks ask for keywords.
-drv type Ed_TW_Step1_Search "no such program anywhere"
+drv type searchBox "no such program anywhere"
 drv click searchButton
 drv expect-message "Sorry, no software found." ok 10 >/dev/null
 gui_wait_program_count 3 "$GUI_WORK/search.txt"
-drv type Ed_TW_Step1_Search "   "
+drv type searchBox "   "
 drv click searchButton
 drv expect-message "Please enter the program keywords, such as Adobe Photoshop, Office 2010..." ok 10 >/dev/null
 
@@ -103,29 +103,29 @@ drv click refreshButton
 gui_wait_inventory
 gui_wait_program_count "$all_rows" "$GUI_WORK/refreshed.txt"
 check_full_list "$GUI_WORK/refreshed.txt"
-(( $(gui_height Panel_TW_SoftwareInfo) <= 1 )) || gui_fail "the details panel is still shown after Refresh"
+(( $(gui_height selectedProgramPanel) <= 1 )) || gui_fail "the details panel is still shown after Refresh"
 drv click runAnalysisButton
 drv expect-message "Please select the program you want to uninstall on the right." ok 10 >/dev/null
 
 # ---- About and why-use windows -------------------------------------------------
 drv click aboutButton
-drv wait-window TidewellWindow id:LB_TW_About_Version 10 >/dev/null
-drv expect-centred TidewellWindow id:LB_TW_About_Version >/dev/null
-shown=$(drv text LB_TW_About_Version)
+drv wait-window TidewellWindow id:aboutVersionLabel 10 >/dev/null
+drv expect-centred TidewellWindow id:aboutVersionLabel >/dev/null
+shown=$(drv text aboutVersionLabel)
 [[ "$shown" == "Version: $version" ]] || gui_fail "the about window shows '$shown', expected 'Version: $version'"
-drv expect-text LB_TW_About_Name "Tidewell" 5 >/dev/null
+drv expect-text aboutNameLabel "Tidewell" 5 >/dev/null
 gui_shot about-window
 drv click aboutCloseButton
-drv wait-gone TidewellWindow id:LB_TW_About_Version 10
+drv wait-gone TidewellWindow id:aboutVersionLabel 10
 
 drv click supportButton
-drv wait-window TidewellWindow id:LB_TW_WhyUse_Describe 10 >/dev/null
-drv expect-centred TidewellWindow id:LB_TW_WhyUse_Describe >/dev/null
-drv expect-text LB_TW_WhyUse_Title "Why use Tidewell?" 5 >/dev/null
-drv expect-text LB_TW_WhyUse_Describe "program residue analysis engine" 5 >/dev/null
+drv wait-window TidewellWindow id:whyUseDescriptionLabel 10 >/dev/null
+drv expect-centred TidewellWindow id:whyUseDescriptionLabel >/dev/null
+drv expect-text whyUseTitleLabel "Why use Tidewell?" 5 >/dev/null
+drv expect-text whyUseDescriptionLabel "program residue analysis engine" 5 >/dev/null
 gui_shot why-use-window
 drv click whyUseIKnowButton
-drv wait-gone TidewellWindow id:LB_TW_WhyUse_Describe 10
+drv wait-gone TidewellWindow id:whyUseDescriptionLabel 10
 
 # ---- Force Remove page and back ----------------------------------------------------
 drv click forceRemoveFunctionButton
@@ -133,7 +133,7 @@ drv wait-visible forceRemoveFunctionPage 10
 drv wait-hidden programListPage 5
 drv wait-enabled programsFunctionButton 5
 drv wait-disabled forceRemoveFunctionButton 5
-drv expect-text LB_TW_ForceRemove_Title "Force Remove Wizard" 5 >/dev/null
+drv expect-text forceRemoveTitleLabel "Force Remove Wizard" 5 >/dev/null
 drv click forceRemoveScanButton
 drv expect-message "Please specify the program install directory." ok 10 >/dev/null
 drv click programsFunctionButton
