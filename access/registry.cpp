@@ -175,7 +175,7 @@ bool DeleteKeyTree(HKey root, const Text& path, ViewFlag view, int depth) {
   // A link leads to a key of its own (another program's, Windows'): opened
   // or deleted by its path, that key would go. It stays, and so does the key
   // that holds it.
-  if (Plat().RegKeyIsLink(root, path, RegAccessMask(view))) return false;
+  if (RegKeyIsLink(root, path, view)) return false;
   {
     UniqueRegKey key = OpenKey(root, path, view);
     if (!key) return false;
@@ -221,9 +221,13 @@ Text JoinedWithBars(const TextList& names) {
 
 }  // namespace
 
-std::uint32_t RegAccessMask(ViewFlag view) {
-  return view == kView64 ? (win::kKeyAllAccess | win::kKeyWow64_64Key) : win::kKeyAllAccess;
+std::uint32_t RegViewBits(ViewFlag view) {
+  if (view == kView64) return win::kKeyWow64_64Key;
+  if (view == kView32) return win::kKeyWow64_32Key;
+  return 0;
 }
+
+std::uint32_t RegAccessMask(ViewFlag view) { return win::kKeyAllAccess | RegViewBits(view); }
 
 HKey RegRootFromText(const Text& rootText) {
   if (rootText == u"HKLM") return win::kHKeyLocalMachine;
@@ -246,17 +250,28 @@ bool RegQueryValueText(HKey openKey, const Text& name, std::uint32_t maxBytes, T
   return true;
 }
 
-namespace {
-std::uint32_t ViewBits(ViewFlag view) { return view == kView64 ? win::kKeyWow64_64Key : 0; }
-}  // namespace
-
 UniqueRegKey RegOpenForReading(HKey root, const Text& path, ViewFlag view) {
   UniqueRegKey key;
-  if (root != 0) Plat().RegOpenKeyEx(root, path, win::kKeyRead | ViewBits(view), key.put());
+  if (root != 0) Plat().RegOpenKeyEx(root, path, win::kKeyRead | RegViewBits(view), key.put());
   return key;
 }
 
 bool RegKeyReadable(HKey root, const Text& path, ViewFlag view) { return bool(RegOpenForReading(root, path, view)); }
+
+bool RegKeyIsLink(HKey root, const Text& path, ViewFlag view) {
+  return root != 0 && Plat().RegKeyIsLink(root, path, RegAccessMask(view));
+}
+
+long RegCreateKeyIn(HKey root, const Text& path, ViewFlag view, UniqueRegKey* key) {
+  key->reset();
+  if (root == 0) return win::kErrorFileNotFound;
+  return Plat().RegCreateKeyEx(root, path, RegAccessMask(view), key->put());
+}
+
+long RegWriteValueBytes(HKey openKey, const Text& name, std::uint32_t type, const std::string& data) {
+  return Plat().RegSetValueEx(openKey, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                              static_cast<std::uint32_t>(data.size()));
+}
 
 bool RegValueExists(HKey root, const Text& path, const Text& name, ViewFlag view) {
   UniqueRegKey key = RegOpenForReading(root, path, view);
@@ -288,7 +303,7 @@ bool RegReadValueBytes(HKey root, const Text& path, const Text& name, ViewFlag v
                        std::string* data) {
   UniqueRegKey key;
   if (root == 0 ||
-      Plat().RegOpenKeyEx(root, path, win::kKeyQueryValue | ViewBits(view), key.put()) != win::kErrorSuccess)
+      Plat().RegOpenKeyEx(root, path, win::kKeyQueryValue | RegViewBits(view), key.put()) != win::kErrorSuccess)
     return false;
   return RegQueryValueBytes(key.get(), name, type, data);
 }

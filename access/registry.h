@@ -2,8 +2,8 @@
 //
 // A registry line names a key ("HKLM|SOFTWARE\Vendor\App") or one value of a
 // key ("HKLM|SOFTWARE\Vendor\App|InstallDir"). Every operation takes a view
-// flag: 1 opens keys in the 64-bit view (KEY_WOW64_64KEY), anything else in
-// the process's default view. Keys are opened with KEY_ALL_ACCESS, also for
+// flag: 1 opens keys in the 64-bit view (KEY_WOW64_64KEY), 2 in the 32-bit
+// view (KEY_WOW64_32KEY), anything else in the process's default view. Keys are opened with KEY_ALL_ACCESS, also for
 // reading. Failures are results: a key that cannot be opened gives false, an
 // empty list or an empty text; nothing here throws.
 #pragma once
@@ -21,8 +21,13 @@ namespace tw {
 using ViewFlag = std::uint8_t;
 constexpr ViewFlag kViewDefault = 0;
 constexpr ViewFlag kView64 = 1;
+// The 32-bit view (KEY_WOW64_32KEY): only where an entry records that it was
+// read there (the exact backup), never from the 0/1 field.
+constexpr ViewFlag kView32 = 2;
 
-// KEY_ALL_ACCESS, with KEY_WOW64_64KEY for the view flag 1.
+// The view's KEY_WOW64_* bit (none for the default view), and KEY_ALL_ACCESS
+// with it.
+std::uint32_t RegViewBits(ViewFlag view);
 std::uint32_t RegAccessMask(ViewFlag view);
 
 // "HKLM", "HKCU", "HKU", "HKCR" (exact, case-sensitive) to the root key; 0
@@ -57,6 +62,16 @@ bool RegQueryValueText(HKey openKey, const Text& name, std::uint32_t maxBytes, T
 // empty handle when it cannot be opened.
 UniqueRegKey RegOpenForReading(HKey root, const Text& path, ViewFlag view);
 bool RegKeyReadable(HKey root, const Text& path, ViewFlag view);
+// True when the key itself is a registry link (REG_OPTION_OPEN_LINK).
+bool RegKeyIsLink(HKey root, const Text& path, ViewFlag view);
+
+// ---- Writing. Keys opened or created with KEY_ALL_ACCESS in the view.
+
+// RegCreateKeyExW: creates the key, and any missing key above it, or opens
+// it; the Windows error code (0 on success), `key` open on success.
+long RegCreateKeyIn(HKey root, const Text& path, ViewFlag view, UniqueRegKey* key);
+// RegSetValueExW with the data as given; the Windows error code.
+long RegWriteValueBytes(HKey openKey, const Text& name, std::uint32_t type, const std::string& data);
 bool RegValueExists(HKey root, const Text& path, const Text& name, ViewFlag view);
 
 // The one rule for reading a value's data: its type and its exact bytes,

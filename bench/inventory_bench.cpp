@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "access/environment.h"
+#include "access/folders.h"
 #include "access/registry.h"
 #include "access/text_rules.h"
 #include "bench/counting_handover.h"
@@ -193,18 +194,17 @@ DataSet MakeDataSet(int entryCount, int classCount) {
 double WriteDataSet(const DataSet& set) {
   const auto started = Clock::now();
   for (const Key& key : set.keys) {
-    HKey handle = 0;
-    if (Plat().RegCreateKeyEx(win::kHKeyLocalMachine, key.path, win::kKeyAllAccess | win::kKeyWow64_64Key,
-                              &handle) != win::kErrorSuccess) {
+    UniqueRegKey handle;
+    if (RegCreateKeyIn(win::kHKeyLocalMachine, key.path, kView64, &handle) != win::kErrorSuccess) {
       std::fprintf(stderr, "cannot create HKLM\\%s\n", ToUtf8(key.path).c_str());
       continue;
     }
     for (const Value& value : key.values) {
-      Text data = value.data;
-      Plat().RegSetValueEx(handle, value.name, win::kRegSz, reinterpret_cast<const std::uint8_t*>(data.c_str()),
-                           std::uint32_t((data.size() + 1) * sizeof(char16_t)));
+      // REG_SZ data with its terminating NUL.
+      const Text& text = value.data;
+      const std::string data(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(char16_t));
+      RegWriteValueBytes(handle.get(), value.name, win::kRegSz, data);
     }
-    Plat().RegCloseKey(handle);
   }
   return Seconds(Clock::now() - started);
 }
@@ -218,7 +218,7 @@ double RemoveDataSet(const DataSet& set, int* failures) {
   });
   *failures = 0;
   for (const Text& path : paths) {
-    if (Plat().RegDeleteKeyEx(win::kHKeyLocalMachine, path, win::kKeyWow64_64Key) != win::kErrorSuccess) ++*failures;
+    if (!RegDeleteKeyTree(win::kHKeyLocalMachine, path, kView64)) ++*failures;
   }
   return Seconds(Clock::now() - started);
 }
@@ -573,11 +573,7 @@ int Run(int argc, char** argv, Platform& platform, const char* machineName, cons
   context.handOver = &handOver;
   context.counting = &counting;
   context.library = &library;
-  {
-    char16_t buffer[1024] = {};
-    const Text path(buffer, platform.GetModuleFileName(buffer, 1024));
-    context.programFolder = path.substr(0, path.rfind(u'\\') + 1);
-  }
+  context.programFolder = GetOwnFolder();
   context.bitness = GetWindowsBitness();
   context.view64 = context.bitness == 1 || context.bitness == 2;
 

@@ -96,16 +96,16 @@ bool WindowsOwnLink(const Text& root, const Text& key) {
 // deleted by the cleanup, or one above it in a hive its user writes, may
 // have been made again since as a link to another user's key or a machine
 // key: opened or created by its path, the restore would write there.
-Text LinkOnTheWay(HKey root, const Text& rootText, const Text& path, std::uint32_t view) {
+Text LinkOnTheWay(HKey root, const Text& rootText, const Text& path, ViewFlag view) {
   for (std::size_t slash = path.find(u'\\');; slash = path.find(u'\\', slash + 1)) {
     const Text key = path.substr(0, slash);
-    if (!WindowsOwnLink(rootText, key) && Plat().RegKeyIsLink(root, key, view)) return key;
+    if (!WindowsOwnLink(rootText, key) && RegKeyIsLink(root, key, view)) return key;
     if (slash == Text::npos) return Text();
   }
 }
 
 void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwrite, RestoredRegistryEntry* out) {
-  const std::uint32_t view = e.view32 ? win::kKeyWow64_32Key : win::kKeyWow64_64Key;
+  const ViewFlag view = e.view32 ? kView32 : kView64;
   const Text link = LinkOnTheWay(root, out->root, path, view);
   if (!link.empty()) {
     out->reason = out->root + u"\\" + link + u" is a registry link now; nothing is written through it";
@@ -113,19 +113,18 @@ void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwri
   }
   UniqueRegKey key;
   if (!e.isValue) {
-    if (Plat().RegOpenKeyEx(root, path, win::kKeyRead | view, key.put()) == win::kErrorSuccess) {
+    if (RegKeyReadable(root, path, view)) {
       out->state = EntryRestore::kAlreadyThere;
       return;
     }
     // Only the key itself is the record's: RegCreateKeyExW would make any
     // missing parent too.
     const Text parent = ParentPath(path);
-    UniqueRegKey above;
-    if (Plat().RegOpenKeyEx(root, parent, win::kKeyRead | view, above.put()) != win::kErrorSuccess) {
+    if (!RegKeyReadable(root, parent, view)) {
       out->reason = u"the key above it does not exist";
       return;
     }
-    const long rc = Plat().RegCreateKeyEx(root, path, win::kKeyAllAccess | view, key.put());
+    const long rc = RegCreateKeyIn(root, path, view, &key);
     if (rc != win::kErrorSuccess) {
       out->reason = u"the key could not be created (error " + FromUtf8(std::to_string(rc)) + u")";
       return;
@@ -133,7 +132,8 @@ void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwri
     out->state = EntryRestore::kRestored;
     return;
   }
-  if (Plat().RegOpenKeyEx(root, path, win::kKeyAllAccess | view, key.put()) != win::kErrorSuccess) {
+  key = RegOpen(root, path, view);
+  if (!key) {
     out->reason = u"its key does not exist or cannot be written";
     return;
   }
@@ -149,9 +149,7 @@ void RestoreEntry(const ExactEntry& e, HKey root, const Text& path, bool overwri
     out->reason = u"the value holds other data now";
     return;
   }
-  const long rc = Plat().RegSetValueEx(key.get(), e.valueName, e.type,
-                                       reinterpret_cast<const std::uint8_t*>(e.data.data()),
-                                       static_cast<std::uint32_t>(e.data.size()));
+  const long rc = RegWriteValueBytes(key.get(), e.valueName, e.type, e.data);
   if (rc != win::kErrorSuccess || !ReadValue(key.get(), e.valueName, &type, &data) || type != e.type ||
       data != e.data) {
     out->reason = u"the value could not be written";
@@ -241,8 +239,7 @@ RestoreResult RestoreCleanup(const Text& recordPath, const CleanupRecord& record
       out.reason = u"the user it was taken from is not known";
     } else if (root == win::kHKeyCurrentUser && backup.userSid != me) {
       // Another user's HKCU: that user's hive, where it is loaded.
-      UniqueRegKey hive;
-      if (Plat().RegOpenKeyEx(win::kHKeyUsers, backup.userSid, win::kKeyRead, hive.put()) != win::kErrorSuccess) {
+      if (!RegKeyReadable(win::kHKeyUsers, backup.userSid, kViewDefault)) {
         out.reason = u"it belongs to " + backup.userSid + u", whose registry hive is not loaded";
       } else {
         root = win::kHKeyUsers;

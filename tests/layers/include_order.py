@@ -5,7 +5,11 @@ Bottom to top: platform with the workers' interfaces (the platform's
 hand-over window implements them), then access beside the worker frame,
 inventory and cleanup, trace and uninstall, ui, and the programs (app,
 bench). Folders on one level may include each other. The Win32 toolkit
-(ui/toolkit/win32) is included from ui alone. Tests include anything.
+(ui/toolkit/win32) is included from ui alone. The system's own headers
+(<windows.h> and every other "<name.h>") are included by the platform, the
+toolkit and the window program's entry alone: every other layer reaches
+Windows through them. Tests
+include anything.
 """
 import os
 import re
@@ -26,6 +30,10 @@ LEVELS = [  # (prefix, level); the longest matching prefix decides
 ]
 UI_ONLY = "ui/toolkit/win32/"
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]+\.h)>')
+# The window program's entry (wWinMain, COM for the shell dialogs) is the one
+# file outside them that is written against Windows itself.
+SYSTEM_ALLOWED = ("platform/", "ui/toolkit/", "app/main.cpp")
 
 
 def level(path):
@@ -46,6 +54,10 @@ def violations(root):
                 source = os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/")
                 with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as text:
                     for number, line in enumerate(text, 1):
+                        system = SYSTEM_INCLUDE.match(line)
+                        if system and not source.startswith(SYSTEM_ALLOWED):
+                            found.append("%s:%d includes <%s> (a system header outside the platform and the toolkit)"
+                                         % (source, number, system.group(1)))
                         match = INCLUDE.match(line)
                         if not match:
                             continue

@@ -129,7 +129,8 @@ TEST(RegistryLines, RootTexts) {
   }
   EXPECT_EQ(0xF003Fu, RegAccessMask(kViewDefault));
   EXPECT_EQ(0xF013Fu, RegAccessMask(kView64));
-  EXPECT_EQ(0xF003Fu, RegAccessMask(2));
+  EXPECT_EQ(0xF023Fu, RegAccessMask(kView32));
+  EXPECT_EQ(0xF003Fu, RegAccessMask(3));
 }
 
 }  // namespace

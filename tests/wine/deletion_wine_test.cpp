@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "access/environment.h"
-#include "access/processes.h"
 #include "access/folders.h"
 #include "access/paths.h"
+#include "access/processes.h"
 #include "access/registry.h"
 #include "cleanup/backup_restore.h"
 #include "cleanup/cleanup_record.h"
@@ -46,13 +46,6 @@ class PlatformEnvironment : public ::testing::Environment {
   tw::Win32Platform platform_;
 };
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new PlatformEnvironment);
-
-Text ModuleFolder() {
-  char16_t buffer[1024] = {};
-  const std::uint32_t len = tw::Plat().GetModuleFileName(buffer, 1023);
-  const Text path(buffer, len);
-  return path.substr(0, path.rfind(u'\\') + 1);
-}
 
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
@@ -195,7 +188,7 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   for (const Text& dir : {kRoot, app, app + u"data\\", app + u"data\\deep\\", kRoot + u"Neighbour\\", state}) {
     tw::Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
   }
-  const Text sleeper = ModuleFolder() + u"..\\tw_sleeper.exe";
+  const Text sleeper = tw::GetOwnFolder() + u"..\\tw_sleeper.exe";
   ASSERT_TRUE(tw::Plat().CopyFile(sleeper, exe, false)) << U8(sleeper);
   ASSERT_TRUE(tw::Plat().WriteFileBytes(app + u"data\\deep\\a.txt", "a"));
   ASSERT_TRUE(tw::Plat().WriteFileBytes(app + u"b.dll", "b"));
@@ -254,7 +247,7 @@ TEST_F(WineDeletion, LeftoversGoNeighboursStayAndTheBackupRestoresTheRegistry) {
   // from the 32-bit build, whose default view is the 32-bit one).
   ASSERT_FALSE(report.backupFile.empty());
   ASSERT_TRUE(tw::PathExists(report.backupFile)) << U8(report.backupFile);
-  EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(report.backupFile), tw::UpperAscii(ModuleFolder() + u"Backups\\")));
+  EXPECT_TRUE(tw::StartsWith(tw::UpperAscii(report.backupFile), tw::UpperAscii(tw::GetOwnFolder() + u"Backups\\")));
   const tw::RestoreResult restore = Restore(report.recordFile, false);
   EXPECT_EQ("", U8(restore.refusal));
   EXPECT_TRUE(restore.RegistryRestored());

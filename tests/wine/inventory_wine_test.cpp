@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "access/folders.h"
 #include "access/text_rules.h"
 #include "inventory/installed_software.h"
 #include "inventory/inventory_scan.h"
@@ -83,12 +84,6 @@ Text ProgramFilesX86() {
   return WithSlash(U16(value ? value : "C:\\Program Files (x86)"));
 }
 
-Text ModuleFolder() {
-  char16_t buffer[1024] = {};
-  Text path(buffer, tw::Plat().GetModuleFileName(buffer, 1024));
-  return path.substr(0, path.rfind(u'\\') + 1);
-}
-
 // The native Program Files folder. A 32-bit process under WOW64 gets the
 // (x86) folder for CSIDL_PROGRAM_FILES; ProgramW6432 names the native one for
 // either kind of process.
@@ -133,7 +128,7 @@ class WineInventory : public testing::Test {
   static void SetUpTestSuite() {
     g_list = new tw::ProgramInventory;
     g_lib = new tw::FolderNameLibrary;
-    g_scan = std::make_unique<tw::InventoryScanWorker>(&g_list, &g_lib, ModuleFolder());
+    g_scan = std::make_unique<tw::InventoryScanWorker>(&g_list, &g_lib, tw::GetOwnFolder());
     auto* scan = g_scan.get();
     scan->pauseMs = 0;
     scan->events = {OnStart, OnProgram, OnEnd};

@@ -37,6 +37,7 @@
 
 #include "access/command_line.h"
 #include "access/environment.h"
+#include "access/folders.h"
 #include "access/paths.h"
 #include "access/processes.h"
 #include "access/text_rules.h"
@@ -242,12 +243,6 @@ Text EnvFolder(const char* name, const char* fallback) {
   return WithSlash(U16(value ? value : fallback));
 }
 
-Text ModuleFolder() {
-  char16_t buffer[1024] = {};
-  Text path(buffer, tw::Plat().GetModuleFileName(buffer, 1024));
-  return path.substr(0, path.rfind(u'\\') + 1);
-}
-
 bool KeyExists(const Text& path) {
   tw::HKey key = 0;
   if (tw::Plat().RegOpenKeyEx(tw::win::kHKeyLocalMachine, path, tw::win::kKeyRead | tw::win::kKeyWow64_64Key,
@@ -411,7 +406,7 @@ class WineUninstall : public testing::Test {
   static void SetUpTestSuite() {
     list_ = new tw::ProgramInventory;
     lib_ = new tw::FolderNameLibrary;
-    auto scan = std::make_unique<tw::InventoryScanWorker>(&list_, &lib_, ModuleFolder());
+    auto scan = std::make_unique<tw::InventoryScanWorker>(&list_, &lib_, tw::GetOwnFolder());
     scan->pauseMs = 0;
     scanEnded_ = false;
     scan->events.ended = OnScanEnd;
@@ -515,7 +510,7 @@ TEST_F(WineUninstall, MsiexecRemovesTheProductWhileTheWatchRuns) {
 Text StageProbe(const Text& folder, const Text& name) {
   tw::Plat().CreateDirectory(folder);
   const Text probe = folder + name;
-  const Text sleeper = ModuleFolder() + u"..\\tw_sleeper.exe";
+  const Text sleeper = tw::GetOwnFolder() + u"..\\tw_sleeper.exe";
   EXPECT_TRUE(tw::Plat().CopyFile(sleeper, probe, false)) << U8(sleeper) << " -> " << U8(probe);
   return probe;
 }
