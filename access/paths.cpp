@@ -27,6 +27,11 @@ bool IsDeviceName(const Text& part) {
          base[3] <= u'9';
 }
 
+// What Windows drops from the end of a path's last name.
+void DropTrailingDotsAndBlanks(Text* name) {
+  while (!name->empty() && (name->back() == u'.' || name->back() == u' ')) name->pop_back();
+}
+
 }  // namespace
 
 TextList PathPieces(const Text& path) {
@@ -65,7 +70,7 @@ bool SplitPlainPath(const Text& path, PlainPath* out) {
     if (i + 1 == pieces.size() && !endsWithSeparator) {
       // The last name loses all its trailing dots and blanks ("Foo. " and
       // "..." at the end name "Foo" and the folder above).
-      while (!part.empty() && (part.back() == u'.' || part.back() == u' ')) part.pop_back();
+      DropTrailingDotsAndBlanks(&part);
       if (part.empty()) continue;
     } else {
       // A name followed by "\" loses one trailing dot only: "Foo.\" is
@@ -89,9 +94,7 @@ Text WidestReading(const Text& path) {
     std::size_t end = path.find_first_of(u"\\/", start);
     if (end == Text::npos) end = path.size();
     Text name = path.substr(start, end - start);
-    if (name != u"." && name != u"..") {
-      while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
-    }
+    if (name != u"." && name != u"..") DropTrailingDotsAndBlanks(&name);
     out += name;
     if (end < path.size()) out += path[end];
     start = end + 1;

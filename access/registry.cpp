@@ -425,14 +425,12 @@ Text RegLinePath(const Text& path) {
   Text p;
   for (char16_t c : path)
     if (c != u'\\' || p.empty() || p.back() != u'\\') p += c;
-  for (;;) {
-    const Text trimmed = Trim(p);
-    std::size_t from = 0, to = trimmed.size();
-    if (from < to && trimmed[from] == u'\\') ++from;
-    if (to > from && trimmed[to - 1] == u'\\') --to;
-    if (from == 0 && to == trimmed.size()) return trimmed;
-    p = trimmed.substr(from, to - from);
-  }
+  // Blanks are part of key names ("App " and "App" are two keys): only the
+  // separators at the ends go.
+  std::size_t from = 0, to = p.size();
+  if (from < to && p[from] == u'\\') ++from;
+  if (to > from && p[to - 1] == u'\\') --to;
+  return p.substr(from, to - from);
 }
 
 bool RegListKeyTree(HKey root, const Text& path, TextList* list, ViewFlag view) {

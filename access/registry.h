@@ -115,8 +115,9 @@ void RegFindSubKey(HKey root, const Text& path, const Text& name, Text* found, V
 
 // The key path of a registry line as every operation here reads it: runs of
 // "\" merged into one (the registry has no empty key names, and a path
-// copied from an escaped text doubles them), then leading and trailing "\"
-// and blanks removed. Two spellings of one key read the same.
+// copied from an escaped text doubles them), then a leading and a trailing
+// "\" removed. Two spellings of one key read the same; blanks are kept, as
+// they are part of key names ("App " is not "App").
 Text RegLinePath(const Text& path);
 
 // Appends the full paths of every key below `path`, each key after its own

@@ -153,4 +153,15 @@ bool RegistryLineExists(const RegistryLine& line, ViewFlag view) {
                       : RegKeyReadable(line.root, line.keyPath, view);
 }
 
+TextList KeptKeyForms(const RegistryLine& line) {
+  TextList forms = RegistryKeyForms(line);
+  const Text bare = RegLinePath(Trim(RegLinePath(Trim(line.writtenKey))));
+  if (bare != line.keyPath) {
+    for (const Text& form : RegistryKeyForms(line.root, bare)) {
+      if (std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(form);
+    }
+  }
+  return forms;
+}
+
 }  // namespace tw

@@ -75,6 +75,12 @@ bool SameKeyPath(const Text& a, const Text& b);
 // CurrentControlSet and as its numbered ControlSetNNN.
 TextList RegistryKeyForms(HKey root, const Text& keyPath);
 inline TextList RegistryKeyForms(const RegistryLine& line) { return RegistryKeyForms(line.root, line.keyPath); }
+
+// The forms of a line that keeps something: RegistryKeyForms of its key as
+// written and, for a hand-typed line with blanks around its key (" \Software
+// \App\ "), of the key without them. What is kept takes the widest reading;
+// what is deleted is the key exactly as named, blanks included.
+TextList KeptKeyForms(const RegistryLine& line);
 // Some form of `inner` is some form of `outer` or lies below it.
 bool AnyKeyAtOrBelow(const TextList& inner, const TextList& outer);
 // The two share a form.

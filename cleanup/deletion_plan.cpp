@@ -144,7 +144,7 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
     KeptRegistryLine kept;
     kept.text = text;
     kept.wellFormed = ParseRegistryLine(text, &kept.line);
-    if (kept.wellFormed) kept.keyForms = RegistryKeyForms(kept.line);
+    if (kept.wellFormed) kept.keyForms = KeptKeyForms(kept.line);
     plan->keptLines.push_back(kept);
   };
   const auto keepPath = [&](const Text& path) {

@@ -289,6 +289,20 @@ TEST_F(CleanupDeletion, KeyAndValueLinesInBothViews) {
   report = DeleteLeftovers(Request({}, {}, {u"HKLM|SOFTWARE\\Vendor\\App"}));
   EXPECT_FALSE(m.KeyExists(kLM, u"SOFTWARE\\Wow6432Node\\Vendor\\App"));
   EXPECT_EQ(TextList{u"HKLM|SOFTWARE\\Vendor\\App"}, report.removedRegistry);
+
+  // Blanks are part of key names: the line of "Tool " deletes that key and
+  // leaves "Tool", whose line in turn leaves "Tool ".
+  for (const Text& named : {Text(u"Tool "), Text(u"Tool")}) {
+    m.CreateKey(kLM, u"SOFTWARE\\Vendor\\Tool");
+    m.CreateKey(kLM, u"SOFTWARE\\Vendor\\Tool ");
+    request = Request({}, {}, {u"HKLM|SOFTWARE\\Vendor\\" + named});
+    request.uninstallType = 1;
+    DeleteLeftovers(request);
+    EXPECT_FALSE(m.KeyExists(kLM, u"SOFTWARE\\Vendor\\" + named)) << U8(named);
+    const Text other = named == u"Tool" ? u"Tool " : u"Tool";
+    EXPECT_TRUE(m.KeyExists(kLM, u"SOFTWARE\\Vendor\\" + other)) << U8(named);
+    m.RemoveKeyTree(kLM, u"SOFTWARE\\Vendor\\" + other);
+  }
 }
 
 // Nothing inside the Windows folder is a leftover to delete, whichever
@@ -573,6 +587,9 @@ TEST_F(CleanupDeletion, KeptRegistryLinesInsideATickedKeyInAnySpelling) {
                                        u"\\Software\\TwV\\App\\",      u"Software\\\\TwV\\\\App",
                                        u" \\Software\\TwV\\App\\\\",     u"\\\\Software\\TwV\\\\\\App"};
   for (const Text& ticked : spellings) {
+    // A ticked line names its key exactly: with a blank around it, another
+    // key (blanks are part of key names). A kept line keeps it either way.
+    if (ticked.front() == u' ') continue;
     for (const Text& kept : spellings) {
       m.SetString(kCU, u"Software\\TwV\\App", u"Keep", u"k");
       m.SetString(kCU, u"Software\\TwV\\App", u"Other", u"o");
