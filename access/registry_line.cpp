@@ -68,7 +68,7 @@ bool ParseRegistryLine(const Text& line, RegistryLine* parsed) {
 }
 
 Text RegistryLineText(HKey root, const Text& keyPath, const Text* valueName) {
-  Text line = RegistryRootText(root) + u"|" + RegLinePath(keyPath);
+  Text line = RegistryRootText(root) + u"|" + keyPath;
   if (valueName) line += u"|" + *valueName;
   return line;
 }

@@ -53,7 +53,10 @@ struct RegistryLine {
 // three. An empty key path names the root itself, which parses (the guard
 // refuses it).
 bool ParseRegistryLine(const Text& line, RegistryLine* parsed);
-// The line of a key (no value name) or of one of its values.
+// The line of a key (no value name) or of one of its values, the key as
+// given: the trace writes each area's keys as the area spells them ("HKCR|\"
+// and a class name, a final "\" where the area's key has one), which is what
+// the rows show; ParseRegistryLine reads every such spelling as one key.
 Text RegistryLineText(HKey root, const Text& keyPath, const Text* valueName = nullptr);
 
 // ---- Comparing keys.

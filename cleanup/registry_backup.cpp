@@ -234,7 +234,7 @@ bool RegistryBackup::AddKey(HKey root, const Text& path, const KeptTest& kept, c
   UniqueRegKey key = RegOpenForReading(root, LinePath(path), view_);
   if (!key) return false;
   const Text exported = ExportedPath(root, path);
-  current_ = {root, line.empty() ? RegistryLineText(root, path) : line};
+  current_ = {root, line.empty() ? RegistryLineText(root, LinePath(path)) : line};
   bool carried = true;
   for (const Text& part : Components(LinePath(path))) carried = carried && RegFileCanCarryKeyName(part);
   if (!carried) {
@@ -252,7 +252,8 @@ bool RegistryBackup::AddValue(HKey root, const Text& path, const Text& name, con
   std::uint32_t type = 0;
   std::string data;
   if (!RegReadValueBytes(root, LinePath(path), name, view_, &type, &data)) return false;
-  AddExact(line.empty() ? RegistryLineText(root, path, &name) : line, root, LinePath(path), &name, type, data);
+  const Text key = LinePath(path);
+  AddExact(line.empty() ? RegistryLineText(root, key, &name) : line, root, key, &name, type, data);
   bool carried = RegFileCanCarryValueName(name);
   for (const Text& part : Components(LinePath(path))) carried = carried && RegFileCanCarryKeyName(part);
   if (carried) {

@@ -46,20 +46,20 @@ void TraceScanWorker::RecordClassKey(HKey root, const Text& rootText, const Text
   *whole = false;
   std::vector<ClassKeyText> texts;
   bool others = !ClassKeyTexts(root, rootText, key, view, &texts);
-  TextList owned;
+  std::vector<const ClassKeyText*> owned;
   for (const ClassKeyText& text : texts) {
     // A class's server is a path; any other text is judged as the command
     // or file it is, by the one rule for whose a command is.
     const bool inside = text.classReference ? IsProgramPath(Trim(text.text)) : PointsIntoFolders(text.text);
     if (!inside) others = true;
-    else if (!text.classReference) owned.push_back(rootText + u"|" + text.key + u"|" + text.valueName);
+    else if (!text.classReference) owned.push_back(&text);
   }
   if (!others) {
     *whole = true;
-    AddRegistryEntry(rootText + u"|" + key);
+    AddRegistryKey(root, key);
     return;
   }
-  for (const Text& line : owned) AddRegistryEntry(line);
+  for (const ClassKeyText* text : owned) AddRegistryValue(root, text->key, text->valueName);
 }
 
 // An extension key (".txt") is shared by every program that opens such
@@ -73,11 +73,11 @@ void TraceScanWorker::RecordExtensionKey(const Text& key, const Text& progId, Vi
   const bool only = ExtensionKeyHoldsOnly(
       kLM, key, view, [this](const Text& id) { return IsIn(matchedFileTypes_, id); }, &openWith);
   if (only) {
-    AddRegistryEntry(u"HKLM|" + key);
+    AddRegistryKey(kLM, key);
     return;
   }
-  if (IsIn(matchedFileTypes_, progId)) AddRegistryEntry(u"HKLM|" + key + u"|");
-  for (const Text& line : openWith) AddRegistryEntry(u"HKLM|" + key + u"\\" + line);
+  if (IsIn(matchedFileTypes_, progId)) AddRegistryValue(kLM, key, Text());
+  for (const Text& line : openWith) AddRegistryKey(kLM, key + u"\\" + line);
 }
 
 void TraceScanWorker::ScanClassesHKLM(bool is64) {
@@ -129,18 +129,17 @@ void TraceScanWorker::ScanClassesHKCR(bool is64) {
   }
 }
 
-void TraceScanWorker::RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path,
-                                                       ViewFlag view) {
+void TraceScanWorker::RecordValueNamesInFolders(HKey root, const Text& path, ViewFlag view) {
   for (const VariantNames& line : ValueNamesOfVariants(root, path, view)) {
     for (const Text& name : line.names) {
-      if (IsProgramPath(Trim(name))) AddRegistryEntry(rootText + u"|" + line.variant + u"|" + name);
+      if (IsProgramPath(Trim(name))) AddRegistryValue(root, line.variant, name);
     }
   }
 }
 
 void TraceScanWorker::ScanInstallerFoldersSharedDlls(bool is64) {
   const ViewFlag view = ViewOf(is64);
-  RecordValueNamesInFolders(kLM, u"HKLM", area_keys::kInstallerFolders, view);
+  RecordValueNamesInFolders(kLM, area_keys::kInstallerFolders, view);
   // A shared DLL's value counts the products that use the file: while it
   // says more than one, another product still does, and its count is not
   // the program's to remove.
@@ -150,7 +149,7 @@ void TraceScanWorker::ScanInstallerFoldersSharedDlls(bool is64) {
       std::uint32_t count = 0;
       if (!IsProgramPath(Trim(name)) || (RegReadDword(kLM, line.variant, name, &count, view) && count > 1))
         continue;
-      AddRegistryEntry(u"HKLM|" + line.variant + u"|" + name);
+      AddRegistryValue(kLM, line.variant, name);
     }
   }
 }
@@ -191,9 +190,9 @@ void TraceScanWorker::ScanCom(bool is64) {
       if (owned.empty()) continue;
       if (owned.size() == naming) {
         matchedTypeLibs_.insert(UpperAscii(name));
-        AddRegistryEntry(u"HKLM|" + library);
+        AddRegistryKey(kLM, library);
       } else {
-        for (const Text& version : owned) AddRegistryEntry(u"HKLM|" + version);
+        for (const Text& version : owned) AddRegistryKey(kLM, version);
       }
     }
   }
@@ -209,19 +208,19 @@ void TraceScanWorker::ScanCom(bool is64) {
       if (!server.empty()) {
         if (IsProgramPath(Trim(server))) {
           matchedClasses_.insert(UpperAscii(name));
-          AddRegistryEntry(u"HKLM|" + key);
+          AddRegistryKey(kLM, key);
           recorded = true;
         }
       } else if (ReadDefault(kLM, key + u"\\TypeLib\\", &value, view) && !value.empty() &&
                  IsIn(matchedTypeLibs_, value)) {
         matchedClasses_.insert(UpperAscii(name));
-        AddRegistryEntry(u"HKLM|" + key);
+        AddRegistryKey(kLM, key);
         recorded = true;
       }
       if (recorded && ReadDefault(kLM, key + u"\\ProgID\\", &value, view)) {
         const Text progId = Trim(value);
         const Text progIdKey = ClassesKeyOf(line.variant) + progId;
-        if (!progId.empty() && RegKeyExists(kLM, progIdKey, view)) AddRegistryEntry(u"HKLM|" + progIdKey);
+        if (!progId.empty() && RegKeyExists(kLM, progIdKey, view)) AddRegistryKey(kLM, progIdKey);
       }
     }
   }
@@ -234,11 +233,11 @@ void TraceScanWorker::ScanCom(bool is64) {
       }
       if (!value.empty() && IsIn(matchedClasses_, value)) {
         matchedInterfaces_.insert(UpperAscii(name));
-        AddRegistryEntry(u"HKLM|" + key);
+        AddRegistryKey(kLM, key);
       }
       if (ReadDefault(kLM, key + u"\\TypeLib\\", &value, view) && !value.empty() && IsIn(matchedTypeLibs_, value) &&
           matchedInterfaces_.insert(UpperAscii(name)).second) {
-        AddRegistryEntry(u"HKLM|" + key);
+        AddRegistryKey(kLM, key);
       }
     }
   }
@@ -246,7 +245,7 @@ void TraceScanWorker::ScanCom(bool is64) {
   for (const Text& list : {Text(area_keys::kApprovedShellExtensions), Text(area_keys::kInternetExplorerToolbar)}) {
     for (const VariantNames& line : ValueNamesOfVariants(kLM, list, view)) {
       for (const Text& name : line.names) {
-        if (IsIn(matchedClasses_, name)) AddRegistryEntry(u"HKLM|" + line.variant + u"|" + name);
+        if (IsIn(matchedClasses_, name)) AddRegistryValue(kLM, line.variant, name);
       }
     }
   }
@@ -254,7 +253,7 @@ void TraceScanWorker::ScanCom(bool is64) {
   for (const VariantNames& line :
        SubKeysOfVariants(kLM, Text(area_keys::kBrowserHelperObjects) + u"\\", view)) {
     for (const Text& name : line.names) {
-      if (IsIn(matchedClasses_, name)) AddRegistryEntry(u"HKLM|" + line.variant + name);
+      if (IsIn(matchedClasses_, name)) AddRegistryKey(kLM, line.variant + name);
     }
   }
 }

@@ -210,7 +210,7 @@ void TraceScanWorker::ScanAppPaths(bool is64) {
             at = end + 1;
           }
         }
-        if (points) AddRegistryEntry(root.second + u"|" + key);
+        if (points) AddRegistryKey(root.first, key);
       }
     }
   }
@@ -227,7 +227,7 @@ void TraceScanWorker::ScanContextMenus(bool is64) {
         for (const Text& verb : line.names) {
           const Text key = line.variant + verb;
           if (RegReadString(root.first, key + u"\\command", Text(), &value, view) && PointsIntoFolders(value)) {
-            AddRegistryEntry(root.second + u"|" + key);
+            AddRegistryKey(root.first, key);
           }
         }
       }
@@ -239,7 +239,7 @@ void TraceScanWorker::ScanContextMenus(bool is64) {
           const Text key = line.variant + name;
           if (IsIn(matchedClasses_, name) ||
               (RegReadString(root.first, key, Text(), &value, view) && IsIn(matchedClasses_, value))) {
-            AddRegistryEntry(root.second + u"|" + key);
+            AddRegistryKey(root.first, key);
           }
         }
       }
@@ -254,7 +254,7 @@ void TraceScanWorker::ScanFirewallRules(bool is64) {
   if (!RegEnumValues(kLM, kFirewallRules, &names, view, &rules)) return;
   for (std::size_t i = 0; i < names.size() && i < rules.size(); ++i) {
     const Text app = FirewallApp(rules[i]);
-    if (!app.empty() && PointsIntoFolders(app)) AddRegistryEntry(u"HKLM|" + kFirewallRules + u"|" + names[i]);
+    if (!app.empty() && PointsIntoFolders(app)) AddRegistryValue(kLM, kFirewallRules, names[i]);
   }
 }
 

@@ -50,18 +50,18 @@ void TraceScanWorker::ScanInstallerProductKeys(bool is64) {
         bool marked = false;
         if (IsProgramPath(Trim(location))) {
           marked = true;
-          AddRegistryEntry(u"HKLM|" + line.variant + product);
+          AddRegistryKey(kLM, line.variant + product);
         }
         if (!RegReadString(kLM, properties, u"UninstallString", &uninstall, view)) continue;
         // A program without an uninstall command never claims the products
         // whose command is blank.
         if (!command.empty() && command == UpperAscii(Trim(uninstall))) {
           marked = true;
-          AddRegistryEntry(u"HKLM|" + line.variant + product);
+          AddRegistryKey(kLM, line.variant + product);
         }
         if (!marked) continue;
         RegEnumSubKeys(kLM, line.variant + product + u"\\Patches\\", &patches, view);
-        for (const Text& patch : patches) AddRegistryEntry(u"HKLM|" + patchesPath + patch);
+        for (const Text& patch : patches) AddRegistryKey(kLM, patchesPath + patch);
         Text ignored;
         for (const VariantNames& components : componentLines) {
           for (const Text& component : components.names) {
@@ -85,7 +85,8 @@ void TraceScanWorker::RecordComponent(const Text& key, const Text& product, View
   RegEnumValueNames(kLM, key, &valueNames, view);
   RegEnumSubKeys(kLM, key, &subKeys, view);
   const bool alone = subKeys.empty() && valueNames.size() == 1 && UpperAscii(valueNames[0]) == UpperAscii(product);
-  AddRegistryEntry(alone ? u"HKLM|" + key : u"HKLM|" + key + u"|" + product);
+  if (alone) AddRegistryKey(kLM, key);
+  else AddRegistryValue(kLM, key, product);
 }
 
 void TraceScanWorker::ScanInstallerComponents(bool is64) {
@@ -125,7 +126,7 @@ void TraceScanWorker::ScanInstallerComponents(bool is64) {
       for (const Component& component : product.second.second) {
         all = all && component.inside;
         if (!component.inside || !component.alone) continue;
-        AddRegistryEntry(u"HKLM|" + component.key);
+        AddRegistryKey(kLM, component.key);
         claimed = true;
       }
       if (!claimed || !all || std::find(claimedProducts.begin(), claimedProducts.end(), product.first) !=
@@ -133,7 +134,7 @@ void TraceScanWorker::ScanInstallerComponents(bool is64) {
         continue;
       }
       claimedProducts.push_back(product.first);
-      AddRegistryEntry(u"HKLM|" + products + product.second.first);
+      AddRegistryKey(kLM, products + product.second.first);
     }
   }
 }
@@ -144,7 +145,7 @@ void TraceScanWorker::RecordUserValueNamesInFolders(const Text& keyBelowHive, Vi
     const Text key = hive + keyBelowHive;
     RegEnumValueNames(kUsers, key, &names, view);
     for (const Text& name : names) {
-      if (IsProgramPath(Trim(name))) AddRegistryEntry(u"HKU|" + key + u"|" + name);
+      if (IsProgramPath(Trim(name))) AddRegistryValue(win::kHKeyUsers, key, name);
     }
   }
 }
@@ -156,8 +157,8 @@ void TraceScanWorker::ScanAppCompatLayers(bool is64) {
 void TraceScanWorker::ScanMuiCache(bool is64) {
   const ViewFlag view = ViewOf(is64);
   const Text muiCache = Text(area_keys::kMuiCache) + u"\\";
-  RecordValueNamesInFolders(kCU, u"HKCU", muiCache, view);
-  RecordValueNamesInFolders(kLM, u"HKLM", muiCache, view);
+  RecordValueNamesInFolders(kCU, muiCache, view);
+  RecordValueNamesInFolders(kLM, muiCache, view);
   RecordUserValueNamesInFolders(u"\\" + Text(area_keys::kShellNoRoamMuiCache) + u"\\", view);
 }
 
@@ -171,7 +172,7 @@ void TraceScanWorker::ScanSharedComponents(bool is64) {
     RegEnumValues(kCU, key, &names, view, &data);
     for (const Text& text : data) {
       if (IsProgramPath(Trim(text))) {
-        AddRegistryEntry(u"HKCU|" + key);
+        AddRegistryKey(win::kHKeyCurrentUser, key);
         break;
       }
     }
@@ -186,7 +187,7 @@ void TraceScanWorker::ScanElevationPolicyRun(bool is64) {
     for (const Text& name : line.names) {
       if (RegReadString(kLM, line.variant + name, u"AppPath", &appPath, view) &&
           IsProgramPath(Trim(appPath))) {
-        AddRegistryEntry(u"HKLM|" + line.variant + name);
+        AddRegistryKey(kLM, line.variant + name);
       }
     }
   }
@@ -200,7 +201,7 @@ void TraceScanWorker::ScanElevationPolicyRun(bool is64) {
       TextList data;
       RegEnumValues(root.first, key, &names, view, &data);
       for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
-        if (PointsIntoFolders(data[i])) AddRegistryEntry(root.second + u"|" + key + u"|" + names[i]);
+        if (PointsIntoFolders(data[i])) AddRegistryValue(root.first, key, names[i]);
       }
     }
   }

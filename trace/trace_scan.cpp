@@ -4,6 +4,7 @@
 
 #include "access/environment.h"
 #include "access/folders.h"
+#include "access/registry_line.h"
 #include "platform/handles.h"
 #include "trace/path_match.h"
 
@@ -184,6 +185,12 @@ void TraceScanWorker::AddRegistryEntry(const Text& line) {
   record.tracedRegistry.push_back(line);
   if (!line.empty()) origins_->Record(line, currentArea_);
   ReportRegistry(line, std::uint32_t(record.tracedRegistry.size()));
+}
+
+void TraceScanWorker::AddRegistryKey(HKey root, const Text& key) { AddRegistryEntry(RegistryLineText(root, key)); }
+
+void TraceScanWorker::AddRegistryValue(HKey root, const Text& key, const Text& valueName) {
+  AddRegistryEntry(RegistryLineText(root, key, &valueName));
 }
 
 bool TraceScanWorker::IsProgramPath(const Text& text) const {

@@ -161,6 +161,10 @@ class TraceScanWorker : public WorkerThread {
   void AddFolder(const Text& path);
   void AddFile(const Text& path);
   void AddRegistryEntry(const Text& line);
+  // The line of a key, or of one of its values (an empty name: its default
+  // value), as every registry line is written (access/registry_line.h).
+  void AddRegistryKey(HKey root, const Text& key);
+  void AddRegistryValue(HKey root, const Text& key, const Text& valueName);
   void ModuleTest(const Text& path);
   void ReportFileFolder(const Text& path, std::int32_t count);
   void ReportRegistry(const Text& line, std::uint32_t count);
@@ -178,7 +182,7 @@ class TraceScanWorker : public WorkerThread {
 
   // Value lines of every variant of `path` whose (trimmed) value name passes
   // the membership test.
-  void RecordValueNamesInFolders(HKey root, const Text& rootText, const Text& path, ViewFlag view);
+  void RecordValueNamesInFolders(HKey root, const Text& path, ViewFlag view);
   // A class key found by its open command or icon: whole when it is wholly
   // the program's, else its values that point into the folders (class_areas.cpp).
   void RecordClassKey(HKey root, const Text& rootText, const Text& key, ViewFlag view, bool* whole);
