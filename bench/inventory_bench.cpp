@@ -276,7 +276,7 @@ WholeRun RunWholeScan(const Context& context) {
   g_reports = ScanReports();
   context.counting->Reset();
 
-  auto scan = std::make_unique<InventoryScanWorker>(&list, &library, context.programFolder);
+  auto scan = std::make_unique<InventoryScanWorker>(*list, library, context.programFolder);
   scan->pauseMs = 0;
   scan->events = {OnStart, OnProgram, OnEnd};
   list->showsSearch = false;
@@ -312,7 +312,7 @@ PhaseRun RunPhases(const Context& context, CountingPlatform* counter) {
   ProgramInventory inventory;
   ProgramInventory* list = &inventory;
   FolderNameLibrary* library = context.library;
-  auto scan = std::make_unique<InventoryScanWorker>(&list, &library, context.programFolder);
+  auto scan = std::make_unique<InventoryScanWorker>(*list, library, context.programFolder);
   scan->folders = SystemFolders::Current();
   RedirectionSlot slot = nullptr;
   if (context.bitness == 1) DisableFsRedirection(&slot);

@@ -30,9 +30,8 @@ Text ValueOrEmpty(HKey key, const Text& name) {
 
 }  // namespace
 
-InventoryScanWorker::InventoryScanWorker(
-    ProgramInventory** inventory, FolderNameLibrary** library,
-    const Text& appFolder)
+InventoryScanWorker::InventoryScanWorker(ProgramInventory& inventory, FolderNameLibrary* library,
+                                         const Text& appFolder)
     : inventory_(inventory),
       library_(library),
       appFolder_(appFolder) {
@@ -58,7 +57,7 @@ void InventoryScanWorker::Execute() {
     default:
       break;  // no WOW64 support at all: nothing is scanned
   }
-  SortOrdinal((*inventory_)->shownNames);
+  SortOrdinal(inventory_.shownNames);
   Pause(pauseMs);
   Deliver();
   ClearIconTables();
@@ -90,7 +89,7 @@ void InventoryScanWorker::Scan(bool view64) {
 }
 
 void InventoryScanWorker::Deliver() {
-  ProgramInventory& list = **inventory_;
+  ProgramInventory& list = inventory_;
   for (const Text& key : list.shownNames) {
     const InstalledProgram* record = list.Find(key);
     if (!record) continue;
@@ -200,8 +199,8 @@ void InventoryScanWorker::ReadSoftwareEntry(HKey key, const EntrySource& source,
     const Text rootText = source.root == win::kHKeyLocalMachine ? u"HKLM|" : u"HKCU|";
     record->entryKeyLine = Trim(rootText + source.keyPath + Trim(source.subKey));
   }
-  if (library_ && *library_) (*library_)->MatchRecord(*record);
-  (*inventory_)->AddOrMerge(std::move(record));
+  if (library_) library_->MatchRecord(*record);
+  inventory_.AddOrMerge(std::move(record));
 }
 
 void InventoryScanWorker::ScanInstallerProducts(bool view64) {

@@ -31,10 +31,10 @@ struct InventoryEvents {
 
 class InventoryScanWorker : public WorkerThread {
  public:
-  // The inventory and the library are read through the caller's variables at
-  // each use. Nothing runs before Start.
-  InventoryScanWorker(ProgramInventory** inventory,
-                                      FolderNameLibrary** library, const Text& appFolder);
+  // The inventory the scan fills, and the library of folder names it matches
+  // records against (none when null); both outlive the worker. Nothing runs
+  // before Start.
+  InventoryScanWorker(ProgramInventory& inventory, FolderNameLibrary* library, const Text& appFolder);
   ~InventoryScanWorker() override { Stop(); }
 
   InventoryEvents events;
@@ -76,8 +76,8 @@ class InventoryScanWorker : public WorkerThread {
   void Deliver();
   void AddProductIcon(const Text& productName, const Text& productIcon);
 
-  ProgramInventory** inventory_;
-  FolderNameLibrary** library_;
+  ProgramInventory& inventory_;
+  FolderNameLibrary* library_;
   Text appFolder_;
 
   Text reportName_;

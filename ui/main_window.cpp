@@ -283,7 +283,7 @@ void MainForm::InitSearchBox() {
 
 void MainForm::StartInventoryScan() {
   inventoryWorker_.reset();
-  auto worker = std::make_unique<InventoryScanWorker>(&g_inventory, &g_folderNameLibrary,
+  auto worker = std::make_unique<InventoryScanWorker>(*g_inventory, g_folderNameLibrary,
                                                                       appFolder_);
   worker->events.started = [this] { OnInventoryStart(); };
   worker->events.program = [this](const Text& name, const Text& publisher, const Text& version, const Text& iconPath,

@@ -416,7 +416,7 @@ void MainForm::RunUninstallerButtonClick() {
   stepPages->SetActivePage(uninstallWaitPage);
 
   watchWorker_.reset();
-  auto watch = std::make_unique<UninstallerWatchWorker>(&g_inventory);
+  auto watch = std::make_unique<UninstallerWatchWorker>(*g_inventory);
   watch->events.started = [this] { OnWatchStart(); };
   watch->events.stepStarted = [this](std::int32_t step) { OnWatchStepStart(step); };
   watch->events.stepEnded = [this](std::int32_t step) { OnWatchStepEnd(step); };

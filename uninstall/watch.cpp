@@ -20,11 +20,11 @@ const TextList& UninstallerWatchWorker::WatchedNames() {
   return names;
 }
 
-UninstallerWatchWorker::UninstallerWatchWorker(ProgramInventory** inventory)
+UninstallerWatchWorker::UninstallerWatchWorker(const ProgramInventory& inventory)
     : inventory_(inventory) {}
 
 void UninstallerWatchWorker::SetProgram(const Text& programName) {
-  record_ = (*inventory_)->byNameLow.at(programName);
+  record_ = inventory_.byNameLow.at(programName);
 }
 
 void UninstallerWatchWorker::ReportStep(const std::function<void(std::int32_t)>& event, std::int32_t step) {

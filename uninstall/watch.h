@@ -25,7 +25,7 @@ struct WatchEvents {
 
 class UninstallerWatchWorker : public WorkerThread {
  public:
-  explicit UninstallerWatchWorker(ProgramInventory** inventory);
+  explicit UninstallerWatchWorker(const ProgramInventory& inventory);
   ~UninstallerWatchWorker() override { Stop(); }
 
   WatchEvents events;
@@ -46,7 +46,7 @@ class UninstallerWatchWorker : public WorkerThread {
 
   std::int32_t step_ = 0;
   const InstalledProgram* record_ = nullptr;
-  ProgramInventory** inventory_;
+  const ProgramInventory& inventory_;
   bool endReported_ = false;
 };
 

@@ -18,15 +18,20 @@ bool RunToEnd(WorkerThread& worker, HeadlessHandOver& handOver, std::chrono::mil
 
 }  // namespace
 
-CliInventory::CliInventory() : previous_(CurrentHandOver()), list_(&inventory_), libraryPointer_(&library_) {
-  SetHandOver(&handOver_);
-}
+CliInventory::CliInventory() : previous_(CurrentHandOver()) { SetHandOver(&handOver_); }
 
 CliInventory::~CliInventory() { SetHandOver(previous_); }
 
-bool CliInventory::Scan() {
-  InventoryScanWorker scan(&list_, &libraryPointer_, Text());
+bool CliInventory::Scan(std::ostream* printTo) {
+  InventoryScanWorker scan(inventory_, &library_, Text());
   scan.pauseMs = 0;
+  if (printTo) {
+    // Runs on this (the "GUI") thread while the worker waits: the inventory
+    // may be read here.
+    scan.events.program = [this, printTo](const Text& name, const Text&, const Text&, const Text&, std::int32_t) {
+      if (const InstalledProgram* record = inventory_.Find(LowerAscii(name))) *printTo << RecordJson(*record) << "\n";
+    };
+  }
   inventory_.showsSearch = false;
   scan.Start();
   return RunToEnd(scan, handOver_, std::chrono::minutes(10));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 #include "access/text_rules.h"
@@ -22,12 +23,16 @@ class CliInventory {
   CliInventory(const CliInventory&) = delete;
   CliInventory& operator=(const CliInventory&) = delete;
 
-  // Runs a complete inventory scan; false when it did not finish.
-  bool Scan();
+  // Runs a complete inventory scan; false when it did not finish. With
+  // `printTo`, each program is printed there (RecordJson) as it is delivered.
+  bool Scan(std::ostream* printTo = nullptr);
   // The records in the order the scan delivers them (sorted lower-case names).
   std::vector<const InstalledProgram*> Records() const;
   const InstalledProgram* Find(const Text& nameLow) const { return inventory_.Find(nameLow); }
   const ProgramInventory& List() const { return inventory_; }
+  ProgramInventory& List() { return inventory_; }
+  // The hand-over the workers of this inventory report through.
+  HeadlessHandOver& HandOver() { return handOver_; }
 
   // Traces the listed program `nameLow`; its record's folder, file and
   // registry lists hold the result. False when the trace did not finish.
@@ -40,8 +45,6 @@ class CliInventory {
   HeadlessHandOver handOver_;
   ProgramInventory inventory_;
   FolderNameLibrary library_;
-  ProgramInventory* list_;
-  FolderNameLibrary* libraryPointer_;
   SharedEntryOrigins lastOrigins_;
 };
 

@@ -112,32 +112,6 @@ const char kHelp[] =
     "of an administrator. Exit codes: 0 done, 1 failed or not complete,\n"
     "2 wrong arguments.\n";
 
-// Runs a complete inventory scan with the waits set to zero.
-// When `printTo` is set, each program is printed there as it is delivered.
-bool ScanInventory(ProgramInventory** list, FolderNameLibrary** library, HeadlessHandOver& handOver,
-                   std::ostream* printTo) {
-  InventoryScanWorker scan(list, library, Text());
-  scan.pauseMs = 0;
-  bool ended = false;
-  scan.events.ended = [&ended] { ended = true; };
-  if (printTo) {
-    // Runs on this (the "GUI") thread while the worker waits: the inventory
-    // may be read here.
-    const ProgramInventory& inventory = **list;
-    scan.events.program = [&inventory, printTo](const Text& name, const Text&, const Text&, const Text&,
-                                                std::int32_t) {
-      if (const InstalledProgram* record = inventory.Find(LowerAscii(name)))
-        *printTo << RecordJson(*record) << "\n";
-    };
-  }
-  (*list)->showsSearch = false;
-  scan.Start();
-  const bool finished = handOver.PumpUntil([&scan] { return scan.Finished(); }, std::chrono::minutes(10));
-  scan.Stop();
-  // The end report comes also after an error.
-  return finished && ended && !scan.Failed();
-}
-
 // What one trace run reported.
 struct TraceRun {
   TextList rows;        // the file and folder list, as delivered
@@ -187,27 +161,6 @@ bool RunTrace(ProgramInventory& list, const Text& nameLow, const Text& folder, H
   const bool ended = handOver.PumpUntil([&] { return trace->Finished(); }, std::chrono::minutes(30));
   return ended && run->ended && !trace->Failed();
 }
-
-// Sets up the hand-over and an inventory for one command, and puts back what
-// was there before.
-class CommandSession {
- public:
-  CommandSession() : previous_(CurrentHandOver()), list_(&inventory_), library_(&lib_) {
-    SetHandOver(&handOver_);
-  }
-  ~CommandSession() { SetHandOver(previous_); }
-  HeadlessHandOver& handOver() { return handOver_; }
-  ProgramInventory** list() { return &list_; }
-  FolderNameLibrary** library() { return &library_; }
-
- private:
-  GuiHandOver* previous_;
-  HeadlessHandOver handOver_;
-  ProgramInventory inventory_;
-  FolderNameLibrary lib_;
-  ProgramInventory* list_;
-  FolderNameLibrary* library_;
-};
 
 // A listed program whose folder the guard refuses is traced without it (its
 // uninstall entry alone); the console says why.
@@ -303,13 +256,13 @@ bool CheckTraceFolder(const Text& folder, std::ostream& err) {
 
 // Scans the inventory and finds NAME in it (as the inventory keys names:
 // trimmed, ASCII lower-case). 0 when found, else the exit code.
-int FindProgram(CommandSession& session, const Text& name, Text* nameLow, std::ostream& err) {
-  if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+int FindProgram(CliInventory& session, const Text& name, Text* nameLow, std::ostream& err) {
+  if (!session.Scan()) {
     err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
     return 1;
   }
   *nameLow = LowerAscii(Trim(name));
-  if (!(*session.list())->Find(*nameLow)) {
+  if (!session.List().Find(*nameLow)) {
     err << "tidewell-cli: no installed program is called \"" << ToUtf8(name) << "\"\n";
     return kUsageError;
   }
@@ -322,7 +275,7 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
     err << "tidewell-cli: usage: analyze NAME | analyze --folder DIR\n";
     return kUsageError;
   }
-  CommandSession session;
+  CliInventory session;
   Text nameLow;
   const Text folder = forceRemove ? args[2] : Text();
   if (forceRemove) {
@@ -331,12 +284,12 @@ int AnalyzeCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
     return code;
   }
   TraceRun run;
-  if (!RunTrace(**session.list(), nameLow, folder, session.handOver(), &run)) {
+  if (!RunTrace(session.List(), nameLow, folder, session.HandOver(), &run)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
-  if (!forceRemove) SayWhyFolderIsNotTraced((*session.list())->Find(nameLow), err);
-  PrintTrace(out, forceRemove, forceRemove ? nullptr : (*session.list())->Find(nameLow), folder, run);
+  if (!forceRemove) SayWhyFolderIsNotTraced(session.List().Find(nameLow), err);
+  PrintTrace(out, forceRemove, forceRemove ? nullptr : session.List().Find(nameLow), folder, run);
   return 0;
 }
 
@@ -353,8 +306,8 @@ struct StateToSave {
 // timing, as the window does: the launch first, the watch a second later.
 // The watch's events are printed as they come; the end of its first step
 // saves `stateToSave` when it is set.
-bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& out, StateToSave* stateToSave) {
-  const InstalledProgram* record = (*session.list())->Find(nameLow);
+bool RunUninstaller(CliInventory& session, const Text& nameLow, std::ostream& out, StateToSave* stateToSave) {
+  const InstalledProgram* record = session.List().Find(nameLow);
   const std::uint64_t started = Plat().GetTickCount();
   const auto print = [&out, started](const char* event, std::int64_t step) {
     JsonObject line;
@@ -366,8 +319,8 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
   };
   UninstallerLaunchWorker launch(0, record->uninstallString, record->is64Bit == 1);
   launch.Start();
-  session.handOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
-  UninstallerWatchWorker watch(session.list());
+  session.HandOver().PumpUntil([] { return false; }, std::chrono::milliseconds(1000));
+  UninstallerWatchWorker watch(session.List());
   bool ended = false;
   watch.events.started = [&print] { print("watch_start", 0); };
   watch.events.ended = [&print, &ended] {
@@ -387,7 +340,7 @@ bool RunUninstaller(CommandSession& session, const Text& nameLow, std::ostream& 
   };
   watch.SetProgram(nameLow);
   watch.Start();
-  const bool finished = session.handOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5));
+  const bool finished = session.HandOver().PumpUntil([&watch] { return watch.Finished(); }, std::chrono::minutes(5));
   watch.Stop();
   launch.Stop();
   return finished && ended;
@@ -573,19 +526,19 @@ int UninstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostr
            "[--permanent] [--include-name-matches]]\n";
     return kUsageError;
   }
-  CommandSession session;
+  CliInventory session;
   Text nameLow;
   if (const int code = FindProgram(session, name, &nameLow, err)) return code;
   TraceRun trace;
-  if (!RunTrace(**session.list(), nameLow, Text(), session.handOver(), &trace)) {
+  if (!RunTrace(session.List(), nameLow, Text(), session.HandOver(), &trace)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
-  const InstalledProgram* record = (*session.list())->Find(nameLow);
+  const InstalledProgram* record = session.List().Find(nameLow);
   const auto request = [&] {
     DeletionRequest r = RequestFromTrace(trace, record->name, record->is64Bit, options);
     r.publisher = record->publisher;
-    r.otherProgramFolders = OtherProgramFolders(**session.list(), nameLow);
+    r.otherProgramFolders = OtherProgramFolders(session.List(), nameLow);
     return r;
   };
   if (options.dryRun) {
@@ -644,14 +597,14 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   }
   const Text folder = rest[0];
   if (!CheckTraceFolder(folder, err)) return kUsageError;
-  CommandSession session;
+  CliInventory session;
   // The listed programs, whose folders the deletion keeps.
-  if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+  if (!session.Scan()) {
     err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
     return 1;
   }
   TraceRun trace;
-  if (!RunTrace(**session.list(), Text(), folder, session.handOver(), &trace)) {
+  if (!RunTrace(session.List(), Text(), folder, session.HandOver(), &trace)) {
     err << "tidewell-cli: the trace ended by an error or did not finish\n";
     return 1;
   }
@@ -660,7 +613,7 @@ int ForceRemoveCommand(const std::vector<Text>& args, std::ostream& out, std::os
   // The trace read the 64-bit view on 64-bit Windows; the deletion follows it.
   DeletionRequest request = RequestFromTrace(trace, Trim(folder), ForceRemove64BitFlag(), options);
   request.publisher = Text();
-  request.otherProgramFolders = OtherProgramFolders(**session.list(), Text(), folder);
+  request.otherProgramFolders = OtherProgramFolders(session.List(), Text(), folder);
   const int code = DeleteRequested(request, options, false, out, err);
   SetMessageHandler(nullptr);
   return code;
@@ -707,8 +660,8 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
       return 1;
     }
   }
-  CommandSession session;
-  if (!ScanInventory(session.list(), session.library(), session.handOver(), nullptr)) {
+  CliInventory session;
+  if (!session.Scan()) {
     err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";
     return 1;
   }
@@ -722,7 +675,7 @@ int PendingCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   request.programName = state.name;
   // The pending program is no longer listed, or is listed still: either way
   // its own folder is in the lists, and every other program's is kept.
-  request.otherProgramFolders = OtherProgramFolders(**session.list(), LowerAscii(Trim(state.name)));
+  request.otherProgramFolders = OtherProgramFolders(session.List(), LowerAscii(Trim(state.name)));
   SetMessageHandler([&err](const Text&, const Text& text, std::uint32_t flags) { return ConsoleMessage(err, text, flags); });
   const int code = DeleteRequested(request, options, true, out, err);
   SetMessageHandler(nullptr);
@@ -879,8 +832,8 @@ int ListCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& 
     err << "tidewell-cli: list takes no arguments (got \"" << ToUtf8(args[1]) << "\")\n";
     return kUsageError;
   }
-  CommandSession session;
-  const bool ended = ScanInventory(session.list(), session.library(), session.handOver(), &out);
+  CliInventory session;
+  const bool ended = session.Scan(&out);
   out.flush();
   if (!ended) {
     err << "tidewell-cli: the inventory scan ended by an error or did not finish\n";

@@ -60,7 +60,7 @@ class InventoryFixture : public ::testing::Test {
 
   // Starts a scan and serves its reports until the end report.
   void RunScan(std::uint32_t pauseMs = 0) {
-    auto scan = std::make_unique<InventoryScanWorker>(&list, &library, u"C:\\Tools\\Tidewell\\");
+    auto scan = std::make_unique<InventoryScanWorker>(*list, library, u"C:\\Tools\\Tidewell\\");
     scan->pauseMs = pauseMs;
     scan->events = {OnStart, OnProgram, OnEnd};
     list->showsSearch = false;

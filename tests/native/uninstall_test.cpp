@@ -187,7 +187,7 @@ class UninstallWatch : public ::testing::Test {
 
   // Runs the watch; returns the virtual milliseconds from start to end.
   std::uint64_t RunWatch() {
-    auto watch = std::make_unique<UninstallerWatchWorker>(&list);
+    auto watch = std::make_unique<UninstallerWatchWorker>(*list);
     watch->events = {WatchStart, StepStart, StepEnd, WatchEnd};
     watch->SetProgram(u"app");
     watch->Start();
@@ -243,7 +243,7 @@ TEST_F(UninstallWatch, FoundInTheFirstPassesOnly) {
 TEST(UninstallWatchSetUp, AMissingKeyRaises) {
   ProgramInventory inventory;
   ProgramInventory* list = &inventory;
-  UninstallerWatchWorker watch(&list);
+  UninstallerWatchWorker watch(*list);
   EXPECT_THROW(watch.SetProgram(u"nothing"), std::out_of_range);
 }
 

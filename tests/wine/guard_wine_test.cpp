@@ -112,7 +112,7 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
 
   auto* list = new tw::ProgramInventory;
   auto* lib = new tw::FolderNameLibrary;
-  auto scan = std::make_unique<tw::InventoryScanWorker>(&list, &lib, Text());
+  auto scan = std::make_unique<tw::InventoryScanWorker>(*list, lib, Text());
   scan->pauseMs = 0;
   scan->events = {OnNothing, OnProgram, OnEnd};
   g_ended = false;

@@ -128,7 +128,7 @@ class WineInventory : public testing::Test {
   static void SetUpTestSuite() {
     g_list = new tw::ProgramInventory;
     g_lib = new tw::FolderNameLibrary;
-    g_scan = std::make_unique<tw::InventoryScanWorker>(&g_list, &g_lib, tw::GetOwnFolder());
+    g_scan = std::make_unique<tw::InventoryScanWorker>(*g_list, g_lib, tw::GetOwnFolder());
     auto* scan = g_scan.get();
     scan->pauseMs = 0;
     scan->events = {OnStart, OnProgram, OnEnd};

@@ -231,7 +231,7 @@ class WineTrace : public testing::Test {
   static void SetUpTestSuite() {
     g_list = new tw::ProgramInventory;
     g_lib = new tw::FolderNameLibrary;
-    auto scan = std::make_unique<tw::InventoryScanWorker>(&g_list, &g_lib, Text());
+    auto scan = std::make_unique<tw::InventoryScanWorker>(*g_list, g_lib, Text());
     scan->pauseMs = 0;
     scan->events = {OnInventoryStartOrEnd, OnInventoryProgram, OnInventoryEnd};
     g_list->showsSearch = false;

@@ -313,7 +313,7 @@ struct WatchRun {
   std::vector<Event> events;
 };
 
-WatchRun LaunchAndWatch(tw::ProgramInventory** list, const tw::InstalledProgram& record,
+WatchRun LaunchAndWatch(const tw::ProgramInventory& list, const tw::InstalledProgram& record,
                         const Text& command) {
   WatchRun run;
   g_events.clear();
@@ -406,7 +406,7 @@ class WineUninstall : public testing::Test {
   static void SetUpTestSuite() {
     list_ = new tw::ProgramInventory;
     lib_ = new tw::FolderNameLibrary;
-    auto scan = std::make_unique<tw::InventoryScanWorker>(&list_, &lib_, tw::GetOwnFolder());
+    auto scan = std::make_unique<tw::InventoryScanWorker>(*list_, lib_, tw::GetOwnFolder());
     scan->pauseMs = 0;
     scanEnded_ = false;
     scan->events.ended = OnScanEnd;
@@ -442,7 +442,7 @@ TEST_F(WineUninstall, NsisUninstallerRemovesTheProgramWhileTheWatchRuns) {
   ASSERT_TRUE(KeyExists(entry));
 
   ProcessSampler sampler;
-  const WatchRun run = LaunchAndWatch(&list_, *record, record->uninstallString);
+  const WatchRun run = LaunchAndWatch(*list_, *record, record->uninstallString);
   ExpectWatchReports(run);
   std::vector<Text> everything = files;
   everything.insert(everything.end(), folders.begin(), folders.end());
@@ -493,7 +493,7 @@ TEST_F(WineUninstall, MsiexecRemovesTheProductWhileTheWatchRuns) {
   for (const Text& key : keys) ASSERT_TRUE(KeyExists(key)) << "not registered: " << U8(key);
 
   ProcessSampler sampler;
-  const WatchRun run = LaunchAndWatch(&handMadeList, removed, removed.uninstallString);
+  const WatchRun run = LaunchAndWatch(*handMadeList, removed, removed.uninstallString);
   ExpectWatchReports(run);
   const std::vector<std::string> left = LeftAfter(paths, keys, std::chrono::milliseconds(8000));
   sampler.Stop();
