@@ -15,10 +15,6 @@
 
 namespace tw::ui {
 
-ProgramInventory* g_inventory = nullptr;
-InstalledProgram* g_selectedProgram = nullptr;
-FolderNameLibrary* g_folderNameLibrary = nullptr;
-MainForm* openMainWindow = nullptr;
 
 namespace {
 
@@ -37,19 +33,6 @@ const Text kCloseQuestion =
 
 constexpr Colour kWhite = RgbColour(255, 255, 255);
 
-
-void FreeModel() {
-  if (g_inventory) {
-    g_inventory->FreeAll();
-    delete g_inventory;
-    g_inventory = nullptr;
-  }
-  if (g_folderNameLibrary) {
-    g_folderNameLibrary->FreeAll();
-    delete g_folderNameLibrary;
-    g_folderNameLibrary = nullptr;
-  }
-}
 
 // Windows rounds a half to the even neighbour (the FPU's default), as the
 // layout of the original windows did: 62.5 gives 62, 63.5 gives 64.
@@ -76,13 +59,19 @@ MainForm::MainForm(Toolkit& toolkit) : toolkit_(toolkit) {
     if (message == WM_SHOWLOADING) WMShowLoading();
   };
 
-  openMainWindow = this;
   FormCreate();
 }
 
 MainForm::~MainForm() {
   if (!closed_) FormClose();
-  if (openMainWindow == this) openMainWindow = nullptr;
+}
+
+void MainForm::FreeModel() {
+  selectedProgram_ = nullptr;
+  if (inventory_) inventory_->FreeAll();
+  if (folderNameLibrary_) folderNameLibrary_->FreeAll();
+  inventory_.reset();
+  folderNameLibrary_.reset();
 }
 
 void MainForm::SetSecondaryWindows(LoadingForm* loading, AboutForm* about, WhyUseForm* whyUse) {
@@ -160,15 +149,14 @@ void MainForm::BuildSkeleton() {
 // ---------------------------------------------------------------- window events
 
 void MainForm::FormCreate() {
-  g_selectedProgram = nullptr;
   pendingProgramInfo_.clear();
   leftoverFiles_.clear();
   leftoverFolders_.clear();
   leftoverRegistry_.clear();
   imageIndexByIconPath_.clear();
   FreeModel();
-  g_inventory = new ProgramInventory();
-  g_folderNameLibrary = new FolderNameLibrary();
+  inventory_ = std::make_unique<ProgramInventory>();
+  folderNameLibrary_ = std::make_unique<FolderNameLibrary>();
 }
 
 void MainForm::FormShow() {
@@ -189,9 +177,8 @@ void MainForm::FormClose() {
   // Late reports of a worker still running are dropped from here on, its end
   // report included: a WM_SHOWLOADING still queued must not open a loading
   // window that nothing would close.
-  if (openMainWindow == this) openMainWindow = nullptr;
   inventoryRunning_ = false;
-  g_selectedProgram = nullptr;
+  selectedProgram_ = nullptr;
   imageIndexByIconPath_.clear();
   pendingProgramInfo_.clear();
   leftoverFiles_.clear();
@@ -283,7 +270,7 @@ void MainForm::InitSearchBox() {
 
 void MainForm::StartInventoryScan() {
   inventoryWorker_.reset();
-  auto worker = std::make_unique<InventoryScanWorker>(*g_inventory, g_folderNameLibrary,
+  auto worker = std::make_unique<InventoryScanWorker>(*inventory_, folderNameLibrary_.get(),
                                                                       appFolder_);
   worker->events.started = [this] { OnInventoryStart(); };
   worker->events.program = [this](const Text& name, const Text& publisher, const Text& version, const Text& iconPath,
@@ -291,7 +278,7 @@ void MainForm::StartInventoryScan() {
     OnProgramFound(name, publisher, version, iconPath, iconIndex);
   };
   worker->events.ended = [this] { OnInventoryEnd(); };
-  g_inventory->showsSearch = false;
+  inventory_->showsSearch = false;
   worker->Start();
   inventoryWorker_ = std::move(worker);
 }

@@ -41,11 +41,6 @@ class LoadingForm;
 class AboutForm;
 class WhyUseForm;
 
-// Process-wide objects (created on the GUI thread; workers get their address).
-extern ProgramInventory* g_inventory;
-extern InstalledProgram* g_selectedProgram;
-extern FolderNameLibrary* g_folderNameLibrary;
-
 class MainForm {
  public:
   // Builds the window and all its controls (nothing is shown yet), then runs
@@ -248,6 +243,12 @@ class MainForm {
   ImageButton* forceRemoveScanButton = nullptr;
 
   // ---- Private state, public for the tests.
+  // The model: the program list and the folder-name library, made when the
+  // window is created and freed when it closes (after its workers stopped),
+  // and the program chosen in the list (a record of the list, or null).
+  std::unique_ptr<ProgramInventory> inventory_;
+  std::unique_ptr<FolderNameLibrary> folderNameLibrary_;
+  InstalledProgram* selectedProgram_ = nullptr;
   Text appFolder_;
   std::unordered_map<Text, std::int32_t> imageIndexByIconPath_;
   TextList leftoverFiles_;
@@ -277,6 +278,12 @@ class MainForm {
   // True from the inventory's start report to its end report: the posted
   // WM_SHOWLOADING only opens the loading window while the inventory runs.
   bool inventoryRunning_ = false;
+  // Counts the times the program list was emptied for new rows (a search
+  // with matches, a Refresh). Every row a search adds lets waiting window
+  // messages through, so the user can search again, refresh or close the
+  // window before the search has added all its rows; the older search then
+  // stops.
+  std::uint64_t listRun_ = 0;
 
  private:
   // Layout, split by page (each in the file of its page's subject).
@@ -289,6 +296,8 @@ class MainForm {
   void BuildForceRemovePage();
   // Empties the four report lists.
   void ClearReportLists();
+  // Frees the program list and the library (the workers have stopped).
+  void FreeModel();
   // Puts an entry that the analysis offers unticked (name evidence) into the
   // kept list, so that it stays unticked on the leftovers page, past the rows
   // shown and across a resume.
@@ -310,9 +319,5 @@ class MainForm {
   std::unique_ptr<WorkerThread> launchWorker_;
   std::unique_ptr<WorkerThread> watchWorker_;
 };
-
-// The process-wide main window; null before it is made and after it has
-// closed.
-extern MainForm* openMainWindow;
 
 }  // namespace tw::ui

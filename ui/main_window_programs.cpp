@@ -25,12 +25,6 @@ const Text kScaleFileName = u"rsicon.bmp";
 constexpr std::uint32_t kShellIconFlags = 0x4100;
 constexpr std::uint32_t kShellOpenIconFlags = 0x4102;
 
-// Counts the times the program list was emptied for new rows (a search with
-// matches, a Refresh). Every row a search adds lets waiting window messages
-// through, so the user can search again, refresh or close the window before
-// the search has added all its rows; the older search then stops.
-std::uint64_t g_listRun = 0;
-
 // Step 1 page geometry: the list panel on the left, the buttons' strip right of it.
 constexpr int kPageWidth = 1024;
 constexpr int kPageHeight = 579;
@@ -359,10 +353,10 @@ void MainForm::AddProgramRow() {
 void MainForm::ProgramListClick() {
   const int row = programList->Selected();
   InstalledProgram* record =
-      (row < 0 || g_inventory == nullptr)
+      (row < 0 || inventory_ == nullptr)
           ? nullptr
-          : g_inventory->Find(LowerAscii(programList->Caption(row)));
-  g_selectedProgram = record;
+          : inventory_->Find(LowerAscii(programList->Caption(row)));
+  selectedProgram_ = record;
   if (record == nullptr) {
     ShowProgramDetails(false);
     return;
@@ -402,8 +396,8 @@ void MainForm::SearchButtonClick() {
                 win::kMbIconInformation);
     return;
   }
-  if (g_inventory == nullptr) return;
-  ProgramInventory& inventory = *g_inventory;
+  if (inventory_ == nullptr) return;
+  ProgramInventory& inventory = *inventory_;
 
   const Text lowered = LowerAscii(wanted);
   bool matched = false;
@@ -423,13 +417,13 @@ void MainForm::SearchButtonClick() {
   }
 
   SortOrdinal(inventory.shownNames);
-  const std::uint64_t run = ++g_listRun;
+  const std::uint64_t run = ++listRun_;
   // The rows are built by the same handler as during a load; it copies what
   // it is given before it processes waiting messages.
   const TextList keys = inventory.shownNames;
   for (const Text& key : keys) {
     // A close frees the inventory; a Refresh or a newer search owns the list.
-    if (closed_ || run != g_listRun || g_inventory != &inventory) break;
+    if (closed_ || run != listRun_ || inventory_.get() != &inventory) break;
     const InstalledProgram* record = inventory.Find(key);
     if (record == nullptr) continue;
     OnProgramFound(record->name, record->publisher, record->displayVersion,
@@ -438,15 +432,15 @@ void MainForm::SearchButtonClick() {
 }
 
 void MainForm::RefreshButtonClick() {
-  ++g_listRun;
+  ++listRun_;
   // Both workers hold records of the list about to be emptied.
   traceWorker_.reset();
   inventoryWorker_.reset();
   programList->Clear();
-  if (g_inventory != nullptr) g_inventory->Clear();
+  if (inventory_ != nullptr) inventory_->Clear();
   std::unordered_map<Text, std::int32_t>().swap(imageIndexByIconPath_);
   programIcons->Clear();
-  g_selectedProgram = nullptr;
+  selectedProgram_ = nullptr;
   ShowProgramDetails(false);
   StartInventoryScan();
 }

@@ -303,13 +303,13 @@ void MainForm::BuildForceRemovePage() {
 // ---------------------------------------------------------------- analysis
 
 void MainForm::RunAnalysisButtonClick() {
-  if (!g_selectedProgram) {
+  if (!selectedProgram_) {
     ShowMessage(u"Please select the program you want to uninstall on the right.", kInformation);
     return;
   }
-  selectedName_ = g_selectedProgram->name;
-  selectedPublisher_ = g_selectedProgram->publisher;
-  uninstallType_ = g_selectedProgram->is64Bit;
+  selectedName_ = selectedProgram_->name;
+  selectedPublisher_ = selectedProgram_->publisher;
+  uninstallType_ = selectedProgram_->is64Bit;
   traceMode_ = 1;
   StartTraceScan();
 }
@@ -340,10 +340,10 @@ void MainForm::StartTraceScan() {
   TraceTarget target;
   if (traceMode_ == 2)
     target.folder = forceRemoveFolder_;
-  else if (g_selectedProgram)
-    target.nameLow = g_selectedProgram->nameLow;
+  else if (selectedProgram_)
+    target.nameLow = selectedProgram_->nameLow;
   traceWorker_.reset();
-  auto trace = StartTrace(*g_inventory, target, std::move(events), 3000);
+  auto trace = StartTrace(*inventory_, target, std::move(events), 3000);
   // Read by the reports, which run on this thread when the worker hands over.
   entryOrigins_ = trace->Origins();
   traceWorker_ = std::move(trace);
@@ -374,7 +374,7 @@ void MainForm::LeftoverRegistryTabButtonClick() {
 }
 
 void MainForm::ReportBackButtonClick() {
-  g_selectedProgram = nullptr;
+  selectedProgram_ = nullptr;
   stepPages->SetActivePage(programListPage);
   RefreshButtonClick();
 }
@@ -382,7 +382,7 @@ void MainForm::ReportBackButtonClick() {
 // ---------------------------------------------------------------- uninstall
 
 bool MainForm::ConfirmAndLaunchUninstall() {
-  const InstalledProgram* record = g_selectedProgram;
+  const InstalledProgram* record = selectedProgram_;
   if (!record) return false;
   if (ShowMessage(FormatMessageText(u"Are you sure you want to uninstall %s ?", record->name),
                   win::kMbQuestionYesNo) == win::kIdNo)
@@ -400,11 +400,11 @@ bool MainForm::ConfirmAndLaunchUninstall() {
 
 void MainForm::RunUninstallerButtonClick() {
   if ((reportFilesList->Count() == 0 && reportRegistryList->Count() == 0) ||
-      !g_selectedProgram) {
+      !selectedProgram_) {
     ShowMessage(u"Program encountered problem during the uninstallation.", kError);
     return;
   }
-  const Text key = g_selectedProgram->nameLow;
+  const Text key = selectedProgram_->nameLow;
   if (!ConfirmAndLaunchUninstall()) return;
   // Gives the launched uninstaller a moment to appear in the process list
   // before the watch looks for it; the window does not repaint meanwhile.
@@ -416,7 +416,7 @@ void MainForm::RunUninstallerButtonClick() {
   stepPages->SetActivePage(uninstallWaitPage);
 
   watchWorker_.reset();
-  auto watch = std::make_unique<UninstallerWatchWorker>(*g_inventory);
+  auto watch = std::make_unique<UninstallerWatchWorker>(*inventory_);
   watch->events.started = [this] { OnWatchStart(); };
   watch->events.stepStarted = [this](std::int32_t step) { OnWatchStepStart(step); };
   watch->events.stepEnded = [this](std::int32_t step) { OnWatchStepEnd(step); };
@@ -449,7 +449,7 @@ void MainForm::LeftoversBackButtonClick() {
   if (leftoverFilesList->Count() > 0 || leftoverRegistryList->Count() > 0) {
     if (ShowMessage(kCancelQuestion, win::kMbQuestionYesNo) == win::kIdNo) return;
   }
-  g_selectedProgram = nullptr;
+  selectedProgram_ = nullptr;
   // The question says the uninstall is cancelled, so it is: the state files
   // go and the leftovers are forgotten. Otherwise the refresh that follows
   // would find the state on disk and bring this page straight back.
@@ -515,8 +515,8 @@ void MainForm::DeleteLeftoversButtonClick() {
   if (traceMode_ == 2) request.publisher = Text();
   request.otherProgramFolders =
       traceMode_ == 2
-          ? OtherProgramFolders(*g_inventory, Text(), forceRemoveFolder_)
-          : OtherProgramFolders(*g_inventory, LowerAscii(Trim(selectedName_)));
+          ? OtherProgramFolders(*inventory_, Text(), forceRemoveFolder_)
+          : OtherProgramFolders(*inventory_, LowerAscii(Trim(selectedName_)));
 
   // What the Recycle Bin will not keep is said before the question, which
   // the user answers knowing it.

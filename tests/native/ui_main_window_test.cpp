@@ -37,7 +37,7 @@ TEST_F(MainWindow, StartShowsTheProgramsPageAndLoadsTheListUnderTheLoadingWindow
   EXPECT_FALSE(form->selectedProgramPanel->Visible());
   EXPECT_EQ(u"Search...", form->searchBox->GetText());
   EXPECT_EQ(8421504u, form->searchBox->TextColour());
-  EXPECT_EQ(nullptr, g_selectedProgram);
+  EXPECT_EQ(nullptr, form->selectedProgram_);
 
   ASSERT_TRUE(WaitInventory());
   EXPECT_EQ(1, loadingShows);
@@ -144,7 +144,6 @@ TEST_F(CloseButton, ClosesWithoutQuestionOffTheLeftoversPageEvenWithAPendingUnin
   closed = true;
   EXPECT_EQ(0u, MessageCount());
   EXPECT_FALSE(form->MainWindow().Showing());
-  EXPECT_EQ(nullptr, openMainWindow);
 }
 
 TEST_F(CloseButton, ClosesWithoutQuestionOnTheLeftoversPageWhenNoListFileExists) {
@@ -172,7 +171,6 @@ TEST_F(CloseButton, AsksOnTheLeftoversPageWhileAnyListFileExistsAndOnlyNoStops) 
       LastMessage());
   EXPECT_EQ(36u, LastFlags());
   EXPECT_TRUE(form->MainWindow().Showing());
-  EXPECT_EQ(form.get(), openMainWindow);
 
   Answer(win::kIdYes);
   ASSERT_TRUE(Click(ids::closeButton));
@@ -189,14 +187,13 @@ TEST_F(MainWindow, ClosingWhileTheInventoryRunsDropsItsLateReports) {
   Start(false);
   ASSERT_EQ(1, WorkerThread::Running());
   CloseWindow();
-  EXPECT_EQ(nullptr, openMainWindow);
   // Closing stopped the worker, then freed the model it was reading.
   EXPECT_EQ(0, WorkerThread::Running());
   toolkit.ProcessMessages();
   EXPECT_EQ(0, form->programList->Count());
   EXPECT_FALSE(loading->GetWindow().Showing());
-  EXPECT_EQ(nullptr, g_inventory);
-  EXPECT_EQ(nullptr, g_folderNameLibrary);
+  EXPECT_EQ(nullptr, form->inventory_);
+  EXPECT_EQ(nullptr, form->folderNameLibrary_);
 }
 
 TEST_F(MainWindow, ClosingWithNoWorkerFreesTheModelAtOnce) {
@@ -206,8 +203,8 @@ TEST_F(MainWindow, ClosingWithNoWorkerFreesTheModelAtOnce) {
   // must not open.
   form->OnInventoryStart();
   CloseWindow();
-  EXPECT_EQ(nullptr, g_inventory);
-  EXPECT_EQ(nullptr, g_folderNameLibrary);
+  EXPECT_EQ(nullptr, form->inventory_);
+  EXPECT_EQ(nullptr, form->folderNameLibrary_);
   toolkit.ProcessMessages();
   EXPECT_FALSE(loading->GetWindow().Showing());
 }

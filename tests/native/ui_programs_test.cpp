@@ -411,13 +411,13 @@ TEST_F(ProgramsPage, ClickFillsTheDetails) {
   Start();
 
   ASSERT_TRUE(SelectProgram(u"Alpha Editor"));
-  ASSERT_NE(nullptr, g_selectedProgram);
-  EXPECT_EQ(Text(u"alpha editor"), g_selectedProgram->nameLow);
+  ASSERT_NE(nullptr, form->selectedProgram_);
+  EXPECT_EQ(Text(u"alpha editor"), form->selectedProgram_->nameLow);
   EXPECT_EQ(Text(u"Alpha Editor"), LabelText(ids::selectedNameLabel));
   EXPECT_FALSE(form->selectedNameLabel->WordWrap());
   EXPECT_EQ(Text(u"Version: 1.0"), LabelText(ids::selectedVersionLabel));
   EXPECT_EQ(Text(u"Publisher: Alpha Soft"), LabelText(ids::selectedPublisherLabel));
-  EXPECT_EQ(u"Install Location: " + g_selectedProgram->installLocation,
+  EXPECT_EQ(u"Install Location: " + form->selectedProgram_->installLocation,
             LabelText(ids::selectedLocationLabel));
   EXPECT_EQ((Bounds{0, 0, 775, 369}), List()->GetBounds());
   EXPECT_EQ((Bounds{0, 369, 775, 160}), form->selectedProgramPanel->GetBounds());
@@ -432,7 +432,7 @@ TEST_F(ProgramsPage, ClickFillsTheDetails) {
 
   // A click beside the rows: no selection, no details.
   ASSERT_TRUE(toolkit.ClickRow(List(), -1));
-  EXPECT_EQ(nullptr, g_selectedProgram);
+  EXPECT_EQ(nullptr, form->selectedProgram_);
   EXPECT_EQ((Bounds{0, 0, 775, 529}), List()->GetBounds());
   EXPECT_EQ(1, form->selectedProgramPanel->GetBounds().height);
 }
@@ -476,7 +476,7 @@ TEST_F(ProgramsPage, SearchMessagesLeaveTheListAlone) {
   EXPECT_EQ(Text(u"Sorry, no software found."), LastMessage());
   EXPECT_EQ(64u, LastFlags());
   EXPECT_EQ(all, Captions());
-  EXPECT_FALSE(g_inventory->showsSearch);
+  EXPECT_FALSE(form->inventory_->showsSearch);
 }
 
 TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
@@ -486,7 +486,7 @@ TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
   AddNamed(u"office helper", u"Adobe Systems");
   Start();
   ASSERT_TRUE(SelectProgram(u"Beta Player"));
-  InstalledProgram* selected = g_selectedProgram;
+  InstalledProgram* selected = form->selectedProgram_;
   ASSERT_NE(nullptr, selected);
 
   const std::size_t shown = MessageCount();
@@ -496,8 +496,8 @@ TEST_F(ProgramsPage, SearchListsMatchesInOrderAndKeepsTheSelection) {
   EXPECT_EQ(1, List()->Group(RowOf(u"LibreOffice")));
   EXPECT_EQ(7, List()->Group(RowOf(u"Microsoft Office Professional")));
   EXPECT_EQ(3, List()->Group(RowOf(u"office helper")));
-  EXPECT_TRUE(g_inventory->showsSearch);
-  EXPECT_EQ(selected, g_selectedProgram);
+  EXPECT_TRUE(form->inventory_->showsSearch);
+  EXPECT_EQ(selected, form->selectedProgram_);
 
   // The records stay: a second search again looks at every program.
   Search(u"player");
@@ -540,7 +540,7 @@ TEST_F(ProgramsPage, SearchStopsWhenOvertakenMidway) {
   interrupt = [&] { CloseWindow(); };
   window.PostUserMessage(kInterrupt);
   Search(u"office");
-  EXPECT_EQ(nullptr, g_inventory);
+  EXPECT_EQ(nullptr, form->inventory_);
   EXPECT_EQ((TextList{u"Office Alpha"}), Captions()) << "nothing is read from the freed inventory";
   window.onUserMessage = own;
 }
@@ -555,7 +555,7 @@ TEST_F(ProgramsPage, UnreadableIconFileStaysMissing) {
   EXPECT_NE(-1, RowOf(u"Fine Program"));
   Search(u"icon");
   EXPECT_EQ(0, List()->Count());
-  EXPECT_TRUE(g_inventory->showsSearch) << "the record matched; only its row is missing";
+  EXPECT_TRUE(form->inventory_->showsSearch) << "the record matched; only its row is missing";
 }
 
 TEST_F(ProgramsPage, RefreshAfterAClick) {
@@ -567,7 +567,7 @@ TEST_F(ProgramsPage, RefreshAfterAClick) {
   ASSERT_EQ(1, List()->Count());
 
   ASSERT_TRUE(Click(ids::refreshButton));
-  EXPECT_EQ(nullptr, g_selectedProgram);
+  EXPECT_EQ(nullptr, form->selectedProgram_);
   EXPECT_EQ(0, List()->Count());
   EXPECT_TRUE(form->imageIndexByIconPath_.empty());
   EXPECT_EQ(0, form->programIcons->Count());
@@ -576,8 +576,8 @@ TEST_F(ProgramsPage, RefreshAfterAClick) {
 
   ASSERT_TRUE(WaitInventory());
   EXPECT_EQ((TextList{u"Alpha Editor", u"Beta Player"}), Captions());
-  EXPECT_FALSE(g_inventory->showsSearch);
-  EXPECT_EQ(nullptr, g_selectedProgram);
+  EXPECT_FALSE(form->inventory_->showsSearch);
+  EXPECT_EQ(nullptr, form->selectedProgram_);
 }
 
 }  // namespace

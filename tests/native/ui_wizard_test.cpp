@@ -306,7 +306,7 @@ TEST_F(Wizard, ReportPageRefusalsAndBack) {
   EXPECT_TRUE(OnStep(form->reportPage));
 
   ASSERT_TRUE(Click(ids::reportBackButton));
-  EXPECT_EQ(nullptr, g_selectedProgram);
+  EXPECT_EQ(nullptr, form->selectedProgram_);
   ASSERT_TRUE(WaitInventory());
   EXPECT_TRUE(OnStep(form->programListPage));
   EXPECT_GE(RowOf(u"Foo App"), 0);
@@ -503,11 +503,11 @@ TEST_F(Resume, StartUpResumesOnTheLeftoversPageAndBackCancelsIt) {
 
   // Yes cancels the uninstall: the selection and the state go, and the
   // programs page comes back, refreshed, with both functions open to use.
-  g_selectedProgram = g_inventory->Find(u"some tool");
-  ASSERT_NE(nullptr, g_selectedProgram);
+  form->selectedProgram_ = form->inventory_->Find(u"some tool");
+  ASSERT_NE(nullptr, form->selectedProgram_);
   Answer(win::kIdYes);
   ASSERT_TRUE(Click(ids::leftoversBackButton));
-  EXPECT_EQ(nullptr, g_selectedProgram);
+  EXPECT_EQ(nullptr, form->selectedProgram_);
   EXPECT_FALSE(IsUninstallPending(programFolder));
   EXPECT_EQ(0, form->leftoverFilesList->Count());
   EXPECT_TRUE(form->leftoverFiles_.empty());
