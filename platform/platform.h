@@ -161,6 +161,7 @@ struct FindData {
   std::uint64_t size = 0;
   Text name;           // cFileName
   Text alternateName;  // cAlternateFileName (8.3 form, empty when the name is already 8.3)
+  std::uint64_t lastWriteTime = 0;  // ftLastWriteTime, 100-ns intervals since 1601
 };
 
 // PROCESSENTRY32W, the parts the code reads.

@@ -20,6 +20,9 @@ struct FsNode {
   Text shortName;  // empty when the entry has none (its name is already 8.3)
   std::uint32_t attributes = 0;  // as stored; FILE_ATTRIBUTE_NORMAL is never stored
   std::string data;
+  // When the contents were last written: the machine's write counter, which
+  // only grows (a copy keeps the source's, as CopyFileW does).
+  std::uint64_t lastWriteTime = 0;
   bool hasVersion = false;
   FileVersion version;
   Text linkTarget;  // directory reparse point: absolute path of the target

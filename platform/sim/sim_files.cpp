@@ -35,6 +35,7 @@ FindData EntryData(const FsNode& node, const Text& name, const Text& alternate) 
   data.size = node.IsDirectory() ? 0 : node.data.size();
   data.name = name;
   data.alternateName = alternate;
+  data.lastWriteTime = node.lastWriteTime;
   return data;
 }
 }  // namespace
@@ -223,6 +224,7 @@ bool SimMachine::CopyFile(const Text& from, const Text& to, bool failIfExists) {
     node = files_.AddChild(walk.parent, target.parts.back());
   }
   node->data = source.node->data;
+  node->lastWriteTime = source.node->lastWriteTime;
   node->hasVersion = source.node->hasVersion;
   node->version = source.node->version;
   node->attributes = (source.node->attributes & kSettableAttributes) | win::kFileAttributeArchive;
@@ -246,6 +248,7 @@ bool SimMachine::WriteFileBytes(const Text& path, const std::string& bytes) {
     node->attributes = win::kFileAttributeArchive;
   }
   node->data = bytes;
+  node->lastWriteTime = ++writeClock_;
   node->hasVersion = false;  // new contents, no version resource
   return true;
 }
@@ -345,6 +348,7 @@ void SimMachine::AddFile(const Text& path, const std::string& bytes, std::uint32
   std::shared_ptr<FsNode> node = files_.Ensure(ParsePath(path), false);
   if (!node || node->IsDirectory()) return;
   node->data = bytes;
+  node->lastWriteTime = ++writeClock_;
   node->attributes = attributes ? (attributes & kSettableAttributes) : win::kFileAttributeArchive;
 }
 

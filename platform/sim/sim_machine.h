@@ -498,6 +498,8 @@ class SimMachine : public Platform {
   bool taskXmlUnreadable_ = false;
 
   mutable std::mutex mutex_;
+  // Counts content writes: the files' last-write times.
+  std::uint64_t writeClock_ = 0;
   Bitness bitness_ = Bitness::Wow64;
 
   RegistryTree registry_;

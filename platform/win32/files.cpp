@@ -15,6 +15,8 @@ void CopyFindData(const WIN32_FIND_DATAW& found, FindData* data) {
   data->size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
   data->name = win32::Utf16(found.cFileName);
   data->alternateName = win32::Utf16(found.cAlternateFileName);
+  data->lastWriteTime =
+      (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
 }
 
 // WriteFile and ReadFile move at most a DWORD's worth per call; whole files are

@@ -22,6 +22,7 @@ LEVELS = [  # (prefix, level); the longest matching prefix decides
     ("access/", 1),
     ("inventory/", 2),
     ("cleanup/", 2),
+    ("tracking/", 2),
     ("trace/", 3),
     ("uninstall/", 3),
     ("ui/", 4),
