@@ -148,7 +148,7 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
     plan->keptLines.push_back(kept);
   };
   const auto keepPath = [&](const Text& path) {
-    KeptPath kept{FormsOf(path), path};
+    KeptPath kept{KeptSpellings(path), path};
     if (kept.forms.empty()) return;
     for (const Text& form : kept.forms) plan->keptPathForms.push_back(form);
     context->userKept.push_back(kept);
@@ -172,7 +172,7 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
 // a language pack), though the folders below it are listed too.
 void CollectOtherPrograms(PlanContext* context, DeletionPlan* plan) {
   for (const Text& folder : context->request.otherProgramFolders) {
-    KeptPath other{FormsOf(folder), folder};
+    KeptPath other{KeptSpellings(folder), folder};
     if (other.forms.empty()) continue;
     bool holdsOurs = false, oursHoldsIt = false;
     for (const Text& listed : context->request.folders) {

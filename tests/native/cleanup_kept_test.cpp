@@ -475,3 +475,56 @@ TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// A kept path or another program's folder spelled with a name that ends in
+// blanks or dots before a "\" ("Data \keep.txt", "Other..\"): a spelling
+// Windows and Wine read differently is still what the user or the other
+// program keeps, in every reading, and the ticked folder around it goes
+// around it, as an unticked row, a kept path of the state and another
+// program's entry.
+TEST(CleanupKept, OddlySpelledKeptPathsAndOtherFoldersStay) {
+  const Text app = kVendor + u"\\App";
+  const char16_t* tails[] = {u" ", u"  ", u"..", u" .", u". .", u"...", u". "};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(round);
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.AddFile(app + u"\\a.dat", "x");
+    m.AddFile(app + u"\\Data\\keep.txt", "x");
+    m.AddFile(app + u"\\Data\\b.dat", "x");
+    m.AddFile(app + u"\\Other\\o.dll", "x");
+    // One name of each path gets a tail before its "\".
+    const Text tail = tails[rng() % std::size(tails)];
+    const Text kept = rng() % 2 ? app + tail + u"\\Data\\keep.txt" : app + u"\\Data" + tail + u"\\keep.txt";
+    const Text other = rng() % 2 ? app + u"\\Other" + tail + u"\\" : kVendor + tail + u"\\App\\Other";
+    DeletionRequest request;
+    request.folders = {app};
+    request.files = {app + u"\\a.dat"};
+    request.fileTicks = {true, true};
+    switch (rng() % 2) {
+      case 0:  // an unticked row
+        request.files.push_back(kept);
+        request.fileTicks.push_back(false);
+        break;
+      default:  // the kept list of the state
+        request.keep = {kept};
+    }
+    request.otherProgramFolders = {other};
+    request.programFolder = kTidewell;
+    request.publisher = Text(u"Vendor");
+    request.uninstallType = 1;
+    const DeletionReport report = DeleteLeftovers(request);
+    EXPECT_TRUE(m.Exists(app + u"\\Data\\keep.txt")) << ToUtf8(kept);
+    EXPECT_TRUE(m.Exists(app + u"\\Other\\o.dll")) << ToUtf8(other);
+    EXPECT_FALSE(m.Exists(app + u"\\a.dat"));
+    EXPECT_FALSE(m.Exists(app + u"\\Data\\b.dat")) << ToUtf8(report.message);
+    SetPlatform(nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace tw
