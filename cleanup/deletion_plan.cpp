@@ -158,7 +158,12 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
   for (std::size_t i = 0; i < request.registry.size(); ++i)
     if (!context->LineTicked(i)) keepLine(request.registry[i]);
   plan->keptGiven = request.keep;
-  for (const Text& entry : request.keep) {
+  // The keep list may come from a state file or the command line as typed:
+  // each entry is read as --keep reads it ("HKEY_LOCAL_MACHINE\SOFTWARE\x",
+  // "hklm|x", "\\?\C:\x"), or, when that fails, kept as written.
+  for (const Text& given : request.keep) {
+    Text entry;
+    if (!ReadKeptEntry(given, &entry)) entry = given;
     RegistryLine line;
     if (ParseRegistryLine(entry, &line)) keepLine(entry);
     else keepPath(entry);

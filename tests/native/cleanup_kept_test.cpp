@@ -285,17 +285,30 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
       {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCR|Vendor.Doc",
        u"HKU|S-1-5-21-0-0-0-1000_Classes\\Vendor.Doc\\Keep"},
   };
-  for (const Case& c : cases) {
+  // Each as an unticked row, and as the kept list of the state or --keep,
+  // whose root may be spelled out in any letter case.
+  for (int n = 0; n < int(std::size(cases)) * 2; ++n) {
+    const Case& c = cases[n / 2];
+    const bool asKeep = n % 2 == 1;
+    Text kept = c.kept;
+    if (asKeep) {
+      RegistryLine line;
+      ASSERT_TRUE(ParseRegistryLine(kept, &line));
+      kept = (n % 4 == 1 ? LowerAscii(RegistryRootLongName(line.root)) : UpperAscii(RegistryRootLongName(line.root))) +
+             kept.substr(kept.find(u'|'));
+    }
     sim::SimMachine m;
     SetPlatform(&m);
-    SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(c.kept));
+    SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(kept));
     const Text parent = Text(c.key).substr(0, Text(c.key).rfind(u'\\'));
     // The user's classes hive, which HKCU\Software\Classes opens.
     m.CreateKeyLink(win::kHKeyUsers, m.CurrentUserSid() + u"_Classes", m.CurrentUserSid() + u"\\Software\\Classes");
     m.SetString(c.root, c.key, u"v", u"1");
     m.SetString(c.root, parent, u"gone", u"x");
     DeletionRequest request;
-    request.registry = {c.ticked, c.kept};
+    request.registry = {c.ticked};
+    if (asKeep) request.keep = {kept};
+    else request.registry.push_back(kept);
     request.registryTicks = {true, false};
     request.programFolder = kTidewell;
     request.publisher = Text();
