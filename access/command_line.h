@@ -19,11 +19,9 @@ struct CommandLineParts {
 // - a quoted start is the program inside the quotes (up to the end when the
 //   closing quote is missing);
 // - unquoted, the program runs up to the first ".exe" that ends a word
-//   (followed by a blank, a quote or the end) and names a file, or the
-//   first such ".exe" when none does, so
-//   C:\Program Files\Foo Paint\svc.exe -k x gives the whole path, and so
-//   does C:\Tools\Other.exe Kit\svc.exe while no file Other.exe is there,
-//   as CreateProcessW tries the blanks in turn until an .exe is found;
+//   (followed by a blank, a quote or the end), so
+//   C:\Program Files\Foo Paint\svc.exe -k x gives the whole path, as
+//   CreateProcessW tries the blanks in turn until an .exe is found;
 // - without such an ".exe", a bare name ("msiexec /x{...}", "rundll32
 //   x.dll,Entry") ends at the first blank, as Windows looks the name up on
 //   the search path; a path is the whole text, since it may hold blanks and
@@ -39,11 +37,15 @@ Text ProgramExeName(const Text& command);
 // expands them (access/environment.h, ExpandEnvironmentNative):
 // - an NT prefix ("\??\", "\\?\") is dropped, and "\SystemRoot\" is the
 //   Windows folder;
-// - then the program part of ReadCommandLine.
+// - then the program part of ReadCommandLine, where the first ".exe" that
+//   ends a word and is a file on this machine wins, as CreateProcessW starts
+//   it: C:\Tools\Other.exe Kit\svc.exe is svc.exe while no file Other.exe
+//   is there (the first ".exe" when none is a file).
 // Empty for a blank command.
 Text CommandProgramPath(const Text& command);
 
-// The command's arguments: what follows its program part, trimmed.
+// The command's arguments: what follows CommandProgramPath's program part,
+// trimmed.
 Text CommandArguments(const Text& command);
 
 // Whether the program runs other people's code: a script interpreter, a
