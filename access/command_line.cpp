@@ -1,6 +1,7 @@
 #include "access/command_line.h"
 
 #include "access/environment.h"
+#include "platform/platform.h"
 
 namespace tw {
 
@@ -21,9 +22,8 @@ Text Win32Form(Text path) {
   return path;
 }
 
-}  // namespace
-
-CommandLineParts ReadCommandLine(const Text& command) {
+// `onDisk`: among the ".exe" candidates, the first that is a file.
+CommandLineParts Read(const Text& command, bool onDisk) {
   CommandLineParts parts;
   const Text text = Trim(command);
   if (text.empty()) return parts;
@@ -35,9 +35,21 @@ CommandLineParts ReadCommandLine(const Text& command) {
     parts.program = text.substr(1, close == Text::npos ? Text::npos : close - 1);
     end = close == Text::npos ? text.size() : close + 1;
   } else {
+    // CreateProcessW takes the first ".exe" that ends a word and is a file:
+    // in "C:\Tools\Other.exe Kit\svc.exe" that is svc.exe, unless a file
+    // "Other.exe" is there. When none is there, the first is the program.
     const Text upper = UpperAscii(text);
-    std::size_t at = upper.find(u".EXE");
-    while (at != Text::npos && !EndsWord(text, at + 4)) at = upper.find(u".EXE", at + 1);
+    std::size_t at = Text::npos;
+    for (std::size_t next = upper.find(u".EXE"); next != Text::npos; next = upper.find(u".EXE", next + 1)) {
+      if (!EndsWord(text, next + 4)) continue;
+      if (at == Text::npos) at = next;
+      if (!onDisk) break;
+      const std::uint32_t attributes = Plat().GetFileAttributes(text.substr(0, next + 4));
+      if (attributes != win::kInvalidFileAttributes && !(attributes & win::kFileAttributeDirectory)) {
+        at = next;
+        break;
+      }
+    }
     if (at != Text::npos) {
       end = at + 4;
       parts.known = true;
@@ -54,6 +66,10 @@ CommandLineParts ReadCommandLine(const Text& command) {
   return parts;
 }
 
+}  // namespace
+
+CommandLineParts ReadCommandLine(const Text& command) { return Read(command, false); }
+
 Text ProgramExeName(const Text& command) {
   const Text program = ReadCommandLine(command).program;
   const std::size_t slash = program.find_last_of(u"\\/");
@@ -62,10 +78,10 @@ Text ProgramExeName(const Text& command) {
 }
 
 Text CommandProgramPath(const Text& command) {
-  return Win32Form(Trim(ReadCommandLine(ExpandEnvironmentNative(Trim(command))).program));
+  return Win32Form(Trim(Read(ExpandEnvironmentNative(Trim(command)), true).program));
 }
 
-Text CommandArguments(const Text& command) { return ReadCommandLine(ExpandEnvironmentNative(Trim(command))).arguments; }
+Text CommandArguments(const Text& command) { return Read(ExpandEnvironmentNative(Trim(command)), true).arguments; }
 
 bool IsCodeHost(const Text& programPath) {
   const std::size_t slash = programPath.find_last_of(u"\\/");

@@ -37,11 +37,15 @@ Text ProgramExeName(const Text& command);
 // expands them (access/environment.h, ExpandEnvironmentNative):
 // - an NT prefix ("\??\", "\\?\") is dropped, and "\SystemRoot\" is the
 //   Windows folder;
-// - then the program part of ReadCommandLine.
+// - then the program part of ReadCommandLine, where the first ".exe" that
+//   ends a word and is a file on this machine wins, as CreateProcessW starts
+//   it: C:\Tools\Other.exe Kit\svc.exe is svc.exe while no file Other.exe
+//   is there (the first ".exe" when none is a file).
 // Empty for a blank command.
 Text CommandProgramPath(const Text& command);
 
-// The command's arguments: what follows its program part, trimmed.
+// The command's arguments: what follows CommandProgramPath's program part,
+// trimmed.
 Text CommandArguments(const Text& command);
 
 // Whether the program runs other people's code: a script interpreter, a

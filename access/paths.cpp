@@ -249,6 +249,8 @@ Text ResolvedFolderForm(const Text& path) {
 
 TextList PathSpellings(const Text& path) { return Resolve(path, true).forms; }
 
+TextList KeptSpellings(const Text& path) { return Resolve(WidestReading(path), true).forms; }
+
 Text FoldDotStepsInText(Text text) {
   std::size_t at = 0;
   while (at < text.size()) {

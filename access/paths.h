@@ -97,6 +97,12 @@ Text ResolvedFolderForm(const Text& path);
 // their spellings meet. Empty for a path that is not plain.
 TextList PathSpellings(const Text& path);
 
+// Every spelling of what a path keeps from deletion (the user's kept entry,
+// another program's folder): those of its widest reading, so that a name
+// that Windows and Wine read differently ("C:\App\Data \x") keeps what
+// either of them reads. The same as PathSpellings for a plain path.
+TextList KeptSpellings(const Text& path);
+
 // The "." and ".." steps of the paths inside a free text (a registry value,
 // a command line), folded by the rule above: a step starts after "\" or "/"
 // and ends at either, at a blank or at the end; a relative "..\x" and a

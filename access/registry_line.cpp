@@ -54,6 +54,13 @@ bool ParseRegistryLine(const Text& line, RegistryLine* parsed) {
   TextList items;
   SplitRegistryLine(line, &items);
   if (items.size() != 2 && items.size() != 3) return false;
+  // The split drops empty items; a line is read only when it drops none but
+  // the empty name of a default value ("ROOT|key|"). Otherwise
+  // "HKLM||SOFTWARE" would name SOFTWARE, and the line of a value named
+  // "|x" or "x|" the value x, or of one named "|" the whole key.
+  const auto bars = std::size_t(std::count(line.begin(), line.end(), u'|'));
+  const bool defaultValue = items.size() == 2 && bars == 2 && line.back() == u'|';
+  if (bars != items.size() - 1 && !defaultValue) return false;
   const HKey root = RegRootFromText(items[0]);
   if (root == 0) return false;
   parsed->rootText = items[0];
@@ -61,7 +68,6 @@ bool ParseRegistryLine(const Text& line, RegistryLine* parsed) {
   parsed->writtenKey = items[1];
   parsed->keyPath = RegLinePath(items[1]);
   // "ROOT|key|" names the key's default value (its name is empty).
-  const bool defaultValue = items.size() == 2 && std::count(line.begin(), line.end(), u'|') == 2 && line.back() == u'|';
   parsed->isValue = items.size() == 3 || defaultValue;
   parsed->valueName = items.size() == 3 ? items[2] : Text();
   return true;

@@ -49,8 +49,9 @@ struct RegistryLine {
 };
 
 // Takes a line apart. False for a line that names nothing: a root text other
-// than HKLM, HKCU, HKU, HKCR (exact), or another number of items than two or
-// three. An empty key path names the root itself, which parses (the guard
+// than HKLM, HKCU, HKU, HKCR (exact), another number of items than two or
+// three, or an empty item but the default value's name (so a value whose
+// name holds "|" has no line). An empty key path names the root itself, which parses (the guard
 // refuses it).
 bool ParseRegistryLine(const Text& line, RegistryLine* parsed);
 // The line of a key (no value name) or of one of its values, the key as

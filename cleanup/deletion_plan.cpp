@@ -148,7 +148,7 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
     plan->keptLines.push_back(kept);
   };
   const auto keepPath = [&](const Text& path) {
-    KeptPath kept{FormsOf(path), path};
+    KeptPath kept{KeptSpellings(path), path};
     if (kept.forms.empty()) return;
     for (const Text& form : kept.forms) plan->keptPathForms.push_back(form);
     context->userKept.push_back(kept);
@@ -158,7 +158,12 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
   for (std::size_t i = 0; i < request.registry.size(); ++i)
     if (!context->LineTicked(i)) keepLine(request.registry[i]);
   plan->keptGiven = request.keep;
-  for (const Text& entry : request.keep) {
+  // The keep list may come from a state file or the command line as typed:
+  // each entry is read as --keep reads it ("HKEY_LOCAL_MACHINE\SOFTWARE\x",
+  // "hklm|x", "\\?\C:\x"), or, when that fails, kept as written.
+  for (const Text& given : request.keep) {
+    Text entry;
+    if (!ReadKeptEntry(given, &entry)) entry = given;
     RegistryLine line;
     if (ParseRegistryLine(entry, &line)) keepLine(entry);
     else keepPath(entry);
@@ -172,7 +177,7 @@ void CollectKept(PlanContext* context, DeletionPlan* plan) {
 // a language pack), though the folders below it are listed too.
 void CollectOtherPrograms(PlanContext* context, DeletionPlan* plan) {
   for (const Text& folder : context->request.otherProgramFolders) {
-    KeptPath other{FormsOf(folder), folder};
+    KeptPath other{KeptSpellings(folder), folder};
     if (other.forms.empty()) continue;
     bool holdsOurs = false, oursHoldsIt = false;
     for (const Text& listed : context->request.folders) {

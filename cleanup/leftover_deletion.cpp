@@ -58,7 +58,9 @@ std::vector<std::uint32_t> ProcessesOf(const Text& exePath) {
 // Whether a kept form is the child itself, or lies inside it.
 void Judge(const Text& child, const TextList& keep, bool* kept, bool* holdsKept) {
   *kept = *holdsKept = false;
-  TextList forms = PathSpellings(child);
+  // A name Windows and Wine read differently is judged in either reading,
+  // as the kept entries are.
+  TextList forms = KeptSpellings(child);
   if (forms.empty()) forms.push_back(UpperForm(child));
   for (const Text& form : forms) {
     for (const Text& k : keep) {

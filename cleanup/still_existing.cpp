@@ -34,7 +34,8 @@ Text FileNamedBy(const Text& data) {
 // it (a command's argument, as the trace's membership test finds it).
 bool PointsInto(const Text& text, const TextList& folders) {
   const Text file = ComparablePath(FileNamedBy(text));
-  const Text upper = UpperAscii(text);
+  // "." and ".." steps folded first: "C:\App\..\Other\x" is not in C:\App.
+  const Text upper = UpperAsWindows(FoldDotStepsInText(text));
   for (const Text& folder : folders) {
     const Text form = ComparablePath(folder);
     if (form.empty()) continue;

@@ -132,7 +132,7 @@ void TraceScanWorker::ScanShortcuts(bool) {
   // The Start Menus' own folders are never offered, whatever they hold.
   std::unordered_set<Text> menuOwn;
   const auto own = [&menuOwn](const Text& folder) {
-    if (!folder.empty()) menuOwn.insert(UpperAscii(WithTrailingBackslash(folder)));
+    if (!folder.empty()) menuOwn.insert(UpperAsWindows(WithTrailingBackslash(folder)));
   };
   struct Root {
     Text path;
@@ -144,7 +144,7 @@ void TraceScanWorker::ScanShortcuts(bool) {
                             std::make_pair(win::kCsidlCommonDesktopDirectory, false),
                             std::make_pair(win::kCsidlDesktopDirectory, false)}) {
     const Text path = KnownFolder(place.first);
-    if (path.empty() || !seen.insert(UpperAscii(WithTrailingBackslash(path))).second) continue;
+    if (path.empty() || !seen.insert(UpperAsWindows(WithTrailingBackslash(path))).second) continue;
     roots.push_back({path, place.second});
     if (place.second) {
       own(path);
@@ -177,7 +177,7 @@ void TraceScanWorker::ScanShortcuts(bool) {
       }
       self(entry.index, self);
       const Text& path = tree.folders[entry.index].path;
-      const Text form = UpperAscii(WithTrailingBackslash(path));
+      const Text form = UpperAsWindows(WithTrailingBackslash(path));
       if (HoldsOnlyClaimed(tree, entry.index) && !menuOwn.count(form) &&
           guard_->JudgeWalkedForm(form) == PathRefusal::kNone) {
         ++outsideFolders_;

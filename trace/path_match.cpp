@@ -49,7 +49,7 @@ Text NormalizePathValue(const Text& value) {
 }
 
 void FolderMatcher::FolderSet::Add(const Text& folder) {
-  const Text upper = UpperAscii(WithoutTrailingBackslashes(folder));
+  const Text upper = UpperAsWindows(WithoutTrailingBackslashes(folder));
   if (upper.empty()) return;
   folders.push_back(folder);
   if (upper.find(u'\\') == Text::npos && upper.size() <= 2) return;  // "C:" alone holds no folder
@@ -73,13 +73,14 @@ bool FolderMatcher::FolderSet::Holds(const Text& normalised) const {
       if (folderPieces.size() <= from || folderPieces.size() > pieces.size()) continue;
       bool same = true;
       for (std::size_t i = from; i < folderPieces.size() && same; ++i) {
-        same = SameTextAscii(Trim(pieces[i]), Trim(folderPieces[i]));
+        same = SameNameAsWindows(Trim(pieces[i]), Trim(folderPieces[i]));
       }
       if (same) return true;
     }
     return false;
   }
-  const Text upperValue = UpperAscii(normalised);
+  // Names are folded as Windows folds them: "über" is the "ÜBER" of an entry.
+  const Text upperValue = UpperAsWindows(normalised);
   const auto endsWithFolder = [this](const Text& text, std::size_t end) {
     for (std::size_t length : lengths) {
       if (length <= end && upper.count(text.substr(end - length, length))) return true;

@@ -310,9 +310,10 @@ void TraceScanWorker::ScanFolderBelow(const Text& folder, const Text& form, int 
     if ((entry.attributes & win::kFileAttributeDirectory) != 0) {
       if (entry.name == u"." || entry.name == u"..") continue;
       const Text sub = base + entry.name;
-      const Text subForm = form.empty() ? Text() : form + UpperAscii(entry.name) + u"\\";
       // Another listed program's folder is that program's: not recorded,
-      // not walked.
+      // not walked. Its form is the widest reading, folded as Windows folds
+      // names ("über" on disk is the "ÜBER" an entry names).
+      const Text subForm = form.empty() ? Text() : form + UpperAsWindows(WidestReading(entry.name)) + u"\\";
       if (!subForm.empty() && otherForms_.count(subForm) != 0) continue;
       // A junction or directory link is recorded but never walked: its
       // target lies outside the program's tree (and may contain the tree).
@@ -337,7 +338,7 @@ void TraceScanWorker::ScanDriveForLibraryFolders(const Text& folder, const TextL
       if (entry.name == u"." || entry.name == u"..") continue;
       // The Windows folder, Tidewell's folder and the protected folders are
       // never a program's: not recorded, and a tree of them not walked.
-      const PathRefusal refusal = guard_->JudgeWalkedForm(UpperAscii(WithTrailingBackslash(sub)));
+      const PathRefusal refusal = guard_->JudgeWalkedForm(UpperAsWindows(WithTrailingBackslash(sub)));
       if (refusal == PathRefusal::kWindows || refusal == PathRefusal::kTidewell) continue;
       const Text lowerSub = LowerAscii(sub) + u"\\";
       for (const Text& name : names) {

@@ -163,5 +163,22 @@ TEST(CommandLines, TheProgramAndItsArgumentsAsWindowsStartsThem) {
   EXPECT_EQ(u"-k net", CommandArguments(u"\\??\\C:\\x\\svc.exe -k net"));
 }
 
+// An unquoted command whose folder name holds ".exe ": the program is the
+// first candidate that is a file, as CreateProcessW starts it (a folder
+// "Other.exe Kit" is not the program "Other.exe"), and it is that file once
+// there.
+TEST(CommandLines, AnExeInAFolderNameIsNotTheProgramUnlessItIsAFile) {
+  const Text root = bench::ScratchFolder() + u"\\Commands";
+  MakeDir(root);
+  MakeDir(root + u"\\Other.exe Kit");
+  WriteFile(root + u"\\Other.exe Kit\\svc.exe", "MZ");
+  const Text command = root + u"\\Other.exe Kit\\svc.exe -k net";
+  EXPECT_EQ(U8(root + u"\\Other.exe Kit\\svc.exe"), U8(CommandProgramPath(command)));
+  EXPECT_EQ("-k net", U8(CommandArguments(command)));
+  WriteFile(root + u"\\Other.exe", "MZ");
+  EXPECT_EQ(U8(root + u"\\Other.exe"), U8(CommandProgramPath(command)));
+  EXPECT_EQ("Kit\\svc.exe -k net", U8(CommandArguments(command)));
+}
+
 }  // namespace
 }  // namespace tw

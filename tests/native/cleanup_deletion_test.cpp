@@ -562,8 +562,13 @@ TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
   m.SetString(kCU, u"Environment", u"VENDOR_HOME", u"x");
   m.SetString(kLM, winlogon, u"Userinit", u"C:\\Windows\\system32\\userinit.exe,");
   m.AddService(u"VendorSvc", u"C:\\Program Files\\Vendor\\svc.exe");
+  // Unquoted, its program is the svc.exe that is there, not a "Other.exe"
+  // that is gone: a service of a program outside the lists.
+  const Text kit = u"SYSTEM\\CurrentControlSet\\Services\\KitSvc";
+  m.AddFile(u"C:\\Tools\\Other.exe Kit\\svc.exe", "MZ");
+  m.AddService(u"KitSvc", u"C:\\Tools\\Other.exe Kit\\svc.exe -k net");
   lines.insert(lines.end(), {u"HKCU|Environment|PATH", u"HKLM|" + winlogon + u"|Userinit",
-                             u"HKCU|Environment|VENDOR_HOME", u"HKLM|" + service});
+                             u"HKCU|Environment|VENDOR_HOME", u"HKLM|" + service, u"HKLM|" + kit});
   for (int type : {0, 1}) {
     DeletionRequest request = Request({}, {}, lines);
     request.uninstallType = type;
@@ -577,6 +582,7 @@ TEST_F(CleanupDeletion, WindowsConfigurationTreesSurviveKeyAndValueLines) {
   EXPECT_FALSE(m.ValueExists(kCU, u"Environment", u"VENDOR_HOME"));
   EXPECT_FALSE(m.KeyExists(kLM, service));
   EXPECT_TRUE(m.KeyExists(kLM, u"SYSTEM\\CurrentControlSet\\Services"));
+  EXPECT_TRUE(m.ServiceExists(u"KitSvc"));
 }
 
 // A kept value or key inside a ticked key, the lines spelled in every way a

@@ -285,17 +285,30 @@ TEST(CleanupKept, AKeptKeyInAnySpellingOfTheTickedKeyStays) {
       {1, win::kHKeyCurrentUser, u"Software\\Classes\\Vendor.Doc\\Keep", u"HKCR|Vendor.Doc",
        u"HKU|S-1-5-21-0-0-0-1000_Classes\\Vendor.Doc\\Keep"},
   };
-  for (const Case& c : cases) {
+  // Each as an unticked row, and as the kept list of the state or --keep,
+  // whose root may be spelled out in any letter case.
+  for (int n = 0; n < int(std::size(cases)) * 2; ++n) {
+    const Case& c = cases[n / 2];
+    const bool asKeep = n % 2 == 1;
+    Text kept = c.kept;
+    if (asKeep) {
+      RegistryLine line;
+      ASSERT_TRUE(ParseRegistryLine(kept, &line));
+      kept = (n % 4 == 1 ? LowerAscii(RegistryRootLongName(line.root)) : UpperAscii(RegistryRootLongName(line.root))) +
+             kept.substr(kept.find(u'|'));
+    }
     sim::SimMachine m;
     SetPlatform(&m);
-    SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(c.kept));
+    SCOPED_TRACE(ToUtf8(c.ticked) + " around " + ToUtf8(kept));
     const Text parent = Text(c.key).substr(0, Text(c.key).rfind(u'\\'));
     // The user's classes hive, which HKCU\Software\Classes opens.
     m.CreateKeyLink(win::kHKeyUsers, m.CurrentUserSid() + u"_Classes", m.CurrentUserSid() + u"\\Software\\Classes");
     m.SetString(c.root, c.key, u"v", u"1");
     m.SetString(c.root, parent, u"gone", u"x");
     DeletionRequest request;
-    request.registry = {c.ticked, c.kept};
+    request.registry = {c.ticked};
+    if (asKeep) request.keep = {kept};
+    else request.registry.push_back(kept);
     request.registryTicks = {true, false};
     request.programFolder = kTidewell;
     request.publisher = Text();
@@ -471,6 +484,59 @@ TEST(CleanupKept, StateFilesNeverGiveBackAPathThatWasNotWritten) {
     EXPECT_TRUE(!lines || lines->empty()) << i;
   }
   SetPlatform(nullptr);
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// A kept path or another program's folder spelled with a name that ends in
+// blanks or dots before a "\" ("Data \keep.txt", "Other..\"): a spelling
+// Windows and Wine read differently is still what the user or the other
+// program keeps, in every reading, and the ticked folder around it goes
+// around it, as an unticked row, a kept path of the state and another
+// program's entry.
+TEST(CleanupKept, OddlySpelledKeptPathsAndOtherFoldersStay) {
+  const Text app = kVendor + u"\\App";
+  const char16_t* tails[] = {u" ", u"  ", u"..", u" .", u". .", u"...", u". "};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(round);
+    sim::SimMachine m;
+    SetPlatform(&m);
+    m.AddFile(app + u"\\a.dat", "x");
+    m.AddFile(app + u"\\Data\\keep.txt", "x");
+    m.AddFile(app + u"\\Data\\b.dat", "x");
+    m.AddFile(app + u"\\Other\\o.dll", "x");
+    // One name of each path gets a tail before its "\".
+    const Text tail = tails[rng() % std::size(tails)];
+    const Text kept = rng() % 2 ? app + tail + u"\\Data\\keep.txt" : app + u"\\Data" + tail + u"\\keep.txt";
+    const Text other = rng() % 2 ? app + u"\\Other" + tail + u"\\" : kVendor + tail + u"\\App\\Other";
+    DeletionRequest request;
+    request.folders = {app};
+    request.files = {app + u"\\a.dat"};
+    request.fileTicks = {true, true};
+    switch (rng() % 2) {
+      case 0:  // an unticked row
+        request.files.push_back(kept);
+        request.fileTicks.push_back(false);
+        break;
+      default:  // the kept list of the state
+        request.keep = {kept};
+    }
+    request.otherProgramFolders = {other};
+    request.programFolder = kTidewell;
+    request.publisher = Text(u"Vendor");
+    request.uninstallType = 1;
+    const DeletionReport report = DeleteLeftovers(request);
+    EXPECT_TRUE(m.Exists(app + u"\\Data\\keep.txt")) << ToUtf8(kept);
+    EXPECT_TRUE(m.Exists(app + u"\\Other\\o.dll")) << ToUtf8(other);
+    EXPECT_FALSE(m.Exists(app + u"\\a.dat"));
+    EXPECT_FALSE(m.Exists(app + u"\\Data\\b.dat")) << ToUtf8(report.message);
+    SetPlatform(nullptr);
+  }
 }
 
 }  // namespace

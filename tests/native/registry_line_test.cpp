@@ -60,9 +60,23 @@ TEST_F(RegistryLineTest, LinesReadBackAndKeysCompareByComponents) {
     EXPECT_FALSE(KeyPathAtOrBelow(key + u"Two", key));  // a sibling whose name begins alike
     EXPECT_TRUE(AnyKeyAtOrBelow(RegistryKeyForms(root, upper + u"\\Sub"), RegistryKeyForms(root, key)));
   }
-  for (const char16_t* other : {u"hklm|Software", u"HKEY_LOCAL_MACHINE|Software", u"HKLM", u"HKLM|a|b|c", u"X|a"}) {
+  // Empty items are no part of a line: "HKLM||SOFTWARE" is not the key
+  // SOFTWARE, "KEY||" not the key, "KEY||x" not its value x.
+  for (const char16_t* other : {u"hklm|Software", u"HKEY_LOCAL_MACHINE|Software", u"HKLM", u"HKLM|a|b|c", u"X|a",
+                                u"HKLM||SOFTWARE", u"|HKLM|SOFTWARE", u"HKLM|SOFTWARE\\App||", u"HKLM|SOFTWARE\\App||x",
+                                u"HKLM|SOFTWARE\\App|x|", u"HKLM|SOFTWARE\\App|||"}) {
     RegistryLine parsed;
     EXPECT_FALSE(ParseRegistryLine(other, &parsed)) << ToUtf8(other);
+  }
+  // A value whose name holds "|" has no line that names it alone: its line
+  // names it or nothing, never another value or the key.
+  for (const char16_t* name : {u"|", u"x|", u"|x", u"a|b", u"||", u"|x|"}) {
+    const Text value = name;
+    RegistryLine parsed;
+    if (ParseRegistryLine(RegistryLineText(win::kHKeyCurrentUser, u"Software\\App", &value), &parsed)) {
+      EXPECT_TRUE(parsed.isValue) << ToUtf8(value);
+      EXPECT_EQ(value, parsed.valueName);
+    }
   }
 }
 

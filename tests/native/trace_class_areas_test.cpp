@@ -101,7 +101,7 @@ TEST_F(TraceClassAreas, SharedFileTypesAtTheProgramsGrainJudgedAgainAtDeletion) 
   const Text notepad = u"%SystemRoot%\\system32\\NOTEPAD.EXE";
   for (int windowsProgId = 0; windowsProgId < 2; ++windowsProgId) {
     for (int sharedExtension = 0; sharedExtension < 2; ++sharedExtension) {
-      for (int restored = 0; restored < 2; ++restored) {
+      for (int restored = 0; restored < 3; ++restored) {
         SCOPED_TRACE(testing::Message() << "Windows ProgID " << windowsProgId << ", shared extension "
                                         << sharedExtension << ", put back " << restored);
         machine.RemoveKeyTree(kLM, kClasses + u".txt");
@@ -138,7 +138,10 @@ TEST_F(TraceClassAreas, SharedFileTypesAtTheProgramsGrainJudgedAgainAtDeletion) 
         if (restored) {
           // The program's uninstaller gave .txt and txtfile back to Windows.
           Default(kLM, kClasses + u".txt", u"txtfile");
-          Default(kLM, kClasses + u"txtfile\\shell\\open\\command", notepad + u" %1");
+          // Or to an editor whose argument only passes through the
+          // program's folder on its way to another ("..").
+          Default(kLM, kClasses + u"txtfile\\shell\\open\\command",
+                  restored == 1 ? notepad + u" %1" : notepad + u" C:\\Program Files\\Foo\\..\\Bar\\%1");
         }
         const DeletionReport report = DeleteAsFoo(found, 0);
         std::uint32_t type = 0;

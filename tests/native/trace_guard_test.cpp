@@ -45,7 +45,7 @@ class Spellings {
           name = whole.substr(whole.rfind(u'\\') + 1);
         }
       }
-      if (Coin()) name = Coin() ? UpperAscii(name) : LowerAscii(name);
+      if (Coin()) name = Coin() ? UpperAsWindows(name) : LowerAscii(name);
       const char16_t* separators[] = {u"\\", u"/", u"\\\\", u"\\.\\", u"\\Gone\\..\\"};
       out += separators[Below(5)] + name;
       // Windows drops all trailing dots and blanks of the last name, and
@@ -206,7 +206,8 @@ TEST_F(TraceGuard, TraceClaimsOnlyTheProgramsOwn) {
       programs.push_back({u"Suite " + folder.substr(folder.rfind(u'\\') + 1), folder});
       const int products = 1 + int(spell.Below(3));
       for (int p = 0; p < products; ++p) {
-        const Text product = folder + u"\\Product" + FromUtf8(std::to_string(p));
+        // A non-ASCII letter that the listed spelling may upper-case.
+        const Text product = folder + u"\\Product" + FromUtf8(std::to_string(p)) + u"\u00e9";
         if (spell.Coin()) programs.push_back({u"Product " + product.substr(3), product});
         for (const char16_t* file : {u"\\app.exe", u"\\Bob's lib.dll", u"\\sub\\x.dat"}) {
           machine.AddFile(product + file, "MZ");
@@ -239,12 +240,12 @@ TEST_F(TraceGuard, TraceClaimsOnlyTheProgramsOwn) {
       EXPECT_FALSE(JudgeTraceFolder(record->installLocation).Reason().empty());
       continue;
     }
-    const Text own = UpperAscii(program.folder) + u"\\";
+    const Text own = UpperAsWindows(program.folder) + u"\\";
     TextList others;
     for (const Program& other : programs) {
       if (!other.folder.empty() && other.folder.size() > program.folder.size() &&
-          StartsWith(UpperAscii(other.folder) + u"\\", own)) {
-        others.push_back(UpperAscii(other.folder) + u"\\");
+          StartsWith(UpperAsWindows(other.folder) + u"\\", own)) {
+        others.push_back(UpperAsWindows(other.folder) + u"\\");
       }
     }
     const auto judge = [&](const Text& path, const char* what) {
@@ -267,7 +268,7 @@ TEST_F(TraceGuard, TraceClaimsOnlyTheProgramsOwn) {
     for (const Text& line : record->tracedRegistry) {
       if (!StartsWith(line, u"HKLM|" + kSharedDlls + u"|")) continue;
       ++sharedLines;
-      const Text name = UpperAscii(line.substr(kSharedDlls.size() + 6));
+      const Text name = UpperAsWindows(line.substr(kSharedDlls.size() + 6));
       EXPECT_TRUE(StartsWith(name, own)) << "shared DLL outside " << U8(program.folder) << ": " << U8(line);
       for (const Text& other : others) EXPECT_FALSE(StartsWith(name, other)) << "another's: " << U8(line);
     }

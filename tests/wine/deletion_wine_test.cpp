@@ -408,6 +408,31 @@ TEST_F(WineDeletion, TamperedListsNamingWindowsAreRefused) {
 // the ticked line names the class through HKCR's merged view, the kept one
 // through HKLM's Software\Classes. The real registry keeps it, and deletes
 // the rest of the class.
+// A kept path and another program's folder spelled with blanks or dots
+// before a "\\" (which Wine reads without them) keep what they name: the
+// ticked folder goes around them.
+TEST_F(WineDeletion, OddlySpelledKeptPathsAndOtherFoldersStay) {
+  const Text app = kRoot + u"Odd\\App";
+  for (const Text& dir : {kRoot, kRoot + u"Odd\\", app + u"\\", app + u"\\Data\\", app + u"\\Other\\"})
+    tw::Plat().CreateDirectory(dir.substr(0, dir.size() - 1));
+  for (const Text& file : {app + u"\\a.dat", app + u"\\Data\\keep.txt", app + u"\\Data\\b.dat", app + u"\\Other\\o.dll"})
+    ASSERT_TRUE(tw::Plat().WriteFileBytes(file, "x")) << U8(file);
+  tw::DeletionRequest request;
+  request.folders = {app};
+  request.files = {app + u"\\a.dat", app + u"\\Data .\\keep.txt"};
+  request.fileTicks = {true, true, false};
+  request.otherProgramFolders = {app + u"\\Other \\"};
+  request.programFolder = kRoot;
+  request.uninstallType = 1;
+  request.programName = u"Deletion Test";
+  request.publisher = u"Tidewell Tests";
+  Keep(tw::DeleteLeftovers(request));
+  EXPECT_TRUE(tw::PathExists(app + u"\\Data\\keep.txt"));
+  EXPECT_TRUE(tw::PathExists(app + u"\\Other\\o.dll"));
+  EXPECT_FALSE(tw::PathExists(app + u"\\a.dat"));
+  EXPECT_FALSE(tw::PathExists(app + u"\\Data\\b.dat"));
+}
+
 TEST_F(WineDeletion, AKeptKeyStaysUnderATickedKeyOfAnotherRoot) {
   const Text cls = u"SOFTWARE\\Classes\\TidewellDeletion.Doc";
   SetValue(kLM, cls + u"\\Keep", k64, u"v", tw::win::kRegSz, Utf16Bytes(u"1"));

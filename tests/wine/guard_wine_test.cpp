@@ -154,4 +154,40 @@ TEST(WineGuard, ListedProgramsWithProtectedFoldersAreTracedWithoutThem) {
   }
 }
 
+// Another listed program's folder inside this one's, named by its entry with
+// letters beyond ASCII in another case than on disk ("ÜBER" for "über"):
+// Windows folds the names alike, and the trace leaves the folder to it.
+TEST(WineGuard, AnotherProgramsFolderInAnyLetterCaseIsNotClaimed) {
+  const Text suite = u"C:\\Tidewell Guard\\Suite";
+  const Text other = suite + u"\\\u00fcber";
+  for (const Text& dir : {Text(u"C:\\Tidewell Guard"), suite, other}) tw::Plat().CreateDirectory(dir);
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(suite + u"\\app.exe", "MZ"));
+  ASSERT_TRUE(tw::Plat().WriteFileBytes(other + u"\\plugin.dll", "MZ"));
+  tw::ProgramInventory list;
+  for (const auto& program : {std::make_pair(Text(u"TW Suite"), suite), std::make_pair(Text(u"TW Uber"), suite + u"\\\u00dcBER")}) {
+    auto record = std::make_unique<tw::InstalledProgram>();
+    record->name = program.first;
+    record->nameLow = tw::LowerAscii(program.first);
+    record->installLocation = program.second;
+    record->displayIconIndex = tw::kNoIconIndex;
+    record->is64Bit = 1;
+    list.AddOrMerge(std::move(record));
+  }
+  tw::TraceEvents events;
+  events.ended = [] { g_ended = true; };
+  g_ended = false;
+  const auto trace = tw::StartTrace(list, tw::TraceTarget{u"tw suite", Text()}, events, 0);
+  ASSERT_TRUE(g_handOver->PumpUntil([] { return g_ended; }, std::chrono::minutes(5)));
+  ASSERT_TRUE(g_handOver->PumpUntil([&trace] { return trace->Finished(); }, std::chrono::seconds(30)));
+  const tw::InstalledProgram* record = list.Find(u"tw suite");
+  ASSERT_NE(record, nullptr);
+  EXPECT_FALSE(record->tracedFiles.empty());
+  for (const TextList* rows : {&record->tracedFolders, &record->tracedFiles})
+    for (const Text& row : *rows) EXPECT_FALSE(tw::Contains(tw::UpperAsWindows(row), u"\\\u00dcBER")) << U8(row);
+  tw::Plat().DeleteFile(other + u"\\plugin.dll");
+  tw::Plat().DeleteFile(suite + u"\\app.exe");
+  tw::Plat().RemoveDirectory(other);
+  tw::Plat().RemoveDirectory(suite);
+}
+
 }  // namespace
