@@ -89,7 +89,8 @@ TextList ProtectedFolders() {
     folders.push_back(ParentFolder(profile));  // the Users folder
     for (const char16_t* known :
          {u"Desktop", u"Documents", u"Downloads", u"Pictures", u"Music", u"Videos", u"AppData\\", u"AppData\\Roaming",
-          u"AppData\\Local", u"AppData\\LocalLow", u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+          u"AppData\\Local", u"AppData\\LocalLow", u"AppData\\Local\\Temp", u"AppData\\Local\\Microsoft",
+          u"AppData\\Roaming\\Microsoft", u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
           u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
           u"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
           // Windows XP's names.
@@ -106,6 +107,32 @@ TextList ProtectedFolders() {
     if (std::find(result.begin(), result.end(), upper) == result.end()) result.push_back(upper);
   }
   return result;
+}
+
+TextList WindowsOwnTrees() {
+  TextList trees;
+  const Text windows = GetWindowsDir();
+  if (windows.size() > 3) {
+    const Text drive = windows.substr(0, 3);
+    for (const char16_t* name : {u"$Recycle.Bin", u"System Volume Information", u"Recovery", u"Boot", u"bootmgr",
+                                 u"BOOTNXT", u"pagefile.sys", u"hiberfil.sys", u"swapfile.sys", u"Windows.old",
+                                 u"Config.Msi", u"$WINDOWS.~BT", u"$WinREAgent"}) {
+      trees.push_back(drive + name);
+    }
+  }
+  for (const Text& folder : ProgramFilesFolders()) trees.push_back(WithTrailingBackslash(folder) + u"WindowsApps");
+  for (const Text& profile : ProfileFolders()) {
+    Text name = profile.substr(0, profile.size() - 1);
+    name = name.substr(name.rfind(u'\\') + 1);
+    if (SameTextAscii(name, u"Default") || SameTextAscii(name, u"Default User")) trees.push_back(profile);
+    for (const char16_t* hive : {u"NTUSER.DAT", u"ntuser.dat.LOG1", u"ntuser.dat.LOG2", u"ntuser.ini",
+                                 u"AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
+                                 u"AppData\\Local\\Microsoft\\Windows\\UsrClass.dat.LOG1",
+                                 u"AppData\\Local\\Microsoft\\Windows\\UsrClass.dat.LOG2"}) {
+      trees.push_back(profile + hive);
+    }
+  }
+  return trees;
 }
 
 bool IsRefusedTraceFolder(const Text& text) {

@@ -15,6 +15,15 @@ namespace tw {
 // data roaming and local, and their Windows XP names).
 TextList ProtectedFolders();
 
+// Places nothing inside of which is ever a program's to delete, whatever a
+// list names (the Windows folder and the system folders apart): what Windows
+// keeps at the root of its drive ($Recycle.Bin, System Volume Information,
+// Recovery, Boot, the boot manager, the paging and hibernation files,
+// Windows.old, Config.Msi), the Store's WindowsApps in every Program Files,
+// the Default profile (every new user's template), and each profile's
+// registry hives (NTUSER.DAT, UsrClass.dat and their logs).
+TextList WindowsOwnTrees();
+
 // The Force Remove refusal: true when access/path_guard.h refuses the
 // folder, trimmed, as a place to walk (JudgeTraceFolder gives the reason).
 bool IsRefusedTraceFolder(const Text& folder);

@@ -81,6 +81,7 @@ PathGuard PathGuard::ForThisMachine() {
   const Text windows = GetWindowsDir();
   const Text system = GetSystemDir();
   TextList trees = {system, ParentOf(system)};
+  for (const Text& tree : WindowsOwnTrees()) trees.push_back(tree);
   if (Plat().HasExport(Export::GetSystemWow64DirectoryW)) {
     char16_t buffer[261] = {};
     const std::uint32_t len = Plat().GetSystemWow64Directory(buffer, 260);

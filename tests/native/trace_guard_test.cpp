@@ -121,6 +121,17 @@ TEST_F(TraceGuard, NoSpellingOfAProtectedPlacePasses) {
       u"C:\\Tools",
       u"C:\\Tools\\Tidewell",
       u"C:\\Tools\\Tidewell\\tidewell.exe",
+      // What Windows keeps at its drive's root, the Store's apps, the
+      // profile's hives and its Temp and Microsoft folders.
+      u"C:\\$Recycle.Bin\\S-1-5-21-1\\$R0AB12.txt",
+      u"C:\\System Volume Information",
+      u"C:\\pagefile.sys",
+      u"C:\\Windows.old\\Users",
+      u"C:\\Program Files\\WindowsApps\\Some.App_1.0_x64",
+      u"C:\\Users\\user\\NTUSER.DAT",
+      u"C:\\Users\\user\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
+      u"C:\\Users\\user\\AppData\\Local\\Temp",
+      u"C:\\Users\\user\\AppData\\Local\\Microsoft",
   };
   const TextList throughLinks = {
       u"C:\\Apps\\ToWindows\\System32",
