@@ -74,6 +74,8 @@ bool ParseRegistryLine(const Text& line, RegistryLine* parsed) {
 }
 
 Text RegistryLineText(HKey root, const Text& keyPath, const Text* valueName) {
+  // A key name holding "|" would read back as another key's value.
+  if (keyPath.find(u'|') != Text::npos) return Text();
   Text line = RegistryRootText(root) + u"|" + keyPath;
   if (valueName) line += u"|" + *valueName;
   return line;

@@ -58,6 +58,9 @@ bool ParseRegistryLine(const Text& line, RegistryLine* parsed);
 // given: the trace writes each area's keys as the area spells them ("HKCR|\"
 // and a class name, a final "\" where the area's key has one), which is what
 // the rows show; ParseRegistryLine reads every such spelling as one key.
+// Empty for a key whose path holds "|": no line names it (it would read back
+// as a value of another key). A value name with "|" makes a line that
+// ParseRegistryLine refuses.
 Text RegistryLineText(HKey root, const Text& keyPath, const Text* valueName = nullptr);
 
 // ---- Comparing keys.

@@ -77,7 +77,11 @@ void TraceScanWorker::RecordExtensionKey(const Text& key, const Text& progId, Vi
     return;
   }
   if (IsIn(matchedFileTypes_, progId)) AddRegistryValue(kLM, key, Text());
-  for (const Text& line : openWith) AddRegistryKey(kLM, key + u"\\" + line);
+  // Each listed ProgID as "OpenWithProgids|<ProgID>": a value of that subkey.
+  for (const Text& listed : openWith) {
+    const std::size_t bar = listed.find(u'|');
+    if (bar != Text::npos) AddRegistryValue(kLM, key + u"\\" + listed.substr(0, bar), listed.substr(bar + 1));
+  }
 }
 
 void TraceScanWorker::ScanClassesHKLM(bool is64) {

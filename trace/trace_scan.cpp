@@ -187,10 +187,15 @@ void TraceScanWorker::AddRegistryEntry(const Text& line) {
   ReportRegistry(line, std::uint32_t(record.tracedRegistry.size()));
 }
 
-void TraceScanWorker::AddRegistryKey(HKey root, const Text& key) { AddRegistryEntry(RegistryLineText(root, key)); }
+// An entry no line can name (a key whose name holds "|") is not recorded.
+void TraceScanWorker::AddRegistryKey(HKey root, const Text& key) {
+  const Text line = RegistryLineText(root, key);
+  if (!line.empty()) AddRegistryEntry(line);
+}
 
 void TraceScanWorker::AddRegistryValue(HKey root, const Text& key, const Text& valueName) {
-  AddRegistryEntry(RegistryLineText(root, key, &valueName));
+  const Text line = RegistryLineText(root, key, &valueName);
+  if (!line.empty()) AddRegistryEntry(line);
 }
 
 bool TraceScanWorker::IsProgramPath(const Text& text) const {

@@ -77,6 +77,11 @@ TEST_F(RegistryLineTest, LinesReadBackAndKeysCompareByComponents) {
       EXPECT_TRUE(parsed.isValue) << ToUtf8(value);
       EXPECT_EQ(value, parsed.valueName);
     }
+    // A key whose name holds "|" has no line at all: "HKCU|Software\\a|b"
+    // would name the value b of the key a.
+    const Text key = u"Software\\App" + value;
+    EXPECT_EQ(u"", RegistryLineText(win::kHKeyCurrentUser, key)) << ToUtf8(key);
+    EXPECT_EQ(u"", RegistryLineText(win::kHKeyCurrentUser, key, &value)) << ToUtf8(key);
   }
 }
 
