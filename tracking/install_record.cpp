@@ -15,7 +15,6 @@ using Json = nlohmann::json;
 constexpr char16_t kUninstallKeys[] = u"\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL\\";
 
 int ViewNumber(ViewFlag view) { return view == kView32 ? 32 : 64; }
-ViewFlag ViewOfNumber(int number) { return number == 32 ? kView32 : kView64; }
 
 RecordedEntry KeyEntry(const KeyState& key) {
   RecordedEntry e;

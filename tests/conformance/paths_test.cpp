@@ -64,7 +64,9 @@ TEST(Paths, EverySpellingOfAFolderFoldsToOneFormAndResolvesToIt) {
     EXPECT_EQ(U8(resolved), U8(ResolvedFolderForm(spelling)));
     // (A name followed by "\" keeps its blanks: only without them is the
     // file below.)
-    if (!(mask & 4)) EXPECT_TRUE(Below(spelling + u"\\Some Long Name.txt", root));
+    if (!(mask & 4)) {
+      EXPECT_TRUE(Below(spelling + u"\\Some Long Name.txt", root));
+    }
     EXPECT_TRUE(Below(spelling, folder));
     // The dot steps of a path inside a free text fold as the path's do.
     const Text folded = FoldDotStepsInText(spelling);
