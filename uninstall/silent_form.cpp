@@ -105,17 +105,19 @@ Text WindowsInstallerProductCode(const EntryFacts& facts) {
   return fromCommand;
 }
 
-bool HasNsisUninstallerHeader(const std::string& head) {
+NsisHeader ReadNsisHeader(const std::string& head) {
   static const char kSignature[] = "\xEF\xBE\xAD\xDE" "NullsoftInst";
   constexpr std::size_t kSignatureSize = sizeof kSignature - 1;
   constexpr std::uint32_t kUninstallFlag = 1;
   for (std::size_t at = 0; at + 4 + kSignatureSize <= head.size(); at += 512) {
     if (head.compare(at + 4, kSignatureSize, kSignature, kSignatureSize) == 0) {
-      return (ReadLe32(head, at) & kUninstallFlag) != 0;
+      return (ReadLe32(head, at) & kUninstallFlag) != 0 ? NsisHeader::kUninstaller : NsisHeader::kInstaller;
     }
   }
-  return false;
+  return NsisHeader::kNone;
 }
+
+bool HasNsisUninstallerHeader(const std::string& head) { return ReadNsisHeader(head) == NsisHeader::kUninstaller; }
 
 QuietCommand ChooseQuietCommand(const EntryFacts& facts) {
   const CommandLineParts quiet = ReadCommandLine(facts.quietUninstallString);

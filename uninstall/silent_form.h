@@ -56,6 +56,11 @@ Text WindowsInstallerProductCode(const EntryFacts& facts);
 // NSIS installer started with /S would install, so only an uninstaller counts.
 bool HasNsisUninstallerHeader(const std::string& head);
 
+// The same header read for what it says: none, an installer's or an
+// uninstaller's.
+enum class NsisHeader { kNone, kInstaller, kUninstaller };
+NsisHeader ReadNsisHeader(const std::string& head);
+
 // How much of an uninstaller HasNsisUninstallerHeader needs: NSIS looks for
 // its header right after its loader, well inside the first megabyte.
 constexpr std::uint32_t kNsisHeadBytes = 1024 * 1024;

@@ -24,6 +24,7 @@
 #include "access/message_box.h"
 #include "app/cli/export.h"
 #include "app/cli/json.h"
+#include "app/cli/install_track.h"
 #include "app/cli/quiet_uninstall.h"
 #include "inventory/inventory_scan.h"
 #include "trace/trace_scan.h"
@@ -102,6 +103,12 @@ const char kHelp[] =
     "           view it was read from, and list the files and folders to restore\n"
     "           from the Recycle Bin by their original paths. A value that holds\n"
     "           other data now is a conflict and stays, unless --overwrite.\n"
+    "  install [--quiet] [--timeout SECONDS] SETUP [ARGS...]\n"
+    "           Run the installer SETUP (ARGS go to it; --quiet adds the silent\n"
+    "           switches of Windows Installer, NSIS and Inno Setup) between two\n"
+    "           snapshots of the places installers write, and write what it\n"
+    "           created, changed and deleted as an install record (.json) in\n"
+    "           the Tracked folder beside the program. One result line.\n"
     "  export --format json|csv|html FILE\n"
     "           Write the inventory, with the fields of list, to FILE.\n"
     "  --version\n"
@@ -868,6 +875,7 @@ int RunCli(const std::vector<Text>& args, std::ostream& out, std::ostream& err) 
   if (command == u"pending") return PendingCommand(args, out, err);
   if (command == u"backups") return BackupsCommand(args, out, err);
   if (command == u"restore") return RestoreCommand(args, out, err);
+  if (command == u"install") return InstallCommand(args, out, err);
   err << "tidewell-cli: unknown command \"" << ToUtf8(command) << "\"; see tidewell-cli --help\n";
   return kUsageError;
 }

@@ -38,6 +38,8 @@ struct Options {
   std::uint64_t timeoutSeconds = kDefaultTimeoutSeconds;
 };
 
+}  // namespace
+
 bool ParseSeconds(const Text& text, std::uint64_t* seconds) {
   if (text.empty() || text.size() > 7) return false;
   std::uint64_t value = 0;
@@ -49,6 +51,8 @@ bool ParseSeconds(const Text& text, std::uint64_t* seconds) {
   *seconds = value;
   return true;
 }
+
+namespace {
 
 // False (with the message on `err`) for a command line that does not parse.
 bool ParseOptions(const std::vector<Text>& args, Options* options, std::ostream& err) {

@@ -3,6 +3,7 @@
 // JSON result line each.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace tw::cli {
 // True when an `uninstall` command line is the quiet one: --quiet,
 // --publisher, --timeout or several names.
 bool IsQuietUninstall(const std::vector<Text>& args);
+
+// A --timeout argument: 1 to 9,999,999 seconds in decimal digits.
+bool ParseSeconds(const Text& text, std::uint64_t* seconds);
 
 // Exit code 0: every program is gone (or was not installed); 3010: as 0, and
 // some need a restart; 1: some failed, were refused or ran past the time-out;
