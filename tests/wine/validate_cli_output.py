@@ -3,14 +3,15 @@
 
 Usage: validate_cli_output.py KIND FILE
 KIND names the command whose output FILE holds:
-  list, analyze, quiet-uninstall, export, version, backups, restore: every line against
-    the one schema;
+  list, analyze, quiet-uninstall, export, version, backups, restore, install: every line
+    against the one schema;
   uninstall, force-remove: watch lines, the trace line and the deletion report (or
     the plan of a dry run), each against its own schema, in that order;
   pending: the pending uninstall; pending-delete: its deletion report (or plan);
   export-json: the whole file (the export's JSON document);
   cleanup-record: the whole file (a record in the Backups folder);
-  registry-backup: the whole file (an exact backup, .regjson, in the Backups folder).
+  registry-backup: the whole file (an exact backup, .regjson, in the Backups folder);
+  install-record: the whole file (an install record in the Tracked folder).
 Exits 1 and names every line that fails; a file without a single line fails too.
 """
 import json
@@ -46,7 +47,7 @@ def schema_of_line(kind, value):
             return "trace"
         return "deletion"
     return {"list": "list", "analyze": "trace", "quiet-uninstall": "quiet-uninstall", "export": "export",
-            "version": "version", "backups": "backups", "restore": "restore"}[kind]
+            "version": "version", "backups": "backups", "restore": "restore", "install": "install"}[kind]
 
 
 def main():
@@ -56,7 +57,7 @@ def main():
     validators = load_validators()
     text = pathlib.Path(file).read_text(encoding="utf-8")
     failures, checked = [], 0
-    if kind in ("export-json", "cleanup-record", "registry-backup"):
+    if kind in ("export-json", "cleanup-record", "registry-backup", "install-record"):
         documents = [(1, json.loads(text), kind)]
     else:
         documents = []

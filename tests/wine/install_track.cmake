@@ -1,0 +1,10 @@
+# Install tracking on a real NSIS installer, through tidewell-cli install, in
+# a prefix of its own (the check makes it fresh and stops its server).
+if(TARGET tidewell-cli)
+  add_test(NAME wine_cli_install
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_cli_install.sh $<TARGET_FILE:tidewell-cli> $<TARGET_FILE:tw_sleeper>)
+  set_tests_properties(wine_cli_install PROPERTIES
+    RESOURCE_LOCK wine_processes
+    ENVIRONMENT "WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/install-prefix"
+    TIMEOUT 300)
+endif()
