@@ -140,6 +140,7 @@ Json EntriesJson(const std::vector<RecordedEntry>& entries) {
   for (const RecordedEntry& e : entries) {
     Json item = {{"view", e.view}, {"value", e.isValue}};
     PutJsonText(item, "line", e.line);
+    if (e.uncertain) item["uncertain"] = true;
     if (e.hadOld) {
       item["old_type"] = e.oldType;
       item["old_data"] = HexOfBytes(e.oldData);
@@ -154,6 +155,7 @@ Json FilesJson(const std::vector<RecordedFile>& files, bool withOld) {
   for (const RecordedFile& f : files) {
     Json item = {{"folder", f.folder}};
     PutJsonText(item, "path", f.path);
+    if (f.uncertain) item["uncertain"] = true;
     if (withOld) {
       item["old_size"] = f.oldSize;
       item["old_time"] = f.oldTime;
@@ -183,6 +185,7 @@ bool ReadEntries(const Json& doc, const char* field, std::vector<RecordedEntry>*
     if (!item.is_object() || !GetJsonText(item, "line", &e.line)) return false;
     e.view = item.value("view", 64) == 32 ? 32 : 64;
     e.isValue = item.value("value", false);
+    e.uncertain = item.value("uncertain", false);
     if (item.contains("old_data")) {
       e.hadOld = true;
       e.oldType = item.value("old_type", 0u);
@@ -201,6 +204,7 @@ bool ReadFiles(const Json& doc, const char* field, std::vector<RecordedFile>* ou
     RecordedFile f;
     if (!item.is_object() || !GetJsonText(item, "path", &f.path)) return false;
     f.folder = item.value("folder", false);
+    f.uncertain = item.value("uncertain", false);
     f.oldSize = item.value("old_size", std::uint64_t(0));
     f.oldTime = item.value("old_time", std::uint64_t(0));
     out->push_back(std::move(f));

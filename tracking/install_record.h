@@ -23,6 +23,8 @@ struct RecordedEntry {
   bool hadOld = false;
   std::uint32_t oldType = 0;
   std::string oldData;
+  // Another program's, perhaps (tracking/attribution.h): offered unticked.
+  bool uncertain = false;
 };
 
 struct RecordedFile {
@@ -30,6 +32,7 @@ struct RecordedFile {
   bool folder = false;
   // A file that was there before: its size and last-write time then.
   std::uint64_t oldSize = 0, oldTime = 0;
+  bool uncertain = false;  // as RecordedEntry's
 };
 
 struct InstallRecord {

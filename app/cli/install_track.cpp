@@ -4,11 +4,13 @@
 
 #include "access/folders.h"
 #include "access/paths.h"
+#include "app/cli/cli_inventory.h"
 #include "app/cli/json.h"
 #include "app/cli/quiet_uninstall.h"
 #include "cleanup/backup_folder.h"
 #include "cleanup/registry_backup.h"
 #include "platform/platform.h"
+#include "tracking/attribution.h"
 #include "tracking/install_record.h"
 #include "tracking/snapshot.h"
 #include "uninstall/process_tree.h"
@@ -115,6 +117,29 @@ class InstallLock {
   bool held_ = false;
 };
 
+// The programs listed before the install; false when the list could not be
+// read (then no change can be told to be another's).
+bool ListedPrograms(OtherPrograms* others, std::int64_t* count) {
+  CliInventory inventory;
+  if (!inventory.Scan()) return false;
+  for (const InstalledProgram* program : inventory.Records()) {
+    ++*count;
+    if (!Trim(program->installLocation).empty()) others->folders.push_back(program->installLocation);
+    if (!program->entryKeyLine.empty()) others->entryKeys.push_back(program->entryKeyLine);
+  }
+  return true;
+}
+
+std::int64_t UncertainCount(const InstallRecord& record) {
+  std::int64_t count = 0;
+  for (const auto* files : {&record.createdFiles, &record.changedFiles, &record.deletedFiles})
+    for (const RecordedFile& file : *files) count += file.uncertain ? 1 : 0;
+  for (const auto* entries : {&record.createdKeys, &record.createdValues, &record.changedValues,
+                              &record.deletedValues, &record.deletedKeys})
+    for (const RecordedEntry& entry : *entries) count += entry.uncertain ? 1 : 0;
+  return count;
+}
+
 Text FileNameOf(const Text& path) {
   const std::size_t slash = path.find_last_of(u"\\/");
   return slash == Text::npos ? path : path.substr(slash + 1);
@@ -160,11 +185,16 @@ int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
 
   const InstallerKind kind = KindOf(setup);
   const Launch launch = LaunchOf(setup, kind, quiet, installerArgs);
+  // A change in what a program listed before owns is perhaps that program's.
+  OtherPrograms others;
+  std::int64_t listed = 0;
+  const bool listRead = ListedPrograms(&others, &listed);
   const SnapshotPlaces places = InstallPlaces();
   const Snapshot before = TakeSnapshot(places);
   const FollowedTree tree = StartAndFollow(launch.file, launch.parameters, timeoutSeconds * 1000, kPollMs);
   const Snapshot after = TakeSnapshot(places);
-  const InstallRecord record = CompareSnapshots(before, after);
+  InstallRecord record = CompareSnapshots(before, after);
+  MarkUncertain(others, &record);
 
   Text name = BackupFileName(BackupTimeStamp(), FileNameOf(setup));
   name = name.substr(0, name.size() - 4) + u".json";  // ".reg" of the backups' names
@@ -193,6 +223,8 @@ int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
       .Add("deleted_values", std::int64_t(record.deletedValues.size()))
       .Add("deleted_keys", std::int64_t(record.deletedKeys.size()))
       .Add("filtered", std::int64_t(record.filtered.size()))
+      .Add("uncertain", UncertainCount(record))
+      .Add("listed_programs", listRead ? listed : std::int64_t(-1))
       .AddRaw("uninstall_entries", JsonArray(record.uninstallEntries));
   out << line.str() << "\n";
   return outcome == u"recorded" ? 0 : 1;

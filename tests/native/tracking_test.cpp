@@ -11,6 +11,7 @@
 #include "access/registry_line.h"
 #include "platform/handles.h"
 #include "platform/sim/sim_machine.h"
+#include "tracking/attribution.h"
 #include "tracking/install_record.h"
 #include "tracking/snapshot.h"
 
@@ -162,6 +163,42 @@ TEST_P(InstallRecords, TheRecordIsWhatTheInstallerDidAndChurnIsSetApart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, InstallRecords, ::testing::Range(1u, 9u));
+
+TEST(InstallAttribution, ChangesInAnotherListedProgramsFolderOrEntryAreUncertain) {
+  sim::SimMachine m;
+  SetPlatform(&m);
+  // Another program, its entry spelling its folder oddly ("..", case, a
+  // trailing blank): its places count however it spells them.
+  const OtherPrograms others{{u"C:\\Program Files\\Other\\..\\OTHER APP "},
+                             {u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp"}};
+  const struct {
+    const char16_t* path;
+    bool uncertain;
+  } files[] = {{u"C:\\Program Files\\Other App\\lib.dll", true}, {u"C:\\program files\\other app", true},
+               {u"C:\\Program Files\\Other App2\\x.dll", false}, {u"C:\\Program Files\\New\\x.dll", false}};
+  const struct {
+    const char16_t* line;
+    bool uncertain;
+  } entries[] = {{u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp|DisplayVersion", true},
+                 {u"HKLM|software\\microsoft\\windows\\currentversion\\uninstall\\otherapp\\Sub", true},
+                 {u"HKLM|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp2", false},
+                 {u"HKCU|SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp", false},
+                 {u"HKLM|SOFTWARE\\New", false}};
+  InstallRecord record;
+  for (const auto& f : files) record.changedFiles.push_back({f.path, false, 1, 1});
+  for (const auto& e : entries) record.changedValues.push_back({e.line, 64, true});
+  MarkUncertain(others, &record);
+  for (std::size_t i = 0; i < std::size(files); ++i)
+    EXPECT_EQ(files[i].uncertain, record.changedFiles[i].uncertain) << ToUtf8(files[i].path);
+  for (std::size_t i = 0; i < std::size(entries); ++i)
+    EXPECT_EQ(entries[i].uncertain, record.changedValues[i].uncertain) << ToUtf8(entries[i].line);
+  // The mark is part of the record as written and read back.
+  InstallRecord again;
+  ASSERT_TRUE(ParseInstallRecord(InstallRecordJson(record), &again));
+  EXPECT_TRUE(again.changedFiles[0].uncertain && !again.changedFiles[2].uncertain);
+  EXPECT_TRUE(again.changedValues[0].uncertain && !again.changedValues[4].uncertain);
+  SetPlatform(nullptr);
+}
 
 }  // namespace
 }  // namespace tw
