@@ -1,5 +1,7 @@
 #include "app/cli/install_track.h"
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "access/folders.h"
@@ -189,10 +191,15 @@ int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
   OtherPrograms others;
   std::int64_t listed = 0;
   const bool listRead = ListedPrograms(&others, &listed);
+  using Clock = std::chrono::steady_clock;
   const SnapshotPlaces places = InstallPlaces();
+  const Clock::time_point firstStart = Clock::now();
   const Snapshot before = TakeSnapshot(places);
+  const Clock::duration first = Clock::now() - firstStart;
   const FollowedTree tree = StartAndFollow(launch.file, launch.parameters, timeoutSeconds * 1000, kPollMs);
+  const Clock::time_point secondStart = Clock::now();
   const Snapshot after = TakeSnapshot(places);
+  const Clock::duration second = Clock::now() - secondStart;
   InstallRecord record = CompareSnapshots(before, after);
   MarkUncertain(others, &record);
 
@@ -212,6 +219,10 @@ int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
       .Add("command", launch.file + u" " + launch.parameters);
   if (!tree.started) line.Add("launch_error", std::int64_t(tree.launchError));
   line.Add("processes", std::int64_t(tree.processes));
+  // What tracking adds to the install: the two snapshots, in seconds.
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", std::chrono::duration<double>(first + second).count());
+  line.AddRaw("snapshot_seconds", seconds);
   if (tree.exitCodeKnown) line.Add("exit_code", std::int64_t(tree.exitCode));
   line.Add("record", written ? path : Text())
       .Add("created_files", std::int64_t(record.createdFiles.size()))

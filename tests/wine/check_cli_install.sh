@@ -73,6 +73,8 @@ PY
 python3 "$here/validate_cli_output.py" install-record "$(cat "$work/record-path")" >&2 ||
   fail "the install record does not match its schema"
 
+cp "$work/out.txt" "$work/first.txt"
+
 # One install at a time: a lock left in Tracked refuses the next.
 printf 'tracking an install\r\n' >"$tool/Tracked/install.lock"
 status=0
@@ -80,4 +82,4 @@ run "$tool/tidewell-cli.exe" install --quiet 'C:\TwInstallTool\tracked-setup.exe
   status=$?
 [[ $status -eq 1 ]] || fail "a second tracked install was not refused (exit $status)"
 grep -q "another install is being tracked" "$work/err.txt" || fail "the refusal does not say why"
-tw_log "install tracking checked"
+tw_log "install tracking checked (the two snapshots took $(python3 -c 'import json,sys; print(json.loads(open(sys.argv[1]).read().splitlines()[-1])["snapshot_seconds"])' "$work/first.txt") s)"

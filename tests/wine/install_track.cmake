@@ -6,5 +6,5 @@ if(TARGET tidewell-cli)
   set_tests_properties(wine_cli_install PROPERTIES
     RESOURCE_LOCK wine_processes
     ENVIRONMENT "WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/install-prefix"
-    TIMEOUT 300)
+    TIMEOUT 900)
 endif()
