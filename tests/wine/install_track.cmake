@@ -3,8 +3,11 @@
 if(TARGET tidewell-cli)
   add_test(NAME wine_cli_install
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_cli_install.sh $<TARGET_FILE:tidewell-cli> $<TARGET_FILE:tw_sleeper>)
+  # Two whole snapshots load the machine: beside another test they can push
+  # that test's own waits (a window's message, a process's end) past their
+  # limits, so this check runs alone.
   set_tests_properties(wine_cli_install PROPERTIES
-    RESOURCE_LOCK wine_processes
+    RUN_SERIAL TRUE
     ENVIRONMENT "WINEPREFIX=${CMAKE_CURRENT_BINARY_DIR}/install-prefix"
     TIMEOUT 900)
 endif()
