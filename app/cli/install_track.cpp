@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "access/environment.h"
 #include "access/folders.h"
 #include "access/paths.h"
 #include "app/cli/cli_inventory.h"
@@ -147,44 +148,9 @@ Text FileNameOf(const Text& path) {
   return slash == Text::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
-
-int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
-  bool quiet = false;
-  std::uint64_t timeoutSeconds = kDefaultTimeoutSeconds;
-  std::size_t at = 1;
-  for (; at < args.size() && StartsWith(args[at], u"--"); ++at) {
-    if (args[at] == u"--quiet") {
-      quiet = true;
-    } else if (args[at] == u"--timeout" && at + 1 < args.size() && ParseSeconds(args[at + 1], &timeoutSeconds)) {
-      ++at;
-    } else {
-      err << kUsage;
-      return kUsageError;
-    }
-  }
-  if (at >= args.size()) {
-    err << kUsage;
-    return kUsageError;
-  }
-  const Text setup = args[at];
-  const TextList installerArgs(args.begin() + std::ptrdiff_t(at) + 1, args.end());
-  if (!FileExists(setup)) {
-    err << "tidewell-cli: there is no installer at " << ToUtf8(setup) << "\n";
-    return 1;
-  }
-  const Text folder = GetOwnFolder() + u"Tracked\\";
-  if (!SecureBackupFolder(folder)) {
-    err << "tidewell-cli: the Tracked folder " << ToUtf8(folder) << " could not be made with its rights\n";
-    return 1;
-  }
-  InstallLock lock(folder);
-  if (!lock.Held()) {
-    err << "tidewell-cli: another install is being tracked (" << ToUtf8(lock.Path())
-        << " exists); run one install at a time, or delete that file if no install runs\n";
-    return 1;
-  }
-
+// Snapshots, the installer, snapshots, the record and its line.
+int TrackInstall(const Text& setup, const TextList& installerArgs, bool quiet, std::uint64_t timeoutSeconds,
+                 const Text& folder, std::ostream& out) {
   const InstallerKind kind = KindOf(setup);
   const Launch launch = LaunchOf(setup, kind, quiet, installerArgs);
   // A change in what a program listed before owns is perhaps that program's.
@@ -239,6 +205,54 @@ int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostrea
       .AddRaw("uninstall_entries", JsonArray(record.uninstallEntries));
   out << line.str() << "\n";
   return outcome == u"recorded" ? 0 : 1;
+}
+
+}  // namespace
+
+int InstallCommand(const std::vector<Text>& args, std::ostream& out, std::ostream& err) {
+  bool quiet = false;
+  std::uint64_t timeoutSeconds = kDefaultTimeoutSeconds;
+  std::size_t at = 1;
+  for (; at < args.size() && StartsWith(args[at], u"--"); ++at) {
+    if (args[at] == u"--quiet") {
+      quiet = true;
+    } else if (args[at] == u"--timeout" && at + 1 < args.size() && ParseSeconds(args[at + 1], &timeoutSeconds)) {
+      ++at;
+    } else {
+      err << kUsage;
+      return kUsageError;
+    }
+  }
+  if (at >= args.size()) {
+    err << kUsage;
+    return kUsageError;
+  }
+  const Text setup = args[at];
+  const TextList installerArgs(args.begin() + std::ptrdiff_t(at) + 1, args.end());
+  if (!FileExists(setup)) {
+    err << "tidewell-cli: there is no installer at " << ToUtf8(setup) << "\n";
+    return 1;
+  }
+  const Text folder = GetOwnFolder() + u"Tracked\\";
+  if (!SecureBackupFolder(folder)) {
+    err << "tidewell-cli: the Tracked folder " << ToUtf8(folder) << " could not be made with its rights\n";
+    return 1;
+  }
+  InstallLock lock(folder);
+  if (!lock.Held()) {
+    err << "tidewell-cli: another install is being tracked (" << ToUtf8(lock.Path())
+        << " exists); run one install at a time, or delete that file if no install runs\n";
+    return 1;
+  }
+  try {
+    return TrackInstall(setup, installerArgs, quiet, timeoutSeconds, folder, out);
+  } catch (const Wow64Error&) {
+    // The places (System32 beside SysWOW64, the two registry views) cannot
+    // be read as Windows lays them out.
+    err << "tidewell-cli: Windows could not say whether this process runs under WOW64 (IsWow64Process failed); "
+           "the install was not tracked\n";
+    return 1;
+  }
 }
 
 }  // namespace tw::cli

@@ -92,6 +92,16 @@ TEST_F(InstallCommandTest, OneInstallAtATimeAndUsageErrors) {
   }
   EXPECT_EQ(1, RunTool({u"install", u"C:\\Setups\\missing.exe"}).code);
   EXPECT_TRUE(m.Launches().empty());
+
+  // IsWow64Process failing: the places cannot be read as Windows lays them
+  // out, so nothing is started and the lock is let go.
+  ASSERT_TRUE(Plat().DeleteFile(u"C:\\Tools\\Tidewell\\Tracked\\install.lock"));
+  m.SetIsWow64ProcessFails(true);
+  result = RunTool({u"install", u"C:\\Setups\\setup.exe"});
+  EXPECT_EQ(1, result.code);
+  EXPECT_NE(std::string::npos, result.err.find("the install was not tracked")) << result.err;
+  EXPECT_TRUE(m.Launches().empty());
+  EXPECT_FALSE(PathExists(u"C:\\Tools\\Tidewell\\Tracked\\install.lock"));
 }
 
 }  // namespace
