@@ -177,50 +177,53 @@ Json TextsJson(const TextList& texts) {
   return list;
 }
 
-bool ReadEntries(const Json& doc, const char* field, std::vector<RecordedEntry>* out) {
+// A list of the record: false when it is missing, is no list, or one of
+// its items does not read.
+template <typename Item, typename ReadItem>
+bool ReadList(const Json& doc, const char* field, std::vector<Item>* out, ReadItem readItem) {
   const auto list = doc.find(field);
   if (list == doc.end() || !list->is_array()) return false;
-  for (const Json& item : *list) {
-    RecordedEntry e;
-    if (!item.is_object() || !GetJsonText(item, "line", &e.line)) return false;
-    e.view = item.value("view", 64) == 32 ? 32 : 64;
-    e.isValue = item.value("value", false);
-    e.uncertain = item.value("uncertain", false);
-    if (item.contains("old_data")) {
-      e.hadOld = true;
-      e.oldType = item.value("old_type", 0u);
-      const Json& old = item["old_data"];
-      if (!old.is_string() || !BytesOfHex(old.get<std::string>(), &e.oldData)) return false;
-    }
-    out->push_back(std::move(e));
+  for (const Json& json : *list) {
+    Item item;
+    if (!json.is_object() || !readItem(json, &item)) return false;
+    out->push_back(std::move(item));
   }
   return true;
+}
+
+bool ReadRecordedEntry(const Json& item, RecordedEntry* e) {
+  if (!GetJsonText(item, "line", &e->line)) return false;
+  e->view = item.value("view", 64) == 32 ? 32 : 64;
+  e->isValue = item.value("value", false);
+  e->uncertain = item.value("uncertain", false);
+  if (item.contains("old_data")) {
+    e->hadOld = true;
+    e->oldType = item.value("old_type", 0u);
+    const Json& old = item["old_data"];
+    if (!old.is_string() || !BytesOfHex(old.get<std::string>(), &e->oldData)) return false;
+  }
+  return true;
+}
+
+bool ReadRecordedFile(const Json& item, RecordedFile* f) {
+  if (!GetJsonText(item, "path", &f->path)) return false;
+  f->folder = item.value("folder", false);
+  f->uncertain = item.value("uncertain", false);
+  f->oldSize = item.value("old_size", std::uint64_t(0));
+  f->oldTime = item.value("old_time", std::uint64_t(0));
+  return true;
+}
+
+bool ReadEntries(const Json& doc, const char* field, std::vector<RecordedEntry>* out) {
+  return ReadList(doc, field, out, ReadRecordedEntry);
 }
 
 bool ReadFiles(const Json& doc, const char* field, std::vector<RecordedFile>* out) {
-  const auto list = doc.find(field);
-  if (list == doc.end() || !list->is_array()) return false;
-  for (const Json& item : *list) {
-    RecordedFile f;
-    if (!item.is_object() || !GetJsonText(item, "path", &f.path)) return false;
-    f.folder = item.value("folder", false);
-    f.uncertain = item.value("uncertain", false);
-    f.oldSize = item.value("old_size", std::uint64_t(0));
-    f.oldTime = item.value("old_time", std::uint64_t(0));
-    out->push_back(std::move(f));
-  }
-  return true;
+  return ReadList(doc, field, out, ReadRecordedFile);
 }
 
 bool ReadTexts(const Json& doc, const char* field, TextList* out) {
-  const auto list = doc.find(field);
-  if (list == doc.end() || !list->is_array()) return false;
-  for (const Json& item : *list) {
-    Text text;
-    if (!item.is_object() || !GetJsonText(item, "text", &text)) return false;
-    out->push_back(std::move(text));
-  }
-  return true;
+  return ReadList(doc, field, out, [](const Json& item, Text* text) { return GetJsonText(item, "text", text); });
 }
 
 }  // namespace
